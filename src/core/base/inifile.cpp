@@ -1,0 +1,194 @@
+#include "base/inifile.h"
+
+#include "base/fileutil.h"
+#include "base/strutil.h"
+#include "base/textfile.h"
+
+namespace vdln {
+
+IniFile IniFile::parse(std::string_view text) {
+    IniFile ini;
+    ini.m_sections.push_back(Section{});
+    for (const std::string& raw : splitLines(text)) {
+        std::string t = trim(raw);
+        if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
+            Section s;
+            s.name = trim(std::string_view(t).substr(1, t.size() - 2));
+            s.hasHeader = true;
+            ini.m_sections.push_back(std::move(s));
+            continue;
+        }
+        Line line;
+        size_t eq = raw.find('=');
+        if (!t.empty() && t.front() != ';' && t.front() != '#' && eq != std::string::npos) {
+            line.isKey = true;
+            line.key = trim(std::string_view(raw).substr(0, eq));
+            line.value = std::string(std::string_view(raw).substr(eq + 1));
+            // Values are kept as written apart from the line ending.
+        } else {
+            line.raw = raw;
+        }
+        ini.m_sections.back().lines.push_back(std::move(line));
+    }
+    return ini;
+}
+
+Result<IniFile> IniFile::load(const std::string& path) {
+    auto data = readWholeFile(path);
+    if (!data) return Result<IniFile>::fail(data.message());
+    return parse(*data);
+}
+
+Result<IniFile> IniFile::loadOrEmpty(const std::string& path) {
+    if (!fileExists(path)) return IniFile();
+    return load(path);
+}
+
+std::string IniFile::text() const {
+    std::string out;
+    for (const Section& s : m_sections) {
+        if (s.hasHeader) out += "[" + s.name + "]\r\n";
+        for (const Line& l : s.lines) {
+            if (l.isKey)
+                out += l.key + "=" + l.value + "\r\n";
+            else
+                out += l.raw + "\r\n";
+        }
+    }
+    return out;
+}
+
+Status IniFile::save(const std::string& path) const { return writeFileAtomic(path, text()); }
+
+const IniFile::Section* IniFile::findSection(std::string_view name) const {
+    for (const Section& s : m_sections)
+        if (s.hasHeader && iequals(s.name, name)) return &s;
+    return nullptr;
+}
+
+IniFile::Section* IniFile::findSection(std::string_view name) {
+    for (Section& s : m_sections)
+        if (s.hasHeader && iequals(s.name, name)) return &s;
+    return nullptr;
+}
+
+bool IniFile::hasSection(std::string_view section) const { return findSection(section) != nullptr; }
+
+bool IniFile::hasKey(std::string_view section, std::string_view key) const {
+    return get(section, key).has_value();
+}
+
+std::optional<std::string> IniFile::get(std::string_view section, std::string_view key) const {
+    const Section* s = findSection(section);
+    if (!s) return std::nullopt;
+    for (const Line& l : s->lines)
+        if (l.isKey && iequals(l.key, key)) return l.value;
+    return std::nullopt;
+}
+
+std::string IniFile::getString(std::string_view section, std::string_view key,
+                               std::string_view def) const {
+    auto v = get(section, key);
+    return v ? *v : std::string(def);
+}
+
+long long IniFile::getInt(std::string_view section, std::string_view key, long long def) const {
+    auto v = get(section, key);
+    if (!v) return def;
+    auto n = parseInt(*v);
+    return n ? *n : def;
+}
+
+bool IniFile::getBool(std::string_view section, std::string_view key, bool def) const {
+    auto v = get(section, key);
+    if (!v) return def;
+    std::string t = toLower(trim(*v));
+    if (t == "1" || t == "yes" || t == "true") return true;
+    if (t == "0" || t == "no" || t == "false") return false;
+    return def;
+}
+
+void IniFile::set(std::string_view section, std::string_view key, std::string_view value) {
+    Section* s = findSection(section);
+    if (!s) {
+        if (m_sections.empty()) m_sections.push_back(Section{});
+        Section ns;
+        ns.name = std::string(section);
+        ns.hasHeader = true;
+        m_sections.push_back(std::move(ns));
+        s = &m_sections.back();
+    }
+    for (Line& l : s->lines) {
+        if (l.isKey && iequals(l.key, key)) {
+            l.value = std::string(value);
+            return;
+        }
+    }
+    Line l;
+    l.isKey = true;
+    l.key = std::string(key);
+    l.value = std::string(value);
+    // Keep trailing blank lines of the section after the new key.
+    auto pos = s->lines.end();
+    while (pos != s->lines.begin() && !(pos - 1)->isKey && trim((pos - 1)->raw).empty()) --pos;
+    s->lines.insert(pos, std::move(l));
+}
+
+void IniFile::setInt(std::string_view section, std::string_view key, long long value) {
+    set(section, key, std::to_string(value));
+}
+
+void IniFile::setBool(std::string_view section, std::string_view key, bool value) {
+    set(section, key, value ? "1" : "0");
+}
+
+bool IniFile::eraseKey(std::string_view section, std::string_view key) {
+    Section* s = findSection(section);
+    if (!s) return false;
+    for (auto it = s->lines.begin(); it != s->lines.end(); ++it) {
+        if (it->isKey && iequals(it->key, key)) {
+            s->lines.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IniFile::eraseSection(std::string_view section) {
+    for (auto it = m_sections.begin(); it != m_sections.end(); ++it) {
+        if (it->hasHeader && iequals(it->name, section)) {
+            m_sections.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+void IniFile::clearSection(std::string_view section) {
+    if (Section* s = findSection(section)) s->lines.clear();
+}
+
+std::vector<std::string> IniFile::sections() const {
+    std::vector<std::string> out;
+    for (const Section& s : m_sections)
+        if (s.hasHeader) out.push_back(s.name);
+    return out;
+}
+
+std::vector<std::string> IniFile::keys(std::string_view section) const {
+    std::vector<std::string> out;
+    if (const Section* s = findSection(section))
+        for (const Line& l : s->lines)
+            if (l.isKey) out.push_back(l.key);
+    return out;
+}
+
+std::vector<std::pair<std::string, std::string>> IniFile::entries(std::string_view section) const {
+    std::vector<std::pair<std::string, std::string>> out;
+    if (const Section* s = findSection(section))
+        for (const Line& l : s->lines)
+            if (l.isKey) out.emplace_back(l.key, l.value);
+    return out;
+}
+
+}  // namespace vdln

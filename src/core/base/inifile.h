@@ -1,0 +1,85 @@
+#pragma once
+/// INI-form files (settings, record of runs, suite report files): sections
+/// and keys are matched without regard to letter case; sections, keys,
+/// comments and blank lines that the program does not know are kept in their
+/// order and written back as they were read.  A file is parsed once; every
+/// query works on the parsed form.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/result.h"
+
+namespace vdln {
+
+class IniFile {
+public:
+    IniFile() = default;
+
+    /// Parses INI text (CR LF or LF line endings).  Never fails: lines that
+    /// are neither sections nor "key=value" are kept as they are.
+    static IniFile parse(std::string_view text);
+    /// Reads and parses a file.  A missing file fails with
+    /// "Cannot open file <path>".
+    static Result<IniFile> load(const std::string& path);
+    /// Reads a file when it exists; a missing file gives an empty INI.
+    static Result<IniFile> loadOrEmpty(const std::string& path);
+
+    /// The text of the whole file, lines ending with CR LF.
+    std::string text() const;
+    /// Writes the file atomically; the old file stays intact on failure.
+    Status save(const std::string& path) const;
+
+    bool hasSection(std::string_view section) const;
+    bool hasKey(std::string_view section, std::string_view key) const;
+    /// The value of a key, or nullopt when the key (or section) is missing.
+    std::optional<std::string> get(std::string_view section, std::string_view key) const;
+    /// The value, or `def` when missing.
+    std::string getString(std::string_view section, std::string_view key,
+                          std::string_view def = "") const;
+    /// An integer value; `def` when missing or not an integer.
+    long long getInt(std::string_view section, std::string_view key, long long def) const;
+    /// A flag written "1"/"0" (also accepts "yes"/"no", "true"/"false").
+    bool getBool(std::string_view section, std::string_view key, bool def) const;
+
+    /// Sets a key, adding the section at the end and the key at the end of
+    /// its section when missing; an existing key keeps its place and the
+    /// spelling of its name.
+    void set(std::string_view section, std::string_view key, std::string_view value);
+    void setInt(std::string_view section, std::string_view key, long long value);
+    /// Writes "1" or "0".
+    void setBool(std::string_view section, std::string_view key, bool value);
+    /// Removes a key; true when it existed.
+    bool eraseKey(std::string_view section, std::string_view key);
+    /// Removes a whole section; true when it existed.
+    bool eraseSection(std::string_view section);
+    /// Removes every key of a section but keeps the section.
+    void clearSection(std::string_view section);
+
+    /// Section names in file order (as spelled in the file).
+    std::vector<std::string> sections() const;
+    /// Key names of a section in file order.
+    std::vector<std::string> keys(std::string_view section) const;
+    /// Key/value pairs of a section in file order.
+    std::vector<std::pair<std::string, std::string>> entries(std::string_view section) const;
+
+private:
+    struct Line {
+        std::string key;    // empty for comments, blank and unparsed lines
+        std::string value;
+        std::string raw;    // the line as read, for lines that are not keys
+        bool isKey = false;
+    };
+    struct Section {
+        std::string name;   // empty for the lines before the first section
+        bool hasHeader = false;
+        std::vector<Line> lines;
+    };
+    const Section* findSection(std::string_view name) const;
+    Section* findSection(std::string_view name);
+    std::vector<Section> m_sections;
+};
+
+}  // namespace vdln
