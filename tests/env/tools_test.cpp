@@ -184,7 +184,7 @@ TEST(ShellQuote, QuotesOnlyWhatNeedsIt) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.in);
-        EXPECT_EQ(shellQuote(c.in), c.want);
+        EXPECT_EQ(shellQuoted(c.in), c.want);
     }
 }
 
@@ -201,7 +201,7 @@ TEST_F(BatchFileTest, ShRunsTheLinesWithAwkwardNames) {
     std::string bat = path("job.bat");
     ASSERT_TRUE(writeBatchFile(bat, lines).isOk());
     EXPECT_EQ(readFile(bat).find('\r'), std::string::npos) << "sh lines end with LF only";
-    ASSERT_EQ(std::system(("/bin/sh " + shellQuote(bat)).c_str()), 0);
+    ASSERT_EQ(std::system(("/bin/sh " + shellQuoted(bat)).c_str()), 0);
     EXPECT_EQ(readFile(out), odd + "\narg with 'quotes' and $(x)\n");
 }
 
@@ -216,7 +216,7 @@ TEST_F(ToolsTest, ShellCommandsNumberTheirBatchFiles) {
     RecordingStarter s;
     ASSERT_TRUE(shell.openShell(folder, temp, m_env, d, s));
     EXPECT_EQ(shell.lastNumber(), 2);
-    EXPECT_EQ(readFile(temp + "/wg2.bat"), "cd " + shellQuote(folder) + "\nexec /bin/bash\n");
+    EXPECT_EQ(readFile(temp + "/wg2.bat"), "cd " + shellQuoted(folder) + "\nexec /bin/bash\n");
     ASSERT_EQ(s.calls.size(), 1u);
     EXPECT_EQ(s.calls[0].program, "/bin/sh");
     EXPECT_EQ(s.calls[0].args, std::vector<std::string>{temp + "/wg2.bat"});

@@ -143,7 +143,7 @@ bool OpenInEditor(const std::string& file, const Environment& env, const ToolSet
     return true;
 }
 
-std::string shellQuote(std::string_view text) {
+std::string shellQuoted(std::string_view text) {
     if (text.empty()) return "''";
     bool safe = true;
     for (char c : text) {
@@ -162,11 +162,11 @@ std::string shellQuote(std::string_view text) {
     return out + "'";
 }
 
-std::vector<std::string> changeDirLines(const std::string& dir) { return {"cd " + shellQuote(dir)}; }
+std::vector<std::string> changeDirLines(const std::string& dir) { return {"cd " + shellQuoted(dir)}; }
 
 std::string commandLine(const std::string& program, const std::vector<std::string>& args) {
-    std::string line = shellQuote(program);
-    for (const auto& a : args) line += " " + shellQuote(a);
+    std::string line = shellQuoted(program);
+    for (const auto& a : args) line += " " + shellQuoted(a);
     return line;
 }
 
@@ -184,7 +184,7 @@ bool ShellCommands::openShell(const std::string& folder, const std::string& temp
     std::string shell = trim(env.variable("SHELL"));
     if (shell.empty()) shell = "/bin/sh";
     std::vector<std::string> lines = changeDirLines(folder);
-    lines.push_back("exec " + shellQuote(shell));
+    lines.push_back("exec " + shellQuoted(shell));
     if (Status st = writeBatchFile(bat, lines); !st) {
         dialogs.error(st.message());
         return false;

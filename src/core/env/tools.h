@@ -72,7 +72,7 @@ bool OpenInEditor(const std::string& file, const Environment& env, const ToolSet
 
 /// Quotes a text for /bin/sh: unchanged when it has only safe characters,
 /// otherwise in single quotes (an embedded quote written '\'').
-std::string shellQuote(std::string_view text);
+std::string shellQuoted(std::string_view text);
 /// The lines of a batch file that change to a directory (no drive line on
 /// this platform): "cd <quoted dir>".
 std::vector<std::string> changeDirLines(const std::string& dir);
