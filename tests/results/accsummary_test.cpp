@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/fileutil.h"
 #include "results/acclog.h"
+#include "results/acclogwriter.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -365,6 +367,50 @@ TEST_F(AccLogTest, ARepeatedEntryLosesTheDataOfTheFailedAttempt) {
     EXPECT_EQ(s.entry(1).variables.grade, 10);
     EXPECT_FALSE(s.entry(1).data.present);
     EXPECT_FALSE(s.overallData);
+}
+
+TEST_F(AccLogTest, LinesOfTheLogWriterReadBack) {
+    // A solve with automatic accuracy over two updated files: subinterval 2
+    // fails once and is repeated, then the overall summary.
+    const std::array<std::int32_t, 7> v1{0, 0, 1, 2, 3, 4, 5}, d1{0, 0, 0, 0, 0, 8, 4};
+    const std::array<std::int32_t, 7> bad{9, 9, 0, 0, 0, 0, 0}, v2{0, 0, 0, 0, 10, 2, 3}, d2{0, 1, 1, 1, 1, 1, 1};
+    const std::array<std::int32_t, 7> vo{0, 0, 0, 1, 2, 3, 9}, dop{0, 0, 0, 0, 5, 5, 5};
+    std::vector<std::string> lines = {" Solvane model program log", " Subinterval 1"};
+    auto add = [&](const std::vector<std::string>& more) { lines.insert(lines.end(), more.begin(), more.end()); };
+    auto subinterval = [&](const std::array<std::int32_t, 7>& v, const std::array<std::int32_t, 7>& d) {
+        add(accVariablesSummaryLines(v, false));
+        add(accFileDataSummaryLines(d1, "BASEDATA"));  // per-file summaries are passed over
+        add(accFileDataSummaryLines(bad, "REGDATA"));
+        add(accAllDataSummaryLines(d));
+    };
+    subinterval(v1, d1);
+    subinterval(bad, bad);
+    lines.push_back(accNotSufficientLine(2, 71, 80));
+    subinterval(v2, d2);
+    add(accVariablesSummaryLines(vo, true));
+    add(accAllDataSummaryLines(dop));
+    lines.push_back(" Program completed.");
+    std::string p = path("w.log");
+    ASSERT_TRUE(writeLinesAtomic(p, lines));
+
+    AccSummary s;
+    ASSERT_TRUE(GetAccSummary2(p, 2, s, 1, false, false));
+    ASSERT_EQ(s.entryCount, 3);
+    EXPECT_EQ(s.overallIndex, 3);
+    EXPECT_TRUE(s.overallData);
+    EXPECT_EQ(s.entry(1).variables.counts, v1);
+    EXPECT_EQ(s.entry(1).data.counts, d1);
+    EXPECT_EQ(s.entry(2).variables.counts, v2);
+    EXPECT_EQ(s.entry(2).data.counts, d2);
+    EXPECT_EQ(s.entry(3).variables.counts, vo);
+    EXPECT_EQ(s.entry(3).data.counts, dop);
+
+    // One updated file: its own summary is the data summary.
+    lines = accVariablesSummaryLines(v2, false);
+    add(accFileDataSummaryLines(d2, "BASEDATA"));
+    ASSERT_TRUE(writeLinesAtomic(p, lines));
+    ASSERT_TRUE(GetAccSummary2(p, 1, s, 1, false, true));
+    EXPECT_EQ(s.entry(1).data.counts, d2);
 }
 
 }  // namespace
