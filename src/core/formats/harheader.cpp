@@ -349,6 +349,10 @@ Status GetRLData(LaheyFile& file, HarHeader& h) {
     if (!s) return std::move(s).tag(tag);
     auto dimRec = GetLaheyRec(file);
     if (!dimRec) return std::move(dimRec).tag(tag).status();
+    // Blocks normally arrive in storage order: memory is backed a few
+    // megabytes ahead of them, in one request each time.
+    std::int64_t backed = 0;
+    const std::int64_t kAhead = 2 * 1024 * 1024;
     for (;;) {
         auto range = GetRecBuf(file, 60, 4);
         if (!range) return std::move(range).tag(tag).status();
@@ -365,7 +369,15 @@ Status GetRLData(LaheyFile& file, HarHeader& h) {
         if (!values) return std::move(values).tag(tag).status();
         if (!inside) return Status::fail("Range record outside the array's dimensions" + std::string(tag));
         if (values->count != expected) return Status::fail("RL record wrong length" + std::string(tag));
-        if (expected > 0) h.replacedCount += storeBlock(h.HeadMat, lo, hi, values->elems);
+        if (expected > 0) {
+            const std::int64_t end = h.HeadMat.offset({hi[0], hi[1], hi[2], hi[3], hi[4], hi[5], hi[6]}) + 1;
+            if (end > backed) {
+                const std::int64_t upTo = std::min(h.HeadMat.size(), std::max(end, backed + kAhead));
+                h.HeadMat.prefault(backed, upTo);
+                backed = upTo;
+            }
+            h.replacedCount += storeBlock(h.HeadMat, lo, hi, values->elems);
+        }
         if (readI32(values->struc) == 1) break;
     }
     return Status::ok();
