@@ -319,7 +319,9 @@ void PutSettings(IniFile& ini, const ProgramSettings& st, const TSimRecord& rec)
     ini.setInt(kOptions, "VardelVersion", kVardelVersion);
     for (++k; k < keys.size(); ++k) ini.set(kEnv, keys[k].first, keys[k].second);
 
-    ini.eraseSection(kInputFiles);
+    // The list is rewritten whole; the section keeps its place so that
+    // rewriting an unchanged file gives the same bytes.
+    ini.clearSection(kInputFiles);
     const auto& list = st.model.FirstYearList;
     if (list.empty()) ini.set(kInputFiles, "0", "");
     for (size_t i = 0; i < list.size(); ++i) ini.set(kInputFiles, std::to_string(i), list[i]);
