@@ -159,19 +159,6 @@ TEST_F(ReportTest, IngredientsOfTheDemo) {
     EXPECT_FALSE(has("3-character key for Base Case Rerun file names is : \"BR1\""));
 }
 
-TEST(FirstYearLine, Parts) {
-    auto p = parseFirstYearLine("File BASEDATA = /d/base.har ; ! Base data");
-    ASSERT_TRUE(p);
-    EXPECT_EQ(p->first, "BASEDATA");
-    EXPECT_EQ(p->second, "/d/base.har");
-    p = parseFirstYearLine("File PARAMS = ?? ; ! Parameters");
-    ASSERT_TRUE(p);
-    EXPECT_EQ(p->second, "??");
-    EXPECT_FALSE(parseFirstYearLine("garbage"));
-    EXPECT_FALSE(parseFirstYearLine("File X = no end"));
-    EXPECT_FALSE(parseFirstYearLine("=x ;"));
-}
-
 /// Completion time t0 + minutes, as the record of runs stores it.
 std::string completion(int minutes) {
     // 2026-12-09 08:00:00 UTC

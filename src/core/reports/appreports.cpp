@@ -11,6 +11,7 @@
 #include "base/strutil.h"
 #include "base/textfile.h"
 #include "cmf/cmfreader.h"
+#include "model/modelsel.h"
 #include "model/simgrid.h"
 
 namespace vdln {
@@ -104,18 +105,6 @@ Status WriteReportSimDetails(const std::string& file, const TSimRecord& rec, boo
 // ---------------------------------------------------------------------------
 // The ingredients
 
-std::optional<std::pair<std::string, std::string>> parseFirstYearLine(const std::string& line) {
-    size_t eq = line.find('=');
-    if (eq == std::string::npos || eq < 7) return std::nullopt;
-    // The logical name runs from the 6th character to 2 before the "=".
-    std::string name = trim(line.substr(5, eq - 6));
-    size_t start = eq + 1;
-    if (start < line.size() && line[start] == ' ') ++start;
-    size_t end = line.find(" ;", start);
-    if (end == std::string::npos) return std::nullopt;
-    return std::make_pair(name, line.substr(start, end - start));
-}
-
 std::vector<std::string> gridFilesWithConstituents(const TSimRecord& rec, const std::vector<int>& columns) {
     std::vector<std::string> all;
     const int n = clampedYears(rec);
@@ -178,9 +167,9 @@ std::vector<std::string> ingredientsReportLines(const TSimRecord& rec, bool noRe
     out.push_back("(These are data for the year " + std::to_string(rec.StartYear - 1) + ")");
     out.emplace_back(" ");
     for (const std::string& line : info.firstYearList) {
-        std::optional<std::pair<std::string, std::string>> parts = parseFirstYearLine(line);
-        if (!parts) continue;
-        addLabelledEntry(out, "File with logical name " + parts->first, parts->second);
+        FirstYearLineParts parts = parseFirstYearLine(line);
+        if (!parts.valid) continue;
+        addLabelledEntry(out, "File with logical name " + parts.logical, parts.actual);
     }
 
     addReportHeading(out, "As set on Sim Overview Page");

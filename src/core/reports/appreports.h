@@ -67,11 +67,6 @@ struct IngredientsInfo {
     std::string methodDescription;
 };
 
-/// Takes a first-year data list line apart: the logical name (from the 6th
-/// character up to 2 before the "=") and the actual name (between "= " and
-/// " ;"); nullopt when the line has no such parts.
-std::optional<std::pair<std::string, std::string>> parseFirstYearLine(const std::string& line);
-
 /// Every closure and shock file named in the grid's year rows of the given
 /// columns (1..4) with all the files each draws in, sorted without regard to
 /// letter case, each name once.  A file that cannot be read is listed
