@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fileutil.h"
+#include "env/tools.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -214,6 +215,22 @@ TEST_F(PosixLauncherTest, RunWithTimeLimitRealPrograms) {
     EXPECT_FALSE(rec.Process);
     EXPECT_EQ(d.lastMessage(), "Time limit exceeded for:\r\nCommand: /bin/sh\r\nParameters: -c \"read x < \"$0\"\" " +
                                    f + "\r\nWorkDir: " + dir() + "\r\nLimit: 1 seconds");
+}
+
+// The Temporary Directory check against the real conversion program of the
+// demonstration suite, when it has been built beside the tests.
+TEST_F(PosixLauncherTest, TempDirCheckWithTheSuiteProgram) {
+    const std::string sectra = std::string(VARDELON_BIN_DIR) + "/sectraa.exe";
+    if (!fileExists(sectra)) GTEST_SKIP() << "the suite programs are not built";
+    std::string temp = path("temp");
+    ASSERT_TRUE(makeDirectories(temp).isOk());
+    Result<TempDirCheckJob> job = prepareTempDirCheck(temp, sectra);
+    ASSERT_TRUE(job) << job.message();
+    ProcessHandle h = startOk({job->program, job->args, temp, "", ""});
+    ASSERT_TRUE(m_launcher.waitForEnd(h, kHangGuardMs));
+    ScriptedDialogs d;
+    EXPECT_TRUE(finishTempDirCheck(d, *job, temp)) << d.lastMessage();
+    EXPECT_EQ(d.lastMessage(), "Temporary Directory\r\n  " + temp + "\r\nseems ok.");
 }
 
 TEST(FakeLauncher, ProgramsEndInAnyOrder) {
