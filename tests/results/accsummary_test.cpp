@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fileutil.h"
+#include "formats/harfile.h"
 #include "results/acclog.h"
 #include "results/acclogwriter.h"
 #include "support/tempdir.h"
@@ -94,6 +95,23 @@ TEST(GetPlacesSumry, ReadsStringsAndStopsAtFirstOtherLine) {
     // No strings at all: an empty block.
     ASSERT_TRUE(GetPlacesSumry(std::vector<std::string>{}, p));
     EXPECT_EQ(p.grade, 0);
+}
+
+TEST(GetPlacesSumry, ReadsTheStringsOfA1CHeader) {
+    PHarHeader h;
+    ASSERT_TRUE(Create1C(h, "ACCV", "Accuracy summary", 60, 3,
+                         {"  7 results are judged accurate to 5 figures.",
+                          "  3 results are judged accurate to 6 figures.", "end"}));
+    AccPlaces p;
+    ASSERT_TRUE(GetPlacesSumry(*h, p));
+    EXPECT_EQ(p.counts, (std::array<std::int32_t, 7>{0, 0, 0, 0, 0, 7, 3}));
+    EXPECT_FLOAT_EQ(p.mean, 53.0f);
+    EXPECT_EQ(p.grade, 7);
+    HarHeader real;
+    real.HeadType = "RE";
+    Status s = GetPlacesSumry(real, p);
+    ASSERT_FALSE(s);
+    EXPECT_EQ(s.message(), "Not a String Header[GetPlacesSumry]");
 }
 
 TEST(GetPlacesSumry, BadLinesFailWithTag) {
