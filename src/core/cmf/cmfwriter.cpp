@@ -1,5 +1,6 @@
 #include "cmf/cmfwriter.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "base/fileutil.h"
@@ -47,6 +48,13 @@ Status FileStatements(const TSimRecord& rec, const CmfRequest& req, int i, int r
                 special = true;
                 x = req.reExtraName;
             }
+        }
+        if (!special && f.Usage == kUsageOutput) {
+            // An output is a generated file of this simulation: it is named
+            // like the updated files (with the next year when that option is
+            // on), never like a first-year input.
+            special = true;
+            x = DataFileName(rec, i, r, req.noRerun, n);
         }
         if (!special) {
             auto resolved = ResolveLogicalFile(rec, i, r, req.policyStart, req.noRerun, n, req.firstYearList);

@@ -55,7 +55,9 @@ std::string cmfOutputPath(const TSimRecord& rec, const CmfRequest& req);
 
 /// Appends the "File <logical> = <actual> ; ! <role>" statements of every
 /// user file for simulation i of run r (see `CmfRequest` for the
-/// rational-expectations names and the job directory).  Fails when a file
+/// rational-expectations names and the job directory).  Inputs are resolved
+/// with `ResolveLogicalFile`; output files get the generated name of this
+/// simulation (`DataFileName`) in the Working Directory.  Fails when a file
 /// cannot be resolved (" [ResolveLogicalFile]") or when no actual file is
 /// known for an input ("No actual file for logical file <name>").
 Status FileStatements(const TSimRecord& rec, const CmfRequest& req, int i, int r, std::vector<std::string>& out);
