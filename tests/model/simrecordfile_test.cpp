@@ -216,6 +216,27 @@ TEST_F(SimRecordFile, OldStyleFileTakesStartFilesFromWorkDir) {
     EXPECT_EQ(back.GridStem(-1, 4), "");
 }
 
+TEST_F(SimRecordFile, FilesBlockWithoutCompatibilityLinesAndPaddedStartFiles) {
+    setYears(2);
+    std::vector<std::string> l = lines();
+    size_t at = 1 + 3 + 1 + 4 * 14 + 1 + 11 * 11;
+    l.erase(l.begin() + static_cast<long>(at), l.begin() + static_cast<long>(at) + 2);  // no compatibility lines
+    ASSERT_EQ(l[at], "#FILES");
+    l[at + 3] = "BST      .STA";  // a start file written at fixed widths
+    l[at + 5] = "ABCDEFGH.ST";    // ... and one written without padding
+    l[at + 6] = "CMFSTARTP";
+    testing::writeFile(path("x.ds2"), joinLinesCrLf(l));
+    TSimRecord back = CreateSimRecord();
+    ASSERT_TRUE(ReadSimRecordFile(back, path("x.ds2"), false).isOk());
+    EXPECT_EQ(back.GridStem(-1, 1), "BST");
+    EXPECT_EQ(back.CMFStartExt[1], ".STA");
+    EXPECT_EQ(back.GridStem(-1, 3), "ABCDEFGH");
+    EXPECT_EQ(back.CMFStartExt[3], ".ST");
+    EXPECT_EQ(back.GridStem(-1, 4), "CMFSTARTP");
+    EXPECT_EQ(back.CMFStartExt[4], "");
+    EXPECT_EQ(back.GridStem(2, 4), rec.GridStem(2, 4));
+}
+
 TEST_F(SimRecordFile, Refusals) {
     setYears(3);
     std::vector<std::string> good = lines();
