@@ -5,6 +5,7 @@
 #include "base/fileutil.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
+#include "model/filenames.h"
 #include "model/simdetails.h"
 #include "model/simgrid.h"
 #include "support/tempdir.h"
@@ -307,6 +308,49 @@ TEST_F(SimRecordFile, FailedWriteIsReported) {
     Status s = WriteSimRecordFile(rec, path("no/such/folder/x.ds2"));
     ASSERT_FALSE(s.isOk());
     EXPECT_TRUE(iendsWith(s.message(), " [WriteSimRecordFile]"));
+}
+
+}  // namespace
+}  // namespace vdln
+
+namespace vdln {
+namespace {
+
+// Damaged files: every line of a good file replaced in turn by hostile
+// values.  A read may fail but must never throw, crash or leave the record
+// outside its limits.
+TEST_F(SimRecordFile, HostileLinesAreRefusedOrContained) {
+    setYears(3);
+    rec.GridStem(-1, 1) = "BSTART";
+    rec.CMFStartExt[1] = ".STA";
+    std::vector<std::string> good = lines();
+    const std::vector<std::string> hostile = {
+        "", " ", "-1", "51", "999", "1000", "2147483648", "-2147483649", "999 2000", "1000 2000", "-5 2000",
+        "TTTTTTTTTTTTTTTTTT", "#FILES", "this_is_a_very_long_line_" + std::string(300, 'x'), "........|",
+        "       A!       B!       C|       D|", "   base1|  shk 1 |POLCLOSE|   psh1 |", "\xff\xfe\x00zz"};
+    for (size_t n = 0; n < good.size(); ++n) {
+        for (const std::string& h : hostile) {
+            std::vector<std::string> l = good;
+            l[n] = h;
+            TSimRecord back = CreateSimRecord();
+            back.WorkDir = dir();
+            back.PeriodLength.fill(1);
+            Status s;
+            ASSERT_NO_THROW(s = ReadSimRecordText(back, joinLinesCrLf(l), n % 2 == 0, "x")) << n << ":" << h;
+            ASSERT_GE(back.NumYears, 0);
+            ASSERT_LE(back.NumYears, kMaxYears);
+            ASSERT_LE(back.NumModelFiles, kMaxModelFiles);
+            ASSERT_LE(back.NumFiles, kMaxUserFiles);
+            // Whatever was read can be written again and used for names.
+            if (s.isOk()) {
+                ASSERT_NO_THROW((void)SimRecordLines(back));
+                ASSERT_NO_THROW((void)ValidateFileTable(back));
+                for (int f = 1; f <= back.NumFiles; ++f)
+                    for (int run = 1; run <= 3; ++run)
+                        ASSERT_NO_THROW((void)ResolveLogicalFile(back, 2, run, 1, false, f, {}));
+            }
+        }
+    }
 }
 
 }  // namespace
