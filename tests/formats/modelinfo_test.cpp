@@ -387,6 +387,33 @@ TEST_F(ModelInfoTest, BrokenSectionsGiveTheirMessages) {
     }
 }
 
+TEST_F(ModelInfoTest, DamagedFilesFailCleanly) {
+    // Every file made by dropping one line, or by cutting every line short,
+    // is either read or refused with a message that carries the whole chain.
+    const std::vector<std::string> good = goodFile();
+    const std::string tail = "[RequestSolInfo:" + path("m.min") + "]";
+    for (size_t drop = 0; drop < good.size(); ++drop) {
+        SCOPED_TRACE("without line " + std::to_string(drop + 1));
+        std::vector<std::string> f = good;
+        f.erase(f.begin() + static_cast<std::ptrdiff_t>(drop));
+        SolInfoRec rec;
+        Status s = read(f, rec);
+        if (!s) {
+            EXPECT_EQ(s.message().substr(s.message().size() - tail.size()), tail);
+        }
+    }
+    for (size_t cut : {1u, 5u, 12u, 20u, 26u}) {
+        SCOPED_TRACE("lines cut to " + std::to_string(cut));
+        std::vector<std::string> f = good;
+        for (auto& l : f)
+            if (l[0] != '#') l = l.substr(0, cut);
+        SolInfoRec rec;
+        Status s = read(f, rec);
+        EXPECT_FALSE(s);
+        EXPECT_EQ(s.message().substr(s.message().size() - tail.size()), tail);
+    }
+}
+
 TEST_F(ModelInfoTest, TooManyFiles) {
     std::vector<std::string> l = {"#FILES", "header"};
     for (int k = 1; k <= 51; ++k) {

@@ -262,9 +262,10 @@ Status readVarDetails(LineSource& src, SolInfoRec& rec, bool lower, bool exoFlag
                     return Status::fail("Exog component range " + std::to_string(*first) + "-" +
                                         std::to_string(*second) + " outside 1.." +
                                         std::to_string(v.size) + " for var " + v.name + tag);
-                counted += *second - *first + 1;
-                if (counted > want)
+                const std::int64_t span = *second - *first + 1;
+                if (span > want - counted)  // also guards the sum against overflow
                     return Status::fail("NExog Miscount for var " + v.name + tag);
+                counted += span;
                 if (keepFlags)
                     for (std::int64_t k = *first; k <= *second; ++k)
                         v.exoFlags[static_cast<size_t>(k - 1)] = true;
