@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/dialogs.h"
 #include "base/fileutil.h"
+#include "base/strutil.h"
+#include "formats/harfile.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -504,6 +507,79 @@ TEST_F(ModelInfoTest, TextTimeStamps) {
     EXPECT_EQ(GetTimeDateStamp("words", none, "#TMDATE").message(), "Unexpected file type[GetTimeDateStamp]");
     auto missing = GetTimeDateStamp("text", path("nothere.min"), "#TMDATE");
     EXPECT_EQ(missing.message(), "Cannot open file " + path("nothere.min") + "[TxtOpen][GetTimeDateStamp]");
+}
+
+/// A header array file with one "1C" header of the given strings.
+void writeStampFile(const std::string& p, const std::string& name, const std::vector<std::string>& strings,
+                    std::int64_t length) {
+    auto file = NewHarFile("test", "", false, false);
+    ASSERT_TRUE(file) << file.message();
+    PHarHeader h;
+    ASSERT_TRUE(Create1C(h, name, "Time and date stamp", length, static_cast<std::int64_t>(strings.size()), strings));
+    ASSERT_TRUE(AddHeaderNil(file.value(), h));
+    Status s = WriteHarFile(p, "test", "now", file.value());
+    ASSERT_TRUE(s) << s.message();
+}
+
+TEST_F(ModelInfoTest, HeaderTimeStamps) {
+    writeStampFile(path("good.axt"), "DTXT", {pad("GROWTH 09-DEC-2026", 40)}, 40);
+    writeStampFile(path("short.axt"), "DTXT", {"GROWTH 09-DEC-2026"}, 30);
+    writeStampFile(path("two.axt"), "DTXT", {pad("A", 40), pad("B", 40)}, 40);
+    testing::writeFile(path("text.axt"), "not a header array file");
+    struct Case {
+        std::string file, kind, key;
+        bool found;
+        std::string stamp;
+    };
+    const std::vector<Case> cases = {
+        {"good.axt", "binary", "DTXT", true, "GROWTH 09-DEC-2026"},
+        {"good.axt", "header", "dtxt", true, "GROWTH 09-DEC-2026"},
+        {"good.axt", "binary", "XXXX", false, "?"},
+        {"short.axt", "binary", "DTXT", false, "?"},
+        {"two.axt", "binary", "DTXT", false, "?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file + " " + c.kind + " " + c.key);
+        auto r = GetTimeDateStamp(c.kind, path(c.file), c.key);
+        ASSERT_TRUE(r) << r.message();
+        EXPECT_EQ(r->found, c.found);
+        EXPECT_EQ(r->stamp, c.stamp);
+    }
+    auto bad = GetTimeDateStamp("binary", path("text.axt"), "DTXT");
+    EXPECT_FALSE(bad);
+    EXPECT_EQ(bad.message().substr(bad.message().size() - 18), "[GetTimeDateStamp]");
+}
+
+TEST_F(ModelInfoTest, MinAndAxtStampsCompared) {
+    const std::string stamp = "GROWTH 09-DEC-2026 10:11:12";
+    writeStampFile(path("m.axt"), "DTXT", {pad(stamp, 40)}, 40);
+    std::string same = write({"#TMDATE", stamp + "   "}, "same.min");
+    std::string other = write({"#TMDATE", "GROWTH 01-JAN-2020"}, "other.min");
+    std::string none = write({"#FILES"}, "none.min");
+
+    ScriptedDialogs dlg;
+    auto r = MinAxtCompatible(same, path("m.axt"), false, dlg);
+    ASSERT_TRUE(r);
+    EXPECT_TRUE(*r);
+    EXPECT_TRUE(dlg.messages().empty());
+
+    r = MinAxtCompatible(other, path("m.axt"), false, dlg);
+    ASSERT_TRUE(r);
+    EXPECT_FALSE(*r);
+    EXPECT_EQ(dlg.lastMessage(), "Model Information File " + toUpper(other) +
+                                     " was not created at the same time as the Auxiliary Table File " +
+                                     toUpper(path("m.axt")));
+    EXPECT_TRUE(dlg.records().back().buttons & BtnHelp);
+
+    dlg.clear();
+    r = MinAxtCompatible(none, path("m.axt"), true, dlg);  // no "#TMDATE": not the same
+    ASSERT_TRUE(r);
+    EXPECT_FALSE(*r);
+    EXPECT_TRUE(dlg.messages().empty());
+
+    r = MinAxtCompatible(same, path("missing.axt"), false, dlg);
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.message().substr(r.message().size() - 36), "[GetTimeDateStamp][MinAxtCompatible]");
 }
 
 TEST_F(ModelInfoTest, FileIdentityIsTheDosTimeOfTheFile) {
