@@ -220,7 +220,7 @@ Result<TempDirCheckJob> prepareTempDirCheck(const std::string& tempDir, const st
     job.reportFile = JoinPath(tempDir, "tdcheck.rpt");
     job.args = {"-sti", job.stiFile, "-los", job.logFile};
     if (Status st = deleteFile(job.reportFile); !st) return Result<TempDirCheckJob>(st);
-    if (Status st = writeLinesAtomic(job.stiFile, {"bat", "rpt", job.reportFile, " ", "tdc    ! Temporary Directory check"});
+    if (Status st = writeLinesAtomic(job.stiFile, {"bat", "rpt", job.reportFile, "tdc    ! Temporary Directory check", " "});
         !st)
         return Result<TempDirCheckJob>(st);
     return job;

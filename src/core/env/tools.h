@@ -114,8 +114,8 @@ struct TempDirCheckJob {
 };
 
 /// Writes the stored-input file "tdcheck.sti" in the Temporary Directory
-/// (lines "bat", "rpt", the report path, " ", "tdc    ! Temporary Directory
-/// check") after deleting an old report.  Fails with "Program \r\n  <path>\r\n
+/// (lines "bat", "rpt", the report path, "tdc    ! Temporary Directory
+/// check", " ") after deleting an old report.  Fails with "Program \r\n  <path>\r\n
 /// does not exist." when the conversion program is missing, or the writer's
 /// message.
 Result<TempDirCheckJob> prepareTempDirCheck(const std::string& tempDir, const std::string& sectraProgram);
