@@ -155,11 +155,12 @@ TEST_F(ModelInfoTest, ReadsEveryImplementedSection) {
     ASSERT_EQ(rec.sets.size(), 3u);
     EXPECT_TRUE(rec.sets[0].ElmsKnown);
     EXPECT_EQ(rec.sets[0].SetElms, (std::vector<std::string>{"AGR", "MAN", "SER"}));
+    EXPECT_EQ(rec.sets[0].size, 3);
     EXPECT_FALSE(rec.sets[1].ElmsKnown);
     EXPECT_EQ(rec.sets[1].SetElms, (std::vector<std::string>{"LONGSETNA1", "LONGSETNA2"}));
     EXPECT_EQ(rec.sets[1].description, "LONGSETNAME1");  // empty description takes the name
     EXPECT_EQ(rec.sets[2].size, -1);
-    EXPECT_TRUE(rec.sets[2].SetElms.empty());
+    EXPECT_FALSE(rec.sets[2].SetElms.has_value());
 
     EXPECT_EQ(rec.numOrdinaryVars, 4);
     ASSERT_EQ(rec.vars.size(), 5u);
