@@ -5,6 +5,7 @@
 #include "base/fileutil.h"
 #include "base/strutil.h"
 #include "formats/harfile.h"
+#include "formats/modelinfo.h"
 #include "base/textfile.h"
 #include "support/tempdir.h"
 
