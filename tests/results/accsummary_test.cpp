@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fileutil.h"
+#include "formats/harfile.h"
 #include "results/acclog.h"
 #include "results/acclogwriter.h"
 #include "support/tempdir.h"
@@ -32,11 +33,11 @@ TEST(AccGrade, GradeTableBoundariesAndHalfToEven) {
         int grade;
     };
     const Case cases[] = {
-        {0.0f, 0},  {8.0f, 0},  {8.5f, 0},  {8.51f, 1}, {9.0f, 1},  {9.5f, 1},  {16.0f, 1}, {16.5f, 1},
-        {17.0f, 2}, {24.0f, 2}, {24.5f, 2}, {25.0f, 3}, {32.0f, 3}, {32.5f, 3}, {33.0f, 4}, {39.0f, 4},
-        {39.5f, 5}, {40.0f, 5}, {45.0f, 5}, {45.5f, 6}, {46.0f, 6}, {50.0f, 6}, {50.5f, 6}, {51.0f, 7},
-        {54.0f, 7}, {54.5f, 7}, {55.0f, 8}, {57.0f, 8}, {57.5f, 9}, {58.0f, 9}, {59.0f, 9}, {59.5f, 10},
-        {60.0f, 10},
+        {0.0f, 0},  {8.0f, 0},  {8.5f, 0},  {8.51f, 1},  {9.0f, 1},   {9.5f, 1},  {16.0f, 1},
+        {16.5f, 1}, {17.0f, 2}, {24.0f, 2}, {24.5f, 2},  {25.0f, 3},  {32.0f, 3}, {32.5f, 3},
+        {33.0f, 4}, {39.0f, 4}, {39.5f, 5}, {40.0f, 5},  {45.0f, 5},  {45.5f, 6}, {46.0f, 6},
+        {50.0f, 6}, {50.5f, 6}, {51.0f, 7}, {54.0f, 7},  {54.5f, 7},  {55.0f, 8}, {57.0f, 8},
+        {57.5f, 9}, {58.0f, 9}, {59.0f, 9}, {59.5f, 10}, {60.0f, 10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mean);
@@ -96,6 +97,23 @@ TEST(GetPlacesSumry, ReadsStringsAndStopsAtFirstOtherLine) {
     EXPECT_EQ(p.grade, 0);
 }
 
+TEST(GetPlacesSumry, ReadsTheStringsOfA1CHeader) {
+    PHarHeader h;
+    ASSERT_TRUE(Create1C(h, "ACCV", "Accuracy summary", 60, 3,
+                         {"  7 results are judged accurate to 5 figures.",
+                          "  3 results are judged accurate to 6 figures.", "end"}));
+    AccPlaces p;
+    ASSERT_TRUE(GetPlacesSumry(*h, p));
+    EXPECT_EQ(p.counts, (std::array<std::int32_t, 7>{0, 0, 0, 0, 0, 7, 3}));
+    EXPECT_FLOAT_EQ(p.mean, 53.0f);
+    EXPECT_EQ(p.grade, 7);
+    HarHeader real;
+    real.HeadType = "RE";
+    Status s = GetPlacesSumry(real, p);
+    ASSERT_FALSE(s);
+    EXPECT_EQ(s.message(), "Not a String Header[GetPlacesSumry]");
+}
+
 TEST(GetPlacesSumry, BadLinesFailWithTag) {
     struct Case {
         const char* line;
@@ -119,7 +137,8 @@ TEST(GetPlacesSumry, BadLinesFailWithTag) {
         {"5 results are judged accurate to 3 places.",
          "Cannot find \"figures\" in line \"5 results are judged accurate to 3 places.\""},
         {"99999999999 results are judged accurate to 3 figures.",
-         "Cannot read the number of results in line \"99999999999 results are judged accurate to 3 figures.\""},
+         "Cannot read the number of results in line \"99999999999 results are judged accurate to 3 "
+         "figures.\""},
         {"+-4 results are judged accurate to 3 figures.",
          "Cannot read the number of results in line \"+-4 results are judged accurate to 3 figures.\""},
     };
@@ -133,7 +152,8 @@ TEST(GetPlacesSumry, BadLinesFailWithTag) {
     // A huge line is quoted only in part.
     std::string huge(5000, '7');
     AccPlaces p;
-    Status s = GetPlacesSumry(std::vector<std::string>{"a" + huge + " results are judged accurate to 1 figures"}, p);
+    Status s =
+        GetPlacesSumry(std::vector<std::string>{"a" + huge + " results are judged accurate to 1 figures"}, p);
     ASSERT_FALSE(s);
     EXPECT_LT(s.message().size(), 300u);
 }
@@ -266,7 +286,8 @@ TEST_F(AccLogTest, EqualMeansMakeTheFirstTheWorstAndTheOverallIsIgnored) {
 
 TEST_F(AccLogTest, OnlyOverallSkipsTheSubintervals) {
     AccLogBuilder b;
-    b.variables(kNone).dataAll(kNone).notSufficient(1).variables(k30).dataAll(k30).variables(k45).dataAll(k45);
+    b.variables(kNone).dataAll(kNone).notSufficient(1).variables(k30).dataAll(k30).variables(k45).dataAll(
+        k45);
     b.overallVariables(k50).dataAll(k60).line("");
     AccSummary s;
     ASSERT_TRUE(GetAccSummary2(log("g.log", b), 3, s, 5, true, true));
@@ -313,8 +334,8 @@ TEST_F(AccLogTest, FailuresNameTheirCause) {
         {"k.log", AccLogBuilder().variables(k60).variables(k60).text(), 0, true,
          "Expected just one subinterval, but found more[GetAccSummary2]"},
         {"l.log", " Below are for levels values\n", 0, false, "Premature end of file: @[GetAccSummary2]"},
-        {"m.log", AccLogBuilder().variables(k60).line(" NEXT SUMMARY IS FOR ALL UPDATED DATA").text(), 2, false,
-         "Premature end of file: @[GetAccSummary2]"},
+        {"m.log", AccLogBuilder().variables(k60).line(" NEXT SUMMARY IS FOR ALL UPDATED DATA").text(), 2,
+         false, "Premature end of file: @[GetAccSummary2]"},
         {"n.log", " Below are for levels values\n5 results are judged accurate to 3 figures\n", 0, false,
          "Unexpected end-of-file[GetPlacesSumry][GetAccSummary2]"},
         {"o.log", " Below are for levels values\n5 results are judged accurate to 9 figures\n\n", 0, false,
@@ -373,10 +394,13 @@ TEST_F(AccLogTest, LinesOfTheLogWriterReadBack) {
     // A solve with automatic accuracy over two updated files: subinterval 2
     // fails once and is repeated, then the overall summary.
     const std::array<std::int32_t, 7> v1{0, 0, 1, 2, 3, 4, 5}, d1{0, 0, 0, 0, 0, 8, 4};
-    const std::array<std::int32_t, 7> bad{9, 9, 0, 0, 0, 0, 0}, v2{0, 0, 0, 0, 10, 2, 3}, d2{0, 1, 1, 1, 1, 1, 1};
+    const std::array<std::int32_t, 7> bad{9, 9, 0, 0, 0, 0, 0}, v2{0, 0, 0, 0, 10, 2, 3},
+        d2{0, 1, 1, 1, 1, 1, 1};
     const std::array<std::int32_t, 7> vo{0, 0, 0, 1, 2, 3, 9}, dop{0, 0, 0, 0, 5, 5, 5};
     std::vector<std::string> lines = {" Solvane model program log", " Subinterval 1"};
-    auto add = [&](const std::vector<std::string>& more) { lines.insert(lines.end(), more.begin(), more.end()); };
+    auto add = [&](const std::vector<std::string>& more) {
+        lines.insert(lines.end(), more.begin(), more.end());
+    };
     auto subinterval = [&](const std::array<std::int32_t, 7>& v, const std::array<std::int32_t, 7>& d) {
         add(accVariablesSummaryLines(v, false));
         add(accFileDataSummaryLines(d1, "BASEDATA"));  // per-file summaries are passed over
@@ -411,6 +435,62 @@ TEST_F(AccLogTest, LinesOfTheLogWriterReadBack) {
     ASSERT_TRUE(writeLinesAtomic(p, lines));
     ASSERT_TRUE(GetAccSummary2(p, 1, s, 1, false, true));
     EXPECT_EQ(s.entry(1).data.counts, d2);
+}
+
+}  // namespace
+}  // namespace vdln
+
+namespace vdln {
+namespace {
+
+TEST_F(AccLogTest, BrokenLogsNeverBreakTheReader) {
+    // Logs made of random pieces of summary lines, garbage and binary bytes:
+    // the reader either succeeds with a consistent record or fails with a
+    // message, and never reads past its entries.
+    const std::vector<std::string> pieces = {
+        " Below are for levels values",
+        " Below are for overall levels values",
+        " ACCURACY SUMMARY FOR OVERALL RESULTS",
+        " NEXT SUMMARY IS FOR UPDATED DATA FROM LOGICAL FILE X",
+        " NEXT SUMMARY IS FOR ALL UPDATED DATA",
+        " Accuracy for subinterval 1 not sufficient - accuracy was 1 percent",
+        "3 results are judged accurate to 4 figures.",
+        "results are judged accurate to figures",
+        "2147483647 results are judged accurate to 6 figures",
+        "-0 results are judged accurate to +0 figures",
+        "",
+        std::string("\0\xff\x01 results are judged accurate to \x80 figures", 40),
+        std::string(3000, 'x'),
+    };
+    unsigned seed = 12345;
+    auto next = [&]() {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7fff;
+    };
+    int succeeded = 0;
+    for (int round = 0; round < 120; ++round) {
+        std::string text;
+        int lines = 1 + static_cast<int>(next() % 60);
+        for (int l = 0; l < lines; ++l) text += pieces[next() % pieces.size()] + (next() % 5 ? "\n" : "\r\n");
+        if (next() % 3 == 0) text.pop_back();  // no final line ending
+        std::string p = path("r.log");
+        vdln::testing::writeFile(p, text);
+        AccSummary s;
+        int first = 1 + static_cast<int>(next() % 300);
+        Status st = GetAccSummary2(p, static_cast<int>(next() % 3), s, first, next() % 2, next() % 2);
+        if (!st) {
+            EXPECT_NE(st.message().find("[GetAccSummary2]"), std::string::npos);
+            continue;
+        }
+        ++succeeded;
+        EXPECT_GE(s.entryCount, first - 1);
+        EXPECT_LE(s.entryCount, kMaxAccEntries);
+        for (int e = first; e <= s.entryCount; ++e) {
+            EXPECT_GE(s.entry(e).variables.grade, 0);
+            EXPECT_LE(s.entry(e).variables.grade, 10);
+        }
+    }
+    EXPECT_GT(succeeded, 0);
 }
 
 }  // namespace

@@ -154,7 +154,9 @@ void AccLogReader::unread(std::string line) {
     m_hasPending = true;
 }
 
-bool AccLogReader::atEnd() { return !m_hasPending && m_file.atEnd(); }
+bool AccLogReader::atEnd() {
+    return !m_hasPending && m_file.atEnd();
+}
 
 Status GetPlacesSumry(AccLogReader& log, AccPlaces& places) {
     return readBlock([&](std::string& line) { return log.next(line); },
@@ -170,6 +172,11 @@ Status GetPlacesSumry(const std::vector<std::string>& strings, AccPlaces& places
             return true;
         },
         [&](std::string) {}, false, places);
+}
+
+Status GetPlacesSumry(const HarHeader& header, AccPlaces& places) {
+    if (header.HeadType != "1C") return Status::fail(std::string("Not a String Header") + kPlacesTag);
+    return GetPlacesSumry(header.strings, places);
 }
 
 Status GetAccSummary2(const std::string& logFile, int numUpdated, AccSummary& summary, int firstEntry,
