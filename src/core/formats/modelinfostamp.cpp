@@ -1,0 +1,44 @@
+#include "formats/modelinfo.h"
+
+#include "base/strutil.h"
+
+namespace vdln {
+
+namespace {
+
+std::string stripTrailingBlanks(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+Result<TimeDateStamp> textStamp(const std::string& fileName, const std::string& key) {
+    TimeDateStamp out;
+    TxtFile f;
+    if (Status s = TxtOpen(f, fileName); !s) return s;
+    std::string line;
+    while (f.readLine(line)) {
+        if (line != key) continue;
+        std::string value;
+        if (f.readLine(value)) {
+            out.stamp = stripTrailingBlanks(leftStr(value, 40));
+            out.found = true;
+        }
+        break;
+    }
+    const bool bad = f.failed();
+    if (Status s = TxtClose(f); !s) return s;
+    if (bad) return Result<TimeDateStamp>::fail("read error from file " + fileName);
+    return out;
+}
+
+}  // namespace
+
+Result<TimeDateStamp> GetTimeDateStamp(std::string_view kind, const std::string& fileName,
+                                       const std::string& key) {
+    if (kind == "text") return textStamp(fileName, key).tag("[GetTimeDateStamp]");
+    if (kind == "header" || kind == "binary")
+        return Result<TimeDateStamp>::fail("Header array stamps are not available[GetTimeDateStamp]");
+    return Result<TimeDateStamp>::fail("Unexpected file type[GetTimeDateStamp]");
+}
+
+}  // namespace vdln

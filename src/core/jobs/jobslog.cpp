@@ -1,0 +1,167 @@
+#include "jobs/jobslog.h"
+
+#include <cstdio>
+
+#include "base/fileutil.h"
+#include "base/paths.h"
+#include "base/textfile.h"
+
+namespace vdln {
+
+Status appendToLog(const std::string& logPath, const std::string& tempDir, int slot,
+                   const std::vector<std::string>& lines) {
+    if (!fileExists(logPath)) return Status::ok();
+    const std::string n = std::to_string(slot);
+    const std::string lo1 = JoinPath(tempDir, "joblog" + n + ".lo1");
+    const std::string lo2 = JoinPath(tempDir, "joblog" + n + ".lo2");
+    auto cleanUp = [&] {
+        (void)deleteFile(lo1);
+        (void)deleteFile(lo2);
+    };
+    Status s = writeLinesAtomic(lo1, lines);
+    if (s) {
+        TxtFile out;
+        s = TxtCreate(out, lo2);
+        if (s) s = TxtAppend(out, logPath);
+        if (s) s = TxtAppend(out, lo1);
+        Status c = TxtClose(out);
+        if (s) s = std::move(c);
+    }
+    if (s) {
+        auto data = readWholeFile(lo2);
+        s = data ? writeFileAtomic(logPath, *data) : data.status();
+    }
+    cleanUp();
+    return s;
+}
+
+std::string slotDescription(const TOneDosJob& slot, const DescribeContext& ctx) {
+    if (!slot.InUse) return "[Not running]";
+    std::string text = std::string(runName(slot.Run)) + ": ";
+    auto yearPart = [&] {
+        return std::string(" year ") + std::to_string(ctx.year ? ctx.year(slot.Year) : slot.Year) + " (" +
+               (ctx.usesPeriods ? "period" : "year") + " number " + std::to_string(slot.Year) + ")";
+    };
+    if (slot.JobName == "sim")
+        return text + (slot.JobPart == "sol" ? "Sol job for" : "sim for") + yearPart();
+    if (slot.JobName == "bot") return text + "Preparing closure for" + yearPart();
+    return text + "Assembling the spreadsheets";
+}
+
+std::string partNote(const TOneDosJob& slot) {
+    return " [" + slot.JobPart + " part of job " + slot.JobName + "]";
+}
+
+std::string logDateTime(const std::tm& t) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%02d/%02d/%04d %02d:%02d:%02d", t.tm_mday, t.tm_mon + 1, t.tm_year + 1900,
+                  t.tm_hour, t.tm_min, t.tm_sec);
+    return buf;
+}
+
+std::string logTimeOfDay(const std::tm& t) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t.tm_hour, t.tm_min, t.tm_sec);
+    return buf;
+}
+
+std::vector<std::string> jobStartLines(const std::tm& now, int firstSlot, int lastSlot) {
+    std::vector<std::string> lines{" ", "BEGINNING A JOB at " + logDateTime(now)};
+    if (firstSlot == 1 && lastSlot == 2) lines.push_back("  [Allowing two concurrent jobs.]");
+    if (firstSlot == 1 && lastSlot == 1) lines.push_back("  [Allowing just one job (job number 1).]");
+    if (firstSlot == 2 && lastSlot == 2) lines.push_back("  [Allowing just one job (job number 2).]");
+    return lines;
+}
+
+std::vector<std::string> partStartLines(const TOneDosJob& slot, const DescribeContext& ctx, const std::tm& now) {
+    const std::string& n = slot.JobName;
+    const std::string& p = slot.JobPart;
+    bool begins = n == "sim" || (n == "bot" && p == "env") || (n == "csv" && p == "csv") ||
+                  (n == "aggrex" && p == "yony");
+    if (!begins) return {};
+    return {"START " + slotDescription(slot, ctx) + " " + logTimeOfDay(now)};
+}
+
+bool partGetsEndLine(const TOneDosJob& slot, bool stageCompleted, bool useSOLFilesForShocks) {
+    const std::string& n = slot.JobName;
+    const std::string& p = slot.JobPart;
+    if (n == "sim") return true;
+    if (n == "bot") return p == (useSOLFilesForShocks ? "tellur2" : "sectra1");
+    if (n == "csv" || n == "sssol") return true;
+    if (n == "aggrex" || n == "cumsol") return stageCompleted && (slot.Run == 1 || slot.Run == 2);
+    if (n == "divero" || n == "devsol") return p == "cum";
+    return false;
+}
+
+std::string partEndLine(const TOneDosJob& slot, const DescribeContext& ctx, const std::tm& now) {
+    return "END " + slotDescription(slot, ctx) + " " + logTimeOfDay(now);
+}
+
+std::string partErrorLine(const TOneDosJob& slot, const DescribeContext& ctx, const std::tm& now) {
+    std::string line = "ERROR " + slotDescription(slot, ctx);
+    if (!slot.JobPart.empty() && slot.JobName != "sim") line += partNote(slot);
+    return line + " " + logTimeOfDay(now);
+}
+
+std::vector<std::string> jobFinishedLines(const std::tm& now, const std::string& elapsed) {
+    return {"WHOLE JOB FINISHED OK at " + logDateTime(now), " [Total elapsed time is: " + elapsed + "]"};
+}
+
+std::string elapsedText(double seconds) {
+    if (seconds < 0) seconds = 0;
+    long long total = static_cast<long long>(seconds);
+    long long h = total / 3600, m = (total % 3600) / 60, s = total % 60;
+    std::string t;
+    if (h >= 1) t += std::to_string(h) + " hours, ";
+    if (h >= 1 || m >= 1) t += std::to_string(m) + " minutes, ";
+    return t + std::to_string(s) + " seconds";
+}
+
+StatusLines statusLines(const TBigJobDetails& job, int maxConcurrent, const DescribeContext& ctx,
+                        const SingleThenConcurrentNote& pass, bool doingRE, const PerRun<int>& currentIter) {
+    StatusLines st;
+    st.heading = "Running jobs:";
+    if (pass.active)
+        st.heading += " [pass number " + std::to_string(pass.pass) +
+                      (pass.concurrent ? ", Concurrent jobs" : ", Single job") + "]";
+    for (int s = std::max(1, job.FirstSlot); s <= std::min(3, maxConcurrent); ++s) {
+        const TOneDosJob& j = job.Jobs[s];
+        if (!j.InUse) continue;
+        std::string line = "  " + slotDescription(j, ctx);
+        if (!j.JobPart.empty()) line += partNote(j);
+        if (doingRE && j.Run >= 1 && j.Run <= 3) line += " [Iter " + std::to_string(currentIter[j.Run]) + "]";
+        st.lines.push_back(line);
+        st.runs.push_back(j.Run);
+    }
+    return st;
+}
+
+std::vector<std::string> jobStatusOverview(const TBigJobDetails& job, const PlanContext& ctx, bool usesPeriods) {
+    if (!job.Running) return {"Nothing is running."};
+    std::vector<std::string> out;
+    for (int r = 1; r <= 3; ++r) {
+        bool ss = job.DoSS[r];
+        if (!job.DoSims[r] && !ss) continue;
+        out.push_back(std::string(runName(r)) + ":");
+        if (job.DoSims[r]) {
+            out.push_back("  Do simulations for years " + std::to_string(ctx.year(job.FirstSimYear[r])) + " to " +
+                          std::to_string(ctx.year(job.LastSimYear[r])));
+            int last = job.LastDoneYear[r];
+            if (last >= job.FirstSimYear[r])
+                out.push_back("  Last simulation done is that for " + std::to_string(ctx.year(last)) + " [" +
+                              (usesPeriods ? "period" : "year") + " number " + std::to_string(last) + "]");
+            else
+                out.push_back("  [No sims completed yet.]");
+        }
+        if (ss) {
+            const std::string& st = job.SSStageDone[r];
+            bool done = st == "aggrex" || st == "cumsol" || st == "divero" || st == "devsol";
+            if (r == 3 && job.DoDeviations) done = st == "divero" || st == "devsol";
+            out.push_back("  Do spreadsheets for years " + std::to_string(ctx.year(job.FirstSSYear[r])) + " to " +
+                          std::to_string(ctx.year(job.LastSSYear[r])) + (done ? "  [Done.]" : "  [Not yet done.]"));
+        }
+    }
+    return out;
+}
+
+}  // namespace vdln

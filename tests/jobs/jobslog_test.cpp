@@ -1,0 +1,135 @@
+#include "jobs/jobslog.h"
+
+#include "base/fileutil.h"
+#include "support/tempdir.h"
+
+namespace vdln {
+namespace {
+
+using testing::readFile;
+using testing::writeFile;
+
+class JobsLogTest : public testing::TempDirTest {};
+
+TEST_F(JobsLogTest, AppendsOnlyToAnExistingLogAndCleansUp) {
+    writeFile(path("tmp/.keep"), "");
+    std::string log = path("bigjobs.log");
+    ASSERT_TRUE(appendToLog(log, path("tmp"), 2, {"START x"}));
+    EXPECT_FALSE(fileExists(log)) << "a deleted log must not be recreated";
+
+    writeFile(log, "old line\n");
+    ASSERT_TRUE(appendToLog(log, path("tmp"), 2, {"START x", "END x"}));
+    EXPECT_EQ(readFile(log), "old line\r\nSTART x\r\nEND x\r\n");
+    EXPECT_FALSE(fileExists(path("tmp/joblog2.lo1")));
+    EXPECT_FALSE(fileExists(path("tmp/joblog2.lo2")));
+
+    // A Temporary Directory that cannot be written leaves the log unchanged.
+    EXPECT_FALSE(appendToLog(log, path("no/such/tmp"), 1, {"lost"}));
+    EXPECT_EQ(readFile(log), "old line\r\nSTART x\r\nEND x\r\n");
+}
+
+TOneDosJob slot(const char* name, const char* part, int run, int year) {
+    TOneDosJob j;
+    j.InUse = true;
+    j.JobName = name;
+    j.JobPart = part;
+    j.Run = run;
+    j.Year = year;
+    return j;
+}
+
+TEST(JobsLogText, SlotDescriptionsAndLogLines) {
+    DescribeContext ctx{[](int i) { return 2023 + i; }, false};
+    EXPECT_EQ(slotDescription(TOneDosJob{}, ctx), "[Not running]");
+    EXPECT_EQ(slotDescription(slot("sim", "sim", 1, 2), ctx), "Base: sim for year 2025 (year number 2)");
+    EXPECT_EQ(slotDescription(slot("sim", "sol", 2, 2), ctx), "Rerun: Sol job for year 2025 (year number 2)");
+    EXPECT_EQ(slotDescription(slot("bot", "tellur1", 2, 3), ctx),
+              "Rerun: Preparing closure for year 2026 (year number 3)");
+    EXPECT_EQ(slotDescription(slot("divero", "cum", 3, 7), ctx), "Policy: Assembling the spreadsheets");
+    ctx.usesPeriods = true;
+    EXPECT_EQ(slotDescription(slot("sim", "sim", 3, 1), ctx), "Policy: sim for year 2024 (period number 1)");
+
+    std::tm t{};
+    t.tm_year = 126;
+    t.tm_mon = 11;
+    t.tm_mday = 9;
+    t.tm_hour = 7;
+    t.tm_min = 5;
+    t.tm_sec = 3;
+    EXPECT_EQ(partErrorLine(slot("bot", "tellur1", 2, 3), ctx, t),
+              "ERROR Rerun: Preparing closure for year 2026 (period number 3) [tellur1 part of job bot] 07:05:03");
+    EXPECT_EQ(partErrorLine(slot("sim", "sol", 1, 1), ctx, t),
+              "ERROR Base: Sol job for year 2024 (period number 1) 07:05:03");
+    EXPECT_TRUE(partStartLines(slot("sim", "sol", 1, 1), ctx, t).size() == 1);
+    EXPECT_TRUE(partStartLines(slot("bot", "tellur1", 2, 1), ctx, t).empty());
+    EXPECT_TRUE(partStartLines(slot("aggrex", "cum", 1, 7), ctx, t).empty());
+
+    // Three concurrent solves: no concurrency line.
+    EXPECT_EQ(jobStartLines(t, 1, 3).size(), 2u);
+    EXPECT_EQ(jobStartLines(t, 1, 2).back(), "  [Allowing two concurrent jobs.]");
+    EXPECT_EQ(jobStartLines(t, 2, 2).back(), "  [Allowing just one job (job number 2).]");
+}
+
+TEST(JobsLogText, EndLinesFollowTheRecordKeepingUnits) {
+    EXPECT_TRUE(partGetsEndLine(slot("sim", "sim", 1, 1), false, false));
+    EXPECT_TRUE(partGetsEndLine(slot("bot", "sectra1", 2, 1), false, false));
+    EXPECT_FALSE(partGetsEndLine(slot("bot", "sectra1", 2, 1), false, true));
+    EXPECT_TRUE(partGetsEndLine(slot("bot", "tellur2", 2, 1), false, true));
+    EXPECT_TRUE(partGetsEndLine(slot("cumsol", "cum", 2, 7), true, false));
+    EXPECT_FALSE(partGetsEndLine(slot("cumsol", "cum", 3, 7), true, false));
+    EXPECT_FALSE(partGetsEndLine(slot("aggrex", "yony", 1, 7), false, false));
+    EXPECT_TRUE(partGetsEndLine(slot("devsol", "cum", 3, 7), false, false));
+}
+
+TEST(JobsLogText, ElapsedTimeShowsOnlyTheUnitsNeeded) {
+    EXPECT_EQ(elapsedText(5.9), "5 seconds");
+    EXPECT_EQ(elapsedText(65), "1 minutes, 5 seconds");
+    EXPECT_EQ(elapsedText(3600), "1 hours, 0 minutes, 0 seconds");
+    EXPECT_EQ(elapsedText(7322), "2 hours, 2 minutes, 2 seconds");
+}
+
+TEST(JobsLogText, StatusLinesListRunningSlotsInOrder) {
+    TBigJobDetails job;
+    job.FirstSlot = 1;
+    job.Jobs[3] = slot("sim", "sim", 3, 2);
+    job.Jobs[1] = slot("sim", "sol", 1, 3);
+    DescribeContext ctx{[](int i) { return 2023 + i; }, false};
+    PerRun<int> iter{0, 1, 1, 4};
+    StatusLines st = statusLines(job, 3, ctx, {}, true, iter);
+    EXPECT_EQ(st.heading, "Running jobs:");
+    ASSERT_EQ(st.lines.size(), 2u);
+    EXPECT_EQ(st.lines[0], "  Base: Sol job for year 2026 (year number 3) [sol part of job sim] [Iter 1]");
+    EXPECT_EQ(st.lines[1], "  Policy: sim for year 2025 (year number 2) [sim part of job sim] [Iter 4]");
+    EXPECT_EQ(st.runs, (std::vector<int>{1, 3}));
+    SingleThenConcurrentNote note{true, 2, false};
+    EXPECT_EQ(statusLines(job, 2, ctx, note, false, iter).heading, "Running jobs: [pass number 2, Single job]");
+    EXPECT_EQ(statusLines(job, 2, ctx, note, false, iter).lines.size(), 1u);
+}
+
+TEST(JobsLogText, OverviewListsRunsWithWork) {
+    TBigJobDetails job;
+    PlanContext ctx;
+    ctx.numYears = 3;
+    ctx.year = [](int i) { return 2023 + i; };
+    EXPECT_EQ(jobStatusOverview(job, ctx, false), (std::vector<std::string>{"Nothing is running."}));
+    job.Running = true;
+    job.DoSims[1] = true;
+    job.FirstSimYear[1] = 1;
+    job.LastSimYear[1] = 3;
+    job.LastDoneYear[1] = 2;
+    job.DoSS[1] = true;
+    job.FirstSSYear[1] = 1;
+    job.LastSSYear[1] = 3;
+    job.DoSims[3] = true;
+    job.FirstSimYear[3] = 2;
+    job.LastSimYear[3] = 3;
+    job.LastDoneYear[3] = 1;
+    EXPECT_EQ(jobStatusOverview(job, ctx, false),
+              (std::vector<std::string>{"Base:", "  Do simulations for years 2024 to 2026",
+                                        "  Last simulation done is that for 2025 [year number 2]",
+                                        "  Do spreadsheets for years 2024 to 2026  [Not yet done.]", "Policy:",
+                                        "  Do simulations for years 2025 to 2026", "  [No sims completed yet.]"}));
+}
+
+}  // namespace
+}  // namespace vdln

@@ -1,0 +1,327 @@
+#include "jobs/plan.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <vector>
+
+namespace vdln {
+namespace {
+
+std::string str(const StepChoice& s) {
+    return s.JobName + "/" + s.JobPart + " r" + std::to_string(s.Run) + " y" + std::to_string(s.Year);
+}
+
+// Drives the plan the way the step executor does: fill free slots (follow-on
+// part first for a slot that just finished), finish slots in a chosen order.
+struct Driver {
+    TBigJobDetails job;
+    PlanContext ctx;
+    PlanOptions opt;
+    std::string order = "pol-ASAP";
+    std::set<int> botDone;           // BOT steps finished in this job
+    std::set<int> botStillValid;     // years whose stored BOT files are valid
+    std::vector<std::string> log;    // every part launched, in order
+    std::string error;
+
+    Driver(int years, bool noRerun, int fpy, int slots) {
+        ctx.numYears = years;
+        ctx.year = [](int i) { return 2023 + i; };
+        ctx.noRerun = noRerun;
+        ctx.firstPolicyYear = fpy;
+        ctx.botFinishedThisJob = [this](int i) { return botDone.count(i) > 0; };
+        ctx.botNeeded = [this](int i) { return botStillValid.count(i) == 0 && botDone.count(i) == 0; };
+        job.FirstSlot = 1;
+        job.LastSlot = slots;
+    }
+
+    void start(JobRequest req) {
+        normaliseRequest(req, ctx, nullptr, job);
+        fill(0);
+    }
+
+    void fill(int finishedSlot) {
+        bool launched = false;
+        StepChoice finished;
+        if (finishedSlot) {
+            const auto& s = job.Jobs[finishedSlot];
+            finished = StepChoice{s.JobName, s.JobPart, s.Run, s.Year};
+        }
+        for (;;) {
+            int j = 0;
+            for (int s = job.FirstSlot; s <= job.LastSlot; ++s)
+                if (!job.Jobs[s].InUse) {
+                    j = s;
+                    break;
+                }
+            if (!j) break;
+            std::optional<StepChoice> c;
+            if (!launched && finishedSlot) c = followOnPart(job, opt, finished);
+            if (!c) {
+                SelectResult r = SelectNextStep(job, ctx, opt, order, finishedSlot == 0);
+                if (!r.ok) {
+                    error = r.error;
+                    return;
+                }
+                c = r.step;
+            }
+            if (!c) break;
+            auto& s = job.Jobs[j];
+            s.InUse = true;
+            s.JobName = c->JobName;
+            s.JobPart = c->JobPart;
+            s.Run = c->Run;
+            s.Year = c->Year;
+            launched = true;
+            log.push_back(str(*c));
+        }
+    }
+
+    bool busy() const {
+        for (int s = 1; s <= 3; ++s)
+            if (job.Jobs[s].InUse) return true;
+        return false;
+    }
+
+    void finish(int slot) {
+        auto& s = job.Jobs[slot];
+        ASSERT_TRUE(s.InUse);
+        if (s.JobName == "bot" && s.JobPart == (opt.useSOLFilesForShocks ? "tellur2" : "sectra1"))
+            botDone.insert(s.Year);
+        CompleteStep(job, opt, slot);
+        fill(slot);
+    }
+
+    // Finishes slots lowest first until the job is over.
+    void runToEnd() {
+        for (int guard = 0; guard < 10000 && busy() && error.empty(); ++guard)
+            for (int s = 1; s <= 3; ++s)
+                if (job.Jobs[s].InUse) {
+                    finish(s);
+                    break;
+                }
+        ASSERT_FALSE(busy());
+    }
+
+    size_t indexOf(const std::string& entry) const {
+        for (size_t k = 0; k < log.size(); ++k)
+            if (log[k] == entry) return k;
+        ADD_FAILURE() << "never launched: " << entry;
+        return log.size();
+    }
+};
+
+JobRequest allRuns(int years, bool devs = true) {
+    JobRequest r = emptyRequest(years);
+    for (int run = 1; run <= 3; ++run) {
+        r.FirstSimYear[run] = r.FirstSSYear[run] = 1;
+        r.LastSimYear[run] = r.LastSSYear[run] = years;
+    }
+    r.DoDeviations = devs;
+    return r;
+}
+
+TEST(JobPlan, NormalisationRaisesPolicyRunsAndSetsPyRanges) {
+    PlanContext ctx;
+    ctx.numYears = 8;
+    ctx.firstPolicyYear = 3;
+    TBigJobDetails job;
+    JobRequest req = allRuns(8);
+    req.FirstSSYear[3] = 5;  // policy spreadsheets over 5..8 only
+    normaliseRequest(req, ctx, nullptr, job);
+    EXPECT_EQ(job.FirstSimYear[1], 1);
+    EXPECT_EQ(job.FirstSimYear[2], 3);
+    EXPECT_EQ(job.FirstSimYear[3], 3);
+    EXPECT_EQ(job.FirstSSYear[2], 3);
+    EXPECT_TRUE(job.DoPY[2]);
+    EXPECT_EQ(job.PYFirstYear[2], 5);
+    EXPECT_EQ(job.PYLastYear[2], 8);
+    EXPECT_FALSE(job.DoPY[1]);
+    EXPECT_EQ(job.LastDoneYear[2], 2);
+
+    // No policy spreadsheets: no deviations, and a run with nothing to
+    // accumulate starts at the end of its spreadsheet stages.
+    JobRequest req2 = allRuns(8);
+    req2.FirstSSYear[3] = 9;
+    req2.LastSSYear[3] = 0;
+    TBigJobDetails job2;
+    normaliseRequest(req2, ctx, nullptr, job2);
+    EXPECT_FALSE(job2.DoDeviations);
+    EXPECT_EQ(job2.SSStageDone[3], "cumsol");
+    EXPECT_EQ(job2.SSPartDone[3], "cum");
+}
+
+TEST(JobPlan, NoRerunGivesTheBaseAPyRangeWhenPolicyStartsLater) {
+    PlanContext ctx;
+    ctx.numYears = 6;
+    ctx.noRerun = true;
+    ctx.firstPolicyYear = 2;
+    TBigJobDetails job;
+    JobRequest req = allRuns(6);
+    normaliseRequest(req, ctx, nullptr, job);
+    EXPECT_FALSE(job.DoSims[2]);
+    EXPECT_FALSE(job.DoSS[2]);
+    EXPECT_TRUE(job.DoPY[1]);
+    EXPECT_EQ(job.PYFirstYear[1], 2);
+    EXPECT_EQ(job.PYLastYear[1], 6);
+}
+
+TEST(JobPlan, PolicySimWaitsForBaseYearAndRerunsPreviousYear) {
+    Driver d(3, false, 1, 3);
+    d.start(allRuns(3));
+    ASSERT_TRUE(d.error.empty()) << d.error;
+    d.runToEnd();
+    ASSERT_TRUE(d.error.empty()) << d.error;
+    for (int i = 1; i <= 3; ++i) {
+        SCOPED_TRACE(i);
+        std::string y = " y" + std::to_string(i);
+        size_t policySim = d.indexOf("sim/sim r3" + y);
+        size_t rerunSim = d.indexOf("sim/sim r2" + y);
+        EXPECT_GT(rerunSim, d.indexOf("sim/sol r1" + y));
+        EXPECT_GT(policySim, d.indexOf("sim/sol r1" + y));
+        EXPECT_GT(policySim, d.indexOf("bot/sectra1 r2" + y));
+        if (i > 1) {
+            EXPECT_GT(policySim, d.indexOf("sim/sol r2 y" + std::to_string(i - 1)));
+        }
+    }
+    // Spreadsheets: the policy accumulates only after the rerun finished its
+    // cumulative step, then the deviations follow.
+    EXPECT_GT(d.indexOf("aggrex/yony r3 y4"), d.indexOf("cumsol/cum r2 y4"));
+    EXPECT_GT(d.indexOf("divero/cum r3 y4"), d.indexOf("cumsol/cum r3 y4"));
+    EXPECT_GT(d.indexOf("devsol/cum r3 y4"), d.indexOf("divero/cum r3 y4"));
+}
+
+TEST(JobPlan, NoRerunRecordsBotUnderPolicyAndNeverSelectsRun2) {
+    Driver d(3, true, 1, 2);
+    d.start(allRuns(3));
+    d.runToEnd();
+    ASSERT_TRUE(d.error.empty()) << d.error;
+    for (const auto& e : d.log) {
+        SCOPED_TRACE(e);
+        EXPECT_EQ(e.find(" r2 "), std::string::npos);
+    }
+    EXPECT_LT(d.indexOf("bot/env r3 y2"), d.indexOf("sim/sim r3 y2"));
+}
+
+TEST(JobPlan, BaseAsapWithOneSlotCompletesTheBaseFirst) {
+    Driver d(3, false, 1, 1);
+    d.order = "base-ASAP";
+    d.start(allRuns(3));
+    d.runToEnd();
+    ASSERT_TRUE(d.error.empty()) << d.error;
+    size_t firstOther = d.log.size();
+    for (size_t k = 0; k < d.log.size(); ++k)
+        if (d.log[k].find(" r1 ") == std::string::npos) {
+            firstOther = k;
+            break;
+        }
+    EXPECT_GT(firstOther, d.indexOf("cumsol/cum r1 y4"));
+}
+
+TEST(JobPlan, ComparisonRunWithPyRangeEndsItsStepsWithPyParts) {
+    Driver d(6, false, 1, 1);
+    JobRequest req = allRuns(6);
+    req.FirstSSYear[3] = 5;
+    d.start(req);
+    d.runToEnd();
+    ASSERT_TRUE(d.error.empty()) << d.error;
+    EXPECT_LT(d.indexOf("aggrex/cum r2 y7"), d.indexOf("aggrex/py r2 y7"));
+    EXPECT_LT(d.indexOf("cumsol/cum r2 y7"), d.indexOf("cumsol/py r2 y7"));
+    EXPECT_EQ(d.job.SSStageDone[2], "cumsol");
+}
+
+TEST(JobPlan, AtStartABotStepIsRedoneEvenIfAnEarlierJobFinishedIt) {
+    // An earlier job left valid BOT files for every year.
+    Driver d(2, false, 1, 1);
+    d.botStillValid = {1, 2};
+    JobRequest req = emptyRequest(2);
+    for (int run = 2; run <= 3; ++run) {
+        req.FirstSimYear[run] = 1;
+        req.LastSimYear[run] = 2;
+    }
+    d.job.LastDoneYear[1] = 2;
+    d.start(req);
+    d.job.LastDoneYear[1] = 2;  // Base already done in an earlier job
+    ASSERT_FALSE(d.log.empty());
+    EXPECT_EQ(d.log[0], "bot/env r2 y1");
+}
+
+TEST(JobPlan, LoopGuardStopsARepeatedBotStep) {
+    Driver d(2, false, 1, 1);
+    d.ctx.botNeeded = [](int) { return true; };  // the stored BOT never becomes valid
+    JobRequest req = emptyRequest(2);
+    req.FirstSimYear[2] = 1;
+    req.LastSimYear[2] = 1;
+    d.start(req);
+    d.job.LastDoneYear[1] = 2;
+    d.runToEnd();
+    // Rerun only: the year is not in both ranges, so after the first BOT the
+    // stale record makes it needed again, and the guard stops the job.
+    EXPECT_EQ(d.error, "Have got into infinite loop running BOT job for year 2024 [TrySimType=2]");
+}
+
+TEST(JobPlan, FollowOnPartsOfEachStep) {
+    TBigJobDetails job;
+    PlanOptions opt;
+    auto next = [&](const char* n, const char* p, int run = 1) {
+        auto c = followOnPart(job, opt, StepChoice{n, p, run, 7});
+        return c ? c->JobName + "/" + c->JobPart : std::string("-");
+    };
+    EXPECT_EQ(next("bot", "env"), "bot/tellur1");
+    EXPECT_EQ(next("bot", "tellur1"), "bot/sectra1");
+    EXPECT_EQ(next("bot", "sectra1"), "-");
+    EXPECT_EQ(next("sim", "sim"), "sim/sol");
+    EXPECT_EQ(next("sim", "sol"), "-");
+    EXPECT_EQ(next("aggrex", "yony"), "aggrex/cum");
+    EXPECT_EQ(next("aggrex", "cum"), "-");
+    opt.abbreviatedSS = true;
+    EXPECT_EQ(next("aggrex", "yony"), "-");
+    job.DoDeviations = true;
+    EXPECT_EQ(next("cumsol", "cum", 3), "divero/cum");
+    opt.yearOnYearDiffs = true;
+    EXPECT_EQ(next("cumsol", "cum", 3), "divero/yony");
+    EXPECT_EQ(next("divero", "yony", 3), "divero/cum");
+    EXPECT_EQ(next("divero", "cum", 3), "devsol/cum");
+    opt.useSOLFilesForShocks = true;
+    EXPECT_EQ(next("bot", "env"), "bot/solpol");
+    EXPECT_EQ(next("bot", "solpol"), "bot/tellur2");
+    job.DoPY[2] = true;
+    job.SSPartDone[2] = "cum";
+    EXPECT_EQ(next("cumsol", "cum", 2), "cumsol/py");
+    job.SSPartDone[2] = "py";
+    EXPECT_EQ(next("cumsol", "py", 2), "-");
+}
+
+TEST(JobPlan, CompletionRecordsForWholeRangesOnly) {
+    PlanContext ctx;
+    ctx.numYears = 5;
+    ctx.firstPolicyYear = 2;
+    TBigJobDetails job;
+    PlanOptions opt;
+    job.FirstSSYear = {0, 1, 2, 2};
+    job.LastSSYear = {0, 5, 5, 4};
+    EXPECT_TRUE(recordsCompletion(job, ctx, opt, {"sim", "sol", 1, 1}));
+    EXPECT_FALSE(recordsCompletion(job, ctx, opt, {"sim", "sim", 1, 1}));
+    EXPECT_TRUE(recordsCompletion(job, ctx, opt, {"bot", "sectra1", 2, 1}));
+    EXPECT_TRUE(recordsCompletion(job, ctx, opt, {"cumsol", "cum", 1, 6}));
+    EXPECT_TRUE(recordsCompletion(job, ctx, opt, {"cumsol", "cum", 2, 6}));
+    EXPECT_FALSE(recordsCompletion(job, ctx, opt, {"devsol", "cum", 3, 6}));  // 2..4 is not whole
+    opt.abbreviatedSS = true;
+    EXPECT_TRUE(recordsCompletion(job, ctx, opt, {"cumsol", "yony", 1, 6}));
+}
+
+TEST(JobPlan, SlotQueriesOnlyLookFromTheFirstSlot) {
+    TBigJobDetails job;
+    job.FirstSlot = 2;
+    job.Jobs[1] = TOneDosJob{true, 1, 3, 0, "", "sim", "sim", "", "", "", "", false};
+    EXPECT_FALSE(IsSimRunning(job, 1, 3));
+    job.Jobs[3] = TOneDosJob{true, 2, 4, 0, "", "divero", "cum", "", "", "", "", false};
+    EXPECT_TRUE(IsSSJobRunning(job, 2, "aggrex"));
+    EXPECT_FALSE(IsSSJobRunning(job, 2, "cumsol"));
+    job.Jobs[2] = TOneDosJob{true, 2, 4, 0, "", "bot", "env", "", "", "", "", false};
+    EXPECT_TRUE(IsBotRunning(job, 4));
+    EXPECT_FALSE(IsBotRunning(job, 3));
+}
+
+}  // namespace
+}  // namespace vdln

@@ -1,0 +1,201 @@
+#include "model/simgrid.h"
+
+#include "base/dialogs.h"
+#include "support/tempdir.h"
+
+namespace vdln {
+namespace {
+
+class SimGrid : public testing::TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        rec = CreateSimRecord();
+        InitSimRecord(rec, dir());
+        rec.NumYears = 3;
+        rec.StartYear = 2024;
+        ComputeYears(rec);
+    }
+    TSimRecord rec;
+    ScriptedDialogs dlg;
+};
+
+TEST_F(SimGrid, CellDisplayAndPresence) {
+    testing::writeFile(path("base.cls"), "exogenous x ;\n");  // lower case on disk
+    SetCell(rec, 1, 1, "Base");
+    SetCommon(rec, 2, 1);
+    SetNone(rec, 3, 1);
+    SetCell(rec, 1, 2, "missing");
+    struct Case {
+        int row, col;
+        const char* text;
+        bool ok;
+    } cases[] = {
+        {1, 1, "BASE.CLS", true},       // found whatever its letter case
+        {2, 1, "common", true},         // "?" counts as present
+        {3, 1, "none", true},           // no file counts as present
+        {1, 2, "MISSING.BSH", false},   // red
+        {-1, 2, "N/A", true},           // the meaningless CMFSTART cell
+        {-1, 1, "none", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.row) + "," + std::to_string(c.col));
+        EXPECT_EQ(GridCellText(rec, c.row, c.col), c.text);
+        EXPECT_EQ(rec.GridOK(c.row, c.col) != 0, c.ok);
+    }
+    EXPECT_EQ(rec.GridFile(1, 1), "BASE.CLS");
+}
+
+TEST_F(SimGrid, RefreshOnlyTouchesRowsInUse) {
+    rec.GridOK(4, 4) = 0;
+    RefreshGrid(rec);
+    EXPECT_FALSE(rec.GridOK(4, 4));  // row 4 is beyond NumYears
+    rec.NumYears = 4;
+    RefreshGrid(rec);
+    EXPECT_TRUE(rec.GridOK(4, 4));   // an empty cell
+    EXPECT_FALSE(rec.GridOK(4, 1));  // RUN01.CLS does not exist
+}
+
+TEST_F(SimGrid, Edits) {
+    SetCell(rec, 2, 3, "abcdefghijkl");
+    EXPECT_EQ(rec.GridStem(2, 3), "ABCDEFGHI");
+    SetCell(rec, -1, 2, "X");
+    EXPECT_EQ(rec.GridStem(-1, 2), "N/A");
+    SetNone(rec, -1, 2);
+    EXPECT_EQ(rec.GridStem(-1, 2), "N/A");
+
+    FollowPattern(rec, 2, 1);
+    EXPECT_EQ(rec.GridStem(2, 1), "BS1B2025");
+    FollowPattern(rec, 3, 4);
+    EXPECT_EQ(rec.GridStem(3, 4), "PL1P2026");
+    FollowPattern(rec, 0, 1);  // not a year row
+    EXPECT_EQ(rec.GridStem(0, 1), "");
+
+    std::string before = rec.GridStem(1, 1);
+    AsPrevious(rec, 1, 1);  // the first year row has no previous row
+    EXPECT_EQ(rec.GridStem(1, 1), before);
+    EXPECT_EQ(rec.GridStem(1, 1), "run98");
+
+    // A block fills down from the row above it.
+    SetCell(rec, 1, 2, "first");
+    AsPrevious(rec, GridSelection{2, 2, 3, 2});
+    EXPECT_EQ(rec.GridStem(2, 2), "FIRST");
+    EXPECT_EQ(rec.GridStem(3, 2), "FIRST");
+
+    FollowPattern(rec, GridSelection{1, 3, 3, 3});
+    EXPECT_EQ(rec.GridStem(1, 3), "PL1P2024");
+    EXPECT_EQ(rec.GridStem(3, 3), "PL1P2026");
+
+    SetCommon(rec, 0, 1);  // no meaning outside the year rows
+    EXPECT_EQ(rec.GridStem(0, 1), "");
+    SetCommon(rec, 3, 1);
+    EXPECT_EQ(GridCellText(rec, 3, 1), "common");
+}
+
+TEST_F(SimGrid, SelectOneRefusals) {
+    struct Case {
+        int row, col;
+        std::string chosen;
+        const char* message;
+    } cases[] = {
+        {1, 1, dir() + "/base.bsh", "Suffix must be .CLS"},
+        {1, 4, dir() + "/p.psx", "Suffix must be .PSH"},
+        {1, 1, "/elsewhere/base.cls", nullptr},
+        {1, 1, dir() + "/sub/base.cls", nullptr},
+        {1, 1, dir() + "/abcdefghij.cls", "Name cannot have more than 9 characters."},
+        {-1, 1, dir() + "/start.abcd", "Suffix cannot have more than 4 characters."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        ScriptedDialogs d;
+        std::string before = rec.GridStem(c.row, c.col);
+        EXPECT_FALSE(SelectOne(rec, c.row, c.col, d, c.chosen));
+        EXPECT_EQ(rec.GridStem(c.row, c.col), before);
+        std::string want = c.message ? c.message : "File must be in directory " + dir();
+        EXPECT_EQ(d.messages(), std::vector<std::string>{want});
+    }
+}
+
+TEST_F(SimGrid, SelectOneStoresStemAndStartExtension) {
+    ScriptedDialogs d;
+    EXPECT_TRUE(SelectOne(rec, 2, 2, d, dir() + "/b2025.bsh"));
+    EXPECT_EQ(rec.GridStem(2, 2), "B2025");
+    EXPECT_TRUE(SelectOne(rec, 1, 1, d, dir() + "/ninechars.CLS"));
+    EXPECT_EQ(rec.GridStem(1, 1), "NINECHARS");
+    // The CMFSTART row takes any extension of up to 4 characters.
+    testing::writeFile(path("mystart.txt"), "x");
+    EXPECT_TRUE(SelectOne(rec, -1, 3, d, dir() + "/mystart.txt"));
+    EXPECT_EQ(rec.GridStem(-1, 3), "MYSTART");
+    EXPECT_EQ(rec.CMFStartExt[3], ".txt");
+    EXPECT_EQ(rec.GridFile(-1, 3), "MYSTART.TXT");
+    EXPECT_TRUE(rec.GridOK(-1, 3));
+    EXPECT_EQ(CMFStartFile(rec, 2), path("mystart.txt"));
+    EXPECT_TRUE(d.messages().empty());
+    // The chooser is asked when no path is given; cancelling changes nothing.
+    EXPECT_FALSE(SelectOne(rec, 1, 4, d));
+    ASSERT_EQ(d.records().size(), 1u);
+    EXPECT_EQ(d.records()[0].file.title, "Extra Shocks File");
+    EXPECT_EQ(d.records()[0].file.initialDir, dir());
+    d.queueText(dir() + "/p1.psh");
+    EXPECT_TRUE(SelectOne(rec, 1, 4, d));
+    EXPECT_EQ(rec.GridStem(1, 4), "P1");
+}
+
+TEST_F(SimGrid, PerYearQueries) {
+    SetCell(rec, 1, 1, "bclos");
+    SetCommon(rec, 2, 1);
+    SetCell(rec, 1, 3, "pclos");
+    SetNone(rec, 2, 3);
+    SetCell(rec, 1, 2, "b2024");
+    SetCell(rec, 1, 4, "p2024");
+    SetCommon(rec, 2, 4);
+    EXPECT_EQ(ClosureFileForYear(rec, 1, 1), "BCLOS.CLS");
+    EXPECT_EQ(ClosureFileForYear(rec, 1, 2), "PCLOS.CLS");
+    EXPECT_EQ(ClosureFileForYear(rec, 1, 3), "PCLOS.CLS");
+    EXPECT_EQ(ClosureFileForYear(rec, 2, 1), "");  // "?"
+    EXPECT_EQ(ClosureFileForYear(rec, 2, 3), "");  // none
+    EXPECT_EQ(ShockFileForYear(rec, 1), "B2024.BSH");
+    EXPECT_EQ(ExtraShockFileForYear(rec, 1), "P2024.PSH");
+    EXPECT_EQ(ExtraShockFileForYear(rec, 2), "");
+
+    // Common files are returned only when they exist.
+    SetCell(rec, 0, 1, "common");
+    SetCell(rec, 0, 2, "comshk");
+    SetCell(rec, 0, 3, "polcom");
+    SetCell(rec, 0, 4, "polshk");
+    EXPECT_EQ(CommonClosureFile(rec, 1), "");
+    testing::writeFile(path("COMMON.CLS"), "x");
+    testing::writeFile(path("PolCom.cls"), "x");
+    testing::writeFile(path("comshk.bsh"), "x");
+    testing::writeFile(path("POLSHK.PSH"), "x");
+    EXPECT_EQ(CommonClosureFile(rec, 1), "COMMON.CLS");
+    EXPECT_EQ(CommonClosureFile(rec, 2), "POLCOM.CLS");
+    EXPECT_EQ(CommonClosureFile(rec, 3), "POLCOM.CLS");
+    EXPECT_EQ(CommonShockFile(rec, 1), "COMSHK.BSH");
+    EXPECT_EQ(CommonShockFile(rec, 2), "");
+    EXPECT_EQ(CommonShockFile(rec, 3), "POLSHK.PSH");
+    EXPECT_EQ(UserFilePath(dir(), "POLCOM.CLS"), path("PolCom.cls"));
+
+    // CMFSTART files: full paths, none for empty and N/A cells.
+    EXPECT_EQ(CMFStartFile(rec, 1), "");
+    rec.GridStem(-1, 1) = "BSTART";
+    rec.CMFStartExt[1] = ".sta";
+    EXPECT_EQ(CMFStartFile(rec, 1), dir() + "/BSTART.STA");
+}
+
+TEST_F(SimGrid, ScreenTexts) {
+    EXPECT_EQ(GridTitle(0), "Part");
+    EXPECT_EQ(GridTitle(4), "Policy Shocks");
+    EXPECT_EQ(GridPatternText(rec, 1), "BS1BYYYY.CLS");
+    EXPECT_EQ(GridPatternText(rec, 4), "PL1PYYYY.PSH");
+    EXPECT_EQ(GridRowLabel(rec, gridDataRow(2)), "CMFStart");
+    EXPECT_EQ(GridRowLabel(rec, gridDataRow(3)), "Common");
+    EXPECT_EQ(GridRowLabel(rec, 2), "2025");
+    rec.AltMethodYears[2] = 1;
+    EXPECT_EQ(GridRowLabel(rec, 2), "2025");
+    rec.AltMethodInUse = 1;
+    EXPECT_EQ(GridRowLabel(rec, 2), "2025*");
+}
+
+}  // namespace
+}  // namespace vdln
