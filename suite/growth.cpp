@@ -51,7 +51,7 @@ std::string where(const CmfStatement& st, const std::string& cmf) {
 }
 
 Status badStatement(const CmfStatement& st, const std::string& cmf, const std::string& why) {
-    return Status::fail(why + " in statement \"" + st.text().substr(0, 80) + "\"" + where(st, cmf) + ".");
+    return Status::fail(why + " in statement \"" + statementText(st).substr(0, 80) + "\"" + where(st, cmf) + ".");
 }
 
 /// Parses "name" or "name(elem)" starting at token `pos`; advances `pos`.
@@ -213,7 +213,7 @@ Status interpret(CommandFile& cf, const CmfStatement& st) {
         std::vector<std::string> rest(t.begin() + static_cast<long>(pos) + 1, t.end());
         auto vals = shockValues(rest, item->size());
         if (!vals) return fail(vals.message());
-        cf.shocks.push_back({kw == "ashock", item.value(), vals.value(), st.text()});
+        cf.shocks.push_back({kw == "ashock", item.value(), vals.value(), statementText(st)});
         return Status::ok();
     }
     if (kw == "file") {
@@ -359,7 +359,7 @@ Status interpret(CommandFile& cf, const CmfStatement& st) {
         auto b = yesNo(v.value());
         return b ? Status::ok() : fail(b.message());
     }
-    return Status::fail("Unknown statement \"" + st.text().substr(0, 80) + "\"" + where(st, cf.path) + ".");
+    return Status::fail("Unknown statement \"" + statementText(st).substr(0, 80) + "\"" + where(st, cf.path) + ".");
 }
 
 /// The input file of a logical name, found without regard to letter case.
