@@ -45,7 +45,7 @@ std::string firstWord(const std::string& text) {
 }  // namespace
 
 std::string variableHeaderName(int v) {
-    char buf[8];
+    char buf[16];
     std::snprintf(buf, sizeof buf, "%04d", v + 1);
     return buf;
 }

@@ -33,6 +33,10 @@ Result<ProgramArgs> parseProgramArgs(const std::vector<std::string>& args) {
     }
     if (out.stiFile.empty()) return Result<ProgramArgs>::fail("No stored-input file given (-sti FILE).");
     if (logPercentSti || out.logFile.empty()) out.logFile = changeExt(out.stiFile, ".log");
+    // The report names the log for callers that run elsewhere.
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(out.logFile, ec);
+    if (!ec) out.logFile = absolute.lexically_normal().string();
     return out;
 }
 

@@ -205,7 +205,9 @@ TEST_F(SuiteErrors, EveryProgramReportsBadInput) {
         EXPECT_EQ(report["Status"], "error");
         EXPECT_NE(report["Error"].find(c.errorPart), std::string::npos) << report["Error"];
         EXPECT_EQ(report["Log file"], at("job.log"));
-        if (*c.output) EXPECT_FALSE(fileExists(at(c.output)));
+        if (*c.output) {
+            EXPECT_FALSE(fileExists(at(c.output)));
+        }
     }
 }
 

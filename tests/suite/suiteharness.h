@@ -137,7 +137,7 @@ inline YearData firstYearData() {
 
 /// Two reals agree to within a few units of the last place of a 4-byte real.
 inline void expectNear(double expected, double actual, const std::string& what) {
-    const double tol = 4e-6 * std::max(1.0, std::fabs(expected));
+    const double tol = 1e-6 * std::max(1.0, std::fabs(expected));
     EXPECT_NEAR(expected, actual, tol) << what;
 }
 
