@@ -89,6 +89,16 @@ TEST_F(DirectoriesTest, SourcesReadTheEnvironment) {
     EXPECT_EQ(DirectorySources::displayName(15), "C:\\");
 }
 
+TEST(UseSparse, OnlyOneSwitchesItOn) {
+    MapEnvironment env;
+    EXPECT_FALSE(readUseSparse(env));
+    for (auto [value, on] : {std::pair{"1", true}, {" 1 ", true}, {"0", false}, {"yes", false}, {"", false}}) {
+        SCOPED_TRACE(value);
+        env.set("SVUSESPARSE", value);
+        EXPECT_EQ(readUseSparse(env), on);
+    }
+}
+
 TEST_F(DirectoriesTest, TempSkipsTmpWithBlankAndTakesTemp) {
     std::string blank = folder("with blank");
     std::string temp = folder("temp");

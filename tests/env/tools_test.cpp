@@ -248,7 +248,7 @@ TEST_F(ToolsTest, TempDirCheckFiles) {
     ASSERT_TRUE(job);
     EXPECT_FALSE(fileExists(temp + "/tdcheck.rpt")) << "an old report must not pass the check";
     EXPECT_EQ(readFile(temp + "/tdcheck.sti"),
-              "bat\r\nrpt\r\n" + temp + "/tdcheck.rpt\r\n \r\ntdc    ! Temporary Directory check\r\n");
+              "bat\r\nrpt\r\n" + temp + "/tdcheck.rpt\r\ntdc    ! Temporary Directory check\r\n \r\n");
     EXPECT_EQ(job->args, (std::vector<std::string>{"-sti", temp + "/tdcheck.sti", "-los", temp + "/tdcheck.log"}));
 
     ScriptedDialogs d;

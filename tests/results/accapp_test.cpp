@@ -16,7 +16,7 @@ TEST(NumUpdatedDataFiles, CountsUpdatedAndUpdatedLaggedInputs) {
         bool updated;
     };
     const F files[] = {
-        {kUsageUpdatedInput, true}, {kUsageLaggedInput, true},   {kUsageLaggedInput, false},
+        {kUsageUpdatedInput, true},   {kUsageLaggedInput, true}, {kUsageLaggedInput, false},
         {kUsageConstantInput, false}, {kUsageOutput, false},     {kUsageUpdatedInput, true},
     };
     rec.NumFiles = 0;

@@ -160,7 +160,9 @@ protected:
         a.numUpdated = 1;
         a.helpContext = 12;
         std::string d = dir();
-        a.logFile = [d](int i, int run) { return d + "/r" + std::to_string(run) + "y" + std::to_string(i) + ".log"; };
+        a.logFile = [d](int i, int run) {
+            return d + "/r" + std::to_string(run) + "y" + std::to_string(i) + ".log";
+        };
         return a;
     }
     void writeLog(const AccApplication& a, int i, int run, const AccLogBuilder& b) {
@@ -178,8 +180,9 @@ TEST_F(AppAccTest, FewerThanThreeSolutionsOnlyInforms) {
     AccApplication a = app(3, false, 2);
     a.numSolutions = 2;
     EXPECT_FALSE(makeApplicationSummaries(a, dialogs));
-    EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"No accuracy summaries are available since you are "
-                                                           "not extrapolating from 3 separate solutions."});
+    EXPECT_EQ(dialogs.messages(),
+              std::vector<std::string>{"No accuracy summaries are available since you are "
+                                       "not extrapolating from 3 separate solutions."});
 }
 
 TEST_F(AppAccTest, OneSubintervalGridWithMissingYearsAndWorstRows) {
@@ -298,12 +301,13 @@ TEST_F(AppAccTest, WithoutOverallTheWorstSubintervalsAreShown) {
     std::optional<AppAccuracyDialog> d = makeApplicationSummaries(a, dialogs);
     ASSERT_TRUE(d);
     EXPECT_FALSE(d->overall());
-    EXPECT_EQ(dialogs.messages(),
-              std::vector<std::string>{"Overall Accuracy information is not available here.\r\nWill show Accuracy "
-                                       "Summaries for the WORST subinterval for each year of each run."});
+    EXPECT_EQ(
+        dialogs.messages(),
+        std::vector<std::string>{"Overall Accuracy information is not available here.\r\nWill show Accuracy "
+                                 "Summaries for the WORST subinterval for each year of each run."});
     EXPECT_EQ(d->title(), "Accuracy Summaries of WORST Subinterval (each year of each run)");
-    EXPECT_EQ(d->cell(1, 0).text, "5");                   // subinterval 2
-    EXPECT_EQ(d->cell(1, 0, AccKind::Data).text, "4");    // subinterval 1
+    EXPECT_EQ(d->cell(1, 0).text, "5");                 // subinterval 2
+    EXPECT_EQ(d->cell(1, 0, AccKind::Data).text, "4");  // subinterval 1
     EXPECT_EQ(d->cell(2, 2).text, "6");
     d->selectTab(AccKind::Data);
     EXPECT_EQ(d->title(), "Accuracy Summaries of WORST Subinterval for data");
@@ -320,8 +324,9 @@ TEST_F(AppAccTest, ReadFailuresAreShownAndNoDialogOpens) {
     EXPECT_EQ(dialogs.records()[0].kind, MsgKind::Error);
     EXPECT_EQ(dialogs.records()[0].buttons, BtnOk | BtnHelp);
     EXPECT_EQ(dialogs.records()[0].helpContext, 12);
-    EXPECT_EQ(dialogs.lastMessage(), "Could not make accuracy summaries:\r\nExpected just one subinterval, "
-                                     "but found more[GetAccSummary2]");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "Could not make accuracy summaries:\r\nExpected just one subinterval, "
+              "but found more[GetAccSummary2]");
 
     // Too many year-run pairs for one summary record.
     AccApplication big = app(101, false, 1);
@@ -339,16 +344,18 @@ TEST_F(AppAccTest, OneYearSummaryMessages) {
     EXPECT_FALSE(openYearAccuracySummary(a, 0, 1, dialogs));
     EXPECT_EQ(dialogs.lastMessage(), "There is no Accuracy Summary for the base year.");
     EXPECT_FALSE(openYearAccuracySummary(a, 2, 1, dialogs));
-    EXPECT_EQ(dialogs.lastMessage(),
-              "You are using the alternative solution method for this year.\r\nThis does not extrapolate from 3 "
-              "solutions so there is\r\n no Accuracy Summary information available for this year.");
+    EXPECT_EQ(
+        dialogs.lastMessage(),
+        "You are using the alternative solution method for this year.\r\nThis does not extrapolate from 3 "
+        "solutions so there is\r\n no Accuracy Summary information available for this year.");
     EXPECT_FALSE(openYearAccuracySummary(a, 3, 1, dialogs));
-    EXPECT_EQ(dialogs.lastMessage(),
-              "Could not make accuracy summary:\r\nFile \"" + a.logFile(3, 1) + "\" not found[GetAccSummary2]");
+    EXPECT_EQ(dialogs.lastMessage(), "Could not make accuracy summary:\r\nFile \"" + a.logFile(3, 1) +
+                                         "\" not found[GetAccSummary2]");
     writeLog(a, 3, 1, AccLogBuilder().line("no summary here"));
     EXPECT_FALSE(openYearAccuracySummary(a, 3, 1, dialogs));
-    EXPECT_EQ(dialogs.lastMessage(), "Could not make accuracy summary:\r\nNo accuracy summary found in file \"" +
-                                         a.logFile(3, 1) + "\"");
+    EXPECT_EQ(
+        dialogs.lastMessage(),
+        "Could not make accuracy summary:\r\nNo accuracy summary found in file \"" + a.logFile(3, 1) + "\"");
     writeLog(a, 3, 1, one(k45, k60));
     std::optional<SimAccuracyDialog> s = openYearAccuracySummary(a, 3, 1, dialogs);
     ASSERT_TRUE(s);

@@ -32,11 +32,11 @@ TEST(AccGrade, GradeTableBoundariesAndHalfToEven) {
         int grade;
     };
     const Case cases[] = {
-        {0.0f, 0},  {8.0f, 0},  {8.5f, 0},  {8.51f, 1}, {9.0f, 1},  {9.5f, 1},  {16.0f, 1}, {16.5f, 1},
-        {17.0f, 2}, {24.0f, 2}, {24.5f, 2}, {25.0f, 3}, {32.0f, 3}, {32.5f, 3}, {33.0f, 4}, {39.0f, 4},
-        {39.5f, 5}, {40.0f, 5}, {45.0f, 5}, {45.5f, 6}, {46.0f, 6}, {50.0f, 6}, {50.5f, 6}, {51.0f, 7},
-        {54.0f, 7}, {54.5f, 7}, {55.0f, 8}, {57.0f, 8}, {57.5f, 9}, {58.0f, 9}, {59.0f, 9}, {59.5f, 10},
-        {60.0f, 10},
+        {0.0f, 0},  {8.0f, 0},  {8.5f, 0},  {8.51f, 1},  {9.0f, 1},   {9.5f, 1},  {16.0f, 1},
+        {16.5f, 1}, {17.0f, 2}, {24.0f, 2}, {24.5f, 2},  {25.0f, 3},  {32.0f, 3}, {32.5f, 3},
+        {33.0f, 4}, {39.0f, 4}, {39.5f, 5}, {40.0f, 5},  {45.0f, 5},  {45.5f, 6}, {46.0f, 6},
+        {50.0f, 6}, {50.5f, 6}, {51.0f, 7}, {54.0f, 7},  {54.5f, 7},  {55.0f, 8}, {57.0f, 8},
+        {57.5f, 9}, {58.0f, 9}, {59.0f, 9}, {59.5f, 10}, {60.0f, 10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mean);
@@ -119,7 +119,8 @@ TEST(GetPlacesSumry, BadLinesFailWithTag) {
         {"5 results are judged accurate to 3 places.",
          "Cannot find \"figures\" in line \"5 results are judged accurate to 3 places.\""},
         {"99999999999 results are judged accurate to 3 figures.",
-         "Cannot read the number of results in line \"99999999999 results are judged accurate to 3 figures.\""},
+         "Cannot read the number of results in line \"99999999999 results are judged accurate to 3 "
+         "figures.\""},
         {"+-4 results are judged accurate to 3 figures.",
          "Cannot read the number of results in line \"+-4 results are judged accurate to 3 figures.\""},
     };
@@ -133,7 +134,8 @@ TEST(GetPlacesSumry, BadLinesFailWithTag) {
     // A huge line is quoted only in part.
     std::string huge(5000, '7');
     AccPlaces p;
-    Status s = GetPlacesSumry(std::vector<std::string>{"a" + huge + " results are judged accurate to 1 figures"}, p);
+    Status s =
+        GetPlacesSumry(std::vector<std::string>{"a" + huge + " results are judged accurate to 1 figures"}, p);
     ASSERT_FALSE(s);
     EXPECT_LT(s.message().size(), 300u);
 }
@@ -266,7 +268,8 @@ TEST_F(AccLogTest, EqualMeansMakeTheFirstTheWorstAndTheOverallIsIgnored) {
 
 TEST_F(AccLogTest, OnlyOverallSkipsTheSubintervals) {
     AccLogBuilder b;
-    b.variables(kNone).dataAll(kNone).notSufficient(1).variables(k30).dataAll(k30).variables(k45).dataAll(k45);
+    b.variables(kNone).dataAll(kNone).notSufficient(1).variables(k30).dataAll(k30).variables(k45).dataAll(
+        k45);
     b.overallVariables(k50).dataAll(k60).line("");
     AccSummary s;
     ASSERT_TRUE(GetAccSummary2(log("g.log", b), 3, s, 5, true, true));
@@ -313,8 +316,8 @@ TEST_F(AccLogTest, FailuresNameTheirCause) {
         {"k.log", AccLogBuilder().variables(k60).variables(k60).text(), 0, true,
          "Expected just one subinterval, but found more[GetAccSummary2]"},
         {"l.log", " Below are for levels values\n", 0, false, "Premature end of file: @[GetAccSummary2]"},
-        {"m.log", AccLogBuilder().variables(k60).line(" NEXT SUMMARY IS FOR ALL UPDATED DATA").text(), 2, false,
-         "Premature end of file: @[GetAccSummary2]"},
+        {"m.log", AccLogBuilder().variables(k60).line(" NEXT SUMMARY IS FOR ALL UPDATED DATA").text(), 2,
+         false, "Premature end of file: @[GetAccSummary2]"},
         {"n.log", " Below are for levels values\n5 results are judged accurate to 3 figures\n", 0, false,
          "Unexpected end-of-file[GetPlacesSumry][GetAccSummary2]"},
         {"o.log", " Below are for levels values\n5 results are judged accurate to 9 figures\n\n", 0, false,
@@ -373,10 +376,13 @@ TEST_F(AccLogTest, LinesOfTheLogWriterReadBack) {
     // A solve with automatic accuracy over two updated files: subinterval 2
     // fails once and is repeated, then the overall summary.
     const std::array<std::int32_t, 7> v1{0, 0, 1, 2, 3, 4, 5}, d1{0, 0, 0, 0, 0, 8, 4};
-    const std::array<std::int32_t, 7> bad{9, 9, 0, 0, 0, 0, 0}, v2{0, 0, 0, 0, 10, 2, 3}, d2{0, 1, 1, 1, 1, 1, 1};
+    const std::array<std::int32_t, 7> bad{9, 9, 0, 0, 0, 0, 0}, v2{0, 0, 0, 0, 10, 2, 3},
+        d2{0, 1, 1, 1, 1, 1, 1};
     const std::array<std::int32_t, 7> vo{0, 0, 0, 1, 2, 3, 9}, dop{0, 0, 0, 0, 5, 5, 5};
     std::vector<std::string> lines = {" Solvane model program log", " Subinterval 1"};
-    auto add = [&](const std::vector<std::string>& more) { lines.insert(lines.end(), more.begin(), more.end()); };
+    auto add = [&](const std::vector<std::string>& more) {
+        lines.insert(lines.end(), more.begin(), more.end());
+    };
     auto subinterval = [&](const std::array<std::int32_t, 7>& v, const std::array<std::int32_t, 7>& d) {
         add(accVariablesSummaryLines(v, false));
         add(accFileDataSummaryLines(d1, "BASEDATA"));  // per-file summaries are passed over

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/paths.h"
+#include "base/strutil.h"
 
 namespace vdln {
 
@@ -14,6 +15,8 @@ std::string Environment::variable(const std::string& name) const {
     if (!v || v->size() > kMaxEnvValueLength) return "";
     return *v;
 }
+
+bool readUseSparse(const Environment& env) { return trim(env.variable("SVUSESPARSE")) == "1"; }
 
 std::optional<std::string> SystemEnvironment::rawVariable(const std::string& name) const {
     const char* v = std::getenv(name.c_str());

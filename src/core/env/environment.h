@@ -29,6 +29,11 @@ public:
     std::string variable(const std::string& name) const;
 };
 
+/// The suite's per-user setting `UseSparse`: on when the environment
+/// variable SVUSESPARSE is "1" (blanks around it ignored).  Read once at
+/// start-up by the owner of the settings.
+bool readUseSparse(const Environment& env);
+
 /// The real environment of this process.  The program directory is the
 /// folder of the executable found through /proc/self/exe, unless set with
 /// `setProgramDirectory` (tests and tools that run outside the build folder).

@@ -91,19 +91,24 @@ void reportProgramNotAvailable(Dialogs& dialogs, std::string_view name) {
     dialogs.message(MsgKind::Error, programNotAvailableText(name), BtnOk | BtnHelp);
 }
 
+bool chooseViewerProgram(Viewer viewer, const Environment& env, ToolSettings& settings, Dialogs& dialogs) {
+    const std::string vname = viewer == Viewer::Outlens ? "Outlens" : "Gridlens";
+    FileRequest req;
+    req.title = "Select " + vname + " to use";
+    req.initialDir = env.programDirectory();
+    req.filter = vname + " Files (" + vname + ".EXE)|" + vname + ".exe";
+    std::optional<std::string> pick = dialogs.chooseFile(req);
+    if (!pick || trim(*pick).empty()) return false;
+    (viewer == Viewer::Outlens ? settings.outlens : settings.gridlens) = trim(*pick);
+    return true;
+}
+
 bool LaunchViewer(Viewer viewer, const std::string& fileArg, const std::string& modelDir, const Environment& env,
                   ToolSettings& settings, Dialogs& dialogs, ProgramStarter& starter) {
     const std::string vname = viewer == Viewer::Outlens ? "Outlens" : "Gridlens";
     std::string program = locateProgram(env, settings, vname);
     if (program.empty()) {
-        FileRequest req;
-        req.title = "Select " + vname + " to use";
-        req.initialDir = env.programDirectory();
-        req.filter = vname + " Files (" + vname + ".EXE)|" + vname + ".exe";
-        if (auto pick = dialogs.chooseFile(req)) {
-            (viewer == Viewer::Outlens ? settings.outlens : settings.gridlens) = *pick;
-            program = locateProgram(env, settings, vname);
-        }
+        if (chooseViewerProgram(viewer, env, settings, dialogs)) program = locateProgram(env, settings, vname);
         if (program.empty()) {
             reportProgramNotAvailable(dialogs, vname);
             return false;
@@ -220,7 +225,7 @@ Result<TempDirCheckJob> prepareTempDirCheck(const std::string& tempDir, const st
     job.reportFile = JoinPath(tempDir, "tdcheck.rpt");
     job.args = {"-sti", job.stiFile, "-los", job.logFile};
     if (Status st = deleteFile(job.reportFile); !st) return Result<TempDirCheckJob>(st);
-    if (Status st = writeLinesAtomic(job.stiFile, {"bat", "rpt", job.reportFile, " ", "tdc    ! Temporary Directory check"});
+    if (Status st = writeLinesAtomic(job.stiFile, {"bat", "rpt", job.reportFile, "tdc    ! Temporary Directory check", " "});
         !st)
         return Result<TempDirCheckJob>(st);
     return job;

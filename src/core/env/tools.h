@@ -54,6 +54,11 @@ public:
 /// The two viewers.
 enum class Viewer { Gridlens, Outlens };
 
+/// "Which Outlens to use" and its twin for Gridlens: a file dialog titled
+/// "Select <name> to use" with the filter "<name> Files (<name>.EXE)|<name>.exe";
+/// the pick is stored in `settings`.  Returns false when cancelled.
+bool chooseViewerProgram(Viewer viewer, const Environment& env, ToolSettings& settings, Dialogs& dialogs);
+
 /// Opens a file in a viewer.  The viewer is located; when it is missing the
 /// user may pick its executable (stored in `settings`) and it is located
 /// again.  `fileArg` may begin with a "%" marker (no existence test) or, for
@@ -114,8 +119,8 @@ struct TempDirCheckJob {
 };
 
 /// Writes the stored-input file "tdcheck.sti" in the Temporary Directory
-/// (lines "bat", "rpt", the report path, " ", "tdc    ! Temporary Directory
-/// check") after deleting an old report.  Fails with "Program \r\n  <path>\r\n
+/// (lines "bat", "rpt", the report path, "tdc    ! Temporary Directory
+/// check", " ") after deleting an old report.  Fails with "Program \r\n  <path>\r\n
 /// does not exist." when the conversion program is missing, or the writer's
 /// message.
 Result<TempDirCheckJob> prepareTempDirCheck(const std::string& tempDir, const std::string& sectraProgram);

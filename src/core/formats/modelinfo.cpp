@@ -521,7 +521,7 @@ Status readFinalLevelInfo(LineSource& src, SolInfoRec& rec) {
 // ---------------------------------------------------------------------------
 // "#FILES"
 
-Status readFileInfo(LineSource& src, SolInfoRec& rec) {
+Status readFileInfo(LineSource& src, std::vector<TFileRec>& files, size_t limit) {
     const char* tag = "[ReadFileInfo]";
     std::string line;
     if (!src.next(line)) return Status::ok();
@@ -535,8 +535,7 @@ Status readFileInfo(LineSource& src, SolInfoRec& rec) {
             break;
         }
         if (trim(line).empty()) continue;
-        if (static_cast<int>(rec.files.size()) >= kMinMaxFiles)
-            return Status::fail(std::string("Too many files") + tag);
+        if (files.size() >= limit) return Status::fail(std::string("Too many files") + tag);
         auto parsed = parseMinFileLine(line);
         if (!parsed) return Status::fail(parsed.message() + tag);
         TFileRec f = std::move(parsed.value());
@@ -549,7 +548,7 @@ Status readFileInfo(LineSource& src, SolInfoRec& rec) {
                     f.line2 = trim(second);
             }
         }
-        rec.files.push_back(std::move(f));
+        files.push_back(std::move(f));
     }
     return Status::ok();
 }
@@ -588,7 +587,7 @@ Status getModelInfoImpl(TxtFile& file, const MinItemSet& request, bool lower, bo
         Status s;
         std::string value;
         switch (item) {
-            case MinFiles: s = readFileInfo(src, rec); break;
+            case MinFiles: s = readFileInfo(src, rec.files, kMinMaxFiles); break;
             case MinTabFile:
                 if (!readValueLine(src, value)) return Status::fail("Could not read TABFILE field.");
                 rec.tabFile = value;
@@ -762,6 +761,27 @@ Result<TFileRec> parseMinFileLine(std::string_view line) {
     f.updated = !u.empty() && (u[0] == 'y' || u[0] == 'Y');
     f.rest = trim(cols(38, std::string::npos));
     return f;
+}
+
+Result<std::vector<TFileRec>> readMinLogicalFiles(const std::string& minFile) {
+    const std::string tag = "[ReadMinLogicalFiles:" + minFile + "]";
+    TxtFile f;
+    if (Status s = TxtOpen(f, minFile); !s) return std::move(s).tag(tag);
+    LineSource src(f);
+    std::vector<TFileRec> files;
+    std::string line;
+    Status s;
+    while (src.next(line)) {
+        if (line == kKeywords[MinFiles]) {
+            s = readFileInfo(src, files, static_cast<size_t>(-1));
+            break;
+        }
+    }
+    const bool bad = f.failed();
+    (void)TxtClose(f);
+    if (!s) return std::move(s).tag(tag);
+    if (bad) return Result<std::vector<TFileRec>>::fail("read error from file " + minFile + tag);
+    return files;
 }
 
 std::uint32_t fileIdentity(const std::string& path) {

@@ -223,9 +223,15 @@ Status RequestSolInfo(const std::string& fileName, const MinItemSet& request,
 /// columns 23-25 and 33-35: the pair that holds "in" or "out" is taken as
 /// the direction (33-35 when both or neither do), so files written with
 /// either column order read the same.  Column 30 is the updated flag and
-/// column 38 on the rest of the line.  Fails for a line shorter than 30
-/// characters.
+/// column 38 on the rest of the line; columns past the end of the line read
+/// as blanks.  Fails for a line shorter than 25 characters.
 Result<TFileRec> parseMinFileLine(std::string_view line);
+
+/// Reads the "#FILES" section of a Model Information file with no limit on
+/// the number of files (callers compare the count with their own limit).
+/// Failures: the file cannot be read, a line too short; tag
+/// "[ReadMinLogicalFiles:" + file name + "]".
+Result<std::vector<TFileRec>> readMinLogicalFiles(const std::string& minFile);
 
 /// The identity of a file: its last-write time as a packed DOS date-time
 /// (local time, 2-second resolution); 0 when the file does not exist.
@@ -245,5 +251,17 @@ struct TimeDateStamp {
 /// read, "Unexpected file type"; tag "[GetTimeDateStamp]".
 Result<TimeDateStamp> GetTimeDateStamp(std::string_view kind, const std::string& fileName,
                                        const std::string& key);
+
+class Dialogs;
+
+/// Compares the "#TMDATE" stamp of a Model Information file (read as
+/// "text") with the "DTXT" stamp of an Auxiliary Table file (read as
+/// "binary"): the result is true when both were found and are equal.  When
+/// they differ and `quiet` is off, an error box (OK and Help) says "Model
+/// Information File <MIN in upper case> was not created at the same time
+/// as the Auxiliary Table File <AXT in upper case>".  Fails only when a file
+/// cannot be read (message ending with "[MinAxtCompatible]").
+Result<bool> MinAxtCompatible(const std::string& minFile, const std::string& axtFile, bool quiet,
+                              Dialogs& dialogs);
 
 }  // namespace vdln

@@ -1,5 +1,6 @@
 #include "formats/modelinfo.h"
 
+#include "base/dialogs.h"
 #include "base/strutil.h"
 
 namespace vdln {
@@ -39,6 +40,21 @@ Result<TimeDateStamp> GetTimeDateStamp(std::string_view kind, const std::string&
     if (kind == "header" || kind == "binary")
         return Result<TimeDateStamp>::fail("Header array stamps are not available[GetTimeDateStamp]");
     return Result<TimeDateStamp>::fail("Unexpected file type[GetTimeDateStamp]");
+}
+
+Result<bool> MinAxtCompatible(const std::string& minFile, const std::string& axtFile, bool quiet,
+                              Dialogs& dialogs) {
+    auto minStamp = GetTimeDateStamp("text", minFile, "#TMDATE");
+    if (!minStamp) return std::move(minStamp).tag("[MinAxtCompatible]").status();
+    auto axtStamp = GetTimeDateStamp("binary", axtFile, "DTXT");
+    if (!axtStamp) return std::move(axtStamp).tag("[MinAxtCompatible]").status();
+    const bool same = minStamp->found && axtStamp->found && minStamp->stamp == axtStamp->stamp;
+    if (!same && !quiet)
+        dialogs.message(MsgKind::Error,
+                        "Model Information File " + toUpper(minFile) +
+                            " was not created at the same time as the Auxiliary Table File " + toUpper(axtFile),
+                        BtnOk | BtnHelp);
+    return same;
 }
 
 }  // namespace vdln

@@ -30,7 +30,8 @@ AccApplication accApplicationFor(const TSimRecord& rec, bool noRerun, int firstP
     app.numUpdated = NumUpdatedDataFiles(rec);
     app.altNoSummary.assign(static_cast<size_t>(app.numYears) + 1, false);
     if (rec.AltMethodInUse && settings.altMethod.NSol < 3)
-        for (int i = 1; i <= app.numYears; ++i) app.altNoSummary[static_cast<size_t>(i)] = rec.AltMethodYears[i] != 0;
+        for (int i = 1; i <= app.numYears; ++i)
+            app.altNoSummary[static_cast<size_t>(i)] = rec.AltMethodYears[i] != 0;
     // logs[(run - 1) * (numYears + 1) + i]
     auto logs = std::make_shared<std::vector<std::string>>();
     const int stride = app.numYears + 1;

@@ -15,9 +15,9 @@ int NumUpdatedDataFiles(const TSimRecord& rec);
 
 /// The settings the accuracy summaries are made with.
 struct AccMethodSettings {
-    TSolutionMethod method;         ///< the standard solution method
-    TAutoAccuracy accuracy;         ///< its automatic-accuracy settings
-    TSolutionMethod altMethod;      ///< the alternative method
+    TSolutionMethod method;     ///< the standard solution method
+    TAutoAccuracy accuracy;     ///< its automatic-accuracy settings
+    TSolutionMethod altMethod;  ///< the alternative method
 };
 
 /// Builds what the accuracy summaries need from the record: years, runs,

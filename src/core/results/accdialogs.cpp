@@ -19,7 +19,9 @@ constexpr const char* kAltMethodInfo =
     "You are using the alternative solution method for this year.\r\nThis does not extrapolate from 3 "
     "solutions so there is\r\n no Accuracy Summary information available for this year.";
 
-size_t kindIndex(AccKind k) { return static_cast<size_t>(k); }
+size_t kindIndex(AccKind k) {
+    return static_cast<size_t>(k);
+}
 
 std::vector<int> runsShown(const AccApplication& app) {
     if (app.noRerun) return {1, 3};
@@ -27,7 +29,8 @@ std::vector<int> runsShown(const AccApplication& app) {
 }
 
 bool altNoSummary(const AccApplication& app, int i) {
-    return i >= 0 && static_cast<size_t>(i) < app.altNoSummary.size() && app.altNoSummary[static_cast<size_t>(i)];
+    return i >= 0 && static_cast<size_t>(i) < app.altNoSummary.size() &&
+           app.altNoSummary[static_cast<size_t>(i)];
 }
 
 int yearOf(const AccApplication& app, int i) {
@@ -171,10 +174,14 @@ SimAccuracyDialog showSimulationSummary(const AccSummary& summary, const std::st
 
 std::string accRunName(int run) {
     switch (run) {
-        case 1: return "Base";
-        case 2: return "Rerun";
-        case 3: return "Policy";
-        default: return "Run " + std::to_string(run);
+        case 1:
+            return "Base";
+        case 2:
+            return "Rerun";
+        case 3:
+            return "Policy";
+        default:
+            return "Run " + std::to_string(run);
     }
 }
 
@@ -190,7 +197,8 @@ int accYearRunEntry(const AccApplication& app, int i, int run) {
 std::optional<SimAccuracyDialog> openYearAccuracySummary(const AccApplication& app, int i, int run,
                                                          Dialogs& dialogs) {
     if (i <= 0) {
-        dialogs.info(std::string("There is no ") + "Accuracy Summary" + " for the base year.", app.helpContext);
+        dialogs.info(std::string("There is no ") + "Accuracy Summary" + " for the base year.",
+                     app.helpContext);
         return std::nullopt;
     }
     if (altNoSummary(app, i)) {
@@ -200,8 +208,7 @@ std::optional<SimAccuracyDialog> openYearAccuracySummary(const AccApplication& a
     std::string log = app.logFile ? app.logFile(i, run) : std::string();
     AccSummary summary;
     Status s = GetAccSummary2(log, app.numUpdated, summary, 1, false, false);
-    if (s && summary.entryCount < 1)
-        s = Status::fail("No accuracy summary found in file \"" + log + "\"");
+    if (s && summary.entryCount < 1) s = Status::fail("No accuracy summary found in file \"" + log + "\"");
     if (!s) {
         dialogs.message(MsgKind::Error, "Could not make accuracy summary:\r\n" + s.message(), BtnOk | BtnHelp,
                         app.helpContext);
@@ -218,7 +225,8 @@ std::string AppAccuracyDialog::title() const {
     if (!m_tabChosen)
         return m_overall ? "Overall Accuracy Summaries (each year of each run)"
                          : "Accuracy Summaries of WORST Subinterval (each year of each run)";
-    std::string t = m_overall ? "Overall Accuracy Summaries for " : "Accuracy Summaries of WORST Subinterval for ";
+    std::string t =
+        m_overall ? "Overall Accuracy Summaries for " : "Accuracy Summaries of WORST Subinterval for ";
     return t + (m_tab == AccKind::Variables ? "variables" : "data");
 }
 
@@ -294,7 +302,8 @@ std::optional<AppAccuracyDialog> makeApplicationSummaries(const AccApplication& 
     int pairs = static_cast<int>(runs.size()) * app.numYears;
     if (pairs > kMaxAccEntries)
         return failed("Too many years for accuracy summaries: at most " + std::to_string(kMaxAccEntries) +
-                      " year-run pairs can be shown, but this application has " + std::to_string(pairs) + ".");
+                      " year-run pairs can be shown, but this application has " + std::to_string(pairs) +
+                      ".");
     auto logOf = [&](int i, int run) { return app.logFile ? app.logFile(i, run) : std::string(); };
     auto hasLog = [&](int i, int run) { return !altNoSummary(app, i) && fileExists(logOf(i, run)); };
 
@@ -322,7 +331,9 @@ std::optional<AppAccuracyDialog> makeApplicationSummaries(const AccApplication& 
             for (int i = accFirstYearOfRun(app, run); i <= app.numYears; ++i) {
                 if (!hasLog(i, run)) continue;
                 int entry = accYearRunEntry(app, i, run);
-                if (Status s = GetAccSummary2(logOf(i, run), app.numUpdated, all, entry, onlyOverall, exactlyOne); !s)
+                if (Status s =
+                        GetAccSummary2(logOf(i, run), app.numUpdated, all, entry, onlyOverall, exactlyOne);
+                    !s)
                     return failed(s.message());
             }
         }

@@ -5,8 +5,8 @@ namespace vdln {
 std::vector<std::string> accBlockLines(const std::array<std::int32_t, kMaxAccFigures + 1>& counts) {
     std::vector<std::string> out;
     for (int f = 0; f <= kMaxAccFigures; ++f)
-        out.push_back("   " + std::to_string(counts[static_cast<size_t>(f)]) + " results are judged accurate to " +
-                      std::to_string(f) + " figures.");
+        out.push_back("   " + std::to_string(counts[static_cast<size_t>(f)]) +
+                      " results are judged accurate to " + std::to_string(f) + " figures.");
     out.emplace_back();
     return out;
 }

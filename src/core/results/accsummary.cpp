@@ -154,7 +154,9 @@ void AccLogReader::unread(std::string line) {
     m_hasPending = true;
 }
 
-bool AccLogReader::atEnd() { return !m_hasPending && m_file.atEnd(); }
+bool AccLogReader::atEnd() {
+    return !m_hasPending && m_file.atEnd();
+}
 
 Status GetPlacesSumry(AccLogReader& log, AccPlaces& places) {
     return readBlock([&](std::string& line) { return log.next(line); },

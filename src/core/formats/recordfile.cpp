@@ -1,0 +1,501 @@
+#include "formats/recordfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace vdln {
+
+namespace {
+
+constexpr std::size_t kReadChunk = 256 * 1024;
+constexpr std::size_t kWriteChunk = 1024 * 1024;
+constexpr const char* kNoSpace = "cannot write to disk (probably no space)";
+
+int openReadOnly(const std::string& name) {
+    // Read access only, no lock: other programs may read or write the file.
+    int fd;
+    do {
+        fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+LaheyFile::~LaheyFile() { closeQuietly(); }
+
+void LaheyFile::closeQuietly() {
+    if (m_fd >= 0) {
+        if (m_writing) flush();
+        ::close(m_fd);
+    }
+    m_fd = -1;
+    m_writing = false;
+    m_ioError = false;
+    m_ioPos = m_ioEnd = 0;
+}
+
+Status LaheyFile::close() {
+    if (m_fd < 0) return Status::ok();
+    bool ok = true;
+    std::string why;
+    if (m_writing) {
+        if (!flush() || m_ioError) {
+            ok = false;
+            why = kNoSpace;
+        }
+    }
+    if (::close(m_fd) != 0 && ok) {
+        ok = false;
+        why = m_writing ? kNoSpace : "Cannot close file";
+    }
+    m_fd = -1;
+    m_writing = false;
+    m_ioError = false;
+    m_ioPos = m_ioEnd = 0;
+    if (!ok) return Status::fail(why).tag(" [CloseLaheyFile]");
+    return Status::ok();
+}
+
+bool LaheyFile::fill() {
+    if (m_fd < 0 || m_writing) return false;
+    if (m_io.size() < kReadChunk) m_io.resize(kReadChunk);
+    m_ioPos = m_ioEnd = 0;
+    for (;;) {
+        ssize_t got = ::read(m_fd, m_io.data(), m_io.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            m_ioError = true;
+            return false;
+        }
+        m_ioEnd = static_cast<std::size_t>(got);
+        return got > 0;
+    }
+}
+
+bool LaheyFile::atEnd() {
+    if (m_fd < 0 || m_writing) return true;
+    if (m_ioPos < m_ioEnd) return false;
+    return !fill();
+}
+
+std::int64_t LaheyFile::readSome(void* dest, std::int64_t n) {
+    if (m_fd < 0 || m_writing || n < 0) return -1;
+    auto* out = static_cast<std::uint8_t*>(dest);
+    std::int64_t total = 0;
+    while (n > 0) {
+        if (m_ioPos < m_ioEnd) {
+            auto take = static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(m_ioEnd - m_ioPos)));
+            std::memcpy(out + total, m_io.data() + m_ioPos, take);
+            m_ioPos += take;
+            total += static_cast<std::int64_t>(take);
+            n -= static_cast<std::int64_t>(take);
+            continue;
+        }
+        if (static_cast<std::size_t>(n) >= kReadChunk) {
+            // Large reads go straight to the destination.
+            ssize_t got = ::read(m_fd, out + total, static_cast<std::size_t>(n));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return total > 0 ? total : -1;
+            if (got == 0) break;
+            total += got;
+            n -= got;
+            continue;
+        }
+        if (!fill()) {
+            if (m_ioError && total == 0) return -1;
+            break;
+        }
+    }
+    return total;
+}
+
+bool LaheyFile::skip(std::int64_t n) {
+    if (m_fd < 0 || m_writing || n < 0) return false;
+    auto held = static_cast<std::int64_t>(m_ioEnd - m_ioPos);
+    if (n <= held) {
+        m_ioPos += static_cast<std::size_t>(n);
+        return true;
+    }
+    n -= held;
+    m_ioPos = m_ioEnd = 0;
+    off_t here = ::lseek(m_fd, 0, SEEK_CUR);
+    struct stat st {};
+    if (here < 0 || ::fstat(m_fd, &st) != 0) return false;
+    if (n > st.st_size - here) {
+        ::lseek(m_fd, 0, SEEK_END);
+        return false;
+    }
+    return ::lseek(m_fd, static_cast<off_t>(n), SEEK_CUR) >= 0;
+}
+
+bool LaheyFile::flush() {
+    std::size_t done = 0;
+    while (done < m_ioEnd) {
+        ssize_t put = ::write(m_fd, m_io.data() + done, m_ioEnd - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            m_ioError = true;
+            m_ioEnd = 0;
+            return false;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    m_ioEnd = 0;
+    return true;
+}
+
+bool LaheyFile::writeBytes(const void* data, std::int64_t n) {
+    if (m_fd < 0 || !m_writing || m_ioError || n < 0) return false;
+    const auto* in = static_cast<const std::uint8_t*>(data);
+    if (m_io.size() < kWriteChunk) m_io.resize(kWriteChunk);
+    auto un = static_cast<std::size_t>(n);
+    if (m_ioEnd + un <= m_io.size()) {
+        if (un) std::memcpy(m_io.data() + m_ioEnd, in, un);
+        m_ioEnd += un;
+        return true;
+    }
+    if (!flush()) return false;
+    if (un < m_io.size()) {
+        std::memcpy(m_io.data(), in, un);
+        m_ioEnd = un;
+        return true;
+    }
+    std::size_t done = 0;
+    while (done < un) {
+        ssize_t put = ::write(m_fd, in + done, un - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            m_ioError = true;
+            return false;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+std::uint8_t* LaheyFile::recordBuffer(std::int64_t n) {
+    auto need = static_cast<std::size_t>(std::max<std::int64_t>(n, 1));
+    if (m_record.size() < need) m_record.resize(std::max(need, m_record.size() * 2));
+    return m_record.data();
+}
+
+Status openForReading(LaheyFile& file, const std::string& name) {
+    file.closeQuietly();
+    int fd = openReadOnly(name);
+    if (fd < 0) return Status::fail("open");
+    file.m_fd = fd;
+    file.m_writing = false;
+    file.m_name = name;
+    file.m_ioPos = file.m_ioEnd = 0;
+    return Status::ok();
+}
+
+Status FileRead(LaheyFile& file, void* buffer, std::int64_t count) {
+    if (count == 0) return Status::ok();
+    if (file.readSome(buffer, count) != count) return Status::fail("Unexpected end-of-file [FileRead]");
+    return Status::ok();
+}
+
+std::vector<std::uint8_t> laheyMarker(std::int64_t value) {
+    int n = value < 64 ? 0 : value < 16384 ? 1 : value < 4194304 ? 2 : 3;
+    std::vector<std::uint8_t> out;
+    out.push_back(static_cast<std::uint8_t>((value % 64) * 4 + n));
+    std::int64_t rest = value / 64;
+    for (int k = 1; k <= n; ++k) {
+        out.push_back(static_cast<std::uint8_t>(rest % 256));
+        rest /= 256;
+    }
+    return out;
+}
+
+Result<LaheyLength> GetRecLen(LaheyFile& file) {
+    std::uint8_t first = 0;
+    Status s = FileRead(file, &first, 1);
+    if (!s) return std::move(s).tag(" [GetRecLen]");
+    int n = first & 3;
+    std::uint8_t extra[3] = {0, 0, 0};
+    s = FileRead(file, extra, n);
+    if (!s) return std::move(s).tag(" [GetRecLen]");
+    LaheyLength len;
+    len.length = (first >> 2) + extra[0] * 64LL + extra[1] * 16384LL + extra[2] * 4194304LL;
+    len.markerBytes = n + 1;
+    return len;
+}
+
+Status ChkRecLen(LaheyFile& file, std::int64_t expectedM) {
+    const auto want = laheyMarker(expectedM);
+    const auto count = static_cast<int>(want.size());
+    std::uint8_t got[4] = {0, 0, 0, 0};
+    Status s = FileRead(file, got, count);
+    if (!s) return std::move(s).tag(" [ChkRecLen]");
+    // Stored as extra bytes n..1, then the first byte.
+    const std::uint8_t last = got[count - 1];
+    if ((last & 3) + 1 != count) return Status::fail("Bad NExtraCheck value [ChkRecLen]");
+    std::int64_t value = last >> 2;
+    std::int64_t scale = 64;
+    for (int k = count - 2; k >= 0; --k) {
+        value += got[k] * scale;
+        scale *= 256;
+    }
+    if (value != expectedM) return Status::fail("Bad RecLenCheck value [ChkRecLen]");
+    return Status::ok();
+}
+
+Result<std::int64_t> FujiGetRecLen(LaheyFile& file) {
+    std::uint8_t b[4];
+    Status s = FileRead(file, b, 4);
+    if (!s) return std::move(s).tag(" [FujiGetRecLen]");
+    std::int32_t len = readI32(b);
+    if (len < 0) return Result<std::int64_t>::fail("RecLen<0 [FujiGetRecLen]");
+    return static_cast<std::int64_t>(len);
+}
+
+Status FujiChkRecLen(LaheyFile& file, std::int64_t length) {
+    std::uint8_t b[4];
+    Status s = FileRead(file, b, 4);
+    if (!s) return std::move(s).tag(" [FujiChkRecLen]");
+    if (readI32(b) != length) return Status::fail("Bad RecLenCheck value [FujiChkRecLen]");
+    return Status::ok();
+}
+
+namespace {
+
+// Reads a leading marker in either flavour: the data length and, for Lahey,
+// the value the trailing marker must carry.
+Status readLeading(LaheyFile& file, std::int64_t& length, std::int64_t& trailing) {
+    if (file.flavour() == RecordFlavour::Fujitsu) {
+        auto r = FujiGetRecLen(file);
+        if (!r) return r.status();
+        length = trailing = *r;
+        return Status::ok();
+    }
+    auto r = GetRecLen(file);
+    if (!r) return r.status();
+    length = r->length;
+    trailing = r->trailingValue();
+    return Status::ok();
+}
+
+Status checkTrailing(LaheyFile& file, std::int64_t trailing) {
+    if (file.flavour() == RecordFlavour::Fujitsu) return FujiChkRecLen(file, trailing);
+    return ChkRecLen(file, trailing);
+}
+
+std::int64_t trailingSize(RecordFlavour flavour, std::int64_t trailing) {
+    if (flavour == RecordFlavour::Fujitsu) return 4;
+    return static_cast<std::int64_t>(laheyMarker(trailing).size());
+}
+
+// Tries to read up to five records in the file's flavour, the first of 4
+// bytes; a clean end of file after whole records is a success.
+Status tryFlavour(LaheyFile& file) {
+    for (int rec = 0; rec < 5; ++rec) {
+        if (file.atEnd()) return Status::ok();
+        std::int64_t length = 0, trailing = 0;
+        Status s = readLeading(file, length, trailing);
+        if (!s) return s;
+        if (length > MaxHarBuf) return Status::fail("File record too long");
+        if (rec == 0 && length != 4) return Status::fail("First record not length 4");
+        s = FileRead(file, file.recordBuffer(length), length);
+        if (!s) return s;
+        s = checkTrailing(file, trailing);
+        if (!s) return s;
+    }
+    return Status::ok();
+}
+
+}  // namespace
+
+Result<RecordFlavour> IsWhichLaheyFile(const std::string& fileName) {
+    const char* tag = " [IsWhichLaheyFile]";
+    LaheyFile file;
+    if (!openForReading(file, fileName)) return Result<RecordFlavour>::fail("No such file:" + fileName + tag);
+    if (file.atEnd()) return Result<RecordFlavour>::fail("Empty file:" + fileName + tag);
+    std::uint8_t lead = 0;
+    if (file.readSome(&lead, 1) == 1 && lead == 0xFD) {
+        file.setFlavour(RecordFlavour::Lahey);
+        if (tryFlavour(file)) {
+            (void)file.close();
+            return RecordFlavour::Lahey;
+        }
+    }
+    // Not Lahey (or its records did not check out): try the 4-byte framing.
+    (void)file.close();
+    if (!openForReading(file, fileName)) return Result<RecordFlavour>::fail("Strange? No such file:" + fileName + tag);
+    if (file.atEnd()) return Result<RecordFlavour>::fail("Strange? Empty file:" + fileName + tag);
+    file.setFlavour(RecordFlavour::Fujitsu);
+    Status s = tryFlavour(file);
+    (void)file.close();
+    if (!s) return std::move(s).tag(tag);
+    return RecordFlavour::Fujitsu;
+}
+
+Status OpenLaheyFile(LaheyFile& file, const std::string& fileName) {
+    const char* tag = " [OpenLaheyFile]";
+    auto flavour = IsWhichLaheyFile(fileName);
+    if (!flavour) return flavour.status().isOk() ? Status::fail(tag) : Status(flavour.status()).tag(tag);
+    if (!openForReading(file, fileName)) return Status::fail("No such file:" + fileName + tag);
+    if (file.atEnd()) {
+        file.closeQuietly();
+        return Status::fail(std::string("Empty file") + tag);
+    }
+    file.setFlavour(*flavour);
+    if (*flavour == RecordFlavour::Lahey) {
+        std::uint8_t lead = 0;
+        if (file.readSome(&lead, 1) != 1 || lead != 0xFD) {
+            file.closeQuietly();
+            return Status::fail(std::string("Not a Lahey file") + tag);
+        }
+    }
+    return Status::ok();
+}
+
+Status CreateLaheyFile(LaheyFile& file, const std::string& fileName, RecordFlavour flavour) {
+    const char* tag = " [CreateLaheyFile]";
+    file.closeQuietly();
+    int fd;
+    do {
+        fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return Status::fail("Can't create file: " + fileName + tag);
+    file.m_fd = fd;
+    file.m_writing = true;
+    file.m_ioError = false;
+    file.m_name = fileName;
+    file.m_flavour = flavour;
+    file.m_ioPos = file.m_ioEnd = 0;
+    if (flavour == RecordFlavour::Lahey) {
+        const std::uint8_t lead = 0xFD;
+        if (!file.writeBytes(&lead, 1)) return Status::fail(std::string(kNoSpace) + tag);
+    }
+    return Status::ok();
+}
+
+Result<RecordView> GetLaheyRec(LaheyFile& file) {
+    const char* tag = " [GetLaheyRec]";
+    std::int64_t length = 0, trailing = 0;
+    Status s = readLeading(file, length, trailing);
+    if (!s) return std::move(s).tag(tag);
+    if (length > MaxHarBuf) return Result<RecordView>::fail(std::string("File record too long") + tag);
+    std::uint8_t* buf = file.recordBuffer(length + 1);
+    s = FileRead(file, buf, length);
+    if (!s) return std::move(s).tag(tag);
+    s = checkTrailing(file, trailing);
+    if (!s) return std::move(s).tag(tag);
+    return RecordView{buf, length};
+}
+
+namespace {
+
+bool writeLeading(LaheyFile& file, std::int64_t length, std::int64_t& trailing) {
+    if (file.flavour() == RecordFlavour::Fujitsu) {
+        std::uint8_t b[4];
+        putI32(b, static_cast<std::int32_t>(length));
+        trailing = length;
+        return file.writeBytes(b, 4);
+    }
+    auto m = laheyMarker(length);
+    trailing = length + static_cast<std::int64_t>(m.size());
+    return file.writeBytes(m.data(), static_cast<std::int64_t>(m.size()));
+}
+
+bool writeTrailing(LaheyFile& file, std::int64_t trailing) {
+    if (file.flavour() == RecordFlavour::Fujitsu) {
+        std::uint8_t b[4];
+        putI32(b, static_cast<std::int32_t>(trailing));
+        return file.writeBytes(b, 4);
+    }
+    auto m = laheyMarker(trailing);
+    std::reverse(m.begin(), m.end());
+    return file.writeBytes(m.data(), static_cast<std::int64_t>(m.size()));
+}
+
+}  // namespace
+
+Status WriteLaheyRec(LaheyFile& file, const void* bytes, std::int64_t length) {
+    std::int64_t trailing = 0;
+    if (length < 0 || length > INT32_MAX || !writeLeading(file, length, trailing) || !file.writeBytes(bytes, length) ||
+        !writeTrailing(file, trailing))
+        return Status::fail(std::string(kNoSpace) + " [WriteLaheyRec]");
+    return Status::ok();
+}
+
+Status WriteRecBuf(LaheyFile& file, const void* struc, std::int64_t strucSize, std::int64_t elemSize,
+                   std::int64_t count, const void* elems) {
+    const char* tag = " [WriteRecBuf]";
+    const std::int64_t total = 4 + strucSize + count * elemSize;
+    std::int64_t trailing = 0;
+    if (strucSize < 0 || elemSize < 0 || count < 0 || total > INT32_MAX)
+        return Status::fail(std::string(kNoSpace) + tag);
+    if (!writeLeading(file, total, trailing)) return Status::fail(std::string(kNoSpace) + tag);
+    if (!file.writeBytes(kRecordFiller, 4)) return Status::fail(std::string(kNoSpace) + tag);
+    if (strucSize > 0 && !file.writeBytes(struc, strucSize)) return Status::fail(std::string(kNoSpace) + tag);
+    if (count > 0 && elemSize > 0 && !file.writeBytes(elems, count * elemSize))
+        return Status::fail(std::string(kNoSpace) + tag);
+    if (!writeTrailing(file, trailing)) return Status::fail(std::string(kNoSpace) + tag);
+    return Status::ok();
+}
+
+Result<RecBuf> GetRecBuf(LaheyFile& file, std::int64_t strucSize, std::int64_t elemSize) {
+    const char* tag = " [GetRecBuf]";
+    if (elemSize <= 0) return Result<RecBuf>::fail(std::string("sizelms=0") + tag);
+    auto rec = GetLaheyRec(file);
+    if (!rec) return std::move(rec).tag(tag).status();
+    if (rec->length < strucSize + 4)
+        return Result<RecBuf>::fail("Record too Short " + std::to_string(rec->length) + "/" +
+                                    std::to_string(strucSize + 4) + tag);
+    const std::int64_t rest = rec->length - strucSize - 4;
+    if (rest % elemSize != 0) return Result<RecBuf>::fail(std::string("Non-Unit Record Length") + tag);
+    RecBuf out;
+    out.struc = rec->data + 4;
+    out.elems = rec->data + 4 + strucSize;
+    out.count = rest / elemSize;
+    return out;
+}
+
+Status SkipHead(LaheyFile& file, bool& found, std::array<char, 4>& bytes) {
+    const char* tag = " [SkipHead]";
+    found = false;
+    for (;;) {
+        if (file.atEnd()) return Status::ok();
+        std::int64_t length = 0, trailing = 0;
+        Status s = readLeading(file, length, trailing);
+        if (!s) return std::move(s).tag(tag);
+        if (length == 4) {
+            std::uint8_t b[4];
+            s = FileRead(file, b, 4);
+            if (!s) return std::move(s).tag(tag);
+            s = checkTrailing(file, trailing);
+            if (!s) return std::move(s).tag(tag);
+            for (int k = 0; k < 4; ++k) bytes[k] = static_cast<char>(b[k]);
+            found = true;
+            return Status::ok();
+        }
+        // A record cut short by the end of the file ends the scan.
+        if (!file.skip(length + trailingSize(file.flavour(), trailing))) return Status::ok();
+    }
+}
+
+Status GetHead(LaheyFile& file, bool& found, std::string& name) {
+    std::array<char, 4> bytes{};
+    Status s = SkipHead(file, found, bytes);
+    if (!s) return std::move(s).tag(" [GetHead]");
+    name.clear();
+    if (found)
+        for (char c : bytes) name += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    return Status::ok();
+}
+
+}  // namespace vdln

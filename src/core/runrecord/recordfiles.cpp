@@ -1,0 +1,191 @@
+#include "runrecord/recordfiles.h"
+
+#include "base/fileutil.h"
+#include "base/paths.h"
+#include "base/strutil.h"
+
+namespace vdln {
+
+TKeepRunInfo TKeepRunInfo::inDirectory(const std::string& keepDir) {
+    TKeepRunInfo k;
+    k.BaseFile = JoinPath(keepDir, "base.ini");
+    k.RerunFile = JoinPath(keepDir, "rbase.ini");
+    k.PolicyFile = JoinPath(keepDir, "pol.ini");
+    return k;
+}
+
+std::string RunRecordFileName(const TKeepRunInfo& keep, int run) {
+    switch (run) {
+        case 1: return keep.BaseFile;
+        case 2: return keep.RerunFile;
+        case 3: return keep.PolicyFile;
+        default: return std::string();
+    }
+}
+
+std::string formatCompletionTime(std::int64_t fileTime) {
+    auto u = static_cast<std::uint64_t>(fileTime);
+    return std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(u & 0xFFFFFFFFu))) + " " +
+           std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(u >> 32)));
+}
+
+std::optional<std::int64_t> parseCompletionTime(std::string_view text) {
+    std::string t = trim(text);
+    size_t sp = t.find(' ');
+    if (sp == std::string::npos) return std::nullopt;
+    auto lo = parseInt(std::string_view(t).substr(0, sp));
+    auto hi = parseInt(std::string_view(t).substr(sp + 1));
+    if (!lo || !hi || *lo < INT32_MIN || *lo > INT32_MAX || *hi < INT32_MIN || *hi > INT32_MAX) return std::nullopt;
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(*hi)) << 32) |
+                                     static_cast<std::uint32_t>(*lo));
+}
+
+// ---------------------------------------------------------------------------
+
+RunRecordView RunRecordView::load(const std::string& path) {
+    if (!fileExists(path)) return RunRecordView();
+    auto ini = IniFile::load(path);
+    if (!ini) return RunRecordView();
+    return fromIni(*ini);
+}
+
+RunRecordView RunRecordView::fromIni(const IniFile& ini) {
+    RunRecordView v;
+    v.m_present = true;
+    for (const std::string& name : ini.sections()) {
+        Section& s = v.m_sections[toLower(trim(name))];
+        // A section that appears twice: the first one wins, as for IniFile.
+        if (!s.entries.empty()) continue;
+        for (auto& kv : ini.entries(name)) {
+            std::string key = toLower(kv.first);
+            if (s.index.count(key)) continue;
+            s.index.emplace(std::move(key), s.entries.size());
+            s.entries.push_back(std::move(kv));
+        }
+    }
+    return v;
+}
+
+const RunRecordView::Section* RunRecordView::section(std::string_view name) const {
+    auto it = m_sections.find(toLower(name));
+    return it == m_sections.end() ? nullptr : &it->second;
+}
+
+bool RunRecordView::hasSection(std::string_view name) const { return section(name) != nullptr; }
+
+const std::string* RunRecordView::find(std::string_view sec, std::string_view key) const {
+    const Section* s = section(sec);
+    if (!s) return nullptr;
+    auto it = s->index.find(toLower(key));
+    return it == s->index.end() ? nullptr : &s->entries[it->second].second;
+}
+
+std::string RunRecordView::get(std::string_view sec, std::string_view key, std::string_view def) const {
+    const std::string* v = find(sec, key);
+    return v ? *v : std::string(def);
+}
+
+long long RunRecordView::getInt(std::string_view sec, std::string_view key, long long def) const {
+    const std::string* v = find(sec, key);
+    if (!v) return def;
+    auto n = parseInt(*v);
+    return n ? *n : def;
+}
+
+bool RunRecordView::getBool(std::string_view sec, std::string_view key, bool def) const {
+    const std::string* v = find(sec, key);
+    if (!v) return def;
+    std::string t = toLower(trim(*v));
+    if (t == "yes" || t == "true") return true;
+    if (t == "no" || t == "false") return false;
+    auto n = parseInt(t);
+    return n ? *n != 0 : def;
+}
+
+std::optional<std::int64_t> RunRecordView::getTime(std::string_view sec, std::string_view key) const {
+    const std::string* v = find(sec, key);
+    if (!v) return std::nullopt;
+    return parseCompletionTime(*v);
+}
+
+const std::vector<std::pair<std::string, std::string>>& RunRecordView::entries(std::string_view sec) const {
+    static const std::vector<std::pair<std::string, std::string>> kNone;
+    const Section* s = section(sec);
+    return s ? s->entries : kNone;
+}
+
+RunRecords::RunRecords(const TKeepRunInfo& keep) {
+    for (int r = 1; r <= 3; ++r) m_runs[r] = RunRecordView::load(RunRecordFileName(keep, r));
+}
+
+const RunRecordView& RunRecords::run(int r) const {
+    static const RunRecordView kEmpty;
+    return (r >= 1 && r <= 3) ? m_runs[r] : kEmpty;
+}
+
+void RunRecords::set(int r, RunRecordView v) {
+    if (r >= 1 && r <= 3) m_runs[r] = std::move(v);
+}
+
+// ---------------------------------------------------------------------------
+
+Status SaveRunRecordCopies(const TKeepRunInfo& keep, const std::array<bool, 4>& runs,
+                           const DurableCopyNames& copies, const std::array<std::string, 4>& simNames,
+                           const std::string& workDir) {
+    Status first;
+    for (int r = 1; r <= 3; ++r) {
+        if (!runs[r] || copies[r].empty()) continue;
+        const std::string file = RunRecordFileName(keep, r);
+        RunRecordView v = RunRecordView::load(file);
+        if (!v.present()) continue;
+        if (!iequals(trim(v.get("Run", "Sim name")), simNames[r])) continue;
+        if (!iequals(trim(v.get("Run", "Sim Directory")), workDir)) continue;
+        Status s = copyFile(file, copies[r], true);
+        if (!s && first) first = std::move(s);
+    }
+    return first;
+}
+
+Status RestoreRunRecordCopies(const TKeepRunInfo& keep, const DurableCopyNames& copies, bool noRerun) {
+    Status first;
+    auto note = [&first](Status s) {
+        if (!s && first) first = std::move(s);
+    };
+    for (int r = 1; r <= 3; ++r) note(deleteFile(RunRecordFileName(keep, r)));
+    if (copies[1].empty() || !fileExists(copies[1])) return first;
+    for (int r = 1; r <= 3; ++r) {
+        if (r == 2 && noRerun) continue;
+        if (copies[r].empty() || !fileExists(copies[r])) continue;
+        RunRecordView v = RunRecordView::load(copies[r]);
+        if (v.getInt("Options", "VardelVersion", 0) < kMinRestorableVersion) continue;
+        note(copyFile(copies[r], RunRecordFileName(keep, r), true));
+    }
+    return first;
+}
+
+Status WriteUserDsName(const std::string& file, const std::string& name) {
+    auto ini = IniFile::loadOrEmpty(file);
+    if (!ini) return Status::fail(ini.message()).tag(" [WriteUserDsName]");
+    ini->set("Run", "User DS name", name);
+    return ini->save(file).tag(" [WriteUserDsName]");
+}
+
+std::string runRecordBackupName(const std::string& recordFile) { return changeExt(recordFile, ".bak"); }
+
+Status BackupRunRecords(const TKeepRunInfo& keep) {
+    Status first;
+    for (int r = 1; r <= 3; ++r) {
+        const std::string file = RunRecordFileName(keep, r);
+        const std::string bak = runRecordBackupName(file);
+        Status s = fileExists(file) ? copyFile(file, bak, true) : deleteFile(bak);
+        if (!s && first) first = std::move(s);
+    }
+    return first;
+}
+
+void EndRunRecordBackups(const TKeepRunInfo& keep, const std::array<bool, 4>& progress) {
+    for (int r = 1; r <= 3; ++r)
+        if (progress[r]) (void)deleteFile(runRecordBackupName(RunRecordFileName(keep, r)));
+}
+
+}  // namespace vdln
