@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fileutil.h"
+#include "formats/harfile.h"
 #include "results/acclog.h"
 #include "results/acclogwriter.h"
 #include "support/tempdir.h"
@@ -94,6 +95,23 @@ TEST(GetPlacesSumry, ReadsStringsAndStopsAtFirstOtherLine) {
     // No strings at all: an empty block.
     ASSERT_TRUE(GetPlacesSumry(std::vector<std::string>{}, p));
     EXPECT_EQ(p.grade, 0);
+}
+
+TEST(GetPlacesSumry, ReadsTheStringsOfA1CHeader) {
+    PHarHeader h;
+    ASSERT_TRUE(Create1C(h, "ACCV", "Accuracy summary", 60, 3,
+                         {"  7 results are judged accurate to 5 figures.",
+                          "  3 results are judged accurate to 6 figures.", "end"}));
+    AccPlaces p;
+    ASSERT_TRUE(GetPlacesSumry(*h, p));
+    EXPECT_EQ(p.counts, (std::array<std::int32_t, 7>{0, 0, 0, 0, 0, 7, 3}));
+    EXPECT_FLOAT_EQ(p.mean, 53.0f);
+    EXPECT_EQ(p.grade, 7);
+    HarHeader real;
+    real.HeadType = "RE";
+    Status s = GetPlacesSumry(real, p);
+    ASSERT_FALSE(s);
+    EXPECT_EQ(s.message(), "Not a String Header[GetPlacesSumry]");
 }
 
 TEST(GetPlacesSumry, BadLinesFailWithTag) {
@@ -417,6 +435,62 @@ TEST_F(AccLogTest, LinesOfTheLogWriterReadBack) {
     ASSERT_TRUE(writeLinesAtomic(p, lines));
     ASSERT_TRUE(GetAccSummary2(p, 1, s, 1, false, true));
     EXPECT_EQ(s.entry(1).data.counts, d2);
+}
+
+}  // namespace
+}  // namespace vdln
+
+namespace vdln {
+namespace {
+
+TEST_F(AccLogTest, BrokenLogsNeverBreakTheReader) {
+    // Logs made of random pieces of summary lines, garbage and binary bytes:
+    // the reader either succeeds with a consistent record or fails with a
+    // message, and never reads past its entries.
+    const std::vector<std::string> pieces = {
+        " Below are for levels values",
+        " Below are for overall levels values",
+        " ACCURACY SUMMARY FOR OVERALL RESULTS",
+        " NEXT SUMMARY IS FOR UPDATED DATA FROM LOGICAL FILE X",
+        " NEXT SUMMARY IS FOR ALL UPDATED DATA",
+        " Accuracy for subinterval 1 not sufficient - accuracy was 1 percent",
+        "3 results are judged accurate to 4 figures.",
+        "results are judged accurate to figures",
+        "2147483647 results are judged accurate to 6 figures",
+        "-0 results are judged accurate to +0 figures",
+        "",
+        std::string("\0\xff\x01 results are judged accurate to \x80 figures", 40),
+        std::string(3000, 'x'),
+    };
+    unsigned seed = 12345;
+    auto next = [&]() {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7fff;
+    };
+    int succeeded = 0;
+    for (int round = 0; round < 120; ++round) {
+        std::string text;
+        int lines = 1 + static_cast<int>(next() % 60);
+        for (int l = 0; l < lines; ++l) text += pieces[next() % pieces.size()] + (next() % 5 ? "\n" : "\r\n");
+        if (next() % 3 == 0) text.pop_back();  // no final line ending
+        std::string p = path("r.log");
+        vdln::testing::writeFile(p, text);
+        AccSummary s;
+        int first = 1 + static_cast<int>(next() % 300);
+        Status st = GetAccSummary2(p, static_cast<int>(next() % 3), s, first, next() % 2, next() % 2);
+        if (!st) {
+            EXPECT_NE(st.message().find("[GetAccSummary2]"), std::string::npos);
+            continue;
+        }
+        ++succeeded;
+        EXPECT_GE(s.entryCount, first - 1);
+        EXPECT_LE(s.entryCount, kMaxAccEntries);
+        for (int e = first; e <= s.entryCount; ++e) {
+            EXPECT_GE(s.entry(e).variables.grade, 0);
+            EXPECT_LE(s.entry(e).variables.grade, 10);
+        }
+    }
+    EXPECT_GT(succeeded, 0);
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ Status appendToLog(const std::string& logPath, const std::string& tempDir, int s
 
 std::string slotDescription(const TOneDosJob& slot, const DescribeContext& ctx) {
     if (!slot.InUse) return "[Not running]";
-    std::string text = std::string(runName(slot.Run)) + ": ";
+    std::string text = runName(slot.Run) + ": ";
     auto yearPart = [&] {
         return std::string(" year ") + std::to_string(ctx.year ? ctx.year(slot.Year) : slot.Year) + " (" +
                (ctx.usesPeriods ? "period" : "year") + " number " + std::to_string(slot.Year) + ")";
@@ -142,7 +142,7 @@ std::vector<std::string> jobStatusOverview(const TBigJobDetails& job, const Plan
     for (int r = 1; r <= 3; ++r) {
         bool ss = job.DoSS[r];
         if (!job.DoSims[r] && !ss) continue;
-        out.push_back(std::string(runName(r)) + ":");
+        out.push_back(runName(r) + ":");
         if (job.DoSims[r]) {
             out.push_back("  Do simulations for years " + std::to_string(ctx.year(job.FirstSimYear[r])) + " to " +
                           std::to_string(ctx.year(job.LastSimYear[r])));

@@ -4,15 +4,6 @@
 
 namespace vdln {
 
-const char* runName(int run) {
-    switch (run) {
-        case 1: return "Base";
-        case 2: return "Rerun";
-        case 3: return "Policy";
-        default: return "?";
-    }
-}
-
 JobRequest emptyRequest(int numYears) {
     JobRequest r;
     for (int run = 1; run <= 3; ++run) {

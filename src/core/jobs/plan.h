@@ -11,15 +11,13 @@
 #include <string>
 
 #include "base/result.h"
+#include "model/simrecord.h"
 
 namespace vdln {
 
 /// Runs are indexed 1..3 (Base, Rerun, Policy); index 0 is unused.
 template <class T>
 using PerRun = std::array<T, 4>;
-
-/// Run names as messages show them.
-const char* runName(int run);
 
 /// What the plan needs to know of the application and of the record of runs.
 struct PlanContext {

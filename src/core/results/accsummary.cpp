@@ -174,6 +174,11 @@ Status GetPlacesSumry(const std::vector<std::string>& strings, AccPlaces& places
         [&](std::string) {}, false, places);
 }
 
+Status GetPlacesSumry(const HarHeader& header, AccPlaces& places) {
+    if (header.HeadType != "1C") return Status::fail(std::string("Not a String Header") + kPlacesTag);
+    return GetPlacesSumry(header.strings, places);
+}
+
 Status GetAccSummary2(const std::string& logFile, int numUpdated, AccSummary& summary, int firstEntry,
                       bool onlyOverall, bool exactlyOne) {
     auto fail = [](std::string text) { return Status::fail(std::move(text) + kSummaryTag); };

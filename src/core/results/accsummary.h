@@ -27,6 +27,7 @@
 
 #include "base/result.h"
 #include "base/textfile.h"
+#include "formats/harheader.h"
 
 namespace vdln {
 
@@ -129,6 +130,9 @@ Status GetPlacesSumry(AccLogReader& log, AccPlaces& places);
 /// The same for the strings of a "1C" header, one string per line starting
 /// with the first; the end of the strings ends the block.
 Status GetPlacesSumry(const std::vector<std::string>& strings, AccPlaces& places);
+/// The same for a header read from a header array file; a header that is
+/// not a "1C" header fails with "Not a String Header[GetPlacesSumry]".
+Status GetPlacesSumry(const HarHeader& header, AccPlaces& places);
 
 /// Reads the accuracy summaries of a simulation log into `summary`, filling
 /// entries from `firstEntry` (1..300) on: each variables summary takes the
