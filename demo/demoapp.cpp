@@ -5,7 +5,13 @@
 #include <filesystem>
 
 #include "base/fileutil.h"
+#include "base/dialogs.h"
 #include "base/paths.h"
+#include "model/modelsel.h"
+#include "model/settings.h"
+#include "model/simdetails.h"
+#include "model/simgrid.h"
+#include "model/simrecord.h"
 #include "lib/growthmodel.h"
 #include "lib/harstore.h"
 #include "lib/resultfiles.h"
@@ -63,131 +69,118 @@ Status writeHar(const std::string& path, const std::vector<HeaderSpec>& headers)
     return s;
 }
 
-std::string flags(std::initializer_list<bool> fs) {
-    std::string s;
-    for (bool f : fs) s += f ? "T" : "F";
-    return s;
-}
-
 std::string quoteIfBlank(const std::string& s) {
     return s.find(' ') != std::string::npos || s.find('&') != std::string::npos ? "\"" + s + "\"" : s;
 }
 
 }  // namespace
 
-std::vector<std::string> demoDs1Lines(const std::string& folder, unsigned minId, unsigned dinId) {
-    std::vector<std::string> L{"[Environment]"};
-    auto kv = [&](const std::string& k, const std::string& v) { L.push_back(k + "=" + v); };
-    kv("Model", JoinPath(folder, "growth.exe"));
-    kv("Simulation Program SV Release", "80000");
-    kv("Simulation Program Version", "79000");
-    kv("Simulation Program Compiler", "gfortran");
-    kv("Not winconsole exe", "0");
-    kv("Model Name", "growth");
-    kv("VardelVersion", "330");
-    kv("Model Info File", JoinPath(folder, "growth.min"));
-    kv("Dynamic Info File", JoinPath(folder, "growth.din"));
-    kv("MIN File Id", std::to_string(minId));
-    kv("DIN File Id", std::to_string(dinId));
-    kv("Is DIN file", "1");
-    kv("Sim Directory", folder);
-    kv("Results Map File", JoinPath(folder, "growth.map"));
-    kv("Do Korale RE", "0");
-    kv("Korale RE Base Iterations", "30");
-    kv("Korale RE Rerun Iterations", "1");
-    kv("Korale RE Policy Iterations", "20");
-    kv("Korale RE Policy Start Year", "0");
-    kv("Prepare Convergence HAR files", "1");
-    kv("Prepare Convergence ROREXT files", "1");
-    kv("Prepare Convergence CSV files", "1");
-    kv("Do Standard KORALE RE checks", "1");
-    kv("Allow several KORALE RE iterations on Rerun", "0");
-    for (const char* k : {"Editor", "Spreadsheet", "Outlens", "Gridlens", "Probex"}) kv(k, "");
-    kv("Rerun FC with Dev", "yes");
-    kv("Abbreviated SS jobs", "no");
-    kv("Make YonY Differences SS", "no");
-    kv("Accumulate subtotals results", "no");
-    kv("Never use bat job for simulations", "yes");
-    kv("UseSolvaneDir", "");
-    kv("Clear Temp Dir when Exit", "1");
-    kv("TempDir", "");
-    kv("Use CMFStart", "1");
-    kv("Use RunSpecific CMFStart", "1");
-    kv("Sol File Shocks", "0");
-    kv("Arith Prob Not Fatal RSL", "0");
-    kv("Visible Log Files", "0");
-    kv("Suppress Screen Saver", "1");
-    kv("Fewer Messages", "0");
-    kv("Check Prerequisites", "1");
-    kv("Hide Rational Expectations", "0");
-    kv("Complete Base First", "0");
-    kv("Add to Jobs Log File", "0");
-    kv("Allow 2 Concurrent Solves", "0");
-    kv("Allow 3 Concurrent Solves", "0");
-    kv("Outputs Before Run", "delete");
-    L.push_back(" ");
-    L.push_back("[Input Files]");
-    L.push_back("0=File BASEDATA = " + quoteIfBlank(JoinPath(folder, "BASE2023.HAR")) +
-                " ; ! Base data: capital, investment, output and employment");
-    L.push_back("1=File PARAMS = " + quoteIfBlank(JoinPath(folder, "PARAMS.HAR")) +
-                " ; ! Parameters: capital share and depreciation rate");
-    // The standard method extrapolates from three Gragg solutions, so every
-    // year has accuracy summaries; the alternative is a one-step Johansen.
-    L.insert(L.end(), {" ", "[Solution Method]", "Method=3", "NSOL=3", "Steps1=2", "Steps2=4", "Steps3=6",
-                       "Non Auto Acc Subint=1", "Automatic accuracy=0"});
-    L.insert(L.end(), {" ", "[Alternative Solution Method]", "Method=1", "NSOL=1", "Steps1=1", "Steps2=3", "Steps3=5",
-                       "Non Auto Acc Subint=1", "Automatic accuracy=0"});
-    L.push_back("Alternative SLMethod In Use=0");
-    L.push_back("Use Alternatives in Years=" + std::string(999, 'u'));
-    L.push_back(" ");
-    L.push_back("[Length Periods]");
-    L.push_back("Number periods=" + std::to_string(kDemoNumYears));
-    for (int i = 1; i <= kDemoNumYears; ++i) L.push_back(std::to_string(i) + "=1");
-    return L;
+namespace {
+
+/// Dialogs of a command without a window: every message is kept, so that a
+/// refusal can be reported; choosers answer "cancelled".
+class CollectingDialogs : public Dialogs {
+public:
+    Button message(MsgKind kind, const std::string& text, Buttons buttons, int) override {
+        if (kind == MsgKind::Error || kind == MsgKind::Warning) m_problems.push_back(text);
+        return (buttons & BtnOk) ? BtnOk : (buttons & BtnYes) ? BtnYes : BtnOk;
+    }
+    std::optional<std::string> chooseFile(const FileRequest&) override { return std::nullopt; }
+    std::optional<std::string> chooseFolder(const std::string&, const std::string&) override { return std::nullopt; }
+    std::optional<std::string> inputText(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<int> chooseOption(const std::string&, const std::string&, const std::vector<std::string>&,
+                                    int defaultIndex) override {
+        return defaultIndex;
+    }
+    std::string problems() const {
+        std::string s;
+        for (const auto& p : m_problems) s += (s.empty() ? "" : " / ") + p;
+        return s;
+    }
+
+private:
+    std::vector<std::string> m_problems;
+};
+
+/// Builds the application record and settings the way the program does when
+/// the user loads the model, chooses the data and fills the pages, then
+/// saves them with the program's own simulation-details writers.
+Status writeSimulationDetails(const std::string& dir) {
+    CollectingDialogs dialogs;
+    TSimRecord rec = CreateSimRecord();
+    InitSimRecord(rec, dir);
+    rec.NumYears = kDemoNumYears;
+    rec.StartYear = kDemoStartYear;
+    rec.SimNames[1] = "BS1";
+    rec.SimNames[2] = "BR1";
+    rec.SimNames[3] = "PL1";
+    for (int i = 1; i <= kMaxYears; ++i) {
+        rec.PeriodLength[i] = 1;
+        rec.AltMethodYears[i] = 0;
+    }
+    rec.AltMethodInUse = 0;
+    ComputeYears(rec);
+
+    ModelDataState state;
+    state.modelPath = JoinPath(dir, "growth.exe");
+    ModelSelectEnv env;
+    std::error_code ec;
+    env.tempDir = std::filesystem::temp_directory_path(ec).string();
+    env.programDir = dir;
+    ModelSelector selector(rec, state, dialogs, env);
+    if (!selector.LoadModel(false, true) || !state.modelReady)
+        return Status::fail("The program cannot use the demo model: " + dialogs.problems());
+    selector.BuildFirstYearList(JoinPath(dir, "growth.mdf"));
+
+    // The closure/shock grid: the Base closure in every year, the Policy
+    // closure through the Common row, Base shocks per year, Policy shocks in
+    // 2025 and 2026; no CMFSTART files.
+    for (int c = 1; c <= 4; ++c) {
+        rec.GridStem(-1, c) = c == 2 ? "N/A" : "";
+        rec.GridStem(0, c) = c == 3 ? "POLICY" : "";
+        rec.CMFStartExt[c] = "";
+    }
+    for (int i = 1; i <= kMaxYears; ++i) {
+        const int year = rec.Years[i];
+        const bool used = i <= kDemoNumYears;
+        rec.GridStem(i, 1) = used ? "BASE" : "?";
+        rec.GridStem(i, 2) = used ? "B" + std::to_string(year) : "?";
+        rec.GridStem(i, 3) = "?";
+        rec.GridStem(i, 4) = used && (year == 2025 || year == 2026) ? "P" + std::to_string(year) : "";
+    }
+    RefreshGrid(rec);
+
+    ProgramSettings settings;
+    settings.model.Model = state.modelPath;
+    settings.model.Version.ReleaseKnown = settings.model.Version.VersionKnown = true;
+    settings.model.Version.CompilerKnown = true;
+    settings.model.Version.Release = 80000;
+    settings.model.Version.Version = 79000;
+    settings.model.Version.Compiler = "gfortran";
+    settings.model.ModelName = state.modelName;
+    settings.model.ModelDir = state.modelDir;
+    settings.model.ModelInfoFile = state.minDin.MinFile;
+    settings.model.DynamicInfoFile = state.minDin.DinFile;
+    settings.model.MinFileId = state.minDin.MinFileId;
+    settings.model.DinFileId = state.minDin.DinFileId;
+    settings.model.IsDinFile = state.minDin.HasDin;
+    settings.model.FirstYearList = state.firstYearList;
+    settings.ResultsMapFile = JoinPath(dir, "growth.map");
+    // Three Gragg solutions, so every year has accuracy summaries.
+    settings.Method = TSolutionMethod{kGragg, 3, {2, 4, 6}, 1, false};
+    settings.NeverBatJob = true;
+    SettingsContext ctx;
+    ctx.programDir = dir;
+    if (!WriteIniOptions(JoinPath(dir, "growth.ds1"), true, settings, rec, ctx, dialogs))
+        return Status::fail("Cannot write growth.ds1: " + dialogs.problems());
+    Status s = WriteSimRecordFile(rec, JoinPath(dir, "growth.ds2"));
+    if (!s) return Status::fail("Cannot write growth.ds2: " + s.message());
+    return Status::ok();
 }
 
-std::vector<std::string> demoDs2Lines() {
-    std::vector<std::string> L;
-    L.push_back(std::to_string(kDemoNumYears) + " " + std::to_string(kDemoStartYear));
-    L.insert(L.end(), {"BS1", "BR1", "PL1"});
-    // The model's logical files as its Model Information file declares them.
-    L.push_back("4");
-    L.insert(L.end(), {"BASEDATA", flags({true, true, false}), "har",
-                       "Base data: capital, investment, output and employment"});
-    L.insert(L.end(), {"PARAMS", flags({true, false, false}), "har", "Parameters: capital share and depreciation rate"});
-    L.insert(L.end(), {"SUMMARY", flags({false, false, false}), "txt", "Summary table of the levels of the year"});
-    L.insert(L.end(), {"(solution)", flags({false, true, true}), "sl4", ""});
-    // The user files, completed by the Dynamic Information file.
-    L.push_back("3");
-    struct F {
-        const char *name, *type, *key;
-        bool in, upd;
-        const char* desc;
-        int usage, n;
-    };
-    const F files[] = {{"BASEDATA", "HAR", "BAS", true, true, "Base data: capital, investment, output and employment", 1, 1},
-                       {"PARAMS", "HAR", "PAR", true, false, "Parameters: capital share and depreciation rate", 3, 2},
-                       {"SUMMARY", "TXT", "SUM", false, false, "Summary table of the levels of the year", 0, 3}};
-    for (const auto& f : files) {
-        L.insert(L.end(), {f.name, f.type, f.key, flags({f.in, f.upd}), f.desc, std::to_string(f.usage), "0",
-                           std::to_string(f.n), "1", "2", "3"});
-    }
-    // The Common row names the Policy closure, so the notice form is written.
-    L.insert(L.end(), {"This____!sim_____!requires|newer___|", "version_|of______|this____|software|"});
-    for (int y = 3; y <= kDemoNumYears; ++y) L.push_back("Contact_|SOLVANE_|Contact_|SOLVANE_|");
-    L.push_back("#FILES");
-    L.push_back("9");
-    L.push_back("4");
-    L.insert(L.end(), {"", "N/A", "", ""});           // CMFSTART row
-    L.insert(L.end(), {"", "", "POLICY", ""});        // Common row
-    for (int i = 1; i <= kDemoNumYears; ++i) {
-        const int year = kDemoStartYear + i - 1;
-        const bool policyShock = year == 2025 || year == 2026;
-        L.insert(L.end(), {"BASE", "B" + std::to_string(year), "?", policyShock ? "P" + std::to_string(year) : ""});
-    }
-    L.push_back(flags({false, false, false}));
-    return L;
-}
+}  // namespace
 
 Status writeDemoApplication(const std::string& folderIn, const std::string& programDir) {
     std::error_code ec;
@@ -268,13 +261,7 @@ Status writeDemoApplication(const std::string& folderIn, const std::string& prog
                              "ashock t(\"MAN\") = 10 ;"})))
             return s;
 
-    auto fileId = [&](const std::string& name) -> unsigned {
-        auto t = fileWriteTime(at(name));
-        return t ? dosDateTimeOfFileTime(*t) : 0u;
-    };
-    if (!(s = writeText(at("growth.ds1"), demoDs1Lines(dir, fileId("growth.min"), fileId("growth.din"))))) return s;
-    if (!(s = writeText(at("growth.ds2"), demoDs2Lines()))) return s;
-    return Status::ok();
+    return writeSimulationDetails(dir);
 }
 
 }  // namespace vdln::demo

@@ -28,14 +28,10 @@ inline const std::vector<double> kDemoOutputGrowth{3.0, 2.8, 2.6, 2.4, 2.2, 2.0}
 /// model program (copied from `programDir`), its auxiliary, Model
 /// Information, Dynamic Information and source files, the results map, the
 /// first-year data and parameters, the closure and shock files and the
-/// simulation details `growth.ds1`/`growth.ds2` whose paths point into
-/// `folder`.  Fails when a file cannot be written or the model program is
+/// simulation details `growth.ds1`/`growth.ds2` (written with the program's
+/// own writers after loading the model as the program does) whose paths
+/// point into `folder`.  Fails when a file cannot be written or the model program is
 /// missing from `programDir`.
 Status writeDemoApplication(const std::string& folder, const std::string& programDir);
-
-/// The lines of the simulation-details files, in the layout the program
-/// reads (exposed for the tests).
-std::vector<std::string> demoDs1Lines(const std::string& folder, unsigned minId, unsigned dinId);
-std::vector<std::string> demoDs2Lines();
 
 }  // namespace vdln::demo
