@@ -429,3 +429,38 @@ TEST_F(Settings, StartupAndExit) {
 
 }  // namespace
 }  // namespace vdln
+
+namespace vdln {
+namespace {
+
+// Every key of a written settings file replaced in turn by hostile values:
+// reading falls back to defaults and never throws; writing again works.
+TEST_F(Settings, HostileValuesFallBack) {
+    ProgramSettings st = unusual();
+    ASSERT_TRUE(WriteIniOptions(path("s.ini"), false, st, rec, ctx, dlg));
+    IniFile good = *IniFile::load(path("s.ini"));
+    const std::vector<std::string> hostile = {"", "-1", "99999999999999999999", "1000", "abc", "u", "a"};
+    for (const std::string& section : good.sections()) {
+        for (const std::string& key : good.keys(section)) {
+            for (const std::string& h : hostile) {
+                IniFile ini = good;
+                ini.set(section, key, h);
+                ProgramSettings back;
+                TSimRecord r = CreateSimRecord();
+                r.NumYears = 4;
+                ScriptedDialogs d;
+                ASSERT_NO_THROW(ReadIniOptionsText(ini.text(), SettingsParts::all(), back, r, ctx, d))
+                    << section << "/" << key << "=" << h;
+                ASSERT_GE(back.ConcurrentSolves, 1);
+                ASSERT_LE(back.ConcurrentSolves, 3);
+                ASSERT_GE(back.re.BaseIterations, 1);
+                ASSERT_LE(back.re.BaseIterations, 99);
+                for (int i = 1; i <= 4; ++i) ASSERT_LE(r.PeriodLength[i], 99);
+                ASSERT_NO_THROW((void)SettingsTextLines(back, r, ctx));
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vdln

@@ -246,6 +246,32 @@ TEST_F(SimDetails, LoadColumnsFromFewerYears) {
     EXPECT_EQ(hooks.restored, 1);
 }
 
+TEST_F(SimDetails, LoadColumnsFromMoreYears) {
+    rec.NumYears = 6;
+    rec.StartYear = 2000;
+    ComputeYears(rec);
+    for (int i = 1; i <= 6; ++i) rec.GridStem(i, 4) = "P" + std::to_string(i);
+    rec.SimNames[3] = "NPL";
+    rec.SimNames[2] = "NRR";
+    saveAs("six.ds1");
+    InitSimRecord(rec, dir());
+    rec.StartYear = 2000;
+    ComputeYears(rec);
+    hooks.parts = LoadPartsChoice{LoadPartsChoice::Columns, {false, false, true, true}};
+    SimDetailsSession s = session();
+    ASSERT_TRUE(LoadSimDetails(s, path("six.ds1")));
+    EXPECT_TRUE(iendsWith(dlg.lastMessage(),
+                          "has sims for 6 years.\r\nThere will still be simulations for 4 years after you load these "
+                          "Simulation Details.\r\nThe extra years from the Simulation Details you are loading will be "
+                          "ignored."));
+    EXPECT_EQ(rec.NumYears, 4);
+    EXPECT_EQ(rec.GridStem(4, 4), "P4");
+    EXPECT_EQ(rec.GridStem(5, 4), "");  // beyond the years in use: untouched
+    EXPECT_EQ(rec.SimNames[2], "NRR");  // policy closures bring the rerun name
+    EXPECT_EQ(rec.SimNames[3], "NPL");
+    EXPECT_EQ(rec.SimNames[1], "BS1");
+}
+
 TEST_F(SimDetails, LoadColumnsFromAnotherStartYearChangesNothing) {
     rec.StartYear = 2005;
     saveAs("other.ds1");
@@ -352,6 +378,10 @@ TEST_F(SimDetails, OmitPeriods) {
     rec.AltMethodYears[3] = 1;
     ComputeYears(rec);
     EXPECT_EQ(rec.Years[3], 2005);
+    EXPECT_EQ(omitPeriodsBoxText(rec, 2, true),
+              "Will change First Year Data files (Model/Data page) to the files\r\n produced by the simulation for "
+              "year 2002 of the Base.");
+    EXPECT_EQ(omitPeriodsBoxText(rec, 2, false), "Will not change the First Year Data files on the Model/Data page.");
     hooks.omit = OmitPeriodsChoice{2, false};
     ASSERT_TRUE(OmitPeriodsAtStart(s));
     EXPECT_EQ(rec.NumYears, 2);

@@ -5,6 +5,7 @@
 #include "base/fileutil.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
+#include "model/filenames.h"
 #include "model/simdetails.h"
 #include "model/simgrid.h"
 #include "support/tempdir.h"
@@ -216,6 +217,27 @@ TEST_F(SimRecordFile, OldStyleFileTakesStartFilesFromWorkDir) {
     EXPECT_EQ(back.GridStem(-1, 4), "");
 }
 
+TEST_F(SimRecordFile, FilesBlockWithoutCompatibilityLinesAndPaddedStartFiles) {
+    setYears(2);
+    std::vector<std::string> l = lines();
+    size_t at = 1 + 3 + 1 + 4 * 14 + 1 + 11 * 11;
+    l.erase(l.begin() + static_cast<long>(at), l.begin() + static_cast<long>(at) + 2);  // no compatibility lines
+    ASSERT_EQ(l[at], "#FILES");
+    l[at + 3] = "BST      .STA";  // a start file written at fixed widths
+    l[at + 5] = "ABCDEFGH.ST";    // ... and one written without padding
+    l[at + 6] = "CMFSTARTP";
+    testing::writeFile(path("x.ds2"), joinLinesCrLf(l));
+    TSimRecord back = CreateSimRecord();
+    ASSERT_TRUE(ReadSimRecordFile(back, path("x.ds2"), false).isOk());
+    EXPECT_EQ(back.GridStem(-1, 1), "BST");
+    EXPECT_EQ(back.CMFStartExt[1], ".STA");
+    EXPECT_EQ(back.GridStem(-1, 3), "ABCDEFGH");
+    EXPECT_EQ(back.CMFStartExt[3], ".ST");
+    EXPECT_EQ(back.GridStem(-1, 4), "CMFSTARTP");
+    EXPECT_EQ(back.CMFStartExt[4], "");
+    EXPECT_EQ(back.GridStem(2, 4), rec.GridStem(2, 4));
+}
+
 TEST_F(SimRecordFile, Refusals) {
     setYears(3);
     std::vector<std::string> good = lines();
@@ -286,6 +308,49 @@ TEST_F(SimRecordFile, FailedWriteIsReported) {
     Status s = WriteSimRecordFile(rec, path("no/such/folder/x.ds2"));
     ASSERT_FALSE(s.isOk());
     EXPECT_TRUE(iendsWith(s.message(), " [WriteSimRecordFile]"));
+}
+
+}  // namespace
+}  // namespace vdln
+
+namespace vdln {
+namespace {
+
+// Damaged files: every line of a good file replaced in turn by hostile
+// values.  A read may fail but must never throw, crash or leave the record
+// outside its limits.
+TEST_F(SimRecordFile, HostileLinesAreRefusedOrContained) {
+    setYears(3);
+    rec.GridStem(-1, 1) = "BSTART";
+    rec.CMFStartExt[1] = ".STA";
+    std::vector<std::string> good = lines();
+    const std::vector<std::string> hostile = {
+        "", " ", "-1", "51", "999", "1000", "2147483648", "-2147483649", "999 2000", "1000 2000", "-5 2000",
+        "TTTTTTTTTTTTTTTTTT", "#FILES", "this_is_a_very_long_line_" + std::string(300, 'x'), "........|",
+        "       A!       B!       C|       D|", "   base1|  shk 1 |POLCLOSE|   psh1 |", "\xff\xfe\x00zz"};
+    for (size_t n = 0; n < good.size(); ++n) {
+        for (const std::string& h : hostile) {
+            std::vector<std::string> l = good;
+            l[n] = h;
+            TSimRecord back = CreateSimRecord();
+            back.WorkDir = dir();
+            back.PeriodLength.fill(1);
+            Status s;
+            ASSERT_NO_THROW(s = ReadSimRecordText(back, joinLinesCrLf(l), n % 2 == 0, "x")) << n << ":" << h;
+            ASSERT_GE(back.NumYears, 0);
+            ASSERT_LE(back.NumYears, kMaxYears);
+            ASSERT_LE(back.NumModelFiles, kMaxModelFiles);
+            ASSERT_LE(back.NumFiles, kMaxUserFiles);
+            // Whatever was read can be written again and used for names.
+            if (s.isOk()) {
+                ASSERT_NO_THROW((void)SimRecordLines(back));
+                ASSERT_NO_THROW((void)ValidateFileTable(back));
+                for (int f = 1; f <= back.NumFiles; ++f)
+                    for (int run = 1; run <= 3; ++run)
+                        ASSERT_NO_THROW((void)ResolveLogicalFile(back, 2, run, 1, false, f, {}));
+            }
+        }
+    }
 }
 
 }  // namespace

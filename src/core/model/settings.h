@@ -35,6 +35,9 @@ inline constexpr int kVardelVersion = 330;
 inline constexpr int kTempDirMinVersion = 169;
 /// The settings file name.
 inline constexpr const char* kSettingsFileName = "Vardelon.ini";
+/// The folder earlier versions kept their settings in (the root of the
+/// system drive there; the root folder here).
+inline constexpr const char* kLegacySettingsDir = "/VDLNKeep";
 /// The current-simulation file name.
 inline constexpr const char* kCurrentSimFileName = "VdlnSim.txt";
 
