@@ -62,6 +62,12 @@ private:
     std::string m_s;
 };
 
+/// Joins two bounded strings (of any widths) into a plain string.
+template <std::size_t A, std::size_t B>
+std::string operator+(const ShortString<A>& a, const ShortString<B>& b) {
+    return a.str() + b.str();
+}
+
 /// An array indexed Lo..Hi (inclusive), as the record's tables are.
 template <class T, int Lo, int Hi>
 class IndexedArray {
