@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/dialogs.h"
 #include "base/fileutil.h"
+#include "base/strutil.h"
+#include "formats/harfile.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -152,11 +155,12 @@ TEST_F(ModelInfoTest, ReadsEveryImplementedSection) {
     ASSERT_EQ(rec.sets.size(), 3u);
     EXPECT_TRUE(rec.sets[0].ElmsKnown);
     EXPECT_EQ(rec.sets[0].SetElms, (std::vector<std::string>{"AGR", "MAN", "SER"}));
+    EXPECT_EQ(rec.sets[0].size, 3);
     EXPECT_FALSE(rec.sets[1].ElmsKnown);
     EXPECT_EQ(rec.sets[1].SetElms, (std::vector<std::string>{"LONGSETNA1", "LONGSETNA2"}));
     EXPECT_EQ(rec.sets[1].description, "LONGSETNAME1");  // empty description takes the name
     EXPECT_EQ(rec.sets[2].size, -1);
-    EXPECT_TRUE(rec.sets[2].SetElms.empty());
+    EXPECT_FALSE(rec.sets[2].SetElms.has_value());
 
     EXPECT_EQ(rec.numOrdinaryVars, 4);
     ASSERT_EQ(rec.vars.size(), 5u);
@@ -387,6 +391,33 @@ TEST_F(ModelInfoTest, BrokenSectionsGiveTheirMessages) {
     }
 }
 
+TEST_F(ModelInfoTest, DamagedFilesFailCleanly) {
+    // Every file made by dropping one line, or by cutting every line short,
+    // is either read or refused with a message that carries the whole chain.
+    const std::vector<std::string> good = goodFile();
+    const std::string tail = "[RequestSolInfo:" + path("m.min") + "]";
+    for (size_t drop = 0; drop < good.size(); ++drop) {
+        SCOPED_TRACE("without line " + std::to_string(drop + 1));
+        std::vector<std::string> f = good;
+        f.erase(f.begin() + static_cast<std::ptrdiff_t>(drop));
+        SolInfoRec rec;
+        Status s = read(f, rec);
+        if (!s) {
+            EXPECT_EQ(s.message().substr(s.message().size() - tail.size()), tail);
+        }
+    }
+    for (size_t cut : {1u, 5u, 12u, 20u, 26u}) {
+        SCOPED_TRACE("lines cut to " + std::to_string(cut));
+        std::vector<std::string> f = good;
+        for (auto& l : f)
+            if (l[0] != '#') l = l.substr(0, cut);
+        SolInfoRec rec;
+        Status s = read(f, rec);
+        EXPECT_FALSE(s);
+        EXPECT_EQ(s.message().substr(s.message().size() - tail.size()), tail);
+    }
+}
+
 TEST_F(ModelInfoTest, TooManyFiles) {
     std::vector<std::string> l = {"#FILES", "header"};
     for (int k = 1; k <= 51; ++k) {
@@ -477,6 +508,79 @@ TEST_F(ModelInfoTest, TextTimeStamps) {
     EXPECT_EQ(GetTimeDateStamp("words", none, "#TMDATE").message(), "Unexpected file type[GetTimeDateStamp]");
     auto missing = GetTimeDateStamp("text", path("nothere.min"), "#TMDATE");
     EXPECT_EQ(missing.message(), "Cannot open file " + path("nothere.min") + "[TxtOpen][GetTimeDateStamp]");
+}
+
+/// A header array file with one "1C" header of the given strings.
+void writeStampFile(const std::string& p, const std::string& name, const std::vector<std::string>& strings,
+                    std::int64_t length) {
+    auto file = NewHarFile("test", "", false, false);
+    ASSERT_TRUE(file) << file.message();
+    PHarHeader h;
+    ASSERT_TRUE(Create1C(h, name, "Time and date stamp", length, static_cast<std::int64_t>(strings.size()), strings));
+    ASSERT_TRUE(AddHeaderNil(file.value(), h));
+    Status s = WriteHarFile(p, "test", "now", file.value());
+    ASSERT_TRUE(s) << s.message();
+}
+
+TEST_F(ModelInfoTest, HeaderTimeStamps) {
+    writeStampFile(path("good.axt"), "DTXT", {pad("GROWTH 09-DEC-2026", 40)}, 40);
+    writeStampFile(path("short.axt"), "DTXT", {"GROWTH 09-DEC-2026"}, 30);
+    writeStampFile(path("two.axt"), "DTXT", {pad("A", 40), pad("B", 40)}, 40);
+    testing::writeFile(path("text.axt"), "not a header array file");
+    struct Case {
+        std::string file, kind, key;
+        bool found;
+        std::string stamp;
+    };
+    const std::vector<Case> cases = {
+        {"good.axt", "binary", "DTXT", true, "GROWTH 09-DEC-2026"},
+        {"good.axt", "header", "dtxt", true, "GROWTH 09-DEC-2026"},
+        {"good.axt", "binary", "XXXX", false, "?"},
+        {"short.axt", "binary", "DTXT", false, "?"},
+        {"two.axt", "binary", "DTXT", false, "?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file + " " + c.kind + " " + c.key);
+        auto r = GetTimeDateStamp(c.kind, path(c.file), c.key);
+        ASSERT_TRUE(r) << r.message();
+        EXPECT_EQ(r->found, c.found);
+        EXPECT_EQ(r->stamp, c.stamp);
+    }
+    auto bad = GetTimeDateStamp("binary", path("text.axt"), "DTXT");
+    EXPECT_FALSE(bad);
+    EXPECT_EQ(bad.message().substr(bad.message().size() - 18), "[GetTimeDateStamp]");
+}
+
+TEST_F(ModelInfoTest, MinAndAxtStampsCompared) {
+    const std::string stamp = "GROWTH 09-DEC-2026 10:11:12";
+    writeStampFile(path("m.axt"), "DTXT", {pad(stamp, 40)}, 40);
+    std::string same = write({"#TMDATE", stamp + "   "}, "same.min");
+    std::string other = write({"#TMDATE", "GROWTH 01-JAN-2020"}, "other.min");
+    std::string none = write({"#FILES"}, "none.min");
+
+    ScriptedDialogs dlg;
+    auto r = MinAxtCompatible(same, path("m.axt"), false, dlg);
+    ASSERT_TRUE(r);
+    EXPECT_TRUE(*r);
+    EXPECT_TRUE(dlg.messages().empty());
+
+    r = MinAxtCompatible(other, path("m.axt"), false, dlg);
+    ASSERT_TRUE(r);
+    EXPECT_FALSE(*r);
+    EXPECT_EQ(dlg.lastMessage(), "Model Information File " + toUpper(other) +
+                                     " was not created at the same time as the Auxiliary Table File " +
+                                     toUpper(path("m.axt")));
+    EXPECT_TRUE(dlg.records().back().buttons & BtnHelp);
+
+    dlg.clear();
+    r = MinAxtCompatible(none, path("m.axt"), true, dlg);  // no "#TMDATE": not the same
+    ASSERT_TRUE(r);
+    EXPECT_FALSE(*r);
+    EXPECT_TRUE(dlg.messages().empty());
+
+    r = MinAxtCompatible(same, path("missing.axt"), false, dlg);
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.message().substr(r.message().size() - 36), "[GetTimeDateStamp][MinAxtCompatible]");
 }
 
 TEST_F(ModelInfoTest, FileIdentityIsTheDosTimeOfTheFile) {

@@ -3,11 +3,52 @@
 #include <gtest/gtest.h>
 
 #include "base/fileutil.h"
+#include "base/strutil.h"
+#include "formats/harfile.h"
+#include "formats/modelinfo.h"
 #include "base/textfile.h"
 #include "support/tempdir.h"
 
 namespace vdln {
 namespace {
+
+std::string pad(const std::string& s, size_t n) { return s + std::string(n > s.size() ? n - s.size() : 0, ' '); }
+
+/// A "#FILES" line: type in 23-25, updated flag in 30, direction in 33-35.
+std::string fileLine(const std::string& name, const std::string& type, char upd, const std::string& dir,
+                     const std::string& rest = "") {
+    return pad(name, 20) + "  " + pad(type, 3) + "    " + upd + "  " + pad(dir, 3) + "  " + rest;
+}
+
+const char* kStamp = "GROWTH 09-DEC-2026 10:11:12";
+
+/// The text of a Model Information file with the given file lines.
+std::string minText(const std::vector<std::string>& fileLines, const std::string& stamp = kStamp) {
+    std::string t = "#FILES\r\nLogical name         Typ    Upd  Dir  Actual\r\n";
+    for (const auto& l : fileLines) t += l + "\r\n";
+    t += "#TABFILE\r\ngrowth.tab\r\n#TMDATE\r\n" + stamp + "\r\n#STIFILE\r\n%none\r\n#SVVER\r\n80000\r\n";
+    return t;
+}
+
+/// An Auxiliary Table file: a header array file whose "DTXT" header holds
+/// the 40-character stamp.
+void writeAxt(const std::string& path, const std::string& stamp) {
+    auto file = NewHarFile("test", "", false, false);
+    ASSERT_TRUE(file) << file.message();
+    PHarHeader h;
+    ASSERT_TRUE(Create1C(h, "DTXT", "Time and date stamp", 40, 1, {pad(stamp, 40)}));
+    ASSERT_TRUE(AddHeaderNil(file.value(), h));
+    Status s = WriteHarFile(path, "test", "now", file.value());
+    ASSERT_TRUE(s) << s.message();
+}
+
+/// The usual files of the growth model.
+std::vector<std::string> growthFiles() {
+    return {fileLine("BASEDATA", "har", 'y', "in"), "Base data of the year",
+            fileLine("PARAMS", "har", 'n', "in"),   "Parameters",
+            fileLine("SUMMARY", "txt", 'n', "out"), "Summary table",
+            fileLine("(solution)", "", 'y', "out")};
+}
 
 TEST(FirstYearLines, FormsAndParts) {
     EXPECT_EQ(firstYearLine("BASEDATA", "/d/base.har", "Base data"), "File BASEDATA = /d/base.har ; ! Base data");
@@ -96,6 +137,170 @@ TEST_F(ModelSelTest, RefusalsBeforeTheStampCheck) {
         EXPECT_TRUE(dlg.records()[0].buttons & BtnHelp);
     }
     EXPECT_TRUE(state.modelPath.empty());
+}
+
+TEST_F(ModelSelTest, ModelFileRefusalsAfterTheStampCheck) {
+    std::vector<std::string> tooMany;
+    for (int k = 1; k <= 51; ++k) {
+        tooMany.push_back(fileLine("F" + std::to_string(k), "har", 'n', "in"));
+        tooMany.push_back("a file");
+    }
+    struct Case {
+        const char* what;
+        std::vector<std::string> files;
+        std::string axtStamp;
+        std::string message;  // empty: accepted
+    };
+    const std::string m = path("m.exe");
+    const std::vector<Case> cases = {
+        {"good", growthFiles(), kStamp, ""},
+        {"stamps differ", growthFiles(), "GROWTH 01-JAN-2020",
+         "Model Information File " + toUpper(path("m.MIN")) +
+             " was not created at the same time as the Auxiliary Table File " + toUpper(path("m.AXT"))},
+        {"terminal", {fileLine("(terminal)", "", 'n', "in"), fileLine("(solution)", "", 'y', "out")}, kStamp,
+         "This model reads data from the terminal.\r\nAt present such models cannot be used with Vardelon.\r\n"
+         "No change made."},
+        {"nothing updated", {fileLine("PARAMS", "har", 'n', "in"), "Parameters", fileLine("(solution)", "", 'n', "out")},
+         kStamp,
+         "Nothing in this model is updated, so\r\n it is not possible to carry out simulations with this model.\r\n"
+         "Such models cannot be used with Vardelon.\r\nNo change made."},
+        {"hard-wired", {fileLine("PARAMS", "har", 'n', "in", "/fixed/params.har"), "Parameters"}, kStamp,
+         "In this model, the name of the data file corresponding \r\n to logical name PARAMS\r\n is hard-wired in "
+         "the TAB file as \r\n/fixed/params.har\r\nAt present models where actual file names are hard-wired "
+         "cannot be used with Vardelon.\r\nNo change made."},
+        {"too many files", tooMany, kStamp,
+         "Sorry, there are too many files in this model. This model has 51 files\r\nbut the maximum this program "
+         "can handle is 50."},
+    };
+    testing::writeFile(m, "x");
+    testing::writeFile(path("m.axs"), "x");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing::writeFile(path("m.min"), minText(c.files));
+        writeAxt(path("m.axt"), c.axtStamp);
+        dlg.clear();
+        EXPECT_EQ(selector().CheckModelFiles(m), c.message.empty());
+        EXPECT_EQ(dlg.lastMessage(), c.message);
+    }
+    EXPECT_TRUE(state.modelPath.empty());
+    EXPECT_EQ(rec.NumModelFiles, 0);
+}
+
+class LoadModelTest : public ModelSelTest {
+protected:
+    void SetUp() override {
+        ModelSelTest::SetUp();
+        env.startReleaseCheck = [this] { ++releaseChecks; };
+        makeModel("growth", growthFiles(), "file BASEDATA key BAS ;\nfile PARAMS key PAR role constant-input ;\n"
+                                           "file SUMMARY key SUM ;\n");
+    }
+    void makeModel(const std::string& name, const std::vector<std::string>& files, const std::string& din) {
+        testing::writeFile(path(name + ".exe"), "x");
+        testing::writeFile(path(name + ".axs"), "x");
+        writeAxt(path(name + ".axt"), kStamp);
+        testing::writeFile(path(name + ".min"), minText(files));
+        if (!din.empty()) testing::writeFile(path(name + ".din"), din);
+    }
+    int releaseChecks = 0;
+};
+
+TEST_F(LoadModelTest, ChoosingAModelFillsTheRecord) {
+    dlg.queueText(path("growth.exe"));
+    ASSERT_TRUE(selector().SelectModel());
+    EXPECT_EQ(dlg.records().front().title, "Select Model");
+    EXPECT_EQ(dlg.records().front().file.filter, "Model EXE Files (*.EXE)|*.exe");
+    EXPECT_EQ(dlg.records().size(), 1u);  // no other message
+
+    EXPECT_EQ(state.modelPath, path("growth.exe"));
+    EXPECT_EQ(state.programPath, path("growth.exe"));
+    EXPECT_EQ(state.modelName, "growth");
+    EXPECT_EQ(state.modelLabel, "Model: " + path("growth.exe"));
+    EXPECT_EQ(state.dataDir, dir());
+    EXPECT_TRUE(state.modelReady);
+    EXPECT_EQ(state.suiteRelease, 80000);
+    EXPECT_EQ(state.minDin.MinFile, path("growth.min"));
+    EXPECT_EQ(state.minDin.MinFileId, fileIdentity(path("growth.min")));
+    EXPECT_NE(state.minDin.MinFileId, 0u);
+    EXPECT_TRUE(state.minDin.HasDin);
+    EXPECT_EQ(state.minDin.DinFileId, fileIdentity(path("growth.din")));
+    EXPECT_EQ(releaseChecks, 1);
+
+    ASSERT_EQ(rec.NumModelFiles, 4);
+    EXPECT_EQ(rec.ModelFiles[1].Description.str(), "Base data of the year");
+    EXPECT_TRUE(rec.ModelFiles[4].IsSpecial);
+    ASSERT_EQ(rec.NumFiles, 3);
+    EXPECT_EQ(rec.Files[2].Key.str(), "PAR");
+    EXPECT_EQ(rec.Files[2].Usage, kUsageConstantInput);
+    EXPECT_EQ(state.firstYearList,
+              (std::vector<std::string>{"File BASEDATA = ?? ; ! Base data of the year", "File PARAMS = ?? ; ! Parameters"}));
+}
+
+TEST_F(LoadModelTest, ChangingModelKeepsChosenDataFiles) {
+    state.modelPath = path("growth.exe");
+    ASSERT_TRUE(selector().LoadModel(false));
+    EXPECT_EQ(releaseChecks, 0);
+    testing::writeFile(path("base.har"), "x");
+    state.firstYearList[0] = firstYearLine("BASEDATA", path("base.har"), "Base data of the year");
+    state.firstYearList[1] = firstYearLine("PARAMS", path("gone.har"), "Parameters");
+
+    makeModel("other",
+              {fileLine("BASEDATA", "har", 'y', "in"), "Base data", fileLine("NEWIN", "har", 'n', "in"), "New input",
+               fileLine("(solution)", "", 'y', "out")},
+              "");
+    state.modelPath = path("other.exe");
+    dlg.clear();
+    ASSERT_TRUE(selector().LoadModel(false));
+    EXPECT_EQ(dlg.messages(), (std::vector<std::string>{"Dynamic Info file " + path("other.DIN") + " does not exist."}));
+    EXPECT_FALSE(state.minDin.HasDin);
+    EXPECT_EQ(state.minDin.DinFileId, 0u);
+    EXPECT_EQ(state.firstYearList,
+              (std::vector<std::string>{"File BASEDATA = " + path("base.har") + " ; ! Base data of the year",
+                                        "File NEWIN = ?? ; ! New input"}));
+    // The previous list was kept in the Temporary Directory.
+    EXPECT_NE(testing::readFile(path("temp.mdf")).find("File PARAMS = " + path("gone.har")), std::string::npos);
+    EXPECT_EQ(rec.NumFiles, 2);
+}
+
+TEST_F(LoadModelTest, MissingFilesAndDinProblems) {
+    state.modelPath = path("nothere.exe");
+    EXPECT_FALSE(selector().LoadModel(false));
+    EXPECT_EQ(dlg.lastMessage(), "Model Exe File\r\n  " + path("nothere.exe") + "\r\ndoes not exist.");
+    EXPECT_EQ(state.modelShown(), "(None selected)");
+    EXPECT_EQ(state.modelLabel, "Model: (None selected)");
+
+    ASSERT_TRUE(deleteFile(path("growth.min")));
+    state.modelPath = path("growth.exe");
+    dlg.clear();
+    EXPECT_FALSE(selector().LoadModel(false));
+    EXPECT_EQ(dlg.lastMessage(), "Model Info file " + path("growth.MIN") + " does not exist.");
+    EXPECT_TRUE(state.modelPath.empty());
+
+    makeModel("growth", growthFiles(), "file NOSUCH key ABC ;\n");
+    state.modelPath = path("growth.exe");
+    dlg.clear();
+    EXPECT_FALSE(selector().LoadModel(false));
+    EXPECT_FALSE(state.modelReady);
+    EXPECT_EQ(state.modelPath, path("growth.exe"));  // chosen, but not ready
+    EXPECT_EQ(dlg.lastMessage().rfind("Unknown logical file \"NOSUCH\" in DIN file", 0), 0u);
+}
+
+TEST_F(LoadModelTest, ReleaseRefusalClearsTheModel) {
+    state.modelPath = path("growth.exe");
+    ASSERT_TRUE(selector().LoadModel(false));
+    testing::writeFile(path("chkmodel.rpt"), "[Result]\r\nStatus=ok\r\nSVVer Large=80000\r\nFortran Compiler=F77L3\r\n");
+    ReleaseJobFiles files;
+    files.rpt = path("chkmodel.rpt");
+    EXPECT_FALSE(selector().finishReleaseCheck(files));
+    EXPECT_EQ(state.modelShown(), "(None selected)");
+    EXPECT_FALSE(state.version.ReleaseKnown);  // cleared with the model
+
+    state.modelPath = path("growth.exe");
+    ASSERT_TRUE(selector().LoadModel(false));
+    ASSERT_TRUE(deleteFile(path("chkmodel.rpt")));
+    dlg.clear();
+    EXPECT_TRUE(selector().finishReleaseCheck(files));  // no report: accepted after the message
+    EXPECT_EQ(dlg.messages().size(), 1u);
+    EXPECT_EQ(state.modelPath, path("growth.exe"));
 }
 
 TEST_F(ModelSelTest, FirstYearListKeepsExistingChoices) {

@@ -4,6 +4,7 @@
 
 #include "base/fileutil.h"
 #include "base/textfile.h"
+#include "env/tools.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -108,12 +109,11 @@ TEST_F(ReleaseTest, CheckingJobFiles) {
     ASSERT_TRUE(files) << files.message();
     EXPECT_FALSE(fileExists(path("chkmodel.rpt")));  // a stale report is removed
     EXPECT_EQ(testing::readFile(files->sti), "rpt\r\n" + path("chkmodel.rpt") + "\r\n \r\nxxxxxx\r\n");
-    EXPECT_EQ(testing::readFile(files->bat), "cd '" + dir() + "'\n'/opt/my models/growth.exe' -sti '" +
-                                                 path("chkmodel.sti") + "' -log '" + path("chkmodel.log") +
-                                                 "'\n");
-    EXPECT_EQ(files->directParameters,
-              "-sti '" + path("chkmodel.sti") + "' -log '" + path("chkmodel.log") + "'");
-    EXPECT_EQ(shellQuote("it's"), "'it'\\''s'");
+    EXPECT_EQ(testing::readFile(files->bat), "cd " + shellQuoted(dir()) + "\n'/opt/my models/growth.exe' -sti " +
+                                                 shellQuoted(path("chkmodel.sti")) + " -log " +
+                                                 shellQuoted(path("chkmodel.log")) + "\n");
+    EXPECT_EQ(files->directArgs,
+              (std::vector<std::string>{"-sti", path("chkmodel.sti"), "-log", path("chkmodel.log")}));
 
     auto bad = WriteReleaseJobFiles(path("no/such/dir"), "/p");
     ASSERT_FALSE(bad);

@@ -378,6 +378,10 @@ TEST_F(SimDetails, OmitPeriods) {
     rec.AltMethodYears[3] = 1;
     ComputeYears(rec);
     EXPECT_EQ(rec.Years[3], 2005);
+    EXPECT_EQ(omitPeriodsBoxText(rec, 2, true),
+              "Will change First Year Data files (Model/Data page) to the files\r\n produced by the simulation for "
+              "year 2002 of the Base.");
+    EXPECT_EQ(omitPeriodsBoxText(rec, 2, false), "Will not change the First Year Data files on the Model/Data page.");
     hooks.omit = OmitPeriodsChoice{2, false};
     ASSERT_TRUE(OmitPeriodsAtStart(s));
     EXPECT_EQ(rec.NumYears, 2);

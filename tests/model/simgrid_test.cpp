@@ -46,6 +46,29 @@ TEST_F(SimGrid, CellDisplayAndPresence) {
     EXPECT_EQ(rec.GridFile(1, 1), "BASE.CLS");
 }
 
+TEST_F(SimGrid, PresenceFollowsTheLookupOfUserNames) {
+    testing::writeFile(path("one.bsh"), "x");
+    testing::writeFile(path("two.bsh"), "x");
+    testing::writeFile(path("Two.bsh"), "x");   // two spellings: neither is taken
+    testing::writeFile(path("THREE.BSH"), "x");  // exact spelling
+    testing::writeFile(path("dir.bsh/x"), "x");  // a folder, not a file
+    rec.NumYears = 999;
+    ComputeYears(rec);
+    for (int i = 1; i <= 999; ++i) rec.GridStem(i, 2) = "nothere";
+    rec.GridStem(1, 2) = "one";
+    rec.GridStem(2, 2) = "two";
+    rec.GridStem(3, 2) = "THREE";
+    rec.GridStem(4, 2) = "dir";
+    RefreshGrid(rec);
+    EXPECT_TRUE(rec.GridOK(1, 2));
+    EXPECT_FALSE(rec.GridOK(2, 2));
+    EXPECT_TRUE(rec.GridOK(3, 2));
+    EXPECT_FALSE(rec.GridOK(4, 2));
+    EXPECT_FALSE(rec.GridOK(999, 2));
+    for (int row : {1, 2, 3, 4})
+        EXPECT_EQ(rec.GridOK(row, 2) != 0, userFileExists(dir(), rec.GridFile(row, 2))) << row;
+}
+
 TEST_F(SimGrid, RefreshOnlyTouchesRowsInUse) {
     rec.GridOK(4, 4) = 0;
     RefreshGrid(rec);

@@ -125,7 +125,7 @@ Status readSetInfo(LineSource& src, SolInfoRec& rec) {
         return Status::fail("Too many sets - max is " + std::to_string(kMinMaxSets) + tag);
     std::string line;
     for (std::int64_t s = 0; s < n; ++s) {
-        MinSetRec set;
+        TSetRec set;
         std::string name, dum;
         std::int64_t size = 0;
         char status = ' ';
@@ -137,25 +137,25 @@ Status readSetInfo(LineSource& src, SolInfoRec& rec) {
         set.name = trim(name);
         set.description = trim(c.rest());
         if (set.description.empty()) set.description = set.name;
-        if (size > 2147483647LL || size < -2147483647LL)
-            return Status::fail(std::string("cannot read Set data line") + tag);
-        set.size = static_cast<int>(size);
+        set.size = size;
         if (set.size >= 0) {
+            std::vector<std::string> elements;
             if (status == 'k') {
                 set.ElmsKnown = true;
-                for (int k = 0; k < set.size; ++k) {
+                for (std::int64_t k = 0; k < set.size; ++k) {
                     if (!src.next(line))
                         return Status::fail(std::string("cannot read Set data line") + tag);
-                    set.SetElms.push_back(trim(line));
+                    elements.push_back(trim(line));
                 }
             } else {
                 if (set.size > kMinMaxGeneratedSetSize)
                     return Status::fail("Set " + set.name + " too large: max is " +
                                         std::to_string(kMinMaxGeneratedSetSize) + tag);
                 std::string stem = leftStr(set.name, 9);
-                set.SetElms.reserve(static_cast<size_t>(set.size));
-                for (int k = 1; k <= set.size; ++k) set.SetElms.push_back(stem + std::to_string(k));
+                elements.reserve(static_cast<size_t>(set.size));
+                for (std::int64_t k = 1; k <= set.size; ++k) elements.push_back(stem + std::to_string(k));
             }
+            set.SetElms = std::move(elements);
         }
         rec.sets.push_back(std::move(set));
     }
@@ -180,7 +180,7 @@ Status readArgs(Cursor& c, int nargs, const SolInfoRec& rec, std::vector<int>& s
                                 std::to_string(kMinMaxSets));
         if (rec.sets.empty()) return Status::fail("SetData=nil");
         if (n > static_cast<std::int64_t>(rec.sets.size())) return Status::fail("SetPtr=nil");
-        const MinSetRec& set = rec.sets[static_cast<size_t>(n - 1)];
+        const TSetRec& set = rec.sets[static_cast<size_t>(n - 1)];
         sets.push_back(static_cast<int>(n));
         if (a > 0) names += "*";
         names += set.name;
@@ -262,9 +262,10 @@ Status readVarDetails(LineSource& src, SolInfoRec& rec, bool lower, bool exoFlag
                     return Status::fail("Exog component range " + std::to_string(*first) + "-" +
                                         std::to_string(*second) + " outside 1.." +
                                         std::to_string(v.size) + " for var " + v.name + tag);
-                counted += *second - *first + 1;
-                if (counted > want)
+                const std::int64_t span = *second - *first + 1;
+                if (span > want - counted)  // also guards the sum against overflow
                     return Status::fail("NExog Miscount for var " + v.name + tag);
+                counted += span;
                 if (keepFlags)
                     for (std::int64_t k = *first; k <= *second; ++k)
                         v.exoFlags[static_cast<size_t>(k - 1)] = true;

@@ -19,6 +19,7 @@
 
 #include "base/result.h"
 #include "base/textfile.h"
+#include "formats/harray.h"
 
 namespace vdln {
 
@@ -71,17 +72,6 @@ inline constexpr std::int64_t kMinEquLimit = 26843546;  ///< equations must be b
 inline constexpr std::int64_t kMinMaxGeneratedSetSize = 1000000;
 /// Per-component exogenous flags are kept only for variables up to this size.
 inline constexpr std::int64_t kMinMaxFlaggedVarSize = 268435455;
-
-/// One set of the model.
-struct MinSetRec {
-    int size = 0;  ///< number of elements, negative when not known
-    std::string name;
-    std::string description;
-    bool ElmsKnown = false;
-    /// Element names; element k (1-based) is SetElms[k - 1].  Generated as
-    /// the set name's first 9 characters + k when the names are not known.
-    std::vector<std::string> SetElms;
-};
 
 /// One variable of the model.
 struct TVarRec {
@@ -163,7 +153,10 @@ private:
 
 /// The model information in memory.
 struct SolInfoRec {
-    std::vector<MinSetRec> sets;
+    /// The model's sets.  Element names of a set whose names are not known
+    /// are generated as the set name's first 9 characters + 1, 2, ...
+    /// (`ElmsKnown` false); a set of unknown size has no `SetElms`.
+    std::vector<TSetRec> sets;
     int numOrdinaryVars = 0;     ///< variables from "#VARIABLES"
     std::vector<TVarRec> vars;   ///< all variables: ordinary, then "#NCVARIABLES"
     std::vector<TEquRec> equs;

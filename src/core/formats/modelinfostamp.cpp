@@ -2,6 +2,7 @@
 
 #include "base/dialogs.h"
 #include "base/strutil.h"
+#include "formats/harfile.h"
 
 namespace vdln {
 
@@ -32,13 +33,27 @@ Result<TimeDateStamp> textStamp(const std::string& fileName, const std::string& 
     return out;
 }
 
+/// The stamp of a header array file: the "1C" header `key` holding exactly
+/// one string of length 40.
+Result<TimeDateStamp> headerStamp(const std::string& fileName, const std::string& key, bool skipBad) {
+    TimeDateStamp out;
+    auto header = ReadHeaderFromHarFile(fileName, key, skipBad);
+    if (!header) return header.status();
+    const PHarHeader& h = header.value();
+    if (h && h->HeadType == "1C" && h->stringCount == 1 && h->stringLength == 40 && h->strings.size() == 1) {
+        out.stamp = stripTrailingBlanks(leftStr(h->strings[0], 40));
+        out.found = true;
+    }
+    return out;
+}
+
 }  // namespace
 
 Result<TimeDateStamp> GetTimeDateStamp(std::string_view kind, const std::string& fileName,
                                        const std::string& key) {
     if (kind == "text") return textStamp(fileName, key).tag("[GetTimeDateStamp]");
     if (kind == "header" || kind == "binary")
-        return Result<TimeDateStamp>::fail("Header array stamps are not available[GetTimeDateStamp]");
+        return headerStamp(fileName, key, kind == "binary").tag("[GetTimeDateStamp]");
     return Result<TimeDateStamp>::fail("Unexpected file type[GetTimeDateStamp]");
 }
 

@@ -5,6 +5,7 @@
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
+#include "env/tools.h"
 
 namespace vdln {
 
@@ -95,18 +96,6 @@ bool VersionAcceptable(const TSVVersionInfo& info, const std::string& modelPath,
     return false;
 }
 
-std::string shellQuote(std::string_view word) {
-    std::string out = "'";
-    for (char c : word) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    out += "'";
-    return out;
-}
-
 Result<ReleaseJobFiles> WriteReleaseJobFiles(const std::string& tempDir, const std::string& program) {
     const char* tag = "[WriteReleaseJobBat]";
     ReleaseJobFiles f;
@@ -114,13 +103,12 @@ Result<ReleaseJobFiles> WriteReleaseJobFiles(const std::string& tempDir, const s
     f.bat = JoinPath(tempDir, "chkmodel.bat");
     f.rpt = JoinPath(tempDir, "chkmodel.rpt");
     f.log = JoinPath(tempDir, "chkmodel.log");
-    f.directParameters = "-sti " + shellQuote(f.sti) + " -log " + shellQuote(f.log);
+    f.directArgs = {"-sti", f.sti, "-log", f.log};
     if (Status s = deleteFile(f.rpt); !s) return std::move(s).tag(tag);
     if (Status s = writeLinesAtomic(f.sti, {"rpt", f.rpt, " ", "xxxxxx"}); !s) return std::move(s).tag(tag);
-    // The batch file is run by /bin/sh, so its lines end with LF only.
-    std::string bat = "cd " + shellQuote(tempDir) + "\n" + shellQuote(program) + " -sti " + shellQuote(f.sti) +
-                      " -log " + shellQuote(f.log) + "\n";
-    if (Status s = writeFileAtomic(f.bat, bat); !s) return std::move(s).tag(tag);
+    std::vector<std::string> bat = changeDirLines(tempDir);
+    bat.push_back(commandLine(program, f.directArgs));
+    if (Status s = writeBatchFile(f.bat, bat); !s) return std::move(s).tag(tag);
     return f;
 }
 

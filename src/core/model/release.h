@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/dialogs.h"
 #include "base/inifile.h"
@@ -73,9 +74,9 @@ struct ReleaseJobFiles {
     std::string bat;  ///< "chkmodel.bat" (POSIX sh lines)
     std::string rpt;  ///< "chkmodel.rpt", the expected report
     std::string log;  ///< "chkmodel.log"
-    /// Parameters for launching the program directly:
-    /// "-sti <sti> -log <log>" with the names quoted for the shell.
-    std::string directParameters;
+    /// Arguments for launching the program directly: "-sti", the stored
+    /// input, "-log", the log.
+    std::vector<std::string> directArgs;
 };
 
 /// Writes the checking job's stored-input file ("rpt", the report path, a
@@ -104,9 +105,5 @@ struct ReleaseJobResult {
 /// a missing report shows the missing-report message for the program.
 ReleaseJobResult EvaluateReleaseJob(const ReleaseJobFiles& files, const std::string& program,
                                     Dialogs& dialogs);
-
-/// Quotes a word for a POSIX shell line (single quotes; an embedded single
-/// quote is written '\'').
-std::string shellQuote(std::string_view word);
 
 }  // namespace vdln

@@ -11,6 +11,15 @@
 
 namespace vdln {
 
+const char* const kLoadPartsTitle = "Which parts to load?";
+
+std::string omitPeriodsBoxText(const TSimRecord& rec, int n, bool checked) {
+    if (!checked) return "Will not change the First Year Data files on the Model/Data page.";
+    int year = n >= 1 && n <= kMaxYears ? rec.Years[n] : 0;
+    return "Will change First Year Data files (Model/Data page) to the files\r\n produced by the simulation for year " +
+           std::to_string(year) + " of the Base.";
+}
+
 const char* const kLoadPartsText =
     "Please indicate which parts to load.\r\nClick on the Help button if you are not sure about the consequences\r\n"
     " of the various choices.\r\nNote that, in all cases, the record of Times and Dates of previous runs relating\r\n"
@@ -29,7 +38,7 @@ std::vector<std::string> loadColumnsBoxes(bool noRerun) {
 }
 
 std::optional<LoadPartsChoice> SimDetailsHooks::chooseLoadParts(Dialogs& dialogs, bool /*noRerun*/) {
-    std::optional<int> idx = dialogs.chooseOption("Which parts to load?", kLoadPartsText, loadPartsOptions(), 0);
+    std::optional<int> idx = dialogs.chooseOption(kLoadPartsTitle, kLoadPartsText, loadPartsOptions(), 0);
     if (!idx) return std::nullopt;
     LoadPartsChoice c;
     c.kind = (*idx >= 0 && *idx <= 3) ? static_cast<LoadPartsChoice::Kind>(*idx) : LoadPartsChoice::Nothing;

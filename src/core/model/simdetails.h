@@ -100,12 +100,17 @@ public:
     virtual void openInEditor(const std::string& /*file*/) {}
 };
 
+/// The parts dialog's title, "Which parts to load?".
+extern const char* const kLoadPartsTitle;
 /// The parts dialog's text.
 extern const char* const kLoadPartsText;
 /// The four choices of the parts dialog.
 std::vector<std::string> loadPartsOptions();
 /// The four column boxes (the third depends on no-rerun mode).
 std::vector<std::string> loadColumnsBoxes(bool noRerun);
+
+/// The text beside the omit-periods check box for omitting n periods.
+std::string omitPeriodsBoxText(const TSimRecord& rec, int n, bool checked);
 
 /// The state the commands work on.
 struct SimDetailsSession {

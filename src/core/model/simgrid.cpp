@@ -1,6 +1,10 @@
 #include "model/simgrid.h"
 
+#include <dirent.h>
+
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "base/dialogs.h"
 #include "base/fileutil.h"
@@ -50,14 +54,46 @@ bool userFileExists(const std::string& dir, const std::string& name) {
     return fileExists(UserFilePath(dir, name));
 }
 
+namespace {
+// The names of one folder, read once, answering "does this user-supplied
+// name exist here" by the rules of `UserFilePath` without reading the folder
+// again for every name.
+class FolderIndex {
+public:
+    explicit FolderIndex(const std::string& dir) : m_dir(dir) {
+        DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+        if (!d) return;
+        while (dirent* e = ::readdir(d)) {
+            std::string name = e->d_name;
+            m_exact.insert(name);
+            ++m_folded[toLower(name)];
+        }
+        ::closedir(d);
+    }
+    bool exists(const std::string& name) const {
+        if (name.empty()) return false;
+        if (name.find(kPathSep) != std::string::npos || name[0] == '.') return userFileExists(m_dir, name);
+        if (m_exact.count(name)) return fileExists(JoinPath(m_dir, name));
+        auto it = m_folded.find(toLower(name));
+        return it != m_folded.end() && it->second == 1 && userFileExists(m_dir, name);
+    }
+
+private:
+    std::string m_dir;
+    std::unordered_set<std::string> m_exact;
+    std::unordered_map<std::string, int> m_folded;
+};
+}  // namespace
+
 void RefreshGrid(TSimRecord& rec) {
+    FolderIndex folder(rec.WorkDir);
     int last = std::clamp(rec.NumYears, 0, kMaxYears);
     for (int row = kGridCMFStartRow; row <= last; ++row) {
         for (int col = 1; col <= 4; ++col) {
             const std::string& stem = rec.GridStem(row, col);
             std::string ext = row == kGridCMFStartRow ? rec.CMFStartExt[col].str() : gridColumnExt(col);
             rec.GridFile(row, col) = toUpper(stem + ext);
-            rec.GridOK(row, col) = stem.empty() || stem == "?" || userFileExists(rec.WorkDir, rec.GridFile(row, col));
+            rec.GridOK(row, col) = stem.empty() || stem == "?" || folder.exists(rec.GridFile(row, col));
         }
     }
     rec.GridOK(kGridCMFStartRow, 2) = 1;
