@@ -123,7 +123,7 @@ RestoreFolderTexts resultsFolderTexts() {
 
 std::optional<std::string> chooseRestoreFolder(ArchiveEnv& env, const RestoreFolderTexts& texts,
                                                const std::string& proposed,
-                                               const std::optional<std::string>& given) {
+                                               const std::optional<std::string>& given, bool askNonEmpty) {
     auto refusal = [&](const std::string& dir) -> std::string {
         if (isTopLevelFolder(dir)) return texts.topLevelRefusal;
         if (!env.programDir.empty() && sameFolder(dir, env.programDir)) return texts.programDirRefusal;
@@ -160,7 +160,7 @@ std::optional<std::string> chooseRestoreFolder(ArchiveEnv& env, const RestoreFol
                 env.dialogs.error(s.message());
                 continue;
             }
-        } else if (!folderIsEmpty(dir) &&
+        } else if (askNonEmpty && !folderIsEmpty(dir) &&
                    env.dialogs.message(MsgKind::Confirmation, "This directory is not empty. Do you want to continue?",
                                        BtnYes | BtnNo) != BtnYes) {
             continue;

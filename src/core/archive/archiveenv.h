@@ -141,12 +141,12 @@ RestoreFolderTexts resultsFolderTexts();
 /// Asks for a restore folder: proposes `proposed` (created for the dialog
 /// and removed again when empty and not chosen), refuses the program
 /// directory and top-level folders and asks before using a folder that is
-/// not empty; asks again after a refusal.  With `given` (batch mode) no
-/// question is asked and a refused folder fails.  nullopt when cancelled or
-/// refused.
+/// not empty (unless `askNonEmpty` is false); asks again after a refusal.
+/// With `given` (batch mode) no question is asked and a refused folder
+/// fails.  nullopt when cancelled or refused.
 std::optional<std::string> chooseRestoreFolder(ArchiveEnv& env, const RestoreFolderTexts& texts,
                                                const std::string& proposed,
-                                               const std::optional<std::string>& given);
+                                               const std::optional<std::string>& given, bool askNonEmpty = true);
 
 /// Asks for the name of an archive to write (save dialog) until it ends in
 /// ".zip" (any case); nullopt when cancelled.

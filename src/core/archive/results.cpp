@@ -78,6 +78,12 @@ std::vector<std::string> collectResultsFiles(const RunRecordEnv& rr, const Resul
                 add(SimLogFile(sim, i, r, nr));
                 if (rr.writesUdc) add(changeExt(sol, ".udc"));
             }
+            // The BOT files the rerun and the policy read are kept with the
+            // solutions: the still-ok checks of those runs need them.
+            if (want(kResSolution) && r == botRun(nr) && i >= rr.firstPolicyYear) {
+                add(BotFile(sim, i, nr));
+                if (rr.solFileShocks) add(BotResultsFile(sim, i, nr));
+            }
             if (want(kResSlc)) add(changeExt(sol, ".slc"));
             for (int k = 1; k <= sim.NumFiles; ++k) {
                 const TSimFileEntry& f = sim.Files[k];
@@ -283,10 +289,10 @@ Status rewriteRecordOfRuns(const std::string& file, const ArchiveEnv& env) {
                 replacement = m->second;
             } else if (iequals(section, startSection) && byLogical.count(toLower(key))) {
                 replacement = byLogical[toLower(key)];
-            } else if (!oldDir.empty() && iequals(stripSeparators(dirOf(p.name)), oldDir)) {
-                replacement = JoinPath(newDir, bareName(p.name));
             } else if (byName.count(toLower(bareName(p.name)))) {
                 replacement = byName[toLower(bareName(p.name))];
+            } else if (!oldDir.empty() && iequals(stripSeparators(dirOf(p.name)), oldDir)) {
+                replacement = JoinPath(newDir, bareName(p.name));
             }
             if (replacement.empty() || replacement == p.name) continue;
             std::string stamp = p.form == ParsedStamp::Form::Current
@@ -333,7 +339,7 @@ bool RestoreResultsFromZip(ArchiveEnv& env, const RunRecordEnv& rr, std::optiona
     }
 
     // The chooser starts in the working directory.
-    auto target = chooseRestoreFolder(env, resultsFolderTexts(), env.rec.WorkDir, folder);
+    auto target = chooseRestoreFolder(env, resultsFolderTexts(), env.rec.WorkDir, folder, false);
     if (!target) return false;
     const std::string dir = *target;
 
