@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "base/clock.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/textfile.h"
 #include "cmf/solutionmethod.h"
 #include "model/simgrid.h"
+#include "runrecord/runrecord.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -162,41 +164,45 @@ TEST_F(ReportTest, IngredientsOfTheDemo) {
 /// Completion time t0 + minutes, as the record of runs stores it.
 std::string completion(int minutes) {
     // 2026-12-09 08:00:00 UTC
-    std::int64_t t = fileTimeFromUnix(1796803200 + 60LL * minutes, 0);
-    std::uint64_t u = static_cast<std::uint64_t>(t);
-    return std::to_string(static_cast<std::int32_t>(u & 0xffffffffu)) + " " +
-           std::to_string(static_cast<std::int32_t>(u >> 32));
+    return formatCompletionTime(fileTimeFromUnix(1796803200 + 60LL * minutes, 0));
 }
 
 TEST_F(ReportTest, WhenRunBeforeAndAfterRuns) {
     TSimRecord rec = demoRecord(dir());
-    WhenRunInfo info;
-    info.firstPolicyYear = 2;
-    for (int r = 1; r <= 3; ++r)
-        info.runRecordFiles[r] = path(r == 1 ? "base.ini" : r == 2 ? "rbase.ini" : "pol.ini");
+    WhenRunInfo info = whenRunInfoFor(TKeepRunInfo::inDirectory(dir()), 2);
+    EXPECT_EQ(info.runRecordFiles[2], path("rbase.ini"));
     ASSERT_TRUE(WriteWhenSimsRunReport(path("before.dr2"), rec, false, info));
     expectGolden(path("before.dr2"), "demo-before.dr2", dir());
 
-    // A whole application run, with these records written out of order:
-    // the Base's 2027 solved again at the end; the Rerun's 2026 solved again
-    // after the Policy's; the Rerun's 2029 solved after its spreadsheet job
-    // and without a BOT job; the Policy's 2029 not run.
-    std::string base = "[Run]\r\nss job finished ok=" + completion(7) + "\r\n";
-    for (int y = 2024; y <= 2029; ++y)
-        base += "[" + std::to_string(y) + "]\r\nYear finished ok=" + completion(y == 2027 ? 30 : y - 2023) +
-                "\r\n";
-    std::string rerun = "[Run]\r\nss job finished ok=" + completion(18) + "\r\n";
-    for (int y = 2025; y <= 2029; ++y) {
-        rerun += "[" + std::to_string(y) + "]\r\n";
-        if (y != 2029) rerun += "Bot job finished ok=" + completion(y - 2017) + "\r\n";
-        rerun += "Year finished ok=" + completion(y == 2029 ? 40 : y == 2026 ? 35 : y - 2012) + "\r\n";
+    // A whole application run, recorded by the record-of-runs writer in the
+    // order the steps completed (minutes after 08:00), with some steps done
+    // again out of order: the Base's 2027 at the end; the Rerun's 2026 after
+    // the Policy's; the Rerun's 2029 after its spreadsheet job, with no BOT
+    // job for 2029; the Policy's 2029 not run.
+    struct Step {
+        int minute, run, year;
+        StepKind kind;
+    };
+    std::vector<Step> steps;
+    for (int i = 1; i <= 6; ++i) steps.push_back({i, 1, i, StepKind::Sim});
+    steps.push_back({7, 1, 7, StepKind::Sim});  // the Base's spreadsheet job
+    for (int i = 2; i <= 5; ++i) steps.push_back({6 + i, 2, i, StepKind::Bot});
+    for (int i = 2; i <= 6; ++i) steps.push_back({11 + i, 2, i, StepKind::Sim});
+    steps.push_back({18, 2, 7, StepKind::Sim});
+    for (int i = 2; i <= 5; ++i) steps.push_back({17 + i, 3, i, StepKind::Sim});
+    steps.push_back({30, 1, 4, StepKind::Sim});
+    steps.push_back({35, 2, 3, StepKind::Sim});
+    steps.push_back({40, 2, 6, StepKind::Sim});
+    FixedClock clock;
+    RunRecordEnv env(rec, TKeepRunInfo::inDirectory(dir()), clock);
+    env.firstPolicyYear = 2;
+    env.method = graggDefaultMethod();
+    ScriptedDialogs d;
+    for (const Step& st : steps) {
+        clock.set(fileTimeFromUnix(1796803200 + 60LL * st.minute, 0));
+        ASSERT_TRUE(WriteRunRecord(env, d, st.run, st.year, st.kind, env.accuracy, env.method))
+            << d.lastMessage();
     }
-    std::string policy;
-    for (int y = 2025; y <= 2028; ++y)
-        policy += "[" + std::to_string(y) + "]\r\nYear finished ok=" + completion(y - 2006) + "\r\n";
-    writeFile(info.runRecordFiles[1], base);
-    writeFile(info.runRecordFiles[2], rerun);
-    writeFile(info.runRecordFiles[3], policy);
     ASSERT_TRUE(WriteWhenSimsRunReport(path("after.dr2"), rec, false, info));
     expectGolden(path("after.dr2"), "demo-after.dr2", dir());
 

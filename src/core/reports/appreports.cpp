@@ -13,6 +13,7 @@
 #include "cmf/cmfreader.h"
 #include "model/modelsel.h"
 #include "model/simgrid.h"
+#include "runrecord/recordfiles.h"
 
 namespace vdln {
 
@@ -207,21 +208,6 @@ Status WriteReportIngredients(const std::string& file, const TSimRecord& rec, bo
 
 namespace {
 
-/// A completion time "<low> <high>" (signed 32-bit halves of the 64-bit
-/// file time); nullopt for anything else.
-std::optional<std::int64_t> completionTime(const std::string& text) {
-    std::vector<std::string> parts;
-    for (std::string& p : split(trim(text), ' '))
-        if (!p.empty()) parts.push_back(std::move(p));
-    if (parts.size() != 2) return std::nullopt;
-    std::optional<std::int64_t> lo = parseInt(parts[0]), hi = parseInt(parts[1]);
-    if (!lo || !hi || *lo < INT32_MIN || *lo > UINT32_MAX || *hi < INT32_MIN || *hi > INT32_MAX)
-        return std::nullopt;
-    std::uint64_t v =
-        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(*hi)) << 32) | static_cast<std::uint32_t>(*lo);
-    return static_cast<std::int64_t>(v);
-}
-
 /// The completion times of one run's record-of-runs file.
 struct RunTimes {
     std::map<int, std::int64_t> sim;  ///< by simulation index
@@ -247,12 +233,12 @@ RunTimes readRunTimes(const std::string& file, const TSimRecord& rec) {
     for (int p = 1; p <= n; ++p) {
         std::string section = std::to_string(rec.Years[p]);
         if (std::optional<std::string> v = ini->get(section, "Year finished ok"))
-            if (std::optional<std::int64_t> time = completionTime(*v)) t.sim[p] = *time;
+            if (std::optional<std::int64_t> time = parseCompletionTime(*v)) t.sim[p] = *time;
         if (std::optional<std::string> v = ini->get(section, "Bot job finished ok"))
-            if (std::optional<std::int64_t> time = completionTime(*v)) t.bot[p] = *time;
+            if (std::optional<std::int64_t> time = parseCompletionTime(*v)) t.bot[p] = *time;
     }
     if (std::optional<std::string> v = ini->get("Run", "ss job finished ok"))
-        t.spreadsheet = completionTime(*v);
+        t.spreadsheet = parseCompletionTime(*v);
     return t;
 }
 
@@ -372,6 +358,13 @@ std::vector<std::string> whenSimsRunReportLines(const TSimRecord& rec, bool noRe
         }
     }
     return out;
+}
+
+WhenRunInfo whenRunInfoFor(const TKeepRunInfo& keep, int firstPolicyYear) {
+    WhenRunInfo info;
+    for (int r = 1; r <= 3; ++r) info.runRecordFiles[static_cast<size_t>(r)] = RunRecordFileName(keep, r);
+    info.firstPolicyYear = firstPolicyYear;
+    return info;
 }
 
 Status WriteWhenSimsRunReport(const std::string& file, const TSimRecord& rec, bool noRerun,

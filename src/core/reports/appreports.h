@@ -17,6 +17,7 @@
 #include "base/dialogs.h"
 #include "base/result.h"
 #include "model/simrecord.h"
+#include "runrecord/recordfiles.h"
 
 namespace vdln {
 
@@ -92,6 +93,9 @@ struct WhenRunInfo {
     /// The first simulation of runs 2 and 3.
     int firstPolicyYear = 1;
 };
+
+/// The record-of-runs files of the keep directory and the first policy year.
+WhenRunInfo whenRunInfoFor(const TKeepRunInfo& keep, int firstPolicyYear);
 
 /// The lines of the when-run report.
 std::vector<std::string> whenSimsRunReportLines(const TSimRecord& rec, bool noRerun, const WhenRunInfo& info);
