@@ -30,6 +30,32 @@ TEST_F(RunRecordTest, KeepInfoNamesTheThreeFiles) {
     EXPECT_EQ(RunRecordFileName(k, 4), "");
 }
 
+TEST_F(RunRecordTest, StampComparisonsNameTheRecordedStep) {
+    const std::string f = app->work + "/BASE.CLS";
+    const std::string stored = formatFileStamp(0, 1, f);
+    struct Case {
+        int run, year;
+        bool bot;
+        const char* context;
+    };
+    const Case cases[] = {
+        {1, 0, false, "when you last ran the Base\r\n"},
+        {3, 2, false, "when you last ran the simulation for year 2025 (year number 2) of the Policy\r\n"},
+        {2, 3, true, "when you last ran the BOT job for year 2026\r\n"},
+        {2, 4, false, "when you last ran the spreadsheet job for the Rerun\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.context);
+        auto r = CompareFileStamp(*app->env, "The closure file", c.run, c.year, stored, f, "used", false, true, c.bot);
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.message.find(c.context), std::string::npos) << r.message;
+    }
+    app->sim.PeriodLength[1] = 2;
+    ComputeYears(app->sim);
+    auto r = CompareFileStamp(*app->env, "The closure file", 1, 2, stored, f, "used", false, true, false);
+    EXPECT_NE(r.message.find("simulation for year 2026 (period number 2) of the Base"), std::string::npos);
+}
+
 TEST_F(RunRecordTest, CompletionTimesRoundTrip) {
     for (std::int64_t t : {0LL, 133500000001234567LL, 0x7FFFFFFF80000000LL}) {
         SCOPED_TRACE(t);

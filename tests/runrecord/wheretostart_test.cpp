@@ -283,3 +283,45 @@ TEST_F(WhereToStartTest, BotNeededAndItsCache) {
 
 }  // namespace
 }  // namespace vdln
+
+namespace vdln {
+namespace {
+
+class DamagedRecordsTest : public testing::TempDirTest {};
+
+TEST_F(DamagedRecordsTest, DamagedRecordFilesReadAsNotRun) {
+    testing::AppBuilder app(dir(), 3);
+    app.runAll();
+    const RunRecordEnv& env = *app.env;
+    const std::string garbage[] = {
+        std::string("\0\1\2[\xff]]]=\n==\r\r\n[2024]\nYear finished ok=abc def\n", 44),
+        "[LastRan]\nBase Sim name=BS1\n[2024]\nYear finished ok=1\n[Run]\nss job finished ok=-1 99999999999\n",
+        "[LastRan]\nBase Sim name=BS1\n[2024]\nYear finished ok=5 0\nSolution file=1 2\n[2025]\nYear finished ok=4 0\n",
+    };
+    for (const std::string& g : garbage) {
+        SCOPED_TRACE(g);
+        testing::AppBuilder::write(env.copies[1], g + "[Options]\nVardelVersion=330\n");
+        ScriptedDialogs dialogs;
+        CheckReport rep = WhereToStart(env, dialogs, false, {});
+        ASSERT_TRUE(rep.done);
+        EXPECT_LE(rep.starts[1].start, 2);
+        rep = AreResultsOk(env, dialogs, false, {});
+        EXPECT_TRUE(rep.done);
+        BotCache cache;
+        (void)BotNeeded(env, cache, 2);
+    }
+}
+
+TEST_F(DamagedRecordsTest, AnApplicationBeyondTheLimitsIsAnInternalError) {
+    testing::AppBuilder app(dir(), 3);
+    app.runAll();
+    app.sim.NumYears = 1200;  // beyond the record's 999 years
+    ScriptedDialogs dialogs;
+    EXPECT_FALSE(WhereToStart(*app.env, dialogs, false, {}).done);
+    EXPECT_EQ(dialogs.lastMessage().rfind("An internal programming error has occured.", 0), 0u);
+    BotCache cache;
+    EXPECT_TRUE(BotNeeded(*app.env, cache, 2));
+}
+
+}  // namespace
+}  // namespace vdln

@@ -58,6 +58,13 @@ std::string stepContext(const RunRecordEnv& env, int run, int i, bool bot) {
     return simulationPhrase(env, run, i);
 }
 
+StampCompareResult CompareFileStamp(const RunRecordEnv& env, std::string_view label, int run, int year,
+                                    std::string_view storedStamp, const std::string& currentFile,
+                                    std::string_view verb, bool checkName, bool checkTimeAndSize, bool bot) {
+    const std::string context = year == 0 ? runTitle(run) : stepContext(env, run, year, bot);
+    return CompareFileStamp(label, context, storedStamp, currentFile, verb, StampCheck{checkName, checkTimeAndSize});
+}
+
 std::vector<std::pair<std::string, std::string>> spreadsheetOutputs(const RunRecordEnv& env, int run) {
     const TSimRecord& s = env.sim;
     const int f0 = env.firstYearOf(run);

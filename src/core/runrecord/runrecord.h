@@ -11,6 +11,7 @@
 #include "base/dialogs.h"
 #include "cmf/solutionmethod.h"
 #include "model/simrecord.h"
+#include "runrecord/filestamp.h"
 #include "runrecord/recordfiles.h"
 
 namespace vdln {
@@ -88,6 +89,12 @@ std::string simulationPhrase(const RunRecordEnv& env, int run, int i, bool capit
 /// A step in words for the stamp messages: the simulation phrase, "BOT job
 /// for year <year>" or "spreadsheet job for the <run>".
 std::string stepContext(const RunRecordEnv& env, int run, int i, bool bot);
+
+/// `CompareFileStamp` with the context built from the step: the run name
+/// when `year` is 0, otherwise as `stepContext`.
+StampCompareResult CompareFileStamp(const RunRecordEnv& env, std::string_view label, int run, int year,
+                                    std::string_view storedStamp, const std::string& currentFile,
+                                    std::string_view verb, bool checkName, bool checkTimeAndSize, bool bot);
 
 /// The spreadsheet outputs of run r's last spreadsheet job, as "Run" keys
 /// with their files (in the order they are recorded).

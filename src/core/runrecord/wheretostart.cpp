@@ -1,5 +1,9 @@
 #include "runrecord/wheretostart.h"
 
+#include <algorithm>
+#include <exception>
+
+#include "base/result.h"
 #include "base/strutil.h"
 
 namespace vdln {
@@ -259,7 +263,43 @@ bool prepare(const RunRecordEnv& env, Dialogs& dialogs, const CheckOperationHook
 
 }  // namespace
 
+namespace {
+
+// A record that breaks the program's own limits (for example a damaged
+// application record) must not end the program: the operation stops with
+// the internal-error message instead.
+CheckReport guarded(Dialogs& dialogs, const char* routine, const std::function<CheckReport()>& body) {
+    std::string problem;
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        problem = e.what();
+    }
+    dialogs.waitEnd();
+    dialogs.error(internalErrorText(problem + " [" + std::string(routine) + "]"));
+    return CheckReport();
+}
+
+CheckReport areResultsOk(const RunRecordEnv& env, Dialogs& dialogs, bool prerequisites,
+                         const CheckOperationHooks& hooks);
+CheckReport whereToStart(const RunRecordEnv& env, Dialogs& dialogs, bool justSequence,
+                         const CheckOperationHooks& hooks);
+
+}  // namespace
+
 CheckReport AreResultsOk(const RunRecordEnv& env, Dialogs& dialogs, bool prerequisites,
+                         const CheckOperationHooks& hooks) {
+    return guarded(dialogs, "AreResultsOk", [&] { return areResultsOk(env, dialogs, prerequisites, hooks); });
+}
+
+CheckReport WhereToStart(const RunRecordEnv& env, Dialogs& dialogs, bool justSequence,
+                         const CheckOperationHooks& hooks) {
+    return guarded(dialogs, "WhereToStart", [&] { return whereToStart(env, dialogs, justSequence, hooks); });
+}
+
+namespace {
+
+CheckReport areResultsOk(const RunRecordEnv& env, Dialogs& dialogs, bool prerequisites,
                          const CheckOperationHooks& hooks) {
     CheckReport rep;
     if (hooks.closureShockNamesOk && !hooks.closureShockNamesOk()) {
@@ -339,7 +379,7 @@ CheckReport AreResultsOk(const RunRecordEnv& env, Dialogs& dialogs, bool prerequ
     return rep;
 }
 
-CheckReport WhereToStart(const RunRecordEnv& env, Dialogs& dialogs, bool justSequence,
+CheckReport whereToStart(const RunRecordEnv& env, Dialogs& dialogs, bool justSequence,
                          const CheckOperationHooks& hooks) {
     CheckReport rep;
     if (!prepare(env, dialogs, hooks, "Sorry, not checking Where to Start until this problem is fixed.")) return rep;
@@ -427,6 +467,8 @@ CheckReport WhereToStart(const RunRecordEnv& env, Dialogs& dialogs, bool justSeq
     return rep;
 }
 
+}  // namespace
+
 bool BotNeeded(const RunRecordEnv& env, BotCache& cache, int year) {
     if (cache.inUse()) {
         char c = cache.entry(year);
@@ -434,15 +476,19 @@ bool BotNeeded(const RunRecordEnv& env, BotCache& cache, int year) {
         if (c == 'n') return false;
     }
     bool needed = true;
-    if (year >= 1 && year <= env.sim.NumYears) {
-        const int b = env.botRecordRun();
-        RunRecords records;
-        records.set(1, RunRecordView::load(RunRecordFileName(env.keep, 1)));
-        records.set(b, RunRecordView::load(RunRecordFileName(env.keep, b)));
-        StillOkChecker ck(env, records);
-        auto tBase = ck.completionTime(1, year, false);
-        auto tBot = ck.completionTime(b, year, true);
-        if (tBase && tBot && *tBot >= *tBase) needed = !ck.checkStep(b, year, true, true, CheckSelection{}).ok;
+    try {
+        if (year >= 1 && year <= std::min(env.sim.NumYears, kMaxYears)) {
+            const int b = env.botRecordRun();
+            RunRecords records;
+            records.set(1, RunRecordView::load(RunRecordFileName(env.keep, 1)));
+            records.set(b, RunRecordView::load(RunRecordFileName(env.keep, b)));
+            StillOkChecker ck(env, records);
+            auto tBase = ck.completionTime(1, year, false);
+            auto tBot = ck.completionTime(b, year, true);
+            if (tBase && tBot && *tBot >= *tBase) needed = !ck.checkStep(b, year, true, true, CheckSelection{}).ok;
+        }
+    } catch (const std::exception&) {
+        needed = true;  // whatever cannot be judged is made again
     }
     cache.set(year, needed ? 'y' : 'n');
     return needed;
