@@ -210,6 +210,13 @@ TEST_F(WhereToStartTest, SettingsOfTheSimOverviewAreCompared) {
     o = ck.SimOverviewStillOk(1, 1, false);
     EXPECT_TRUE(contains(o.reason, "Solution method has changed since"));
     app->env->method = defaultSolutionMethod();
+    // The results map file.
+    EXPECT_TRUE(ck.SimOverviewStillOk(1, 4, false).ok);
+    const std::string map = app->env->resultsMapFile;
+    app->env->resultsMapFile.clear();
+    o = ck.SimOverviewStillOk(1, 4, false);
+    EXPECT_TRUE(contains(o.reason, "The name of the Spreadsheet Mapping file\r\n    has changed. Now it is: \r\n"));
+    app->env->resultsMapFile = map;
     app->sim.PeriodLength[2] = 2;
     ComputeYears(app->sim);
     o = ck.SimOverviewStillOk(1, 4, false);  // the spreadsheet job

@@ -26,7 +26,7 @@ Result<std::string> readWholeFile(const std::string& path) {
     return data;
 }
 
-Status writeFileAtomic(const std::string& path, std::string_view content) {
+Status writeFileAtomic(const std::string& path, std::string_view content, bool durable) {
     fs::path target(path);
     std::string dir = target.has_parent_path() ? target.parent_path().string() : ".";
     std::random_device rd;
@@ -49,7 +49,7 @@ Status writeFileAtomic(const std::string& path, std::string_view content) {
     // Keep the permissions of the file being replaced.
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    if ((durable && ::fsync(fd) != 0) || ::close(fd) != 0) {
         ::unlink(tmp.c_str());
         return Status::fail("write error");
     }
@@ -60,13 +60,13 @@ Status writeFileAtomic(const std::string& path, std::string_view content) {
     return Status::ok();
 }
 
-Status writeLinesAtomic(const std::string& path, const std::vector<std::string>& lines) {
+Status writeLinesAtomic(const std::string& path, const std::vector<std::string>& lines, bool durable) {
     std::string text;
     for (const auto& l : lines) {
         text += l;
         text += "\r\n";
     }
-    return writeFileAtomic(path, text);
+    return writeFileAtomic(path, text, durable);
 }
 
 bool fileExists(const std::string& path) {

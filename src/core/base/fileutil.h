@@ -20,11 +20,13 @@ Result<std::string> readWholeFile(const std::string& path);
 /// file beside it, are flushed to disk, and the temporary file is renamed
 /// over the target.  On any failure the previous file is left as it was and
 /// the temporary file is removed.  Failure: "Cannot create file <path>" or
-/// "write error" (no tag: callers add their own).
-Status writeFileAtomic(const std::string& path, std::string_view content);
+/// "write error" (no tag: callers add their own).  `durable` false skips the
+/// flush to disk, for short-lived files (scripts in the Temporary Directory)
+/// where a power cut does not matter but speed does.
+Status writeFileAtomic(const std::string& path, std::string_view content, bool durable = true);
 
 /// Writes lines each followed by CR LF, atomically (see `writeFileAtomic`).
-Status writeLinesAtomic(const std::string& path, const std::vector<std::string>& lines);
+Status writeLinesAtomic(const std::string& path, const std::vector<std::string>& lines, bool durable = true);
 
 bool fileExists(const std::string& path);       ///< a regular file (or link to one)
 bool directoryExists(const std::string& path);  ///< a directory

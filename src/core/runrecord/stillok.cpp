@@ -249,9 +249,13 @@ CheckOutcome StillOkChecker::SimOverviewStillOk(int run, int i, bool bot) const 
             if (!accSame) out.fail("Auto Accuracy details have changed since you last ran the " + ctx + ".");
         }
     } else {
-        auto r = CompareFileStamp("The Spreadsheet Mapping file", ctx, v.get(s, "Map file"), m_env.resultsMapFile,
-                                  "used", kNameAndTime);
-        if (!r.ok) out.fail(r.message);
+        const std::string stored = v.get(s, "Map file");
+        // No map file then and none now is no change.
+        if (!(m_env.resultsMapFile.empty() && StampName(stored).empty())) {
+            auto r = CompareFileStamp("The Spreadsheet Mapping file", ctx, stored, m_env.resultsMapFile, "used",
+                                      kNameAndTime);
+            if (!r.ok) out.fail(r.message);
+        }
     }
     intKey("End year", sim.Years[sim.NumYears], "The year for which data is produced in the last simulation of the " + rn);
     const std::string unit = m_env.usesPeriods() ? "period" : "year";
