@@ -44,7 +44,7 @@ protected:
         return path(rel);
     }
     MapEnvironment m_env;
-    ToolSettings m_settings;
+    ToolLocations m_settings;
 };
 
 TEST_F(ToolsTest, ConversionProgramsComeOnlyFromTheProgramDirectory) {

@@ -44,7 +44,7 @@ std::string joinCrLf(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-std::string locateProgram(const Environment& env, const ToolSettings& settings, std::string_view name) {
+std::string locateProgram(const Environment& env, const ToolLocations& settings, std::string_view name) {
     const std::string n = toLower(trim(name));
     const std::string progDir = env.programDirectory();
     if (n.empty()) return "";
@@ -91,7 +91,7 @@ void reportProgramNotAvailable(Dialogs& dialogs, std::string_view name) {
     dialogs.message(MsgKind::Error, programNotAvailableText(name), BtnOk | BtnHelp);
 }
 
-bool chooseViewerProgram(Viewer viewer, const Environment& env, ToolSettings& settings, Dialogs& dialogs) {
+bool chooseViewerProgram(Viewer viewer, const Environment& env, ToolLocations& settings, Dialogs& dialogs) {
     const std::string vname = viewer == Viewer::Outlens ? "Outlens" : "Gridlens";
     FileRequest req;
     req.title = "Select " + vname + " to use";
@@ -104,7 +104,7 @@ bool chooseViewerProgram(Viewer viewer, const Environment& env, ToolSettings& se
 }
 
 bool LaunchViewer(Viewer viewer, const std::string& fileArg, const std::string& modelDir, const Environment& env,
-                  ToolSettings& settings, Dialogs& dialogs, ProgramStarter& starter) {
+                  ToolLocations& settings, Dialogs& dialogs, ProgramStarter& starter) {
     const std::string vname = viewer == Viewer::Outlens ? "Outlens" : "Gridlens";
     std::string program = locateProgram(env, settings, vname);
     if (program.empty()) {
@@ -132,7 +132,7 @@ bool LaunchViewer(Viewer viewer, const std::string& fileArg, const std::string& 
     return true;
 }
 
-bool OpenInEditor(const std::string& file, const Environment& env, const ToolSettings& settings, Dialogs& dialogs,
+bool OpenInEditor(const std::string& file, const Environment& env, const ToolLocations& settings, Dialogs& dialogs,
                   ProgramStarter& starter) {
     std::string program = locateProgram(env, settings, "editor");
     if (program.empty()) {

@@ -19,7 +19,7 @@
 namespace vdln {
 
 /// The tool paths the settings file keeps.
-struct ToolSettings {
+struct ToolLocations {
     std::string outlens;           ///< "Outlens": the solution viewer
     std::string gridlens;          ///< "Gridlens": the header array viewer
     std::string editor;            ///< "Editor": the text editor
@@ -34,7 +34,7 @@ struct ToolSettings {
 /// PATH, "C:\SV" and its viewer folders.  Returns "" when nothing is found.
 /// A program found on the PATH is returned as a full path for the viewers,
 /// "notarix" and "calvex", and as the bare "<name>.exe" for the others.
-std::string locateProgram(const Environment& env, const ToolSettings& settings, std::string_view name);
+std::string locateProgram(const Environment& env, const ToolLocations& settings, std::string_view name);
 
 /// "The program <NAME> is not available."
 std::string programNotAvailableText(std::string_view name);
@@ -57,7 +57,7 @@ enum class Viewer { Gridlens, Outlens };
 /// "Which Outlens to use" and its twin for Gridlens: a file dialog titled
 /// "Select <name> to use" with the filter "<name> Files (<name>.EXE)|<name>.exe";
 /// the pick is stored in `settings`.  Returns false when cancelled.
-bool chooseViewerProgram(Viewer viewer, const Environment& env, ToolSettings& settings, Dialogs& dialogs);
+bool chooseViewerProgram(Viewer viewer, const Environment& env, ToolLocations& settings, Dialogs& dialogs);
 
 /// Opens a file in a viewer.  The viewer is located; when it is missing the
 /// user may pick its executable (stored in `settings`) and it is located
@@ -67,12 +67,12 @@ bool chooseViewerProgram(Viewer viewer, const Environment& env, ToolSettings& se
 /// launch Gridlens !" / "Could not launch Outlens !".  The viewer runs in
 /// `modelDir`.  Returns true when it was started.
 bool LaunchViewer(Viewer viewer, const std::string& fileArg, const std::string& modelDir, const Environment& env,
-                  ToolSettings& settings, Dialogs& dialogs, ProgramStarter& starter);
+                  ToolLocations& settings, Dialogs& dialogs, ProgramStarter& starter);
 
 /// Opens a file in the text editor, in the file's folder.  Shows the
 /// not-available message when there is no editor and "Unable to run <editor>"
 /// when it cannot be started.  Returns true when it was started.
-bool OpenInEditor(const std::string& file, const Environment& env, const ToolSettings& settings, Dialogs& dialogs,
+bool OpenInEditor(const std::string& file, const Environment& env, const ToolLocations& settings, Dialogs& dialogs,
                   ProgramStarter& starter);
 
 /// Quotes a text for /bin/sh: unchanged when it has only safe characters,

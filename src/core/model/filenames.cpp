@@ -232,11 +232,16 @@ std::optional<std::string> firstYearFileFor(const std::vector<std::string>& firs
     std::string left = "file " + name + " = ";
     for (const std::string& line : firstYearList) {
         if (!istartsWith(line, left)) continue;
-        std::string actual = trim(std::string_view(line).substr(left.size()));
-        if (!actual.empty() && actual.back() == ';') actual = trim(actual.substr(0, actual.size() - 1));
-        if (actual.size() >= 2 && actual.front() == '"' && actual.back() == '"')
-            actual = actual.substr(1, actual.size() - 2);
-        return actual;
+        // The name ends at the closing quote of a quoted name, else at the
+        // ";" that ends the statement; a comment may follow.
+        std::string rest = trim(std::string_view(line).substr(left.size()));
+        if (!rest.empty() && rest.front() == '"') {
+            size_t close = rest.find('"', 1);
+            if (close != std::string::npos) return rest.substr(1, close - 1);
+            return trim(rest.substr(1));
+        }
+        size_t semi = rest.find(';');
+        return trim(semi == std::string::npos ? rest : rest.substr(0, semi));
     }
     return std::nullopt;
 }

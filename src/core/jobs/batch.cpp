@@ -1,0 +1,180 @@
+#include "jobs/batch.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "base/clock.h"
+#include "base/fileutil.h"
+#include "base/paths.h"
+#include "base/strutil.h"
+#include "base/textfile.h"
+#include "env/directories.h"
+#include "env/environment.h"
+#include "jobs/batchargs.h"
+#include "jobs/engine.h"
+#include "jobs/jobslog.h"
+#include "jobs/recorder.h"
+#include "model/settings.h"
+#include "model/simdetails.h"
+#include "model/simgrid.h"
+#include "runrecord/recordfiles.h"
+
+namespace vdln {
+
+Button BatchDialogs::message(MsgKind /*kind*/, const std::string& text, Buttons buttons, int /*helpContext*/) {
+    m_messages.push_back(text);
+    if (echo) {
+        std::string oneLine = text;
+        for (size_t p; (p = oneLine.find("\r\n")) != std::string::npos;) oneLine.replace(p, 2, "\n  ");
+        std::cerr << "vardelon: " << oneLine << "\n";
+    }
+    if (buttons & BtnOk) return BtnOk;
+    if (buttons & BtnYes) return BtnYes;
+    for (unsigned bit = 1; bit <= BtnNoToAll; bit <<= 1)
+        if ((buttons & bit) && bit != BtnHelp) return static_cast<Button>(bit);
+    return BtnOk;
+}
+
+namespace {
+
+class BatchRun {
+public:
+    explicit BatchRun(const std::vector<std::string>& params) : m_params(params) {}
+
+    int run(const BatchArchiveCommands& archives);
+
+private:
+    void batchLog(const std::vector<std::string>& lines) {
+        if (m_batchLog.empty()) return;
+        (void)appendToLog(m_batchLog, m_dirs.tempDir, 0, lines);
+    }
+    int close(bool failed, const std::string& message) {
+        batchLog(batchEndLines(m_clock.nowLocal(), failed, message));
+        if (failed) std::cerr << "vardelon: " << (message.empty() ? "Job finished with error." : message) << "\n";
+        return failed ? 1 : 0;
+    }
+
+    std::vector<std::string> m_params;
+    SystemEnvironment m_env;
+    SystemClock m_clock;
+    BatchDialogs m_dialogs;
+    StartupDirectories m_dirs;
+    std::string m_batchLog;
+};
+
+int BatchRun::run(const BatchArchiveCommands& archives) {
+    DirectorySources sources(m_env);
+    auto dirs = chooseStartupDirectories(sources, m_dialogs);
+    if (!dirs) {
+        std::cerr << "vardelon: " << dirs.message() << "\n";
+        return 2;
+    }
+    m_dirs = *dirs;
+    m_batchLog = JoinPath(m_dirs.keepDir, kBatchJobsLogName);
+    if (!fileExists(m_batchLog)) (void)writeFileAtomic(m_batchLog, "");
+
+    const std::string cwd = m_env.currentDirectory();
+    const std::string p1 = m_params.empty() ? "" : toLower(m_params[0]);
+    if (p1 == "-loadzip" || p1 == "-savezip") {
+        batchLog(batchBeginLines(m_clock.nowLocal(), m_params, cwd, ""));
+        if (p1 == "-loadzip") {
+            auto args = parseLoadZipArgs(m_params, cwd);
+            if (!args) return close(true, args.message());
+            if (!archives.loadZip) return close(true, "Restoring from a ZIP archive is not available yet.");
+            int rc = archives.loadZip(m_params, m_dialogs, m_dirs.keepDir, m_dirs.tempDir);
+            return close(rc != 0, rc != 0 && !m_dialogs.messages().empty() ? m_dialogs.messages().back() : "");
+        }
+        if (!archives.saveZip) return close(true, "Saving a ZIP archive is not available yet.");
+        int rc = archives.saveZip(m_params, m_dialogs, m_dirs.keepDir, m_dirs.tempDir);
+        return close(rc != 0, rc != 0 && !m_dialogs.messages().empty() ? m_dialogs.messages().back() : "");
+    }
+
+    // Settings and the current application, then the details file.
+    ProgramSettings settings;
+    TSimRecord rec = CreateSimRecord();
+    SettingsContext sctx;
+    sctx.programDir = m_env.programDirectory();
+    sctx.currentTempDir = m_dirs.tempDir;
+    sctx.batchMode = true;
+    const int processors = static_cast<int>(std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN)));
+    (void)StartupReadSettings(m_dirs.keepDir, kLegacySettingsDir, processors, settings, rec, sctx, m_dialogs);
+    settings.FewerMessages = true;
+
+    std::string error;
+    std::string detailsFile;
+    if (m_params.size() > 2) {
+        detailsFile = batchDetailsFile(m_params[2], cwd);
+        if (!fileExists(detailsFile)) {
+            error = "DS1 file: " + detailsFile + " does not exist";
+        } else {
+            SimDetailsHooks hooks;
+            SimDetailsSession session{rec, settings, sctx, m_dialogs, hooks, m_clock};
+            if (!LoadSimDetails(session, detailsFile)) error = "Could not load the simulation details " + detailsFile;
+        }
+    }
+    ComputeYears(rec);
+    RefreshGrid(rec);
+    Result<BatchJob> job = Result<BatchJob>::fail("");
+    if (error.empty()) {
+        job = parseBatchJob(m_params, rec.NumYears, [&](int i) { return rec.Years[i]; }, settings.NoRerun);
+        if (!job) error = job.message();
+    }
+    if (detailsFile.empty()) detailsFile = JoinPath(rec.WorkDir, DefaultDs1Name(rec, settings.model.ModelName, settings.NoRerun));
+    batchLog(batchBeginLines(m_clock.nowLocal(), m_params, rec.WorkDir, detailsFile));
+    if (!error.empty()) return close(true, error);
+
+    // The job.
+    RunRecordEnv env(rec, TKeepRunInfo::inDirectory(m_dirs.keepDir), m_clock);
+    env.noRerun = settings.NoRerun;
+    env.developerMode = settings.DeveloperMode;
+    env.modelFile = settings.model.Model;
+    env.notWinconsoleExe = settings.model.NotWinconsoleExe;
+    env.modelInfoFile = settings.model.ModelInfoFile;
+    env.dynamicInfoFile = settings.model.IsDinFile ? settings.model.DynamicInfoFile : "";
+    env.solFileShocks = settings.SolFileShocks;
+    env.resultsMapFile = settings.ResultsMapFile;
+    env.abbreviatedSS = settings.AbbreviatedSsJobs;
+    env.yearOnYearDiffs = settings.YonYDifferencesSs;
+    env.firstYearList = settings.model.FirstYearList;
+    env.method = settings.Method;
+    env.accuracy = settings.Accuracy;
+    env.altMethod = settings.AltMethod;
+    env.altAccuracy = settings.AltAccuracy;
+    for (int r = 1; r <= 3; ++r) env.copies[r] = JoinPath(rec.WorkDir, RunRecordCopyName(rec, settings.model.ModelName, r, settings.NoRerun));
+    RunRecordRecorder recorder(env, m_dialogs, true);
+    PosixProcessLauncher launcher;
+    EngineEnvironment eenv;
+    eenv.programDir = m_env.programDirectory();
+    eenv.tempDir = m_dirs.tempDir;
+    eenv.keepDir = m_dirs.keepDir;
+    eenv.batchMode = true;
+    eenv.detailsFile = detailsFile;
+    JobEngine engine(rec, settings, eenv, m_dialogs, m_clock, launcher, recorder);
+    if (!engine.StartBigJob(batchRequest(*job, rec.NumYears))) {
+        std::string why = engine.failureMessage();
+        if (why.empty() && !m_dialogs.messages().empty()) why = m_dialogs.messages().back();
+        return close(true, why);
+    }
+    while (engine.running()) {
+        (void)waitForWakeup(launcher, 1000);
+        engine.tick();
+    }
+    if (engine.outcome() != JobOutcome::Finished) return close(true, engine.failureMessage());
+    // The durable copies of the record of runs travel with the application.
+    (void)SaveRunRecordCopies(env.keep, {false, true, !settings.NoRerun, true}, env.copies,
+                              {"", rec.SimNames[1].str(), rec.SimNames[2].str(), rec.SimNames[3].str()}, rec.WorkDir);
+    std::cout << "Job finished successfully (" << engine.partsLaunched() << " parts, "
+              << elapsedText(engine.elapsedSeconds()) << ")\n";
+    return close(false, "");
+}
+
+}  // namespace
+
+int runBatch(const std::vector<std::string>& params, const BatchArchiveCommands& archives) {
+    BatchRun b(params);
+    return b.run(archives);
+}
+
+}  // namespace vdln

@@ -1,0 +1,703 @@
+#include "jobs/engine.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "base/fileutil.h"
+#include "base/paths.h"
+#include "base/strutil.h"
+#include "base/textfile.h"
+#include "base/inifile.h"
+#include "cmf/cmfreader.h"
+#include "cmf/cmfwriter.h"
+#include "cmf/yearrun.h"
+#include "env/suite.h"
+#include "env/tools.h"
+#include "model/filenames.h"
+#include "model/simgrid.h"
+
+namespace vdln {
+
+namespace {
+constexpr int kHelp = 1;
+}
+
+JobEngine::JobEngine(TSimRecord& rec, ProgramSettings& settings, const EngineEnvironment& env, Dialogs& dialogs,
+                     const Clock& clock, ProcessLauncher& launcher, CompletionRecorder& recorder)
+    : m_rec(rec),
+      m_settings(settings),
+      m_env(env),
+      m_dialogs(dialogs),
+      m_clock(clock),
+      m_launcher(launcher),
+      m_recorder(recorder) {
+    m_maxConcurrent = std::clamp(settings.ConcurrentSolves, 1, 3);
+}
+
+PlanContext JobEngine::planContext() {
+    PlanContext c;
+    c.numYears = m_rec.NumYears;
+    c.year = [this](int i) { return (i >= -1 && i <= kMaxYears) ? m_rec.Years[i] : 0; };
+    c.noRerun = m_settings.NoRerun;
+    c.firstPolicyYear = m_firstPolicyYear;
+    c.botNeeded = [this](int i) { return m_recorder.botNeeded(i); };
+    c.botFinishedThisJob = [this](int i) { return m_recorder.botFinishedSince(i, m_job.StartFileTime); };
+    return c;
+}
+
+PlanOptions JobEngine::planOptions() const {
+    PlanOptions o;
+    o.abbreviatedSS = m_settings.AbbreviatedSsJobs;
+    o.yearOnYearDiffs = m_settings.YonYDifferencesSs;
+    o.useSOLFilesForShocks = m_settings.SolFileShocks;
+    return o;
+}
+
+ScriptContext JobEngine::scriptContext() const {
+    ScriptContext c{m_rec, m_job, m_settings.NoRerun, m_firstPolicyYear, m_env.tempDir, {}};
+    c.opt.subtotals = m_settings.AccumulateSubtotals;
+    c.opt.arithmeticNotFatal = m_settings.ArithProbNotFatalRsl;
+    c.opt.abbreviated = m_settings.AbbreviatedSsJobs;
+    c.opt.yearOnYearDiffs = m_settings.YonYDifferencesSs;
+    c.opt.mapFile = m_settings.ResultsMapFile;
+    return c;
+}
+
+DescribeContext JobEngine::describeContext() const {
+    DescribeContext d;
+    d.year = [this](int i) { return (i >= -1 && i <= kMaxYears) ? m_rec.Years[i] : 0; };
+    for (int i = 1; i <= m_rec.NumYears && i <= kMaxYears; ++i)
+        if (m_rec.PeriodLength[i] != 1) d.usesPeriods = true;
+    return d;
+}
+
+std::string JobEngine::slotDir(int slot) const {
+    if (slot <= 1) return m_rec.WorkDir;
+    return JoinPath(m_env.tempDir, "simdir" + std::to_string(slot));
+}
+
+void JobEngine::log(const std::vector<std::string>& lines, int slot) {
+    if (!m_settings.AddToJobsLog || lines.empty()) return;
+    (void)appendToLog(JoinPath(m_env.keepDir, kJobsLogName), m_env.tempDir, slot, lines);
+}
+
+StatusLines JobEngine::status() const {
+    PerRun<int> iter{0, 1, 1, 1};
+    return statusLines(m_job, m_maxConcurrent, describeContext(), {}, false, iter);
+}
+
+bool JobEngine::StartBigJob(JobRequest request) {
+    if (m_job.Running) {
+        m_dialogs.message(MsgKind::Information, "Is already a big job running. Cannot start another.", BtnOk);
+        return false;
+    }
+    m_outcome = JobOutcome::None;
+    m_failure.clear();
+    m_jobOrder = m_settings.CompleteBaseFirst ? "base-ASAP" : "pol-ASAP";
+    if (!CheckLastYear(m_rec, m_dialogs)) return false;
+    m_job = TBigJobDetails{};
+    PlanContext ctx = planContext();
+    auto recompute = [&] {
+        int mode = 1;
+        for (int r = 1; r <= 3; ++r)
+            if (request.LastSimYear[r] >= request.FirstSimYear[r] || request.LastSSYear[r] >= request.FirstSSYear[r])
+                mode = r;
+        PolicyStartOptions opts;
+        opts.doingRE = false;
+        (void)ComputeFirstPolicyYear(m_rec, mode, m_env.batchMode || m_settings.FewerMessages, true, opts,
+                                     m_firstPolicyYear, m_dialogs);
+        ctx.firstPolicyYear = m_firstPolicyYear;
+    };
+    normaliseRequest(request, ctx, recompute, m_job);
+    m_job.FirstSlot = m_firstSlot;
+    m_job.LastSlot = std::max(m_firstSlot, m_maxConcurrent);
+    if (!anythingToDo(m_job)) {
+        m_dialogs.message(MsgKind::Information, "Are no simulations or spreadsheet jobs to do.", BtnOk);
+        m_outcome = JobOutcome::Failed;
+        m_failure = "Nothing to do";
+        return false;
+    }
+    m_recorder.jobStarting(m_firstPolicyYear);
+    if (!m_recorder.prerequisitesOk(m_job)) {
+        m_dialogs.message(MsgKind::Information, "Cannot run this simulation because of problems reported.",
+                          BtnOk | BtnHelp, kHelp);
+        m_outcome = JobOutcome::Failed;
+        m_failure = "Cannot run this simulation because of problems reported.";
+        return false;
+    }
+    if (!m_env.batchMode) m_dialogs.waitBegin("Please Wait - Vardelon at work");
+    m_dialogs.waitStage("Preparing to run the first sim");
+    for (int s = 1; s <= 3; ++s) m_job.Jobs[s].Dir = slotDir(s);
+
+    if (m_job.LastSlot > 1) {
+        for (int s = std::max(2, m_job.FirstSlot); s <= m_job.LastSlot; ++s) {
+            const std::string dir = slotDir(s);
+            if (!m_settings.DeveloperMode && dir.size() > 8 && !iequals(dir, m_env.programDir) &&
+                directoryExists(dir)) {
+                for (const auto& e : std::filesystem::directory_iterator(dir))
+                    if (e.is_regular_file()) (void)deleteFile(e.path().string());
+            }
+            if (Status st = prepareSlotDirectory(dir); !st) {
+                m_dialogs.waitEnd();
+                m_dialogs.message(MsgKind::Error, st.message(), BtnOk | BtnHelp, kHelp);
+                m_outcome = JobOutcome::Failed;
+                m_failure = st.message();
+                return false;
+            }
+        }
+    }
+    for (int s = 1; s <= 3; ++s) m_job.Jobs[s].InUse = false;
+    m_job.Running = true;
+    m_job.Stopped = false;
+    m_cancelRequested = false;
+    m_launchedAny = false;
+    m_partsLaunched = 0;
+    m_progress = {};
+    m_outcome = JobOutcome::Running;
+
+    if (!m_env.batchMode && m_job.FirstSimYear[1] == 1 && !m_settings.SolFileShocks &&
+        m_settings.model.Version.ReleaseKnown && m_settings.model.Version.Release > 69999) {
+        if (m_dialogs.message(MsgKind::Confirmation,
+                              "We recommend that you use SOL Files for Shocks.\r\nIf you want to do that, please "
+                              "click on the Yes button.\r\n[Click on the Help button for information about this.]",
+                              BtnYes | BtnNo | BtnHelp, kHelp) == BtnYes)
+            m_settings.SolFileShocks = true;
+    }
+    StartNextSteps(0);
+    return m_outcome == JobOutcome::Running || m_outcome == JobOutcome::Finished;
+}
+
+// Copies what a secondary slot's programs read from their own folder: the
+// model's auxiliary files, the first-year data, the data a run starting
+// later reads, the closure, shock and start files with what they draw in,
+// and the results map file.
+Status JobEngine::prepareSlotDirectory(const std::string& dir) {
+    if (!makeDirectories(dir)) return Status::fail("Cannot create directory " + dir);
+    std::vector<std::string> files;
+    const std::string model = m_settings.model.Model;
+    for (const char* ext : {".axs", ".axt", ".gss", ".gst"}) {
+        std::string f = changeExt(model, ext);
+        if (fileExists(f)) files.push_back(f);
+    }
+    for (const auto& line : m_settings.model.FirstYearList) {
+        size_t eq = line.find('=');
+        size_t semi = line.rfind(';');
+        if (eq == std::string::npos) continue;
+        std::string actual = trim(line.substr(eq + 1, semi == std::string::npos ? std::string::npos : semi - eq - 1));
+        if (actual.size() >= 2 && actual.front() == '"' && actual.back() == '"') actual = actual.substr(1, actual.size() - 2);
+        files.push_back(UserFilePath(m_rec.WorkDir, actual));
+    }
+    for (int r = 1; r <= 3; ++r) {
+        if (!m_job.DoSims[r] || m_job.FirstSimYear[r] <= 1) continue;
+        const int i = m_job.FirstSimYear[r];
+        for (int f = 1; f <= m_rec.NumFiles; ++f) {
+            if (!m_rec.Files[f].IsInput) continue;
+            auto res = ResolveLogicalFile(m_rec, i, r, r == 1 ? 1 : m_firstPolicyYear, m_settings.NoRerun, f,
+                                          m_settings.model.FirstYearList);
+            if (res && !res->name.empty()) {
+                std::string p = ResolvePath(m_rec.WorkDir, res->name);
+                if (fileExists(p)) files.push_back(p);
+            }
+        }
+    }
+    for (int row = -1; row <= m_rec.NumYears; ++row) {
+        for (int col = 1; col <= 4; ++col) {
+            const std::string stem = m_rec.GridStem(row, col);
+            if (stem.empty() || stem == "?" || stem == "N/A") continue;
+            std::string f = UserFilePath(m_rec.WorkDir, m_rec.GridFile(row, col));
+            if (!fileExists(f)) continue;
+            files.push_back(f);
+            std::vector<std::string> parts;
+            if (ListConstituents(m_rec.WorkDir, f, parts))
+                for (const auto& p : parts) files.push_back(ResolvePath(m_rec.WorkDir, p));
+        }
+    }
+    if (!m_settings.ResultsMapFile.empty()) files.push_back(m_settings.ResultsMapFile);
+    for (const auto& f : files) {
+        if (!fileExists(f)) continue;
+        if (Status s = copyFile(f, JoinPath(dir, nameOf(f)), true); !s)
+            return Status::fail("[CopySimFilesToDir]: File " + f + " does not exist. [k=0]");
+    }
+    return Status::ok();
+}
+
+void JobEngine::copyUpdatedInputs(int run, int year) {
+    for (int s = std::max(2, m_job.FirstSlot); s <= m_job.LastSlot; ++s) {
+        for (int f = 1; f <= m_rec.NumFiles; ++f) {
+            const auto& F = m_rec.Files[f];
+            if (!(F.IsInput && F.IsUpdated)) continue;
+            std::string name = DataFileName(m_rec, year, run, m_settings.NoRerun, f);
+            std::string src = JoinPath(m_rec.WorkDir, name);
+            if (fileExists(src)) (void)copyFile(src, JoinPath(slotDir(s), name), true);
+        }
+    }
+}
+
+bool JobEngine::StartNextSteps(int finishedSlot, std::optional<StepChoice> finished) {
+    if (finished && finished->JobName == "sim" && finished->JobPart == "sim" && finished->Year < m_rec.NumYears &&
+        m_job.LastSlot > 1)
+        copyUpdatedInputs(finished->Run, finished->Year);
+    bool launchedNow = false;
+    const PlanOptions opt = planOptions();
+    for (;;) {
+        if (m_job.Stopped) break;
+        int j = 0;
+        for (int s = m_job.FirstSlot; s <= m_job.LastSlot; ++s)
+            if (!m_job.Jobs[s].InUse) {
+                j = s;
+                break;
+            }
+        if (!j) break;
+        std::optional<StepChoice> next;
+        if (!launchedNow && finished) next = followOnPart(m_job, opt, *finished);
+        if (!next) {
+            SelectResult sel = SelectNextStep(m_job, planContext(), opt, m_jobOrder, finishedSlot == 0);
+            if (!sel.ok) {
+                if (sel.errorIsInfo)
+                    m_dialogs.message(MsgKind::Information, sel.error, BtnOk);
+                else
+                    m_dialogs.message(MsgKind::Error, internalErrorText(sel.error), BtnOk);
+                abortJob(sel.error);
+                return false;
+            }
+            next = sel.step;
+        }
+        if (!next) break;
+        if (Status s = launchPart(j, *next); !s) {
+            if (m_job.Running) abortJob(s.message());
+            return false;
+        }
+        launchedNow = true;
+    }
+    if (!m_job.Running) return false;
+    bool busy = false;
+    for (int s = 1; s <= 3; ++s)
+        if (m_job.Jobs[s].InUse) busy = true;
+    if (launchedNow || busy) return true;
+    // Nothing running and nothing to start: the whole job may be over.
+    SelectResult again = SelectNextStep(m_job, planContext(), opt, m_jobOrder, false);
+    if (!again.ok || again.step) {
+        const std::string text = "Internal error determining if whole job is finished.";
+        m_dialogs.message(MsgKind::Error, internalErrorText(text), BtnOk);
+        abortJob(text);
+        return false;
+    }
+    finishJob();
+    return true;
+}
+
+namespace {
+std::string writingFailureText(const std::string& message) {
+    if (message.empty()) return "BAT file not written so cannot start job";
+    return "BAT file not written so cannot start job.\r\n  [Emes is \"" + message + "\"]";
+}
+}  // namespace
+
+Status JobEngine::launchPart(int slot, const StepChoice& p) {
+    const ScriptContext sc = scriptContext();
+    const int i = p.Year, r = p.Run;
+    const bool noRerun = m_settings.NoRerun;
+    PartFiles pf;
+    bool modelPart = (p.JobName == "sim" && p.JobPart == "sim") || (p.JobName == "bot" && p.JobPart == "env");
+    auto writingFailure = [&](const std::string& message) {
+        m_dialogs.waitEnd();
+        m_dialogs.message(MsgKind::Information, writingFailureText(message), BtnOk);
+        return Status::fail(message.empty() ? "BAT file not written so cannot start job" : message);
+    };
+
+    const TSolutionMethod& method =
+        (m_rec.AltMethodInUse && i >= 1 && i <= kMaxYears && m_rec.AltMethodYears[i]) ? m_settings.AltMethod
+                                                                                       : m_settings.Method;
+    const TAutoAccuracy& accuracy =
+        (m_rec.AltMethodInUse && i >= 1 && i <= kMaxYears && m_rec.AltMethodYears[i]) ? m_settings.AltAccuracy
+                                                                                       : m_settings.Accuracy;
+    if (p.JobName == "sim" || p.JobName == "bot") {
+        CmfRequest req;
+        req.modelProgram = m_settings.model.Model;
+        req.sim = i;
+        req.run = r;
+        req.method = method;
+        req.accuracy = accuracy;
+        req.policyStart = m_firstPolicyYear;
+        req.noRerun = noRerun;
+        req.firstYearList = m_settings.model.FirstYearList;
+        req.jobDir = slotDir(slot);
+        req.suiteRelease = m_settings.model.Version.ReleaseKnown ? m_settings.model.Version.Release : 0;
+        (void)deleteFile(changeExt(SolutionFile(m_rec, i, r, noRerun), ".udc"));
+        auto cmf = MakeCMF(m_rec, req);
+        if (!cmf) return writingFailure(cmf.message());
+        ProgramLocator locate = [this](std::string_view name) -> std::string {
+            std::string f = JoinPath(m_env.programDir, std::string(name) + "a.exe");
+            return fileExists(f) ? f : "";
+        };
+        auto bat = WriteRunBat(m_rec, req, m_env.tempDir, m_settings.SolFileShocks, locate, m_dialogs);
+        if (!bat) return writingFailure(bat.message());
+        if (p.JobName == "sim") {
+            pf.program = m_settings.model.Model;
+            pf.dir = slotDir(slot);
+            pf.stdinFile = bat->simSti;
+            pf.outputFile = SolutionFile(m_rec, i, r, noRerun);
+            pf.stepLogFile = SimLogFile(m_rec, i, r, noRerun);
+            pf.logFile = JobLogFile(m_rec, i, r, noRerun, m_env.tempDir);
+            pf.reportFile = RptFile(m_rec, i, r, noRerun, m_env.tempDir);
+            if (r > 1) {
+                // The command file of runs 2 and 3: the top part and the BOT file.
+                const std::string top = TopFile(m_rec, i, r, noRerun);
+                const std::string botFile = BotFile(m_rec, i, noRerun);
+                if (!fileExists(top)) {
+                    m_dialogs.message(MsgKind::Error, "File " + top + " does not exist.", BtnOk);
+                    return Status::fail("File " + top + " does not exist.");
+                }
+                if (!fileExists(botFile)) {
+                    m_dialogs.message(MsgKind::Error, internalErrorText("The BOT file: " + botFile + " does not exist."),
+                                      BtnOk | BtnHelp, kHelp);
+                    m_dialogs.message(MsgKind::Information, "Sorry, are stopping all jobs because of this.", BtnOk);
+                    return Status::fail("The BOT file: " + botFile + " does not exist.");
+                }
+                TxtFile out;
+                Status s = TxtCreate(out, CmfFile(m_rec, i, r, noRerun));
+                if (s) s = TxtAppend(out, top);
+                if (s) s = TxtAppend(out, botFile);
+                Status c = TxtClose(out);
+                if (s) s = std::move(c);
+                if (!s) return writingFailure(s.message());
+            }
+        } else {
+            pf.dir = slotDir(slot);
+            pf.stepLogFile = BotJobLogFile(m_rec, i, noRerun);
+            const std::string tl = JoinPath(m_env.tempDir, RunStem(m_rec, i, r));
+            if (p.JobPart == "env") {
+                pf.program = m_settings.model.Model;
+                pf.stdinFile = bat->envSti;
+                pf.outputFile = tl + ".en4";
+            } else if (p.JobPart == "tellur1") {
+                pf.program = bat->tellur;
+                pf.stdinFile = bat->mapSti;
+                pf.outputFile = tl + ".map";
+            } else if (p.JobPart == "sectra1" || p.JobPart == "tellur2") {
+                pf.program = p.JobPart == "sectra1" ? bat->sectra : bat->tellur;
+                pf.stdinFile = bat->botSti;
+                pf.outputFile = BotFile(m_rec, i, noRerun);
+            } else if (p.JobPart == "solpol") {
+                auto w = writeSolpolScript(sc, i);
+                if (!w) return writingFailure(w.message());
+                auto f = partFiles(sc, p, slotDir(slot));
+                if (!f) return writingFailure(f.message());
+                pf = *f;
+                pf.program = JoinPath(m_env.programDir, pf.program);
+            }
+            if (p.JobPart != "solpol") {
+                pf.logFile = changeExt(pf.stdinFile, ".log");
+                pf.reportFile = changeExt(pf.stdinFile, ".rpt");
+            }
+        }
+    } else {
+        Result<std::vector<std::string>> scripts = std::vector<std::string>{};
+        if (p.JobName == "csv" || p.JobName == "sssol") {
+            auto w = writeCsvScript(sc, p.JobName, r);
+            if (!w) return writingFailure(w.message());
+        } else if ((p.JobName == "aggrex" && (p.JobPart == "yony" || (p.JobPart == "py" && !m_job.DoSS[r]))) ||
+                   (p.JobName == "cumsol" && (p.JobPart == "cum" || (p.JobPart == "py" && !m_job.DoSS[r])))) {
+            scripts = writeAccumulationScripts(sc, p.JobName, r);
+            if (!scripts) return writingFailure(scripts.message());
+        }
+        auto f = partFiles(sc, p, slotDir(slot));
+        if (!f) return writingFailure(f.message());
+        pf = *f;
+        pf.program = JoinPath(m_env.programDir, pf.program);
+    }
+    if (p.JobName == "sim" && p.JobPart == "sol") {
+        (void)deleteFile(changeExt(pf.outputFile, ".sli"));
+        auto w = writeSolScript(sc, i, r);
+        if (!w) return writingFailure(w.message());
+        auto f = partFiles(sc, p, slotDir(slot));
+        if (!f) return writingFailure(f.message());
+        pf = *f;
+        pf.program = JoinPath(m_env.programDir, pf.program);
+    }
+
+    // The job's simulation-details file goes into the run's record.
+    if (!m_env.detailsFile.empty()) m_recorder.setUserDsName(r, m_env.detailsFile);
+
+    // RecordCompletion for the last part of a step.
+    const bool recordCompletion = recordsCompletion(m_job, planContext(), planOptions(), p);
+
+    if (!m_launchedAny) {
+        m_dialogs.waitEnd();
+        if (!m_settings.FewerMessages && !m_env.batchMode) {
+            Button b = m_dialogs.message(MsgKind::Information,
+                                         "Beginning simulation(s). The Bottom Panel indicates the part(s) currently "
+                                         "running.\r\n[Job can be cancelled using the \"Cancel Job\" button there.]",
+                                         BtnOk | BtnCancel | BtnHelp, kHelp);
+            if (b == BtnCancel) return Status::fail("Cancelled");
+        }
+        m_recorder.backupAtJobStart();
+        m_startSeconds = m_clock.monotonicSeconds();
+        m_job.StartFileTime = m_clock.nowFileTime();
+        log(jobStartLines(now(), m_job.FirstSlot, m_job.LastSlot), 0);
+        if (Status s = treatPreviousOutputs(); !s) return s;
+    }
+    for (const std::string& f : {pf.logFile, pf.reportFile, pf.outputFile}) {
+        if (f.empty()) continue;
+        if (!deleteFile(f)) {
+            m_dialogs.message(MsgKind::Error, "Could not delete file " + f, BtnOk);
+            return Status::fail("Could not delete file " + f);
+        }
+    }
+    if (p.JobName == "sim" && p.JobPart == "sim") {
+        (void)writeLinesAtomic(pf.stepLogFile,
+                               {"** Starting sim for year " + std::to_string(m_rec.Years[i]) + " of " + runName(r) + " **"},
+                               false);
+    } else if (p.JobName == "bot" && p.JobPart == "env") {
+        (void)writeLinesAtomic(pf.stepLogFile, {"** Starting BOT job for year " + std::to_string(m_rec.Years[i]) + " **"},
+                               false);
+    } else if (p.JobName == "csv") {
+        (void)writeLinesAtomic(pf.stepLogFile, {"** Starting SS job for " + runName(r) + " **"}, false);
+    }
+
+    // The command line: the model program names its log explicitly unless it
+    // is recent enough to name it after the stored input.
+    const LogOption option = m_settings.VisibleLogFiles ? LogOption::Log : LogOption::Lon;
+    const auto& v = m_settings.model.Version;
+    const bool explicitLog = modelPart && (!v.VersionKnown || v.Version < 78300);
+    LaunchRequest lr;
+    lr.program = pf.program;
+    lr.dir = pf.dir;
+    lr.args = suiteArguments(pf.stdinFile, option, explicitLog ? pf.logFile : kLogNamedAfterSti);
+    auto handle = m_launcher.start(lr);
+    if (!handle) {
+        m_dialogs.message(MsgKind::Error, "Could not launch solution process !", BtnOk | BtnHelp, kHelp);
+        return Status::fail("Could not launch solution process ! " + handle.message());
+    }
+    TOneDosJob& s = m_job.Jobs[slot];
+    if (s.InUse) {
+        m_dialogs.message(MsgKind::Error, "Internal error. Spot for job conflict.", BtnOk);
+        return Status::fail("Internal error. Spot for job conflict.");
+    }
+    s.InUse = true;
+    s.Run = r;
+    s.Year = i;
+    s.Process = static_cast<std::int64_t>(handle->id);
+    s.Dir = pf.dir;
+    s.JobName = p.JobName;
+    s.JobPart = p.JobPart;
+    s.LogFile = pf.logFile;
+    s.StepLogFile = pf.stepLogFile;
+    s.OutputFile = pf.outputFile;
+    s.ReportFile = pf.reportFile;
+    s.RecordCompletion = recordCompletion;
+    m_process[slot] = *handle;
+    m_methods[slot] = {method, accuracy};
+    m_launchedAny = true;
+    ++m_partsLaunched;
+    log(partStartLines(s, describeContext(), now()), slot);
+    return Status::ok();
+}
+
+// The outputs an earlier run left in the Working Directory: deleted, moved
+// to "VDLNRes", or left, as the "Outputs Before Run" option says.
+Status JobEngine::treatPreviousOutputs() {
+    std::vector<std::string> outputs;
+    const bool noRerun = m_settings.NoRerun;
+    for (int r = 1; r <= 3; ++r) {
+        if (!m_job.DoSims[r]) continue;
+        for (int i = std::max(m_job.FirstSimYear[r], r == 1 ? 1 : m_firstPolicyYear); i <= m_job.LastSimYear[r];
+             ++i) {
+            const std::string sol = SolutionFile(m_rec, i, r, noRerun);
+            for (const char* ext : {".sl4", ".slc", ".udc", ".sol", ".sli"}) outputs.push_back(changeExt(sol, ext));
+            for (int f = 1; f <= m_rec.NumFiles; ++f) {
+                const auto& F = m_rec.Files[f];
+                if (F.IsInput && !F.IsUpdated) continue;
+                outputs.push_back(JoinPath(m_rec.WorkDir, DataFileName(m_rec, i, r, noRerun, f)));
+            }
+        }
+    }
+    if (m_settings.Outputs == OutputsBeforeRun::Neither) return Status::ok();
+    const std::string resDir = JoinPath(m_rec.WorkDir, "VDLNRes");
+    bool move = m_settings.Outputs == OutputsBeforeRun::Move;
+    if (move && !makeDirectories(resDir)) move = false;
+    std::vector<std::string> locked;
+    for (const auto& f : outputs) {
+        if (!fileExists(f)) continue;
+        if (move) {
+            const std::string to = JoinPath(resDir, nameOf(f));
+            (void)deleteFile(to);
+            if (std::rename(f.c_str(), to.c_str()) != 0) (void)deleteFile(f);
+        } else {
+            (void)deleteFile(f);
+        }
+        if (fileExists(f)) locked.push_back(f);
+    }
+    if (locked.empty()) return Status::ok();
+    std::string text = "The following files in the Working Directory: " + m_rec.WorkDir + "\r\n" +
+                       " appear to be locked by another program (eg, Excel or Word)." + "\r\n" +
+                       "This will probably cause an error running this job since" + "\r\n" +
+                       " new versions of these files cannot be created." + "\r\n";
+    for (const auto& f : locked) text += "  " + nameOf(f) + "\r\n";
+    text += "\r\n\r\nWe recommend that you cancel the job now in order\r\n to unlock these files.\r\nIs this what you wish to do?";
+    if (m_dialogs.message(MsgKind::Error, text, BtnYes | BtnNo | BtnHelp, kHelp) == BtnYes)
+        return Status::fail("Files in the Working Directory are locked.");
+    return Status::ok();
+}
+
+void JobEngine::tick() {
+    if (m_timerBusy) return;
+    m_timerBusy = true;
+    struct Clear {
+        bool& b;
+        ~Clear() { b = false; }
+    } clear{m_timerBusy};
+    m_launcher.drainWakeups();
+    if (!m_job.Running) return;
+    int ended = 0;
+    for (int s = std::max(1, m_job.FirstSlot); s <= 3 && !ended; ++s) {
+        if (!m_job.Jobs[s].InUse) continue;
+        if (m_launcher.ended(m_process[s])) ended = s;
+    }
+    if (m_cancelRequested) {
+        abortJob("Solve job aborted via Cancel button");
+        m_outcome = JobOutcome::Cancelled;
+        m_dialogs.message(MsgKind::Information, "Solve job aborted via Cancel button", BtnOk);
+        m_dialogs.message(MsgKind::Information,
+                          "However the DOS job may still be running.\r\nYou may be able to kill it by clicking on "
+                          "this job in the TaskBar and then hitting Control-C.",
+                          BtnOk);
+        return;
+    }
+    if (ended) handleEnded(ended);
+}
+
+void JobEngine::handleEnded(int slotNo) {
+    TOneDosJob& slot = m_job.Jobs[slotNo];
+    m_launcher.release(m_process[slotNo]);
+    m_process[slotNo] = ProcessHandle{};
+    if (m_job.Stopped) {
+        slot.InUse = false;
+        return;
+    }
+    // The part's log goes at the end of the step's log.
+    if (fileExists(slot.LogFile)) {
+        const std::string lox = changeExt(slot.LogFile, ".lox");
+        TxtFile out;
+        Status s = TxtCreate(out, lox);
+        if (s && fileExists(slot.StepLogFile)) s = TxtAppend(out, slot.StepLogFile);
+        if (s) s = TxtAppend(out, slot.LogFile);
+        Status c = TxtClose(out);
+        if (s && c) (void)copyFile(lox, slot.StepLogFile, false);
+        (void)deleteFile(lox);
+    }
+    bool failed = true;
+    if (fileExists(slot.ReportFile)) {
+        auto rep = readSuiteReport(slot.ReportFile);
+        if (rep && rep->ok()) failed = false;
+        if (rep && (slot.JobPart == "sim" || slot.JobPart == "env")) {
+            // The model program tells which release made it.
+            auto ini = IniFile::load(slot.ReportFile);
+            if (ini) {
+                auto& v = m_settings.model.Version;
+                if (auto x = parseInt(ini->getString(kReportSection, kReportSvVerLarge))) {
+                    v.Release = static_cast<std::int32_t>(*x);
+                    v.ReleaseKnown = true;
+                }
+                if (auto x = parseInt(ini->getString(kReportSection, kReportPrVerInteger))) {
+                    v.Version = static_cast<std::int32_t>(*x);
+                    v.VersionKnown = true;
+                }
+                if (ini->hasKey(kReportSection, kReportFortranCompiler)) {
+                    v.Compiler = ini->getString(kReportSection, kReportFortranCompiler);
+                    v.CompilerKnown = true;
+                }
+            }
+        }
+    }
+    const DescribeContext dc = describeContext();
+    if (!failed && fileExists(slot.OutputFile)) {
+        const StepChoice done{slot.JobName, slot.JobPart, slot.Run, slot.Year};
+        if (slot.RecordCompletion) {
+            const auto& m = m_methods[slotNo];
+            m_recorder.recordCompletion(slot.Run, slot.Year, slot.JobName, m.first, m.second);
+            if (!m_env.detailsFile.empty()) m_recorder.setUserDsName(slot.Run, m_env.detailsFile);
+        }
+        const TOneDosJob before = slot;
+        const std::string stageBefore = m_job.SSStageDone[slot.Run];
+        CompleteStep(m_job, planOptions(), slotNo);
+        const bool stageCompleted = m_job.SSStageDone[before.Run] != stageBefore;
+        if (partGetsEndLine(before, stageCompleted, m_settings.SolFileShocks)) log({partEndLine(before, dc, now())}, slotNo);
+        if (before.JobName == "sim" && before.JobPart == "sol") m_progress[before.Run] = true;
+        const std::string& st = m_job.SSStageDone[before.Run];
+        if (st == "aggrex" || st == "cumsol" || (before.Run == 3 && (st == "divero" || st == "devsol")))
+            m_progress[before.Run] = true;
+        StartNextSteps(slotNo, done);
+        return;
+    }
+    if (!failed) {
+        const std::string text = "Dos Job Number " + std::to_string(slotNo) + " not spawned another job";
+        m_dialogs.message(MsgKind::Error, internalErrorText(text), BtnOk);
+        abortJob(text);
+        slot.InUse = false;
+        return;
+    }
+    // The part failed: the job ends.
+    const std::string description = slotDescription(slot, dc);
+    if (!m_env.batchMode) m_dialogs.message(MsgKind::Error, "An error has occurred doing\r\n" + description, BtnOk);
+    log({partErrorLine(slot, dc, now())}, slotNo);
+    std::string errorLog;
+    if (fileExists(slot.LogFile)) {
+        errorLog = slot.LogFile;
+    } else if (fileExists(slot.ReportFile)) {
+        auto ini = IniFile::load(slot.ReportFile);
+        if (ini) {
+            std::string named = ini->getString(kReportSection, kReportLogFile);
+            if (!named.empty() && fileExists(named)) errorLog = named;
+        }
+    }
+    std::string message;
+    if (!fileExists(slot.ReportFile) && !fileExists(slot.LogFile)) {
+        message = "The expected Report File\r\n  " + slot.ReportFile + "\r\n has not been created." +
+                  "\r\nThis error is probably because your Temporary Directory is not set appropriately." +
+                  "\r\nClick on the Help button for more details." + "\r\nYou cannot run Vardelon successfully until you fix it.";
+        m_dialogs.message(MsgKind::Error, message, BtnOk | BtnHelp, kHelp);
+    } else if (m_env.batchMode) {
+        if (!errorLog.empty() && dirOf(errorLog) != m_rec.WorkDir) {
+            const std::string copy = JoinPath(m_rec.WorkDir, nameOf(errorLog));
+            if (copyFile(errorLog, copy, false)) errorLog = copy;
+        }
+        message = errorLog.empty() ? "Error running job - no log file" : "Error running job - see log file\r\n" + errorLog;
+    } else if (!errorLog.empty()) {
+        const std::string last = JoinPath(m_env.keepDir, "lasterr.log");
+        (void)copyFile(errorLog, last, false);
+        message = "Look at LOG file\r\n" + errorLog + "\r\nto find details of the error.";
+        m_dialogs.message(MsgKind::Information, message + "\r\nDo you want to look at it now?", BtnYes | BtnNo);
+    } else {
+        message = "(Unfortunately cannot find an Error Log file for you to look at.)";
+        m_dialogs.message(MsgKind::Information, message, BtnOk);
+    }
+    slot.InUse = false;
+    abortJob(message.empty() ? "An error has occurred doing " + description : message);
+}
+
+void JobEngine::abortJob(const std::string& message) {
+    m_dialogs.waitEnd();
+    m_job.Stopped = true;
+    if (m_job.Running) {
+        m_job.Running = false;
+        m_failure = message;
+        m_outcome = JobOutcome::Failed;
+        m_recorder.jobEnded(m_progress);
+    }
+}
+
+void JobEngine::finishJob() {
+    m_job.Running = false;
+    m_elapsed = m_clock.monotonicSeconds() - m_startSeconds;
+    const std::string t = "Total elapsed time is: " + elapsedText(m_elapsed);
+    log(jobFinishedLines(now(), elapsedText(m_elapsed)), 0);
+    m_outcome = JobOutcome::Finished;
+    if (!m_env.batchMode)
+        m_dialogs.message(MsgKind::Information, "Vardelon:\r\nWhole job is finished\r\n[" + t + ".]", BtnOk | BtnHelp,
+                          kHelp);
+    m_recorder.jobEnded(m_progress);
+}
+
+}  // namespace vdln

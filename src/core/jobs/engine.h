@@ -1,0 +1,151 @@
+#pragma once
+/// The job engine: runs a multi-step job over the three runs with up to three
+/// console programs at once.  `StartBigJob` normalises a request and starts
+/// the first parts; `tick` is the timer (once a second, or as soon as a
+/// watched program ends): it handles one ended slot, decides success from the
+/// part's report and output files, records completions and starts what can
+/// run next.  Nothing blocks; every message goes through `Dialogs`.
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/clock.h"
+#include "base/dialogs.h"
+#include "base/result.h"
+#include "cmf/solutionmethod.h"
+#include "jobs/jobslog.h"
+#include "jobs/plan.h"
+#include "jobs/process.h"
+#include "jobs/ssscripts.h"
+#include "model/settings.h"
+#include "model/simrecord.h"
+
+namespace vdln {
+
+/// What the engine needs from the record of runs.
+class CompletionRecorder {
+public:
+    virtual ~CompletionRecorder() = default;
+    /// Records a completed step (`jobName` "sim", "bot" or a spreadsheet
+    /// kind) of a run and year with the year's method settings.
+    virtual void recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod& method,
+                                  const TAutoAccuracy& accuracy) = 0;
+    /// Writes "User DS name" into the run's record-of-runs file.
+    virtual void setUserDsName(int run, const std::string& ds1) = 0;
+    /// Backs up the record-of-runs files at the first launch of a job.
+    virtual void backupAtJobStart() = 0;
+    /// Tells which runs made progress when a job ends.
+    virtual void jobEnded(const std::array<bool, 4>& progress) = 0;
+    /// The stored BOT files of year i are no longer valid.
+    virtual bool botNeeded(int year) = 0;
+    /// The BOT step of year i completed at or after `since` (a file time).
+    virtual bool botFinishedSince(int year, std::int64_t since) = 0;
+    /// The prerequisite check before a job; false stops the job.
+    virtual bool prerequisitesOk(const TBigJobDetails& job) = 0;
+    /// Called when a job's request has been normalised.
+    virtual void jobStarting(int /*firstPolicyYear*/) {}
+};
+
+/// A recorder that records nothing and lets every job go ahead.
+class NullRecorder : public CompletionRecorder {
+public:
+    void recordCompletion(int, int, const std::string&, const TSolutionMethod&, const TAutoAccuracy&) override {}
+    void setUserDsName(int, const std::string&) override {}
+    void backupAtJobStart() override {}
+    void jobEnded(const std::array<bool, 4>&) override {}
+    bool botNeeded(int) override { return false; }
+    bool botFinishedSince(int, std::int64_t) override { return false; }
+    bool prerequisitesOk(const TBigJobDetails&) override { return true; }
+};
+
+/// Folders and modes the engine runs with.
+struct EngineEnvironment {
+    std::string programDir;  ///< where the suite's conversion programs are
+    std::string tempDir;
+    std::string keepDir;
+    bool batchMode = false;
+    std::string detailsFile;  ///< the job's simulation-details file name (".ds1")
+};
+
+/// How a job ended.
+enum class JobOutcome { None, Running, Finished, Failed, Cancelled };
+
+class JobEngine {
+public:
+    JobEngine(TSimRecord& rec, ProgramSettings& settings, const EngineEnvironment& env, Dialogs& dialogs,
+              const Clock& clock, ProcessLauncher& launcher, CompletionRecorder& recorder);
+
+    /// Starts a job; false when it could not start (the reason was shown).
+    bool StartBigJob(JobRequest request);
+    /// The timer: handles at most one ended slot.  Does nothing while a
+    /// previous tick is still at work.
+    void tick();
+    /// Asks to cancel the running job (the next tick ends it).
+    void requestCancel() { m_cancelRequested = true; }
+
+    bool running() const { return m_job.Running; }
+    JobOutcome outcome() const { return m_outcome; }
+    /// The message of a failed job (batch mode logs it).
+    const std::string& failureMessage() const { return m_failure; }
+    const TBigJobDetails& job() const { return m_job; }
+    int firstPolicyYear() const { return m_firstPolicyYear; }
+    void setFirstPolicyYear(int fpy) { m_firstPolicyYear = fpy; }
+    /// Seconds the whole job took (valid once finished).
+    double elapsedSeconds() const { return m_elapsed; }
+    /// Parts launched in this job.
+    int partsLaunched() const { return m_partsLaunched; }
+    /// The status lines for the bottom panel.
+    StatusLines status() const;
+    /// The slot numbers the engine may use now: `FirstSlot` and `MaxConcurrent`.
+    void setSlots(int firstSlot, int maxConcurrent) {
+        m_firstSlot = firstSlot;
+        m_maxConcurrent = maxConcurrent;
+    }
+
+private:
+    PlanContext planContext();
+    PlanOptions planOptions() const;
+    ScriptContext scriptContext() const;
+    bool StartNextSteps(int finishedSlot, std::optional<StepChoice> finished = std::nullopt);
+    Status prepareSlotDirectory(const std::string& dir);
+    Status treatPreviousOutputs();
+    Status launchPart(int slot, const StepChoice& part);
+    void handleEnded(int slot);
+    void abortJob(const std::string& message);
+    void finishJob();
+    void log(const std::vector<std::string>& lines, int slot);
+    void copyUpdatedInputs(int run, int year);
+    std::string slotDir(int slot) const;
+    DescribeContext describeContext() const;
+    std::tm now() const { return m_clock.nowLocal(); }
+
+    TSimRecord& m_rec;
+    ProgramSettings& m_settings;
+    EngineEnvironment m_env;
+    Dialogs& m_dialogs;
+    const Clock& m_clock;
+    ProcessLauncher& m_launcher;
+    CompletionRecorder& m_recorder;
+
+    TBigJobDetails m_job;
+    std::array<ProcessHandle, 4> m_process{};
+    std::array<std::pair<TSolutionMethod, TAutoAccuracy>, 4> m_methods{};
+    int m_firstSlot = 1;
+    int m_maxConcurrent = 1;
+    int m_firstPolicyYear = 1;
+    std::string m_jobOrder = "pol-ASAP";
+    bool m_timerBusy = false;
+    bool m_cancelRequested = false;
+    bool m_launchedAny = false;
+    JobOutcome m_outcome = JobOutcome::None;
+    std::string m_failure;
+    double m_startSeconds = 0;
+    double m_elapsed = 0;
+    int m_partsLaunched = 0;
+    std::array<bool, 4> m_progress{};
+};
+
+}  // namespace vdln

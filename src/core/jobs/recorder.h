@@ -1,0 +1,35 @@
+#pragma once
+/// The engine's link to the record of runs: completions are written to the
+/// run's record-of-runs file, BOT validity and "finished in this job" are
+/// read from it, and the sequence check runs before a job.
+
+#include "jobs/engine.h"
+#include "runrecord/runrecord.h"
+#include "runrecord/wheretostart.h"
+
+namespace vdln {
+
+class RunRecordRecorder : public CompletionRecorder {
+public:
+    /// `env` describes the application and must outlive the recorder.
+    RunRecordRecorder(RunRecordEnv& env, Dialogs& dialogs, bool quiet)
+        : m_env(env), m_dialogs(dialogs), m_quiet(quiet) {}
+
+    void recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod& method,
+                          const TAutoAccuracy& accuracy) override;
+    void setUserDsName(int run, const std::string& ds1) override;
+    void backupAtJobStart() override;
+    void jobEnded(const std::array<bool, 4>& progress) override;
+    bool botNeeded(int year) override;
+    bool botFinishedSince(int year, std::int64_t since) override;
+    bool prerequisitesOk(const TBigJobDetails& job) override;
+    void jobStarting(int firstPolicyYear) override { m_env.firstPolicyYear = firstPolicyYear; }
+
+private:
+    RunRecordEnv& m_env;
+    Dialogs& m_dialogs;
+    bool m_quiet;
+    BotCache m_cache;
+};
+
+}  // namespace vdln

@@ -1,0 +1,214 @@
+#include "jobs/engine.h"
+
+#include <set>
+
+#include "base/fileutil.h"
+#include "base/textfile.h"
+#include "model/simgrid.h"
+#include "support/tempdir.h"
+
+namespace vdln {
+namespace {
+
+using testing::writeFile;
+
+// Remembers BOT completions, as the record of runs would.
+class MemoryRecorder : public NullRecorder {
+public:
+    void recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod&,
+                          const TAutoAccuracy&) override {
+        records.push_back(jobName + " r" + std::to_string(run) + " y" + std::to_string(year));
+        if (jobName == "bot") bots.insert(year);
+    }
+    bool botFinishedSince(int year, std::int64_t) override { return bots.count(year) > 0; }
+    std::set<int> bots;
+    std::vector<std::string> records;
+};
+
+// A small application: 2 years, one updated data file, a common Base
+// closure, a common policy closure and policy shocks in year 2.  The console
+// programs are played by the fake launcher: the test writes each part's
+// report and output file and ends it.
+class EngineTest : public testing::TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        work = path("work");
+        env.tempDir = path("tmp");
+        env.keepDir = path("keep");
+        env.programDir = path("bin");
+        env.batchMode = true;
+        for (const auto& d : {work, env.tempDir, env.keepDir, env.programDir}) writeFile(d + "/.keep", "");
+        for (const char* p : {"tellura.exe", "sectraa.exe", "aggrexa.exe", "diveroa.exe", "mergixa.exe"})
+            writeFile(env.programDir + "/" + p, "");
+        writeFile(work + "/model.exe", "");
+        writeFile(work + "/BASE.CLS", "exogenous x ;\n rest endogenous ;\n");
+        writeFile(work + "/POL.CLS", "exogenous a ;\n rest endogenous ;\n");
+        writeFile(work + "/P2.PSH", "shock a = 1 ;\n");
+        writeFile(work + "/base.har", "data");
+        writeFile(work + "/growth.map", "x\n");
+        rec = CreateSimRecord();
+        rec.NumYears = 2;
+        rec.StartYear = 2024;
+        rec.SimNames[1] = "BS1";
+        rec.SimNames[2] = "BR1";
+        rec.SimNames[3] = "PL1";
+        rec.WorkDir = work;
+        rec.NumModelFiles = 1;
+        rec.ModelFiles[1] = makeModelFileDesc("BASEDATA", "HAR", true, true, "data");
+        rec.NumFiles = 1;
+        rec.Files[1] = makeSimFileEntry(rec.ModelFiles[1], 1);
+        for (int i = 1; i <= kMaxYears; ++i) rec.PeriodLength[i] = 1;
+        ComputeYears(rec);
+        rec.GridStem(-1, 2) = "N/A";
+        rec.GridStem(0, 1) = "BASE";
+        rec.GridStem(0, 3) = "POL";
+        for (int i = 1; i <= 2; ++i) {
+            rec.GridStem(i, 1) = "?";
+            rec.GridStem(i, 3) = "?";
+        }
+        rec.GridStem(2, 4) = "P2";
+        RefreshGrid(rec);
+        settings.model.Model = work + "/model.exe";
+        settings.model.FirstYearList = {"file BASEDATA = base.har ;"};
+        settings.ResultsMapFile = work + "/growth.map";
+        settings.ConcurrentSolves = 1;
+        settings.Outputs = OutputsBeforeRun::Delete;
+    }
+
+    JobRequest everything() {
+        JobRequest r = emptyRequest(2);
+        for (int run = 1; run <= 3; ++run) {
+            r.FirstSimYear[run] = r.FirstSSYear[run] = 1;
+            r.LastSimYear[run] = r.LastSSYear[run] = 2;
+        }
+        r.DoDeviations = true;
+        return r;
+    }
+
+    // Plays the program of a slot: writes its report and output, then ends it.
+    void finishSlot(JobEngine& e, int slot, bool ok = true, bool writeOutput = true) {
+        const TOneDosJob& j = e.job().Jobs[slot];
+        ASSERT_TRUE(j.InUse);
+        launched.push_back(j.JobName + "/" + j.JobPart + " r" + std::to_string(j.Run) + " y" + std::to_string(j.Year));
+        writeFile(j.ReportFile, std::string("[Result]\r\nStatus=") + (ok ? "ok" : "error") + "\r\nLog file=" +
+                                    j.LogFile + "\r\n");
+        writeFile(j.LogFile, "log of " + j.JobPart + "\r\n");
+        if (writeOutput) writeFile(j.OutputFile, "out");
+        // Runs 2 and 3 read the year's top part; the fake model program
+        // must also leave the BOT file behind.
+        ASSERT_TRUE(launcher.endProcess(ProcessHandle{static_cast<std::uint64_t>(j.Process)}, 0));
+    }
+
+    int busySlot(const JobEngine& e) {
+        for (int s = 1; s <= 3; ++s)
+            if (e.job().Jobs[s].InUse) return s;
+        return 0;
+    }
+
+    std::string work;
+    EngineEnvironment env;
+    TSimRecord rec;
+    ProgramSettings settings;
+    ScriptedDialogs dialogs;
+    FixedClock clock{fileTimeFromLocal(2026, 12, 9, 10, 0, 0)};
+    FakeLauncher launcher;
+    MemoryRecorder recorder;
+    std::vector<std::string> launched;
+};
+
+TEST_F(EngineTest, RunsEveryStepOfAllThreeRunsInOrderWithOneSlot) {
+    JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+    ASSERT_TRUE(e.StartBigJob(everything())) << e.failureMessage() << " / " << dialogs.lastMessage();
+    for (int guard = 0; guard < 200 && e.running(); ++guard) {
+        int s = busySlot(e);
+        ASSERT_GT(s, 0);
+        finishSlot(e, s);
+        e.tick();
+    }
+    EXPECT_EQ(e.outcome(), JobOutcome::Finished) << e.failureMessage() << ::testing::PrintToString(std::vector<std::string>(launched.begin(), launched.begin() + std::min<size_t>(launched.size(), 30)));
+    // The policy starts in year 2: Base years 1-2, then BOT, rerun and
+    // policy of year 2, then the spreadsheets, the policy's last with its
+    // deviations.
+    std::vector<std::string> want{
+        "sim/sim r1 y1", "sim/sol r1 y1", "sim/sim r1 y2", "sim/sol r1 y2", "bot/env r2 y2",
+        "bot/tellur1 r2 y2", "bot/sectra1 r2 y2", "sim/sim r3 y2", "sim/sol r3 y2", "sim/sim r2 y2",
+        "sim/sol r2 y2"};
+    ASSERT_GE(launched.size(), want.size());
+    // pol-ASAP: the policy runs as soon as the BOT exists; the rerun of
+    // the same year is not needed before it.
+    EXPECT_EQ(std::vector<std::string>(launched.begin(), launched.begin() + 7),
+              std::vector<std::string>(want.begin(), want.begin() + 7));
+    // The policy's last steps are its deviations; every run accumulates.
+    for (const char* step : {"divero/cum r3 y3", "devsol/cum r3 y3", "cumsol/cum r1 y3", "cumsol/cum r2 y3"})
+        EXPECT_NE(std::find(launched.begin(), launched.end(), step), launched.end()) << step;
+    EXPECT_EQ(launched.size(), 28u) << ::testing::PrintToString(launched);
+    // Completions recorded: each simulation and BOT step, and the
+    // spreadsheet jobs that cover their run's whole range.
+    std::multiset<std::string> got(recorder.records.begin(), recorder.records.end());
+    EXPECT_EQ(got, (std::multiset<std::string>{"sim r1 y1", "sim r1 y2", "bot r2 y2", "sim r3 y2", "sim r2 y2",
+                                               "cumsol r1 y3", "cumsol r2 y3", "devsol r3 y3"}));
+    EXPECT_EQ(e.partsLaunched(), static_cast<int>(launched.size()));
+    // The command file of a policy year is its top part and the BOT file.
+    auto cmf = readTextLines(work + "/bs1b-br1r-pl1p-2025.cmf");
+    ASSERT_TRUE(cmf) << cmf.message();
+    EXPECT_EQ(cmf->back(), "out");
+}
+
+TEST_F(EngineTest, AFailedPartEndsTheJobWithTheLogNamed) {
+    JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+    ASSERT_TRUE(e.StartBigJob(everything()));
+    finishSlot(e, 1);
+    e.tick();
+    finishSlot(e, 1, false);
+    e.tick();
+    EXPECT_FALSE(e.running());
+    EXPECT_EQ(e.outcome(), JobOutcome::Failed);
+    EXPECT_EQ(e.failureMessage().rfind("Error running job - see log file\r\n" + work + "/", 0), 0u)
+        << e.failureMessage();
+    // A later end of another program is ignored.
+    e.tick();
+    EXPECT_EQ(e.outcome(), JobOutcome::Failed);
+}
+
+TEST_F(EngineTest, AnOkReportWithoutTheOutputIsAnInternalError) {
+    JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+    ASSERT_TRUE(e.StartBigJob(everything()));
+    finishSlot(e, 1, true, false);
+    e.tick();
+    EXPECT_EQ(e.outcome(), JobOutcome::Failed);
+    EXPECT_EQ(e.failureMessage(), "Dos Job Number 1 not spawned another job");
+}
+
+TEST_F(EngineTest, TwoSlotsEndingTogetherAreHandledOnConsecutiveTicks) {
+    settings.ConcurrentSolves = 2;
+    JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+    JobRequest base = emptyRequest(2);
+    base.FirstSSYear[1] = 1;
+    base.LastSSYear[1] = 2;
+    base.FirstSimYear[1] = 3;
+    base.LastSimYear[1] = 0;
+    ASSERT_TRUE(e.StartBigJob(base)) << dialogs.lastMessage();
+    // Only the "csv" step can run; the second slot stays free.
+    EXPECT_TRUE(e.job().Jobs[1].InUse);
+    EXPECT_FALSE(e.job().Jobs[2].InUse);
+    EXPECT_EQ(e.job().Jobs[1].JobName, "csv");
+    // The slot directory of slot 2 was prepared with the closure files.
+    EXPECT_TRUE(fileExists(env.tempDir + "/simdir2/BASE.CLS"));
+    EXPECT_TRUE(fileExists(env.tempDir + "/simdir2/base.har"));
+    e.requestCancel();
+    e.tick();
+    EXPECT_EQ(e.outcome(), JobOutcome::Cancelled);
+}
+
+TEST_F(EngineTest, RefusesASecondJobAndAJobWithNothingToDo) {
+    JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+    EXPECT_FALSE(e.StartBigJob(emptyRequest(2)));
+    EXPECT_EQ(dialogs.lastMessage(), "Are no simulations or spreadsheet jobs to do.");
+    ASSERT_TRUE(e.StartBigJob(everything()));
+    EXPECT_FALSE(e.StartBigJob(everything()));
+    EXPECT_EQ(dialogs.lastMessage(), "Is already a big job running. Cannot start another.");
+}
+
+}  // namespace
+}  // namespace vdln
