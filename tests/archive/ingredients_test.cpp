@@ -92,6 +92,18 @@ TEST_F(IngredientsTest, AFullArchiveHoldsTheLayoutAndEveryInnerArchiveItsStamps)
     EXPECT_TRUE(std::filesystem::is_empty(temp));
 }
 
+TEST_F(IngredientsTest, TheExtractedTabAndStiFilesGoInTabEtc) {
+    writeFile(path("x/growth.tab"), "equations");
+    writeFile(path("x/growth.sti"), "condensation");
+    env->extractTabEtc = [&] { return std::vector<std::string>{path("x/growth.tab"), path("x/growth.sti")}; };
+    std::string zip = saveFull();
+    EXPECT_FALSE(contains(dlg.messages(), "Warning. TAB file not found"));
+    EXPECT_EQ(innerNames(zip, "tabetc.zip"), (std::set<std::string>{"growth.tab", "growth.sti", "xxfltime.xxx"}));
+    env->batch = true;
+    ASSERT_TRUE(RestoreIngredientsFromZip(*env, zip, path("r"), false));
+    EXPECT_EQ(readFile(path("r/tabetc/growth.tab")), "equations");
+}
+
 TEST_F(IngredientsTest, DefaultNamesFollowTheRunsAndFilesSelected) {
     struct Case {
         IngredientsKind kind;
@@ -139,24 +151,35 @@ TEST_F(IngredientsTest, AClosureShockArchiveHoldsOnlyTheSelectedFiles) {
 
 TEST_F(IngredientsTest, AMissingClosureFileStopsTheSaveAndLeavesNoArchive) {
     ASSERT_TRUE(deleteFile(app->work + "/B2025.BSH"));
-    // Interactive: Ignore the description question, then "Yes, stop".
-    dlg.queueButton(BtnIgnore);
-    dlg.queueButton(BtnYes);
+    // A full archive: the grid check finds it first.
+    IngredientsRequest full;
+    full.archiveName = path("full.zip");
+    dlg.queueButton(BtnOk);
+    EXPECT_FALSE(SaveIngredientsAsZip(*env, full));
+    EXPECT_EQ(dlg.messages()[0], "CMF file for year number 2 column 2 does not exist.");
+    EXPECT_FALSE(fileExists(path("full.zip")));
+
+    // A closure/shock archive asks: "Yes, stop".
+    dlg.clear();
     IngredientsRequest req;
+    req.kind = IngredientsKind::ClosSh;
+    req.bits = {ClosShRuns::Base, ClosShFiles::Shocks};
     req.archiveName = path("out.zip");
+    dlg.queueButton(BtnYes);
     EXPECT_FALSE(SaveIngredientsAsZip(*env, req));
-    EXPECT_TRUE(contains(dlg.messages(), "File " + app->work + "/B2025.BSH does not exist.\r\nThis file should be in "
-                                         "the CMFBITS zip file.\r\nStop making the Zip archive?"));
+    EXPECT_EQ(dlg.messages()[0], "File " + app->work + "/B2025.BSH does not exist.\r\nThis file should be in the "
+                                 "CMFBITS zip file.\r\nStop making the Zip archive?\r\n[If you say \"No\", you "
+                                 "will not be warned about any other missing files.]");
     EXPECT_EQ(dlg.lastMessage(), "Creation of ZIP archive cancelled.");
     EXPECT_FALSE(fileExists(path("out.zip")));
 
     // "No", then continue despite it: the archive is made without the file.
     dlg.clear();
-    dlg.queueButton(BtnIgnore);
     dlg.queueButton(BtnNo);
     dlg.queueButton(BtnYes);
     EXPECT_TRUE(SaveIngredientsAsZip(*env, req)) << dlg.lastMessage();
-    EXPECT_EQ(innerNames(path("out.zip"), "cmfbits.zip").count("B2025.BSH"), 0u);
+    EXPECT_EQ(innerNames(path("out.zip"), "cmfbits.zip"),
+              (std::set<std::string>{"B2024.BSH", "B2026.BSH", "grow.har", "xxfltime.xxx"}));
 
     // Batch mode fails on a missing file and keeps the earlier archive intact.
     std::string before = readFile(path("out.zip"));

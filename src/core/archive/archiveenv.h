@@ -57,11 +57,11 @@ struct ArchiveEnv {
     /// Writes the simulation record (the ".ds2" layout) to a file.
     std::function<Status(const std::string& file)> writeSimRecord;
     /// The closure/shock file-name check of the grid; true when it passes.
-    /// Unset: passes.
+    /// Unset: `CheckGridFiles` over every run and year.
     std::function<bool()> checkClosureShockNames;
     /// Extracts the model's TAB and STI files from the auxiliary table file
     /// into the Temporary Directory; returns the files made (none when not
-    /// found).  Unset: none.
+    /// found).  Unset: none (see archive/tabetc.h for the extractor).
     std::function<std::vector<std::string>()> extractTabEtc;
     /// The "Add" file list of extra files; empty when none were chosen.
     /// Unset: none.

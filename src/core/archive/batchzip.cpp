@@ -1,6 +1,7 @@
 #include "archive/batchzip.h"
 
 #include "archive/ingredients.h"
+#include "archive/tabetc.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
@@ -108,6 +109,7 @@ BatchZipOutcome batchSaveZip(const std::vector<std::string>& params, const Batch
     env.tempDir = ctx.tempDir;
     env.batch = true;
     useSettings(env, settings, sctx);
+    env.extractTabEtc = tabEtcExtractor(dlg, ctx.programDir, ctx.tempDir, env.modelFile);
     IngredientsRequest request;
     request.kind = IngredientsKind::Full;
     request.archiveName = zip;

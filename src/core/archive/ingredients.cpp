@@ -14,6 +14,7 @@
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
+#include "cmf/closurecheck.h"
 #include "cmf/cmfreader.h"
 #include "model/filenames.h"
 #include "model/modelsel.h"
@@ -321,7 +322,20 @@ bool SaveIngredientsAsZip(ArchiveEnv& env, const IngredientsRequest& request) {
     const std::string cancelledText = "Creation of ZIP archive cancelled.";
 
     if (full) {
-        if (env.checkClosureShockNames && !env.checkClosureShockNames()) return false;
+        bool namesOk = true;
+        if (env.checkClosureShockNames) {
+            namesOk = env.checkClosureShockNames();
+        } else {
+            TSimRecord rec = env.rec;
+            GridRunRanges ranges;
+            for (int r = 1; r <= 3; ++r) ranges.last[r] = rec.NumYears;
+            namesOk = CheckGridFiles(rec, 1, 4, ranges, env.noRerun, false, dlg);
+        }
+        if (!namesOk) {
+            dlg.error("There was an error creating the ZIP file.\r\n[See the previous message(s). Alternatively it "
+                      "is just possible\r\n that you need to free up more disk space before trying again.]");
+            return false;
+        }
         if (!env.batch) {
             Button b = dlg.message(
                 MsgKind::Confirmation,
