@@ -1,5 +1,7 @@
-// diveroa.exe: deviations of a policy run from its comparison run, from two
-// accumulated CSV tables: 100*((1 + p/100)/(1 + c/100) - 1) per cell.
+// diveroa.exe: deviations of a policy run from its comparison run, from the
+// two runs' year-on-year CSV tables.  Both are accumulated over the policy
+// table's years (unless "nac": then the year-on-year values are compared),
+// and each cell is 100*((1 + p/100)/(1 + c/100) - 1).
 
 #include "base/strutil.h"
 #include "lib/accumulate.h"
@@ -44,14 +46,21 @@ int main(int argc, char** argv) {
                 return Status::fail("Row " + pol->rows[r] + " of " + polName.value() + " is missing from " +
                                     cmpName.value() + ".");
             std::vector<std::optional<double>> row;
+            std::optional<double> pCum = 0.0, cCum = 0.0;
             for (size_t c = 0; c < pol->columns.size(); ++c) {
                 size_t cc = 0;
                 while (cc < cmp->columns.size() && cmp->columns[cc] != pol->columns[c]) ++cc;
                 if (cc == cmp->columns.size())
                     return Status::fail("Year " + pol->columns[c] + " of " + polName.value() + " is missing from " +
                                         cmpName.value() + ".");
-                const auto& p = pol->values[r][c];
-                const auto& q = cmp->values[cr][cc];
+                std::optional<double> p = pol->values[r][c];
+                std::optional<double> q = cmp->values[cr][cc];
+                if (!yearOnYear) {
+                    pCum = (pCum && p) ? std::optional<double>(accumulate(*pCum, *p)) : std::nullopt;
+                    cCum = (cCum && q) ? std::optional<double>(accumulate(*cCum, *q)) : std::nullopt;
+                    p = pCum;
+                    q = cCum;
+                }
                 std::optional<double> d;
                 if (p && q) d = deviation(*p, *q);
                 if (!d && !notFatal)

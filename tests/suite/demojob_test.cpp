@@ -372,7 +372,7 @@ TEST_F(DemoJob, SpreadsheetStepsAccumulateAndCompareTheRuns) {
         }
     }
 
-    // Policy deviations from the Rerun over 2025..2029, from the cumulative tables.
+    // Policy deviations from the Rerun over 2025..2029.
     for (int r : {2, 3}) {
         std::vector<std::string> s{"bat", "rpt", inTmp("csv" + std::to_string(r) + ".rpt")};
         for (int i = 2; i <= 6; ++i) {
@@ -383,25 +383,37 @@ TEST_F(DemoJob, SpreadsheetStepsAccumulateAndCompareTheRuns) {
         writeLines(inTmp("csv" + std::to_string(r) + ".st4"), s);
         ASSERT_EQ(runSuite(app, "sectraa.exe", inTmp("csv" + std::to_string(r) + ".st4")), 0);
     }
-    aggrex("bs1b-br1r-ssc-2025-2029", 2, 2, true);
-    aggrex("bs1b-br1r-pl1p-ssc", 3, 2, true);
-    writeLines(inTmp("dev.st6"), {"bat", "rpt", inTmp("dev.rpt"), "sol", at(stem(3, 2)), " ",
-                                  at("bs1b-br1r-ssc-2025-2029.csv"), at("bs1b-br1r-pl1p-ssc.csv"),
-                                  at("bs1b-br1r-pl1p-devc.csv") + "   ! Output file"});
-    ASSERT_EQ(runSuite(app, "diveroa.exe", inTmp("dev.st6")), 0);
-    ASSERT_EQ(readReport(inTmp("dev.rpt"))["Status"], "ok") << readReport(inTmp("dev.rpt"))["Error"];
-    const auto dev = fileLines(at("bs1b-br1r-pl1p-devc.csv"));
+    // The deviation steps read the two runs' year-on-year tables.
+    aggrex("bs1b-br1r-ssy-2025-2029", 2, 2, false);
+    aggrex("bs1b-br1r-pl1p-ssy", 3, 2, false);
+    auto divero = [&](bool yearOnYear, const std::string& out) {
+        std::vector<std::string> st6{"bat", "rpt", inTmp("dev.rpt")};
+        if (yearOnYear) st6.push_back("nac");
+        st6.insert(st6.end(), {"sol", at(stem(3, 2)), " ", at("bs1b-br1r-ssy-2025-2029.csv"),
+                               at("bs1b-br1r-pl1p-ssy.csv"), at(out) + "   ! Output file"});
+        writeLines(inTmp("dev.st6"), st6);
+        EXPECT_EQ(runSuite(app, "diveroa.exe", inTmp("dev.st6")), 0);
+        EXPECT_EQ(readReport(inTmp("dev.rpt"))["Status"], "ok") << readReport(inTmp("dev.rpt"))["Error"];
+        return fileLines(at(out));
+    };
+    const auto dev = divero(false, "bs1b-br1r-pl1p-devc.csv");
+    const auto devy = divero(true, "bs1b-br1r-pl1p-devy.csv");
     ASSERT_EQ(dev.size(), 10u);
+    ASSERT_EQ(devy.size(), 10u);
     EXPECT_EQ(dev[0], "Variable,2025,2026,2027,2028,2029");
     for (int m = 0; m < 3; ++m)
         for (int k = 0; k < 3; ++k) {
-            const auto cells = split(dev[1 + m * 3 + k], ',');
+            const auto cells = split(dev[1 + m * 3 + k], ','), ycells = split(devy[1 + m * 3 + k], ',');
             ASSERT_EQ(cells.size(), 6u);
+            ASSERT_EQ(ycells.size(), 6u);
             double c = 0, p = 0;
             for (int i = 2; i <= 6; ++i) {
-                c = 100 * ((1 + c / 100) * (1 + f32(expected[2][i][mapped[m] * 3 + k]) / 100) - 1);
-                p = 100 * ((1 + p / 100) * (1 + f32(expected[3][i][mapped[m] * 3 + k]) / 100) - 1);
+                const double cy = f32(expected[2][i][mapped[m] * 3 + k]), py = f32(expected[3][i][mapped[m] * 3 + k]);
+                c = 100 * ((1 + c / 100) * (1 + cy / 100) - 1);
+                p = 100 * ((1 + p / 100) * (1 + py / 100) - 1);
                 expectNear(100 * ((1 + p / 100) / (1 + c / 100) - 1), *parseDouble(cells[i - 1]), cells[0] + " " + ys(i));
+                expectNear(100 * ((1 + py / 100) / (1 + cy / 100) - 1), *parseDouble(ycells[i - 1]),
+                           ycells[0] + " year-on-year " + ys(i));
             }
         }
     // x("MAN") of the policy is below the rerun's from 2025 on.
