@@ -18,6 +18,10 @@ bool ZeroBlock::allocate(std::size_t bytes) {
     if (bytes >= kMapFrom) {
         void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) return false;
+#ifdef MADV_HUGEPAGE
+        // Large pages make filling a big array several times cheaper.
+        (void)::madvise(p, bytes, MADV_HUGEPAGE);
+#endif
         m_ptr = p;
         m_bytes = m_mapped = bytes;
         return true;
