@@ -422,6 +422,14 @@ TEST_F(IngredientsTest, ListingCommandsShowTheFilesOfAPart) {
     EXPECT_EQ(dlg.lastMessage(), "File EXTRA.ZIP is not present in this zip file");
 }
 
+TEST_F(IngredientsTest, ZipAllFilesOfAFolderLeavesItsSubFoldersOut) {
+    writeFile(path("k/a.ini"), "a");
+    writeFile(path("k/b.log"), "b");
+    writeFile(path("k/sub/c.txt"), "c");
+    ASSERT_TRUE(ZipAllFilesInFolder(*env, path("k"), path("k.zip")));
+    EXPECT_EQ(memberNames(path("k.zip")), (std::set<std::string>{"a.ini", "b.log"}));
+}
+
 TEST_F(IngredientsTest, TheCommandLineFormsSaveAndRestore) {
     // The details files as "Save Sim Details" writes them.
     const std::string ds1 = app->work + "/growth-BS1B-BR1R-PL1P.ds1";

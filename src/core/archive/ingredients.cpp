@@ -1,5 +1,6 @@
 #include "archive/ingredients.h"
 
+#include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -919,6 +920,33 @@ bool ListIngredientsPart(ArchiveEnv& env, std::optional<std::string> zipFile, Ar
         }
     }
     showTextFile(env, shown);
+    return true;
+}
+
+bool ZipAllFilesInFolder(ArchiveEnv& env, const std::string& folder, std::optional<std::string> archiveName) {
+    Dialogs& dlg = env.dialogs;
+    if (!archiveName) {
+        archiveName = askArchiveName(env, "Zip all files in " + folder, env.rec.WorkDir, "");
+        if (!archiveName) return false;
+    }
+    std::vector<std::string> files;
+    if (DIR* d = ::opendir(folder.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            std::string f = JoinPath(folder, e->d_name);
+            if (fileExists(f) && f != *archiveName) files.push_back(f);
+        }
+        ::closedir(d);
+    }
+    std::sort(files.begin(), files.end());
+    auto w = ZipWriter::create(*archiveName);
+    Status s = w ? Status::ok() : w.status();
+    for (size_t k = 0; s && k < files.size(); ++k) s = w->addFile(files[k], bareName(files[k]));
+    if (s) s = w->commit();
+    if (!s) {
+        dlg.error(s.message());
+        return false;
+    }
+    dlg.info("ZIP archive " + *archiveName + " created.");
     return true;
 }
 

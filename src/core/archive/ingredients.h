@@ -157,6 +157,12 @@ enum class ArchivePart { ClosSh, FirstYearData, Model, TabEtc, Extra, Descriptio
 /// message).
 bool ListIngredientsPart(ArchiveEnv& env, std::optional<std::string> zipFile, ArchivePart part);
 
+/// "Zip all files in Temp Directory" / "... in Keep Directory": the regular
+/// files of `folder` (not its sub-folders) into an archive whose name is
+/// asked for (or given).  True when made.
+bool ZipAllFilesInFolder(ArchiveEnv& env, const std::string& folder,
+                         std::optional<std::string> archiveName = std::nullopt);
+
 /// The listing text of an inner archive held in memory: one line per file
 /// (size and name), "xxfltime.xxx" left out.
 Result<std::string> innerZipListing(const std::string& bytes);
