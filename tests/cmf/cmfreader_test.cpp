@@ -175,6 +175,28 @@ TEST(CmfReader, FileTableHoldsAtMost200Groups) {
     EXPECT_EQ(cmf.Files.Groups.back().LogicalName, "f200");
 }
 
+TEST(CmfReader, VeryLongLinesAndOddBytes) {
+    // One statement on a line of a million characters, then a quoted string
+    // that never closes, NUL and other control bytes.
+    std::string longLine = "exogenous";
+    size_t names = 0;
+    while (longLine.size() < 1000000) {
+        longLine += " x";
+        ++names;
+    }
+    longLine += " ;";
+    TOpenCMFFile cmf;
+    cmf.OpenCMFLines({longLine, "shock " + std::string("\0\x01\x7f\xff", 4) + " = \"never closed ;", "file"});
+    CmfStatement st;
+    ASSERT_TRUE(cmf.ReadStatement(st));
+    EXPECT_EQ(st.tokens.size(), 1u + names);
+    ASSERT_TRUE(cmf.ReadStatement(st));
+    EXPECT_EQ(st.tokens, (std::vector<std::string>{"shock", std::string("\0\x01\x7f\xff", 4), "=",
+                                                   "\"never closed ;", "file"}));
+    EXPECT_FALSE(st.terminated);  // "file" joins it; the source ends first
+    EXPECT_FALSE(cmf.ReadStatement(st));
+}
+
 class CmfFilesTest : public testing::TempDirTest {};
 
 TEST_F(CmfFilesTest, OpenFailsForMissingFile) {

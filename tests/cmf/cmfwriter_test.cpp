@@ -283,6 +283,10 @@ TEST_F(CmfWriterTest, RunBatFailures) {
     ASSERT_FALSE(files);
     EXPECT_EQ(dlg.lastMessage(), "Model or program name blank in writing Bat file.");
 
+    files = WriteRunBat(rec, request(4, 1), tempDir, false, locateAll, dlg);  // beyond NumYears
+    EXPECT_EQ(files.message(), "Bad simulation 4 or run 1[WriteRunBat]");
+    EXPECT_FALSE(MakeCMF(rec, request(0, 1)));
+
     auto none = [](std::string_view) { return std::string(); };
     files = WriteRunBat(rec, request(2, 2), tempDir, false, none, dlg);
     ASSERT_FALSE(files);

@@ -284,6 +284,22 @@ TEST_F(LoadModelTest, MissingFilesAndDinProblems) {
     EXPECT_EQ(dlg.lastMessage().rfind("Unknown logical file \"NOSUCH\" in DIN file", 0), 0u);
 }
 
+TEST_F(LoadModelTest, StateSurvivesTheSettings) {
+    state.modelPath = path("growth.exe");
+    ASSERT_TRUE(selector().LoadModel(false));
+    state.version = {true, true, true, 80000, 79000, "gfortran"};
+    ModelSettings settings;
+    modelStateToSettings(state, settings);
+    EXPECT_EQ(settings.ModelInfoFile, path("growth.min"));
+    EXPECT_EQ(settings.MinFileId, static_cast<std::int64_t>(state.minDin.MinFileId));
+    ModelDataState back;
+    modelStateFromSettings(settings, back);
+    EXPECT_EQ(back.minDin, state.minDin);
+    EXPECT_EQ(back.version, state.version);
+    EXPECT_EQ(back.firstYearList, state.firstYearList);
+    EXPECT_EQ(back.modelLabel, "Model: " + path("growth.exe"));
+}
+
 TEST_F(LoadModelTest, ReleaseRefusalClearsTheModel) {
     state.modelPath = path("growth.exe");
     ASSERT_TRUE(selector().LoadModel(false));

@@ -10,6 +10,8 @@
 #include "base/paths.h"
 #include "base/textfile.h"
 #include "cmf/solutionmethod.h"
+#include "model/settings.h"
+#include "model/simdetails.h"
 #include "model/simgrid.h"
 #include "runrecord/runrecord.h"
 #include "support/tempdir.h"
@@ -146,6 +148,21 @@ TEST_F(ReportTest, IngredientsOfTheDemo) {
     ASSERT_TRUE(WriteReportIngredients(path("demo.dr1"), rec, false, info));
     expectGolden(path("demo.dr1"), "demo.dr1", dir());
 
+    // The same information from the program settings.
+    ProgramSettings settings;
+    settings.model.ModelDir = info.modelDir;
+    settings.model.Model = JoinPath(info.modelDir, "growth.exe");
+    settings.model.ModelInfoFile = JoinPath(info.modelDir, "growth.min");
+    settings.model.DynamicInfoFile = JoinPath(info.modelDir, "growth.din");
+    settings.model.IsDinFile = true;
+    settings.model.FirstYearList = info.firstYearList;
+    settings.ResultsMapFile = info.resultsMapFile;
+    settings.Method = graggDefaultMethod();
+    EXPECT_EQ(ingredientsReportLines(rec, false, ingredientsInfoFor(settings)),
+              ingredientsReportLines(rec, false, info));
+    settings.model.IsDinFile = false;
+    EXPECT_EQ(ingredientsInfoFor(settings).dynamicInfoFile, "");
+
     std::vector<std::string> policy = gridFilesWithConstituents(rec, {3, 4});
     EXPECT_EQ(policy, (std::vector<std::string>{"P2025.PSH", "P2026.PSH"}));
 
@@ -248,15 +265,21 @@ TEST_F(ReportTest, WhenRunInNoRerunModeWithPeriods) {
     EXPECT_EQ(lines, expected);
 }
 
-TEST_F(ReportTest, CompareFiveAndSevenYears) {
-    TSimRecord first = demoRecord(dir(), 5);
-    TSimRecord second = demoRecord(dir(), 7);
+/// The demo with 5 years, and a changed copy with 7 years.
+std::pair<TSimRecord, TSimRecord> fiveAndSeven(const std::string& dir) {
+    TSimRecord first = demoRecord(dir, 5);
+    TSimRecord second = demoRecord(dir, 7);
     second.GridStem(2, 2) = "b2025";  // differs only in letter case: not reported
     second.GridStem(3, 2) = "B2026X";
     second.GridStem(4, 4) = "P2027";  // "none" in the first
     second.GridStem(3, 4) = "";       // "none" in the second
     second.GridStem(1, 1) = "BASE2";
     second.GridStem(6, 1) = "BASE9";  // beyond the first's years: not compared
+    return {std::move(first), std::move(second)};
+}
+
+TEST_F(ReportTest, CompareFiveAndSevenYears) {
+    auto [first, second] = fiveAndSeven(dir());
     std::vector<std::string> lines = compareSimDetailsLines(first, second, false);
     std::vector<std::string> tail(lines.end() - 5, lines.end());
     EXPECT_EQ(tail, (std::vector<std::string>{
@@ -280,6 +303,47 @@ TEST_F(ReportTest, CompareFiveAndSevenYears) {
 
 // ---------------------------------------------------------------------------
 // The commands
+
+TEST_F(ReportTest, CompareCommandReadsSavedApplications) {
+    auto [first, second] = fiveAndSeven(dir());
+    ASSERT_TRUE(WriteSimRecordFile(first, path("five.ds2")));
+    ASSERT_TRUE(WriteSimRecordFile(second, path("seven.ds2")));
+    writeFile(path("five.ds1"), "");
+    writeFile(path("seven.ds1"), "");
+    ScriptedDialogs d;
+    d.queueText(path("five.ds1"));
+    d.queueText(path("seven.ds1"));
+    d.queueText(path("five-seven.DRC"));
+    d.queueButton(BtnNo);
+    std::optional<std::string> written = CompareTwoSimDetails(dir(), false, {}, ReportCommandEnv{}, d);
+    ASSERT_TRUE(written) << d.lastMessage();
+    expectGolden(*written, "demo5v7.DRC", dir());
+
+    // The period lengths come from the ".ds1" file.
+    first.PeriodLength[2] = 2;
+    ProgramSettings settings;
+    SettingsContext ctx;
+    writeFile(path("five.ds1"), joinLinesCrLf(SettingsTextLines(settings, first, ctx)));
+    ScriptedDialogs periods;
+    periods.queueText(path("five.ds1"));
+    periods.queueText(path("seven.ds1"));
+    periods.queueText(path("periods.DRC"));
+    periods.queueButton(BtnNo);
+    written = CompareTwoSimDetails(dir(), false, {}, ReportCommandEnv{}, periods);
+    ASSERT_TRUE(written);
+    std::string text = readFile(*written);
+    EXPECT_NE(text.find("Last sim of Base produces data for year 2029\r\n"), std::string::npos);
+    EXPECT_NE(text.find("Year 2027 Base Shocks. First is B2026, second is B2026X\r\n"), std::string::npos);
+
+    // A damaged file is reported and nothing is written.
+    writeFile(path("seven.ds2"), "7 2024\nBS1\n");
+    ScriptedDialogs bad;
+    bad.queueText(path("five.ds1"));
+    bad.queueText(path("seven.ds1"));
+    EXPECT_FALSE(CompareTwoSimDetails(dir(), false, {}, ReportCommandEnv{}, bad));
+    ASSERT_FALSE(bad.messages().empty());
+    EXPECT_NE(bad.lastMessage().find("[ReadSimRecordFile]"), std::string::npos) << bad.lastMessage();
+}
 
 TEST_F(ReportTest, ReportCommandAsksNameWritesAndOffersToShow) {
     TSimRecord rec = demoRecord(dir());

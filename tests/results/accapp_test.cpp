@@ -77,6 +77,19 @@ TEST_F(AccAppTest, ApplicationFromRecordAndMethod) {
     EXPECT_EQ(app.subintervals, 7);
     EXPECT_TRUE(app.autoAccuracy);
     EXPECT_EQ(app.altNoSummary, (std::vector<bool>(4, false)));
+
+    // From the program settings.
+    ProgramSettings ps;
+    ps.NoRerun = true;
+    ps.Method = settings.method;
+    ps.Accuracy = settings.accuracy;
+    ps.AltMethod = defaultSolutionMethod();
+    app = accApplicationFor(rec, ps, 2, 5);
+    EXPECT_TRUE(app.noRerun);
+    EXPECT_EQ(app.subintervals, 7);
+    EXPECT_EQ(app.altNoSummary, (std::vector<bool>{false, false, true, false}));
+    EXPECT_EQ(app.logFile(1, 3), SimLogFile(rec, 1, 3, true));
+    EXPECT_EQ(app.logFile(1, 2), "");
 }
 
 TEST_F(AccAppTest, GridFromTheLogsOfTheRecordsRuns) {

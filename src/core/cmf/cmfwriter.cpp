@@ -100,6 +100,8 @@ Status framedShocks(TxtFile& out, const std::string& beginText, const std::strin
 
 Status closureAndShocks(TxtFile& out, const TSimRecord& rec, int i, int r, bool includeShocks,
                         bool extraPolicyShocks) {
+    if (i < 0 || i > kMaxYears || r < 1 || r > 3)
+        return Status::fail("Bad simulation " + std::to_string(i) + " or run " + std::to_string(r));
     const std::string& wd = rec.WorkDir;
     const std::string common = CommonClosureFile(rec, r);
     if (!common.empty()) {
@@ -120,7 +122,7 @@ Status closureAndShocks(TxtFile& out, const TSimRecord& rec, int i, int r, bool 
     }
     if (!includeShocks) return Status::ok();
 
-    const int year = rec.Years[std::clamp(i, -1, kMaxYears)];
+    const int year = rec.Years[i];
     if (r == 3 && extraPolicyShocks) {
         const std::string commonPolicy = CommonShockFile(rec, 3);
         const std::string periodPolicy = i > 0 ? ExtraShockFileForYear(rec, i) : "";

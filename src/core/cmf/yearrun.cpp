@@ -1,5 +1,6 @@
 #include "cmf/yearrun.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -71,6 +72,9 @@ Result<RunBatFiles> WriteRunBat(const TSimRecord& rec, const CmfRequest& req, co
     }
     const int i = req.sim;
     const int r = req.run;
+    if (i < 1 || i > std::min(rec.NumYears, kMaxYears) || r < 1 || r > 3)
+        return Result<RunBatFiles>::fail("Bad simulation " + std::to_string(i) + " or run " + std::to_string(r) +
+                                         tag);
     const std::string& T = tempDir;
     RunBatFiles files;
 

@@ -67,6 +67,36 @@ FirstYearLineParts parseFirstYearLine(const std::string& line) {
     return p;
 }
 
+void modelStateFromSettings(const ModelSettings& settings, ModelDataState& state) {
+    state.modelPath = settings.Model;
+    state.version = settings.Version;
+    state.interpreter = settings.UsesInterpreter;
+    state.modelName = settings.ModelName;
+    state.modelDir = settings.ModelDir;
+    state.modelLabel = std::string("Model: ") + state.modelShown();
+    state.minDin.MinFile = settings.ModelInfoFile;
+    state.minDin.DinFile = settings.DynamicInfoFile;
+    auto id = [](std::int64_t v) { return v > 0 && v <= 0xFFFFFFFFLL ? static_cast<std::uint32_t>(v) : 0u; };
+    state.minDin.MinFileId = id(settings.MinFileId);
+    state.minDin.DinFileId = id(settings.DinFileId);
+    state.minDin.HasDin = settings.IsDinFile;
+    state.firstYearList = settings.FirstYearList;
+}
+
+void modelStateToSettings(const ModelDataState& state, ModelSettings& settings) {
+    settings.Model = state.modelPath;
+    settings.Version = state.version;
+    settings.UsesInterpreter = state.interpreter;
+    settings.ModelName = state.modelName;
+    settings.ModelDir = state.modelDir;
+    settings.ModelInfoFile = state.minDin.MinFile;
+    settings.DynamicInfoFile = state.minDin.DinFile;
+    settings.MinFileId = state.minDin.MinFileId;
+    settings.DinFileId = state.minDin.DinFileId;
+    settings.IsDinFile = state.minDin.HasDin;
+    settings.FirstYearList = state.firstYearList;
+}
+
 ModelSelector::ModelSelector(TSimRecord& rec, ModelDataState& state, Dialogs& dialogs, ModelSelectEnv env)
     : m_rec(rec), m_state(state), m_dialogs(dialogs), m_env(std::move(env)) {}
 

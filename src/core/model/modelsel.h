@@ -23,6 +23,7 @@
 #include "base/dialogs.h"
 #include "base/result.h"
 #include "model/release.h"
+#include "model/settings.h"
 #include "model/simrecord.h"
 
 namespace vdln {
@@ -68,6 +69,13 @@ struct ModelDataState {
     /// The model as shown: its path, or "(None selected)".
     std::string modelShown() const { return modelPath.empty() ? kNoModel : modelPath; }
 };
+
+/// Copies the model part kept in the settings into the selection state
+/// (model, version record, names, information files and their identities,
+/// first-year list); fields the settings do not hold are left alone.
+void modelStateFromSettings(const ModelSettings& settings, ModelDataState& state);
+/// Copies the selection state into the model part of the settings.
+void modelStateToSettings(const ModelDataState& state, ModelSettings& settings);
 
 /// What model selection needs from the rest of the program.
 struct ModelSelectEnv {

@@ -11,7 +11,9 @@
 #include "base/strutil.h"
 #include "base/textfile.h"
 #include "cmf/cmfreader.h"
+#include "cmf/solutionmethod.h"
 #include "model/modelsel.h"
+#include "model/simdetails.h"
 #include "model/simgrid.h"
 #include "runrecord/recordfiles.h"
 
@@ -105,6 +107,19 @@ Status WriteReportSimDetails(const std::string& file, const TSimRecord& rec, boo
 
 // ---------------------------------------------------------------------------
 // The ingredients
+
+IngredientsInfo ingredientsInfoFor(const ProgramSettings& settings) {
+    IngredientsInfo info;
+    info.modelDir = settings.model.ModelDir;
+    info.interpreter = settings.model.UsesInterpreter;
+    info.model = settings.model.Model;
+    info.modelInfoFile = settings.model.ModelInfoFile;
+    if (settings.model.IsDinFile) info.dynamicInfoFile = settings.model.DynamicInfoFile;
+    info.firstYearList = settings.model.FirstYearList;
+    info.resultsMapFile = settings.ResultsMapFile;
+    info.methodDescription = DescribeMethod(settings.Method, settings.Accuracy);
+    return info;
+}
 
 std::vector<std::string> gridFilesWithConstituents(const TSimRecord& rec, const std::vector<int>& columns) {
     std::vector<std::string> all;
@@ -485,10 +500,31 @@ std::optional<std::string> reportWhenSimsRunCommand(const TSimRecord& rec, bool 
         [&](const std::string& f) { return WriteWhenSimsRunReport(f, rec, noRerun, info); }, env, dialogs);
 }
 
+namespace {
+/// The period lengths of section "Length Periods" of a ".ds1" file
+/// ("Number periods", then "1".."n"); a missing or unusable length is 1.
+void readPeriodLengths(const std::string& ds1, TSimRecord& rec) {
+    rec.PeriodLength.fill(1);
+    Result<IniFile> ini = IniFile::loadOrEmpty(ds1);
+    if (!ini) return;
+    long long n = std::clamp<long long>(ini->getInt("Length Periods", "Number periods", 0), 0, kMaxYears);
+    for (int i = 1; i <= n; ++i) {
+        long long len = ini->getInt("Length Periods", std::to_string(i), 1);
+        rec.PeriodLength[i] = (len >= 1 && len <= 99) ? static_cast<int>(len) : 1;
+    }
+}
+}  // namespace
+
+SimRecordLoader simDetailsLoader(bool noRerun) {
+    return
+        [noRerun](const std::string& ds2, TSimRecord& rec) { return ReadSimRecordFile(rec, ds2, noRerun); };
+}
+
 std::optional<std::string> CompareTwoSimDetails(const std::string& workDir, bool noRerun,
                                                 const SimRecordLoader& load, const ReportCommandEnv& env,
                                                 Dialogs& dialogs) {
-    auto askDetails = [&](const std::string& title) -> std::optional<std::string> {
+    // The ".ds1" and ".ds2" names of a saved application.
+    auto askDetails = [&](const std::string& title) -> std::optional<std::pair<std::string, std::string>> {
         for (;;) {
             FileRequest req;
             req.title = title;
@@ -511,18 +547,22 @@ std::optional<std::string> CompareTwoSimDetails(const std::string& workDir, bool
                                 BtnOk, env.detailsHelpContext);
                 continue;
             }
-            return ds2;
+            return std::make_pair(name, ds2);
         }
     };
-    std::optional<std::string> firstDs2 = askDetails("First Sim Details File");
-    if (!firstDs2) return std::nullopt;
-    std::optional<std::string> secondDs2 = askDetails("Second Sim Details File");
-    if (!secondDs2) return std::nullopt;
+    std::optional<std::pair<std::string, std::string>> firstFiles = askDetails("First Sim Details File");
+    if (!firstFiles) return std::nullopt;
+    std::optional<std::pair<std::string, std::string>> secondFiles = askDetails("Second Sim Details File");
+    if (!secondFiles) return std::nullopt;
 
     TSimRecord first = CreateSimRecord();
     TSimRecord second = CreateSimRecord();
-    for (auto [file, rec] : {std::pair{*firstDs2, &first}, std::pair{*secondDs2, &second}}) {
-        Status s = load ? load(file, *rec) : Status::fail("No reader for simulation details files");
+    for (auto [files, rec] : {std::pair{*firstFiles, &first}, std::pair{*secondFiles, &second}}) {
+        rec->WorkDir = workDir;
+        // The period lengths live in the ".ds1" file; without them every
+        // period is one year long.
+        readPeriodLengths(findFileIgnoringCase(files.first), *rec);
+        Status s = load ? load(files.second, *rec) : simDetailsLoader(noRerun)(files.second, *rec);
         if (!s) {
             dialogs.message(MsgKind::Error, s.message(), BtnOk | BtnHelp, env.helpContext);
             return std::nullopt;

@@ -16,6 +16,7 @@
 
 #include "base/dialogs.h"
 #include "base/result.h"
+#include "model/settings.h"
 #include "model/simrecord.h"
 #include "runrecord/recordfiles.h"
 
@@ -67,6 +68,10 @@ struct IngredientsInfo {
     /// The one-line description of the standard solution method.
     std::string methodDescription;
 };
+
+/// The ingredients information of the program settings (model part,
+/// results map file, standard solution method).
+IngredientsInfo ingredientsInfoFor(const ProgramSettings& settings);
 
 /// Every closure and shock file named in the grid's year rows of the given
 /// columns (1..4) with all the files each draws in, sorted without regard to
@@ -152,6 +157,8 @@ std::optional<std::string> reportWhenSimsRunCommand(const TSimRecord& rec, bool 
 
 /// Reads a simulation-details (".ds2") file into a record.
 using SimRecordLoader = std::function<Status(const std::string& ds2File, TSimRecord& rec)>;
+/// The loader of saved applications: `ReadSimRecordFile` in the given mode.
+SimRecordLoader simDetailsLoader(bool noRerun);
 
 /// "Report Differences in Closure/Shocks files between Two Simulations"
 /// (".DRC"): asks for two ".ds1" files (again while a name does not end in

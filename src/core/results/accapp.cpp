@@ -49,4 +49,13 @@ AccApplication accApplicationFor(const TSimRecord& rec, bool noRerun, int firstP
     return app;
 }
 
+AccApplication accApplicationFor(const TSimRecord& rec, const ProgramSettings& settings, int firstPolicyYear,
+                                 int helpContext) {
+    AccMethodSettings methods;
+    methods.method = settings.Method;
+    methods.accuracy = settings.Accuracy;
+    methods.altMethod = settings.AltMethod;
+    return accApplicationFor(rec, settings.NoRerun, firstPolicyYear, methods, helpContext);
+}
+
 }  // namespace vdln

@@ -3,6 +3,7 @@
 /// the simulation record and the solution-method settings.
 
 #include "cmf/solutionmethod.h"
+#include "model/settings.h"
 #include "model/simrecord.h"
 #include "results/accdialogs.h"
 
@@ -28,5 +29,9 @@ struct AccMethodSettings {
 /// the record).
 AccApplication accApplicationFor(const TSimRecord& rec, bool noRerun, int firstPolicyYear,
                                  const AccMethodSettings& settings, int helpContext);
+
+/// The same with the methods and the no-rerun mode of the program settings.
+AccApplication accApplicationFor(const TSimRecord& rec, const ProgramSettings& settings, int firstPolicyYear,
+                                 int helpContext);
 
 }  // namespace vdln

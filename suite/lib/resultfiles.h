@@ -1,0 +1,85 @@
+#pragma once
+/// The files the suite programs pass to each other: the solution file
+/// (".sl4"), SOL-format results (".sol", ".rsl"), per-year and accumulated
+/// CSV tables, results map files, environment files (".en4") and the Model
+/// Information layout (".min", ".sli").
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "growthmodel.h"
+#include "harstore.h"
+
+namespace vdln::suite {
+
+/// What a solve of the growth model leaves in its solution file.
+struct SolutionData {
+    std::string description;  ///< the command file's verbal description
+    int year = 0;             ///< calendar year (0 when not known)
+    Components values{};      ///< the results (percentage changes)
+    Flags exogenous{};        ///< the closure
+    Components shocks{};      ///< the shock of each exogenous component
+    std::string method;       ///< the solution method as text
+};
+
+/// Header name of variable v (0-based) in solution and SOL-format files:
+/// its position as four digits ("0001" for x).
+std::string variableHeaderName(int v);
+/// Description of variable v's header: its name, a blank and its description.
+std::string variableHeaderDescription(int v);
+
+Status writeSolutionFile(const std::string& path, const SolutionData& solution);
+Result<SolutionData> readSolutionFile(const std::string& path);
+
+/// SOL-format results of one year: one real header over IND per variable.
+Status writePerYearResults(const std::string& path, const std::string& programName, const SolutionData& solution);
+
+/// SOL-format results over several years: per variable an array over IND
+/// and the years (set "YEAR", elements "Y" + year).
+struct MultiYearResults {
+    std::vector<int> years;
+    /// values[v][y][i]: variable v, year index y, industry i.
+    std::vector<std::vector<std::array<double, kNumInd>>> values;
+};
+Status writeMultiYearResults(const std::string& path, const std::string& programName, const MultiYearResults& r);
+
+/// Reads SOL-format results (one year or several); variables are found by
+/// the first word of their headers' descriptions.  A one-year file gives
+/// one year (its "YEAR" header, 0 when absent).
+Result<MultiYearResults> readResults(const std::string& path);
+
+/// A spreadsheet table: "Variable,<col>,..." then one row per component.
+struct CsvTable {
+    std::vector<std::string> columns;  ///< the column titles after "Variable" (years)
+    std::vector<std::string> rows;     ///< component names, "x(AGR)"
+    std::vector<std::vector<std::optional<double>>> values;  ///< [row][column]; empty cell = nullopt
+};
+Status writeCsvTable(const std::string& path, const CsvTable& table);
+Result<CsvTable> readCsvTable(const std::string& path);
+
+/// Reads a results map file: one variable ("x") or component ("t(MAN)",
+/// "t(\"MAN\")") per line; blank lines and lines starting with "!" are
+/// skipped.  Returns the components in file order.
+Result<std::vector<int>> readMapFile(const std::string& path);
+/// Writes the exogenous components as a map: a whole variable when all its
+/// components are exogenous, else one line per component.
+Status writeExogenousMap(const std::string& path, const Flags& exogenous);
+
+/// Environment file: the closure of a model run.
+Status writeEnvironmentFile(const std::string& path, const Flags& exogenous, const std::string& auxiliary);
+Result<Flags> readEnvironmentFile(const std::string& path);
+
+/// The lines of a Model Information file for the growth model with the
+/// given closure status.  `withFiles` adds the logical-files section.
+std::vector<std::string> modelInformationLines(const Flags& exogenous, bool withFiles);
+
+/// The 40-character stamp of the "DTXT" header of an auxiliary file, or a
+/// failure when the file or header is missing.
+Result<std::string> auxiliaryStamp(const std::string& path);
+
+/// Status "ok"/"error" helpers for messages: "x(AGR)" list of components.
+std::string componentList(const std::vector<int>& components);
+
+}  // namespace vdln::suite
