@@ -232,6 +232,38 @@ TEST_F(ReportTest, WhenRunBeforeAndAfterRuns) {
               lines.end());
 }
 
+TEST_F(ReportTest, WhenRunCommandRestoresTheApplicationsRecords) {
+    std::string work = path("work"), keepDir = path("keep");
+    ASSERT_TRUE(makeDirectories(work));
+    ASSERT_TRUE(makeDirectories(keepDir));
+    TSimRecord rec = demoRecord(work);
+    ProgramSettings settings;
+    settings.model.ModelName = "growth";
+    TKeepRunInfo keep = TKeepRunInfo::inDirectory(keepDir);
+    // The working copy describes another application; the durable copy of
+    // this application's Base says 2024 was run.
+    writeFile(keep.BaseFile, "[2025]\r\nYear finished ok=" + completion(9) + "\r\n");
+    writeFile(RunRecordCopyName(rec, "growth", 1, false),
+              "[Options]\r\nVardelVersion=330\r\n[2024]\r\nYear finished ok=" + completion(3) + "\r\n");
+
+    std::vector<std::string> viewed;
+    ReportCommandEnv env = reportCommandEnvFor(
+        rec, settings, [&](const std::string& f) { viewed.push_back(f); }, 6);
+    EXPECT_EQ(env.defaultDetailsName, DefaultDs1Name(rec, "growth", false));
+    ScriptedDialogs d;
+    d.queueText(path("when.dr2"));
+    d.queueButton(BtnYes);
+    ASSERT_TRUE(reportWhenSimsRunCommand(rec, settings, keep, 2, env, d));
+    EXPECT_EQ(d.records()[0].file.defaultName,
+              nameOf(changeExt(DefaultDs1Name(rec, "growth", false), ".dr2")));
+    EXPECT_EQ(d.records()[1].helpContext, 6);
+    EXPECT_EQ(viewed, std::vector<std::string>{path("when.dr2")});
+    std::vector<std::string> lines = splitLines(readFile(path("when.dr2")));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], " 2024 (year number 1): Completed on 09-Dec-2026 at 08:03:00");
+    EXPECT_EQ(lines[2], " spreadsheet job: Not run");
+}
+
 TEST_F(ReportTest, WhenRunInNoRerunModeWithPeriods) {
     TSimRecord rec = demoRecord(dir(), 3);
     rec.PeriodLength[2] = 2;

@@ -7,6 +7,7 @@
 
 #include "base/paths.h"
 #include "base/strutil.h"
+#include "results/accsummary.h"
 #include "suiteharness.h"
 
 namespace vdln::testing::suitetest {
@@ -115,6 +116,88 @@ TEST_F(SuiteErrors, ShocksAddUpWhateverTheOrderAndReadFiles) {
     auto a = harVariable(at("out.sl4"), "a");
     ASSERT_EQ(a.size(), 3u);
     for (int k = 0; k < 3; ++k) expectNear(static_cast<float>(want[3 + k]), a[k], "a");
+}
+
+TEST_F(SuiteErrors, SolFileShocksReproduceTheBase) {
+    // A Base solution, its SOL-format results ("solpol"), the policy
+    // closure's environment, and the BOT file that reads the results file.
+    writeCmf("base.cmf", {"exogenous x l t ;", "rest endogenous ;", "shock x = uniform 3 ;", "shock l = uniform 1 ;"});
+    ASSERT_EQ(run("growth.exe", {"bat", "rpt", at("job.rpt"), "cmf", at("base.cmf")})["Status"], "ok");
+    auto rpt = run("sectraa.exe", {"bat", "rpt", at("job.rpt"), "nlv  ! No levels results", " ",
+                                   at("out") + "    ! Sl4 file", "c  ! the cum column",
+                                   "n  ! do not use HA mapping file", at("pl.MPZ") + "    ! HA Map file",
+                                   at("res.rsl") + "    ! Output .RSL (SOL) file"});
+    ASSERT_EQ(rpt["Status"], "ok") << rpt["Error"];
+    writeLines(at("env.cmf"), {"auxiliary files = " + at("growth") + ";", "save environment file " + at("pol") + " ;",
+                               "nds = yes ;", "nwr = yes ;", "neq = yes ;",
+                               "File BASEDATA = " + at("BASE2023.HAR") + " ; ! updated input",
+                               "File PARAMS = " + at("PARAMS.HAR") + " ; ! constant input",
+                               "exogenous a l ;", "exogenous t(\"AGR\") t(SER) ;", "exogenous x(\"MAN\") ;",
+                               "rest endogenous ;"});
+    ASSERT_EQ(run("growth.exe", {"bat", "rpt", at("job.rpt"), "cmf", at("env.cmf")})["Status"], "ok");
+    rpt = run("tellura.exe", {"bat", "rpt", at("job.rpt"), " ", "e    ! environment file", at("pol") + "    ! EN4 file name",
+                              "b    ! write bot file", at("res") + "    ! Output BOT file",
+                              at("res.rsl") + "    ! Sol file to use", "x  ! just exogenous variables"});
+    ASSERT_EQ(rpt["Status"], "ok") << rpt["Error"];
+    auto bot = readTextLines(at("res.bot"));
+    ASSERT_TRUE(bot.isOk());
+    ASSERT_EQ(bot.value().size(), 6u);
+    EXPECT_EQ(bot.value()[2], "shock a = file \"" + at("res.rsl") + "\" header \"0002\" ;");
+    EXPECT_EQ(bot.value()[4].rfind("shock t(\"AGR\") = ", 0), 0u) << bot.value()[4];
+
+    // The rerun with that closure and these shocks gives the Base's x.
+    auto base = harVariable(at("out.sl4"), "x");
+    std::vector<std::string> body{"exogenous a l t(AGR) t(SER) x(MAN) ;", "rest endogenous ;"};
+    body.insert(body.end(), bot.value().begin(), bot.value().end());
+    writeCmf("rerun.cmf", body);
+    (void)deleteFile(at("out.sl4"));
+    rpt = run("growth.exe", {"bat", "rpt", at("job.rpt"), "cmf", at("rerun.cmf")});
+    ASSERT_EQ(rpt["Status"], "ok") << rpt["Error"];
+    auto rerun = harVariable(at("out.sl4"), "x");
+    ASSERT_EQ(base.size(), 3u);
+    ASSERT_EQ(rerun.size(), 3u);
+    for (int k = 0; k < 3; ++k) expectNear(base[k], rerun[k], "x");
+}
+
+TEST_F(SuiteErrors, EveryMethodGivesTheSameResultsAndReadableAccuracySummaries) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> method;
+        int entries;  // variables summaries in the log (0: none)
+        bool overall;
+    };
+    const std::vector<Case> cases{
+        {"Johansen", {"Method = Johansen;", "Steps = 1;"}, 0, false},
+        {"Euler 3 solutions, 2 subintervals", {"Method = Euler;", "Steps = 3 4 5;", "subintervals = 2;"}, 3, true},
+        {"Midpoint with automatic accuracy",
+         {"Method = Midpoint;", "Steps = 2 4 6;", "automatic accuracy = yes;", "accuracy figures = 5;",
+          "accuracy percent = 90;", "minimum subinterval length = 1.0E-03;", "minimum subinterval fails = stop;",
+          "accuracy criterion = Data;"},
+         2, true},
+        {"Gragg 2 solutions", {"Method = Gragg;", "Steps = 2 4;"}, 0, false},
+    };
+    std::vector<float> first;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> body = c.method;
+        body.insert(body.end(), {"exogenous x l t ;", "rest endogenous ;", "shock x = uniform 3 ;", "shock l = 1 2 3 ;"});
+        writeCmf("m.cmf", body);
+        auto rpt = run("growth.exe", {"bat", "rpt", at("job.rpt"), "cmf", at("m.cmf")});
+        ASSERT_EQ(rpt["Status"], "ok") << rpt["Error"];
+        auto a = harVariable(at("out.sl4"), "a");
+        ASSERT_EQ(a.size(), 3u);
+        if (first.empty()) first = a;
+        for (int k = 0; k < 3; ++k) expectNear(first[k], a[k], "a");
+        AccSummary acc;
+        Status read = GetAccSummary2(at("job.log"), 1, acc, 1, false, false);
+        ASSERT_TRUE(read.isOk()) << read.message();
+        EXPECT_EQ(acc.entryCount, c.entries);
+        EXPECT_EQ(acc.overall, c.overall);
+        if (c.overall) {
+            EXPECT_EQ(acc.entry(acc.overallIndex).variables.counts[6], 15);
+            EXPECT_EQ(acc.entry(acc.overallIndex).data.counts[6], 12);
+        }
+    }
 }
 
 TEST_F(SuiteErrors, ClosureCheckAndEnvironmentModes) {

@@ -500,6 +500,27 @@ std::optional<std::string> reportWhenSimsRunCommand(const TSimRecord& rec, bool 
         [&](const std::string& f) { return WriteWhenSimsRunReport(f, rec, noRerun, info); }, env, dialogs);
 }
 
+ReportCommandEnv reportCommandEnvFor(const TSimRecord& rec, const ProgramSettings& settings,
+                                     std::function<void(const std::string&)> viewText, int helpContext) {
+    ReportCommandEnv env;
+    env.defaultDetailsName = DefaultDs1Name(rec, settings.model.ModelName, settings.NoRerun);
+    env.viewText = std::move(viewText);
+    env.helpContext = helpContext;
+    return env;
+}
+
+std::optional<std::string> reportWhenSimsRunCommand(const TSimRecord& rec, const ProgramSettings& settings,
+                                                    const TKeepRunInfo& keep, int firstPolicyYear,
+                                                    const ReportCommandEnv& env, Dialogs& dialogs) {
+    DurableCopyNames copies;
+    for (int r = 1; r <= 3; ++r)
+        copies[static_cast<size_t>(r)] =
+            RunRecordCopyName(rec, settings.model.ModelName, r, settings.NoRerun);
+    (void)RestoreRunRecordCopies(keep, copies, settings.NoRerun);
+    return reportWhenSimsRunCommand(rec, settings.NoRerun, whenRunInfoFor(keep, firstPolicyYear), env,
+                                    dialogs);
+}
+
 namespace {
 /// The period lengths of section "Length Periods" of a ".ds1" file
 /// ("Number periods", then "1".."n"); a missing or unusable length is 1.

@@ -155,6 +155,19 @@ std::optional<std::string> reportWhenSimsRunCommand(const TSimRecord& rec, bool 
                                                     const WhenRunInfo& info, const ReportCommandEnv& env,
                                                     Dialogs& dialogs);
 
+/// The command environment of the current application: the proposed names
+/// come from its default ".ds1" name (model name and simulation names).
+ReportCommandEnv reportCommandEnvFor(const TSimRecord& rec, const ProgramSettings& settings,
+                                     std::function<void(const std::string&)> viewText, int helpContext);
+
+/// "Report When Simulations Were Last Run" for the current application:
+/// first restores the record-of-runs files of `keep` from the application's
+/// durable copies (so they describe the application loaded; a copy that
+/// cannot be restored leaves that run empty), then runs the command.
+std::optional<std::string> reportWhenSimsRunCommand(const TSimRecord& rec, const ProgramSettings& settings,
+                                                    const TKeepRunInfo& keep, int firstPolicyYear,
+                                                    const ReportCommandEnv& env, Dialogs& dialogs);
+
 /// Reads a simulation-details (".ds2") file into a record.
 using SimRecordLoader = std::function<Status(const std::string& ds2File, TSimRecord& rec)>;
 /// The loader of saved applications: `ReadSimRecordFile` in the given mode.
