@@ -124,6 +124,7 @@ bool JobEngine::StartBigJob(JobRequest request) {
                           BtnOk | BtnHelp, kHelp);
         m_outcome = JobOutcome::Failed;
         m_failure = "Cannot run this simulation because of problems reported.";
+        if (!m_recorder.lastProblem().empty()) m_failure = m_recorder.lastProblem() + "\r\n" + m_failure;
         return false;
     }
     if (!m_env.batchMode) m_dialogs.waitBegin("Please Wait - Vardelon at work");

@@ -45,6 +45,8 @@ public:
     virtual bool botFinishedSince(int year, std::int64_t since) = 0;
     /// The prerequisite check before a job; false stops the job.
     virtual bool prerequisitesOk(const TBigJobDetails& job) = 0;
+    /// The text of the last problem `prerequisitesOk` found ("" when none).
+    virtual std::string lastProblem() const { return ""; }
     /// Called when a job's request has been normalised.
     virtual void jobStarting(int /*firstPolicyYear*/) {}
 };

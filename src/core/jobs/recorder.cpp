@@ -1,6 +1,8 @@
 #include "jobs/recorder.h"
 
 #include "base/inifile.h"
+#include "base/strutil.h"
+#include "runrecord/prereqinputs.h"
 #include "runrecord/prereqorder.h"
 #include "runrecord/recordfiles.h"
 
@@ -36,8 +38,22 @@ bool RunRecordRecorder::prerequisitesOk(const TBigJobDetails& job) {
         if (m_env.sim.PeriodLength[i] != 1) periods = true;
     const std::string seq = sequenceCheckMessage(
         job, m_env.firstPolicyYear, [this](int i) { return m_env.sim.Years[i]; }, periods, m_env.noRerun);
+    m_problem = seq;
     if (!seq.empty()) {
         m_dialogs.message(MsgKind::Error, seq, BtnOk | BtnHelp, 1);
+        return false;
+    }
+    EssentialInputs in;
+    in.modelProgram = m_env.modelFile;
+    in.usesInterpreter = !iendsWith(m_env.modelFile, ".exe");
+    in.modelInfoFile = m_env.modelInfoFile;
+    in.resultsMapFile = m_env.resultsMapFile;
+    in.noRerun = m_env.noRerun;
+    in.firstPolicyYear = m_env.firstPolicyYear;
+    const std::string missing = missingEssentialInput(m_env.sim, job, in, periods, m_dialogs);
+    m_problem = missing;
+    if (!missing.empty()) {
+        m_dialogs.message(MsgKind::Error, missing, BtnOk | BtnHelp, 1);
         return false;
     }
     (void)m_quiet;

@@ -23,6 +23,7 @@ public:
     bool botNeeded(int year) override;
     bool botFinishedSince(int year, std::int64_t since) override;
     bool prerequisitesOk(const TBigJobDetails& job) override;
+    std::string lastProblem() const override { return m_problem; }
     void jobStarting(int firstPolicyYear) override { m_env.firstPolicyYear = firstPolicyYear; }
 
 private:
@@ -30,6 +31,7 @@ private:
     Dialogs& m_dialogs;
     bool m_quiet;
     BotCache m_cache;
+    std::string m_problem;
 };
 
 }  // namespace vdln

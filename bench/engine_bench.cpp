@@ -1,0 +1,102 @@
+// Runs the demonstration application extended to 30 years (all three runs,
+// spreadsheets and deviations) through batch mode with the real suite
+// programs, and prints the time per part: the whole job's wall time, the CPU
+// time of the programs, and what is left for the engine.
+//
+// Usage: engine_bench [folder]   (vardelon-demo and the suite programs must
+// be in the same folder as this program)
+#include <sys/resource.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "base/fileutil.h"
+#include "base/inifile.h"
+#include "base/paths.h"
+#include "jobs/batch.h"
+#include "model/simdetails.h"
+#include "model/simgrid.h"
+
+using namespace vdln;
+
+namespace {
+double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string bin = dirOf(std::filesystem::read_symlink("/proc/self/exe").string());
+    const std::string root = argc > 1 ? argv[1] : "/tmp/vardelon-engine-bench";
+    std::filesystem::remove_all(root);
+    const std::string app = root + "/app";
+    if (std::system((bin + "/vardelon-demo " + app + " > /dev/null").c_str()) != 0) {
+        std::fprintf(stderr, "vardelon-demo failed\n");
+        return 1;
+    }
+    // Extend the application to 30 years: the Base shock of each new year
+    // follows the demo's path down to 1.0.
+    TSimRecord rec = CreateSimRecord();
+    if (Status s = ReadSimRecordFile(rec, app + "/growth.ds2", false); !s) {
+        std::fprintf(stderr, "%s\n", s.message().c_str());
+        return 1;
+    }
+    const int years = 30;
+    rec.NumYears = years;
+    for (int i = 1; i <= kMaxYears; ++i) rec.PeriodLength[i] = 1;
+    ComputeYears(rec);
+    auto ds1 = IniFile::load(app + "/growth.ds1");
+    if (!ds1) {
+        std::fprintf(stderr, "%s\n", ds1.message().c_str());
+        return 1;
+    }
+    ds1->setInt("Length Periods", "Number periods", years);
+    for (int i = 1; i <= years; ++i) ds1->setInt("Length Periods", std::to_string(i), 1);
+    if (Status s = ds1->save(app + "/growth.ds1"); !s) {
+        std::fprintf(stderr, "%s\n", s.message().c_str());
+        return 1;
+    }
+    for (int i = 7; i <= years; ++i) {
+        const std::string stem = "B" + std::to_string(rec.Years[i]);
+        (void)writeLinesAtomic(app + "/" + stem + ".BSH", {"shock x = uniform 1.5 ;", "shock l = uniform 1 ;"});
+        rec.GridStem(i, 1) = rec.GridStem(6, 1).str();
+        rec.GridStem(i, 2) = stem;
+        rec.GridStem(i, 3) = rec.GridStem(6, 3).str();
+        rec.GridStem(i, 4) = "";
+    }
+    RefreshGrid(rec);
+    if (Status s = WriteSimRecordFile(rec, app + "/growth.ds2"); !s) {
+        std::fprintf(stderr, "%s\n", s.message().c_str());
+        return 1;
+    }
+    setenv("SVKEEP", (root + "/keep").c_str(), 1);
+    setenv("SVTEMP", (root + "/temp").c_str(), 1);
+    std::filesystem::create_directories(root + "/keep");
+    std::filesystem::create_directories(root + "/temp");
+
+    const auto t0 = std::chrono::steady_clock::now();
+    const int rc = runBatch({"all", "all", app + "/growth.ds1"});
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    if (rc != 0) {
+        std::fprintf(stderr, "the job failed\n");
+        return 1;
+    }
+    rusage self{}, children{};
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_CHILDREN, &children);
+    // Parts: per year Base 2; BOT 3, rerun 2, policy 2 from the policy
+    // start (2025); spreadsheets 5 + 5 + 7.
+    const int parts = 2 * years + 7 * (years - 1) + 17;
+    const double selfCpu = seconds(self.ru_utime) + seconds(self.ru_stime);
+    const double childCpu = seconds(children.ru_utime) + seconds(children.ru_stime);
+    std::printf("years %d, parts %d\n", years, parts);
+    std::printf("wall time of the job        %8.3f s  (%6.2f ms per part)\n", wall, 1000 * wall / parts);
+    std::printf("CPU time of the programs    %8.3f s  (%6.2f ms per part)\n", childCpu, 1000 * childCpu / parts);
+    std::printf("CPU time of the engine      %8.3f s  (%6.2f ms per part)\n", selfCpu, 1000 * selfCpu / parts);
+    std::printf("wall minus programs         %8.3f s  (%6.2f ms per part)\n", wall - childCpu,
+                1000 * (wall - childCpu) / parts);
+    return 0;
+}
