@@ -349,23 +349,38 @@ Status GetRLData(LaheyFile& file, HarHeader& h) {
     if (!s) return std::move(s).tag(tag);
     auto dimRec = GetLaheyRec(file);
     if (!dimRec) return std::move(dimRec).tag(tag).status();
+    // Blocks normally arrive in storage order: memory is backed a few
+    // megabytes ahead of them, in one request each time.
+    std::int64_t backed = 0;
+    const std::int64_t kAhead = 2 * 1024 * 1024;
     for (;;) {
         auto range = GetRecBuf(file, 60, 4);
         if (!range) return std::move(range).tag(tag).status();
         std::int64_t lo[7], hi[7];
-        std::int64_t expected = 1;
+        // The product of seven ranges read from the file can exceed 64 bits.
+        unsigned __int128 expected = 1;
         bool inside = true;
         for (int k = 0; k < 7; ++k) {
             lo[k] = readI32(range->struc + 4 + 8 * k);
             hi[k] = readI32(range->struc + 8 + 8 * k);
             if (lo[k] < 1 || hi[k] > h.dims[k] || hi[k] < lo[k] - 1) inside = false;
-            expected *= std::max<std::int64_t>(0, hi[k] - lo[k] + 1);
+            const std::int64_t len = std::max<std::int64_t>(0, hi[k] - lo[k] + 1);
+            if (expected != 0) expected = len == 0 ? 0 : std::min<unsigned __int128>(expected * static_cast<unsigned>(len), static_cast<unsigned __int128>(1) << 80);
         }
         auto values = GetRecBuf(file, 4, 4);
         if (!values) return std::move(values).tag(tag).status();
         if (!inside) return Status::fail("Range record outside the array's dimensions" + std::string(tag));
-        if (values->count != expected) return Status::fail("RL record wrong length" + std::string(tag));
-        if (expected > 0) h.replacedCount += storeBlock(h.HeadMat, lo, hi, values->elems);
+        if (static_cast<unsigned __int128>(values->count) != expected)
+            return Status::fail("RL record wrong length" + std::string(tag));
+        if (expected > 0) {
+            const std::int64_t end = h.HeadMat.offset({hi[0], hi[1], hi[2], hi[3], hi[4], hi[5], hi[6]}) + 1;
+            if (end > backed) {
+                const std::int64_t upTo = std::min(h.HeadMat.size(), std::max(end, backed + kAhead));
+                h.HeadMat.prefault(backed, upTo);
+                backed = upTo;
+            }
+            h.replacedCount += storeBlock(h.HeadMat, lo, hi, values->elems);
+        }
         if (readI32(values->struc) == 1) break;
     }
     return Status::ok();
@@ -420,8 +435,10 @@ Status readMatrixRecords(LaheyFile& file, std::int64_t rows, std::int64_t cols, 
         const std::int64_t r1 = readI32(rec->struc + 12), r2 = readI32(rec->struc + 16);
         const std::int64_t c1 = readI32(rec->struc + 20), c2 = readI32(rec->struc + 24);
         const std::int64_t nr = std::max<std::int64_t>(0, r2 - r1 + 1), nc = std::max<std::int64_t>(0, c2 - c1 + 1);
-        if (rec->count != nr * nc) return Status::fail(wrongLength);
-        if (nr * nc > 0) {
+        // Both counts are below 2^33, so their product fits in 128 bits.
+        const auto size = static_cast<unsigned __int128>(nr) * static_cast<unsigned __int128>(nc);
+        if (static_cast<unsigned __int128>(rec->count) != size) return Status::fail(wrongLength);
+        if (size > 0) {
             if (r1 < 1 || r2 > rows || c1 < 1 || c2 > cols)
                 return Status::fail("Matrix record outside the declared rows and columns");
             std::int64_t i = 0;

@@ -58,6 +58,11 @@ public:
         return Root()[offset({i1, i2, i3, i4, i5, i6, i7})];
     }
 
+    /// Backs elements [from, to) (0-based) with memory ahead of filling them.
+    void prefault(std::int64_t from, std::int64_t to) {
+        m_block.prefault(static_cast<std::size_t>(from) * sizeof(float), static_cast<std::size_t>(to) * sizeof(float));
+    }
+
 private:
     friend Status AllocMat7(HeadMat&, const Dims7&);
     friend Status FreeMat7(HeadMat&);

@@ -1,5 +1,7 @@
 #include "formats/memutil.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -12,11 +14,41 @@ std::string countLimitText(std::int64_t count, const char* limitName, std::int64
 
 bool ZeroBlock::allocate(std::size_t bytes) {
     release();
+    constexpr std::size_t kMapFrom = 4u << 20;
+    if (bytes >= kMapFrom) {
+        void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) return false;
+        m_ptr = p;
+        m_bytes = m_mapped = bytes;
+        return true;
+    }
     void* p = std::calloc(std::max<std::size_t>(bytes, 1), 1);
     if (!p) return false;
-    m_ptr.reset(p);
+    m_ptr = p;
     m_bytes = bytes;
     return true;
+}
+
+void ZeroBlock::prefault(std::size_t from, std::size_t to) {
+#ifdef MADV_POPULATE_WRITE
+    if (!m_mapped || from >= to) return;
+    const std::size_t page = 4096;
+    from = from / page * page;
+    to = std::min(m_mapped, (to + page - 1) / page * page);
+    if (from < to) (void)::madvise(static_cast<char*>(m_ptr) + from, to - from, MADV_POPULATE_WRITE);
+#else
+    (void)from;
+    (void)to;
+#endif
+}
+
+void ZeroBlock::release() {
+    if (m_ptr) {
+        if (m_mapped) ::munmap(m_ptr, m_mapped);
+        else std::free(m_ptr);
+    }
+    m_ptr = nullptr;
+    m_bytes = m_mapped = 0;
 }
 
 Status SafeGetMem(void*& ptr, std::int64_t size) {

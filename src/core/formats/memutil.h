@@ -28,20 +28,42 @@ std::string countLimitText(std::int64_t count, const char* limitName, std::int64
 class ZeroBlock {
 public:
     ZeroBlock() = default;
+    ~ZeroBlock() { release(); }
+    ZeroBlock(const ZeroBlock&) = delete;
+    ZeroBlock& operator=(const ZeroBlock&) = delete;
+    ZeroBlock(ZeroBlock&& o) noexcept : m_ptr(o.m_ptr), m_bytes(o.m_bytes), m_mapped(o.m_mapped) {
+        o.m_ptr = nullptr;
+        o.m_bytes = o.m_mapped = 0;
+    }
+    ZeroBlock& operator=(ZeroBlock&& o) noexcept {
+        if (this != &o) {
+            release();
+            m_ptr = o.m_ptr;
+            m_bytes = o.m_bytes;
+            m_mapped = o.m_mapped;
+            o.m_ptr = nullptr;
+            o.m_bytes = o.m_mapped = 0;
+        }
+        return *this;
+    }
     /// Allocates `bytes` zero bytes (at least one byte is reserved, so an
-    /// empty block still counts as allocated).  False when out of memory.
+    /// empty block still counts as allocated).  Large blocks are mapped
+    /// straight from the system (zero pages, huge pages where offered).
+    /// False when out of memory.
     bool allocate(std::size_t bytes);
-    void release() { m_ptr.reset(); m_bytes = 0; }
-    void* get() const { return m_ptr.get(); }
+    void release();
+    /// Asks the system to back bytes [from, to) of a mapped block with
+    /// memory now, in one call, rather than page by page on first write
+    /// (nothing for a heap block).
+    void prefault(std::size_t from, std::size_t to);
+    void* get() const { return m_ptr; }
     std::size_t bytes() const { return m_bytes; }
     explicit operator bool() const { return m_ptr != nullptr; }
 
 private:
-    struct Free {
-        void operator()(void* p) const { std::free(p); }
-    };
-    std::unique_ptr<void, Free> m_ptr;
+    void* m_ptr = nullptr;
     std::size_t m_bytes = 0;
+    std::size_t m_mapped = 0;  // length of the mapping; 0 for a heap block
 };
 
 /// Allocates a zero-filled block of `size` bytes into `ptr`, which must be

@@ -121,6 +121,24 @@ std::int64_t LaheyFile::readSome(void* dest, std::int64_t n) {
     return total;
 }
 
+const std::uint8_t* LaheyFile::peek(std::int64_t n) {
+    if (m_fd < 0 || m_writing || n < 0 || static_cast<std::size_t>(n) > kReadChunk) return nullptr;
+    const std::size_t want = static_cast<std::size_t>(n);
+    if (m_ioEnd - m_ioPos >= want) return m_io.data() + m_ioPos;
+    if (m_io.size() < kReadChunk) m_io.resize(kReadChunk);
+    const std::size_t held = m_ioEnd - m_ioPos;
+    if (held > 0 && m_ioPos > 0) std::memmove(m_io.data(), m_io.data() + m_ioPos, held);
+    m_ioPos = 0;
+    m_ioEnd = held;
+    while (m_ioEnd < want) {
+        ssize_t got = ::read(m_fd, m_io.data() + m_ioEnd, m_io.size() - m_ioEnd);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return nullptr;
+        m_ioEnd += static_cast<std::size_t>(got);
+    }
+    return m_io.data();
+}
+
 bool LaheyFile::skip(std::int64_t n) {
     if (m_fd < 0 || m_writing || n < 0) return false;
     auto held = static_cast<std::int64_t>(m_ioEnd - m_ioPos);
@@ -208,16 +226,24 @@ Status FileRead(LaheyFile& file, void* buffer, std::int64_t count) {
     return Status::ok();
 }
 
-std::vector<std::uint8_t> laheyMarker(std::int64_t value) {
-    int n = value < 64 ? 0 : value < 16384 ? 1 : value < 4194304 ? 2 : 3;
-    std::vector<std::uint8_t> out;
-    out.push_back(static_cast<std::uint8_t>((value % 64) * 4 + n));
+namespace {
+// Encodes a Lahey marker in leading order; returns its byte count.
+int encodeLaheyMarker(std::int64_t value, std::uint8_t out[4]) {
+    const int n = value < 64 ? 0 : value < 16384 ? 1 : value < 4194304 ? 2 : 3;
+    out[0] = static_cast<std::uint8_t>((value % 64) * 4 + n);
     std::int64_t rest = value / 64;
     for (int k = 1; k <= n; ++k) {
-        out.push_back(static_cast<std::uint8_t>(rest % 256));
+        out[k] = static_cast<std::uint8_t>(rest % 256);
         rest /= 256;
     }
-    return out;
+    return n + 1;
+}
+}  // namespace
+
+std::vector<std::uint8_t> laheyMarker(std::int64_t value) {
+    std::uint8_t b[4];
+    const int n = encodeLaheyMarker(value, b);
+    return std::vector<std::uint8_t>(b, b + n);
 }
 
 Result<LaheyLength> GetRecLen(LaheyFile& file) {
@@ -234,13 +260,13 @@ Result<LaheyLength> GetRecLen(LaheyFile& file) {
     return len;
 }
 
-Status ChkRecLen(LaheyFile& file, std::int64_t expectedM) {
-    const auto want = laheyMarker(expectedM);
-    const auto count = static_cast<int>(want.size());
-    std::uint8_t got[4] = {0, 0, 0, 0};
-    Status s = FileRead(file, got, count);
-    if (!s) return std::move(s).tag(" [ChkRecLen]");
-    // Stored as extra bytes n..1, then the first byte.
+namespace {
+
+int laheyMarkerSize(std::int64_t value) { return value < 64 ? 1 : value < 16384 ? 2 : value < 4194304 ? 3 : 4; }
+
+// Checks the bytes of a Lahey trailing marker (extra bytes n..1, then the
+// first byte) against M.
+Status checkLaheyTrailer(const std::uint8_t* got, int count, std::int64_t expectedM) {
     const std::uint8_t last = got[count - 1];
     if ((last & 3) + 1 != count) return Status::fail("Bad NExtraCheck value [ChkRecLen]");
     std::int64_t value = last >> 2;
@@ -251,6 +277,16 @@ Status ChkRecLen(LaheyFile& file, std::int64_t expectedM) {
     }
     if (value != expectedM) return Status::fail("Bad RecLenCheck value [ChkRecLen]");
     return Status::ok();
+}
+
+}  // namespace
+
+Status ChkRecLen(LaheyFile& file, std::int64_t expectedM) {
+    const int count = laheyMarkerSize(expectedM);
+    std::uint8_t got[4] = {0, 0, 0, 0};
+    Status s = FileRead(file, got, count);
+    if (!s) return std::move(s).tag(" [ChkRecLen]");
+    return checkLaheyTrailer(got, count, expectedM);
 }
 
 Result<std::int64_t> FujiGetRecLen(LaheyFile& file) {
@@ -295,7 +331,7 @@ Status checkTrailing(LaheyFile& file, std::int64_t trailing) {
 
 std::int64_t trailingSize(RecordFlavour flavour, std::int64_t trailing) {
     if (flavour == RecordFlavour::Fujitsu) return 4;
-    return static_cast<std::int64_t>(laheyMarker(trailing).size());
+    return laheyMarkerSize(trailing);
 }
 
 // Tries to read up to five records in the file's flavour, the first of 4
@@ -389,6 +425,18 @@ Result<RecordView> GetLaheyRec(LaheyFile& file) {
     Status s = readLeading(file, length, trailing);
     if (!s) return std::move(s).tag(tag);
     if (length > MaxHarBuf) return Result<RecordView>::fail(std::string("File record too long") + tag);
+    // A record that fits the read-ahead buffer is used where it lies: no copy.
+    const std::int64_t tsize = trailingSize(file.flavour(), trailing);
+    if (const std::uint8_t* p = file.peek(length + tsize)) {
+        if (file.flavour() == RecordFlavour::Fujitsu) {
+            if (readI32(p + length) != trailing) s = Status::fail("Bad RecLenCheck value [FujiChkRecLen]");
+        } else {
+            s = checkLaheyTrailer(p + length, static_cast<int>(tsize), trailing);
+        }
+        if (!s) return std::move(s).tag(tag);
+        file.consume(length + tsize);
+        return RecordView{p, length};
+    }
     std::uint8_t* buf = file.recordBuffer(length + 1);
     s = FileRead(file, buf, length);
     if (!s) return std::move(s).tag(tag);
@@ -406,9 +454,10 @@ bool writeLeading(LaheyFile& file, std::int64_t length, std::int64_t& trailing) 
         trailing = length;
         return file.writeBytes(b, 4);
     }
-    auto m = laheyMarker(length);
-    trailing = length + static_cast<std::int64_t>(m.size());
-    return file.writeBytes(m.data(), static_cast<std::int64_t>(m.size()));
+    std::uint8_t m[4];
+    const int n = encodeLaheyMarker(length, m);
+    trailing = length + n;
+    return file.writeBytes(m, n);
 }
 
 bool writeTrailing(LaheyFile& file, std::int64_t trailing) {
@@ -417,9 +466,10 @@ bool writeTrailing(LaheyFile& file, std::int64_t trailing) {
         putI32(b, static_cast<std::int32_t>(trailing));
         return file.writeBytes(b, 4);
     }
-    auto m = laheyMarker(trailing);
-    std::reverse(m.begin(), m.end());
-    return file.writeBytes(m.data(), static_cast<std::int64_t>(m.size()));
+    std::uint8_t m[4], r[4];
+    const int n = encodeLaheyMarker(trailing, m);
+    for (int k = 0; k < n; ++k) r[k] = m[n - 1 - k];
+    return file.writeBytes(r, n);
 }
 
 }  // namespace

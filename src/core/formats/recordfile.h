@@ -62,6 +62,12 @@ public:
     /// Moves the read position forward by `n` bytes; false when the file
     /// ends before (the position is then at the end).
     bool skip(std::int64_t n);
+    /// Makes the next `n` bytes available in one piece without consuming
+    /// them; null when the file ends first or `n` exceeds the read-ahead
+    /// buffer.  The bytes stay valid until the next read.
+    const std::uint8_t* peek(std::int64_t n);
+    /// Consumes bytes made available by `peek`.
+    void consume(std::int64_t n) { m_ioPos += static_cast<std::size_t>(n); }
     /// Buffers bytes for writing; false on an I/O error.
     bool writeBytes(const void* data, std::int64_t n);
     /// The reusable record buffer, grown to at least `n` bytes.
