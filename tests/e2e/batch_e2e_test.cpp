@@ -164,6 +164,23 @@ TEST_F(BatchE2E, OneTwoAndThreeSlotsGiveTheSameResults) {
     EXPECT_EQ(cums[1], cums[3]);
 }
 
+TEST_F(BatchE2E, ARestoredIngredientsArchiveGivesTheSameResults) {
+    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0) << testing::readFile(path("out.txt"));
+    ASSERT_EQ(run(kBin + "/vardelon -savezip " + app + "/growth.ds1 " + path("growth.zip")), 0)
+        << testing::readFile(path("out.txt"));
+    ASSERT_EQ(run(kBin + "/vardelon -loadzip " + path("growth.zip") + " -workdir " + path("restored")), 0)
+        << testing::readFile(path("out.txt"));
+    const std::string ds1 = path("restored/growth-BS1B-BR1R-PL1P.ds1");
+    ASSERT_TRUE(fileExists(ds1));
+    EXPECT_TRUE(fileExists(path("restored/model/growth.exe")));
+    EXPECT_TRUE(fileExists(path("restored/data/BASE2023.HAR")));
+    ASSERT_EQ(run(kBin + "/vardelon all all " + ds1), 0) << testing::readFile(path("out.txt"));
+    for (const char* f : {"BS1B-ssc.csv", "BS1B-BR1R-PL1P-ssc.csv", "BS1B-BR1R-PL1P-devc.csv"}) {
+        SCOPED_TRACE(f);
+        EXPECT_EQ(testing::readFile(path("restored/") + f), testing::readFile(app + "/" + f));
+    }
+}
+
 TEST_F(BatchE2E, PartOfTheBaseRunsOnlyThoseYears) {
     ASSERT_EQ(run(kBin + "/vardelon base 2025-2027 " + app + "/growth.ds1"), 1);
     // Year 2024 was never solved, so its updated data are missing.

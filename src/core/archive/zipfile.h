@@ -28,6 +28,7 @@ struct ZipMember {
     std::int64_t mtime = 0;         ///< Unix seconds, 0 when unknown
     bool isDirectory = false;
     bool isSymlink = false;
+    bool isExecutable = false;  ///< stored with execute permission (programs)
 };
 
 /// "" when a member name may be extracted, otherwise why not.

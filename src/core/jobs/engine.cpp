@@ -320,7 +320,7 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         req.policyStart = m_firstPolicyYear;
         req.noRerun = noRerun;
         req.firstYearList = m_settings.model.FirstYearList;
-        req.jobDir = slotDir(slot);
+        req.jobDir = slot > 1 ? slotDir(slot) : std::string();
         req.suiteRelease = m_settings.model.Version.ReleaseKnown ? m_settings.model.Version.Release : 0;
         (void)deleteFile(changeExt(SolutionFile(m_rec, i, r, noRerun), ".udc"));
         auto cmf = MakeCMF(m_rec, req);
