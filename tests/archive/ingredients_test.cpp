@@ -134,6 +134,8 @@ TEST_F(IngredientsTest, DefaultNamesFollowTheRunsAndFilesSelected) {
         EXPECT_EQ(defaultIngredientsName(*env, req), c.expected);
     }
     EXPECT_EQ(ingredientsFolder(*env, IngredientsKind::ClosSh), prog + "/archive/clos-sh");
+    ASSERT_TRUE(createArchiveFolders(prog));
+    EXPECT_TRUE(directoryExists(ingredientsFolder(*env, IngredientsKind::ClosSh)));
 }
 
 TEST_F(IngredientsTest, AClosureShockArchiveHoldsOnlyTheSelectedFiles) {
