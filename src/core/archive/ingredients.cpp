@@ -106,6 +106,10 @@ std::string ingredientsFolder(const ArchiveEnv& env, IngredientsKind kind) {
     return kind == IngredientsKind::ClosSh ? JoinPath(dir, "clos-sh") : dir;
 }
 
+Status createArchiveFolders(const std::string& programDir) {
+    return makeDirectories(JoinPath(JoinPath(programDir, "archive"), "clos-sh"));
+}
+
 // ------------------------------------------------------------------ inner archives
 
 Status writeInnerZip(const std::string& zipFile, const std::vector<std::string>& files) {

@@ -80,6 +80,11 @@ std::string defaultIngredientsName(const ArchiveEnv& env, const IngredientsReque
 /// directory, its sub-folder "clos-sh" for closure/shock archives.
 std::string ingredientsFolder(const ArchiveEnv& env, IngredientsKind kind);
 
+/// Creates the folders "archive" and "archive/clos-sh" of the program
+/// directory when missing (done at start-up).  Failure: the folder that
+/// could not be made.
+Status createArchiveFolders(const std::string& programDir);
+
 /// How missing files are handled while collecting files.
 struct MissingFilePolicy {
     bool warn = true;       ///< ask about a missing file (turned off by "No")
