@@ -1,5 +1,8 @@
 #include "archive/ingredients.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <set>
 
@@ -131,6 +134,8 @@ TEST_F(IngredientsTest, DefaultNamesFollowTheRunsAndFilesSelected) {
         EXPECT_EQ(defaultIngredientsName(*env, req), c.expected);
     }
     EXPECT_EQ(ingredientsFolder(*env, IngredientsKind::ClosSh), prog + "/archive/clos-sh");
+    ASSERT_TRUE(createArchiveFolders(prog));
+    EXPECT_TRUE(directoryExists(ingredientsFolder(*env, IngredientsKind::ClosSh)));
 }
 
 TEST_F(IngredientsTest, AClosureShockArchiveHoldsOnlyTheSelectedFiles) {
@@ -206,6 +211,7 @@ TEST_F(IngredientsTest, CancellingTheDescriptionQuestionMakesNothing) {
 }
 
 TEST_F(IngredientsTest, RestoringPutsFilesTheirTimesAndMovedPathsInPlace) {
+    ASSERT_EQ(::chmod(app->env->modelFile.c_str(), 0755), 0);
     writeFile(app->work + "/growth-BS1B-BR1R-PL1P.ds0", "What this application is about\r\n");
     std::string zip = saveFull();
     env->batch = true;
@@ -229,6 +235,11 @@ TEST_F(IngredientsTest, RestoringPutsFilesTheirTimesAndMovedPathsInPlace) {
         EXPECT_EQ(readFile(p.restored), readFile(p.original));
         EXPECT_EQ(fileWriteTime(p.restored), fileWriteTime(p.original)) << "the time is put back exactly";
     }
+    // The model program can still be run; data files are not made executable.
+    EXPECT_EQ(::access((r + "/model/growth.exe").c_str(), X_OK), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat((r + "/data/basedata2023.har").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0111, 0u);
     EXPECT_FALSE(fileExists(r + "/xxfltime.xxx"));
     EXPECT_FALSE(fileExists(r + "/app.ds1"));
     EXPECT_EQ(readFile(r + "/growth-BS1B-BR1R-PL1P.ds0"), "What this application is about\r\n");
@@ -420,6 +431,14 @@ TEST_F(IngredientsTest, ListingCommandsShowTheFilesOfAPart) {
     dlg.clear();
     EXPECT_FALSE(ListIngredientsPart(*env, zip, ArchivePart::Extra));
     EXPECT_EQ(dlg.lastMessage(), "File EXTRA.ZIP is not present in this zip file");
+}
+
+TEST_F(IngredientsTest, ZipAllFilesOfAFolderLeavesItsSubFoldersOut) {
+    writeFile(path("k/a.ini"), "a");
+    writeFile(path("k/b.log"), "b");
+    writeFile(path("k/sub/c.txt"), "c");
+    ASSERT_TRUE(ZipAllFilesInFolder(*env, path("k"), path("k.zip")));
+    EXPECT_EQ(memberNames(path("k.zip")), (std::set<std::string>{"a.ini", "b.log"}));
 }
 
 TEST_F(IngredientsTest, TheCommandLineFormsSaveAndRestore) {

@@ -71,6 +71,26 @@ TEST_F(ZipFileTest, WritesAndReadsBackFilesWithTheirTimes) {
     EXPECT_EQ(only->size(), 1u);
 }
 
+TEST_F(ZipFileTest, ProgramsKeepTheirExecutePermission) {
+    writeFile(path("src/model.exe"), "#!/bin/sh\n");
+    writeFile(path("src/data.har"), "x");
+    ASSERT_EQ(::chmod(path("src/model.exe").c_str(), 0755), 0);
+    auto w = ZipWriter::create(path("p.zip"));
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(w->addFile(path("src/model.exe"), "model.exe"));
+    ASSERT_TRUE(w->addFile(path("src/data.har"), "data.har"));
+    ASSERT_TRUE(w->commit());
+    auto r = ZipReader::open(path("p.zip"));
+    ASSERT_TRUE(r);
+    ASSERT_TRUE(makeDirectories(path("out")));
+    ASSERT_TRUE(r->extractAll(path("out")));
+    struct stat st {};
+    ASSERT_EQ(::stat(path("out/model.exe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);
+    ASSERT_EQ(::stat(path("out/data.har").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0111, 0u);
+}
+
 TEST_F(ZipFileTest, AMissingFileFailsAndAnUncommittedArchiveLeavesNothing) {
     {
         auto w = ZipWriter::create(path("out.zip"));

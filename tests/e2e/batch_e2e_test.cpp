@@ -141,6 +141,46 @@ TEST_F(BatchE2E, AllRunsOfTheDemoGiveTheModelsNumbers) {
         << testing::readFile(path("out.txt"));
 }
 
+TEST_F(BatchE2E, OneTwoAndThreeSlotsGiveTheSameResults) {
+    std::map<int, std::string> devs, cums;
+    for (int slots : {1, 2, 3}) {
+        SCOPED_TRACE(slots);
+        // The settings file of the Keep Directory chooses the concurrency.
+        testing::writeFile(path("keep/SVKEEP/VDLNkeep/Vardelon.ini"),
+                           std::string("[Options]\r\nVardelVersion=330\r\n[Environment]\r\n") +
+                               "Allow 2 Concurrent Solves=" + (slots == 2 ? "1" : "0") + "\r\n" +
+                               "Allow 3 Concurrent Solves=" + (slots == 3 ? "1" : "0") + "\r\n");
+        ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0) << testing::readFile(path("out.txt"));
+        devs[slots] = testing::readFile(app + "/BS1B-BR1R-PL1P-devc.csv");
+        cums[slots] = testing::readFile(app + "/BS1B-BR1R-PL1P-ssc.csv");
+        EXPECT_FALSE(devs[slots].empty());
+        bool third = false;
+        for (auto& e : std::filesystem::recursive_directory_iterator(path("temp")))
+            if (e.path().filename() == "simdir3") third = true;
+        EXPECT_EQ(third, slots == 3) << "the third slot's folder is made only when three slots are allowed";
+    }
+    EXPECT_EQ(devs[1], devs[2]);
+    EXPECT_EQ(devs[1], devs[3]);
+    EXPECT_EQ(cums[1], cums[3]);
+}
+
+TEST_F(BatchE2E, ARestoredIngredientsArchiveGivesTheSameResults) {
+    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0) << testing::readFile(path("out.txt"));
+    ASSERT_EQ(run(kBin + "/vardelon -savezip " + app + "/growth.ds1 " + path("growth.zip")), 0)
+        << testing::readFile(path("out.txt"));
+    ASSERT_EQ(run(kBin + "/vardelon -loadzip " + path("growth.zip") + " -workdir " + path("restored")), 0)
+        << testing::readFile(path("out.txt"));
+    const std::string ds1 = path("restored/growth-BS1B-BR1R-PL1P.ds1");
+    ASSERT_TRUE(fileExists(ds1));
+    EXPECT_TRUE(fileExists(path("restored/model/growth.exe")));
+    EXPECT_TRUE(fileExists(path("restored/data/BASE2023.HAR")));
+    ASSERT_EQ(run(kBin + "/vardelon all all " + ds1), 0) << testing::readFile(path("out.txt"));
+    for (const char* f : {"BS1B-ssc.csv", "BS1B-BR1R-PL1P-ssc.csv", "BS1B-BR1R-PL1P-devc.csv"}) {
+        SCOPED_TRACE(f);
+        EXPECT_EQ(testing::readFile(path("restored/") + f), testing::readFile(app + "/" + f));
+    }
+}
+
 TEST_F(BatchE2E, PartOfTheBaseRunsOnlyThoseYears) {
     ASSERT_EQ(run(kBin + "/vardelon base 2025-2027 " + app + "/growth.ds1"), 1);
     // Year 2024 was never solved, so its updated data are missing.

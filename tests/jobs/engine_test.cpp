@@ -180,7 +180,7 @@ TEST_F(EngineTest, AnOkReportWithoutTheOutputIsAnInternalError) {
     EXPECT_EQ(e.failureMessage(), "Dos Job Number 1 not spawned another job");
 }
 
-TEST_F(EngineTest, TwoSlotsEndingTogetherAreHandledOnConsecutiveTicks) {
+TEST_F(EngineTest, ASecondSlotGetsItsOwnFolderAndCancelEndsTheJob) {
     settings.ConcurrentSolves = 2;
     JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
     JobRequest base = emptyRequest(2);
@@ -199,6 +199,33 @@ TEST_F(EngineTest, TwoSlotsEndingTogetherAreHandledOnConsecutiveTicks) {
     e.requestCancel();
     e.tick();
     EXPECT_EQ(e.outcome(), JobOutcome::Cancelled);
+}
+
+TEST_F(EngineTest, TwoSlotsEndingTogetherAreHandledOnConsecutiveTicks) {
+    settings.ConcurrentSolves = 2;
+    JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+    ASSERT_TRUE(e.StartBigJob(everything())) << dialogs.lastMessage();
+    // Base year 1 and 2 in slot 1 (slot 2 has nothing it may run yet).
+    for (int k = 0; k < 4; ++k) {
+        ASSERT_TRUE(e.job().Jobs[1].InUse);
+        EXPECT_FALSE(e.job().Jobs[2].InUse);
+        finishSlot(e, 1);
+        e.tick();
+    }
+    // Now the BOT of year 2 and the Base's spreadsheets run side by side.
+    ASSERT_TRUE(e.job().Jobs[1].InUse);
+    ASSERT_TRUE(e.job().Jobs[2].InUse);
+    const std::string second = e.job().Jobs[2].JobName;
+    finishSlot(e, 1);
+    finishSlot(e, 2);
+    e.tick();
+    // The first tick handled slot 1 only: slot 2 still holds its ended part.
+    EXPECT_EQ(e.job().Jobs[2].JobName, second);
+    EXPECT_TRUE(e.job().Jobs[2].InUse);
+    const int before = e.partsLaunched();
+    e.tick();
+    EXPECT_GT(e.partsLaunched(), before) << "the second tick handles slot 2 and starts its follow-on";
+    EXPECT_EQ(e.outcome(), JobOutcome::Running);
 }
 
 TEST_F(EngineTest, RefusesASecondJobAndAJobWithNothingToDo) {

@@ -1,5 +1,6 @@
 #include "archive/ingredients.h"
 
+#include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -103,6 +104,10 @@ std::string defaultIngredientsName(const ArchiveEnv& env, const IngredientsReque
 std::string ingredientsFolder(const ArchiveEnv& env, IngredientsKind kind) {
     std::string dir = JoinPath(env.programDir, "archive");
     return kind == IngredientsKind::ClosSh ? JoinPath(dir, "clos-sh") : dir;
+}
+
+Status createArchiveFolders(const std::string& programDir) {
+    return makeDirectories(JoinPath(JoinPath(programDir, "archive"), "clos-sh"));
 }
 
 // ------------------------------------------------------------------ inner archives
@@ -727,7 +732,13 @@ std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::op
     }
     plan.push_back({kCmfBitsZip, dir, "Unzipping CMF/Shocks"});
 
-    // The outer members into the scratch folder.
+    // The outer members into the scratch folder, when there is room.
+    {
+        std::uint64_t outer = 0;
+        for (const auto& m : reader->members()) outer += m.size;
+        if (std::int64_t avail = freeDiskSpace(scratch.path()); avail >= 0 && outer > static_cast<std::uint64_t>(avail))
+            return unsuccessful("There is not enough free disk space in " + env.tempDir + " to extract the files.");
+    }
     for (const char* name : {kAppDs1, kAppDs2, kAppDs0, kModelZip, kDataZip, kCmfBitsZip, kTabEtcZip, kExtraZip}) {
         const ZipMember* m = reader->find(name);
         if (!m) continue;
@@ -889,27 +900,57 @@ bool ListIngredientsPart(ArchiveEnv& env, std::optional<std::string> zipFile, Ar
         dlg.error(kNoTempDirText);
         return false;
     }
-    auto bytes = reader->read(*m, 1ull << 31);
-    if (!bytes) {
-        dlg.error(unableToExtractText(*zipFile, bytes.message()));
+    // The member goes to the Temporary Directory (streamed, checked
+    // against the free space there); an inner archive is then listed.
+    auto extracted = reader->extractAll(env.tempDir, m->name);
+    if (!extracted || extracted->empty()) {
+        dlg.error(unableToExtractText(*zipFile, extracted ? "Cannot extract " + m->name : extracted.message()));
         return false;
     }
-    std::string shown = JoinPath(env.tempDir, member);
-    std::string text = *bytes;
+    std::string shown = extracted->front();
     if (iendsWith(member, ".zip")) {
-        auto listing = innerZipListing(*bytes);
-        if (!listing) {
-            dlg.error(unableToExtractText(*zipFile, listing.message()));
+        auto inner = ZipReader::open(shown);
+        if (!inner) {
+            dlg.error(unableToExtractText(*zipFile, inner.message()));
             return false;
         }
-        text = "Files in " + toUpper(member) + " of " + *zipFile + "\r\n" + *listing;
+        std::string text = "Files in " + toUpper(member) + " of " + *zipFile + "\r\n";
+        for (const auto& mm : inner->members())
+            if (!iequals(mm.name, kStampsMemberName)) text += std::to_string(mm.size) + "  " + mm.name + "\r\n";
         shown = changeExt(shown, ".txt");
+        if (Status s = writeFileAtomic(shown, text); !s) {
+            dlg.error(s.message());
+            return false;
+        }
     }
-    if (Status s = writeFileAtomic(shown, text); !s) {
+    showTextFile(env, shown);
+    return true;
+}
+
+bool ZipAllFilesInFolder(ArchiveEnv& env, const std::string& folder, std::optional<std::string> archiveName) {
+    Dialogs& dlg = env.dialogs;
+    if (!archiveName) {
+        archiveName = askArchiveName(env, "Zip all files in " + folder, env.rec.WorkDir, "");
+        if (!archiveName) return false;
+    }
+    std::vector<std::string> files;
+    if (DIR* d = ::opendir(folder.c_str())) {
+        while (dirent* e = ::readdir(d)) {
+            std::string f = JoinPath(folder, e->d_name);
+            if (fileExists(f) && f != *archiveName) files.push_back(f);
+        }
+        ::closedir(d);
+    }
+    std::sort(files.begin(), files.end());
+    auto w = ZipWriter::create(*archiveName);
+    Status s = w ? Status::ok() : w.status();
+    for (size_t k = 0; s && k < files.size(); ++k) s = w->addFile(files[k], bareName(files[k]));
+    if (s) s = w->commit();
+    if (!s) {
         dlg.error(s.message());
         return false;
     }
-    showTextFile(env, shown);
+    dlg.info("ZIP archive " + *archiveName + " created.");
     return true;
 }
 

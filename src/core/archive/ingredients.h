@@ -80,6 +80,11 @@ std::string defaultIngredientsName(const ArchiveEnv& env, const IngredientsReque
 /// directory, its sub-folder "clos-sh" for closure/shock archives.
 std::string ingredientsFolder(const ArchiveEnv& env, IngredientsKind kind);
 
+/// Creates the folders "archive" and "archive/clos-sh" of the program
+/// directory when missing (done at start-up).  Failure: the folder that
+/// could not be made.
+Status createArchiveFolders(const std::string& programDir);
+
 /// How missing files are handled while collecting files.
 struct MissingFilePolicy {
     bool warn = true;       ///< ask about a missing file (turned off by "No")
@@ -156,6 +161,12 @@ enum class ArchivePart { ClosSh, FirstYearData, Model, TabEtc, Extra, Descriptio
 /// Temporary Directory and shown.  False when cancelled or missing (with a
 /// message).
 bool ListIngredientsPart(ArchiveEnv& env, std::optional<std::string> zipFile, ArchivePart part);
+
+/// "Zip all files in Temp Directory" / "... in Keep Directory": the regular
+/// files of `folder` (not its sub-folders) into an archive whose name is
+/// asked for (or given).  True when made.
+bool ZipAllFilesInFolder(ArchiveEnv& env, const std::string& folder,
+                         std::optional<std::string> archiveName = std::nullopt);
 
 /// The listing text of an inner archive held in memory: one line per file
 /// (size and name), "xxfltime.xxx" left out.

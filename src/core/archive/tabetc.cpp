@@ -49,8 +49,12 @@ std::vector<std::string> extractTabEtcFiles(ProcessLauncher& launcher, Dialogs& 
 std::function<std::vector<std::string>()> tabEtcExtractor(Dialogs& dialogs, const std::string& programDir,
                                                           const std::string& tempDir, const std::string& modelFile) {
     return [&dialogs, programDir, tempDir, modelFile] {
+        // The extraction program of the program directory, under its
+        // usual name or its plain one.
+        std::string program = findFileIgnoringCase(JoinPath(programDir, kPryxoExe));
+        if (!fileExists(program)) program = findFileIgnoringCase(JoinPath(programDir, "pryxo.exe"));
         PosixProcessLauncher launcher;
-        return extractTabEtcFiles(launcher, dialogs, JoinPath(programDir, kPryxoExe), tempDir, modelFile);
+        return extractTabEtcFiles(launcher, dialogs, program, tempDir, modelFile);
     };
 }
 

@@ -131,6 +131,7 @@ Status ZipReader::load() {
         if (zip_file_get_external_attributes(m_zip, m.index, 0, &opsys, &attr) == 0 && opsys == ZIP_OPSYS_UNIX) {
             unsigned mode = (attr >> 16) & 0xFFFFu;
             m.isSymlink = (mode & S_IFMT) == S_IFLNK;
+            m.unixMode = mode & 07777u;
         }
         m_members.push_back(std::move(m));
     }
@@ -207,7 +208,8 @@ Result<std::string> ZipReader::extract(const ZipMember& m, const std::string& fo
     zip_file_t* f = zip_fopen_index(m_zip, m.index, 0);
     if (!f) return Result<std::string>::fail("Cannot read member " + m.name);
     std::string temp = tempNameBeside(target);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    const mode_t perm = (m.unixMode & 0111u) ? 0755 : 0644;
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, perm);
     if (fd < 0) {
         zip_fclose(f);
         return Result<std::string>::fail("Cannot create file " + target);
@@ -345,6 +347,10 @@ Status ZipWriter::addFile(const std::string& file, const std::string& nameInZip)
         return Status::fail(lockedText() + "\r\n" + zip_strerror(m_zip));
     }
     zip_set_file_compression(m_zip, static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, 6);
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0)
+        zip_file_set_external_attributes(m_zip, static_cast<zip_uint64_t>(idx), 0, ZIP_OPSYS_UNIX,
+                                         (static_cast<zip_uint32_t>(S_IFREG) | (st.st_mode & 0777u)) << 16);
     if (auto t = fileWriteTime(file)) {
         std::int64_t s, ns;
         unixFromFileTime(*t, s, ns);

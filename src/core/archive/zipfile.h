@@ -28,6 +28,9 @@ struct ZipMember {
     std::int64_t mtime = 0;         ///< Unix seconds, 0 when unknown
     bool isDirectory = false;
     bool isSymlink = false;
+    /// Permission bits recorded by a Unix writer (0 when none); only the
+    /// executable bits are used, so a restored program can still be run.
+    std::uint32_t unixMode = 0;
 };
 
 /// "" when a member name may be extracted, otherwise why not.
@@ -56,7 +59,9 @@ public:
     Result<std::string> read(const ZipMember& m, std::uint64_t maxBytes = 64u << 20) const;
     /// Extracts one member into `folder` (sub-folders of the member name
     /// created inside it).  The data go to a temporary file that is renamed
-    /// only when complete and checked.  Returns the written path.
+    /// only when complete and checked.  A file recorded as executable is
+    /// made executable (0755 before the umask); no other special bit is ever
+    /// set.  Returns the written path.
     Result<std::string> extract(const ZipMember& m, const std::string& folder) const;
     /// Extracts every member whose name matches the mask ("*" and "?"
     /// wildcards, without regard to case), after checking every name and the
@@ -86,7 +91,8 @@ public:
     /// Starts an archive that will replace `path` when committed.
     static Result<ZipWriter> create(const std::string& path);
 
-    /// Adds a file under a name without folders.  Failure: "Error zipping
+    /// Adds a file under a name without folders (its permission bits are
+    /// recorded, so programs stay executable).  Failure: "Error zipping
     /// file\r\n<file>\r\nThe file seems to be locked by another
     /// application.\r\nIf so, free the file and try again."
     Status addFile(const std::string& file, const std::string& nameInZip);

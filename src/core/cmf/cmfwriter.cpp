@@ -66,7 +66,7 @@ Status FileStatements(const TSimRecord& rec, const CmfRequest& req, int i, int r
         std::string actual;
         if (f.Usage == kUsageOutput)
             actual = JoinPath(rec.WorkDir, x);
-        else if (r != 1)
+        else if (r != 1 && !req.jobDir.empty())
             actual = JoinPath(req.jobDir, nameOf(x));
         else
             actual = x;

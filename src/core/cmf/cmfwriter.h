@@ -37,7 +37,9 @@ struct CmfRequest {
     bool noRerun = false;
     /// The first-year data list: lines "file <logical> = <actual> ;".
     std::vector<std::string> firstYearList;
-    /// Folder of the job files of runs 2 and 3 (their inputs are read there).
+    /// Folder of the job files of runs 2 and 3 in a secondary job slot (their
+    /// inputs are read there); empty in the first slot, where inputs are
+    /// read where they are.
     std::string jobDir;
     bool writeUdc = false;          ///< write "UDC file = yes ;"
     bool reMode = false;            ///< rational-expectations mode

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "archive/batchzip.h"
 #include "base/clock.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
@@ -79,16 +80,22 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
     const std::string p1 = m_params.empty() ? "" : toLower(m_params[0]);
     if (p1 == "-loadzip" || p1 == "-savezip") {
         batchLog(batchBeginLines(m_clock.nowLocal(), m_params, cwd, ""));
+        BatchZipContext zctx;
+        zctx.currentDir = cwd;
+        zctx.programDir = m_env.programDirectory();
+        zctx.tempDir = m_dirs.tempDir;
+        BatchZipOutcome out;
         if (p1 == "-loadzip") {
             auto args = parseLoadZipArgs(m_params, cwd);
             if (!args) return close(true, args.message());
-            if (!archives.loadZip) return close(true, "Restoring from a ZIP archive is not available yet.");
-            int rc = archives.loadZip(m_params, m_dialogs, m_dirs.keepDir, m_dirs.tempDir);
-            return close(rc != 0, rc != 0 && !m_dialogs.messages().empty() ? m_dialogs.messages().back() : "");
+            out = archives.loadZip ? BatchZipOutcome{archives.loadZip(m_params, m_dialogs, m_dirs.keepDir, m_dirs.tempDir), ""}
+                                   : batchLoadZip(m_params, zctx, m_dialogs, m_clock);
+        } else {
+            out = archives.saveZip ? BatchZipOutcome{archives.saveZip(m_params, m_dialogs, m_dirs.keepDir, m_dirs.tempDir), ""}
+                                   : batchSaveZip(m_params, zctx, m_dialogs, m_clock);
         }
-        if (!archives.saveZip) return close(true, "Saving a ZIP archive is not available yet.");
-        int rc = archives.saveZip(m_params, m_dialogs, m_dirs.keepDir, m_dirs.tempDir);
-        return close(rc != 0, rc != 0 && !m_dialogs.messages().empty() ? m_dialogs.messages().back() : "");
+        if (out.exitCode == 0) std::cout << (p1 == "-loadzip" ? "Restored " : "Saved ") << m_params[1] << "\n";
+        return close(out.exitCode != 0, out.message);
     }
 
     // Settings and the current application, then the details file.

@@ -15,6 +15,7 @@
 #include "env/suite.h"
 #include "env/tools.h"
 #include "model/filenames.h"
+#include "model/modelsel.h"
 #include "model/simgrid.h"
 
 namespace vdln {
@@ -182,12 +183,8 @@ Status JobEngine::prepareSlotDirectory(const std::string& dir) {
         if (fileExists(f)) files.push_back(f);
     }
     for (const auto& line : m_settings.model.FirstYearList) {
-        size_t eq = line.find('=');
-        size_t semi = line.rfind(';');
-        if (eq == std::string::npos) continue;
-        std::string actual = trim(line.substr(eq + 1, semi == std::string::npos ? std::string::npos : semi - eq - 1));
-        if (actual.size() >= 2 && actual.front() == '"' && actual.back() == '"') actual = actual.substr(1, actual.size() - 2);
-        files.push_back(UserFilePath(m_rec.WorkDir, actual));
+        const FirstYearLineParts parts = parseFirstYearLine(line);
+        if (parts.valid && !parts.unset()) files.push_back(UserFilePath(m_rec.WorkDir, parts.actualPath()));
     }
     for (int r = 1; r <= 3; ++r) {
         if (!m_job.DoSims[r] || m_job.FirstSimYear[r] <= 1) continue;
@@ -323,7 +320,7 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         req.policyStart = m_firstPolicyYear;
         req.noRerun = noRerun;
         req.firstYearList = m_settings.model.FirstYearList;
-        req.jobDir = slotDir(slot);
+        req.jobDir = slot > 1 ? slotDir(slot) : std::string();
         req.suiteRelease = m_settings.model.Version.ReleaseKnown ? m_settings.model.Version.Release : 0;
         (void)deleteFile(changeExt(SolutionFile(m_rec, i, r, noRerun), ".udc"));
         auto cmf = MakeCMF(m_rec, req);
