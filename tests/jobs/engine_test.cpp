@@ -171,6 +171,18 @@ TEST_F(EngineTest, AFailedPartEndsTheJobWithTheLogNamed) {
     EXPECT_EQ(e.outcome(), JobOutcome::Failed);
 }
 
+TEST_F(EngineTest, AProgramThatLeavesNoReportPointsAtTheTemporaryDirectory) {
+    JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+    ASSERT_TRUE(e.StartBigJob(everything()));
+    const TOneDosJob& j = e.job().Jobs[1];
+    ASSERT_TRUE(launcher.endProcess(ProcessHandle{static_cast<std::uint64_t>(j.Process)}, 1));
+    e.tick();
+    EXPECT_EQ(e.outcome(), JobOutcome::Failed);
+    EXPECT_EQ(e.failureMessage().rfind("The expected Report File\r\n  " + j.ReportFile + "\r\n has not been created.", 0),
+              0u)
+        << e.failureMessage();
+}
+
 TEST_F(EngineTest, AnOkReportWithoutTheOutputIsAnInternalError) {
     JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
     ASSERT_TRUE(e.StartBigJob(everything()));

@@ -16,6 +16,7 @@
 #include "env/tools.h"
 #include "model/filenames.h"
 #include "model/modelsel.h"
+#include "model/release.h"
 #include "model/simgrid.h"
 
 namespace vdln {
@@ -652,9 +653,7 @@ void JobEngine::handleEnded(int slotNo) {
     }
     std::string message;
     if (!fileExists(slot.ReportFile) && !fileExists(slot.LogFile)) {
-        message = "The expected Report File\r\n  " + slot.ReportFile + "\r\n has not been created." +
-                  "\r\nThis error is probably because your Temporary Directory is not set appropriately." +
-                  "\r\nClick on the Help button for more details." + "\r\nYou cannot run Vardelon successfully until you fix it.";
+        message = missingReportText(slot.ReportFile, "", false);
         m_dialogs.message(MsgKind::Error, message, BtnOk | BtnHelp, kHelp);
     } else if (m_env.batchMode) {
         if (!errorLog.empty() && dirOf(errorLog) != m_rec.WorkDir) {
