@@ -15,7 +15,11 @@ void RunRecordRecorder::recordCompletion(int run, int year, const std::string& j
 }
 
 void RunRecordRecorder::setUserDsName(int run, const std::string& ds1) {
-    (void)WriteUserDsName(RunRecordFileName(m_env.keep, run), ds1);
+    // Every part of a job names the same file: write only when it changes,
+    // so a job does not flush the record to disk once per part.
+    const std::string file = RunRecordFileName(m_env.keep, run);
+    if (auto ini = IniFile::load(file); ini && ini->getString("Run", "User DS name") == ds1) return;
+    (void)WriteUserDsName(file, ds1);
 }
 
 void RunRecordRecorder::backupAtJobStart() { (void)BackupRunRecords(m_env.keep); }
