@@ -111,15 +111,14 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
 
     std::string error;
     std::string detailsFile;
+    SimDetailsHooks hooks;
+    SimDetailsSession session{rec, settings, sctx, m_dialogs, hooks, m_clock};
     if (m_params.size() > 2) {
         detailsFile = batchDetailsFile(m_params[2], cwd);
-        if (!fileExists(detailsFile)) {
+        if (!fileExists(detailsFile))
             error = "DS1 file: " + detailsFile + " does not exist";
-        } else {
-            SimDetailsHooks hooks;
-            SimDetailsSession session{rec, settings, sctx, m_dialogs, hooks, m_clock};
-            if (!LoadSimDetails(session, detailsFile)) error = "Could not load the simulation details " + detailsFile;
-        }
+        else if (!LoadSimDetails(session, detailsFile))
+            error = "Could not load the simulation details " + detailsFile;
     }
     ComputeYears(rec);
     RefreshGrid(rec);
@@ -165,6 +164,14 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
     eenv.batchMode = true;
     eenv.detailsFile = detailsFile;
     JobEngine engine(rec, settings, eenv, m_dialogs, m_clock, launcher, recorder);
+    // The details file and the copies of the record of runs follow every
+    // recorded completion, so an interrupted job leaves them matching.  A
+    // details file the user named is the job's input and is left as it is
+    // (this session's batch options must not be written into it).
+    if (m_params.size() <= 2)
+        engine.setDetailsWriter([&](int run, bool recorded) {
+            if (recorded) (void)WriteDynamicSimInfo(session, detailsFile, true, run);
+        });
     if (!engine.StartBigJob(batchRequest(*job, rec.NumYears))) {
         std::string why = engine.failureMessage();
         if (why.empty() && !m_dialogs.messages().empty()) why = m_dialogs.messages().back();

@@ -25,6 +25,20 @@ namespace {
 constexpr int kHelp = 1;
 }
 
+bool UseBatJobForSims(ProgramSettings& settings) {
+    if (settings.NeverBatJob) return false;
+    const TSVVersionInfo& v = settings.model.Version;
+    if (v.CompilerKnown && toLower(v.Compiler) == "f77l3") {
+        settings.model.NotWinconsoleExe = true;
+        return true;
+    }
+    if (v.CompilerKnown && v.ReleaseKnown && v.Release >= 70000) {
+        settings.model.NotWinconsoleExe = false;
+        return false;
+    }
+    return settings.model.NotWinconsoleExe;
+}
+
 JobEngine::JobEngine(TSimRecord& rec, ProgramSettings& settings, const EngineEnvironment& env, Dialogs& dialogs,
                      const Clock& clock, ProcessLauncher& launcher, CompletionRecorder& recorder)
     : m_rec(rec),
@@ -43,6 +57,9 @@ PlanContext JobEngine::planContext() {
     c.year = [this](int i) { return (i >= -1 && i <= kMaxYears) ? m_rec.Years[i] : 0; };
     c.noRerun = m_settings.NoRerun;
     c.firstPolicyYear = m_firstPolicyYear;
+    c.doingRE = m_re->doingRE();
+    c.reIterationsDone = [this](int r) { return m_re->iterationsDone(r); };
+    c.reMaxIterations = [this](int r) { return m_re->maxIterations(r); };
     c.botNeeded = [this](int i) { return m_recorder.botNeeded(i); };
     c.botFinishedThisJob = [this](int i) { return m_recorder.botFinishedSince(i, m_job.StartFileTime); };
     return c;
@@ -86,7 +103,8 @@ void JobEngine::log(const std::vector<std::string>& lines, int slot) {
 
 StatusLines JobEngine::status() const {
     PerRun<int> iter{0, 1, 1, 1};
-    return statusLines(m_job, m_maxConcurrent, describeContext(), {}, false, iter);
+    for (int r = 1; r <= 3; ++r) iter[r] = m_re->currentIteration(r);
+    return statusLines(m_job, m_maxConcurrent, describeContext(), m_passNote, m_re->doingRE(), iter);
 }
 
 bool JobEngine::StartBigJob(JobRequest request) {
@@ -96,7 +114,11 @@ bool JobEngine::StartBigJob(JobRequest request) {
     }
     m_outcome = JobOutcome::None;
     m_failure.clear();
-    m_jobOrder = m_settings.CompleteBaseFirst ? "base-ASAP" : "pol-ASAP";
+    const bool doingRE = m_re->doingRE();
+    m_jobOrder = (m_settings.CompleteBaseFirst || doingRE) ? "base-ASAP" : "pol-ASAP";
+    const bool suppressReQuestion = m_suppressReQuestion;
+    m_suppressReQuestion = false;
+    m_results = ResultsPageChoice{};
     if (!CheckLastYear(m_rec, m_dialogs)) return false;
     m_job = TBigJobDetails{};
     PlanContext ctx = planContext();
@@ -113,7 +135,8 @@ bool JobEngine::StartBigJob(JobRequest request) {
     };
     normaliseRequest(request, ctx, recompute, m_job);
     m_job.FirstSlot = m_firstSlot;
-    m_job.LastSlot = std::max(m_firstSlot, m_maxConcurrent);
+    m_job.LastSlot = doingRE ? 1 : std::max(m_firstSlot, m_maxConcurrent);
+    if (doingRE) m_job.FirstSlot = 1;
     if (!anythingToDo(m_job)) {
         m_dialogs.message(MsgKind::Information, "Are no simulations or spreadsheet jobs to do.", BtnOk);
         m_outcome = JobOutcome::Failed;
@@ -132,6 +155,26 @@ bool JobEngine::StartBigJob(JobRequest request) {
     if (!m_env.batchMode) m_dialogs.waitBegin("Please Wait - Vardelon at work");
     m_dialogs.waitStage("Preparing to run the first sim");
     for (int s = 1; s <= 3; ++s) m_job.Jobs[s].Dir = slotDir(s);
+
+    if (doingRE) {
+        if (!m_re->startJob(m_job)) {
+            m_dialogs.waitEnd();
+            m_outcome = JobOutcome::Failed;
+            m_failure = "Could not start the rational-expectations iterations.";
+            return false;
+        }
+        m_dialogs.message(MsgKind::Information, "Doing Rational Expectations a la KORALE.", BtnOk | BtnHelp, kHelp);
+    } else if (m_re->boxCheckedOnSupportingModel() && !suppressReQuestion) {
+        if (m_dialogs.message(MsgKind::Confirmation,
+                              "Although you have checked the \"Do Rational Expectations\" box,\r\n this way of "
+                              "running the job will NOT do Rational Expectations.\r\nDo you wish to continue?",
+                              BtnYes | BtnNo | BtnHelp, kHelp) == BtnNo) {
+            m_dialogs.waitEnd();
+            m_outcome = JobOutcome::Failed;
+            m_failure = "Cancelled";
+            return false;
+        }
+    }
 
     if (m_job.LastSlot > 1) {
         for (int s = std::max(2, m_job.FirstSlot); s <= m_job.LastSlot; ++s) {
@@ -261,6 +304,13 @@ bool JobEngine::StartNextSteps(int finishedSlot, std::optional<StepChoice> finis
                 return false;
             }
             next = sel.step;
+            if (next && sel.reRestart) {
+                const int r = next->Run;
+                m_re->setCurrentIteration(r, m_re->iterationsDone(r) + 1);
+                m_job.LastDoneYear[r] = m_job.FirstSimYear[r] - 1;
+                m_job.SSStageDone[r].clear();
+                m_job.SSPartDone[r] = "csv";
+            }
         }
         if (!next) break;
         if (Status s = launchPart(j, *next); !s) {
@@ -312,6 +362,7 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         (m_rec.AltMethodInUse && i >= 1 && i <= kMaxYears && m_rec.AltMethodYears[i]) ? m_settings.AltAccuracy
                                                                                        : m_settings.Accuracy;
     if (p.JobName == "sim" || p.JobName == "bot") {
+        if (Status st = reBeforeModelPart(p); !st) return st;
         CmfRequest req;
         req.modelProgram = m_settings.model.Model;
         req.sim = i;
@@ -323,6 +374,8 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         req.firstYearList = m_settings.model.FirstYearList;
         req.jobDir = slot > 1 ? slotDir(slot) : std::string();
         req.suiteRelease = m_settings.model.Version.ReleaseKnown ? m_settings.model.Version.Release : 0;
+        req.reMode = m_re->doingRE();
+        req.useReNames = req.reMode && m_re->currentIteration(r) == 1;
         (void)deleteFile(changeExt(SolutionFile(m_rec, i, r, noRerun), ".udc"));
         auto cmf = MakeCMF(m_rec, req);
         if (!cmf) return writingFailure(cmf.message());
@@ -343,7 +396,7 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
             if (r > 1) {
                 // The command file of runs 2 and 3: the top part and the BOT file.
                 const std::string top = TopFile(m_rec, i, r, noRerun);
-                const std::string botFile = BotFile(m_rec, i, noRerun);
+                std::string botFile = BotFile(m_rec, i, noRerun);
                 if (!fileExists(top)) {
                     m_dialogs.message(MsgKind::Error, "File " + top + " does not exist.", BtnOk);
                     return Status::fail("File " + top + " does not exist.");
@@ -354,6 +407,7 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
                     m_dialogs.message(MsgKind::Information, "Sorry, are stopping all jobs because of this.", BtnOk);
                     return Status::fail("The BOT file: " + botFile + " does not exist.");
                 }
+                if (Status st = copySolShocksForSlot(slot, i, botFile); !st) return st;
                 TxtFile out;
                 Status s = TxtCreate(out, CmfFile(m_rec, i, r, noRerun));
                 if (s) s = TxtAppend(out, top);
@@ -457,14 +511,9 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
 
     // The command line: the model program names its log explicitly unless it
     // is recent enough to name it after the stored input.
-    const LogOption option = m_settings.VisibleLogFiles ? LogOption::Log : LogOption::Lon;
-    const auto& v = m_settings.model.Version;
-    const bool explicitLog = modelPart && (!v.VersionKnown || v.Version < 78300);
-    LaunchRequest lr;
-    lr.program = pf.program;
-    lr.dir = pf.dir;
-    lr.args = suiteArguments(pf.stdinFile, option, explicitLog ? pf.logFile : kLogNamedAfterSti);
-    auto handle = m_launcher.start(lr);
+    auto lr = commandFor(pf, modelPart);
+    if (!lr) return lr.status();
+    auto handle = m_launcher.start(*lr);
     if (!handle) {
         m_dialogs.message(MsgKind::Error, "Could not launch solution process !", BtnOk | BtnHelp, kHelp);
         return Status::fail("Could not launch solution process ! " + handle.message());
@@ -494,6 +543,87 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
     return Status::ok();
 }
 
+// The command that runs a part: the suite program with its stored input and
+// log options, or, for the model program when it needs it, a batch file run
+// by the shell that changes to the slot's folder first.
+Result<LaunchRequest> JobEngine::commandFor(const PartFiles& pf, bool modelPart) {
+    const LogOption option = m_settings.VisibleLogFiles ? LogOption::Log : LogOption::Lon;
+    const auto& v = m_settings.model.Version;
+    const bool explicitLog = modelPart && (!v.VersionKnown || v.Version < 78300);
+    LaunchRequest lr;
+    lr.program = pf.program;
+    lr.dir = pf.dir;
+    lr.args = suiteArguments(pf.stdinFile, option, explicitLog ? pf.logFile : kLogNamedAfterSti);
+    if (!modelPart || !UseBatJobForSims(m_settings)) return lr;
+    const std::string bat = changeExt(pf.stdinFile, ".bat");
+    std::vector<std::string> lines = changeDirLines(pf.dir);
+    lines.push_back(commandLine(pf.program, {"-sti", pf.stdinFile, "-log", pf.logFile}));
+    if (Status st = writeBatchFile(bat, lines); !st) {
+        const std::string text = "Unable to write BAT file to run model.\r\n" + st.message() + " [ChangeDirBat]";
+        m_dialogs.message(MsgKind::Error, text, BtnOk | BtnHelp, kHelp);
+        return Status::fail(text);
+    }
+    lr.program = "/bin/sh";
+    lr.args = {bat};
+    return lr;
+}
+
+// With SOL files for shocks the BOT file names the year's SOL-format results
+// by their path in the Working Directory.  A policy sim in a secondary slot
+// reads a copy in its own folder, through an edited copy of the BOT file in
+// the Temporary Directory, which then becomes the BOT file used.
+Status JobEngine::copySolShocksForSlot(int slot, int year, std::string& botFile) {
+    if (!m_settings.SolFileShocks || slot <= 1 || m_maxConcurrent < 2) return Status::ok();
+    const std::string rsl = BotResultsFile(m_rec, year, m_settings.NoRerun);
+    const std::string copy = JoinPath(slotDir(slot), nameOf(rsl));
+    (void)deleteFile(copy);
+    if (!copyFile(rsl, copy, false)) {
+        const std::string text = "Error copying SOL File for Policy shocks to SimDir2";
+        m_dialogs.message(MsgKind::Error, internalErrorText(text), BtnOk);
+        return Status::fail(text);
+    }
+    auto text = readWholeFile(botFile);
+    const std::string edited = JoinPath(m_env.tempDir, nameOf(botFile));
+    Status st = text ? Status::ok() : Status::fail(text.message());
+    if (st) {
+        std::string body = *text;
+        const std::string from = "\"" + rsl + "\"", to = "\"" + copy + "\"";
+        for (size_t pos = 0; (pos = body.find(from, pos)) != std::string::npos; pos += to.size())
+            body.replace(pos, from.size(), to);
+        st = writeFileAtomic(edited, body, false);
+    }
+    if (!st) {
+        const std::string message = "Error copying and editing BOT File";
+        m_dialogs.message(MsgKind::Error, internalErrorText(message), BtnOk);
+        return Status::fail(message);
+    }
+    botFile = edited;
+    return Status::ok();
+}
+
+// Before the model program of a step runs while iterating: the iteration
+// files at a run's first year in its first iteration ("sim" for runs 1 and
+// 3, the BOT step for the rerun), and the rerun's start copy in its later
+// iterations.
+Status JobEngine::reBeforeModelPart(const StepChoice& p) {
+    if (!m_re->doingRE()) return Status::ok();
+    const bool simPart = p.JobName == "sim" && p.JobPart == "sim";
+    const bool envPart = p.JobName == "bot" && p.JobPart == "env";
+    if (!simPart && !envPart) return Status::ok();
+    const int r = p.Run;
+    const bool firstYear = p.Year == m_job.FirstSimYear[r];
+    if (m_re->currentIteration(r) == 1 && firstYear && ((simPart && r != 2) || (envPart && r == 2))) {
+        if (!m_re->setUpIterationFiles(r)) {
+            const std::string text = "Could not set up ROREXT, ITER and EXTRA files to start " + runName(r);
+            m_dialogs.message(MsgKind::Error, text, BtnOk | BtnHelp, kHelp);
+            return Status::fail(text);
+        }
+    } else if (r == 2 && m_re->currentIteration(2) > 1 && p.Year == m_firstPolicyYear) {
+        if (!m_re->saveRerunStartCopy()) return Status::fail("Could not save the rerun's start copy.");
+    }
+    return Status::ok();
+}
+
 // The outputs an earlier run left in the Working Directory: deleted, moved
 // to "VDLNRes", or left, as the "Outputs Before Run" option says.
 Status JobEngine::treatPreviousOutputs() {
@@ -512,15 +642,43 @@ Status JobEngine::treatPreviousOutputs() {
             }
         }
     }
-    if (m_settings.Outputs == OutputsBeforeRun::Neither) return Status::ok();
+    // The accumulated spreadsheet results each run's spreadsheet steps write.
+    const ScriptContext sc = scriptContext();
+    const int ssYear = m_rec.NumYears + 1;
+    for (int r = 1; r <= 3; ++r) {
+        if (!m_job.DoSS[r] && !m_job.DoPY[r]) continue;
+        std::vector<StepChoice> parts;
+        for (const char* part : {"yony", "cum", "py"}) parts.push_back({"aggrex", part, r, ssYear});
+        for (const char* part : {"cum", "py"}) parts.push_back({"cumsol", part, r, ssYear});
+        if (r == 3 && m_job.DoDeviations)
+            for (const char* part : {"yony", "cum"}) parts.push_back({"divero", part, r, ssYear});
+        if (r == 3 && m_job.DoDeviations) parts.push_back({"devsol", "cum", r, ssYear});
+        for (const auto& part : parts) {
+            if (part.JobPart == "py" && !m_job.DoPY[r]) continue;
+            if (part.JobPart != "py" && !m_job.DoSS[r]) continue;
+            auto f = partFiles(sc, part, m_rec.WorkDir);
+            if (f && !f->outputFile.empty() && dirOf(f->outputFile) == dirOf(JoinPath(m_rec.WorkDir, "x")))
+                outputs.push_back(f->outputFile);
+        }
+    }
     const std::string resDir = JoinPath(m_rec.WorkDir, "VDLNRes");
-    bool move = m_settings.Outputs == OutputsBeforeRun::Move;
-    if (move && !makeDirectories(resDir)) move = false;
+    const OutputsBeforeRun mode = m_settings.Outputs;
+    bool haveResDir = mode != OutputsBeforeRun::Delete && makeDirectories(resDir);
     std::vector<std::string> locked;
     for (const auto& f : outputs) {
         if (!fileExists(f)) continue;
-        if (move) {
-            const std::string to = JoinPath(resDir, nameOf(f));
+        const std::string to = JoinPath(resDir, nameOf(f));
+        if (mode == OutputsBeforeRun::Neither) {
+            // Left in place; a file that cannot be moved away and back is
+            // held by another program.
+            if (!haveResDir || std::rename(f.c_str(), to.c_str()) != 0) {
+                locked.push_back(f);
+                continue;
+            }
+            if (std::rename(to.c_str(), f.c_str()) != 0) (void)copyFile(to, f, true);
+            continue;
+        }
+        if (mode == OutputsBeforeRun::Move && haveResDir) {
             (void)deleteFile(to);
             if (std::rename(f.c_str(), to.c_str()) != 0) (void)deleteFile(f);
         } else {
@@ -618,10 +776,18 @@ void JobEngine::handleEnded(int slotNo) {
             m_recorder.recordCompletion(slot.Run, slot.Year, slot.JobName, m.first, m.second);
             if (!m_env.detailsFile.empty()) m_recorder.setUserDsName(slot.Run, m_env.detailsFile);
         }
+        if (m_re->doingRE() && slot.JobName == "sim" && slot.JobPart == "sol" &&
+            !m_re->standardChecks(slot.Run, slot.Year)) {
+            slot.InUse = false;
+            abortJob("The checks of the rational-expectations iteration failed.");
+            return;
+        }
         const TOneDosJob before = slot;
         const std::string stageBefore = m_job.SSStageDone[slot.Run];
         CompleteStep(m_job, planOptions(), slotNo);
         const bool stageCompleted = m_job.SSStageDone[before.Run] != stageBefore;
+        if (!reAfterCompletion(before, stageCompleted)) return;
+        if (m_writeDetails) m_writeDetails(before.Run, before.RecordCompletion);
         if (partGetsEndLine(before, stageCompleted, m_settings.SolFileShocks)) log({partEndLine(before, dc, now())}, slotNo);
         if (before.JobName == "sim" && before.JobPart == "sol") m_progress[before.Run] = true;
         const std::string& st = m_job.SSStageDone[before.Run];
@@ -674,9 +840,32 @@ void JobEngine::handleEnded(int slotNo) {
     abortJob(message.empty() ? "An error has occurred doing " + description : message);
 }
 
+// Completion bookkeeping of the iterations: the convergence file starts
+// after the first simulated year of a run's first pass; a completed "cumsol"
+// stage ends an iteration.  False when the job was aborted.
+bool JobEngine::reAfterCompletion(const TOneDosJob& before, bool stageCompleted) {
+    if (!m_re->doingRE()) return true;
+    const int r = before.Run;
+    bool ok = true;
+    if (before.JobName == "sim" && before.JobPart == "sol" && before.Year == m_job.FirstSimYear[r] &&
+        m_re->currentIteration(r) == 1) {
+        if (!m_re->startConvergenceFile(r)) {
+            m_dialogs.message(MsgKind::Information, "Cannot continue with Rational Expectations because of earlier error.",
+                              BtnOk | BtnHelp, kHelp);
+            ok = false;
+        }
+    } else if (before.JobName == "cumsol" && stageCompleted) {
+        m_re->countIteration(r);
+        ok = m_re->endOfIteration(r);
+    }
+    if (!ok) abortJob("Cannot continue with Rational Expectations because of earlier error.");
+    return ok;
+}
+
 void JobEngine::abortJob(const std::string& message) {
     m_dialogs.waitEnd();
     m_job.Stopped = true;
+    if (m_job.Running) m_re->release();
     if (m_job.Running) {
         m_job.Running = false;
         m_failure = message;
@@ -691,10 +880,39 @@ void JobEngine::finishJob() {
     const std::string t = "Total elapsed time is: " + elapsedText(m_elapsed);
     log(jobFinishedLines(now(), elapsedText(m_elapsed)), 0);
     m_outcome = JobOutcome::Finished;
+    chooseResults();
+    m_recorder.jobEnded(m_progress);
+    // "Run Single Job, then Concurrent" may start its next pass; then nothing
+    // else happens here.
+    if (m_onFinished && m_onFinished()) return;
     if (!m_env.batchMode)
         m_dialogs.message(MsgKind::Information, "Vardelon:\r\nWhole job is finished\r\n[" + t + ".]", BtnOk | BtnHelp,
                           kHelp);
-    m_recorder.jobEnded(m_progress);
+    if (m_re->doingRE()) m_re->finalReport();
+}
+
+// The Results page after a finished job: the policy (with its differences
+// when deviations were made) when it had spreadsheets, else the rerun, else
+// the Base; "All" years when that run's spreadsheets covered its whole range.
+void JobEngine::chooseResults() {
+    ResultsPageChoice c;
+    c.valid = true;
+    for (int r : {3, 2, 1}) {
+        if (!m_job.DoSS[r]) continue;
+        c.run = r;
+        break;
+    }
+    if (c.run == 3 && m_job.DoDeviations) c.differences = c.cumulative = true;
+    if (c.run) {
+        const int first = c.run == 1 ? 1 : m_firstPolicyYear;
+        c.allYears = m_job.FirstSSYear[c.run] <= first && m_job.LastSSYear[c.run] >= m_rec.NumYears;
+    }
+    for (int r : {3, 2, 1})
+        if (m_job.DoSims[r]) {
+            c.individualYearsRun = r;
+            break;
+        }
+    m_results = c;
 }
 
 }  // namespace vdln

@@ -19,6 +19,7 @@
 #include "jobs/jobslog.h"
 #include "jobs/plan.h"
 #include "jobs/process.h"
+#include "jobs/rehooks.h"
 #include "jobs/ssscripts.h"
 #include "model/settings.h"
 #include "model/simrecord.h"
@@ -75,6 +76,26 @@ struct EngineEnvironment {
 /// How a job ended.
 enum class JobOutcome { None, Running, Finished, Failed, Cancelled };
 
+/// What the Results page shows once a job has finished: the window applies
+/// these choices; the engine only decides them.
+struct ResultsPageChoice {
+    bool valid = false;           ///< a finished job left choices
+    bool yearOnYear = true;       ///< year-on-year results chosen
+    bool allYearsResults = true;  ///< all-years (cumulative) results chosen
+    int run = 0;                  ///< run shown: 3, else 2, else 1 (the highest with spreadsheets); 0 none
+    bool differences = false;     ///< "Differences" (the policy with deviations)
+    bool cumulative = false;      ///< "Cumulative" (the policy with deviations)
+    bool allYears = false;        ///< "All" years (the run's whole range), else "Some"
+    int individualYearsRun = 0;   ///< the highest run that had simulations; 0 none
+};
+
+/// Whether the model program is run through a batch file: off with "Never
+/// Use Bat Job for Simulations"; otherwise on for a program built with the
+/// "f77l3" compiler and off for any other compiler from release 70000 on;
+/// for an older program the "not a winconsole EXE" box decides.  When the
+/// compiler decides, the box is set to match.
+bool UseBatJobForSims(ProgramSettings& settings);
+
 class JobEngine {
 public:
     JobEngine(TSimRecord& rec, ProgramSettings& settings, const EngineEnvironment& env, Dialogs& dialogs,
@@ -101,6 +122,25 @@ public:
     int partsLaunched() const { return m_partsLaunched; }
     /// The status lines for the bottom panel.
     StatusLines status() const;
+    /// The rational-expectations hooks (by default: not doing them).  The
+    /// object must outlive the engine.
+    void setRationalExpectations(RationalExpectationsHooks& hooks) { m_re = &hooks; }
+    /// Called once a job has finished successfully ("Run Single Job, then
+    /// Concurrent" starts its next pass from here).
+    /// The hook answers true when it started another job, in which case the
+    /// finished message is not shown.
+    void setFinishedHook(std::function<bool()> hook) { m_onFinished = std::move(hook); }
+    /// Called after every successful part with its run and whether the part
+    /// recorded a completion: keeps the job's simulation-details file (and
+    /// the copies of the record of runs) up to date.
+    void setDetailsWriter(std::function<void(int run, bool recorded)> writer) { m_writeDetails = std::move(writer); }
+    /// The caller already warned that this way of running does not iterate:
+    /// the next job start does not ask again.
+    void suppressReQuestionOnce() { m_suppressReQuestion = true; }
+    /// The pass note of "Run Single Job, then Concurrent" for the status lines.
+    void setPassNote(const SingleThenConcurrentNote& note) { m_passNote = note; }
+    /// The Results-page choices left by the last finished job.
+    const ResultsPageChoice& resultsChoice() const { return m_results; }
     /// The slot numbers the engine may use now: `FirstSlot` and `MaxConcurrent`.
     void setSlots(int firstSlot, int maxConcurrent) {
         m_firstSlot = firstSlot;
@@ -115,6 +155,11 @@ private:
     Status prepareSlotDirectory(const std::string& dir);
     Status treatPreviousOutputs();
     Status launchPart(int slot, const StepChoice& part);
+    Status reBeforeModelPart(const StepChoice& part);
+    bool reAfterCompletion(const TOneDosJob& before, bool stageCompleted);
+    Status copySolShocksForSlot(int slot, int year, std::string& botFile);
+    Result<LaunchRequest> commandFor(const PartFiles& pf, bool modelPart);
+    void chooseResults();
     void handleEnded(int slot);
     void abortJob(const std::string& message);
     void finishJob();
@@ -132,6 +177,13 @@ private:
     ProcessLauncher& m_launcher;
     CompletionRecorder& m_recorder;
 
+    NoRationalExpectations m_noRE;
+    RationalExpectationsHooks* m_re = &m_noRE;
+    std::function<bool()> m_onFinished;
+    std::function<void(int, bool)> m_writeDetails;
+    bool m_suppressReQuestion = false;
+    SingleThenConcurrentNote m_passNote;
+    ResultsPageChoice m_results;
     TBigJobDetails m_job;
     std::array<ProcessHandle, 4> m_process{};
     std::array<std::pair<TSolutionMethod, TAutoAccuracy>, 4> m_methods{};

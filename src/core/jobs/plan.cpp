@@ -204,6 +204,17 @@ SelectResult SelectNextStep(const TBigJobDetails& job, const PlanContext& ctx, c
                 }
             }
         }
+        // Another iteration of the run when doing rational expectations, once
+        // the iteration's last spreadsheet step (where iterations are
+        // counted) has completed and nothing of the run is still running.
+        if (!found && ctx.doingRE && job.DoSims[r] && ctx.reIterationsDone && ctx.reMaxIterations &&
+            ctx.reIterationsDone(r) < ctx.reMaxIterations(r) && !IsSimRunning(job, r, i) &&
+            i > job.LastSimYear[r] &&
+            job.SSStageDone[r] == ((r == 3 && job.DoDeviations) ? "devsol" : "cumsol") &&
+            !IsSSJobRunning(job, r, "aggrex") && !IsSSJobRunning(job, r, "cumsol")) {
+            found = StepChoice{"sim", "sim", r, job.FirstSimYear[r]};
+            res.reRestart = true;
+        }
         if (found) {
             if (found->JobName.empty() || found->JobPart.empty()) {
                 res.ok = false;

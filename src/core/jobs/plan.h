@@ -26,6 +26,10 @@ struct PlanContext {
     bool noRerun = false;                  ///< no-rerun mode: run 2 is not used
     int firstPolicyYear = 1;               ///< `FirstPolicyYear`
     bool doingRE = false;                  ///< doing rational expectations
+    /// Iterations of a run completed and the most it may do (only read
+    /// while doing rational expectations).
+    std::function<int(int)> reIterationsDone;
+    std::function<int(int)> reMaxIterations;
     /// `BotNeeded`: the stored BOT files of year i are no longer valid.
     std::function<bool(int)> botNeeded;
     /// `BotFinishedThisJob`: the BOT step of year i completed in this job.
@@ -113,6 +117,11 @@ struct StepChoice {
 struct SelectResult {
     bool ok = true;
     std::optional<StepChoice> step;
+    /// The step restarts its run for another iteration of the rational
+    /// expectations: the caller makes the run's current iteration the next
+    /// one, sets its last done year back before its first year and clears
+    /// its spreadsheet stage.
+    bool reRestart = false;
     std::string error;
     bool errorIsInfo = false;
 };
