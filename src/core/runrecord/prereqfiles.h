@@ -84,7 +84,7 @@ private:
     std::vector<int> spreadsheetYears(int run) const;
 
     const RunRecordEnv& m_env;
-    const TBigJobDetails& m_job;
+    TBigJobDetails m_job;  ///< a copy: a plan may outlive the request it was made from
     int m_n = 0;
     std::vector<bool> m_botInJob;  ///< index: year
 };

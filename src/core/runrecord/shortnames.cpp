@@ -27,8 +27,6 @@ std::string shortNameClashText(const std::string& shortName, const std::string& 
 
 namespace {
 
-bool hasFolder(const std::string& name) { return name.find_first_of("/\\:") != std::string::npos; }
-
 // The closure and shock files the job's simulations read (names relative to
 // `WorkDir` as on the Closure/Shocks page), without duplicates.
 std::vector<std::string> jobClosureAndShockFiles(const RunRecordEnv& env, const TBigJobDetails& job) {
@@ -93,7 +91,9 @@ ShortNameOutcome CheckShortNamesDataCMFBits(const RunRecordEnv& env, const TBigJ
         cmf.CloseCMF();
         for (const ReferredFile& ref : referred) {
             const std::string used = unquoteCmf(ref.name);
-            if (used.empty() || hasFolder(used)) continue;
+            // Only a bare name is a short name: a name with a folder is
+            // never equal to one.
+            if (used.empty()) continue;
             for (const std::string& d : data) {
                 if (!iequals(used, d)) continue;
                 const std::string text = shortNameClashText(d, file);
