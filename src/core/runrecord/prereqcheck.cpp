@@ -184,8 +184,9 @@ PrereqOutcome PreviousSimsEtcStillOk_Version2(const RunRecordEnv& env, const TBi
         return {false, text};
     }
 
-    // Pass 2: the earlier results the job builds on are still valid.
-    if (options.checkPrerequisites) {
+    // Pass 2: the earlier results the job builds on are still valid.  A job
+    // that builds on nothing earlier has nothing to ask about.
+    if (options.checkPrerequisites && !plan.prerequisites().empty()) {
         wait.stage(" Checking if previous sims are still ok");
         if (!options.fewerMessages) {
             wait.hide();
