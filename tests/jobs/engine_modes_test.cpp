@@ -139,9 +139,11 @@ TEST_F(ModesTest, OneSolveInTheSecondSlotRunsEverythingThereWithTheSolShocksCopi
     EXPECT_EQ(slotsUsed, std::set<int>{2});
     // Every part runs in the slot's folder; the solution conversion runs in
     // the Temporary Directory as in any slot.
-    for (const auto& s : launcher.started())
-        if (s.request.program != env.programDir + "/sectraa.exe" || s.request.dir != env.tempDir)
+    for (const auto& s : launcher.started()) {
+        if (s.request.program != env.programDir + "/sectraa.exe" || s.request.dir != env.tempDir) {
             EXPECT_EQ(s.request.dir, env.tempDir + "/simdir2") << s.request.program;
+        }
+    }
     EXPECT_NE(std::find(launched.begin(), launched.end(), "bot/tellur2 r2 y2"), launched.end());
 
     // The SOL results were copied into the slot's folder and the policy's
