@@ -205,9 +205,11 @@ TEST_F(EngineTest, ASecondSlotGetsItsOwnFolderAndCancelEndsTheJob) {
     EXPECT_TRUE(e.job().Jobs[1].InUse);
     EXPECT_FALSE(e.job().Jobs[2].InUse);
     EXPECT_EQ(e.job().Jobs[1].JobName, "csv");
-    // The slot directory of slot 2 was prepared with the closure files.
-    EXPECT_TRUE(fileExists(env.tempDir + "/simdir2/BASE.CLS"));
+    // The slot directory of slot 2 was prepared with the first-year data and
+    // the results map (a job without simulations needs no closure files).
+    EXPECT_TRUE(fileExists(env.tempDir + "/simdir2/growth.map"));
     EXPECT_TRUE(fileExists(env.tempDir + "/simdir2/base.har"));
+    EXPECT_FALSE(fileExists(env.tempDir + "/simdir2/BASE.CLS"));
     e.requestCancel();
     e.tick();
     EXPECT_EQ(e.outcome(), JobOutcome::Cancelled);

@@ -153,6 +153,7 @@ private:
     ScriptContext scriptContext() const;
     bool StartNextSteps(int finishedSlot, std::optional<StepChoice> finished = std::nullopt);
     Status prepareSlotDirectory(const std::string& dir);
+    Status CopySimFilesToDir(const std::string& set, int run, int year, bool onlyExisting, const std::string& dir);
     Status treatPreviousOutputs();
     Status launchPart(int slot, const StepChoice& part);
     Status reBeforeModelPart(const StepChoice& part);
