@@ -114,6 +114,7 @@ bool JobEngine::StartBigJob(JobRequest request) {
     }
     m_outcome = JobOutcome::None;
     m_failure.clear();
+    m_errorLine.clear();
     const bool doingRE = m_re->doingRE();
     m_jobOrder = (m_settings.CompleteBaseFirst || doingRE) ? "base-ASAP" : "pol-ASAP";
     const bool suppressReQuestion = m_suppressReQuestion;
@@ -848,7 +849,8 @@ void JobEngine::handleEnded(int slotNo) {
     // The part failed: the job ends.
     const std::string description = slotDescription(slot, dc);
     if (!m_env.batchMode) m_dialogs.message(MsgKind::Error, "An error has occurred doing\r\n" + description, BtnOk);
-    log({partErrorLine(slot, dc, now())}, slotNo);
+    m_errorLine = partErrorLine(slot, dc, now());
+    log({m_errorLine}, slotNo);
     std::string errorLog;
     if (fileExists(slot.LogFile)) {
         errorLog = slot.LogFile;
@@ -863,6 +865,15 @@ void JobEngine::handleEnded(int slotNo) {
     if (!fileExists(slot.ReportFile) && !fileExists(slot.LogFile)) {
         message = missingReportText(slot.ReportFile, "", false);
         m_dialogs.message(MsgKind::Error, message, BtnOk | BtnHelp, kHelp);
+        if (slot.JobName == "sim" && slot.JobPart == "sim")
+            m_dialogs.message(MsgKind::Error,
+                              "An alternative is that the model \r\n   " + m_settings.model.Model + "\r\n" +
+                                  "was not made with Release 7.0 or later of SOLVANE.\r\n"
+                                  "You can check that explicitly if you load this model again,\r\n"
+                                  " using the \"Change Model\" button on the Model/Data page.\r\n"
+                                  " That will check which version of SOLVANE was used to create this model.\r\n"
+                                  "[Click on the \"Help\" button for more information.]",
+                              BtnOk | BtnHelp, kHelp);
     } else if (m_env.batchMode) {
         if (!errorLog.empty() && dirOf(errorLog) != m_rec.WorkDir) {
             const std::string copy = JoinPath(m_rec.WorkDir, nameOf(errorLog));
@@ -873,7 +884,10 @@ void JobEngine::handleEnded(int slotNo) {
         const std::string last = JoinPath(m_env.keepDir, "lasterr.log");
         (void)copyFile(errorLog, last, false);
         message = "Look at LOG file\r\n" + errorLog + "\r\nto find details of the error.";
-        m_dialogs.message(MsgKind::Information, message + "\r\nDo you want to look at it now?", BtnYes | BtnNo);
+        if (m_dialogs.message(MsgKind::Information, message + "\r\nDo you want to look at it now?", BtnYes | BtnNo) ==
+                BtnYes &&
+            m_openInEditor)
+            m_openInEditor(errorLog);
     } else {
         message = "(Unfortunately cannot find an Error Log file for you to look at.)";
         m_dialogs.message(MsgKind::Information, message, BtnOk);
