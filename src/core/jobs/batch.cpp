@@ -150,6 +150,12 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
     env.altAccuracy = settings.AltAccuracy;
     for (int r = 1; r <= 3; ++r) env.copies[r] = JoinPath(rec.WorkDir, RunRecordCopyName(rec, settings.model.ModelName, r, settings.NoRerun));
     RunRecordRecorder recorder(env, m_dialogs, true);
+    PrereqOptions prereq;
+    prereq.checkPrerequisites = settings.CheckPrerequisites;
+    prereq.fewerMessages = settings.FewerMessages;
+    prereq.batchMode = true;
+    prereq.version = &settings.model.Version;
+    recorder.setPrereqOptions(std::move(prereq));
     PosixProcessLauncher launcher;
     EngineEnvironment eenv;
     eenv.programDir = m_env.programDirectory();

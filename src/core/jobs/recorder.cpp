@@ -2,9 +2,8 @@
 
 #include "base/inifile.h"
 #include "base/strutil.h"
-#include "runrecord/prereqinputs.h"
-#include "runrecord/prereqorder.h"
 #include "runrecord/recordfiles.h"
+#include "runrecord/shortnames.h"
 
 namespace vdln {
 
@@ -37,31 +36,14 @@ bool RunRecordRecorder::botFinishedSince(int year, std::int64_t since) {
 }
 
 bool RunRecordRecorder::prerequisitesOk(const TBigJobDetails& job) {
-    bool periods = false;
-    for (int i = 1; i <= m_env.sim.NumYears && i <= kMaxYears; ++i)
-        if (m_env.sim.PeriodLength[i] != 1) periods = true;
-    const std::string seq = sequenceCheckMessage(
-        job, m_env.firstPolicyYear, [this](int i) { return m_env.sim.Years[i]; }, periods, m_env.noRerun);
-    m_problem = seq;
-    if (!seq.empty()) {
-        m_dialogs.message(MsgKind::Error, seq, BtnOk | BtnHelp, 1);
-        return false;
-    }
-    EssentialInputs in;
-    in.modelProgram = m_env.modelFile;
-    in.usesInterpreter = !iendsWith(m_env.modelFile, ".exe");
-    in.modelInfoFile = m_env.modelInfoFile;
-    in.resultsMapFile = m_env.resultsMapFile;
-    in.noRerun = m_env.noRerun;
-    in.firstPolicyYear = m_env.firstPolicyYear;
-    const std::string missing = missingEssentialInput(m_env.sim, job, in, periods, m_dialogs);
-    m_problem = missing;
-    if (!missing.empty()) {
-        m_dialogs.message(MsgKind::Error, missing, BtnOk | BtnHelp, 1);
-        return false;
-    }
-    (void)m_quiet;
-    return true;
+    PrereqOptions options = m_options;
+    options.batchMode = options.batchMode || m_quiet;
+    const PrereqOutcome outcome = PreviousSimsEtcStillOk_Version2(m_env, job, options, m_cache, m_dialogs);
+    m_problem = outcome.problem;
+    if (!outcome.goAhead) return false;
+    const ShortNameOutcome names = CheckShortNamesDataCMFBits(m_env, job, m_dialogs);
+    m_problem = names.problem;
+    return names.ok;
 }
 
 }  // namespace vdln

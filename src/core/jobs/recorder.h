@@ -1,9 +1,10 @@
 #pragma once
 /// The engine's link to the record of runs: completions are written to the
 /// run's record-of-runs file, BOT validity and "finished in this job" are
-/// read from it, and the sequence check runs before a job.
+/// read from it, and the whole prerequisite check runs before a job.
 
 #include "jobs/engine.h"
+#include "runrecord/prereqcheck.h"
 #include "runrecord/runrecord.h"
 #include "runrecord/wheretostart.h"
 
@@ -11,9 +12,16 @@ namespace vdln {
 
 class RunRecordRecorder : public CompletionRecorder {
 public:
-    /// `env` describes the application and must outlive the recorder.
+    /// `env` describes the application and must outlive the recorder;
+    /// `quiet` is batch mode (no wait window).
     RunRecordRecorder(RunRecordEnv& env, Dialogs& dialogs, bool quiet)
         : m_env(env), m_dialogs(dialogs), m_quiet(quiet) {}
+
+    /// The options of the check before a job ("Check Prerequisites", "Fewer
+    /// Messages", the model program's release record...).  Batch mode is
+    /// also taken from `quiet`.
+    void setPrereqOptions(PrereqOptions options) { m_options = std::move(options); }
+    const PrereqOptions& prereqOptions() const { return m_options; }
 
     void recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod& method,
                           const TAutoAccuracy& accuracy) override;
@@ -22,6 +30,8 @@ public:
     void jobEnded(const std::array<bool, 4>& progress) override;
     bool botNeeded(int year) override;
     bool botFinishedSince(int year, std::int64_t since) override;
+    /// The check before a job, then the short-name check; false stops the
+    /// job and `lastProblem` holds the text of the problem.
     bool prerequisitesOk(const TBigJobDetails& job) override;
     std::string lastProblem() const override { return m_problem; }
     void jobStarting(int firstPolicyYear) override { m_env.firstPolicyYear = firstPolicyYear; }
@@ -30,6 +40,7 @@ private:
     RunRecordEnv& m_env;
     Dialogs& m_dialogs;
     bool m_quiet;
+    PrereqOptions m_options;
     BotCache m_cache;
     std::string m_problem;
 };

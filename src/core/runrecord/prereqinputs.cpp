@@ -16,7 +16,7 @@ const char* kModelTail = "\r\nfor the Model (see the Model part of the Model/Dat
 }  // namespace
 
 std::string missingEssentialInput(const TSimRecord& rec, const TBigJobDetails& job, const EssentialInputs& in,
-                                  bool usesPeriods, Dialogs& dialogs) {
+                                  bool usesPeriods, Dialogs& dialogs, const std::function<void(int)>& onYear) {
     bool anySims = false, anySS = false;
     for (int r = 1; r <= 3; ++r) {
         if (r == 2 && in.noRerun) continue;
@@ -40,6 +40,7 @@ std::string missingEssentialInput(const TSimRecord& rec, const TBigJobDetails& j
     }
     auto year = [&](int i) { return rec.Years[i]; };
     for (int i = 1; i <= rec.NumYears && i <= kMaxYears; ++i) {
+        if (onYear) onYear(i);
         for (int r = 1; r <= 3; ++r) {
             if (r == 2 && in.noRerun) continue;
             if (!job.DoSims[r] || i < job.FirstSimYear[r] || i > job.LastSimYear[r]) continue;

@@ -6,6 +6,7 @@
 /// asked for.  Each missing input is reported with its own message and stops
 /// the job.
 
+#include <functional>
 #include <string>
 
 #include "base/dialogs.h"
@@ -26,7 +27,10 @@ struct EssentialInputs {
 
 /// The first missing essential input of the job, as its message, or "" when
 /// everything is there.  `usesPeriods` chooses "period" over "year".
+/// `onYear` (when given) is told each year index before its files are
+/// examined.
 std::string missingEssentialInput(const TSimRecord& rec, const TBigJobDetails& job, const EssentialInputs& in,
-                                  bool usesPeriods, Dialogs& dialogs);
+                                  bool usesPeriods, Dialogs& dialogs,
+                                  const std::function<void(int)>& onYear = {});
 
 }  // namespace vdln
