@@ -199,9 +199,37 @@ TEST_F(TimerTest, TempDirCheckReportsOrGivesUpAfterTwentySeconds) {
     EXPECT_EQ(dialogs.lastMessage(), "Temporary Directory\r\n  " + env.tempDir + "\r\nseems ok.");
 }
 
+TEST(ClosureCheckPlans, YearsAndColumnsOfEachCommand) {
+    ClosureCheckRequest common;
+    common.jobDir = "/jobs";
+    struct Case {
+        ClosureCheckPlan plan;
+        int mode;
+        const char* expected;
+    } cases[] = {
+        {allYearsClosureChecks(ClosureCheckScope::BaseClosures, 4, 3, common), 13,
+         "oneclcheck 1/1 oneclcheck 2/1 oneclcheck 3/1 oneclcheck 4/1 "},
+        {allYearsClosureChecks(ClosureCheckScope::PolicyClosuresAndShocks, 4, 3, common), 14,
+         "oneshcheck 3/3 oneshcheck 4/3 "},
+        {allYearsClosureChecks(ClosureCheckScope::PolicyClosures, 2, 3, common), 13, ""},
+        {cellClosureCheck(2, 4, true, common), 12, "oneshcheck 2/4 "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        EXPECT_EQ(c.plan.mode, c.mode);
+        std::string got;
+        for (const auto& q : c.plan.requests) {
+            got += q.jobKind + " " + std::to_string(q.sim) + "/" + std::to_string(q.column) + " ";
+            EXPECT_EQ(q.jobDir, "/jobs");
+        }
+        EXPECT_EQ(got, c.expected);
+    }
+}
+
 TEST_F(TimerTest, ClosureChecksOfSeveralYearsRunOneAfterAnother) {
     ConsoleJobTimer& t = timer(launcher);
-    ASSERT_TRUE(t.startClosureChecks(kJobModeClosureShocksYears, years(1, 3), prepare()));
+    const ClosureCheckPlan plan = allYearsClosureChecks(ClosureCheckScope::BaseClosuresAndShocks, 3, 2, {});
+    ASSERT_TRUE(t.startClosureChecks(plan.mode, plan.requests, prepare()));
     for (size_t k = 0; k < 3; ++k) {
         ASSERT_EQ(launcher.started().size(), k + 1) << "a year starts when the one before it has passed";
         EXPECT_EQ(launcher.started()[k].request.program, file(2021 + static_cast<int>(k), ".bat"));

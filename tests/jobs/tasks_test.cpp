@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "jobs/jobscommands.h"
 
 namespace vdln {
 namespace {
@@ -171,45 +170,24 @@ TEST_F(TasksTest, RationalExpectationsVariantsSetIterationCountsBeforeStarting) 
                                                 "max 7 0 done 0 current 1 RE", "1..5/1..5 1..5/1..5 1..5/1..5 dev"}));
 }
 
-// Driven by the real concurrency commands: each run records the solves allowed.
-TEST(SingleThenConcurrent, ThreeSingleAndThreeConcurrentPasses) {
-    ProgramSettings settings;
-    settings.ConcurrentSolves = 3;
-    int firstSlot = 2;
-    ScriptedDialogs dialogs;
-    std::vector<int> runs;
+// The whole sequence runs against the engine in tasksflow_test.cpp; here
+// only how it ends early.
+TEST(SingleThenConcurrent, AFailedOrRefusedPassEndsTheSequence) {
+    std::vector<std::string> calls;
     bool accept = true;
-    RunSingleThenConcurrent::Actions a;
-    a.allowTwoConcurrent = [&] {
-        applyConcurrencyCommand(ConcurrencyCommand::AllowTwo, settings, firstSlot, {}, dialogs, true);
-    };
-    a.justOneSolve = [&] {
-        applyConcurrencyCommand(ConcurrencyCommand::JustOneNo1, settings, firstSlot, {}, dialogs, true);
-    };
-    a.runBaseToPolicy = [&] { return runs.push_back(settings.ConcurrentSolves), accept; };
-    RunSingleThenConcurrent seq(a);
-
+    RunSingleThenConcurrent seq({[&] { calls.push_back("two"); }, [&] { calls.push_back("one"); },
+                                 [&] { return calls.push_back("run"), accept; }});
     ASSERT_TRUE(seq.start());
-    std::vector<std::string> headings{seq.heading()};
-    for (int guard = 0; seq.onJobFinished(true) && guard < 10; ++guard) headings.push_back(seq.heading());
-    EXPECT_EQ(runs, (std::vector<int>{1, 2, 1, 2, 1, 2}));
-    EXPECT_EQ(headings.front(), "Running jobs: [pass number 0, Single job]");
-    EXPECT_EQ(headings[1], "Running jobs: [pass number 0, Concurrent jobs]");
-    EXPECT_EQ(headings.back(), "Running jobs: [pass number 2, Concurrent jobs]");
-    EXPECT_FALSE(seq.active());
-    EXPECT_EQ(seq.heading(), "Running jobs:");
-    EXPECT_FALSE(seq.onJobFinished(true));
-    EXPECT_EQ(runs.size(), 6u);
-    EXPECT_TRUE(dialogs.records().empty());
-
-    // A failed job, or a pass that does not start, ends the sequence.
-    ASSERT_TRUE(seq.start());
+    EXPECT_EQ(seq.heading(), "Running jobs: [pass number 0, Single job]");
     EXPECT_FALSE(seq.onJobFinished(false));
     EXPECT_FALSE(seq.active());
+    EXPECT_EQ(seq.heading(), "Running jobs:");
+    EXPECT_FALSE(seq.onJobFinished(true)) << "an ended sequence starts nothing";
     ASSERT_TRUE(seq.start());
     accept = false;
     EXPECT_FALSE(seq.onJobFinished(true));
     EXPECT_FALSE(seq.active());
+    EXPECT_EQ(calls, (std::vector<std::string>{"one", "run", "one", "run", "two", "run"}));
 }
 
 }  // namespace

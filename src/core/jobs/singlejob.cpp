@@ -1,5 +1,7 @@
 #include "jobs/singlejob.h"
 
+#include <algorithm>
+
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
@@ -15,6 +17,32 @@ constexpr const char* kWaitTitle = "Please Wait - Vardelon at work";
 bool isClosureMode(int mode) { return mode >= kJobModeClosure && mode <= kJobModeClosureShocksYears; }
 bool shocksMode(int mode) { return mode == kJobModeClosureShocks || mode == kJobModeClosureShocksYears; }
 }  // namespace
+
+ClosureCheckPlan allYearsClosureChecks(ClosureCheckScope scope, int numYears, int firstPolicyYear,
+                                       const ClosureCheckRequest& common) {
+    const bool policy = scope == ClosureCheckScope::PolicyClosures || scope == ClosureCheckScope::PolicyClosuresAndShocks;
+    const bool shocks =
+        scope == ClosureCheckScope::BaseClosuresAndShocks || scope == ClosureCheckScope::PolicyClosuresAndShocks;
+    ClosureCheckPlan plan;
+    plan.mode = shocks ? kJobModeClosureShocksYears : kJobModeClosureYears;
+    const int last = std::min(numYears, kMaxYears);
+    for (int i = policy ? std::max(1, firstPolicyYear) : 1; i <= last; ++i) {
+        ClosureCheckRequest q = common;
+        q.jobKind = shocks ? "oneshcheck" : "oneclcheck";
+        q.sim = i;
+        q.column = policy ? 3 : 1;
+        plan.requests.push_back(std::move(q));
+    }
+    return plan;
+}
+
+ClosureCheckPlan cellClosureCheck(int sim, int column, bool withShocks, const ClosureCheckRequest& common) {
+    ClosureCheckRequest q = common;
+    q.jobKind = withShocks ? "oneshcheck" : "oneclcheck";
+    q.sim = sim;
+    q.column = column;
+    return {withShocks ? kJobModeClosureShocks : kJobModeClosure, {q}};
+}
 
 ConsoleJobTimer::ConsoleJobTimer(ProcessLauncher& launcher, Dialogs& dialogs, TimerEnvironment env, TimerHooks hooks)
     : m_launcher(launcher), m_dialogs(dialogs), m_env(std::move(env)), m_hooks(std::move(hooks)) {}

@@ -56,6 +56,30 @@ struct TimerEnvironment {
     bool neverBatJob = false;   ///< "Never Use Bat Job for Simulations"
 };
 
+/// What the closure-check commands check.
+enum class ClosureCheckScope {
+    BaseClosures,             ///< "Check all Base-case Closures"
+    PolicyClosures,           ///< "Check all policy closures"
+    BaseClosuresAndShocks,    ///< "Check all Base-case closures and shocks"
+    PolicyClosuresAndShocks,  ///< "Check all policy closures and shocks"
+};
+
+/// The checks of a closure-check command: the timer mode and one request per
+/// year, each a copy of `common` (job folder, model program, first-year list
+/// ...) with its kind, simulation and grid column filled in.
+struct ClosureCheckPlan {
+    int mode = 0;
+    std::vector<ClosureCheckRequest> requests;
+};
+
+/// The checks of the whole Base (years 1..`NumYears`, grid column 1) or of
+/// the policy (years `FirstPolicyYear`..`NumYears`, grid column 3).
+ClosureCheckPlan allYearsClosureChecks(ClosureCheckScope scope, int numYears, int firstPolicyYear,
+                                       const ClosureCheckRequest& common);
+/// The check of one grid cell ("Check Closure" or "Check Closure and
+/// Shocks" on the Closure/Shock page).
+ClosureCheckPlan cellClosureCheck(int sim, int column, bool withShocks, const ClosureCheckRequest& common);
+
 /// Writes the files of one closure check (in the program:
 /// `CheckClosureCMF` for the current record).
 using PrepareClosureCheckFn = std::function<Result<ClosureCheckFiles>(const ClosureCheckRequest&)>;
