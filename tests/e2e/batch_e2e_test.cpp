@@ -236,6 +236,7 @@ TEST_F(BatchE2E, AFailingProgramEndsTheRunWithItsLog) {
     EXPECT_NE(run(kBin + "/vardelon base all " + app + "/growth.ds1"), 0);
     const std::string log = batchLog();
     EXPECT_NE(log.find("Job finished with error: Error running job - see log file"), std::string::npos) << log;
+    EXPECT_NE(log.find("ERROR Base: sim for year 2025 (year number 2)"), std::string::npos) << log;
     EXPECT_TRUE(fileExists(app + "/bs1b-2024.sl4"));
     EXPECT_FALSE(fileExists(app + "/bs1b-2025.sl4"));
 }

@@ -137,11 +137,15 @@ TEST_F(ModesTest, OneSolveInTheSecondSlotRunsEverythingThereWithTheSolShocksCopi
     runToEnd(e);
     ASSERT_EQ(e.outcome(), JobOutcome::Finished) << e.failureMessage();
     EXPECT_EQ(slotsUsed, std::set<int>{2});
+    for (const char* f : {"BASE.CLS", "POL.CLS", "P2.PSH", "base.har", "growth.map"})
+        EXPECT_TRUE(fileExists(env.tempDir + "/simdir2/" + f)) << f;
     // Every part runs in the slot's folder; the solution conversion runs in
     // the Temporary Directory as in any slot.
-    for (const auto& s : launcher.started())
-        if (s.request.program != env.programDir + "/sectraa.exe" || s.request.dir != env.tempDir)
+    for (const auto& s : launcher.started()) {
+        if (s.request.program != env.programDir + "/sectraa.exe" || s.request.dir != env.tempDir) {
             EXPECT_EQ(s.request.dir, env.tempDir + "/simdir2") << s.request.program;
+        }
+    }
     EXPECT_NE(std::find(launched.begin(), launched.end(), "bot/tellur2 r2 y2"), launched.end());
 
     // The SOL results were copied into the slot's folder and the policy's
@@ -157,6 +161,32 @@ TEST_F(ModesTest, OneSolveInTheSecondSlotRunsEverythingThereWithTheSolShocksCopi
     auto bot = readWholeFile(BotFile(rec, 2, false));
     ASSERT_TRUE(bot);
     EXPECT_NE(bot->find("\"" + rsl + "\""), std::string::npos);
+}
+
+TEST_F(ModesTest, ASecondSlotCannotBePreparedWithoutTheFilesItsSimulationsRead) {
+    settings.ConcurrentSolves = 2;
+    (void)deleteFile(work + "/P2.PSH");
+    JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+    EXPECT_FALSE(e.StartBigJob(everything()));
+    EXPECT_EQ(dialogs.lastMessage().rfind("[CopySimFilesToDir]: File " + work + "/P2.PSH does not exist. [k=", 0), 0u)
+        << dialogs.lastMessage();
+    EXPECT_TRUE(launcher.started().empty());
+    // Not needed when only the Base runs.
+    JobRequest base = emptyRequest(2);
+    base.FirstSimYear[1] = 1;
+    base.LastSimYear[1] = 2;
+    JobEngine e2(rec, settings, env, dialogs, clock, launcher, recorder);
+    EXPECT_TRUE(e2.StartBigJob(base)) << dialogs.lastMessage();
+}
+
+TEST_F(ModesTest, WithoutSplitBatchJobsTheFirstPartEndsTheJob) {
+    settings.SplitBatchJobs = false;
+    JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+    ASSERT_TRUE(e.StartBigJob(everything()));
+    finishSlot(e, 1);
+    e.tick();
+    EXPECT_EQ(e.outcome(), JobOutcome::Failed);
+    EXPECT_EQ(e.failureMessage(), "Dos Job Number 1 not spawned another job");
 }
 
 TEST_F(ModesTest, WhenToRunTheModelThroughABatchFile) {

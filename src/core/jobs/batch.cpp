@@ -181,7 +181,10 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
         (void)waitForWakeup(launcher, 1000);
         engine.tick();
     }
-    if (engine.outcome() != JobOutcome::Finished) return close(true, engine.failureMessage());
+    if (engine.outcome() != JobOutcome::Finished) {
+        if (!engine.errorLine().empty()) batchLog({engine.errorLine()});
+        return close(true, engine.failureMessage());
+    }
     // The durable copies of the record of runs travel with the application.
     (void)SaveRunRecordCopies(env.keep, {false, true, !settings.NoRerun, true}, env.copies,
                               {"", rec.SimNames[1].str(), rec.SimNames[2].str(), rec.SimNames[3].str()}, rec.WorkDir);

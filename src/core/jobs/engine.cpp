@@ -114,6 +114,7 @@ bool JobEngine::StartBigJob(JobRequest request) {
     }
     m_outcome = JobOutcome::None;
     m_failure.clear();
+    m_errorLine.clear();
     const bool doingRE = m_re->doingRE();
     m_jobOrder = (m_settings.CompleteBaseFirst || doingRE) ? "base-ASAP" : "pol-ASAP";
     const bool suppressReQuestion = m_suppressReQuestion;
@@ -214,66 +215,108 @@ bool JobEngine::StartBigJob(JobRequest request) {
     return m_outcome == JobOutcome::Running || m_outcome == JobOutcome::Finished;
 }
 
-// Copies what a secondary slot's programs read from their own folder: the
-// model's auxiliary files, the first-year data, the data a run starting
-// later reads, the closure, shock and start files with what they draw in,
-// and the results map file.
-Status JobEngine::prepareSlotDirectory(const std::string& dir) {
-    if (!makeDirectories(dir)) return Status::fail("Cannot create directory " + dir);
+// Copies a set of the files a simulation reads into a slot's folder:
+// "model" (the model's auxiliary files), "data inputs" (the data a run reads
+// in `year`: the first-year data, or the updated data of the year before),
+// "updated inputs" (the data `year` of `run` wrote), "cmfbits" (the closure
+// and shock files of `run` in `year` with what they draw in), "cmfstart"
+// (the start files) or "all".  A file that must be there and is not stops
+// the copy, unless `onlyExisting`.
+Status JobEngine::CopySimFilesToDir(const std::string& set, int run, int year, bool onlyExisting,
+                                    const std::string& dir) {
     std::vector<std::string> files;
-    const std::string model = m_settings.model.Model;
-    for (const char* ext : {".axs", ".axt", ".gss", ".gst"}) {
-        std::string f = changeExt(model, ext);
-        if (fileExists(f)) files.push_back(f);
+    const bool all = set == "all";
+    const bool noRerun = m_settings.NoRerun;
+    if (all || set == "model") {
+        const std::string model = m_settings.model.Model;
+        for (const char* ext : {".axs", ".axt", ".gss", ".gst"}) {
+            std::string f = changeExt(model, ext);
+            if (fileExists(f)) files.push_back(f);
+        }
     }
-    for (const auto& line : m_settings.model.FirstYearList) {
-        const FirstYearLineParts parts = parseFirstYearLine(line);
-        if (parts.valid && !parts.unset()) files.push_back(UserFilePath(m_rec.WorkDir, parts.actualPath()));
-    }
-    for (int r = 1; r <= 3; ++r) {
-        if (!m_job.DoSims[r] || m_job.FirstSimYear[r] <= 1) continue;
-        const int i = m_job.FirstSimYear[r];
-        for (int f = 1; f <= m_rec.NumFiles; ++f) {
-            if (!m_rec.Files[f].IsInput) continue;
-            auto res = ResolveLogicalFile(m_rec, i, r, r == 1 ? 1 : m_firstPolicyYear, m_settings.NoRerun, f,
-                                          m_settings.model.FirstYearList);
-            if (res && !res->name.empty()) {
-                std::string p = ResolvePath(m_rec.WorkDir, res->name);
-                if (fileExists(p)) files.push_back(p);
+    if (all || set == "data inputs") {
+        if (year <= 1) {
+            for (const auto& line : m_settings.model.FirstYearList) {
+                const FirstYearLineParts parts = parseFirstYearLine(line);
+                if (parts.valid && !parts.unset()) files.push_back(UserFilePath(m_rec.WorkDir, parts.actualPath()));
+            }
+        } else {
+            for (int f = 1; f <= m_rec.NumFiles; ++f) {
+                if (!m_rec.Files[f].IsInput) continue;
+                auto res = ResolveLogicalFile(m_rec, year, run, run == 1 ? 1 : m_firstPolicyYear, noRerun, f,
+                                              m_settings.model.FirstYearList);
+                if (res && !res->name.empty()) files.push_back(ResolvePath(m_rec.WorkDir, res->name));
             }
         }
     }
-    for (int row = -1; row <= m_rec.NumYears; ++row) {
-        for (int col = 1; col <= 4; ++col) {
+    if (set == "updated inputs") {
+        for (int f = 1; f <= m_rec.NumFiles; ++f) {
+            const auto& F = m_rec.Files[f];
+            if (F.IsInput && F.IsUpdated) files.push_back(JoinPath(m_rec.WorkDir, DataFileName(m_rec, year, run, noRerun, f)));
+        }
+    }
+    auto gridFiles = [&](int row, std::initializer_list<int> cols) {
+        for (int col : cols) {
             const std::string stem = m_rec.GridStem(row, col);
             if (stem.empty() || stem == "?" || stem == "N/A") continue;
             std::string f = UserFilePath(m_rec.WorkDir, m_rec.GridFile(row, col));
-            if (!fileExists(f)) continue;
             files.push_back(f);
             std::vector<std::string> parts;
-            if (ListConstituents(m_rec.WorkDir, f, parts))
+            if (fileExists(f) && ListConstituents(m_rec.WorkDir, f, parts))
                 for (const auto& p : parts) files.push_back(ResolvePath(m_rec.WorkDir, p));
         }
+    };
+    if (all || set == "cmfbits") {
+        // The Base reads the Base columns, runs 2 and 3 the policy ones; the
+        // policy also reads the year's extra shock files.
+        const bool base = run == 1;
+        gridFiles(0, base ? std::initializer_list<int>{1, 2} : std::initializer_list<int>{3, 4});
+        if (year >= 1 && year <= m_rec.NumYears)
+            gridFiles(year, base ? std::initializer_list<int>{1, 2} : std::initializer_list<int>{3, 4});
     }
-    if (!m_settings.ResultsMapFile.empty()) files.push_back(m_settings.ResultsMapFile);
-    for (const auto& f : files) {
-        if (!fileExists(f)) continue;
+    if (all || set == "cmfstart") gridFiles(-1, {1, 2, 3, 4});
+    for (size_t k = 0; k < files.size(); ++k) {
+        const std::string& f = files[k];
+        if (!fileExists(f)) {
+            if (onlyExisting) continue;
+            return Status::fail("[CopySimFilesToDir]: File " + f + " does not exist. [k=" + std::to_string(k + 1) + "]");
+        }
         if (Status s = copyFile(f, JoinPath(dir, nameOf(f)), true); !s)
-            return Status::fail("[CopySimFilesToDir]: File " + f + " does not exist. [k=0]");
+            return Status::fail(s.message() + " [CopySimFilesToDir]");
+    }
+    return Status::ok();
+}
+
+// Prepares a secondary slot's folder: the model's auxiliary files, the
+// first-year data, the data of each run that starts after the first year,
+// the closure, shock and start files of every run and simulated year, and
+// the results map file.
+Status JobEngine::prepareSlotDirectory(const std::string& dir) {
+    if (!makeDirectories(dir)) return Status::fail("Cannot create directory " + dir);
+    if (Status s = CopySimFilesToDir("model", 1, 1, true, dir); !s) return s;
+    if (Status s = CopySimFilesToDir("data inputs", 1, 1, false, dir); !s) return s;
+    for (int r = 1; r <= 3; ++r) {
+        if (!m_job.DoSims[r]) continue;
+        // A later start reads data an earlier year wrote; when this job
+        // writes it, it arrives with the updated inputs after that year.
+        if (m_job.FirstSimYear[r] > 1)
+            if (Status s = CopySimFilesToDir("data inputs", r, m_job.FirstSimYear[r], true, dir); !s) return s;
+        for (int i = m_job.FirstSimYear[r]; i <= m_job.LastSimYear[r]; ++i) {
+            if (Status s = CopySimFilesToDir("cmfbits", r, i, false, dir); !s) return s;
+            if (Status s = CopySimFilesToDir("cmfstart", r, i, true, dir); !s) return s;
+        }
+    }
+    if (!m_settings.ResultsMapFile.empty() && fileExists(m_settings.ResultsMapFile)) {
+        const std::string copy = JoinPath(dir, nameOf(m_settings.ResultsMapFile));
+        (void)deleteFile(copy);
+        if (!copyFile(m_settings.ResultsMapFile, copy, true)) return Status::fail("Cound not create " + copy);
     }
     return Status::ok();
 }
 
 void JobEngine::copyUpdatedInputs(int run, int year) {
-    for (int s = std::max(2, m_job.FirstSlot); s <= m_job.LastSlot; ++s) {
-        for (int f = 1; f <= m_rec.NumFiles; ++f) {
-            const auto& F = m_rec.Files[f];
-            if (!(F.IsInput && F.IsUpdated)) continue;
-            std::string name = DataFileName(m_rec, year, run, m_settings.NoRerun, f);
-            std::string src = JoinPath(m_rec.WorkDir, name);
-            if (fileExists(src)) (void)copyFile(src, JoinPath(slotDir(s), name), true);
-        }
-    }
+    for (int s = std::max(2, m_job.FirstSlot); s <= m_job.LastSlot; ++s)
+        (void)CopySimFilesToDir("updated inputs", run, year, true, slotDir(s));
 }
 
 bool JobEngine::StartNextSteps(int finishedSlot, std::optional<StepChoice> finished) {
@@ -769,7 +812,7 @@ void JobEngine::handleEnded(int slotNo) {
         }
     }
     const DescribeContext dc = describeContext();
-    if (!failed && fileExists(slot.OutputFile)) {
+    if (!failed && m_settings.SplitBatchJobs && fileExists(slot.OutputFile)) {
         const StepChoice done{slot.JobName, slot.JobPart, slot.Run, slot.Year};
         if (slot.RecordCompletion) {
             const auto& m = m_methods[slotNo];
@@ -806,7 +849,8 @@ void JobEngine::handleEnded(int slotNo) {
     // The part failed: the job ends.
     const std::string description = slotDescription(slot, dc);
     if (!m_env.batchMode) m_dialogs.message(MsgKind::Error, "An error has occurred doing\r\n" + description, BtnOk);
-    log({partErrorLine(slot, dc, now())}, slotNo);
+    m_errorLine = partErrorLine(slot, dc, now());
+    log({m_errorLine}, slotNo);
     std::string errorLog;
     if (fileExists(slot.LogFile)) {
         errorLog = slot.LogFile;
@@ -821,6 +865,15 @@ void JobEngine::handleEnded(int slotNo) {
     if (!fileExists(slot.ReportFile) && !fileExists(slot.LogFile)) {
         message = missingReportText(slot.ReportFile, "", false);
         m_dialogs.message(MsgKind::Error, message, BtnOk | BtnHelp, kHelp);
+        if (slot.JobName == "sim" && slot.JobPart == "sim")
+            m_dialogs.message(MsgKind::Error,
+                              "An alternative is that the model \r\n   " + m_settings.model.Model + "\r\n" +
+                                  "was not made with Release 7.0 or later of SOLVANE.\r\n"
+                                  "You can check that explicitly if you load this model again,\r\n"
+                                  " using the \"Change Model\" button on the Model/Data page.\r\n"
+                                  " That will check which version of SOLVANE was used to create this model.\r\n"
+                                  "[Click on the \"Help\" button for more information.]",
+                              BtnOk | BtnHelp, kHelp);
     } else if (m_env.batchMode) {
         if (!errorLog.empty() && dirOf(errorLog) != m_rec.WorkDir) {
             const std::string copy = JoinPath(m_rec.WorkDir, nameOf(errorLog));
@@ -831,7 +884,10 @@ void JobEngine::handleEnded(int slotNo) {
         const std::string last = JoinPath(m_env.keepDir, "lasterr.log");
         (void)copyFile(errorLog, last, false);
         message = "Look at LOG file\r\n" + errorLog + "\r\nto find details of the error.";
-        m_dialogs.message(MsgKind::Information, message + "\r\nDo you want to look at it now?", BtnYes | BtnNo);
+        if (m_dialogs.message(MsgKind::Information, message + "\r\nDo you want to look at it now?", BtnYes | BtnNo) ==
+                BtnYes &&
+            m_openInEditor)
+            m_openInEditor(errorLog);
     } else {
         message = "(Unfortunately cannot find an Error Log file for you to look at.)";
         m_dialogs.message(MsgKind::Information, message, BtnOk);

@@ -139,6 +139,11 @@ public:
     void suppressReQuestionOnce() { m_suppressReQuestion = true; }
     /// The pass note of "Run Single Job, then Concurrent" for the status lines.
     void setPassNote(const SingleThenConcurrentNote& note) { m_passNote = note; }
+    /// Opens a file in the user's editor (the error log of a failed part,
+    /// when the user asks to look at it).
+    void setEditor(std::function<void(const std::string&)> open) { m_openInEditor = std::move(open); }
+    /// The "ERROR" line of a part that failed ("" when none failed).
+    const std::string& errorLine() const { return m_errorLine; }
     /// The Results-page choices left by the last finished job.
     const ResultsPageChoice& resultsChoice() const { return m_results; }
     /// The slot numbers the engine may use now: `FirstSlot` and `MaxConcurrent`.
@@ -153,6 +158,7 @@ private:
     ScriptContext scriptContext() const;
     bool StartNextSteps(int finishedSlot, std::optional<StepChoice> finished = std::nullopt);
     Status prepareSlotDirectory(const std::string& dir);
+    Status CopySimFilesToDir(const std::string& set, int run, int year, bool onlyExisting, const std::string& dir);
     Status treatPreviousOutputs();
     Status launchPart(int slot, const StepChoice& part);
     Status reBeforeModelPart(const StepChoice& part);
@@ -181,6 +187,8 @@ private:
     RationalExpectationsHooks* m_re = &m_noRE;
     std::function<bool()> m_onFinished;
     std::function<void(int, bool)> m_writeDetails;
+    std::function<void(const std::string&)> m_openInEditor;
+    std::string m_errorLine;
     bool m_suppressReQuestion = false;
     SingleThenConcurrentNote m_passNote;
     ResultsPageChoice m_results;

@@ -125,6 +125,9 @@ struct ProgramSettings {
     bool SuppressScreenSaver = true;
     bool FewerMessages = false;
     bool CheckPrerequisites = true;
+    /// "Split batch jobs" (on) / "Do not split batch jobs": a multi-step job
+    /// goes on from one part to the next only when on.  Not stored.
+    bool SplitBatchJobs = true;
     ToolSettings tools;
     bool ClearTempDirAtExit = true;
     /// "TempDir": the temporary directory requested for the next start
