@@ -67,6 +67,7 @@ using OpenInEditorFn = std::function<bool(const std::string& file)>;
 /// the errors of a log that cannot be created or deleted.
 class JobsLogCommands {
 public:
+    /// Commands on the logs of `keepDir`; `openInEditor` opens a log.
     JobsLogCommands(std::string keepDir, Dialogs& dialogs, OpenInEditorFn openInEditor);
 
     /// "bigjobs.log" in the Keep Directory.

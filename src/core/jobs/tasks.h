@@ -49,10 +49,13 @@ struct YearsAnswer {
     int last = 0;               ///< last year index chosen
     bool spreadsheets = false;  ///< include the spreadsheet jobs over the same years
 
+    /// The years `first`..`last` chosen, with or without spreadsheets.
     static YearsAnswer chosen(int first, int last, bool spreadsheets) {
         return {Kind::Chosen, first, last, spreadsheets};
     }
+    /// "Do none of the <run>" chosen.
     static YearsAnswer none() { return {Kind::None, 0, 0, false}; }
+    /// The dialog cancelled.
     static YearsAnswer cancel() { return {Kind::Cancel, 0, 0, false}; }
 };
 
@@ -69,10 +72,13 @@ public:
 /// answers in order; without a queued answer it answers Cancel.
 class ScriptedYearsDialog : public YearsDialog {
 public:
+    /// Queues the answer to the next request.
     void queue(YearsAnswer answer) { m_answers.push_back(answer); }
+    /// Records the request and returns the next queued answer (Cancel when none).
     YearsAnswer ask(const YearsDialogRequest& request) override;
     /// Every request so far.
     const std::vector<YearsDialogRequest>& requests() const { return m_requests; }
+    /// Answers queued but not yet given.
     size_t pendingAnswers() const { return m_answers.size(); }
 
 private:
@@ -162,6 +168,7 @@ public:
         std::function<bool()> runBaseToPolicy;     ///< "Run Base to Policy"; false when it did not start
     };
 
+    /// A sequence that is not running yet.
     explicit RunSingleThenConcurrent(Actions actions);
 
     /// Starts the sequence: selects one solve and runs "Run Base to Policy".
@@ -174,9 +181,11 @@ public:
     /// returned.
     bool onJobFinished(bool success);
 
+    /// The sequence is running.
     bool active() const { return m_active; }
     /// The pass counter (0 during the first two passes).
     int pass() const { return m_pass; }
+    /// The current pass runs two concurrent solves.
     bool concurrentPhase() const { return m_concurrent; }
     /// The note for the status heading (" [pass number N, Single job]").
     SingleThenConcurrentNote note() const { return {m_active, m_pass, m_concurrent}; }
