@@ -122,6 +122,9 @@ TEST_F(PrereqCheckTest, BotJobsBelongToTheJobWhenBothRunsDoTheYearOrTheStoredOne
         {"policy alone, nothing stored", false, job(kNone, kNone, {2, 3}), {2, 3}},
         {"policy alone, valid BOT files stored", true, job(kNone, kNone, {2, 3}), {}},
         {"rerun and policy again, valid BOT files stored", true, job(kNone, {3, 3}, {3, 3}), {3}},
+        // The rerun remakes the starting data of the BOT jobs after its first year.
+        {"rerun alone, valid BOT files stored", true, job(kNone, {2, 3}, kNone), {3}},
+        {"Base and policy, valid BOT files stored", true, job({1, 3}, kNone, {2, 3}), {2, 3}},
         {"base alone", false, job({1, 3}, kNone, kNone), {}},
     };
     for (const Case& c : cases) {
@@ -407,6 +410,10 @@ TEST_F(PrereqCheckTest, EarlierStepsOutOfOrderOrNeverCompletedAreReported) {
     options.fewerMessages = true;
     TBigJobDetails baseSS = spreadsheetsOnly();
     baseSS.DoSS[2] = baseSS.DoSS[3] = baseSS.DoDeviations = false;
+    TBigJobDetails policyAfterBase1 = spreadsheetsOnly();
+    policyAfterBase1.DoSS[1] = policyAfterBase1.DoSS[2] = policyAfterBase1.DoDeviations = false;
+    policyAfterBase1.DoSims[1] = true;
+    policyAfterBase1.FirstSimYear[1] = policyAfterBase1.LastSimYear[1] = 1;
     struct Case {
         const char* name;
         int firstPolicyYear;
@@ -422,12 +429,16 @@ TEST_F(PrereqCheckTest, EarlierStepsOutOfOrderOrNeverCompletedAreReported) {
              app->runStep(1, 2, StepKind::Sim);
          },
          baseSS, "Sim for year 2026 of Base was completed before sim for year 2025."},
-        // Redoing Base year 2 makes the stored Base year 3 and the BOT job of
-        // year 3 (whose starting data it makes) out of date.
-        {"a Base year redone before a stored BOT job", 3, [&] { app->runAll(); }, job({2, 2}, kNone, {3, 3}),
-         "Sim for year 2026 of Base was completed before sim for year 2025.\r\n"
-         "   The BOT job for year 2026 was completed before the simulation for year 2025 (year number 2) of the "
-         "Base\r\n      [The starting data for this BOT job includes updated data from that simulation.]"},
+        // Redoing Base year 2 makes the stored Base year 3 out of date; the
+        // BOT job of year 3, whose starting data it also makes, is redone.
+        {"a Base year redone before the policy", 3, [&] { app->runAll(); }, job({2, 2}, kNone, {3, 3}),
+         "Sim for year 2026 of Base was completed before sim for year 2025."},
+        {"the first Base year redone before the Policy's spreadsheet job", 2, [&] { app->runAll(); }, policyAfterBase1,
+         "Sim for year 2025 of Base was completed before sim for year 2024.\r\n"
+         "   The BOT job for year 2025 was completed before the simulation for year 2024 (year number 1) of the "
+         "Base\r\n      [The starting data for this BOT job includes updated data from that simulation.]\r\n"
+         "   The simulation for year 2025 (year number 2) of the Rerun was completed before the simulation for year "
+         "2024 (year number 1) of the Base\r\n"},
         {"files there but no record", 2,
          [&] {
              app->runRun(1);

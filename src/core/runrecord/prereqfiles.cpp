@@ -28,14 +28,17 @@ PrereqPlan::PrereqPlan(const RunRecordEnv& env, const TBigJobDetails& job, const
     : m_env(env), m_job(job), m_n(std::clamp(env.sim.NumYears, 0, kMaxYears)) {
     // A BOT job runs in the job when a Rerun or Policy simulation of its year
     // does and either both runs do that year (the engine then always makes it
-    // afresh) or the stored BOT files are no longer valid.
+    // afresh), or a step of the job remakes something it reads (the engine
+    // judges the stored BOT files again when it comes to that year, and they
+    // will then be out of date), or the stored BOT files are no longer valid.
     m_botInJob.assign(m_n + 3, false);
     for (int i = std::max(1, env.firstPolicyYear); i <= m_n; ++i) {
         const bool rerun = !env.noRerun && inSimRange(job, 2, i);
         const bool policy = inSimRange(job, 3, i);
         if (!rerun && !policy) continue;
-        const bool both = env.noRerun || (rerun && policy);
-        m_botInJob[i] = both || (botNeeded ? botNeeded(i) : true);
+        bool in = env.noRerun || (rerun && policy);
+        for (const WorkItem& d : dependsOn({kItemBot, i})) in = in || inJob(d);  // simulations only
+        m_botInJob[i] = in || (botNeeded ? botNeeded(i) : true);
     }
 }
 
