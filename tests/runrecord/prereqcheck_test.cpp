@@ -301,6 +301,12 @@ TEST_F(PrereqCheckTest, EachKindOfMissingInputHasItsRoleAndProducer) {
     const std::string firstYear = env().inWorkDir("basedata2023.har");
     TBigJobDetails policySS = spreadsheetsOnly();
     policySS.DoDeviations = false;
+    TBigJobDetails deviationsOnly = spreadsheetsOnly();
+    deviationsOnly.DoSS[1] = deviationsOnly.DoSS[2] = false;
+    std::string rerunCumulative;  // as the Rerun's spreadsheet job recorded it
+    for (const auto& [key, file] : spreadsheetOutputs(env(), 2))
+        if (key == "Output RSL cum") rerunCumulative = file;
+    ASSERT_TRUE(fileExists(rerunCumulative)) << rerunCumulative;
     struct Case {
         const char* name;
         std::string removed;
@@ -321,6 +327,9 @@ TEST_F(PrereqCheckTest, EachKindOfMissingInputHasItsRoleAndProducer) {
                          solution(3, 2),
                      "     created by the simulation for year 2025 (year number 2) of the Policy",
                      "ss job for the Policy")},
+        {"comparison run's cumulative results read by the deviations", rerunCumulative, deviationsOnly,
+         missingText("    The cumulative results file from the ss job for the Rerun " + rerunCumulative,
+                     "     created by the ss job for the Rerun", "differences ss job for the Policy")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

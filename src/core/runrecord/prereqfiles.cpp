@@ -163,6 +163,15 @@ std::vector<ItemInput> PrereqPlan::inputs(WorkItem it) const {
             out.push_back(solutionInput(cmp, y));
             out.push_back(solutionInput(3, y));
         }
+        // And the comparison run's cumulative results over that range, made
+        // by its spreadsheet job (in this job, or an earlier one).
+        if (from <= to) {
+            const std::string name = SpreadsheetCsvName(sim, cmp, from, to, m_env.firstYearOf(cmp), m_env.noRerun,
+                                                        "aggrex", "cum");
+            const WorkItem producer{typeOfRun(cmp), m_n + 1};
+            out.push_back({"    The cumulative results file from the " + describe(producer),
+                           JoinPath(sim.WorkDir, changeExt(name, ".rsl")), producer});
+        }
     }
     return out;
 }
@@ -174,12 +183,8 @@ std::vector<WorkItem> PrereqPlan::dependsOn(WorkItem it) const {
     };
     for (const ItemInput& in : inputs(it))
         if (in.producer) add(*in.producer);
-    if (it.year == m_n + 2 && exists(it)) {
-        // The deviations read the accumulated results of both runs'
-        // spreadsheet steps.
-        add({typeOfRun(comparisonRun(m_env.noRerun)), m_n + 1});
-        add({kItemPolicy, m_n + 1});
-    }
+    // The deviations also read the Policy's own accumulated results.
+    if (it.year == m_n + 2 && exists(it)) add({kItemPolicy, m_n + 1});
     return out;
 }
 

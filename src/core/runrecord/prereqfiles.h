@@ -64,8 +64,8 @@ public:
     /// The files the item reads, each with its producer.
     std::vector<ItemInput> inputs(WorkItem it) const;
     /// The items whose results the item builds on (the producers of its
-    /// inputs, and for the deviation step the comparison run's spreadsheet
-    /// step), without duplicates.
+    /// inputs, and for the deviation step the Policy's spreadsheet step),
+    /// without duplicates.
     std::vector<WorkItem> dependsOn(WorkItem it) const;
     /// The items the job builds on that it does not do itself, followed back
     /// through their own dependencies, in traversal order.
@@ -74,6 +74,7 @@ public:
     /// "ss job for the <run>" or "differences ss job for the Policy".
     std::string describe(WorkItem it) const;
 
+    /// The application the plan was made for.
     const RunRecordEnv& env() const { return m_env; }
 
 private:
