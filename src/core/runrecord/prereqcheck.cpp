@@ -1,8 +1,10 @@
 #include "runrecord/prereqcheck.h"
 
+#include <exception>
 #include <limits>
 #include <optional>
 
+#include "base/result.h"
 #include "base/strutil.h"
 #include "runrecord/prereqinputs.h"
 #include "runrecord/prereqorder.h"
@@ -41,8 +43,8 @@ bool isSim(const PrereqPlan& plan, WorkItem it) {
     return it.type != kItemBot && it.year <= plan.env().sim.NumYears;
 }
 
-// The problem when `dependent` (completed at `tDependent`) was completed
-// before `prerequisite`, which it builds on.
+// The problem when `dependent` was completed before `prerequisite`, which it
+// builds on.
 std::string orderProblem(const PrereqPlan& plan, WorkItem dependent, WorkItem prerequisite) {
     const RunRecordEnv& env = plan.env();
     auto year = [&](int i) { return std::to_string(env.sim.Years[i]); };
@@ -129,9 +131,10 @@ std::vector<std::string> previousResultProblems(const PrereqPlan& plan, const St
     return out;
 }
 
-PrereqOutcome PreviousSimsEtcStillOk_Version2(const RunRecordEnv& env, const TBigJobDetails& job,
-                                              const PrereqOptions& options, BotCache& cache, Dialogs& dialogs) {
-    CacheInUse cacheInUse(cache);
+namespace {
+
+PrereqOutcome runCheck(const RunRecordEnv& env, const TBigJobDetails& job, const PrereqOptions& options,
+                       BotCache& cache, Dialogs& dialogs) {
     WaitWindow wait(dialogs, !options.batchMode, "Please Wait - " + options.programName + " at work");
     auto stop = [&](const std::string& text) {
         wait.hide();
@@ -210,6 +213,21 @@ PrereqOutcome PreviousSimsEtcStillOk_Version2(const RunRecordEnv& env, const TBi
         }
     }
     return {true, ""};
+}
+
+}  // namespace
+
+PrereqOutcome PreviousSimsEtcStillOk_Version2(const RunRecordEnv& env, const TBigJobDetails& job,
+                                              const PrereqOptions& options, BotCache& cache, Dialogs& dialogs) {
+    CacheInUse cacheInUse(cache);
+    try {
+        return runCheck(env, job, options, cache, dialogs);
+    } catch (const std::exception& e) {
+        // Whatever went wrong, the job must not start on an unfinished check.
+        const std::string text = internalErrorText(std::string(e.what()) + " [PreviousSimsEtcStillOk_Version2]");
+        dialogs.message(MsgKind::Error, text, BtnOk | BtnHelp);
+        return {false, text};
+    }
 }
 
 }  // namespace vdln
