@@ -292,6 +292,13 @@ TEST_F(PrereqCheckTest, AMissingFileNoStepOfTheJobMakesIsReportedAndMayBeOverrid
         // Yes goes ahead at once, without the still-ok pass and its question.
         EXPECT_EQ(dialogs.messages(), (std::vector<std::string>{want, kIgnoreMissingFilesQuestion}));
     }
+    // In batch mode nobody can answer: the job does not start.
+    options.batchMode = true;
+    dialogs.clear();
+    const PrereqOutcome batch = check(job({2, 3}, kNone, kNone));
+    EXPECT_FALSE(batch.goAhead);
+    EXPECT_EQ(batch.problem, want);
+    EXPECT_EQ(dialogs.messages(), std::vector<std::string>{want});
 }
 
 TEST_F(PrereqCheckTest, EachKindOfMissingInputHasItsRoleAndProducer) {

@@ -182,6 +182,9 @@ PrereqOutcome runCheck(const RunRecordEnv& env, const TBigJobDetails& job, const
         const std::string text = joinLines(missing);
         wait.hide();
         dialogs.message(MsgKind::Error, text, BtnOk | BtnHelp);
+        // Nobody can vouch for the files in batch mode: a job that lacks
+        // inputs would only fail part-way, so it does not start.
+        if (options.batchMode) return {false, text};
         if (dialogs.message(MsgKind::Confirmation, kIgnoreMissingFilesQuestion, BtnYes | BtnNo) == BtnYes)
             return {true, ""};
         return {false, text};
