@@ -320,6 +320,11 @@ void JobEngine::copyUpdatedInputs(int run, int year) {
 }
 
 bool JobEngine::StartNextSteps(int finishedSlot, std::optional<StepChoice> finished) {
+    struct Selection {
+        CompletionRecorder& r;
+        explicit Selection(CompletionRecorder& rec) : r(rec) { r.selectionBegin(); }
+        ~Selection() { r.selectionEnd(); }
+    } selection{m_recorder};
     if (finished && finished->JobName == "sim" && finished->JobPart == "sim" && finished->Year < m_rec.NumYears &&
         m_job.LastSlot > 1)
         copyUpdatedInputs(finished->Run, finished->Year);

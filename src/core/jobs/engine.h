@@ -50,6 +50,11 @@ public:
     virtual std::string lastProblem() const { return ""; }
     /// Called when a job's request has been normalised.
     virtual void jobStarting(int /*firstPolicyYear*/) {}
+    /// Bracket one round of step selection: nothing the answers of
+    /// `botNeeded` and `botFinishedSince` depend on changes in between, so
+    /// they may be remembered until `selectionEnd`.
+    virtual void selectionBegin() {}
+    virtual void selectionEnd() {}
 };
 
 /// A recorder that records nothing and lets every job go ahead.

@@ -16,9 +16,23 @@ void RunRecordRecorder::recordCompletion(int run, int year, const std::string& j
 void RunRecordRecorder::setUserDsName(int run, const std::string& ds1) {
     // Every part of a job names the same file: write only when it changes,
     // so a job does not flush the record to disk once per part.
+    if (run < 1 || run > 3 || m_dsName[run] == ds1) return;
     const std::string file = RunRecordFileName(m_env.keep, run);
-    if (auto ini = IniFile::load(file); ini && ini->getString("Run", "User DS name") == ds1) return;
-    (void)WriteUserDsName(file, ds1);
+    if (auto ini = IniFile::load(file); !ini || ini->getString("Run", "User DS name") != ds1)
+        if (!WriteUserDsName(file, ds1)) return;
+    m_dsName[run] = ds1;
+}
+
+void RunRecordRecorder::selectionBegin() {
+    m_selecting = true;
+    m_cache.begin();
+    m_finishedSince.clear();
+}
+
+void RunRecordRecorder::selectionEnd() {
+    m_selecting = false;
+    m_cache.end();
+    m_finishedSince.clear();
 }
 
 void RunRecordRecorder::backupAtJobStart() { (void)BackupRunRecords(m_env.keep); }
@@ -28,6 +42,14 @@ void RunRecordRecorder::jobEnded(const std::array<bool, 4>& progress) { EndRunRe
 bool RunRecordRecorder::botNeeded(int year) { return BotNeeded(m_env, m_cache, year); }
 
 bool RunRecordRecorder::botFinishedSince(int year, std::int64_t since) {
+    if (m_selecting) {
+        if (auto it = m_finishedSince.find(year); it != m_finishedSince.end()) return it->second;
+        m_selecting = false;
+        const bool finished = botFinishedSince(year, since);
+        m_selecting = true;
+        m_finishedSince[year] = finished;
+        return finished;
+    }
     const std::string file = RunRecordFileName(m_env.keep, m_env.noRerun ? 3 : 2);
     auto ini = IniFile::load(file);
     if (!ini || year < 1 || year > m_env.sim.NumYears) return false;

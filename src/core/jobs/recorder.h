@@ -3,6 +3,9 @@
 /// run's record-of-runs file, BOT validity and "finished in this job" are
 /// read from it, and the whole prerequisite check runs before a job.
 
+#include <array>
+#include <map>
+
 #include "jobs/engine.h"
 #include "runrecord/prereqcheck.h"
 #include "runrecord/runrecord.h"
@@ -34,7 +37,12 @@ public:
     /// job and `lastProblem` holds the text of the problem.
     bool prerequisitesOk(const TBigJobDetails& job) override;
     std::string lastProblem() const override { return m_problem; }
-    void jobStarting(int firstPolicyYear) override { m_env.firstPolicyYear = firstPolicyYear; }
+    void jobStarting(int firstPolicyYear) override {
+        m_env.firstPolicyYear = firstPolicyYear;
+        m_dsName = {};
+    }
+    void selectionBegin() override;
+    void selectionEnd() override;
 
 private:
     RunRecordEnv& m_env;
@@ -43,6 +51,9 @@ private:
     PrereqOptions m_options;
     BotCache m_cache;
     std::string m_problem;
+    bool m_selecting = false;
+    std::map<int, bool> m_finishedSince;  ///< `botFinishedSince` answers of this round
+    std::array<std::string, 4> m_dsName;  ///< "User DS name" last written per run
 };
 
 }  // namespace vdln
