@@ -7,6 +7,7 @@
 #include "base/fileutil.h"
 #include "jobs/engine.h"
 #include "jobs/jobscommands.h"
+#include "jobs/session.h"
 #include "jobs/singlejob.h"
 #include "jobs/tasks.h"
 #include "model/simgrid.h"
@@ -94,14 +95,9 @@ protected:
 };
 
 TEST_F(TasksFlowTest, ThreeSingleAndThreeConcurrentPassesOfTheWholeJob) {
-    JobEngine engine(rec, settings, env, dialogs, clock, launcher, recorder);
-    int firstSlot = 1;
-    auto setSlots = [&](int f, int m) { engine.setSlots(f, m); };
-    TimerHooks hooks;
-    hooks.bigJobTick = [&] { engine.tick(); };
-    hooks.bigJobRunning = [&] { return engine.running(); };
-    ConsoleJobTimer timer(launcher, dialogs, TimerEnvironment{env.tempDir, env.keepDir, true, false}, hooks);
-    timer.tick();  // the start-up tick
+    JobsSession session({rec, settings, env, dialogs, years, clock, launcher, recorder, {}});
+    session.tick();  // the start-up tick
+    const JobEngine& engine = session.engine();
 
     struct Pass {
         std::string heading;
@@ -109,38 +105,24 @@ TEST_F(TasksFlowTest, ThreeSingleAndThreeConcurrentPassesOfTheWholeJob) {
         std::set<int> slots;
     };
     std::vector<Pass> passes;
-    std::unique_ptr<RunSingleThenConcurrent> seq;
-    RunSingleThenConcurrent::Actions actions;
-    actions.allowTwoConcurrent = [&] {
-        applyConcurrencyCommand(ConcurrencyCommand::AllowTwo, settings, firstSlot, setSlots, dialogs, true);
-    };
-    actions.justOneSolve = [&] {
-        applyConcurrencyCommand(ConcurrencyCommand::JustOneNo1, settings, firstSlot, setSlots, dialogs, true);
-    };
-    actions.runBaseToPolicy = [&] {
-        engine.setPassNote(seq->note());
-        const TaskEnv tenv{rec, settings, engine.firstPolicyYear(), dialogs, years};
-        if (!runTask(TaskCommand::RunBaseToPolicy, tenv, [&](const JobRequest& r) { return engine.StartBigJob(r); }))
-            return false;
-        passes.push_back({engine.status().heading, 0, {}});
-        return timer.watchBigJob();
-    };
-    seq = std::make_unique<RunSingleThenConcurrent>(actions);
-    engine.setFinishedHook([&] { return seq->onJobFinished(true); });
-
-    ASSERT_TRUE(seq->start()) << dialogs.lastMessage();
-    for (int guard = 0; guard < 1000 && timer.watching(); ++guard) {
+    int lastStarted = -1;
+    ASSERT_TRUE(session.runSingleThenConcurrent()) << dialogs.lastMessage();
+    for (int guard = 0; guard < 1000 && session.watching(); ++guard) {
+        // A new pass shows its note in the status heading.
+        if (engine.partsLaunched() < lastStarted || passes.empty())
+            passes.push_back({engine.status().heading, 0, {}});
+        lastStarted = engine.partsLaunched();
         Pass& p = passes.back();
         int busy = 0;
         for (int s = 1; s <= 3; ++s)
             if (engine.job().Jobs[s].InUse) busy++, p.slots.insert(s);
         p.mostBusy = std::max(p.mostBusy, busy);
         ASSERT_TRUE(finishOne(engine) || busy == 0) << engine.failureMessage();
-        timer.tick();
+        session.tick();
     }
-    EXPECT_FALSE(timer.watching());
+    EXPECT_FALSE(session.watching());
     EXPECT_EQ(engine.outcome(), JobOutcome::Finished) << engine.failureMessage();
-    EXPECT_FALSE(seq->active());
+    EXPECT_FALSE(session.sequence().active());
     ASSERT_EQ(passes.size(), 6u);
     for (size_t k = 0; k < passes.size(); ++k) {
         SCOPED_TRACE(k);
@@ -151,6 +133,38 @@ TEST_F(TasksFlowTest, ThreeSingleAndThreeConcurrentPassesOfTheWholeJob) {
         EXPECT_EQ(passes[k].slots, concurrent ? (std::set<int>{1, 2}) : std::set<int>{1});
     }
     EXPECT_EQ(dialogs.messages(), std::vector<std::string>{}) << "no pass shows the finished message";
+    EXPECT_EQ(settings.ConcurrentSolves, 2) << "the last pass left two concurrent solves";
+}
+
+TEST_F(TasksFlowTest, ACancelledPassEndsTheSequenceAndOneSolveInSlotTwoStaysThere) {
+    JobsSession session({rec, settings, env, dialogs, years, clock, launcher, recorder, {}});
+    session.tick();
+    ASSERT_TRUE(session.runSingleThenConcurrent());
+    ASSERT_TRUE(finishOne(session.engine()));
+    session.tick();
+    dialogs.queueButton(BtnYes);
+    ASSERT_TRUE(session.cancelJob());
+    EXPECT_EQ(dialogs.lastMessage(), "Do you really want to kill this job?");
+    session.tick();
+    EXPECT_EQ(session.engine().outcome(), JobOutcome::Cancelled);
+    EXPECT_FALSE(session.sequence().active());
+    EXPECT_FALSE(session.watching());
+
+    // "Just One Solve (no. 2)" after three concurrent solves: every part
+    // runs in slot 2.
+    session.concurrency(ConcurrencyCommand::AllowThree, true);
+    EXPECT_EQ(session.concurrency(ConcurrencyCommand::JustOneNo2).FirstSlot, 2);
+    EXPECT_EQ(dialogs.lastMessage(), "Will not run two concurrent solves, and will always run as job number 2.");
+    ASSERT_TRUE(session.runTask(TaskCommand::RunBaseToPolicy)) << dialogs.lastMessage();
+    std::set<int> slots;
+    for (int guard = 0; guard < 200 && session.watching(); ++guard) {
+        for (int s = 1; s <= 3; ++s)
+            if (session.engine().job().Jobs[s].InUse) slots.insert(s);
+        (void)finishOne(session.engine());
+        session.tick();
+    }
+    EXPECT_EQ(session.engine().outcome(), JobOutcome::Finished) << session.engine().failureMessage();
+    EXPECT_EQ(slots, std::set<int>{2});
 }
 
 }  // namespace
