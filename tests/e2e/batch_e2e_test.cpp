@@ -164,6 +164,35 @@ TEST_F(BatchE2E, OneTwoAndThreeSlotsGiveTheSameResults) {
     EXPECT_EQ(cums[1], cums[3]);
 }
 
+TEST_F(BatchE2E, SolFilesForShocksInTwoSlotsGiveTheSameResults) {
+    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0) << testing::readFile(path("out.txt"));
+    const auto dev = csv(app + "/BS1B-BR1R-PL1P-devc.csv");
+    const auto cum = csv(app + "/BS1B-BR1R-PL1P-ssc.csv");
+
+    // The BOT files now read the rerun's results from its SOL file, and the
+    // policy may run in the second slot with its own copy of that file.
+    auto ds1 = readTextLines(app + "/growth.ds1");
+    ASSERT_TRUE(ds1);
+    for (auto& line : *ds1)
+        if (line == "Sol File Shocks=0") line = "Sol File Shocks=1";
+    ASSERT_TRUE(writeLinesAtomic(app + "/growth.ds1", *ds1));
+    testing::writeFile(path("keep/SVKEEP/VDLNkeep/Vardelon.ini"),
+                       "[Options]\r\nVardelVersion=330\r\n[Environment]\r\nAllow 2 Concurrent Solves=1\r\n");
+    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0) << testing::readFile(path("out.txt"));
+    auto bot = readWholeFile(app + "/bs1b-br1r-2026.bot");
+    ASSERT_TRUE(bot) << bot.message();
+    EXPECT_NE(bot->find(".rsl\" header"), std::string::npos) << *bot;
+    const auto dev2 = csv(app + "/BS1B-BR1R-PL1P-devc.csv");
+    const auto cum2 = csv(app + "/BS1B-BR1R-PL1P-ssc.csv");
+    for (const char* name : {"x(AGR)", "x(MAN)", "x(SER)"}) {
+        SCOPED_TRACE(name);
+        for (int y = 2025; y <= 2029; ++y) {
+            EXPECT_NEAR(dev2.at(name).at(y), dev.at(name).at(y), 1e-3) << y;
+            EXPECT_NEAR(cum2.at(name).at(y), cum.at(name).at(y), 1e-3) << y;
+        }
+    }
+}
+
 TEST_F(BatchE2E, ARestoredIngredientsArchiveGivesTheSameResults) {
     ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0) << testing::readFile(path("out.txt"));
     ASSERT_EQ(run(kBin + "/vardelon -savezip " + app + "/growth.ds1 " + path("growth.zip")), 0)
