@@ -5,6 +5,7 @@
 #include "base/fileutil.h"
 #include "base/textfile.h"
 #include "model/simgrid.h"
+#include "support/jobapp.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -33,58 +34,11 @@ class EngineTest : public testing::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        work = path("work");
-        env.tempDir = path("tmp");
-        env.keepDir = path("keep");
-        env.programDir = path("bin");
-        env.batchMode = true;
-        for (const auto& d : {work, env.tempDir, env.keepDir, env.programDir}) writeFile(d + "/.keep", "");
-        for (const char* p : {"tellura.exe", "sectraa.exe", "aggrexa.exe", "diveroa.exe", "mergixa.exe"})
-            writeFile(env.programDir + "/" + p, "");
-        writeFile(work + "/model.exe", "");
-        writeFile(work + "/BASE.CLS", "exogenous x ;\n rest endogenous ;\n");
-        writeFile(work + "/POL.CLS", "exogenous a ;\n rest endogenous ;\n");
-        writeFile(work + "/P2.PSH", "shock a = 1 ;\n");
-        writeFile(work + "/base.har", "data");
-        writeFile(work + "/growth.map", "x\n");
-        rec = CreateSimRecord();
-        rec.NumYears = 2;
-        rec.StartYear = 2024;
-        rec.SimNames[1] = "BS1";
-        rec.SimNames[2] = "BR1";
-        rec.SimNames[3] = "PL1";
-        rec.WorkDir = work;
-        rec.NumModelFiles = 1;
-        rec.ModelFiles[1] = makeModelFileDesc("BASEDATA", "HAR", true, true, "data");
-        rec.NumFiles = 1;
-        rec.Files[1] = makeSimFileEntry(rec.ModelFiles[1], 1);
-        for (int i = 1; i <= kMaxYears; ++i) rec.PeriodLength[i] = 1;
-        ComputeYears(rec);
-        rec.GridStem(-1, 2) = "N/A";
-        rec.GridStem(0, 1) = "BASE";
-        rec.GridStem(0, 3) = "POL";
-        for (int i = 1; i <= 2; ++i) {
-            rec.GridStem(i, 1) = "?";
-            rec.GridStem(i, 3) = "?";
-        }
-        rec.GridStem(2, 4) = "P2";
-        RefreshGrid(rec);
-        settings.model.Model = work + "/model.exe";
-        settings.model.FirstYearList = {"file BASEDATA = base.har ;"};
-        settings.ResultsMapFile = work + "/growth.map";
-        settings.ConcurrentSolves = 1;
-        settings.Outputs = OutputsBeforeRun::Delete;
+        testing::setUpTwoYearApplication(dir(), env, rec, settings);
+        work = rec.WorkDir;
     }
 
-    JobRequest everything() {
-        JobRequest r = emptyRequest(2);
-        for (int run = 1; run <= 3; ++run) {
-            r.FirstSimYear[run] = r.FirstSSYear[run] = 1;
-            r.LastSimYear[run] = r.LastSSYear[run] = 2;
-        }
-        r.DoDeviations = true;
-        return r;
-    }
+    JobRequest everything() { return testing::everythingRequest(2); }
 
     // Plays the program of a slot: writes its report and output, then ends it.
     void finishSlot(JobEngine& e, int slot, bool ok = true, bool writeOutput = true) {

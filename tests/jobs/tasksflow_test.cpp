@@ -11,6 +11,7 @@
 #include "jobs/singlejob.h"
 #include "jobs/tasks.h"
 #include "model/simgrid.h"
+#include "support/jobapp.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -24,39 +25,7 @@ class TasksFlowTest : public testing::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        const std::string work = path("work");
-        env.tempDir = path("tmp");
-        env.keepDir = path("keep");
-        env.programDir = path("bin");
-        env.batchMode = true;
-        for (const auto& d : {work, env.tempDir, env.keepDir}) writeFile(d + "/.keep", "");
-        for (const char* p : {"tellura.exe", "sectraa.exe", "aggrexa.exe", "diveroa.exe", "mergixa.exe"})
-            writeFile(env.programDir + "/" + p, "");
-        for (const char* f : {"model.exe", "base.har", "growth.map"}) writeFile(work + "/" + f, "x");
-        writeFile(work + "/BASE.CLS", "exogenous x ;\n rest endogenous ;\n");
-        writeFile(work + "/POL.CLS", "exogenous a ;\n rest endogenous ;\n");
-        writeFile(work + "/P2.PSH", "shock a = 1 ;\n");
-        rec = CreateSimRecord();
-        rec.NumYears = 2;
-        rec.StartYear = 2024;
-        rec.SimNames[1] = "BS1";
-        rec.SimNames[2] = "BR1";
-        rec.SimNames[3] = "PL1";
-        rec.WorkDir = work;
-        rec.NumModelFiles = rec.NumFiles = 1;
-        rec.ModelFiles[1] = makeModelFileDesc("BASEDATA", "HAR", true, true, "data");
-        rec.Files[1] = makeSimFileEntry(rec.ModelFiles[1], 1);
-        rec.PeriodLength.fill(1);
-        ComputeYears(rec);
-        rec.GridStem(-1, 2) = "N/A";
-        rec.GridStem(0, 1) = "BASE";
-        rec.GridStem(0, 3) = "POL";
-        for (int i = 1; i <= 2; ++i) rec.GridStem(i, 1) = rec.GridStem(i, 3) = "?";
-        rec.GridStem(2, 4) = "P2";
-        RefreshGrid(rec);
-        settings.model.Model = work + "/model.exe";
-        settings.model.FirstYearList = {"file BASEDATA = base.har ;"};
-        settings.ResultsMapFile = work + "/growth.map";
+        testing::setUpTwoYearApplication(dir(), env, rec, settings);
         settings.ConcurrentSolves = 3;
     }
 
@@ -81,17 +50,7 @@ protected:
     ScriptedYearsDialog years;
     FixedClock clock{fileTimeFromLocal(2026, 12, 9, 10, 0, 0)};
     FakeLauncher launcher;
-    // Remembers BOT completions, as the record of runs would (a BOT step
-    // done in this job is not done again).
-    struct BotRecorder : NullRecorder {
-        void recordCompletion(int, int year, const std::string& name, const TSolutionMethod&,
-                              const TAutoAccuracy&) override {
-            if (name == "bot") bots.insert(year);
-        }
-        bool botFinishedSince(int year, std::int64_t) override { return bots.count(year) > 0; }
-        void backupAtJobStart() override { bots.clear(); }
-        std::set<int> bots;
-    } recorder;
+    testing::BotRecorder recorder;
 };
 
 TEST_F(TasksFlowTest, ThreeSingleAndThreeConcurrentPassesOfTheWholeJob) {

@@ -62,6 +62,10 @@ protected:
             }
         }
         req.DoDeviations = deviations;
+        return normalised(req);
+    }
+    // The request as the engine normalises it at the start of a job.
+    TBigJobDetails normalised(JobRequest req) {
         PlanContext ctx;
         ctx.numYears = n();
         ctx.year = [this](int i) { return app->sim.Years[i]; };
@@ -79,14 +83,7 @@ protected:
             req.LastSSYear[r] = n();
         }
         req.DoDeviations = true;
-        PlanContext ctx;
-        ctx.numYears = n();
-        ctx.year = [this](int i) { return app->sim.Years[i]; };
-        ctx.noRerun = env().noRerun;
-        ctx.firstPolicyYear = env().firstPolicyYear;
-        TBigJobDetails j;
-        normaliseRequest(req, ctx, {}, j);
-        return j;
+        return normalised(req);
     }
     PrereqOutcome check(const TBigJobDetails& j) {
         return PreviousSimsEtcStillOk_Version2(env(), j, options, cache, dialogs);
