@@ -337,9 +337,14 @@ TEST_F(ModesTest, TheFinishedJobLeavesTheResultsPageChoices) {
     JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
     std::vector<std::pair<int, bool>> details;
     e.setDetailsWriter([&](int run, bool recorded) { details.emplace_back(run, recorded); });
+    EXPECT_FALSE(e.panel().jobRunning);
     ASSERT_TRUE(e.StartBigJob(everything()));
+    EXPECT_TRUE(e.panel().jobRunning);
+    EXPECT_EQ(e.panel().labels[0], "  Base: sim for year 2024 (year number 1) [sim part of job sim]");
     runToEnd(e);
     ASSERT_EQ(e.outcome(), JobOutcome::Finished);
+    EXPECT_EQ(e.panel().labels[0], "[Job finished] ");
+    EXPECT_FALSE(e.panel().jobRunning);
     const ResultsPageChoice& c = e.resultsChoice();
     EXPECT_TRUE(c.valid);
     EXPECT_EQ(c.run, 3);

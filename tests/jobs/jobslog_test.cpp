@@ -106,6 +106,42 @@ TEST(JobsLogText, StatusLinesListRunningSlotsInOrder) {
     EXPECT_EQ(statusLines(job, 2, ctx, note, false, iter).lines.size(), 1u);
 }
 
+TEST(JobsLogText, TheBottomPanelThroughAJob) {
+    TBigJobDetails job;
+    job.Jobs[1] = slot("sim", "sim", 1, 3);
+    job.Jobs[3] = slot("bot", "env", 2, 2);
+    DescribeContext ctx{[](int i) { return 2023 + i; }, false};
+    const StatusLines running = statusLines(job, 3, ctx, {}, false, {0, 1, 1, 1});
+
+    BottomPanel idle = bottomPanel(PanelPhase::Idle, {}, true);
+    EXPECT_FALSE(idle.jobRunning);
+    EXPECT_FALSE(idle.rerunPanel) << "no-rerun mode hides \"&Rerun Base\"";
+    EXPECT_EQ(idle.visible, (std::array<bool, 3>{false, false, false}));
+
+    BottomPanel starting = bottomPanel(PanelPhase::StartingJob, {}, false);
+    EXPECT_TRUE(starting.jobRunning);
+    EXPECT_EQ(starting.labels[0], "[None running yet] ");
+    EXPECT_EQ(starting.visible, (std::array<bool, 3>{true, false, false}));
+
+    // Two running slots (1 and 3) fill the first two labels in their runs'
+    // colours; the third is hidden.
+    BottomPanel p = bottomPanel(PanelPhase::Running, running, false);
+    EXPECT_EQ(p.labels[0], "  Base: sim for year 2026 (year number 3) [sim part of job sim]");
+    EXPECT_EQ(p.labels[1], "  Rerun: Preparing closure for year 2025 (year number 2) [env part of job bot]");
+    EXPECT_EQ(p.visible, (std::array<bool, 3>{true, true, false}));
+    EXPECT_EQ(p.runs, (std::array<int, 3>{1, 2, 0}));
+    EXPECT_FALSE(p.rerunPanel);
+
+    BottomPanel none = bottomPanel(PanelPhase::Running, {}, false);
+    EXPECT_EQ(none.labels[0], "[None running.]");
+    EXPECT_EQ(none.runs[0], 0) << "the default colour";
+
+    BottomPanel done = bottomPanel(PanelPhase::Finished, running, false);
+    EXPECT_FALSE(done.jobRunning);
+    EXPECT_TRUE(done.rerunPanel);
+    EXPECT_EQ(done.labels, (std::array<std::string, 3>{"[Job finished] ", "", ""}));
+}
+
 TEST(JobsLogText, OverviewListsRunsWithWork) {
     TBigJobDetails job;
     PlanContext ctx;

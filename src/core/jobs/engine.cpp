@@ -195,6 +195,7 @@ bool JobEngine::StartBigJob(JobRequest request) {
         }
     }
     for (int s = 1; s <= 3; ++s) m_job.Jobs[s].InUse = false;
+    m_panelPhase = PanelPhase::StartingJob;
     m_job.Running = true;
     m_job.Stopped = false;
     m_cancelRequested = false;
@@ -586,6 +587,7 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
     m_process[slot] = *handle;
     m_methods[slot] = {method, accuracy};
     m_launchedAny = true;
+    m_panelPhase = PanelPhase::Running;
     ++m_partsLaunched;
     log(partStartLines(s, describeContext(), now()), slot);
     return Status::ok();
@@ -927,6 +929,7 @@ void JobEngine::abortJob(const std::string& message) {
     m_dialogs.waitEnd();
     m_job.Stopped = true;
     if (m_job.Running) m_re->release();
+    m_panelPhase = PanelPhase::Idle;
     if (m_job.Running) {
         m_job.Running = false;
         m_failure = message;
@@ -941,6 +944,7 @@ void JobEngine::finishJob() {
     const std::string t = "Total elapsed time is: " + elapsedText(m_elapsed);
     log(jobFinishedLines(now(), elapsedText(m_elapsed)), 0);
     m_outcome = JobOutcome::Finished;
+    m_panelPhase = PanelPhase::Finished;
     chooseResults();
     m_recorder.jobEnded(m_progress);
     // "Run Single Job, then Concurrent" may start its next pass; then nothing

@@ -127,6 +127,8 @@ public:
     int partsLaunched() const { return m_partsLaunched; }
     /// The status lines for the bottom panel.
     StatusLines status() const;
+    /// The bottom panel as it should look now.
+    BottomPanel panel() const { return bottomPanel(m_panelPhase, status(), m_settings.NoRerun); }
     /// The rational-expectations hooks (by default: not doing them).  The
     /// object must outlive the engine.
     void setRationalExpectations(RationalExpectationsHooks& hooks) { m_re = &hooks; }
@@ -197,6 +199,7 @@ private:
     bool m_suppressReQuestion = false;
     SingleThenConcurrentNote m_passNote;
     ResultsPageChoice m_results;
+    PanelPhase m_panelPhase = PanelPhase::Idle;
     TBigJobDetails m_job;
     std::array<ProcessHandle, 4> m_process{};
     std::array<std::pair<TSolutionMethod, TAutoAccuracy>, 4> m_methods{};

@@ -136,6 +136,39 @@ StatusLines statusLines(const TBigJobDetails& job, int maxConcurrent, const Desc
     return st;
 }
 
+BottomPanel bottomPanel(PanelPhase phase, const StatusLines& status, bool noRerun) {
+    BottomPanel p;
+    switch (phase) {
+    case PanelPhase::Idle:
+    case PanelPhase::Finished:
+        // Leaving "job running": the labels and the Cancel panel go, the run
+        // panels come back.  A finished job's last words stay in the first
+        // label's text.
+        p.jobRunning = false;
+        p.rerunPanel = !noRerun;
+        p.visible = {false, false, false};
+        if (phase == PanelPhase::Finished) p.labels = {"[Job finished] ", "", ""};
+        return p;
+    case PanelPhase::StartingJob:
+        p.jobRunning = true;
+        p.rerunPanel = false;
+        p.labels[0] = "[None running yet] ";
+        return p;
+    case PanelPhase::Running:
+        break;
+    }
+    p.jobRunning = true;
+    p.rerunPanel = false;
+    if (status.lines.empty()) return p;  // "[None running.]" in the default colour
+    for (size_t k = 0; k < 3; ++k) {
+        p.visible[k] = k < status.lines.size();
+        if (!p.visible[k]) continue;
+        p.labels[k] = status.lines[k];
+        p.runs[k] = k < status.runs.size() ? status.runs[k] : 0;
+    }
+    return p;
+}
+
 std::vector<std::string> jobStatusOverview(const TBigJobDetails& job, const PlanContext& ctx, bool usesPeriods) {
     if (!job.Running) return {"Nothing is running."};
     std::vector<std::string> out;

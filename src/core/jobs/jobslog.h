@@ -4,6 +4,7 @@
 /// bottom panel and the job status overview.
 
 #include <ctime>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,33 @@ struct SingleThenConcurrentNote {
 /// rational expectations the current iteration of each slot's run is shown.
 StatusLines statusLines(const TBigJobDetails& job, int maxConcurrent, const DescribeContext& ctx,
                         const SingleThenConcurrentNote& pass, bool doingRE, const PerRun<int>& currentIter);
+
+/// What the main window's bottom panel shows: while a job runs the run
+/// panels and Help are hidden and the red "Cancel Job" panel takes the place
+/// of "Run &Base"; otherwise the run panels are back ("&Rerun Base" only
+/// outside no-rerun mode).  Each label shows its text in its run's colour
+/// (`runs`: 0 for the default colour) when visible.
+struct BottomPanel {
+    bool jobRunning = false;  ///< the Cancel panel is shown instead of the run panels
+    bool rerunPanel = true;   ///< "&Rerun Base" is shown (only when no job runs)
+    std::array<std::string, 3> labels{"[None running.]", "[Second job]", "[Third job]"};
+    std::array<bool, 3> visible{true, false, false};
+    std::array<int, 3> runs{};
+};
+
+/// Where a job is in its life, as the bottom panel shows it.
+enum class PanelPhase {
+    Idle,          ///< no job since the program started (or since the last one ended)
+    StartingJob,   ///< "job running" entered, nothing launched yet
+    Running,       ///< the running slots' status lines
+    Finished,      ///< the whole job has finished
+};
+
+/// The bottom panel for a phase: the status lines while running (with
+/// nothing running the first label reads "[None running.]"), "[None running
+/// yet] " when a job is starting, "[Job finished] " once it has finished;
+/// when no job runs the labels are hidden and the run panels shown.
+BottomPanel bottomPanel(PanelPhase phase, const StatusLines& status, bool noRerun);
 
 /// The lines of "Summary of Current Job" ("Nothing is running." when no job).
 std::vector<std::string> jobStatusOverview(const TBigJobDetails& job, const PlanContext& ctx,
