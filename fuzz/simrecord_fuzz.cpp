@@ -70,12 +70,12 @@ void useRecord(TSimRecord& rec, bool noRerun) {
         }
     }
     Result<std::vector<std::string>> lines = SimRecordLines(rec);
-    check(lines.ok());
+    check(lines.isOk());
     TSimRecord copy = CreateSimRecord();
     std::string text;
     for (const std::string& l : *lines) text += l + "\r\n";
     Status again = ReadSimRecordText(copy, text, noRerun, "copy");
-    check(again.ok());
+    check(again.isOk());
     check(copy.NumYears == rec.NumYears && copy.NumFiles == rec.NumFiles &&
           copy.NumModelFiles == rec.NumModelFiles);
     TSimRecord checked = rec;
