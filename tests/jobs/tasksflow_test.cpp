@@ -126,5 +126,30 @@ TEST_F(TasksFlowTest, ACancelledPassEndsTheSequenceAndOneSolveInSlotTwoStaysTher
     EXPECT_EQ(slots, std::set<int>{2});
 }
 
+TEST_F(TasksFlowTest, TheLogOfAFailedPartOpensInTheEditorWhenAskedFor) {
+    env.batchMode = false;
+    settings.FewerMessages = true;
+    std::vector<std::string> opened;
+    TimerHooks hooks;
+    hooks.openInEditor = [&](const std::string& f) {
+        opened.push_back(f);
+        return true;
+    };
+    JobsSession session({rec, settings, env, dialogs, years, clock, launcher, recorder, hooks});
+    session.tick();
+    ASSERT_TRUE(session.runTask(TaskCommand::RunBaseToPolicy)) << dialogs.lastMessage();
+    const TOneDosJob& j = session.engine().job().Jobs[1];
+    writeFile(j.ReportFile, "[Result]\r\nStatus=error\r\n");
+    writeFile(j.LogFile, "the model program's complaint\r\n");
+    const std::string log = j.LogFile;
+    ASSERT_TRUE(launcher.endProcess(ProcessHandle{static_cast<std::uint64_t>(j.Process)}, 1));
+    session.tick();
+    EXPECT_EQ(session.engine().outcome(), JobOutcome::Failed);
+    EXPECT_EQ(dialogs.lastMessage(), "Look at LOG file\r\n" + log +
+                                         "\r\nto find details of the error.\r\nDo you want to look at it now?");
+    EXPECT_EQ(opened, std::vector<std::string>{log});
+    EXPECT_FALSE(session.watching());
+}
+
 }  // namespace
 }  // namespace vdln

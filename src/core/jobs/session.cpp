@@ -29,6 +29,10 @@ JobsSession::JobsSession(JobsSessionParts parts)
     };
     m_sequence = std::make_unique<RunSingleThenConcurrent>(actions);
     m_engine.setFinishedHook([this] { return m_sequence->onJobFinished(true); });
+    // The error log of a failed part opens in the same editor as the logs of
+    // the single checking jobs.
+    if (m_parts.timerHooks.openInEditor)
+        m_engine.setEditor([open = m_parts.timerHooks.openInEditor](const std::string& f) { (void)open(f); });
 }
 
 TaskEnv JobsSession::taskEnv() {
