@@ -2,13 +2,16 @@
 // "Load Simulation Details" command with each choice of parts, the settings
 // reader on its own (followed by writing the settings back), and the
 // start-up sequence reading "Vardelon.ini" and "VdlnSim.txt" from a keep
-// directory.
+// directory; periods omitted at the start of what was loaded.
 //
 // Input: the ".ds1" text, optionally followed by a NUL byte and the text of
 // the ".ds2" file beside it (otherwise a valid ".ds2" of a new application
-// is used).  The last byte of the input picks the parts to load.
+// is used).  The last byte of the input picks the parts to load and whether
+// the data files change when periods are omitted; the byte before it the
+// number of periods omitted.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -32,6 +35,10 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
+// A memory-backed folder when there is one: the program's writes are made
+// durable, which costs little there.
+std::string scratchRoot() { return directoryExists("/dev/shm") ? "/dev/shm" : "/tmp"; }
+
 struct Scratch {
     std::string dir;
     std::string keep;
@@ -41,7 +48,7 @@ struct Scratch {
 const Scratch& scratch() {
     static const Scratch s = [] {
         Scratch x;
-        x.dir = "/tmp/vdln_simdetails_fuzz_" + std::to_string(getpid());
+        x.dir = scratchRoot() + "/vdln_simdetails_fuzz_" + std::to_string(getpid());
         x.keep = JoinPath(x.dir, "keep");
         (void)makeDirectories(x.keep);
         TSimRecord rec = CreateSimRecord();
@@ -60,14 +67,20 @@ void put(const std::string& file, const std::string& text) {
     std::fclose(f);
 }
 
-// Answers the parts dialog with one fixed choice.
+// Answers the parts dialog and the omit-periods dialog with fixed choices.
 class FixedHooks : public SimDetailsHooks {
 public:
-    explicit FixedHooks(LoadPartsChoice c) : m_choice(c) {}
+    FixedHooks(LoadPartsChoice c, OmitPeriodsChoice o) : m_choice(c), m_omit(o) {}
     std::optional<LoadPartsChoice> chooseLoadParts(Dialogs&, bool) override { return m_choice; }
+    std::optional<OmitPeriodsChoice> chooseOmitPeriods(Dialogs&, int maxPeriods) override {
+        OmitPeriodsChoice o = m_omit;
+        o.periods = 1 + o.periods % std::max(maxPeriods, 1);
+        return o;
+    }
 
 private:
     LoadPartsChoice m_choice;
+    OmitPeriodsChoice m_omit;
 };
 
 void checkRecord(const TSimRecord& rec) {
@@ -103,13 +116,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         InitSimRecord(rec, sc.dir);
         ProgramSettings settings;
         ScriptedDialogs dialogs;
-        FixedHooks hooks(choice);
+        OmitPeriodsChoice omit;
+        omit.periods = size > 1 ? data[size - 2] : 0;
+        omit.changeDataFiles = (pick & 0x80) != 0;
+        FixedHooks hooks(choice, omit);
         SimDetailsSession s{rec, settings, ctx, dialogs, hooks, clock};
         (void)LoadSimDetails(s, ds1);
         checkRecord(rec);
         RefreshGrid(rec);
-        // What was loaded can be saved again.
+        // What was loaded can be saved again, and periods omitted at its start.
         check(WriteDynamicSimInfo(s, JoinPath(sc.dir, "again.ds1"), false, 0));
+        dialogs.queueButton(BtnYes);
+        dialogs.queueButton(BtnYes);
+        (void)OmitPeriodsAtStart(s);
+        checkRecord(rec);
+        check(SimRecordLines(rec).isOk());
     }
 
     // The reader on its own, every part, then written back and read again.

@@ -25,9 +25,13 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
+// A memory-backed folder when there is one: the program's writes are made
+// durable, which costs little there.
+std::string scratchRoot() { return directoryExists("/dev/shm") ? "/dev/shm" : "/tmp"; }
+
 std::string scratchDir() {
     static const std::string dir = [] {
-        std::string d = "/tmp/vdln_simrecord_fuzz_" + std::to_string(getpid());
+        std::string d = scratchRoot() + "/vdln_simrecord_fuzz_" + std::to_string(getpid());
         (void)makeDirectories(d);
         return d;
     }();
