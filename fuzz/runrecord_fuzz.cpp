@@ -1,8 +1,8 @@
 // libFuzzer target over the record-of-runs files ("base.ini", "rbase.ini",
 // "pol.ini") of a six-year application: the parsed views, the step checks,
-// "Are Results Ok?", "Where to Start?", the BOT check, the check before a
-// job, recording a step into a broken file, and saving and restoring the
-// durable copies.
+// "Are Results Ok?", "Where to Start?", what a job does with them (the check
+// before it, the BOT questions, the backups), recording a step into a broken
+// file, and saving and restoring the durable copies.
 //
 // Input: the three files separated by NUL bytes (missing parts are missing
 // files).  An odd input length selects no-rerun mode.
@@ -20,6 +20,7 @@
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "jobs/plan.h"
+#include "jobs/recorder.h"
 #include "runrecord/appbuilder.h"
 #include "runrecord/prereqcheck.h"
 #include "runrecord/recordfiles.h"
@@ -164,15 +165,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    // The BOT check and the check before a job over everything.
+    // What a job does with the files: the check before it over everything
+    // (with the short-name check), the BOT questions, the backups.
     {
-        BotCache cache;
-        for (int i = 1; i <= kYears; ++i) (void)BotNeeded(env, cache, i);
         ScriptedDialogs dialogs;
+        RunRecordRecorder recorder(env, dialogs, true);
         PrereqOptions options;
         options.batchMode = true;
         options.fewerMessages = true;
-        (void)PreviousSimsEtcStillOk_Version2(env, wholeJob(env), options, cache, dialogs);
+        recorder.setPrereqOptions(options);
+        recorder.jobStarting(env.firstPolicyYear);
+        recorder.backupAtJobStart();
+        (void)recorder.prerequisitesOk(wholeJob(env));
+        recorder.selectionBegin();
+        for (int i = 0; i <= kYears + 1; ++i) {
+            (void)recorder.botNeeded(i);
+            (void)recorder.botFinishedSince(i, 0);
+        }
+        recorder.selectionEnd();
+        recorder.setUserDsName(1, "/tmp/app.ds1");
+        recorder.jobEnded({false, true, false, true});
+        writeRecords(env, files);
     }
 
     // Saving the durable copies reads "Run"; restoring them reads "Options".

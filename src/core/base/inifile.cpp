@@ -1,5 +1,7 @@
 #include "base/inifile.h"
 
+#include <iterator>
+
 #include "base/fileutil.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
@@ -166,6 +168,32 @@ bool IniFile::eraseSection(std::string_view section) {
 
 void IniFile::clearSection(std::string_view section) {
     if (Section* s = findSection(section)) s->lines.clear();
+}
+
+void IniFile::appendKeys(std::string_view section, const std::vector<std::pair<std::string, std::string>>& keys) {
+    if (keys.empty()) return;
+    Section* s = findSection(section);
+    if (!s) {
+        if (m_sections.empty()) m_sections.push_back(Section{});
+        Section ns;
+        ns.name = std::string(section);
+        ns.hasHeader = true;
+        m_sections.push_back(std::move(ns));
+        s = &m_sections.back();
+    }
+    // Keep trailing blank lines of the section after the new keys.
+    auto pos = s->lines.end();
+    while (pos != s->lines.begin() && !(pos - 1)->isKey && trim((pos - 1)->raw).empty()) --pos;
+    std::vector<Line> added;
+    added.reserve(keys.size());
+    for (const auto& [key, value] : keys) {
+        Line l;
+        l.isKey = true;
+        l.key = key;
+        l.value = value;
+        added.push_back(std::move(l));
+    }
+    s->lines.insert(pos, std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
 }
 
 std::vector<std::string> IniFile::sections() const {

@@ -57,6 +57,11 @@ public:
     bool eraseSection(std::string_view section);
     /// Removes every key of a section but keeps the section.
     void clearSection(std::string_view section);
+    /// Adds keys at the end of a section (added at the end of the file when
+    /// missing) without looking for existing ones, so a long section just
+    /// cleared is rewritten in time linear in its length.  A key already in
+    /// the section is not replaced: the first one is what `get` returns.
+    void appendKeys(std::string_view section, const std::vector<std::pair<std::string, std::string>>& keys);
 
     /// Section names in file order (as spelled in the file).
     std::vector<std::string> sections() const;

@@ -1,6 +1,8 @@
 #include "model/settings.h"
 
 #include <algorithm>
+#include <optional>
+#include <unordered_map>
 
 #include "base/dialogs.h"
 #include "base/fileutil.h"
@@ -118,6 +120,21 @@ std::vector<std::pair<std::string, std::string>> environmentKeys(const ProgramSe
 
 int periodCount(const TSimRecord& rec) { return std::clamp(rec.NumYears, 0, kMaxYears); }
 
+// The keys of a section by lower-cased name, the first of a repeated key
+// winning as in `IniFile::get`.  Numbered lists are looked up here, so a long
+// list reads in time linear in its length.
+std::unordered_map<std::string, std::string> sectionIndex(const IniFile& ini, const char* section) {
+    std::unordered_map<std::string, std::string> index;
+    for (auto& [key, value] : ini.entries(section)) index.emplace(toLower(key), std::move(value));
+    return index;
+}
+
+// A numbered entry of an indexed section.
+const std::string* indexed(const std::unordered_map<std::string, std::string>& index, long long n) {
+    auto it = index.find(std::to_string(n));
+    return it == index.end() ? nullptr : &it->second;
+}
+
 }  // namespace
 
 void ModelSettings::clearModel() {
@@ -179,8 +196,9 @@ bool ReadIniOptionsText(std::string_view text, SettingsParts parts, ProgramSetti
             m.clearModel();
         }
         m.FirstYearList.clear();
-        for (int i = 0;; ++i) {
-            std::optional<std::string> line = ini.get(kInputFiles, std::to_string(i));
+        const auto inputFiles = sectionIndex(ini, kInputFiles);
+        for (long long i = 0;; ++i) {
+            const std::string* line = indexed(inputFiles, i);
             if (!line) break;
             m.FirstYearList.push_back(*line);
         }
@@ -286,8 +304,10 @@ bool ReadIniOptionsText(std::string_view text, SettingsParts parts, ProgramSetti
     if (parts.details) {
         long long n = ini.getInt(kLengthPeriods, "Number Periods", 0);
         if (n >= 1 && n <= kMaxYears) {
+            const auto lengths = sectionIndex(ini, kLengthPeriods);
             for (int i = 1; i <= n; ++i) {
-                long long len = ini.getInt(kLengthPeriods, std::to_string(i), 1);
+                const std::string* text = indexed(lengths, i);
+                long long len = text ? parseInt(*text).value_or(1) : 1;
                 if (len >= 1 && len <= 99) rec.PeriodLength[i] = static_cast<int>(len);
             }
         } else if (n == 0) {
@@ -323,8 +343,10 @@ void PutSettings(IniFile& ini, const ProgramSettings& st, const TSimRecord& rec)
     // rewriting an unchanged file gives the same bytes.
     ini.clearSection(kInputFiles);
     const auto& list = st.model.FirstYearList;
-    if (list.empty()) ini.set(kInputFiles, "0", "");
-    for (size_t i = 0; i < list.size(); ++i) ini.set(kInputFiles, std::to_string(i), list[i]);
+    std::vector<std::pair<std::string, std::string>> entries;
+    if (list.empty()) entries.emplace_back("0", "");
+    for (size_t i = 0; i < list.size(); ++i) entries.emplace_back(std::to_string(i), list[i]);
+    ini.appendKeys(kInputFiles, entries);
 
     WriteMethodSection(ini, kMethodSection, st.Method);
     if (st.Method.AutoAccuracy) WriteAccuracySection(ini, kMethodSection, st.Accuracy);
@@ -335,8 +357,10 @@ void PutSettings(IniFile& ini, const ProgramSettings& st, const TSimRecord& rec)
 
     ini.clearSection(kLengthPeriods);
     int n = periodCount(rec);
-    ini.setInt(kLengthPeriods, "Number periods", n);
-    for (int i = 1; i <= n; ++i) ini.setInt(kLengthPeriods, std::to_string(i), rec.PeriodLength[i]);
+    std::vector<std::pair<std::string, std::string>> lengths;
+    lengths.emplace_back("Number periods", std::to_string(n));
+    for (int i = 1; i <= n; ++i) lengths.emplace_back(std::to_string(i), std::to_string(rec.PeriodLength[i]));
+    ini.appendKeys(kLengthPeriods, lengths);
 }
 
 std::vector<std::string> SettingsTextLines(const ProgramSettings& st, const TSimRecord& rec,
