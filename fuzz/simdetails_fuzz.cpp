@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -45,6 +46,8 @@ struct Scratch {
     std::string validDs2;
 };
 
+void removeScratch();
+
 const Scratch& scratch() {
     static const Scratch s = [] {
         Scratch x;
@@ -57,7 +60,15 @@ const Scratch& scratch() {
         for (const std::string& l : *lines) x.validDs2 += l + "\r\n";
         return x;
     }();
+    // Registered once the names are built, so they are still there at exit.
+    static const bool cleanup = std::atexit(removeScratch) == 0;
+    (void)cleanup;
     return s;
+}
+
+void removeScratch() {
+    std::error_code ec;
+    std::filesystem::remove_all(scratch().dir, ec);
 }
 
 void put(const std::string& file, const std::string& text) {

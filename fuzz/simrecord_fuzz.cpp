@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "base/dialogs.h"
@@ -29,13 +30,23 @@ void check(bool condition) {
 // durable, which costs little there.
 std::string scratchRoot() { return directoryExists("/dev/shm") ? "/dev/shm" : "/tmp"; }
 
+void removeScratch();
+
 std::string scratchDir() {
     static const std::string dir = [] {
         std::string d = scratchRoot() + "/vdln_simrecord_fuzz_" + std::to_string(getpid());
         (void)makeDirectories(d);
         return d;
     }();
+    // Registered once the name is built, so it is still there at exit.
+    static const bool cleanup = std::atexit(removeScratch) == 0;
+    (void)cleanup;
     return dir;
+}
+
+void removeScratch() {
+    std::error_code ec;
+    std::filesystem::remove_all(scratchDir(), ec);
 }
 
 // Everything a read record may be handed to next.
