@@ -12,6 +12,7 @@
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
+#include "model/filenames.h"
 #include "runrecord/filestamp.h"
 
 namespace vdln {
@@ -35,21 +36,9 @@ Status ScratchFolder::create(const std::string& tempDir) {
 
 std::string ScratchFolder::file(const std::string& name) const { return JoinPath(m_path, name); }
 
-std::string joinedRunNames(const TSimRecord& rec, bool run1, bool run2, bool run3) {
-    const bool selected[] = {run1, run2, run3};
-    std::string out;
-    for (int r = 1; r <= 3; ++r) {
-        if (!selected[r - 1]) continue;
-        if (!out.empty()) out += rec.FileNaming.Separator;
-        out += rec.SimNames[r].str();
-        if (rec.FileNaming.AppendRunLetter) out += runLetter(r);
-    }
-    return out;
-}
-
 std::string defaultDetailsName(const TSimRecord& rec, const std::string& dir, const std::string& modelName,
                                bool noRerun) {
-    return JoinPath(dir, modelName + rec.FileNaming.Separator + joinedRunNames(rec, true, !noRerun, true) + ".ds1");
+    return JoinPath(dir, modelName + rec.FileNaming.Separator + joinedSimNames(rec, true, !noRerun, true) + ".ds1");
 }
 
 bool sameFolder(const std::string& a, const std::string& b) {

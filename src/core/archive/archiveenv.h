@@ -103,10 +103,6 @@ private:
 /// The text shown when the Temporary Directory is missing.
 inline constexpr const char* kNoTempDirText = "Cannot locate the temporary directory.";
 
-/// The simulation names of the given runs joined as in file names: the
-/// separator between names, the run letter after each name when
-/// `AppendRunLetter` is on (any naming style).
-std::string joinedRunNames(const TSimRecord& rec, bool run1, bool run2, bool run3);
 
 /// The default `.ds1` name of an application: <dir>/<model name><separator>
 /// <names of runs 1, 2 (not in no-rerun mode) and 3>.ds1.

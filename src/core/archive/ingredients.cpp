@@ -88,10 +88,10 @@ std::array<bool, 4> selectedRuns(const ArchiveEnv& env, const CMFBitsSelection& 
 }
 
 std::string defaultIngredientsName(const ArchiveEnv& env, const IngredientsRequest& request) {
-    std::string name = env.modelName + "-" + joinedRunNames(env.rec, true, !env.noRerun, true);
+    std::string name = env.modelName + "-" + joinedSimNames(env.rec, true, !env.noRerun, true);
     if (request.kind == IngredientsKind::ClosSh) {
         auto runs = selectedRuns(env, request.bits);
-        name += "-" + joinedRunNames(env.rec, runs[1], runs[2], runs[3]);
+        name += "-" + joinedSimNames(env.rec, runs[1], runs[2], runs[3]);
         switch (request.bits.files) {
             case ClosShFiles::Closures: name += "-cl"; break;
             case ClosShFiles::Shocks: name += "-sh"; break;
@@ -809,7 +809,7 @@ std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::op
     const bool noRerun = iequals(trim(settings->getString("Environment", "Rerun FC with Dev", "yes")), "no");
     TSimRecord names = CreateSimRecord();
     for (int r = 1; r <= 3; ++r) names.SimNames[r] = summary->names[r - 1];
-    if (!safeNamePart(modelName) || !safeNamePart(joinedRunNames(names, true, !noRerun, true)))
+    if (!safeNamePart(modelName) || !safeNamePart(joinedSimNames(names, true, !noRerun, true)))
         return unsuccessful(unableToExtractText(zip, "The model or simulation names in this zip file cannot be used "
                                                      "in file names"));
     const std::string ds1 = defaultDetailsName(names, dir, modelName, noRerun);

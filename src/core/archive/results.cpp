@@ -113,7 +113,7 @@ std::vector<std::string> collectResultsFiles(const RunRecordEnv& rr, const Resul
 }
 
 std::string defaultResultsName(const ArchiveEnv& env, bool selected) {
-    return env.modelName + "-" + joinedRunNames(env.rec, true, !env.noRerun, true) +
+    return env.modelName + "-" + joinedSimNames(env.rec, true, !env.noRerun, true) +
            (selected ? "-someres1.zip" : "-res1.zip");
 }
 

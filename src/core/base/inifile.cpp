@@ -110,16 +110,21 @@ bool IniFile::getBool(std::string_view section, std::string_view key, bool def) 
     return def;
 }
 
+// The section to add keys to: the existing one, or a new one at the end
+// (after an empty headerless part, so keys never land before the first
+// header of a new file).
+IniFile::Section* IniFile::sectionForWriting(std::string_view section) {
+    if (Section* s = findSection(section)) return s;
+    if (m_sections.empty()) m_sections.push_back(Section{});
+    Section ns;
+    ns.name = std::string(section);
+    ns.hasHeader = true;
+    m_sections.push_back(std::move(ns));
+    return &m_sections.back();
+}
+
 void IniFile::set(std::string_view section, std::string_view key, std::string_view value) {
-    Section* s = findSection(section);
-    if (!s) {
-        if (m_sections.empty()) m_sections.push_back(Section{});
-        Section ns;
-        ns.name = std::string(section);
-        ns.hasHeader = true;
-        m_sections.push_back(std::move(ns));
-        s = &m_sections.back();
-    }
+    Section* s = sectionForWriting(section);
     for (Line& l : s->lines) {
         if (l.isKey && iequals(l.key, key)) {
             l.value = std::string(value);
@@ -172,15 +177,7 @@ void IniFile::clearSection(std::string_view section) {
 
 void IniFile::appendKeys(std::string_view section, const std::vector<std::pair<std::string, std::string>>& keys) {
     if (keys.empty()) return;
-    Section* s = findSection(section);
-    if (!s) {
-        if (m_sections.empty()) m_sections.push_back(Section{});
-        Section ns;
-        ns.name = std::string(section);
-        ns.hasHeader = true;
-        m_sections.push_back(std::move(ns));
-        s = &m_sections.back();
-    }
+    Section* s = sectionForWriting(section);
     // Keep trailing blank lines of the section after the new keys.
     auto pos = s->lines.end();
     while (pos != s->lines.begin() && !(pos - 1)->isKey && trim((pos - 1)->raw).empty()) --pos;

@@ -84,6 +84,7 @@ private:
     };
     const Section* findSection(std::string_view name) const;
     Section* findSection(std::string_view name);
+    Section* sectionForWriting(std::string_view name);
     std::vector<Section> m_sections;
 };
 

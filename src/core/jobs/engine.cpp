@@ -404,12 +404,10 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         return Status::fail(message.empty() ? "BAT file not written so cannot start job" : message);
     };
 
-    const TSolutionMethod& method =
-        (m_rec.AltMethodInUse && i >= 1 && i <= kMaxYears && m_rec.AltMethodYears[i]) ? m_settings.AltMethod
-                                                                                       : m_settings.Method;
-    const TAutoAccuracy& accuracy =
-        (m_rec.AltMethodInUse && i >= 1 && i <= kMaxYears && m_rec.AltMethodYears[i]) ? m_settings.AltAccuracy
-                                                                                       : m_settings.Accuracy;
+    // A year marked for the alternative method uses the alternative pair.
+    const bool alt = m_rec.AltMethodInUse && i >= 1 && i <= kMaxYears && m_rec.AltMethodYears[i];
+    const TSolutionMethod& method = alt ? m_settings.AltMethod : m_settings.Method;
+    const TAutoAccuracy& accuracy = alt ? m_settings.AltAccuracy : m_settings.Accuracy;
     if (p.JobName == "sim" || p.JobName == "bot") {
         if (Status st = reBeforeModelPart(p); !st) return st;
         CmfRequest req;

@@ -71,8 +71,12 @@ std::string FiveCharStem(const TSimRecord& rec, int i, int r) {
 Result<std::string> JoinSelectedBaseNames(const TSimRecord& rec, RunSelection runs, bool noRerun) {
     if (!rec.FileNaming.LongNames)
         return Result<std::string>::fail("[JoinSelectedBaseNames] Expect long file names here");
+    return joinedSimNames(rec, runs.run1, runs.run2 && !noRerun, runs.run3);
+}
+
+std::string joinedSimNames(const TSimRecord& rec, bool run1, bool run2, bool run3) {
     std::string out;
-    bool selected[] = {runs.run1, runs.run2 && !noRerun, runs.run3};
+    const bool selected[] = {run1, run2, run3};
     for (int r = 1; r <= 3; ++r) {
         if (!selected[r - 1]) continue;
         if (!out.empty()) out += rec.FileNaming.Separator;

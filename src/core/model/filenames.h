@@ -39,6 +39,11 @@ struct RunSelection {
     static RunSelection upTo(int r) { return {r >= 1, r >= 2, r >= 3}; }
 };
 
+/// The simulation names of the runs joined as in file names: the separator
+/// between names, the run letter after each name when `AppendRunLetter` is
+/// on (any naming style).
+std::string joinedSimNames(const TSimRecord& rec, bool run1, bool run2, bool run3);
+
 /// The simulation names of the selected runs (order 1, 2, 3; run 2 skipped
 /// in no-rerun mode), separated by `Separator`, each followed by its run
 /// letter when `AppendRunLetter` is on.  Only meaningful with long names:

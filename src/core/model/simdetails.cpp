@@ -58,17 +58,6 @@ std::optional<OmitPeriodsChoice> SimDetailsHooks::chooseOmitPeriods(Dialogs& dia
     return c;
 }
 
-std::string joinedSimNames(const TSimRecord& rec, bool run1, bool run2, bool run3) {
-    std::string out;
-    bool selected[] = {run1, run2, run3};
-    for (int r = 1; r <= 3; ++r) {
-        if (!selected[r - 1]) continue;
-        if (!out.empty()) out += rec.FileNaming.Separator;
-        out += rec.SimNames[r].str();
-        if (rec.FileNaming.AppendRunLetter) out += runLetter(r);
-    }
-    return out;
-}
 
 std::string DefaultDs1Name(const TSimRecord& rec, const std::string& modelName, bool noRerun) {
     return JoinPath(rec.WorkDir,

@@ -24,6 +24,7 @@
 
 #include "base/clock.h"
 #include "base/result.h"
+#include "model/filenames.h"
 #include "model/settings.h"
 #include "model/simrecord.h"
 
@@ -49,9 +50,6 @@ Status ReadSimRecordFile(TSimRecord& rec, const std::string& file, bool noRerun)
 /// As above from the text of a ".ds2" file; `name` is used in messages.
 Status ReadSimRecordText(TSimRecord& rec, std::string_view text, bool noRerun, const std::string& name);
 
-/// The simulation names of the runs joined as in file names (separator,
-/// run letters when `AppendRunLetter`), for any naming style.
-std::string joinedSimNames(const TSimRecord& rec, bool run1, bool run2, bool run3);
 /// Default ".ds1" name: <WorkDir>/<model name><sep><names of runs 1, 2, 3
 /// (2 left out in no-rerun mode)>.ds1.
 std::string DefaultDs1Name(const TSimRecord& rec, const std::string& modelName, bool noRerun);
