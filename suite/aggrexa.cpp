@@ -26,20 +26,14 @@ int main(int argc, char** argv) {
                                 in.path() + ".");
         auto sl4 = nextNonBlank(in, "the relevant SL4 file");
         if (!sl4) return sl4.status();
-        std::vector<std::string> inputs;
-        for (int k = 0; k < *count; ++k) {
-            auto f = nextNonBlank(in, "an input CSV file name");
-            if (!f) return f.status();
-            inputs.push_back(f.value());
-        }
+        auto names = nextNames(in, *count, "an input CSV file name");
+        if (!names) return names.status();
+        const std::vector<std::string>& inputs = names.value();
         auto output = nextNonBlank(in, "the output file name");
         if (!output) return output.status();
 
         // The solution file names the results the tables come from.
-        const std::string sl4Name = iendsWith(sl4.value(), ".sl4") ? sl4.value() : sl4.value() + ".sl4";
-        auto sl4File = existingInput(sl4Name, "Solution file");
-        if (!sl4File) return sl4File.status();
-        auto sol = readSolutionFile(sl4File.value());
+        auto sol = readNamedSolution(sl4.value());
         if (!sol) return sol.status();
 
         CsvTable out;

@@ -26,10 +26,7 @@ int main(int argc, char** argv) {
         auto output = nextNonBlank(in, "the output file name");
         if (!output) return output.status();
 
-        const std::string sl4Name = iendsWith(sl4.value(), ".sl4") ? sl4.value() : sl4.value() + ".sl4";
-        auto sl4File = existingInput(sl4Name, "Solution file");
-        if (!sl4File) return sl4File.status();
-        auto sol = readSolutionFile(sl4File.value());
+        auto sol = readNamedSolution(sl4.value());
         if (!sol) return sol.status();
 
         auto cmp = readCsvTable(cmpName.value());

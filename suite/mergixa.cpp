@@ -14,13 +14,6 @@ using namespace vdln::suite;
 
 namespace {
 
-Result<SolutionData> readSl4(const std::string& name) {
-    const std::string sl4Name = iendsWith(name, ".sl4") ? name : name + ".sl4";
-    auto f = existingInput(sl4Name, "Solution file");
-    if (!f) return f.status();
-    return readSolutionFile(f.value());
-}
-
 Result<MultiYearResults> readRsl(const std::string& name) {
     auto f = existingInput(name, "Results file");
     if (!f) return f.status();
@@ -47,16 +40,13 @@ int main(int argc, char** argv) {
             if (!count || *count < 1 || *count > 999)
                 return Status::fail("Malformed number of files \"" + countText.value() + "\" in stored input " +
                                     in.path() + ".");
-            std::vector<std::string> inputs;
-            for (int k = 0; k < *count; ++k) {
-                auto f = nextNonBlank(in, "an input results file name");
-                if (!f) return f.status();
-                inputs.push_back(f.value());
-            }
+            auto names = nextNames(in, *count, "an input results file name");
+            if (!names) return names.status();
+            const std::vector<std::string>& inputs = names.value();
             auto o = nextNonBlank(in, "the output file name");
             if (!o) return o.status();
             outName = o.value();
-            auto sol = readSl4(sl4.value());
+            auto sol = readNamedSolution(sl4.value());
             if (!sol) return sol.status();
             out.values.assign(kNumVars, {});
             std::vector<std::array<double, kNumInd>> cum(kNumVars);
@@ -90,7 +80,7 @@ int main(int argc, char** argv) {
             auto o = nextNonBlank(in, "the output file name");
             if (!o) return o.status();
             outName = o.value();
-            auto sol = readSl4(sl4.value());
+            auto sol = readNamedSolution(sl4.value());
             if (!sol) return sol.status();
             auto cmp = readRsl(cmpName.value());
             if (!cmp) return cmp.status();

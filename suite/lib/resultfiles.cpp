@@ -79,6 +79,13 @@ Status writeSolutionFile(const std::string& path, const SolutionData& sol) {
     return writeHeaderFile(path, "growth", hs);
 }
 
+Result<SolutionData> readNamedSolution(const std::string& name) {
+    const std::string sl4Name = iendsWith(name, ".sl4") ? name : name + ".sl4";
+    auto f = existingInput(sl4Name, "Solution file");
+    if (!f) return f.status();
+    return readSolutionFile(f.value());
+}
+
 Result<SolutionData> readSolutionFile(const std::string& path) {
     auto hs = readHeaderFile(path);
     if (!hs) return Result<SolutionData>::fail("Cannot read solution file " + path + ": " + hs.message());

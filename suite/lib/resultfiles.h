@@ -32,6 +32,9 @@ std::string variableHeaderDescription(int v);
 
 Status writeSolutionFile(const std::string& path, const SolutionData& solution);
 Result<SolutionData> readSolutionFile(const std::string& path);
+/// The solution file a stored input names (".sl4" added when missing,
+/// found as `existingInput` finds inputs), read.
+Result<SolutionData> readNamedSolution(const std::string& name);
 
 /// SOL-format results of one year: one real header over IND per variable.
 Status writePerYearResults(const std::string& path, const std::string& programName, const SolutionData& solution);

@@ -161,6 +161,16 @@ Result<std::string> nextNonBlank(StoredInput& in, const std::string& what) {
     }
 }
 
+Result<std::vector<std::string>> nextNames(StoredInput& in, int count, const std::string& what) {
+    std::vector<std::string> names;
+    for (int k = 0; k < count; ++k) {
+        auto f = nextNonBlank(in, what);
+        if (!f) return f.status();
+        names.push_back(f.value());
+    }
+    return names;
+}
+
 bool hasWord(const std::vector<std::string>& words, const std::string& w) {
     for (const auto& x : words)
         if (x == w) return true;

@@ -118,6 +118,9 @@ Status unexpectedAnswer(const StoredInput& in, const std::string& answer, const 
 /// The next non-blank answer (blank answers before it are skipped).
 Result<std::string> nextNonBlank(StoredInput& in, const std::string& what);
 
+/// The next `count` non-blank answers, each described by `what`.
+Result<std::vector<std::string>> nextNames(StoredInput& in, int count, const std::string& what);
+
 /// True when `words` holds `w`.
 bool hasWord(const std::vector<std::string>& words, const std::string& w);
 
