@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "doubles/scripteddialogs.h"
 #include "runrecord/appbuilder.h"
 #include "runrecord/wheretostart.h"
 

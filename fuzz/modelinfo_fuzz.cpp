@@ -11,8 +11,9 @@
 
 #include "base/dialogs.h"
 #include "base/textfile.h"
-#include "cmf/din.h"
+#include "doubles/scripteddialogs.h"
 #include "formats/modelinfo.h"
+#include "model/filetable.h"
 
 using namespace vdln;
 

@@ -24,6 +24,7 @@
 #include "base/dialogs.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
+#include "doubles/scripteddialogs.h"
 #include "model/settings.h"
 #include "model/simdetails.h"
 #include "model/simgrid.h"

@@ -14,6 +14,7 @@
 
 #include "base/dialogs.h"
 #include "base/fileutil.h"
+#include "doubles/scripteddialogs.h"
 #include "model/filenames.h"
 #include "model/simdetails.h"
 #include "model/simgrid.h"

@@ -14,6 +14,7 @@
 #include "archive/batchzip.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
+#include "doubles/scripteddialogs.h"
 #include "model/settings.h"
 #include "runrecord/appbuilder.h"
 #include "support/tempdir.h"

@@ -9,6 +9,7 @@
 #include "archive/zipfile.h"
 #include "archivefixture.h"
 #include "base/textfile.h"
+#include "doubles/scripteddialogs.h"
 #include "model/simdetails.h"
 
 namespace vdln {

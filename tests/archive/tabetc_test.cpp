@@ -3,7 +3,9 @@
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/textfile.h"
-#include "jobs/process.h"
+#include "doubles/fakelauncher.h"
+#include "doubles/scripteddialogs.h"
+#include "env/process.h"
 #include "support/tempdir.h"
 
 namespace vdln {

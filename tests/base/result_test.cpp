@@ -4,6 +4,7 @@
 
 #include "base/dialogs.h"
 #include "base/fileutil.h"
+#include "doubles/scripteddialogs.h"
 
 namespace vdln {
 namespace {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "doubles/scripteddialogs.h"
 #include "support/tempdir.h"
 
 namespace vdln {

@@ -6,6 +6,7 @@
 #include "base/paths.h"
 #include "cmf/closurecheck.h"
 #include "cmf/yearrun.h"
+#include "doubles/scripteddialogs.h"
 #include "golden_support.h"
 #include "model/filenames.h"
 #include "model/simgrid.h"

@@ -1,7 +1,8 @@
-#include "cmf/din.h"
+#include "model/filetable.h"
 
 #include <gtest/gtest.h>
 
+#include "doubles/scripteddialogs.h"
 #include "support/tempdir.h"
 
 namespace vdln {

@@ -1,4 +1,5 @@
-#include "cmf/solutionmethod.h"
+#include "model/solutionmethod.h"
+#include "cmf/methodlines.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,8 @@
 
 #include "base/fileutil.h"
 #include "base/paths.h"
+#include "doubles/mapenvironment.h"
+#include "doubles/scripteddialogs.h"
 #include "support/tempdir.h"
 
 namespace vdln {

@@ -5,6 +5,7 @@
 #include "base/dialogs.h"
 #include "base/fileutil.h"
 #include "base/strutil.h"
+#include "doubles/scripteddialogs.h"
 #include "formats/harfile.h"
 #include "support/tempdir.h"
 

@@ -8,6 +8,8 @@
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/textfile.h"
+#include "doubles/fakelauncher.h"
+#include "doubles/scripteddialogs.h"
 #include "jobs/engine.h"
 #include "model/filenames.h"
 #include "model/simgrid.h"

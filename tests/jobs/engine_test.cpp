@@ -4,6 +4,8 @@
 
 #include "base/fileutil.h"
 #include "base/textfile.h"
+#include "doubles/fakelauncher.h"
+#include "doubles/scripteddialogs.h"
 #include "model/simgrid.h"
 #include "support/jobapp.h"
 #include "support/tempdir.h"

@@ -2,6 +2,7 @@
 
 #include "base/fileutil.h"
 #include "base/inifile.h"
+#include "doubles/scripteddialogs.h"
 #include "jobs/jobslog.h"
 #include "support/tempdir.h"
 

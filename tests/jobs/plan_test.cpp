@@ -1,4 +1,4 @@
-#include "jobs/plan.h"
+#include "plan/plan.h"
 
 #include <gtest/gtest.h>
 

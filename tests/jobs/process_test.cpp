@@ -1,4 +1,4 @@
-#include "jobs/process.h"
+#include "env/process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "base/fileutil.h"
+#include "doubles/fakelauncher.h"
+#include "doubles/scripteddialogs.h"
 #include "env/tools.h"
 #include "support/tempdir.h"
 

@@ -4,6 +4,8 @@
 
 #include "base/fileutil.h"
 #include "base/paths.h"
+#include "doubles/fakelauncher.h"
+#include "doubles/scripteddialogs.h"
 #include "support/tempdir.h"
 
 namespace vdln {

@@ -1,3 +1,4 @@
+#include "doubles/scripteddialogs.h"
 #include "jobs/tasks.h"
 
 #include <gtest/gtest.h>

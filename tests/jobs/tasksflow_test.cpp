@@ -5,6 +5,8 @@
 #include <set>
 
 #include "base/fileutil.h"
+#include "doubles/fakelauncher.h"
+#include "doubles/scripteddialogs.h"
 #include "jobs/engine.h"
 #include "jobs/jobscommands.h"
 #include "jobs/session.h"

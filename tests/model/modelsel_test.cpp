@@ -4,9 +4,10 @@
 
 #include "base/fileutil.h"
 #include "base/strutil.h"
+#include "base/textfile.h"
+#include "doubles/scripteddialogs.h"
 #include "formats/harfile.h"
 #include "formats/modelinfo.h"
-#include "base/textfile.h"
 #include "support/tempdir.h"
 
 namespace vdln {

@@ -4,6 +4,7 @@
 
 #include "base/fileutil.h"
 #include "base/textfile.h"
+#include "doubles/scripteddialogs.h"
 #include "env/tools.h"
 #include "support/tempdir.h"
 

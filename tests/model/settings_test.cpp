@@ -9,6 +9,7 @@
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
+#include "doubles/scripteddialogs.h"
 #include "model/simdetails.h"
 #include "support/tempdir.h"
 

@@ -8,6 +8,7 @@
 #include "base/dialogs.h"
 #include "base/fileutil.h"
 #include "base/inifile.h"
+#include "doubles/scripteddialogs.h"
 #include "model/settings.h"
 #include "support/tempdir.h"
 

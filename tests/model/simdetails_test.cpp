@@ -7,6 +7,7 @@
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
+#include "doubles/scripteddialogs.h"
 #include "model/filenames.h"
 #include "model/simgrid.h"
 #include "support/tempdir.h"

@@ -1,6 +1,7 @@
 #include "model/simgrid.h"
 
 #include "base/dialogs.h"
+#include "doubles/scripteddialogs.h"
 #include "support/tempdir.h"
 
 namespace vdln {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/dialogs.h"
+#include "doubles/scripteddialogs.h"
 
 namespace vdln {
 namespace {

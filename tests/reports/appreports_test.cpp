@@ -9,10 +9,11 @@
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/textfile.h"
-#include "cmf/solutionmethod.h"
+#include "doubles/scripteddialogs.h"
 #include "model/settings.h"
 #include "model/simdetails.h"
 #include "model/simgrid.h"
+#include "model/solutionmethod.h"
 #include "runrecord/runrecord.h"
 #include "support/tempdir.h"
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "doubles/scripteddialogs.h"
 #include "model/filenames.h"
 #include "results/acclog.h"
 #include "support/tempdir.h"

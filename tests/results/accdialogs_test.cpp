@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "doubles/scripteddialogs.h"
 #include "results/acclog.h"
 #include "support/tempdir.h"
 

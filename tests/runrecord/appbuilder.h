@@ -12,6 +12,7 @@
 #include "base/dialogs.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
+#include "doubles/scripteddialogs.h"
 #include "model/filenames.h"
 #include "model/simgrid.h"
 #include "model/simrecord.h"

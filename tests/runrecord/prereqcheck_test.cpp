@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "base/fileutil.h"
+#include "doubles/scripteddialogs.h"
 #include "jobs/recorder.h"
 #include "model/filenames.h"
 #include "runrecord/appbuilder.h"

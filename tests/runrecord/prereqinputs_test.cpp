@@ -1,5 +1,6 @@
 #include "runrecord/prereqinputs.h"
 
+#include "doubles/scripteddialogs.h"
 #include "model/simgrid.h"
 #include "support/tempdir.h"
 

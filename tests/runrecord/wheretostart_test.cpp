@@ -1,6 +1,7 @@
 #include "runrecord/wheretostart.h"
 
 #include "base/strutil.h"
+#include "doubles/scripteddialogs.h"
 #include "runrecord/appbuilder.h"
 #include "runrecord/filestamp.h"
 #include "support/tempdir.h"

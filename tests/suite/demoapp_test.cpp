@@ -4,6 +4,7 @@
 
 #include "base/dialogs.h"
 #include "base/paths.h"
+#include "doubles/scripteddialogs.h"
 #include "formats/modelinfo.h"
 #include "model/modelsel.h"
 #include "model/settings.h"

@@ -7,7 +7,7 @@
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "env/suite.h"
-#include "jobs/process.h"
+#include "env/process.h"
 
 namespace vdln {
 

@@ -33,6 +33,7 @@
 #include "base/dialogs.h"
 #include "base/result.h"
 #include "base/textfile.h"
+#include "formats/cmftoken.h"
 
 namespace vdln {
 
@@ -52,18 +53,6 @@ struct TFileXFileCMFFile {
     std::vector<TFileXFileGroup> Groups;
     int Count() const { return static_cast<int>(Groups.size()); }
 };
-
-/// The next word of `line` at or after the 1-based position `pos`: it
-/// starts at the first character that is neither a blank nor a tab and runs
-/// to the next blank or tab or the end of the line.  `nextPos` receives the
-/// position after it (line length + 1 at the end) and `start` (when given)
-/// its first position.  No word gives "".
-std::string cmfWord(std::string_view line, int pos, int& nextPos, int* start = nullptr);
-
-/// The next token of `line` at or after the 1-based position `pos` (see the
-/// grammar above).  `tokenStart` receives its first position, `nextPos` the
-/// position after it.  No token gives "".
-std::string cmfToken(std::string_view line, int pos, int& tokenStart, int& nextPos);
 
 /// `line` with comments ("!" to the end, "!!" pairs removed) and "#...#"
 /// labels removed.

@@ -6,6 +6,7 @@
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
+#include "cmf/methodlines.h"
 #include "cmf/shockslices.h"
 #include "model/filenames.h"
 #include "model/simgrid.h"

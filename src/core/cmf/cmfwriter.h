@@ -13,7 +13,7 @@
 
 #include "base/result.h"
 #include "base/textfile.h"
-#include "cmf/solutionmethod.h"
+#include "model/solutionmethod.h"
 #include "model/simrecord.h"
 
 namespace vdln {

@@ -45,10 +45,4 @@ std::string SystemEnvironment::programDirectory() const {
     }
 }
 
-std::optional<std::string> MapEnvironment::rawVariable(const std::string& name) const {
-    auto it = m_vars.find(name);
-    if (it == m_vars.end()) return std::nullopt;
-    return it->second;
-}
-
 }  // namespace vdln

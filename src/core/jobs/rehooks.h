@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "jobs/plan.h"
+#include "plan/plan.h"
 
 namespace vdln {
 

@@ -12,7 +12,7 @@
 #include "base/dialogs.h"
 #include "jobs/engine.h"
 #include "jobs/jobscommands.h"
-#include "jobs/process.h"
+#include "env/process.h"
 #include "jobs/singlejob.h"
 #include "jobs/tasks.h"
 #include "model/settings.h"

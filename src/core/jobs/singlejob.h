@@ -24,7 +24,7 @@
 #include "base/dialogs.h"
 #include "cmf/closurecheck.h"
 #include "env/tools.h"
-#include "jobs/process.h"
+#include "env/process.h"
 #include "model/release.h"
 
 namespace vdln {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/result.h"
-#include "jobs/plan.h"
+#include "plan/plan.h"
 #include "model/simrecord.h"
 
 namespace vdln {

@@ -18,7 +18,7 @@
 
 #include "base/dialogs.h"
 #include "jobs/jobslog.h"
-#include "jobs/plan.h"
+#include "plan/plan.h"
 #include "model/settings.h"
 #include "model/simrecord.h"
 

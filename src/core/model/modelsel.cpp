@@ -6,7 +6,7 @@
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
-#include "cmf/din.h"
+#include "model/filetable.h"
 #include "formats/modelinfo.h"
 
 namespace vdln {

@@ -21,7 +21,7 @@
 
 #include "base/inifile.h"
 #include "base/result.h"
-#include "cmf/solutionmethod.h"
+#include "model/solutionmethod.h"
 #include "model/release.h"
 #include "model/simrecord.h"
 

@@ -11,7 +11,7 @@
 #include "base/strutil.h"
 #include "base/textfile.h"
 #include "cmf/cmfreader.h"
-#include "cmf/solutionmethod.h"
+#include "model/solutionmethod.h"
 #include "model/modelsel.h"
 #include "model/simdetails.h"
 #include "model/simgrid.h"

@@ -2,7 +2,7 @@
 /// The accuracy summaries of the current application: what they need from
 /// the simulation record and the solution-method settings.
 
-#include "cmf/solutionmethod.h"
+#include "model/solutionmethod.h"
 #include "model/settings.h"
 #include "model/simrecord.h"
 #include "results/accdialogs.h"

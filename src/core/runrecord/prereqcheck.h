@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/dialogs.h"
-#include "jobs/plan.h"
+#include "plan/plan.h"
 #include "model/release.h"
 #include "runrecord/prereqfiles.h"
 #include "runrecord/runrecord.h"

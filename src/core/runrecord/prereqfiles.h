@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "jobs/plan.h"
+#include "plan/plan.h"
 #include "runrecord/runrecord.h"
 
 namespace vdln {

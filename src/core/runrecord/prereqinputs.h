@@ -10,7 +10,7 @@
 #include <string>
 
 #include "base/dialogs.h"
-#include "jobs/plan.h"
+#include "plan/plan.h"
 #include "model/simrecord.h"
 
 namespace vdln {

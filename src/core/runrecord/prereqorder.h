@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "jobs/plan.h"
+#include "plan/plan.h"
 
 namespace vdln {
 

@@ -9,7 +9,7 @@
 
 #include "base/clock.h"
 #include "base/dialogs.h"
-#include "cmf/solutionmethod.h"
+#include "model/solutionmethod.h"
 #include "model/simrecord.h"
 #include "runrecord/filestamp.h"
 #include "runrecord/recordfiles.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/dialogs.h"
-#include "jobs/plan.h"
+#include "plan/plan.h"
 #include "runrecord/runrecord.h"
 
 namespace vdln {

@@ -1,12 +1,8 @@
-#include "cmf/din.h"
+#include "formats/din.h"
 
-#include <vector>
-
-#include "base/fileutil.h"
-#include "base/paths.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
-#include "cmf/cmfreader.h"
+#include "formats/cmftoken.h"
 
 namespace vdln {
 
@@ -28,15 +24,16 @@ std::vector<std::string> lineTokens(const std::string& line) {
     return tokens;
 }
 
-/// The index (1-based) of the user file with that logical name, 0 when none.
-int userFileIndex(const TSimRecord& rec, const std::string& name) {
-    for (int n = 1; n <= rec.NumFiles && n <= kMaxUserFiles; ++n)
-        if (iequals(rec.Files[n].Name.str(), name)) return n;
+/// The index (1-based) of the logical file with that name, 0 when none.
+int fileIndex(const std::vector<std::string>& names, const std::string& name) {
+    for (size_t n = 0; n < names.size(); ++n)
+        if (iequals(names[n], name)) return static_cast<int>(n) + 1;
     return 0;
 }
 
 /// Applies one line; returns the error text, empty when the line is good.
-std::string applyLine(const std::string& line, TSimRecord& rec) {
+std::string applyLine(const std::string& line, const std::vector<std::string>& names,
+                      std::vector<DinFileFacts>& files) {
     const std::vector<std::string> tok = lineTokens(line);
     const size_t n = tok.size();
     int file = 0;
@@ -51,31 +48,31 @@ std::string applyLine(const std::string& line, TSimRecord& rec) {
         const std::string& v = tok[i + 1];
         if (file == 0) {
             if (!iequals(t, "file")) return "Expected " + Q + "file" + Q + " at start of line but found " + Q + t + Q;
-            file = userFileIndex(rec, v);
+            file = fileIndex(names, v);
             if (file == 0) return "Unknown logical file " + Q + v + Q;
             i += 2;
             continue;
         }
-        TSimFileEntry& f = rec.Files[file];
+        DinFileFacts& f = files[static_cast<size_t>(file) - 1];
         if (iequals(t, "key")) {
             if (v == ";") return "Expect logical file name after " + Q + "key" + Q;
-            f.Key = leftStr(v, 3);
+            f.key = leftStr(v, 3);
             i += 2;
         } else if (iequals(t, "role")) {
             if (iequals(v, "lagged-input"))
-                f.Usage = kUsageLaggedInput;
+                f.role = DinRole::LaggedInput;
             else if (iequals(v, "constant-input"))
-                f.Usage = kUsageConstantInput;
+                f.role = DinRole::ConstantInput;
             else
                 return "Unexpected word " + Q + v + Q;
             i += 2;
         } else if (iequals(t, "lagof")) {
-            int lag = userFileIndex(rec, v);
+            int lag = fileIndex(names, v);
             if (lag == 0) return "Unknown logical file " + Q + v + Q + " (after lagof)";
-            f.LagFile = lag;
+            f.lagOf = lag;
             i += 2;
         } else if (iequals(t, "usage")) {
-            int src = userFileIndex(rec, v);
+            int src = fileIndex(names, v);
             if (src == 0) return "Unknown logical file " + Q + v + Q + " (after usage)";
             int found = 0;
             int values[3] = {0, 0, 0};
@@ -87,8 +84,7 @@ std::string applyLine(const std::string& line, TSimRecord& rec) {
             if (found < 3)
                 return "Expect logical file then 3 integers after " + Q + "usage" + Q + ". Only found " +
                        std::to_string(found);
-            f.InputUsage[0] = src;
-            for (int r = 1; r <= 3; ++r) f.InputUsage[r] = values[r - 1];
+            f.usage = std::array<int, 4>{src, values[0], values[1], values[2]};
             i += 5;
         } else {
             return "Unexpected word " + Q + t + Q;
@@ -102,37 +98,21 @@ std::string applyLine(const std::string& line, TSimRecord& rec) {
 
 }  // namespace
 
-void RebuildFilesFromModel(TSimRecord& rec) {
-    rec.Files.fill(TSimFileEntry{});
-    rec.NumFiles = 0;
-    for (int k = 1; k <= rec.NumModelFiles && k <= kMaxModelFiles; ++k) {
-        const TModelFileDesc& d = rec.ModelFiles[k];
-        if (d.IsSpecial || rec.NumFiles >= kMaxUserFiles) continue;
-        ++rec.NumFiles;
-        rec.Files[rec.NumFiles] = makeSimFileEntry(d, rec.NumFiles);
-    }
-}
-
-Status ReadDinFile(const std::string& fileName, TSimRecord& rec, Dialogs& dialogs, bool quiet) {
-    RebuildFilesFromModel(rec);
-    if (fileName.empty() || !fileExists(fileName)) return Status::ok();
-    auto fail = [&](const std::string& text) {
-        if (!quiet) dialogs.message(MsgKind::Error, text, BtnOk | BtnHelp);
-        return Status::fail(text);
-    };
+DinContents ReadDinStatements(const std::string& fileName, const std::vector<std::string>& logicalNames) {
+    DinContents out;
+    out.files.resize(logicalNames.size());
     auto lines = readTextLines(fileName);
-    if (!lines) return fail(lines.message() + " in DIN file" + "\r\n" + fileName + "\r\n" + "Unable to process this DIN file.");
+    if (!lines) {
+        out.error = lines.message();
+        return out;
+    }
     for (const std::string& raw : lines.value()) {
         const std::string line = trim(raw);
         if (line.empty() || line[0] == '!') continue;
-        std::string err = applyLine(line, rec);
-        if (!err.empty())
-            return fail(err + " in DIN file" + "\r\n" + fileName + "\r\n" + "Unable to process this DIN file.");
+        out.error = applyLine(line, logicalNames, out.files);
+        if (!out.error.empty()) return out;
     }
-    if (Status v = ValidateFileTable(rec); !v)
-        return fail("Problem with Model Information on DIN file\r\n" + fileName + "\r\n" + v.message() + "\r\n" +
-                    "Use menu item " + Q + "Edit Dynamic Info File" + Q + " under the File menu to fix the problem.");
-    return Status::ok();
+    return out;
 }
 
 }  // namespace vdln

@@ -1,8 +1,8 @@
 #pragma once
 /// Solution-method settings: the method record, the automatic-accuracy
-/// record, their defaults, the command-file lines and one-line description
-/// they produce, their settings-file sections (INI form and the text form of
-/// the simulation-details files), and the editing rules of the "Choose
+/// record, their defaults, the one-line description they produce, their
+/// settings-file sections (INI form and the text form of the
+/// simulation-details files), and the editing rules of the "Choose
 /// Solution Method" window as a model without any window.
 
 #include <array>
@@ -56,11 +56,6 @@ TAutoAccuracy defaultAutoAccuracy();
 std::string methodName(int method);
 /// "Data", "Solution" or "Both"; "Data" for any other value.
 std::string criterionName(int criterion);
-
-/// Appends the command-file lines of a method: "Method = ...;", the steps
-/// line, the subintervals line and the accuracy lines.  Cannot fail.
-void WriteMethodLines(const TSolutionMethod& method, const TAutoAccuracy& accuracy,
-                      std::vector<std::string>& out);
 
 /// The one-line description shown on the main window, for example
 /// "Gragg: 2-4-6 steps extrapolation (Automatic Accuracy)".

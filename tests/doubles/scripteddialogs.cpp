@@ -1,4 +1,4 @@
-#include "base/dialogs.h"
+#include "doubles/scripteddialogs.h"
 
 namespace vdln {
 
