@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
@@ -619,7 +620,8 @@ Status solveCommandFile(SuiteRun& run, const std::string& cmfPath) {
     // The solution file is written last: it is the sign of a complete run.
     std::vector<std::string> written;
     auto undo = [&](const Status& s) {
-        for (const auto& f : written) (void)deleteFile(f);
+        for (const auto& f : written)
+            bestEffort(deleteFile(f), "removing partly written outputs after a failure that is reported");
         return s;
     };
     auto record = [&](const std::string& file, Status s, const std::string& what) -> Status {

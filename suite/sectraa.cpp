@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
@@ -130,7 +131,8 @@ Status convert(SuiteRun& run, const Block& b) {
             if (!s) return Status::fail("Cannot write SLI file " + b.outputs[0] + ": " + s.message());
             s = writePerYearResults(b.outputs[1], "sectraa", sol.value());
             if (!s) {
-                (void)deleteFile(b.outputs[0]);
+                bestEffort(deleteFile(b.outputs[0]),
+                           "removing a partly written output after a failure that is reported");
                 return Status::fail("Cannot write SOL file " + b.outputs[1] + ": " + s.message());
             }
             break;
@@ -151,7 +153,7 @@ Status temporaryDirectoryCheck(SuiteRun& run) {
     const std::string probe = JoinPath(dir.empty() ? "." : dir, "sectraa-tdcheck.tmp");
     Status s = writeFileAtomic(probe, "check\r\n");
     if (!s) return Status::fail("Cannot write a file in the Temporary Directory " + dir + ".");
-    (void)deleteFile(probe);
+    bestEffort(deleteFile(probe), "the probe file of the Temporary Directory check");
     run.log.line("Temporary Directory " + dir + " can be written to.");
     return Status::ok();
 }
