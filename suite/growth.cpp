@@ -46,6 +46,7 @@ struct CommandFile {
     MethodSpec method;
     std::string verbal;
     std::map<std::string, std::string> files;    // logical name (upper) -> actual
+    std::vector<std::string> logicalOrder;       // logical names of "file" and "updated file", in statement order
     std::map<std::string, std::string> updated;  // logical name (upper) -> updated actual
     std::array<std::optional<bool>, kMaxComponents> status;  // true exogenous
     std::vector<ShockSpec> shocks;
@@ -228,12 +229,14 @@ Status interpret(CommandFile& cf, const CmfStatement& st) {
     if (kw == "file") {
         if (t.size() != 4 || t[2] != "=") return fail("Expected \"file <logical name> = <file name>\"");
         cf.files[toUpper(t[1])] = unquote(t[3]);
+        cf.logicalOrder.push_back(toUpper(t[1]));
         return Status::ok();
     }
     if (kw == "updated") {
         if (t.size() != 5 || !iequals(t[1], "file") || t[3] != "=")
             return fail("Expected \"updated file <logical name> = <file name>\"");
         cf.updated[toUpper(t[2])] = unquote(t[4]);
+        cf.logicalOrder.push_back(toUpper(t[2]));
         return Status::ok();
     }
     if (kw == "auxiliary") {
@@ -683,7 +686,7 @@ Status solveCommandFile(SuiteRun& run, const ModelSpec& spec, const std::string&
     }
     Status aux = checkAuxiliary(spec, cf.auxiliary);
     if (!aux) return aux;
-    for (const auto& [logical, actual] : cf.files)
+    for (const auto& logical : cf.logicalOrder)
         if (!knownLogicalFile(spec, logical))
             return Status::fail("Unknown logical file \"" + logical + "\" in " + cmfPath + ".");
     for (const auto& [logical, actual] : cf.updated)
