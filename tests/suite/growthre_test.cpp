@@ -5,6 +5,7 @@
 // computed here from the model's equations, emulating each 4-byte store.
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
@@ -888,6 +889,97 @@ TEST_F(GrowthReIterations, WrongClosuresShowInTheSli) {
     EXPECT_EQ(counts["d_f_eror_o"], 3);
     EXPECT_EQ(counts["d_diseq"], 3);
     EXPECT_EQ(counts["del_ror_se_o"], 3);
+}
+
+/// Values of a CSV table: row name -> column title -> value.
+std::map<std::string, std::map<std::string, double>> csvTable(const std::string& file) {
+    std::map<std::string, std::map<std::string, double>> t;
+    const auto lines = fileLines(file);
+    if (lines.empty()) return t;
+    const auto head = split(lines[0], ',');
+    for (size_t k = 1; k < lines.size(); ++k) {
+        const auto cells = split(lines[k], ',');
+        for (size_t c = 1; c < cells.size() && c < head.size(); ++c) t[cells[0]][head[c]] = parseDouble(cells[c]).value_or(NAN);
+    }
+    return t;
+}
+
+/// The saved application run by the program in batch mode with the
+/// rational-expectations box unchecked: every year is solved once, with
+/// static expectations (ITNO stays 1, HORZ is 0), and the conversion,
+/// BOT, accumulation, deviation and combining programs take growthre's
+/// files.
+TEST_F(GrowthRe, BatchJobWithoutRationalExpectationsSolvesEveryYearOnce) {
+    std::string ds1 = readFile(at("growthre.ds1"));
+    const auto pos = ds1.find("Do Korale RE=1");
+    ASSERT_NE(pos, std::string::npos);
+    ds1.replace(pos, 14, "Do Korale RE=0");
+    writeFile(at("growthre.ds1"), ds1);
+    for (const char* d : {"keep", "temp"}) ASSERT_EQ(mkdir(path(d).c_str(), 0755), 0);
+    const std::string command = "cd " + dir() + " && SVKEEP=" + path("keep") + " SVTEMP=" + path("temp") + " " +
+                                binPath("vardelon") + " all all " + at("growthre.ds1") + " > " + path("out.txt") +
+                                " 2>&1";
+    const int rc = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << readFile(path("out.txt"));
+
+    // The Base, then the Rerun and the Policy from 2025 with the Base's
+    // values of the Policy closure's exogenous variables.
+    const Rorg none{};
+    std::array<Values, 7> base{}, rerun{}, policy{};
+    Levels d;
+    Levels after2024;
+    for (int i = 1; i <= kYears; ++i) {
+        const YearOut o = solveYear(d, none, 1, i, 0, false, baseShocks(i));
+        base[i] = o.v;
+        d = o.next;
+        if (i == 1) after2024 = d;
+        expectValues(o.v, readValues(stem(1, i)), "Base " + ys(i));
+    }
+    EXPECT_EQ(oneValue(at("ite-bs1b-2029.har"), "ITNO"), 1);
+    EXPECT_EQ(oneValue(at("ext-bs1b-2029.har"), "YEAR"), 7);
+    for (int r : {2, 3}) {
+        Levels dd = after2024;
+        for (int i = 2; i <= kYears; ++i) {
+            Values given{};
+            for (int v : {A, L, T, DF, DDISEQ, DEROR, DELRORSE})
+                for (int k = 0; k < 3; ++k) given[v][k] = f32(base[i][v][k]);
+            if (r == 3 && (i == 2 || i == 3)) given[T][1] += 10;
+            const YearOut o = solveYear(dd, none, 1, i, 0, true, given);
+            (r == 2 ? rerun : policy)[i] = o.v;
+            dd = o.next;
+            expectValues(o.v, readValues(stem(r, i)), "run " + std::to_string(r) + " " + ys(i));
+        }
+    }
+    // The deviation table of the Policy from the Rerun, cumulative from 2025.
+    const auto dev = csvTable(at("BS1B-BR1R-PL1P-devc.csv"));
+    ASSERT_EQ(dev.count("inv(MAN)"), 1u) << "rows of the growthre.map variables";
+    double cumPolicy[NV][3], cumRerun[NV][3];
+    for (int v = 0; v < NV; ++v)
+        for (int k = 0; k < 3; ++k) cumPolicy[v][k] = cumRerun[v][k] = 0;
+    for (int i = 2; i <= kYears; ++i) {
+        for (int v = 0; v < NV; ++v)
+            for (int k = 0; k < 3; ++k) {
+                // Percentage changes compound; ordinary changes add up.
+                const bool ordinary = v >= DF;
+                auto acc = [&](double c, double y) { return ordinary ? c + y : 100 * ((1 + c / 100) * (1 + f32(y) / 100) - 1); };
+                cumPolicy[v][k] = acc(cumPolicy[v][k], ordinary ? f32(policy[i][v][k]) : policy[i][v][k]);
+                cumRerun[v][k] = acc(cumRerun[v][k], ordinary ? f32(rerun[i][v][k]) : rerun[i][v][k]);
+            }
+        for (int v : {X, K, INV}) {
+            const double want = 100 * ((1 + cumPolicy[v][1] / 100) / (1 + cumRerun[v][1] / 100) - 1);
+            EXPECT_NEAR(dev.at(std::string(kReVars[v]) + "(MAN)").at(ys(i)), want, 1e-4 * std::max(1.0, std::fabs(want)))
+                << kReVars[v] << " " << ys(i);
+        }
+    }
+    // The combined deviation results hold every variable; the ordinary
+    // changes are differences of sums.
+    auto f = ReadHarFile(at("BS1B-BR1R-PL1P-devc.rsl"));
+    ASSERT_TRUE(f.isOk()) << f.message();
+    ASSERT_NE(f->find("VARS"), nullptr);
+    EXPECT_EQ(f->find("VARS")->strings.size(), 15u);
+    const auto dfEror = harVariable(at("BS1B-BR1R-PL1P-devc.rsl"), "d_f_eror_o");
+    ASSERT_EQ(dfEror.size(), 15u);  // IND x 5 years
+    EXPECT_NEAR(dfEror[4 * 3 + 1], cumPolicy[DFEROR][1] - cumRerun[DFEROR][1], 1e-5);
 }
 
 }  // namespace
