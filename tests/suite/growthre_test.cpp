@@ -321,6 +321,9 @@ TEST_F(GrowthRe, DemoApplicationHoldsTheModelAndItsFirstYearFiles) {
                           "BADPOL.CLS", "B2024.BSH", "B2029.BSH", "P2025.PSH", "P2026.PSH", "growthre.ds1",
                           "growthre.ds2"})
         EXPECT_TRUE(fileExists(at(f))) << f;
+    // Another model name is refused.
+    EXPECT_EQ(runIn(dir(), binPath("vardelon-demo"), {path("other"), "growthx"}), 2);
+    EXPECT_FALSE(fileExists(path("other")));
     // A copy, not a link: the program finds its model from its resolved path.
     struct stat st {};
     ASSERT_EQ(lstat(at("growthre.exe").c_str(), &st), 0);
@@ -504,6 +507,54 @@ TEST_F(GrowthRe, SingleYearsFollowTheEquations) {
         const auto log = fileLines(at(s.stem + ".log"));
         EXPECT_NE(std::find(log.begin(), log.end(), logLine), log.end()) << logLine;
     }
+}
+
+/// Files the iterations rewrote may have lost their set names (and one-value
+/// headers may carry a dimension of 1): the model reads them and writes them
+/// back whole.
+TEST_F(GrowthRe, ExpectationFilesWithoutSetNamesAreReadAndCopied) {
+    auto unlabel = [&](const std::string& from, const std::string& to, bool oneDimension) {
+        auto in = ReadHarFile(from);
+        ASSERT_TRUE(in.isOk()) << in.message();
+        auto out = NewHarFile("test", "09/12/2026 12:00:00", false, false);
+        ASSERT_TRUE(out.isOk());
+        for (const auto& h : in->headers) {
+            Dims7 dims{1, 1, 1, 1, 1, 1, 1};
+            int nd = h->NDim;
+            for (int k = 0; k < nd; ++k) dims[k] = h->dims[k];
+            if (nd == 0 && oneDimension) nd = 1;
+            PHarHeader u;
+            ASSERT_TRUE(CreateUnLabelledRE(u, h->trimmedName(), h->description, true, dims, nd).isOk());
+            const auto vals = h->realValues();
+            for (size_t k = 0; k < vals.size(); ++k) u->HeadMat.Root()[k] = vals[k];
+            ASSERT_TRUE(addHeader(out.value(), std::move(u)).isOk());
+        }
+        ASSERT_TRUE(WriteHarFile(to, "test", "09/12/2026 12:00:00", out.value()).isOk());
+    };
+    const std::string rex = at("KorRE/ROREXT.HAR"), ite = at("KorRE/ITER.HAR"), ext = at("KorRE/EXTRA.HAR");
+    prepareFile(at("ROREXT2023.HAR"), at("KorRE/named.HAR"), {{"HORZ", 6}}, false);
+    unlabel(at("KorRE/named.HAR"), rex, true);
+    prepareFile(at("ITER2023.HAR"), at("KorRE/iter-named.HAR"), {{"ITNO", 2}}, false);
+    unlabel(at("KorRE/iter-named.HAR"), ite, true);
+    unlabel(at("EXTRA2023.HAR"), ext, false);
+    Solve s;
+    s.stem = "unlabelled";
+    s.basedata = at("BASE2023.HAR");
+    s.rorext = rex;
+    s.iter = ite;
+    s.extra = ext;
+    s.closureAndShocks = baseYear(1);
+    ASSERT_NO_FATAL_FAILURE(runSolve(s));
+    Rorg rorg{};
+    for (int i = 0; i < 3; ++i)
+        for (int c = 0; c < kYears; ++c) rorg[i][c] = kRnrm[i];
+    const YearOut want = solveYear(Levels{}, rorg, 2, 1, 6, false, baseShocks(1));
+    expectValues(want.v, readValues(s.stem), "solution");
+    for (int i = 0; i < 3; ++i) rorg[i][0] = want.realised[i];
+    expectRorg(rorg, readRorg(at("rex-unlabelled.har")), "updated RORG");
+    EXPECT_EQ(oneValue(at("rex-unlabelled.har"), "HORZ"), 6);
+    EXPECT_EQ(oneValue(at("ite-unlabelled.har"), "ITNO"), 2);
+    EXPECT_EQ(oneValue(at("ext-unlabelled.har"), "YEAR"), 2);
 }
 
 /// Errors of the expectation files and command files: one clear sentence
