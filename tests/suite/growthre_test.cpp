@@ -16,6 +16,7 @@
 #include "base/strutil.h"
 #include "formats/modelinfo.h"
 #include "model/modelsel.h"
+#include "results/accsummary.h"
 #include "model/settings.h"
 #include "model/simdetails.h"
 #include "model/simrecord.h"
@@ -498,6 +499,20 @@ TEST_F(GrowthRe, SingleYearsFollowTheEquations) {
         EXPECT_EQ(oneValue(at("rex-" + s.stem + ".har"), "NFIT"), 8);
         EXPECT_EQ(oneValue(at("rex-" + s.stem + ".har"), "HORZ"), c.horizon);
         EXPECT_EQ(harReals(at("rex-" + s.stem + ".har"), "ADRE"), (std::vector<float>{1, 1, 1}));
+
+        // The accuracy summary of the three Gragg solutions, as the program
+        // reads it from the log: all 45 results and 12 updated data values.
+        AccSummary acc;
+        Status read = GetAccSummary2(at(s.stem + ".log"), 1, acc, 1, false, false);
+        ASSERT_TRUE(read.isOk()) << read.message();
+        ASSERT_EQ(acc.entryCount, 1);
+        int results = 0, dataValues = 0;
+        for (int f = 0; f <= kMaxAccFigures; ++f) {
+            results += acc.entry(1).variables.counts[f];
+            dataValues += acc.entry(1).data.counts[f];
+        }
+        EXPECT_EQ(results, 45);
+        EXPECT_EQ(dataValues, 12);
 
         const bool forward = c.itno >= 2 && c.year < c.horizon;
         const std::string logLine = "Rational expectations: year number " + std::to_string(c.year) + " of horizon " +
