@@ -662,6 +662,36 @@ TEST_F(GrowthRe, BadExpectationInputsAreErrors) {
     EXPECT_EQ(report["Error"], "E-PG date problem");
 }
 
+TEST_F(GrowthRe, FilesOfAnUnknownModelAreRefused) {
+    Solve s;
+    s.stem = "known";
+    s.basedata = at("BASE2023.HAR");
+    s.rorext = at("ROREXT2023.HAR");
+    s.iter = at("ITER2023.HAR");
+    s.extra = at("EXTRA2023.HAR");
+    s.closureAndShocks = baseYear(1);
+    ASSERT_NO_FATAL_FAILURE(runSolve(s));
+    auto f = ReadHarFile(at("known.sl4"));
+    ASSERT_TRUE(f.isOk());
+    HarHeader* vars = f->find("VARS");
+    ASSERT_NE(vars, nullptr);
+    EXPECT_EQ(vars->strings.size(), 15u);
+    PHarHeader other;
+    ASSERT_TRUE(Create1C(other, "VARS", "Variables of the model", 8, 3, {"x", "a", "k"}).isOk());
+    ASSERT_TRUE(CompleteHeaderRecord(*other).isOk());
+    for (auto& h : f->headers)
+        if (h.get() == vars) h = std::move(other);
+    ASSERT_TRUE(WriteHarFile(at("unknown.sl4"), "test", "09/12/2026 12:00:00", f.value()).isOk());
+    const std::string sti = at("unknown-sol.sti");
+    writeLines(sti, {"bat", "rpt", at("unknown.rpt"), " ", at("unknown"), "c", "n", " ", at("unknown.sol")});
+    EXPECT_EQ(runIn(app, binPath("sectraa.exe"), {"-sti", sti, "-lon", "%sti"}), 1);
+    auto report = readReport(at("unknown.rpt"));
+    EXPECT_EQ(report["Error"], "File " + at("unknown.sl4") +
+                                   " belongs to an unknown model: its header VARS lists 3 variables, not those of "
+                                   "growth (5) or growthre (15).");
+    EXPECT_FALSE(fileExists(at("unknown.sol")));
+}
+
 TEST_F(GrowthRe, ClosureCheckNeedsNoExpectationFiles) {
     Solve s;
     s.stem = "env";
