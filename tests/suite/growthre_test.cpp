@@ -1011,6 +1011,8 @@ TEST_F(GrowthRe, BatchJobWithoutRationalExpectationsSolvesEveryYearOnce) {
     ASSERT_NE(pos, std::string::npos);
     ds1.replace(pos, 14, "Do Korale RE=0");
     writeFile(at("growthre.ds1"), ds1);
+    // An ordinary change in the spreadsheets too: it adds up instead of compounding.
+    writeLines(at("growthre.map"), {"x", "k", "inv", "d_f_eror_o"});
     for (const char* d : {"keep", "temp"}) ASSERT_EQ(mkdir(path(d).c_str(), 0755), 0);
     const std::string command = "cd " + dir() + " && SVKEEP=" + path("keep") + " SVTEMP=" + path("temp") + " " +
                                 binPath("vardelon") + " all all " + at("growthre.ds1") + " > " + path("out.txt") +
@@ -1049,6 +1051,8 @@ TEST_F(GrowthRe, BatchJobWithoutRationalExpectationsSolvesEveryYearOnce) {
     // The deviation table of the Policy from the Rerun, cumulative from 2025.
     const auto dev = csvTable(at("BS1B-BR1R-PL1P-devc.csv"));
     ASSERT_EQ(dev.count("inv(MAN)"), 1u) << "rows of the growthre.map variables";
+    const auto cum = csvTable(at("BS1B-BR1R-PL1P-ssc.csv"));
+    ASSERT_EQ(cum.count("d_f_eror_o(MAN)"), 1u);
     double cumPolicy[NV][3], cumRerun[NV][3];
     for (int v = 0; v < NV; ++v)
         for (int k = 0; k < 3; ++k) cumPolicy[v][k] = cumRerun[v][k] = 0;
@@ -1066,6 +1070,9 @@ TEST_F(GrowthRe, BatchJobWithoutRationalExpectationsSolvesEveryYearOnce) {
             EXPECT_NEAR(dev.at(std::string(kReVars[v]) + "(MAN)").at(ys(i)), want, 1e-4 * std::max(1.0, std::fabs(want)))
                 << kReVars[v] << " " << ys(i);
         }
+        EXPECT_NEAR(dev.at("d_f_eror_o(MAN)").at(ys(i)), cumPolicy[DFEROR][1] - cumRerun[DFEROR][1], 1e-5) << ys(i);
+        EXPECT_NEAR(cum.at("d_f_eror_o(MAN)").at(ys(i)), cumPolicy[DFEROR][1], 1e-5) << ys(i);
+        EXPECT_NEAR(cum.at("x(MAN)").at(ys(i)), cumPolicy[X][1], 1e-4) << ys(i);
     }
     // The combined deviation results hold every variable; the ordinary
     // changes are differences of sums.
