@@ -692,6 +692,33 @@ TEST_F(GrowthRe, FilesOfAnUnknownModelAreRefused) {
     EXPECT_FALSE(fileExists(at("unknown.sol")));
 }
 
+/// The release check of growthre.exe compares its auxiliary files with the
+/// growthre stamp; the same program under the name growth.exe expects growth's.
+TEST_F(GrowthRe, ReleaseCheckComparesTheStampOfTheModelItSolves) {
+    auto releaseCheck = [&](const std::string& program) {
+        const std::string sti = at("chkmodel.sti"), rpt = at("chkmodel.rpt");
+        writeLines(sti, {"rpt", rpt, " ", "xxxxxx"});
+        runIn(app, at(program), {"-sti", sti, "-log", at("chkmodel.log")});
+        auto r = readReport(rpt);
+        EXPECT_EQ(r["SVVer Large"], "80000");
+        return r["Status"] == "ok" ? std::string("ok") : r["Error"];
+    };
+    EXPECT_EQ(releaseCheck("growthre.exe"), "ok");
+    // A copy under the growth name looks for growth.axs and growth.axt
+    // holding the growth stamp.
+    ASSERT_TRUE(copyFile(at("growthre.exe"), at("growth.exe"), false).isOk());
+    ASSERT_EQ(chmod(at("growth.exe").c_str(), 0755), 0);
+    ASSERT_TRUE(copyFile(at("growthre.axs"), at("growth.axs"), false).isOk());
+    ASSERT_TRUE(copyFile(at("growthre.axt"), at("growth.axt"), false).isOk());
+    EXPECT_EQ(releaseCheck("growth.exe"), "E-PG date problem");
+    // Auxiliary files of two different compilations.
+    auto axs = ReadHarFile(at("growthre.axs"));
+    ASSERT_TRUE(axs.isOk());
+    axs->find("DTXT")->strings[0] = "GROWTHRE model made 2026-11-30 at 12:00h";
+    ASSERT_TRUE(WriteHarFile(at("growthre.axs"), "test", "09/12/2026 12:00:00", axs.value()).isOk());
+    EXPECT_EQ(releaseCheck("growthre.exe"), "E-AX date problem");
+}
+
 TEST_F(GrowthRe, ClosureCheckNeedsNoExpectationFiles) {
     Solve s;
     s.stem = "env";
