@@ -2,14 +2,15 @@
 // Golden-file comparison for generated text files: the expected text lives in
 // tests/cmf/golden/<name> with LF line ends and placeholders for the folders
 // of the test ("@WORK@", "@MODEL@", "@JOB@", "@TEMP@", "@D@").  A generated
-// file must end every line with CR LF (or LF for batch files).  Setting
-// VARDELON_UPDATE_GOLDEN=1 rewrites the expected files from the output.
+// file must end every line with CR LF (or LF for batch files).  Compared and
+// updated by `expectMatchesGolden` (support/golden.h).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <map>
 #include <string>
 
+#include "support/golden.h"
 #include "support/tempdir.h"
 
 namespace vdln::testing {
@@ -47,12 +48,9 @@ inline void expectGolden(const std::string& generatedPath, const std::string& go
         if (crlf && actual[i] == '\r' && i + 1 < actual.size() && actual[i + 1] == '\n') continue;
         lf.push_back(actual[i]);
     }
-    if (const char* u = std::getenv("VARDELON_UPDATE_GOLDEN"); u && std::string(u) == "1") {
-        writeFile(goldenPath(goldenName), substitute(lf, vars, true));
-        return;
-    }
-    const std::string expected = substitute(readFile(goldenPath(goldenName)), vars, false);
-    EXPECT_EQ(lf, expected);
+    expectMatchesGolden(
+        lf, goldenPath(goldenName), [&](const std::string& golden) { return substitute(golden, vars, false); },
+        [&](const std::string& text) { return substitute(text, vars, true); });
 }
 
 }  // namespace vdln::testing

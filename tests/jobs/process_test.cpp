@@ -220,10 +220,10 @@ TEST_F(PosixLauncherTest, RunWithTimeLimitRealPrograms) {
 }
 
 // The Temporary Directory check against the real conversion program of the
-// demonstration suite, when it has been built beside the tests.
+// demonstration suite, which the build makes before the tests.
 TEST_F(PosixLauncherTest, TempDirCheckWithTheSuiteProgram) {
     const std::string sectra = std::string(VARDELON_BIN_DIR) + "/sectraa.exe";
-    if (!fileExists(sectra)) GTEST_SKIP() << "the suite programs are not built";
+    ASSERT_TRUE(fileExists(sectra)) << sectra << " is not built";
     std::string temp = path("temp");
     ASSERT_TRUE(makeDirectories(temp).isOk());
     Result<TempDirCheckJob> job = prepareTempDirCheck(temp, sectra);

@@ -15,6 +15,7 @@
 #include "model/simgrid.h"
 #include "model/solutionmethod.h"
 #include "runrecord/runrecord.h"
+#include "support/golden.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -51,13 +52,11 @@ TSimRecord demoRecord(const std::string& workDir, int numYears = 6) {
 }
 
 /// Compares a report with its golden file (the temporary folder replaced by
-/// "<DIR>").  With VARDELON_UPDATE_GOLDEN set the golden file is rewritten.
+/// "<DIR>").
 void expectGolden(const std::string& reportFile, const std::string& goldenName, const std::string& dir) {
     std::string text = readFile(reportFile);
     for (size_t at; (at = text.find(dir)) != std::string::npos;) text.replace(at, dir.size(), "<DIR>");
-    std::string golden = std::string(VARDELON_SOURCE_DIR) + "/tests/reports/golden/" + goldenName;
-    if (std::getenv("VARDELON_UPDATE_GOLDEN")) writeFile(golden, text);
-    EXPECT_EQ(text, readFile(golden)) << "golden file " << golden;
+    vdln::testing::expectMatchesGolden(text, std::string(VARDELON_SOURCE_DIR) + "/tests/reports/golden/" + goldenName);
 }
 
 class ReportTest : public vdln::testing::TempDirTest {
