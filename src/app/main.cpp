@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "jobs/batch.h"
+#include "results/rebatch.h"
 
 int main(int argc, char** argv) {
     if (argc > 1) {
@@ -13,7 +14,7 @@ int main(int argc, char** argv) {
             std::printf("Vardelon %s\n", VARDELON_VERSION);
             return 0;
         }
-        return vdln::runBatch(params);
+        return vdln::runBatch(params, {}, vdln::batchRationalExpectations());
     }
     std::printf("Vardelon %s\n", VARDELON_VERSION);
     std::printf("Batch mode: vardelon <base|rerun|policy|all|base+rerun|rerun+policy> [all|ss|Y1-Y2] [details.ds1]\n");

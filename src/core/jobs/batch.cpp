@@ -44,7 +44,7 @@ class BatchRun {
 public:
     explicit BatchRun(const std::vector<std::string>& params) : m_params(params) {}
 
-    int run(const BatchArchiveCommands& archives);
+    int run(const BatchArchiveCommands& archives, const BatchRationalExpectations& re);
 
 private:
     void batchLog(const std::vector<std::string>& lines) {
@@ -65,7 +65,7 @@ private:
     std::string m_batchLog;
 };
 
-int BatchRun::run(const BatchArchiveCommands& archives) {
+int BatchRun::run(const BatchArchiveCommands& archives, const BatchRationalExpectations& reSupport) {
     DirectorySources sources(m_env);
     auto dirs = chooseStartupDirectories(sources, m_dialogs);
     if (!dirs) {
@@ -172,6 +172,13 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
         engine.setDetailsWriter([&](int run, bool recorded) {
             if (recorded) (void)WriteDynamicSimInfo(session, detailsFile, true, run);
         });
+    // With the rational-expectations box checked the same request iterates.
+    RationalExpectationsHooks* re = nullptr;
+    if (settings.re.DoingRE && reSupport.begin) {
+        re = reSupport.begin({rec, settings, m_dialogs, m_clock, m_dirs.tempDir,
+                              [&engine] { return engine.firstPolicyYear(); }});
+        if (re) engine.setRationalExpectations(*re);
+    }
     if (!engine.StartBigJob(batchRequest(*job, rec.NumYears))) {
         std::string why = engine.failureMessage();
         if (why.empty() && !m_dialogs.messages().empty()) why = m_dialogs.messages().back();
@@ -188,6 +195,11 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
     // The durable copies of the record of runs travel with the application.
     (void)SaveRunRecordCopies(env.keep, {false, true, !settings.NoRerun, true}, env.copies,
                               {"", rec.SimNames[1].str(), rec.SimNames[2].str(), rec.SimNames[3].str()}, rec.WorkDir);
+    if (re && reSupport.reportLines) {
+        const std::vector<std::string> lines = reSupport.reportLines();
+        for (const auto& l : lines) std::cout << l << "\n";
+        batchLog(lines);
+    }
     std::cout << "Job finished successfully (" << engine.partsLaunched() << " parts, "
               << elapsedText(engine.elapsedSeconds()) << ")\n";
     return close(false, "");
@@ -195,9 +207,10 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
 
 }  // namespace
 
-int runBatch(const std::vector<std::string>& params, const BatchArchiveCommands& archives) {
+int runBatch(const std::vector<std::string>& params, const BatchArchiveCommands& archives,
+             const BatchRationalExpectations& re) {
     BatchRun b(params);
-    return b.run(archives);
+    return b.run(archives, re);
 }
 
 }  // namespace vdln

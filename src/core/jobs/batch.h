@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "base/clock.h"
 #include "base/dialogs.h"
+#include "jobs/rehooks.h"
+#include "model/settings.h"
+#include "model/simrecord.h"
 
 namespace vdln {
 
@@ -48,9 +52,30 @@ struct BatchArchiveCommands {
         saveZip;
 };
 
+/// The rational-expectations iterations of a batch job, supplied by the
+/// program (they live above the job layer).  When the application's
+/// rational-expectations box is checked, `begin` gives the hooks of the job
+/// (with the iteration counts of the settings); after a finished job
+/// `reportLines` gives what is printed on standard output and written to
+/// "BatchJobs.log": each run's convergence report and the largest change of
+/// RORG between successive iterations.
+struct BatchRationalExpectations {
+    struct Context {
+        TSimRecord& rec;
+        ProgramSettings& settings;
+        Dialogs& dialogs;
+        const Clock& clock;
+        std::string tempDir;
+        std::function<int()> firstPolicyYear;
+    };
+    std::function<RationalExpectationsHooks*(const Context&)> begin;
+    std::function<std::vector<std::string>()> reportLines;
+};
+
 /// Runs batch mode with the command-line parameters (without the program
 /// name).  Returns the exit status; the reason of a failure is also written
 /// to stderr.
-int runBatch(const std::vector<std::string>& params, const BatchArchiveCommands& archives = {});
+int runBatch(const std::vector<std::string>& params, const BatchArchiveCommands& archives = {},
+             const BatchRationalExpectations& re = {});
 
 }  // namespace vdln

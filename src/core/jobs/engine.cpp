@@ -120,6 +120,15 @@ bool JobEngine::StartBigJob(JobRequest request) {
     const bool suppressReQuestion = m_suppressReQuestion;
     m_suppressReQuestion = false;
     m_results = ResultsPageChoice{};
+    // A rational-expectations job that does not start leaves no iteration
+    // state behind (the next job would otherwise iterate too).
+    struct ReleaseUnlessStarted {
+        RationalExpectationsHooks* re;
+        bool armed;
+        ~ReleaseUnlessStarted() {
+            if (armed) re->release();
+        }
+    } releaseUnlessStarted{m_re, doingRE};
     if (!CheckLastYear(m_rec, m_dialogs)) return false;
     m_job = TBigJobDetails{};
     PlanContext ctx = planContext();
@@ -128,10 +137,15 @@ bool JobEngine::StartBigJob(JobRequest request) {
         for (int r = 1; r <= 3; ++r)
             if (request.LastSimYear[r] >= request.FirstSimYear[r] || request.LastSSYear[r] >= request.FirstSSYear[r])
                 mode = r;
+        // An iterating policy run may start some periods before its first
+        // shock ("Policy run starts"); an offset reaching before the first
+        // year is reset there.
         PolicyStartOptions opts;
-        opts.doingRE = false;
-        (void)ComputeFirstPolicyYear(m_rec, mode, m_env.batchMode || m_settings.FewerMessages, true, opts,
-                                     m_firstPolicyYear, m_dialogs);
+        opts.doingRE = doingRE;
+        opts.policyStartOffset = m_settings.re.PolicyStartYear;
+        if (!ComputeFirstPolicyYear(m_rec, mode, m_env.batchMode || m_settings.FewerMessages, true, opts,
+                                    m_firstPolicyYear, m_dialogs))
+            m_settings.re.PolicyStartYear = opts.policyStartOffset;
         ctx.firstPolicyYear = m_firstPolicyYear;
     };
     normaliseRequest(request, ctx, recompute, m_job);
@@ -197,6 +211,7 @@ bool JobEngine::StartBigJob(JobRequest request) {
     for (int s = 1; s <= 3; ++s) m_job.Jobs[s].InUse = false;
     m_panelPhase = PanelPhase::StartingJob;
     m_job.Running = true;
+    releaseUnlessStarted.armed = false;  // from here an abort releases it
     m_job.Stopped = false;
     m_cancelRequested = false;
     m_launchedAny = false;
@@ -422,7 +437,13 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         req.jobDir = slot > 1 ? slotDir(slot) : std::string();
         req.suiteRelease = m_settings.model.Version.ReleaseKnown ? m_settings.model.Version.Release : 0;
         req.reMode = m_re->doingRE();
-        req.useReNames = req.reMode && m_re->currentIteration(r) == 1;
+        req.useReNames = req.reMode && m_re->currentIteration(r) == m_re->startIteration(r);
+        if (req.reMode) {
+            const TReFileNames names = m_re->reFileNames();
+            req.reRorextName = names.rorext;
+            req.reIterName = names.iter;
+            req.reExtraName = names.extra;
+        }
         (void)deleteFile(changeExt(SolutionFile(m_rec, i, r, noRerun), ".udc"));
         auto cmf = MakeCMF(m_rec, req);
         if (!cmf) return writingFailure(cmf.message());
@@ -660,7 +681,10 @@ Status JobEngine::reBeforeModelPart(const StepChoice& p) {
     if (!simPart && !envPart) return Status::ok();
     const int r = p.Run;
     const bool firstYear = p.Year == m_job.FirstSimYear[r];
-    if (m_re->currentIteration(r) == 1 && firstYear && ((simPart && r != 2) || (envPart && r == 2))) {
+    const bool firstPass = m_re->currentIteration(r) == m_re->startIteration(r);
+    // The rerun's files are made at its BOT step, or at its first sim when
+    // no BOT step comes first (the hook makes them once per pass).
+    if (firstPass && firstYear && (simPart || (envPart && r == 2))) {
         if (!m_re->setUpIterationFiles(r)) {
             const std::string text = "Could not set up ROREXT, ITER and EXTRA files to start " + runName(r);
             m_dialogs.message(MsgKind::Error, text, BtnOk | BtnHelp, kHelp);
@@ -909,7 +933,7 @@ bool JobEngine::reAfterCompletion(const TOneDosJob& before, bool stageCompleted)
     const int r = before.Run;
     bool ok = true;
     if (before.JobName == "sim" && before.JobPart == "sol" && before.Year == m_job.FirstSimYear[r] &&
-        m_re->currentIteration(r) == 1) {
+        m_re->currentIteration(r) == m_re->startIteration(r)) {
         if (!m_re->startConvergenceFile(r)) {
             m_dialogs.message(MsgKind::Information, "Cannot continue with Rational Expectations because of earlier error.",
                               BtnOk | BtnHelp, kHelp);
