@@ -61,7 +61,11 @@ PlanContext JobEngine::planContext() {
     c.reIterationsDone = [this](int r) { return m_re->iterationsDone(r); };
     c.reMaxIterations = [this](int r) { return m_re->maxIterations(r); };
     c.botNeeded = [this](int i) { return m_recorder.botNeeded(i); };
-    c.botFinishedThisJob = [this](int i) { return m_recorder.botFinishedSince(i, m_job.StartFileTime); };
+    // While iterating, "this job" for a BOT step means this pass of the run
+    // that makes the BOT files: its data change from pass to pass.
+    c.botFinishedThisJob = [this](int i) {
+        return m_recorder.botFinishedSince(i, std::max(m_job.StartFileTime, m_botPassStart));
+    };
     return c;
 }
 
@@ -211,6 +215,7 @@ bool JobEngine::StartBigJob(JobRequest request) {
     for (int s = 1; s <= 3; ++s) m_job.Jobs[s].InUse = false;
     m_panelPhase = PanelPhase::StartingJob;
     m_job.Running = true;
+    m_botPassStart = 0;
     releaseUnlessStarted.armed = false;  // from here an abort releases it
     m_job.Stopped = false;
     m_cancelRequested = false;
@@ -371,6 +376,7 @@ bool JobEngine::StartNextSteps(int finishedSlot, std::optional<StepChoice> finis
             if (next && sel.reRestart) {
                 const int r = next->Run;
                 m_re->setCurrentIteration(r, m_re->iterationsDone(r) + 1);
+                if (r == botRun(m_settings.NoRerun)) m_botPassStart = m_clock.nowFileTime();
                 m_job.LastDoneYear[r] = m_job.FirstSimYear[r] - 1;
                 m_job.SSStageDone[r].clear();
                 m_job.SSPartDone[r] = "csv";
@@ -680,6 +686,9 @@ Status JobEngine::reBeforeModelPart(const StepChoice& p) {
     const bool envPart = p.JobName == "bot" && p.JobPart == "env";
     if (!simPart && !envPart) return Status::ok();
     const int r = p.Run;
+    // Only a step of the run's own pass counts: a BOT step the policy needs
+    // later carries run 2 too, after the rerun has done that year.
+    if (m_job.LastDoneYear[r] >= p.Year) return Status::ok();
     const bool firstYear = p.Year == m_job.FirstSimYear[r];
     const bool firstPass = m_re->currentIteration(r) == m_re->startIteration(r);
     // The rerun's files are made at its BOT step, or at its first sim when

@@ -216,6 +216,7 @@ private:
     double m_elapsed = 0;
     int m_partsLaunched = 0;
     std::array<bool, 4> m_progress{};
+    std::int64_t m_botPassStart = 0;  ///< file time the BOT-making run's current pass began (iterating)
 };
 
 }  // namespace vdln
