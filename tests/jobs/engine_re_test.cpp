@@ -32,12 +32,12 @@ public:
     bool startJob(const TBigJobDetails&) override { return true; }
     bool setUpIterationFiles(int r) override {
         calls.push_back("setup r" + std::to_string(r) + " it" + std::to_string(current[r]));
-        return true;
+        return setupOk;
     }
     bool saveRerunStartCopy() override { return true; }
     bool startConvergenceFile(int r) override {
         calls.push_back("convergence r" + std::to_string(r) + " it" + std::to_string(current[r]));
-        return true;
+        return convergenceOk;
     }
     bool standardChecks(int, int) override { return true; }
     bool endOfIteration(int r) override {
@@ -52,6 +52,7 @@ public:
     }
 
     bool doing = true;
+    bool setupOk = true, convergenceOk = true;
     PerRun<int> done{}, max{}, current{0, 1, 1, 1}, start{0, 1, 1, 1};
     std::vector<std::string> calls;
 };
@@ -171,6 +172,36 @@ TEST_F(EngineRE, AJobThatDoesNotStartLeavesNoIterationStateBehind) {
     EXPECT_FALSE(e.StartBigJob(testing::everythingRequest(2)));
     EXPECT_EQ(re.calls, std::vector<std::string>{"release"});
     EXPECT_FALSE(re.doingRE());
+}
+
+TEST_F(EngineRE, FailuresOfTheIterationFilesAndOfTheConvergenceFileStopTheJob) {
+    JobRequest base = emptyRequest(2);
+    base.FirstSimYear[1] = base.FirstSSYear[1] = 1;
+    base.LastSimYear[1] = base.LastSSYear[1] = 2;
+    {
+        StartingRE re;
+        re.max[1] = 2;
+        re.setupOk = false;
+        JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+        e.setRationalExpectations(re);
+        EXPECT_FALSE(e.StartBigJob(base));
+        EXPECT_EQ(dialogs.lastMessage(), "Could not set up ROREXT, ITER and EXTRA files to start Base");
+        EXPECT_EQ(dialogs.records().back().buttons, BtnOk | BtnHelp);
+        EXPECT_EQ(e.outcome(), JobOutcome::Failed);
+        EXPECT_EQ(re.calls.back(), "release");
+    }
+    {
+        StartingRE re;
+        re.max[1] = 2;
+        re.convergenceOk = false;
+        JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+        e.setRationalExpectations(re);
+        ASSERT_TRUE(e.StartBigJob(base));
+        runToEnd(e);
+        EXPECT_EQ(e.outcome(), JobOutcome::Failed);
+        EXPECT_EQ(dialogs.lastMessage(), "Cannot continue with Rational Expectations because of earlier error.");
+        EXPECT_EQ(re.calls, (std::vector<std::string>{"setup r1 it1", "convergence r1 it1", "release"}));
+    }
 }
 
 }  // namespace

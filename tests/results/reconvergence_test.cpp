@@ -322,3 +322,92 @@ TEST_F(REConvergence, ReportComparesTheLastThreeIterations) {
 
 }  // namespace
 }  // namespace vdln
+
+namespace vdln {
+namespace {
+
+// The faults of the convergence file and of the end of an iteration that the
+// demo never meets: headers of other shapes, a missing RORG, a start copy
+// that cannot be made.
+TEST_F(REConvergence, FaultsOfShapesAndCopies) {
+    auto solWith = [&](int year, PHarHeader extra) {
+        std::vector<PHarHeader> h;
+        h.push_back(takeHeader(makeREHeader("0001", "x Output", {{"IND", testing::inds()}}, {1, 2, 3})));
+        if (extra) h.push_back(std::move(extra));
+        writeHar(sol(year, 1), std::move(h));
+    };
+    writeFile(work + "/itervar.map", "x\r\nbig\r\n");
+    re->setCounts(reIterationCounts(settings));
+    ASSERT_TRUE(re->startJob(baseJob()));
+    std::vector<HarSet> six;
+    for (int k = 0; k < 6; ++k) six.push_back({"S" + std::to_string(k), {"e"}});
+    solWith(1, takeHeader(makeREHeader("0009", "big Six dimensions", six, {1})));
+    EXPECT_FALSE(re->startConvergenceFile(1));
+    EXPECT_EQ(dialogs.lastMessage(), "Max dimension allowed is 5. Variable big has dimension 6");
+
+    // Three own dimensions are accepted for the file but cannot be reported.
+    solWith(1, takeHeader(makeREHeader("0009", "big Three dimensions", {six[0], six[1], six[2]}, {1})));
+    ASSERT_TRUE(re->startConvergenceFile(1)) << dialogs.lastMessage();
+    for (int y = 2; y <= 3; ++y) solWith(y, takeHeader(makeREHeader("0009", "big", {six[0], six[1], six[2]}, {1})));
+    writeRorextOf(3, 1, std::vector<float>(9, 0.1f));
+    writeFile(work + "/BS1B-ssy.csv", "y");
+    writeFile(work + "/BS1B-ssc.csv", "c");
+    re->countIteration(1);
+    EXPECT_FALSE(re->endOfIteration(1));
+    EXPECT_EQ(dialogs.lastMessage(), "Cannot report variables of dimension 3 or more");
+
+    // A later year's solution without the variable.
+    writeFile(work + "/itervar.map", "x\r\n");
+    ASSERT_TRUE(re->startConvergenceFile(1));
+    writeHar(sol(2, 1), [] {
+        std::vector<PHarHeader> h;
+        h.push_back(oneValue("YEAR", 2025));
+        return h;
+    }());
+    EXPECT_FALSE(re->endOfIteration(1));
+    EXPECT_EQ(dialogs.lastMessage(), "Could not find header 0001 on SOL file");
+
+    // The map file removed after the job started.
+    std::filesystem::remove(work + "/itervar.map");
+    EXPECT_FALSE(re->startConvergenceFile(1));
+    EXPECT_EQ(dialogs.lastMessage(), "File " + work + "/itervar.map does not exist");
+}
+
+TEST_F(REConvergence, HistoryNeedsRorgAtTheEndOfTheLastIterations) {
+    settings.re.BaseIterations = 3;
+    settings.re.ConvergenceHar = false;
+    settings.re.ConvergenceCsv = false;
+    re->setCounts(reIterationCounts(settings));
+    ASSERT_TRUE(re->startJob(baseJob()));
+    ASSERT_TRUE(re->setUpIterationFiles(1));
+    writeHar(re->generatedLastYearFile(1, "ROREXT"), [] {
+        std::vector<PHarHeader> h;
+        h.push_back(overInd("ADRE", {1, 1, 1}));
+        return h;
+    }());
+    re->countIteration(1);
+    EXPECT_FALSE(re->endOfIteration(1));
+    EXPECT_EQ(dialogs.lastMessage(), "Could not find header \"RORG\" on ROREXT file at end of this iteration");
+    EXPECT_FALSE(re->convergenceReport(1));  // an incomplete history gives no report
+}
+
+TEST_F(REConvergence, StartCopyThatCannotBeMadeStopsThePreparation) {
+    re->setCounts(reIterationCounts(settings));
+    ASSERT_TRUE(re->setUpNames());
+    std::filesystem::create_directories(re->startCopyName(1, "ITER", 1));  // a folder where the copy goes
+    EXPECT_FALSE(re->setUpIterationFiles(1));
+    EXPECT_EQ(dialogs.lastMessage(), "Dest not created");
+
+    // ADRE without a dimension.
+    std::filesystem::remove_all(re->startCopyName(1, "ITER", 1));
+    writeHar(work + "/ROREXT2023.HAR", [] {
+        std::vector<PHarHeader> h;
+        h.push_back(oneValue("ADRE", 1));
+        return h;
+    }());
+    EXPECT_FALSE(re->setUpIterationFiles(1));
+    EXPECT_EQ(dialogs.lastMessage(), "Header ADRE not as expected");
+}
+
+}  // namespace
+}  // namespace vdln

@@ -80,6 +80,35 @@ TEST_F(REMenu, ExtraRerunIterationsNeedTheTabFileOption) {
     EXPECT_EQ(dialogs.lastMessage(), "Original file\r\n" + work + "/ite-bs1b-br1r-2026.har\r\ndoes not exist.");
 }
 
+TEST_F(REMenu, IteratingTasksCommandsSetTheCountsAndLeaveNoneWhenTheJobDoesNotStart) {
+    ScriptedYearsDialog years;
+    TaskEnv env{rec, settings, 2, dialogs, years};
+    auto c = menu();
+    EXPECT_TRUE(reRunBaseToPolicy(c, env));
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(requests[0].DoDeviations);
+    EXPECT_TRUE(re->doingRE());
+    EXPECT_EQ(re->maxIterations(1), 4);
+    EXPECT_EQ(re->maxIterations(2), 1);
+    EXPECT_EQ(re->maxIterations(3), 3);
+    EXPECT_EQ(re->startIteration(3), 1);
+
+    startResult = false;
+    EXPECT_FALSE(reRerunBaseAndRunPolicy(c, env));
+    EXPECT_FALSE(re->doingRE());
+
+    // While a job runs its counts stay and nothing is started.
+    startResult = true;
+    re->setExtraIterations(1, 2, 4, true);
+    c.jobRunning = [] { return true; };
+    EXPECT_FALSE(reDoBaseAndRerun(c, env));
+    EXPECT_FALSE(reBaseExtraIterations(c));
+    EXPECT_EQ(dialogs.lastMessage(), "Is already a big job running. Cannot start another.");
+    EXPECT_EQ(requests.size(), 2u);  // the two above
+    EXPECT_TRUE(re->doingRE());
+    EXPECT_EQ(re->startIteration(1), 3);
+}
+
 TEST_F(REMenu, RerunCountRule) {
     EXPECT_EQ(rerunCountChanged(settings, 3, dialogs), 1);
     EXPECT_EQ(settings.re.RerunIterations, 1);

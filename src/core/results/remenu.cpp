@@ -3,6 +3,7 @@
 #include <fnmatch.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "base/fileutil.h"
 #include "base/paths.h"
@@ -16,10 +17,19 @@ constexpr int kHelp = 1;
 
 std::string str(long long v) { return std::to_string(v); }
 
+// A running job keeps its iteration counts: the request is refused first.
+bool refusedWhileRunning(REMenuContext& c) {
+    if (!c.jobRunning || !c.jobRunning()) return false;
+    c.dialogs.message(MsgKind::Information, "Is already a big job running. Cannot start another.", BtnOk);
+    return true;
+}
+
 bool runReCommand(REMenuContext& c, const TaskEnv& env, TaskCommand command) {
+    if (refusedWhileRunning(c)) return false;
     const ReIterationHook hook = [&c](const ReIterationCounts& counts) { c.re.setCounts(counts); };
     const bool started = runReTask(command, env, hook, c.startBigJob);
-    if (!started && !c.re.doingRE()) c.re.clearCounts();
+    // A request cancelled or refused leaves nothing to iterate for the next job.
+    if (!started) c.re.clearCounts();
     return started;
 }
 
@@ -81,7 +91,7 @@ bool reRerunExtraIterations(REMenuContext& c) { return doExtraIterations(c, 2); 
 bool rePolicyExtraIterations(REMenuContext& c) { return doExtraIterations(c, 3); }
 
 bool doExtraIterations(REMenuContext& c, int run) {
-    if (run < 1 || run > 3) return false;
+    if (run < 1 || run > 3 || refusedWhileRunning(c)) return false;
     const RESettings& re = c.settings.re;
     if (run == 2 && !re.SeveralRerunIterations) {
         c.dialogs.message(MsgKind::Information,

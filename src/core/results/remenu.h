@@ -6,6 +6,7 @@
 /// these and opens what they return; batch mode and tests call them the same
 /// way.  Messages go through the `Dialogs` of the context.
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,9 @@ struct REMenuContext {
     KoraleRE& re;
     /// Starts a job (the engine's `StartBigJob`); false when it did not start.
     StartBigJobFn startBigJob;
+    /// A job is running (the engine's `running()`): the iteration counts of
+    /// that job are then left alone and no job is started.  May be empty.
+    std::function<bool()> jobRunning = {};
 };
 
 // --- Jobs ------------------------------------------------------------------
