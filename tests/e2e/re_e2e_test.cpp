@@ -400,7 +400,22 @@ TEST_F(ReE2E, WrongClosuresFailTheStandardChecksWhenTheyAreOn) {
     EXPECT_NE(output().find("for year 2025 (year number 2) of the Rerun"), std::string::npos);
 }
 
-TEST_F(ReE2E, PolicyRunStartingOnePeriodEarlyAndSeveralRerunIterations) {
+TEST_F(ReE2E, AModelWithoutTheIterationFilesCannotIterate) {
+    const std::string growth = path("growth");
+    ASSERT_EQ(run(kBin + "/vardelon-demo " + growth), 0) << output();
+    const std::string ds1 = growth + "/growth.ds1";
+    std::string text = testing::readFile(ds1);
+    const size_t at = text.find("Do Korale RE=");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, text.find_first_of("\r\n", at) - at, "Do Korale RE=1");
+    testing::writeFile(ds1, text);
+    EXPECT_EQ(run(kBin + "/vardelon all all " + ds1), 1) << output();
+    EXPECT_NE(output().find("vardelon: ITER is not one of the logical file names.\n  Cannot do rational expectations."),
+              std::string::npos)
+        << output();
+}
+
+TEST_F(ReE2E, PolicyRunStartingOnePeriodEarly) {
     setDetail("Korale RE Base Iterations", "3");
     setDetail("Korale RE Policy Iterations", "3");
     setDetail("Korale RE Policy Start Year", "1");
