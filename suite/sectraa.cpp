@@ -154,7 +154,8 @@ Status temporaryDirectoryCheck(SuiteRun& run) {
     const std::string probe = JoinPath(dir.empty() ? "." : dir, "sectraa-tdcheck.tmp");
     Status s = writeFileAtomic(probe, "check\r\n");
     if (!s) return Status::fail("Cannot write a file in the Temporary Directory " + dir + ".");
-    (void)deleteFile(probe);
+    Status removed = deleteFile(probe);
+    if (!removed) return Status::fail("Cannot remove the probe file " + probe + " from the Temporary Directory.");
     run.log.line("Temporary Directory " + dir + " can be written to.");
     return Status::ok();
 }

@@ -4,8 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "jobs/batch.h"
-#include "results/rebatch.h"
+#include "app/batch.h"
 
 int main(int argc, char** argv) {
     if (argc > 1) {
@@ -14,7 +13,7 @@ int main(int argc, char** argv) {
             std::printf("Vardelon %s\n", VARDELON_VERSION);
             return 0;
         }
-        return vdln::runBatch(params, {}, vdln::batchRationalExpectations());
+        return vdln::runBatch(params);
     }
     std::printf("Vardelon %s\n", VARDELON_VERSION);
     std::printf("Batch mode: vardelon <base|rerun|policy|all|base+rerun|rerun+policy> [all|ss|Y1-Y2] [details.ds1]\n");

@@ -64,6 +64,12 @@ std::string componentList(const ModelSpec& spec, const std::vector<int>& compone
     return s;
 }
 
+bool isOrdinaryChangeRow(const ModelSpec& spec, const std::string& row) {
+    const std::string name = trim(row.substr(0, row.find('(')));
+    const int v = spec.variableIndex(name);
+    return v >= 0 && spec.varTypes[static_cast<size_t>(v)] == 'c';
+}
+
 Result<const ModelSpec*> specOfHeaders(const std::vector<HeaderSpec>& hs, const std::string& path) {
     const HeaderSpec* vars = findHeader(hs, "VARS");
     if (!vars) return &growthSpec();

@@ -95,6 +95,11 @@ std::vector<std::string> modelInformationLines(const ModelSpec& spec, const Flag
 /// failure when the file or header is missing.
 Result<std::string> auxiliaryStamp(const std::string& path);
 
+/// Whether a table row ("d_f(AGR)", "x") holds an ordinary change of the
+/// model (accumulated by adding, compared by subtracting) rather than a
+/// percentage change (compounded, compared in percent).
+bool isOrdinaryChangeRow(const ModelSpec& spec, const std::string& row);
+
 /// Status "ok"/"error" helpers for messages: "x(AGR)" list of components.
 std::string componentList(const ModelSpec& spec, const std::vector<int>& components);
 

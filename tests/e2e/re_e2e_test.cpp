@@ -16,7 +16,6 @@
 #include "env/directories.h"
 #include "env/environment.h"
 #include "formats/harfile.h"
-#include "jobs/batch.h"
 #include "jobs/engine.h"
 #include "jobs/process.h"
 #include "jobs/recorder.h"
@@ -447,7 +446,7 @@ struct InProcess {
         sctx.programDir = kBin;
         sctx.currentTempDir = temp;
         sctx.batchMode = true;
-        (void)StartupReadSettings(keep, kLegacySettingsDir, 1, settings, rec, sctx, dialogs);
+        StartupReadSettings(keep, kLegacySettingsDir, 1, settings, rec, sctx, dialogs);  // the folder it names is not needed
         session = std::make_unique<SimDetailsSession>(SimDetailsSession{rec, settings, sctx, dialogs, hooks, clock});
         EXPECT_TRUE(LoadSimDetails(*session, ds1)) << dialogs.lastMessage();
         ComputeYears(rec);
@@ -484,7 +483,7 @@ struct InProcess {
     }
     void runToEnd() {
         while (engine->running()) {
-            (void)waitForWakeup(launcher, 1000);
+            waitForWakeup(launcher, 1000);  // woken by a program's end or after a second
             engine->tick();
         }
     }

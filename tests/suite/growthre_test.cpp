@@ -5,6 +5,7 @@
 // computed here from the model's equations, emulating each 4-byte store.
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "base/strutil.h"
 #include "formats/modelinfo.h"
 #include "model/modelsel.h"
+#include "results/accsummary.h"
 #include "model/settings.h"
 #include "model/simdetails.h"
 #include "model/simrecord.h"
@@ -320,6 +322,9 @@ TEST_F(GrowthRe, DemoApplicationHoldsTheModelAndItsFirstYearFiles) {
                           "BADPOL.CLS", "B2024.BSH", "B2029.BSH", "P2025.PSH", "P2026.PSH", "growthre.ds1",
                           "growthre.ds2"})
         EXPECT_TRUE(fileExists(at(f))) << f;
+    // Another model name is refused.
+    EXPECT_EQ(runIn(dir(), binPath("vardelon-demo"), {path("other"), "growthx"}), 2);
+    EXPECT_FALSE(fileExists(path("other")));
     // A copy, not a link: the program finds its model from its resolved path.
     struct stat st {};
     ASSERT_EQ(lstat(at("growthre.exe").c_str(), &st), 0);
@@ -495,6 +500,20 @@ TEST_F(GrowthRe, SingleYearsFollowTheEquations) {
         EXPECT_EQ(oneValue(at("rex-" + s.stem + ".har"), "HORZ"), c.horizon);
         EXPECT_EQ(harReals(at("rex-" + s.stem + ".har"), "ADRE"), (std::vector<float>{1, 1, 1}));
 
+        // The accuracy summary of the three Gragg solutions, as the program
+        // reads it from the log: all 45 results and 12 updated data values.
+        AccSummary acc;
+        Status read = GetAccSummary2(at(s.stem + ".log"), 1, acc, 1, false, false);
+        ASSERT_TRUE(read.isOk()) << read.message();
+        ASSERT_EQ(acc.entryCount, 1);
+        int results = 0, dataValues = 0;
+        for (int f = 0; f <= kMaxAccFigures; ++f) {
+            results += acc.entry(1).variables.counts[f];
+            dataValues += acc.entry(1).data.counts[f];
+        }
+        EXPECT_EQ(results, 45);
+        EXPECT_EQ(dataValues, 12);
+
         const bool forward = c.itno >= 2 && c.year < c.horizon;
         const std::string logLine = "Rational expectations: year number " + std::to_string(c.year) + " of horizon " +
                                     std::to_string(c.horizon) + ", iteration " + std::to_string(c.itno) + ", " +
@@ -503,6 +522,54 @@ TEST_F(GrowthRe, SingleYearsFollowTheEquations) {
         const auto log = fileLines(at(s.stem + ".log"));
         EXPECT_NE(std::find(log.begin(), log.end(), logLine), log.end()) << logLine;
     }
+}
+
+/// Files the iterations rewrote may have lost their set names (and one-value
+/// headers may carry a dimension of 1): the model reads them and writes them
+/// back whole.
+TEST_F(GrowthRe, ExpectationFilesWithoutSetNamesAreReadAndCopied) {
+    auto unlabel = [&](const std::string& from, const std::string& to, bool oneDimension) {
+        auto in = ReadHarFile(from);
+        ASSERT_TRUE(in.isOk()) << in.message();
+        auto out = NewHarFile("test", "09/12/2026 12:00:00", false, false);
+        ASSERT_TRUE(out.isOk());
+        for (const auto& h : in->headers) {
+            Dims7 dims{1, 1, 1, 1, 1, 1, 1};
+            int nd = h->NDim;
+            for (int k = 0; k < nd; ++k) dims[k] = h->dims[k];
+            if (nd == 0 && oneDimension) nd = 1;
+            PHarHeader u;
+            ASSERT_TRUE(CreateUnLabelledRE(u, h->trimmedName(), h->description, true, dims, nd).isOk());
+            const auto vals = h->realValues();
+            for (size_t k = 0; k < vals.size(); ++k) u->HeadMat.Root()[k] = vals[k];
+            ASSERT_TRUE(addHeader(out.value(), std::move(u)).isOk());
+        }
+        ASSERT_TRUE(WriteHarFile(to, "test", "09/12/2026 12:00:00", out.value()).isOk());
+    };
+    const std::string rex = at("KorRE/ROREXT.HAR"), ite = at("KorRE/ITER.HAR"), ext = at("KorRE/EXTRA.HAR");
+    prepareFile(at("ROREXT2023.HAR"), at("KorRE/named.HAR"), {{"HORZ", 6}}, false);
+    unlabel(at("KorRE/named.HAR"), rex, true);
+    prepareFile(at("ITER2023.HAR"), at("KorRE/iter-named.HAR"), {{"ITNO", 2}}, false);
+    unlabel(at("KorRE/iter-named.HAR"), ite, true);
+    unlabel(at("EXTRA2023.HAR"), ext, false);
+    Solve s;
+    s.stem = "unlabelled";
+    s.basedata = at("BASE2023.HAR");
+    s.rorext = rex;
+    s.iter = ite;
+    s.extra = ext;
+    s.closureAndShocks = baseYear(1);
+    ASSERT_NO_FATAL_FAILURE(runSolve(s));
+    Rorg rorg{};
+    for (int i = 0; i < 3; ++i)
+        for (int c = 0; c < kYears; ++c) rorg[i][c] = kRnrm[i];
+    const YearOut want = solveYear(Levels{}, rorg, 2, 1, 6, false, baseShocks(1));
+    expectValues(want.v, readValues(s.stem), "solution");
+    for (int i = 0; i < 3; ++i) rorg[i][0] = want.realised[i];
+    expectRorg(rorg, readRorg(at("rex-unlabelled.har")), "updated RORG");
+    EXPECT_EQ(oneValue(at("rex-unlabelled.har"), "HORZ"), 6);
+    EXPECT_EQ(oneValue(at("ite-unlabelled.har"), "ITNO"), 2);
+    EXPECT_EQ(oneValue(at("ext-unlabelled.har"), "YEAR"), 2);
 }
 
 /// Errors of the expectation files and command files: one clear sentence
@@ -593,6 +660,63 @@ TEST_F(GrowthRe, BadExpectationInputsAreErrors) {
     cmf[0] = "auxiliary files = " + at("growthre") + " ;";
     report = runCmf("plain", cmf, "growth.exe");
     EXPECT_EQ(report["Error"], "E-PG date problem");
+}
+
+TEST_F(GrowthRe, FilesOfAnUnknownModelAreRefused) {
+    Solve s;
+    s.stem = "known";
+    s.basedata = at("BASE2023.HAR");
+    s.rorext = at("ROREXT2023.HAR");
+    s.iter = at("ITER2023.HAR");
+    s.extra = at("EXTRA2023.HAR");
+    s.closureAndShocks = baseYear(1);
+    ASSERT_NO_FATAL_FAILURE(runSolve(s));
+    auto f = ReadHarFile(at("known.sl4"));
+    ASSERT_TRUE(f.isOk());
+    HarHeader* vars = f->find("VARS");
+    ASSERT_NE(vars, nullptr);
+    EXPECT_EQ(vars->strings.size(), 15u);
+    PHarHeader other;
+    ASSERT_TRUE(Create1C(other, "VARS", "Variables of the model", 8, 3, {"x", "a", "k"}).isOk());
+    ASSERT_TRUE(CompleteHeaderRecord(*other).isOk());
+    for (auto& h : f->headers)
+        if (h.get() == vars) h = std::move(other);
+    ASSERT_TRUE(WriteHarFile(at("unknown.sl4"), "test", "09/12/2026 12:00:00", f.value()).isOk());
+    const std::string sti = at("unknown-sol.sti");
+    writeLines(sti, {"bat", "rpt", at("unknown.rpt"), " ", at("unknown"), "c", "n", " ", at("unknown.sol")});
+    EXPECT_EQ(runIn(app, binPath("sectraa.exe"), {"-sti", sti, "-lon", "%sti"}), 1);
+    auto report = readReport(at("unknown.rpt"));
+    EXPECT_EQ(report["Error"], "File " + at("unknown.sl4") +
+                                   " belongs to an unknown model: its header VARS lists 3 variables, not those of "
+                                   "growth (5) or growthre (15).");
+    EXPECT_FALSE(fileExists(at("unknown.sol")));
+}
+
+/// The release check of growthre.exe compares its auxiliary files with the
+/// growthre stamp; the same program under the name growth.exe expects growth's.
+TEST_F(GrowthRe, ReleaseCheckComparesTheStampOfTheModelItSolves) {
+    auto releaseCheck = [&](const std::string& program) {
+        const std::string sti = at("chkmodel.sti"), rpt = at("chkmodel.rpt");
+        writeLines(sti, {"rpt", rpt, " ", "xxxxxx"});
+        runIn(app, at(program), {"-sti", sti, "-log", at("chkmodel.log")});
+        auto r = readReport(rpt);
+        EXPECT_EQ(r["SVVer Large"], "80000");
+        return r["Status"] == "ok" ? std::string("ok") : r["Error"];
+    };
+    EXPECT_EQ(releaseCheck("growthre.exe"), "ok");
+    // A copy under the growth name looks for growth.axs and growth.axt
+    // holding the growth stamp.
+    ASSERT_TRUE(copyFile(at("growthre.exe"), at("growth.exe"), false).isOk());
+    ASSERT_EQ(chmod(at("growth.exe").c_str(), 0755), 0);
+    ASSERT_TRUE(copyFile(at("growthre.axs"), at("growth.axs"), false).isOk());
+    ASSERT_TRUE(copyFile(at("growthre.axt"), at("growth.axt"), false).isOk());
+    EXPECT_EQ(releaseCheck("growth.exe"), "E-PG date problem");
+    // Auxiliary files of two different compilations.
+    auto axs = ReadHarFile(at("growthre.axs"));
+    ASSERT_TRUE(axs.isOk());
+    axs->find("DTXT")->strings[0] = "GROWTHRE model made 2026-11-30 at 12:00h";
+    ASSERT_TRUE(WriteHarFile(at("growthre.axs"), "test", "09/12/2026 12:00:00", axs.value()).isOk());
+    EXPECT_EQ(releaseCheck("growthre.exe"), "E-AX date problem");
 }
 
 TEST_F(GrowthRe, ClosureCheckNeedsNoExpectationFiles) {
@@ -888,6 +1012,104 @@ TEST_F(GrowthReIterations, WrongClosuresShowInTheSli) {
     EXPECT_EQ(counts["d_f_eror_o"], 3);
     EXPECT_EQ(counts["d_diseq"], 3);
     EXPECT_EQ(counts["del_ror_se_o"], 3);
+}
+
+/// Values of a CSV table: row name -> column title -> value.
+std::map<std::string, std::map<std::string, double>> csvTable(const std::string& file) {
+    std::map<std::string, std::map<std::string, double>> t;
+    const auto lines = fileLines(file);
+    if (lines.empty()) return t;
+    const auto head = split(lines[0], ',');
+    for (size_t k = 1; k < lines.size(); ++k) {
+        const auto cells = split(lines[k], ',');
+        for (size_t c = 1; c < cells.size() && c < head.size(); ++c) t[cells[0]][head[c]] = parseDouble(cells[c]).value_or(NAN);
+    }
+    return t;
+}
+
+/// The saved application run by the program in batch mode with the
+/// rational-expectations box unchecked: every year is solved once, with
+/// static expectations (ITNO stays 1, HORZ is 0), and the conversion,
+/// BOT, accumulation, deviation and combining programs take growthre's
+/// files.
+TEST_F(GrowthRe, BatchJobWithoutRationalExpectationsSolvesEveryYearOnce) {
+    std::string ds1 = readFile(at("growthre.ds1"));
+    const auto pos = ds1.find("Do Korale RE=1");
+    ASSERT_NE(pos, std::string::npos);
+    ds1.replace(pos, 14, "Do Korale RE=0");
+    writeFile(at("growthre.ds1"), ds1);
+    // An ordinary change in the spreadsheets too: it adds up instead of compounding.
+    writeLines(at("growthre.map"), {"x", "k", "inv", "d_f_eror_o"});
+    for (const char* d : {"keep", "temp"}) ASSERT_EQ(mkdir(path(d).c_str(), 0755), 0);
+    const std::string command = "cd " + dir() + " && SVKEEP=" + path("keep") + " SVTEMP=" + path("temp") + " " +
+                                binPath("vardelon") + " all all " + at("growthre.ds1") + " > " + path("out.txt") +
+                                " 2>&1";
+    const int rc = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << readFile(path("out.txt"));
+
+    // The Base, then the Rerun and the Policy from 2025 with the Base's
+    // values of the Policy closure's exogenous variables.
+    const Rorg none{};
+    std::array<Values, 7> base{}, rerun{}, policy{};
+    Levels d;
+    Levels after2024;
+    for (int i = 1; i <= kYears; ++i) {
+        const YearOut o = solveYear(d, none, 1, i, 0, false, baseShocks(i));
+        base[i] = o.v;
+        d = o.next;
+        if (i == 1) after2024 = d;
+        expectValues(o.v, readValues(stem(1, i)), "Base " + ys(i));
+    }
+    EXPECT_EQ(oneValue(at("ite-bs1b-2029.har"), "ITNO"), 1);
+    EXPECT_EQ(oneValue(at("ext-bs1b-2029.har"), "YEAR"), 7);
+    for (int r : {2, 3}) {
+        Levels dd = after2024;
+        for (int i = 2; i <= kYears; ++i) {
+            Values given{};
+            for (int v : {A, L, T, DF, DDISEQ, DEROR, DELRORSE})
+                for (int k = 0; k < 3; ++k) given[v][k] = f32(base[i][v][k]);
+            if (r == 3 && (i == 2 || i == 3)) given[T][1] += 10;
+            const YearOut o = solveYear(dd, none, 1, i, 0, true, given);
+            (r == 2 ? rerun : policy)[i] = o.v;
+            dd = o.next;
+            expectValues(o.v, readValues(stem(r, i)), "run " + std::to_string(r) + " " + ys(i));
+        }
+    }
+    // The deviation table of the Policy from the Rerun, cumulative from 2025.
+    const auto dev = csvTable(at("BS1B-BR1R-PL1P-devc.csv"));
+    ASSERT_EQ(dev.count("inv(MAN)"), 1u) << "rows of the growthre.map variables";
+    const auto cum = csvTable(at("BS1B-BR1R-PL1P-ssc.csv"));
+    ASSERT_EQ(cum.count("d_f_eror_o(MAN)"), 1u);
+    double cumPolicy[NV][3], cumRerun[NV][3];
+    for (int v = 0; v < NV; ++v)
+        for (int k = 0; k < 3; ++k) cumPolicy[v][k] = cumRerun[v][k] = 0;
+    for (int i = 2; i <= kYears; ++i) {
+        for (int v = 0; v < NV; ++v)
+            for (int k = 0; k < 3; ++k) {
+                // Percentage changes compound; ordinary changes add up.
+                const bool ordinary = v >= DF;
+                auto acc = [&](double c, double y) { return ordinary ? c + y : 100 * ((1 + c / 100) * (1 + f32(y) / 100) - 1); };
+                cumPolicy[v][k] = acc(cumPolicy[v][k], ordinary ? f32(policy[i][v][k]) : policy[i][v][k]);
+                cumRerun[v][k] = acc(cumRerun[v][k], ordinary ? f32(rerun[i][v][k]) : rerun[i][v][k]);
+            }
+        for (int v : {X, K, INV}) {
+            const double want = 100 * ((1 + cumPolicy[v][1] / 100) / (1 + cumRerun[v][1] / 100) - 1);
+            EXPECT_NEAR(dev.at(std::string(kReVars[v]) + "(MAN)").at(ys(i)), want, 1e-4 * std::max(1.0, std::fabs(want)))
+                << kReVars[v] << " " << ys(i);
+        }
+        EXPECT_NEAR(dev.at("d_f_eror_o(MAN)").at(ys(i)), cumPolicy[DFEROR][1] - cumRerun[DFEROR][1], 1e-5) << ys(i);
+        EXPECT_NEAR(cum.at("d_f_eror_o(MAN)").at(ys(i)), cumPolicy[DFEROR][1], 1e-5) << ys(i);
+        EXPECT_NEAR(cum.at("x(MAN)").at(ys(i)), cumPolicy[X][1], 1e-4) << ys(i);
+    }
+    // The combined deviation results hold every variable; the ordinary
+    // changes are differences of sums.
+    auto f = ReadHarFile(at("BS1B-BR1R-PL1P-devc.rsl"));
+    ASSERT_TRUE(f.isOk()) << f.message();
+    ASSERT_NE(f->find("VARS"), nullptr);
+    EXPECT_EQ(f->find("VARS")->strings.size(), 15u);
+    const auto dfEror = harVariable(at("BS1B-BR1R-PL1P-devc.rsl"), "d_f_eror_o");
+    ASSERT_EQ(dfEror.size(), 15u);  // IND x 5 years
+    EXPECT_NEAR(dfEror[4 * 3 + 1], cumPolicy[DFEROR][1] - cumRerun[DFEROR][1], 1e-5);
 }
 
 }  // namespace

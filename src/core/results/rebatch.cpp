@@ -1,7 +1,5 @@
 #include "results/rebatch.h"
 
-#include <memory>
-
 #include "base/strutil.h"
 
 namespace vdln {
@@ -24,23 +22,6 @@ std::vector<std::string> reBatchReportLines(const KoraleRE& re) {
             lines.push_back("  iteration " + std::to_string(p.iteration) + ":" + scientificText(p.change));
     }
     return lines;
-}
-
-BatchRationalExpectations batchRationalExpectations() {
-    auto holder = std::make_shared<std::unique_ptr<KoraleRE>>();
-    BatchRationalExpectations b;
-    b.begin = [holder](const BatchRationalExpectations::Context& c) -> RationalExpectationsHooks* {
-        REContext ctx{c.rec, c.settings, c.dialogs, c.clock, c.tempDir, c.firstPolicyYear,
-                      [](const std::string&, const std::string&) {}};
-        *holder = std::make_unique<KoraleRE>(std::move(ctx));
-        (*holder)->setCounts(reIterationCounts(c.settings));
-        return holder->get();
-    };
-    b.reportLines = [holder]() -> std::vector<std::string> {
-        if (!*holder) return {};
-        return reBatchReportLines(**holder);
-    };
-    return b;
 }
 
 }  // namespace vdln
