@@ -160,7 +160,7 @@ TEST_F(HarToolTest, FailuresGoToStandardErrorWithTheMessageChain) {
         {{}, 2, ""},
         {{"list"}, 2, ""},
         {{"copy", "a", "b", "--bogus"}, 2, "unknown option --bogus\n"},
-        {{"list", "NOFILE"}, 1, "No such file:NOFILE [IsWhichLaheyFile] [OpenLaheyFile] [ReadMoreIntoHarFile] [ReadHarFile]\n"},
+        {{"list", "NOFILE"}, 1, "No such file:NOFILE [IsWhichLaheyFile] [OpenLaheyFile] [ReadHarIndex]\n"},
         {{"dump", "NOFILE", "X"}, 1, "No such file:NOFILE [IsWhichLaheyFile] [OpenLaheyFile] [ReadHeaderFromHarFile:X]\n"},
     };
     for (auto c : cases) {
