@@ -250,7 +250,11 @@ bool HarViewer::loadSlice() {
     setMessage(note);
     m_sliceModel->setSlice(std::move(*slice));
     const bool fits = m_sliceModel->columnCount() <= 200;
-    if (fits) m_table->resizeColumnsToContents();
+    if (fits) {
+        // Some room around the numbers, so neighbouring columns do not run together.
+        m_table->resizeColumnsToContents();
+        for (int c = 0; c < m_sliceModel->columnCount(); ++c) m_table->setColumnWidth(c, m_table->columnWidth(c) + 14);
+    }
     const bool any = m_sliceModel->rowCount() > 0 && m_sliceModel->columnCount() > 0;
     m_copyCsv->setEnabled(any);
     m_copyTsv->setEnabled(any);

@@ -1,5 +1,6 @@
 #include "formats/harslice.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -149,9 +150,10 @@ std::string HarSlice::cellText(std::int64_t r, std::int64_t c) const {
     if (!strings.empty()) return strings[i];
     if (!ints.empty()) return std::to_string(ints[i]);
     if (reals.empty()) return {};
+    // The shortest text that reads back as the same 4-byte real.
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(reals[i]));
-    return buf;
+    const auto done = std::to_chars(buf, buf + sizeof buf, reals[i]);
+    return std::string(buf, done.ptr);
 }
 
 std::string csvField(const std::string& f, char separator) {

@@ -45,7 +45,8 @@ struct HarSlice {
     std::int64_t replacedCount = 0;    ///< non-finite reals replaced on reading
 
     std::size_t index(std::int64_t r, std::int64_t c) const { return static_cast<std::size_t>(r * cols + c); }
-    /// The cell at 0-based (r, c) as text (reals with 9 significant digits).
+    /// The cell at 0-based (r, c) as text (a real as the shortest text that
+    /// reads back as the same value).
     std::string cellText(std::int64_t r, std::int64_t c) const;
 };
 
