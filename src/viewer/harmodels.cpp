@@ -112,12 +112,14 @@ void HarSliceModel::clear() {
     setSlice(HarSlice{});
 }
 
+// A slice without cells (a dimension of size 0) shows as an empty table,
+// however long its other dimension.
 int HarSliceModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_slice.rows);
+    return parent.isValid() || m_slice.cols == 0 ? 0 : static_cast<int>(m_slice.rows);
 }
 
 int HarSliceModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_slice.cols);
+    return parent.isValid() || m_slice.rows == 0 ? 0 : static_cast<int>(m_slice.cols);
 }
 
 QVariant HarSliceModel::data(const QModelIndex& index, int role) const {
@@ -131,9 +133,8 @@ QVariant HarSliceModel::data(const QModelIndex& index, int role) const {
 
 QVariant HarSliceModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole || section < 0) return {};
-    const auto& labels = orientation == Qt::Horizontal ? m_slice.colLabels : m_slice.rowLabels;
-    if (section >= static_cast<int>(labels.size())) return {};
-    return qs(labels[static_cast<std::size_t>(section)]);
+    if (orientation == Qt::Horizontal) return section < m_slice.cols ? qs(m_slice.colLabel(section)) : QVariant();
+    return section < m_slice.rows ? qs(m_slice.rowLabel(section)) : QVariant();
 }
 
 }  // namespace vdln::gui

@@ -293,7 +293,9 @@ void HarViewer::rebuildChoosers() {
             if (k == m_spec.rowDim || k == m_spec.colDim) continue;
             auto* label = new QLabel(dimCaption(h, k) + QStringLiteral(":"), m_fixedBox);
             auto* box = new QComboBox(m_fixedBox);
-            for (const auto& l : dimensionLabels(h, k)) box->addItem(qs(l));
+            const auto names = dimensionLabels(h, k);
+            const std::int64_t n = h.HeadType == "RE" ? h.dims[static_cast<std::size_t>(k - 1)] : 1;
+            for (std::int64_t i = 1; i <= n; ++i) box->addItem(qs(dimensionLabel(names, i)));
             box->setCurrentIndex(static_cast<int>(m_spec.fixed[static_cast<std::size_t>(k - 1)] - 1));
             label->setBuddy(box);
             m_fixedGrid->addWidget(label, row / 2, (row % 2) * 2);

@@ -77,31 +77,42 @@ std::vector<std::string> dimensionLabels(const HarHeader& h, int k) {
         auto names = h.elementNames(k);
         if (static_cast<std::int64_t>(names.size()) == n) return names;
     }
-    std::vector<std::string> out;
-    out.reserve(static_cast<std::size_t>(std::max<std::int64_t>(0, n)));
-    for (std::int64_t i = 1; i <= n; ++i) out.push_back(str(i));
-    return out;
+    // Numbers are made when asked for: a dimension of millions of unnamed
+    // elements (or one beside a dimension of size 0) costs nothing here.
+    return {};
 }
+
+std::string dimensionLabel(const std::vector<std::string>& names, std::int64_t i) {
+    if (i >= 1 && i <= static_cast<std::int64_t>(names.size())) return names[static_cast<std::size_t>(i - 1)];
+    return str(i);
+}
+
+std::string HarSlice::rowLabel(std::int64_t r) const { return dimensionLabel(rowLabels, r + 1); }
+std::string HarSlice::colLabel(std::int64_t c) const { return dimensionLabel(colLabels, c + 1); }
 
 HarSlice emptySlice(const HarHeader& h, const HarSliceSpec& spec) {
     HarSlice s;
     s.headerName = h.trimmedName();
     s.headType = h.HeadType;
     auto title = [&](int k) { return h.HeadType == "RE" && k >= 1 ? h.dimLabels[k - 1] : std::string(); };
+    Dims7 dims;
+    sliceDims(h, dims);
     if (spec.rowDim >= 1) {
         s.rowLabels = dimensionLabels(h, spec.rowDim);
         s.rowTitle = title(spec.rowDim);
+        s.rows = dims[spec.rowDim - 1];
     } else {
         s.rowLabels = {""};
+        s.rows = 1;
     }
     if (spec.colDim >= 1) {
         s.colLabels = dimensionLabels(h, spec.colDim);
         s.colTitle = title(spec.colDim);
+        s.cols = dims[spec.colDim - 1];
     } else {
         s.colLabels = {s.headerName};
+        s.cols = 1;
     }
-    s.rows = static_cast<std::int64_t>(s.rowLabels.size());
-    s.cols = static_cast<std::int64_t>(s.colLabels.size());
     const auto cells = static_cast<std::size_t>(s.rows * s.cols);
     if (h.HeadType == "2I")
         s.ints.assign(cells, 0);
@@ -172,10 +183,10 @@ std::string sliceText(const HarSlice& s, char separator, bool crlf) {
     const char* eol = crlf ? "\r\n" : "\n";
     auto field = [&](const std::string& f) { return csvField(f, separator); };
     std::string out = field(s.rowTitle);
-    for (const auto& l : s.colLabels) out += separator + field(l);
+    for (std::int64_t c = 0; c < s.cols; ++c) out += separator + field(s.colLabel(c));
     out += eol;
     for (std::int64_t r = 0; r < s.rows; ++r) {
-        out += field(s.rowLabels[static_cast<std::size_t>(r)]);
+        out += field(s.rowLabel(r));
         for (std::int64_t c = 0; c < s.cols; ++c) out += separator + field(s.cellText(r, c));
         out += eol;
     }
@@ -224,7 +235,7 @@ Result<HarSliceSpec> parseSliceSpec(const HarHeader& h, const std::string& text)
         const std::string dimWord = trim(part.substr(0, eq)), element = trim(part.substr(eq + 1));
         Status s = dimension(dimWord, k);
         if (!s) return s;
-        const auto labels = dimensionLabels(h, k);
+        const auto labels = dimensionLabels(h, k);  // names only; numbers below
         std::int64_t e = 0;
         for (std::size_t i = 0; i < labels.size() && e == 0; ++i)
             if (iequals(labels[i], element)) e = static_cast<std::int64_t>(i + 1);

@@ -38,6 +38,8 @@ struct HarSlice {
     std::string headType;    ///< "RE", "2I" or "1C"
     std::int64_t rows = 0, cols = 0;
     std::string rowTitle, colTitle;  ///< set names of the shown dimensions (may be empty)
+    /// The labels of the rows and columns when they have names (set
+    /// elements); empty when they are numbered 1, 2, ... (see `rowLabel`).
     std::vector<std::string> rowLabels, colLabels;
     std::vector<float> reals;          ///< "RE": rows x cols
     std::vector<std::int32_t> ints;    ///< "2I": rows x cols
@@ -45,14 +47,19 @@ struct HarSlice {
     std::int64_t replacedCount = 0;    ///< non-finite reals replaced on reading
 
     std::size_t index(std::int64_t r, std::int64_t c) const { return static_cast<std::size_t>(r * cols + c); }
+    /// The label of 0-based row r (column c): its name, or its number.
+    std::string rowLabel(std::int64_t r) const;
+    std::string colLabel(std::int64_t c) const;
     /// The cell at 0-based (r, c) as text (a real as the shortest text that
     /// reads back as the same value).
     std::string cellText(std::int64_t r, std::int64_t c) const;
 };
 
-/// The labels of dimension k (1-based) of a header: its element names when
-/// known, else "1".."size".
+/// The element names of dimension k (1-based) of a header when known (as
+/// many as its size); empty when its elements are only numbered.
 std::vector<std::string> dimensionLabels(const HarHeader& header, int k);
+/// The label of element i (1-based) of dimension k: its name, or its number.
+std::string dimensionLabel(const std::vector<std::string>& names, std::int64_t i);
 /// Prepares an empty slice of the header's shape for `spec` (labels set,
 /// values zero).  The spec must have passed `checkSliceSpec`.
 HarSlice emptySlice(const HarHeader& header, const HarSliceSpec& spec);

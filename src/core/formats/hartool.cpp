@@ -117,7 +117,7 @@ void writeLong(const HarHeader& h, char sep, std::ostream& out) {
     Dims7 idx{1, 1, 1, 1, 1, 1, 1};
     for (std::int64_t i = 0; i < m.size(); ++i) {
         std::string line;
-        for (int k = 0; k < nd; ++k) line += field(labels[static_cast<std::size_t>(k)][static_cast<std::size_t>(idx[k] - 1)]) + sep;
+        for (int k = 0; k < nd; ++k) line += field(dimensionLabel(labels[static_cast<std::size_t>(k)], idx[k])) + sep;
         out << line << realText(m.Root()[i]) << "\n";
         for (int k = 0; k < 7; ++k) {
             if (++idx[k] <= m.dim(k + 1)) break;

@@ -598,26 +598,41 @@ Status SeekHead(LaheyFile& file, bool& found) {
     std::int64_t pos = file.tell();
     if (end < 0 || pos < 0) return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
     const bool fuji = file.flavour() == RecordFlavour::Fujitsu;
+    // Markers are read through a small window: one read at the end of a
+    // large record brings its trailing marker, the next leading marker and,
+    // when the next record is small (a range record), that whole record and
+    // the marker after it.  So walking a header's blocks costs one read each.
+    constexpr std::int64_t kWindow = 256;
+    std::uint8_t win[kWindow];
+    std::int64_t winPos = -1, winLen = 0;
+    auto bytesAt = [&](std::int64_t p, std::int64_t n, std::uint8_t* out) {
+        if (winPos < 0 || p < winPos || p + n > winPos + winLen) {
+            const std::int64_t want = std::min(kWindow, end - p);
+            if (want < n || file.readAt(p, win, want) != want) return false;
+            winPos = p;
+            winLen = want;
+        }
+        std::memcpy(out, win + (p - winPos), static_cast<std::size_t>(n));
+        return true;
+    };
     for (;;) {
         if (pos >= end) {
             if (!file.seekTo(end)) return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
             return Status::ok();
         }
-        // The leading marker, read where it lies: data bytes are never read.
         std::uint8_t lead[4] = {0, 0, 0, 0};
         std::int64_t length = 0, trailing = 0, leadSize = 0;
         if (fuji) {
-            if (file.readAt(pos, lead, 4) != 4)
+            if (!bytesAt(pos, 4, lead))
                 return Status::fail(std::string("Unexpected end-of-file [FileRead] [FujiGetRecLen]") + tag);
             length = trailing = readI32(lead);
             if (length < 0) return Status::fail(std::string("RecLen<0 [FujiGetRecLen]") + tag);
             leadSize = 4;
         } else {
-            const std::int64_t want = std::min<std::int64_t>(4, end - pos);
-            if (file.readAt(pos, lead, want) != want)
+            if (!bytesAt(pos, 1, lead))
                 return Status::fail(std::string("Unexpected end-of-file [FileRead] [GetRecLen]") + tag);
             leadSize = (lead[0] & 3) + 1;
-            if (leadSize > want)
+            if (!bytesAt(pos, leadSize, lead))
                 return Status::fail(std::string("Unexpected end-of-file [FileRead] [GetRecLen]") + tag);
             length = (lead[0] >> 2) + lead[1] * 64LL * (leadSize > 1) + lead[2] * 16384LL * (leadSize > 2) +
                      lead[3] * 4194304LL * (leadSize > 3);
@@ -634,8 +649,7 @@ Status SeekHead(LaheyFile& file, bool& found) {
         // The trailing marker is checked, so a damaged length is caught here
         // rather than sending the walk into the middle of a record.
         std::uint8_t trail[4] = {0, 0, 0, 0};
-        if (file.readAt(tpos, trail, tsize) != tsize)
-            return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
+        if (!bytesAt(tpos, tsize, trail)) return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
         Status s = fuji ? (readI32(trail) == trailing ? Status::ok()
                                                        : Status::fail("Bad RecLenCheck value [FujiChkRecLen]"))
                         : checkLaheyTrailer(trail, static_cast<int>(tsize), trailing);
