@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
         static_cast<double>(std::ifstream(file, std::ios::ate | std::ios::binary).tellg()) / kMB;
     runChild({"/bin/cat", file});  // page cache warm
 
-    double bestIndex = 1e30, bestOpen = 1e30, added = 1e30;
+    double bestIndex = 1e30, bestOpen = 1e30, added = 0;
     for (int i = 0; i < 5; ++i) {
         auto t0 = std::chrono::steady_clock::now();
         {
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         bestOpen = std::min(bestOpen, t);
-        added = std::min(added, residentMB() - before);
+        added = std::max(added, residentMB() - before);  // the most any opening added
         v->close();
         QApplication::processEvents();
     }
@@ -68,6 +68,6 @@ int main(int argc, char** argv) {
     printLoad();
     std::printf("viewer opened and painted: %.2f ms (goal < 1000 ms) = %.1f x the index alone (%.2f ms)\n",
                 bestOpen * 1e3, bestOpen / bestIndex, bestIndex * 1e3);
-    std::printf("memory added by opening: %.1f MB = %.4f x the file\n", added, added / fileMB);
+    std::printf("memory added by opening (most of 5): %.1f MB = %.4f x the file\n", added, added / fileMB);
     return 0;
 }
