@@ -133,7 +133,8 @@ QVariant HarSliceModel::data(const QModelIndex& index, int role) const {
 
 QVariant HarSliceModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole || section < 0) return {};
-    if (orientation == Qt::Horizontal) return section < m_slice.cols ? qs(m_slice.colLabel(section)) : QVariant();
+    if (orientation == Qt::Horizontal)
+        return section < m_slice.cols ? qs(m_slice.colLabel(section)) : QVariant();
     return section < m_slice.rows ? qs(m_slice.rowLabel(section)) : QVariant();
 }
 

@@ -253,7 +253,8 @@ bool HarViewer::loadSlice() {
     if (fits) {
         // Some room around the numbers, so neighbouring columns do not run together.
         m_table->resizeColumnsToContents();
-        for (int c = 0; c < m_sliceModel->columnCount(); ++c) m_table->setColumnWidth(c, m_table->columnWidth(c) + 14);
+        for (int c = 0; c < m_sliceModel->columnCount(); ++c)
+            m_table->setColumnWidth(c, m_table->columnWidth(c) + 14);
     }
     const bool any = m_sliceModel->rowCount() > 0 && m_sliceModel->columnCount() > 0;
     m_copyCsv->setEnabled(any);

@@ -87,8 +87,12 @@ std::string dimensionLabel(const std::vector<std::string>& names, std::int64_t i
     return str(i);
 }
 
-std::string HarSlice::rowLabel(std::int64_t r) const { return dimensionLabel(rowLabels, r + 1); }
-std::string HarSlice::colLabel(std::int64_t c) const { return dimensionLabel(colLabels, c + 1); }
+std::string HarSlice::rowLabel(std::int64_t r) const {
+    return dimensionLabel(rowLabels, r + 1);
+}
+std::string HarSlice::colLabel(std::int64_t c) const {
+    return dimensionLabel(colLabels, c + 1);
+}
 
 HarSlice emptySlice(const HarHeader& h, const HarSliceSpec& spec) {
     HarSlice s;
