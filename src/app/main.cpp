@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "jobs/batch.h"
+#include "app/batch.h"
 #ifdef VARDELON_WITH_VIEWER
 #include "viewer/harviewer.h"
 #endif
