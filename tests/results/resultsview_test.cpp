@@ -572,6 +572,37 @@ TEST_F(ResultsViewTest, AnalysisOfCumulativeResults) {
     EXPECT_EQ(dialogs.lastMessage(), "This file is not of the expected form. Cannot load.");
 }
 
+TEST_F(ResultsViewTest, GraphsWithoutOutlensOpenTheChart) {
+    auto ctx = context();
+    EXPECT_FALSE(outlensAvailable(ctx));
+    struct Case {
+        AllYearsRequest req;
+        bool noRerun;
+        ChartMode mode;
+        std::array<bool, 4> runs;
+    } cases[] = {
+        {{AllYearsRun::Base, false, false}, false, ChartMode::Lines, {false, true, false, false}},
+        {{AllYearsRun::Rerun, false, true}, false, ChartMode::Lines, {false, true, true, false}},
+        {{AllYearsRun::Policy, false, true}, false, ChartMode::Lines, {false, true, true, true}},
+        {{AllYearsRun::Policy, false, false}, true, ChartMode::Lines, {false, true, false, true}},
+        {{AllYearsRun::Differences, false, true}, false, ChartMode::DeviationBars, {false, true, true, true}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.req.run));
+        settings.NoRerun = c.noRerun;
+        ChartRequest r = graphsChartRequest(ctx, c.req);
+        EXPECT_EQ(r.mode, c.mode);
+        EXPECT_EQ(r.cumulative, c.req.cumulative);
+        if (c.mode == ChartMode::Lines) {
+            EXPECT_EQ(r.runs, c.runs);
+        }
+    }
+    settings.NoRerun = false;
+    EXPECT_EQ(graphsChartSources(ctx).deviationsCumulative, JoinPath(work, "BS1B-BR1R-PL1P-devc.csv"));
+    testing::writeFile(JoinPath(progDir, "outlens.exe"), "");
+    EXPECT_TRUE(outlensAvailable(ctx));
+}
+
 TEST(ResultsPatterns, NameMatchIgnoresCase) {
     struct Case {
         const char *pattern, *name;

@@ -223,6 +223,27 @@ bool openGraphsInOutlens(ResultsContext& ctx, const AllYearsRequest& req, Dialog
     return ok;
 }
 
+bool outlensAvailable(const ResultsContext& ctx) {
+    return !locateProgram(ctx.env, ctx.toolLocations(), "outlens").empty();
+}
+
+ChartSources graphsChartSources(const ResultsContext& ctx) {
+    return chartSourcesFor(ctx.rec, ctx.firstPolicyYear, ctx.noRerun());
+}
+
+ChartRequest graphsChartRequest(const ResultsContext& ctx, const AllYearsRequest& req) {
+    ChartRequest c;
+    c.cumulative = req.cumulative;
+    if (req.run == AllYearsRun::Differences) {
+        c.mode = ChartMode::DeviationBars;
+        return c;
+    }
+    const int r = requestRun(req.run);
+    for (int k = 1; k <= 3; ++k)
+        c.runs[static_cast<size_t>(k)] = k <= r && !(k == kRunRerun && ctx.noRerun());
+    return c;
+}
+
 std::string allYearsRslFile(const ResultsContext& ctx, const AllYearsRequest& req) {
     const int r = requestRun(req.run);
     const int f0 = ctx.firstSimOf(r);

@@ -25,6 +25,7 @@
 #include "model/settings.h"
 #include "model/simrecord.h"
 #include "results/accdialogs.h"
+#include "results/chartdata.h"
 #include "runrecord/recordfiles.h"
 
 namespace vdln {
@@ -194,6 +195,17 @@ std::optional<std::string> graphsSequenceFile(const ResultsContext& ctx, const A
 /// "&Graphs" with the solution viewer: starts `Outlens` with `graphsArgument`.
 bool openGraphsInOutlens(ResultsContext& ctx, const AllYearsRequest& req, Dialogs& dialogs,
                          ProgramStarter& starter);
+
+/// True when the solution viewer (`Outlens`) can be found: "&Graphs" then
+/// starts it (`openGraphsInOutlens`); otherwise the window opens its own
+/// results chart over `graphsChartSources` with `graphsChartRequest`.
+bool outlensAvailable(const ResultsContext& ctx);
+/// The spreadsheet files the chart reads.
+ChartSources graphsChartSources(const ResultsContext& ctx);
+/// The chart of a request: Differences as the Policy's deviations (bars);
+/// a run as its lines with those of the runs before it (the Base alone,
+/// the Base and its rerun, or all three), in the request's style.
+ChartRequest graphsChartRequest(const ResultsContext& ctx, const AllYearsRequest& req);
 
 /// What an analysis of cumulative results loads.
 struct CumulativeAnalysis {
