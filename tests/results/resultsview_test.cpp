@@ -12,6 +12,7 @@
 #include "base/paths.h"
 #include "results/resultsshared.h"
 #include "runrecord/filestamp.h"
+#include "results/acclog.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -290,6 +291,17 @@ TEST_F(ResultsViewTest, AccuracySummaryFromTheYearsLog) {
     ASSERT_EQ(dialogs.messages().size(), 2u);
     EXPECT_EQ(dialogs.messages()[1].rfind("Could not make accuracy summary:\r\n", 0), 0u) << dialogs.messages()[1];
     EXPECT_NE(dialogs.messages()[1].find(log), std::string::npos);
+
+    // A log with a summary: the dialog of that year, titled with the run.
+    testing::AccLogBuilder b;
+    b.variables({0, 0, 1, 2, 3, 4, 90}).dataOneFile({0, 0, 0, 1, 1, 8, 90}).line("");
+    touch("bs1b-br1r-pl1p-2026.log", b.text());
+    dialogs.clear();
+    a = viewYearFile(context(), item("Accuracy Summary"), 3, 3, dialogs);
+    ASSERT_EQ(a.target, ViewTarget::AccuracyDialog);
+    ASSERT_TRUE(a.accuracy);
+    EXPECT_EQ(a.accuracy->title(), "Policy: Year 2026: whole simulation");
+    EXPECT_EQ(a.accuracy->bars()[6].count, 90);
 }
 
 TEST_F(ResultsViewTest, RationalExpectationsInputOfTheFirstYear) {
