@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "jobs/batch.h"
+#include "app/batch.h"
 
 int main(int argc, char** argv) {
     if (argc > 1) {
