@@ -126,7 +126,7 @@ public:
               const Clock& clock, ProcessLauncher& launcher, CompletionRecorder& recorder);
 
     /// Starts a job; false when it could not start (the reason was shown).
-    bool StartBigJob(JobRequest request);
+    [[nodiscard]] bool StartBigJob(JobRequest request);
     /// The timer: handles at most one ended slot.  Does nothing while a
     /// previous tick is still at work.
     void tick();
