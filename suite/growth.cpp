@@ -2,7 +2,13 @@
 // for the closure and shocks of a command file, checks closures, saves
 // environment files and answers the release check.
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <thread>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -514,6 +520,33 @@ Status releaseCheck(SuiteRun& run) {
     return s;
 }
 
+// Faults the end-to-end tests ask for through the environment variable
+// VDLN_DEMO_FAULT (never set in normal use): "hang" never ends, "delay:<s>"
+// waits <s> seconds before writing any result, "crash" dies of SIGSEGV,
+// "no-output" reports success without writing the solution file.  They act
+// after the command file has been read and solved, where a real program
+// spends its time.
+bool noSolutionFile = false;
+
+Status testFault(SuiteLog& log) {
+    const char* v = std::getenv("VDLN_DEMO_FAULT");
+    const std::string fault = v ? v : "";
+    if (fault.empty()) return Status::ok();
+    log.line("Test fault: " + fault);
+    if (fault == "hang") {
+        while (true) ::pause();
+    } else if (fault.rfind("delay:", 0) == 0) {
+        const long long seconds = parseInt(fault.substr(6)).value_or(0);
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    } else if (fault == "crash") {
+        std::signal(SIGSEGV, SIG_DFL);
+        std::raise(SIGSEGV);
+    } else if (fault == "no-output") {
+        noSolutionFile = true;
+    }
+    return Status::ok();
+}
+
 Status solveCommandFile(SuiteRun& run, const std::string& cmfPath) {
     SuiteLog& log = run.log;
     log.line("Command file: " + cmfPath);
@@ -605,6 +638,8 @@ Status solveCommandFile(SuiteRun& run, const std::string& cmfPath) {
         log.line("No files written (nwr = yes).");
         return Status::ok();
     }
+
+    if (Status fault = testFault(log); !fault) return fault;
 
     SolutionData sol;
     sol.description = cf.verbal;

@@ -13,8 +13,10 @@
 #include "base/textfile.h"
 #include "env/directories.h"
 #include "env/environment.h"
+#include "env/joblock.h"
 #include "jobs/batchargs.h"
 #include "jobs/engine.h"
+#include "jobs/interrupts.h"
 #include "jobs/jobslog.h"
 #include "jobs/recorder.h"
 #include "model/settings.h"
@@ -49,12 +51,12 @@ public:
 private:
     void batchLog(const std::vector<std::string>& lines) {
         if (m_batchLog.empty()) return;
-        (void)appendToLog(m_batchLog, m_dirs.tempDir, 0, lines);
+        if (Status s = appendToLog(m_batchLog, lines); !s) std::cerr << "vardelon: " << s.message() << "\n";
     }
-    int close(bool failed, const std::string& message) {
+    int close(bool failed, const std::string& message, int failureCode = 1) {
         batchLog(batchEndLines(m_clock.nowLocal(), failed, message));
         if (failed) std::cerr << "vardelon: " << (message.empty() ? "Job finished with error." : message) << "\n";
-        return failed ? 1 : 0;
+        return failed ? failureCode : 0;
     }
 
     std::vector<std::string> m_params;
@@ -63,6 +65,7 @@ private:
     BatchDialogs m_dialogs;
     StartupDirectories m_dirs;
     std::string m_batchLog;
+    JobDirectoryLocks m_locks;
 };
 
 int BatchRun::run(const BatchArchiveCommands& archives) {
@@ -75,6 +78,16 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
     m_dirs = *dirs;
     m_batchLog = JoinPath(m_dirs.keepDir, kBatchJobsLogName);
     if (!fileExists(m_batchLog)) (void)writeFileAtomic(m_batchLog, "");
+
+    // One job at a time per Temporary and Keep Directory: the temporary files
+    // are named by simulation name and year only.
+    auto locks = acquireJobLocks(m_dirs.tempDir, m_dirs.keepDir, m_clock.nowLocal());
+    if (!locks) {
+        batchLog(batchBeginLines(m_clock.nowLocal(), m_params, m_env.currentDirectory(), ""));
+        return close(true, locks.message());
+    }
+    m_locks = std::move(*locks);
+    if (!m_locks.notes().empty()) batchLog(m_locks.notes());
 
     const std::string cwd = m_env.currentDirectory();
     const std::string p1 = m_params.empty() ? "" : toLower(m_params[0]);
@@ -98,6 +111,15 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
         return close(out.exitCode != 0, out.message);
     }
 
+    // From here on SIGINT, SIGTERM and SIGHUP cancel the job as the Cancel
+    // button does.
+    InterruptWatch interrupts;
+    auto interrupted = [&] {
+        const int sig = interrupts.poll();
+        if (sig) batchLog({"Interrupted by signal " + signalText(sig)});
+        return sig;
+    };
+
     // Settings and the current application, then the details file.
     ProgramSettings settings;
     TSimRecord rec = CreateSimRecord();
@@ -118,7 +140,14 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
         if (!fileExists(detailsFile))
             error = "DS1 file: " + detailsFile + " does not exist";
         else if (!LoadSimDetails(session, detailsFile))
-            error = "Could not load the simulation details " + detailsFile;
+            error = "Could not load the simulation details " + detailsFile +
+                    (m_dialogs.messages().empty() ? std::string() : "\r\n" + m_dialogs.messages().back());
+    } else if (const std::string sim = JoinPath(m_dirs.keepDir, kCurrentSimFileName); fileExists(sim)) {
+        // The job would run on the current simulation file: a damaged one
+        // must not become an empty application that "succeeds".
+        TSimRecord check = CreateSimRecord();
+        if (Status read = ReadSimRecordFile(check, sim, settings.NoRerun); !read)
+            error = "The current simulation file cannot be read:\r\n" + read.message();
     }
     ComputeYears(rec);
     RefreshGrid(rec);
@@ -130,6 +159,7 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
     if (detailsFile.empty()) detailsFile = JoinPath(rec.WorkDir, DefaultDs1Name(rec, settings.model.ModelName, settings.NoRerun));
     batchLog(batchBeginLines(m_clock.nowLocal(), m_params, rec.WorkDir, detailsFile));
     if (!error.empty()) return close(true, error);
+    if (int sig = interrupted()) return close(true, "Job cancelled", kSignalExitBase + sig);
 
     // The job.
     RunRecordEnv env(rec, TKeepRunInfo::inDirectory(m_dirs.keepDir), m_clock);
@@ -178,7 +208,11 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
         return close(true, why);
     }
     while (engine.running()) {
-        (void)waitForWakeup(launcher, 1000);
+        waitForWakeup(launcher, 1000, interrupts.fd());
+        if (int sig = interrupted()) {
+            engine.cancelJob("interrupted by signal " + signalText(sig));
+            return close(true, "Job cancelled", kSignalExitBase + sig);
+        }
         engine.tick();
     }
     if (engine.outcome() != JobOutcome::Finished) {
