@@ -677,6 +677,10 @@ Status solveCommandFile(SuiteRun& run, const std::string& cmfPath) {
                    "updated coefficients file");
         if (!s) return s;
     }
+    if (noSolutionFile) {
+        log.line("No solution file written (VDLN_DEMO_FAULT=no-output).");
+        return Status::ok();
+    }
     s = record(sl4, writeSolutionFile(sl4, sol), "solution file");
     if (!s) return s;
     return Status::ok();

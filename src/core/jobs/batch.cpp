@@ -8,6 +8,7 @@
 #include "archive/batchzip.h"
 #include "base/clock.h"
 #include "base/fileutil.h"
+#include "base/inifile.h"
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
@@ -149,12 +150,21 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
         if (Status read = ReadSimRecordFile(check, sim, settings.NoRerun); !read)
             error = "The current simulation file cannot be read:\r\n" + read.message();
     }
+    std::string missingModel;
+    if (error.empty() && settings.model.Model.empty()) {
+        // The settings reader drops a model file that does not exist; the
+        // job's refusal must still say which file it was.
+        const std::string from = m_params.size() > 2 ? detailsFile : JoinPath(m_dirs.keepDir, kSettingsFileName);
+        if (auto ini = IniFile::load(from); ini && !trim(ini->getString("Environment", "Model")).empty())
+            missingModel = "Model Exe File\r\n  " + trim(ini->getString("Environment", "Model")) + "\r\ndoes not exist.";
+    }
     ComputeYears(rec);
     RefreshGrid(rec);
     Result<BatchJob> job = Result<BatchJob>::fail("");
     if (error.empty()) {
         job = parseBatchJob(m_params, rec.NumYears, [&](int i) { return rec.Years[i]; }, settings.NoRerun);
         if (!job) error = job.message();
+        else if (!job->spreadsheetsOnly && !missingModel.empty()) error = missingModel;
     }
     if (detailsFile.empty()) detailsFile = JoinPath(rec.WorkDir, DefaultDs1Name(rec, settings.model.ModelName, settings.NoRerun));
     batchLog(batchBeginLines(m_clock.nowLocal(), m_params, rec.WorkDir, detailsFile));
