@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/textfile.h"
