@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -102,7 +103,11 @@ void DirectoryLock::release() {
     // Emptied while still locked: an empty file tells the next holder that
     // this one ended properly.  A failure only means the next holder sees a
     // take-over note.
-    if (::ftruncate(m_fd, 0) != 0) std::fprintf(stderr, "vardelon: cannot empty %s: %s\n", m_path.c_str(), std::strerror(errno));
+    // Removed while still locked (a job that opened it meanwhile sees that
+    // it is gone and looks again); emptied first, so that a file that
+    // cannot be removed still tells the next holder this one ended properly.
+    if (::ftruncate(m_fd, 0) != 0 || ::unlink(m_path.c_str()) != 0)
+        std::fprintf(stderr, "vardelon: cannot remove %s: %s\n", m_path.c_str(), std::strerror(errno));
     ::flock(m_fd, LOCK_UN);
     ::close(m_fd);
     m_fd = -1;
@@ -111,33 +116,52 @@ void DirectoryLock::release() {
 Result<DirectoryLock> DirectoryLock::acquire(const std::string& dir, const std::string& role, const std::tm& now) {
     DirectoryLock lock;
     lock.m_path = JoinPath(dir, kJobLockFileName);
-    lock.m_fd = ::open(lock.m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (lock.m_fd < 0)
-        return Result<DirectoryLock>::fail("Cannot create the lock file " + lock.m_path + " of the " + role + ": " +
-                                           std::strerror(errno));
-    int r;
-    do {
-        r = ::flock(lock.m_fd, LOCK_EX | LOCK_NB);
-    } while (r != 0 && errno == EINTR);
-    if (r != 0) {
-        const int err = errno;
-        const LockHolder holder = parseLockHolder(readAll(lock.m_fd));
+    // The holder removes the file when it is done; a file removed between
+    // our open and our lock is not the lock any more, so look again.
+    for (int attempt = 0;; ++attempt) {
+        lock.m_fd = ::open(lock.m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (lock.m_fd < 0)
+            return Result<DirectoryLock>::fail("Cannot create the lock file " + lock.m_path + " of the " + role + ": " +
+                                               std::strerror(errno));
+        int r;
+        do {
+            r = ::flock(lock.m_fd, LOCK_EX | LOCK_NB);
+        } while (r != 0 && errno == EINTR);
+        if (r != 0) {
+            const int err = errno;
+            const LockHolder holder = parseLockHolder(readAll(lock.m_fd));
+            ::close(lock.m_fd);
+            lock.m_fd = -1;
+            if (err != EWOULDBLOCK)
+                return Result<DirectoryLock>::fail("Cannot lock the " + role + " " + dir + ": " + std::strerror(err));
+            return Result<DirectoryLock>::fail(
+                "Another Vardelon job is using the " + role + "\r\n  " + dir + "\r\n(" + holder.text() + ").\r\n" +
+                "Two jobs cannot share it: wait until that job has finished, or give this job a " + role +
+                " of its own" +
+                (role == "Temporary Directory" ? " (environment variable SVTEMP)." : " (environment variable SVKEEP)."));
+        }
+        struct stat held {}, named {};
+        if (::fstat(lock.m_fd, &held) == 0 && ::stat(lock.m_path.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+            held.st_dev == named.st_dev)
+            break;
         ::close(lock.m_fd);
         lock.m_fd = -1;
-        if (err != EWOULDBLOCK)
-            return Result<DirectoryLock>::fail("Cannot lock the " + role + " " + dir + ": " + std::strerror(err));
-        return Result<DirectoryLock>::fail(
-            "Another Vardelon job is using the " + role + "\r\n  " + dir + "\r\n(" + holder.text() + ").\r\n" +
-            "Two jobs cannot share it: wait until that job has finished, or give this job a " + role +
-            " of its own" + (role == "Temporary Directory" ? " (environment variable SVTEMP)." : " (environment variable SVKEEP)."));
+        if (attempt >= 20) return Result<DirectoryLock>::fail("Cannot lock the " + role + " " + dir + ": it keeps changing");
     }
     const std::string previous = readAll(lock.m_fd);
     if (!trim(previous).empty())
         lock.m_note = "Took over the lock of the " + role + " " + dir + " left by " + parseLockHolder(previous).text() +
                       ", which is no longer running.";
+    // Who holds it is for the messages of a refused job; on a full disk the
+    // lock holds all the same, without the holder's details.
     const std::string text = "pid=" + std::to_string(::getpid()) + "\r\nhost=" + hostName() + "\r\nstarted=" + stamp(now) + "\r\n";
-    if (Status s = writeAll(lock.m_fd, text); !s)
-        return Result<DirectoryLock>::fail("Cannot write the lock file " + lock.m_path + ": " + s.message());
+    if (Status s = writeAll(lock.m_fd, text); !s) {
+        if (::ftruncate(lock.m_fd, 0) != 0) {
+            // An old holder's text stays; the next job's note may name it.
+        }
+        std::fprintf(stderr, "vardelon: the lock file %s holds no details of this job: %s\n", lock.m_path.c_str(),
+                     s.message().c_str());
+    }
     return lock;
 }
 

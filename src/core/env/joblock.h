@@ -7,11 +7,12 @@
 /// numbers as their own; the record of runs and the logs in the Keep
 /// Directory would be interleaved the same way.  A job therefore holds an
 /// exclusive lock on each: the lock file "VdlnJob.lock" in the folder, taken
-/// with `flock` (released by the system however the holder ends) and holding
+/// with `flock` (released by the system however the holder ends; the file is
+/// removed when the holder gives it up properly) and holding
 /// the holder's process id, host and start time, so that a refused job can
 /// name it.  A lock file that is not empty when the lock is taken was left
 /// by a holder that died: it is taken over and the caller gets a note for
-/// its log.
+/// its log.  On a full disk the lock holds without the holder's details.
 
 #include <ctime>
 #include <memory>
@@ -58,7 +59,7 @@ public:
     /// lock of the <role> <dir> left by <holder>, which is no longer
     /// running."
     const std::string& note() const { return m_note; }
-    /// Gives the lock up (empties the file, so the next holder sees it was
+    /// Gives the lock up (removes the file, so the next holder sees it was
     /// released properly).
     void release();
 

@@ -812,7 +812,8 @@ void JobEngine::tick() {
         handleEnded(ended);
         return;
     }
-    (void)checkTimeLimits();  // true when a part overran and the job was ended; nothing more to do either way
+    // A part past its time limit ends the job; nothing else is left to do.
+    if (checkTimeLimits()) return;
 }
 
 void JobEngine::cancelJob(const std::string& reason, int graceMs) {

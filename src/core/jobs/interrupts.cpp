@@ -37,7 +37,8 @@ InterruptWatch::InterruptWatch() {
 
 InterruptWatch::~InterruptWatch() {
     if (m_fd >= 0) {
-        (void)poll();  // a best-effort read of what is pending; the state is not needed any more
+        // Consumes what is pending, so that unblocking does not deliver it.
+        m_signal = poll();
         ::close(m_fd);
     }
     if (m_masked) {
