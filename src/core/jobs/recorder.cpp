@@ -11,7 +11,7 @@ namespace vdln {
 Status RunRecordRecorder::recordCompletion(int run, int year, const std::string& jobName,
                                            const TSolutionMethod& method, const TAutoAccuracy& accuracy) {
     const bool bot = jobName == "bot";
-    if (WriteRunRecord(m_env, m_dialogs, run, year, bot ? StepKind::Bot : StepKind::Sim, accuracy, method))
+    if (WriteRunRecord(m_env, m_dialogs, m_store, run, year, bot ? StepKind::Bot : StepKind::Sim, accuracy, method))
         return Status::ok();
     return Status::fail("Problem updating Record of Runs file \r\n  " + RunRecordFileName(m_env.keep, run) +
                         "\r\nThe " + stepContext(m_env, run, year, bot) + " was not recorded.");
@@ -22,8 +22,9 @@ void RunRecordRecorder::setUserDsName(int run, const std::string& ds1) {
     // so a job does not flush the record to disk once per part.
     if (run < 1 || run > 3 || m_dsName[run] == ds1) return;
     const std::string file = RunRecordFileName(m_env.keep, run);
-    if (auto ini = IniFile::load(file); !ini || ini->getString("Run", "User DS name") != ds1)
-        if (!WriteUserDsName(file, ds1)) return;
+    const RunRecordView& v = m_store.view(file);
+    if (!v.present() || v.get("Run", "User DS name") != ds1)
+        if (!WriteUserDsName(file, ds1, m_store)) return;
     m_dsName[run] = ds1;
 }
 
@@ -47,7 +48,7 @@ void RunRecordRecorder::backupAtJobStart() {
 
 void RunRecordRecorder::jobEnded(const std::array<bool, 4>& progress) { EndRunRecordBackups(m_env.keep, progress); }
 
-bool RunRecordRecorder::botNeeded(int year) { return BotNeeded(m_env, m_cache, year); }
+bool RunRecordRecorder::botNeeded(int year) { return BotNeeded(m_env, m_cache, m_store, year); }
 
 bool RunRecordRecorder::botFinishedSince(int year, std::int64_t since) {
     if (m_selecting) {
@@ -58,10 +59,9 @@ bool RunRecordRecorder::botFinishedSince(int year, std::int64_t since) {
         m_finishedSince[year] = finished;
         return finished;
     }
-    const std::string file = RunRecordFileName(m_env.keep, m_env.noRerun ? 3 : 2);
-    auto ini = IniFile::load(file);
-    if (!ini || year < 1 || year > m_env.sim.NumYears) return false;
-    auto t = parseCompletionTime(ini->getString(std::to_string(m_env.sim.Years[year]), "Bot job finished ok"));
+    const RunRecordView& v = m_store.view(RunRecordFileName(m_env.keep, m_env.noRerun ? 3 : 2));
+    if (!v.present() || year < 1 || year > m_env.sim.NumYears) return false;
+    auto t = v.getTime(std::to_string(m_env.sim.Years[year]), "Bot job finished ok");
     return t && *t >= since;
 }
 
