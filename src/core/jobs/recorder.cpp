@@ -1,6 +1,7 @@
 #include "jobs/recorder.h"
 
 #include "base/besteffort.h"
+#include "base/fileutil.h"
 #include "base/inifile.h"
 #include "base/strutil.h"
 #include "runrecord/recordfiles.h"
@@ -22,8 +23,7 @@ void RunRecordRecorder::setUserDsName(int run, const std::string& ds1) {
     // so a job does not flush the record to disk once per part.
     if (run < 1 || run > 3 || m_dsName[run] == ds1) return;
     const std::string file = RunRecordFileName(m_env.keep, run);
-    const RunRecordView& v = m_store.view(file);
-    if (!v.present() || v.get("Run", "User DS name") != ds1)
+    if (m_store.value(file, "Run", "User DS name").value_or("") != ds1 || !fileExists(file))
         if (!WriteUserDsName(file, ds1, m_store)) return;
     m_dsName[run] = ds1;
 }
@@ -59,9 +59,10 @@ bool RunRecordRecorder::botFinishedSince(int year, std::int64_t since) {
         m_finishedSince[year] = finished;
         return finished;
     }
-    const RunRecordView& v = m_store.view(RunRecordFileName(m_env.keep, m_env.noRerun ? 3 : 2));
-    if (!v.present() || year < 1 || year > m_env.sim.NumYears) return false;
-    auto t = v.getTime(std::to_string(m_env.sim.Years[year]), "Bot job finished ok");
+    if (year < 1 || year > m_env.sim.NumYears) return false;
+    auto text = m_store.value(RunRecordFileName(m_env.keep, m_env.noRerun ? 3 : 2),
+                              std::to_string(m_env.sim.Years[year]), "Bot job finished ok");
+    auto t = text ? parseCompletionTime(*text) : std::nullopt;
     return t && *t >= since;
 }
 

@@ -154,10 +154,11 @@ Status SaveRunRecordCopies(const TKeepRunInfo& keep, const std::array<bool, 4>& 
     for (int r = 1; r <= 3; ++r) {
         if (!runs[r] || copies[r].empty()) continue;
         const std::string file = RunRecordFileName(keep, r);
-        const RunRecordView& v = store.view(file);
-        if (!v.present()) continue;
-        if (!iequals(trim(v.get("Run", "Sim name")), simNames[r])) continue;
-        if (!iequals(trim(v.get("Run", "Sim Directory")), workDir)) continue;
+        const auto name = store.value(file, "Run", "Sim name");
+        const auto dir = store.value(file, "Run", "Sim Directory");
+        if (!fileExists(file)) continue;
+        if (!iequals(trim(name.value_or("")), simNames[r])) continue;
+        if (!iequals(trim(dir.value_or("")), workDir)) continue;
         Status s = copyFile(file, copies[r], true);
         if (!s && first) first = std::move(s);
     }

@@ -41,6 +41,17 @@ const RunRecordView& RunRecordStore::view(const std::string& path) {
     return *e.view;
 }
 
+std::optional<std::string> RunRecordStore::value(const std::string& path, std::string_view section,
+                                                 std::string_view key) {
+    Entry& e = current(path);
+    if (!e.id.exists || !e.readable) return std::nullopt;
+    if (e.view) {
+        const std::string* v = e.view->find(section, key);
+        return v ? std::optional<std::string>(*v) : std::nullopt;
+    }
+    return e.ini.get(section, key);
+}
+
 Result<IniFile*> RunRecordStore::edit(const std::string& path) {
     Entry& e = current(path);
     if (!e.readable) return Result<IniFile*>::fail(e.error);

@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/inifile.h"
 #include "base/result.h"
@@ -23,6 +24,11 @@ public:
     /// The parsed file for lookups; an empty view when the file is missing
     /// or cannot be read.
     const RunRecordView& view(const std::string& path);
+
+    /// One value of the file, looked up without building the whole view
+    /// (single facts: a run's names, a completion time); nullopt when the
+    /// file, the section or the key is missing or the file cannot be read.
+    std::optional<std::string> value(const std::string& path, std::string_view section, std::string_view key);
 
     /// The file's contents for editing (empty when the file is missing).
     /// Failure: the file exists but cannot be read ("Cannot open file ...").

@@ -366,8 +366,7 @@ void invalidateLaterRuns(const RunRecordEnv& env, int run, RunRecordStore& store
         if (!fileExists(file)) continue;
         bool remove = env.beLikeOld;
         if (!remove) {
-            const RunRecordView& v = store.view(file);
-            remove = !iequals(trim(v.get("Run", "Sim name")), env.sim.SimNames[r].str());
+            remove = !iequals(trim(store.value(file, "Run", "Sim name").value_or("")), env.sim.SimNames[r].str());
         }
         if (remove) {
             bestEffort(deleteFile(file),
