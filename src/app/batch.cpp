@@ -17,6 +17,8 @@
 #include "env/environment.h"
 #include "jobs/jobslog.h"
 #include "jobs/process.h"
+#include "results/ratexp.h"
+#include "results/rebatch.h"
 
 namespace vdln {
 
@@ -92,6 +94,9 @@ private:
     SystemClock m_clock;
     BatchDialogs m_dialogs;
     PosixProcessLauncher m_launcher;
+    /// The iterations of a job with the rational-expectations box checked
+    /// (kept until the session has closed).
+    std::unique_ptr<KoraleRE> m_re;
     AppSession m_session;
     ProgressLine m_progress;
     std::string m_batchLog;
@@ -201,6 +206,15 @@ int BatchRun::runJob() {
         if (aboutParts < part.partsLaunched) aboutParts = estimateJobParts(m_session.engine(), rec, settings);
         m_progress.show(progressLine(part, aboutParts, rec));
     });
+    // With the rational-expectations box checked the same request iterates;
+    // the reports are printed here, not shown in boxes.
+    if (settings.re.DoingRE) {
+        m_re = std::make_unique<KoraleRE>(REContext{rec, settings, m_dialogs, m_clock, m_session.tempDir(),
+                                                    [this] { return m_session.engine().firstPolicyYear(); },
+                                                    [](const std::string&, const std::string&) {}});
+        m_re->setCounts(reIterationCounts(settings));
+        m_session.engine().setRationalExpectations(*m_re);
+    }
     if (!m_session.startJob(batchRequest(*job, rec.NumYears))) {
         std::string why = m_session.engine().failureMessage();
         if (why.empty() && !m_dialogs.messages().empty()) why = m_dialogs.messages().back();
@@ -219,6 +233,11 @@ int BatchRun::runJob() {
         return finish(true, engine.failureMessage());
     }
     m_progress.end();
+    if (m_re) {
+        const std::vector<std::string> lines = reBatchReportLines(*m_re);
+        for (const auto& l : lines) std::cout << l << "\n";
+        batchLog(lines);
+    }
     std::cout << "Job finished successfully (" << engine.partsLaunched() << " parts, "
               << elapsedText(engine.elapsedSeconds()) << ")\n";
     return finish(false, "");

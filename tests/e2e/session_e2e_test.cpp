@@ -236,7 +236,7 @@ TEST_F(SessionE2E, TheBatchExitClearsTheTemporaryDirectoryAndWritesTheSettings) 
         EXPECT_EQ(ini->getString("Environment", "Clear Temp Dir when Exit"), clear ? "1" : "0");
         TSimRecord rec = CreateSimRecord();
         ASSERT_TRUE(ReadSimRecordFile(rec, keep() + "/VdlnSim.txt", false));
-        EXPECT_EQ(rec.WorkDir, app);
+        EXPECT_EQ(rec.StartYear, 2024);
         EXPECT_EQ(rec.NumYears, 6);
     }
 }

@@ -151,6 +151,58 @@ TEST_F(HarToolTest, ListAndDump) {
     EXPECT_EQ(big.out.substr(0, 24), "1,1,0\n2,1,0.142857149\n3,");
 }
 
+TEST_F(HarToolTest, CsvOfHeadersAndSlices) {
+    const std::string file = makeSample(RecordFlavour::Fujitsu);
+    // TRAD is REG*REG*COM (2 x 2 x 2) holding 1..8 in file order.
+    auto trad = [](int r1, int r2, int c) { return std::to_string(1 + (r1 - 1) + 2 * (r2 - 1) + 4 * (c - 1)); };
+    struct Case {
+        std::vector<std::string> args;
+        std::string csv;
+    } cases[] = {
+        {{"caps"}, "IND,CAPS\nAGR,400\nMAN,900\nSER,1200\n"},
+        {{"IMAT"}, ",1,2,3\n1,11,12,13\n2,21,22,23\n"},
+        {{"IMAT", "--tsv"}, "\t1\t2\t3\n1\t11\t12\t13\n2\t21\t22\t23\n"},
+        {{"TXT"}, ",TXT\n1,alpha\n2,\"beta, gamma\"\n"},  // strings labelled by their number
+        // More than two dimensions without a slice: one line per value.
+        {{"TRAD"}, "REG,REG,COM,value\nN,N,food," + trad(1, 1, 1) + "\nS,N,food," + trad(2, 1, 1) + "\nN,S,food," +
+                       trad(1, 2, 1) + "\nS,S,food," + trad(2, 2, 1) + "\nN,N,mfg," + trad(1, 1, 2) + "\nS,N,mfg," +
+                       trad(2, 1, 2) + "\nN,S,mfg," + trad(1, 2, 2) + "\nS,S,mfg," + trad(2, 2, 2) + "\n"},
+        // Commodities down, the second REG across, the first REG at S.
+        {{"TRAD", "--slice", "COM,2,1=S"}, "COM,N,S\nfood," + trad(2, 1, 1) + "," + trad(2, 2, 1) + "\nmfg," +
+                                               trad(2, 1, 2) + "," + trad(2, 2, 2) + "\n"},
+        {{"TRAD", "--slice=1,2,com=MFG"}, "REG,N,S\nN," + trad(1, 1, 2) + "," + trad(1, 2, 2) + "\nS," + trad(2, 1, 2) +
+                                              "," + trad(2, 2, 2) + "\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"csv", file};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(args[2] + " " + (args.size() > 3 ? args[3] : ""));
+        Run r = run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, c.csv);
+    }
+    Run bad = run({"csv", file, "TRAD", "--slice", "REG"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err, "Bad --slice REG: Set REG names more than one dimension: use its number\n");
+    Run none = run({"csv", file, "NONE"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "Header NONE not found on file " + file + "\n");
+    Run help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("SLICE is a comma-separated list"), std::string::npos);
+}
+
+TEST_F(HarToolTest, ListShowsDamageButKeepsWhatCanBeRead) {
+    const std::string file = makeSample(RecordFlavour::Fujitsu);
+    std::string bytes = vdln::testing::readFile(file);
+    // Cut in the middle of the last header's records.
+    vdln::testing::writeFile(path("cut.har"), bytes.substr(0, bytes.size() - 7));
+    Run r = run({"list", path("cut.har")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Unexpected end-of-file [FileRead] [SkipHead] [ReadHarIndex]\n");
+    EXPECT_NE(r.out.find("CAPS  RE  FULL  IND                   Capital stock\n"), std::string::npos) << r.out;
+}
+
 TEST_F(HarToolTest, FailuresGoToStandardErrorWithTheMessageChain) {
     struct Case {
         std::vector<std::string> args;
@@ -160,7 +212,7 @@ TEST_F(HarToolTest, FailuresGoToStandardErrorWithTheMessageChain) {
         {{}, 2, ""},
         {{"list"}, 2, ""},
         {{"copy", "a", "b", "--bogus"}, 2, "unknown option --bogus\n"},
-        {{"list", "NOFILE"}, 1, "No such file:NOFILE [IsWhichLaheyFile] [OpenLaheyFile] [ReadMoreIntoHarFile] [ReadHarFile]\n"},
+        {{"list", "NOFILE"}, 1, "No such file:NOFILE [IsWhichLaheyFile] [OpenLaheyFile] [ReadHarIndex]\n"},
         {{"dump", "NOFILE", "X"}, 1, "No such file:NOFILE [IsWhichLaheyFile] [OpenLaheyFile] [ReadHeaderFromHarFile:X]\n"},
     };
     for (auto c : cases) {

@@ -33,7 +33,7 @@ struct GridRunRanges {
 /// CMFStart file\r\n<file>").  Messages are information boxes, left out when
 /// `quiet`.  The check stops at the first failing cell; false when anything
 /// failed.
-bool CheckGridFiles(TSimRecord& rec, int firstColumn, int lastColumn, const GridRunRanges& ranges, bool noRerun,
+[[nodiscard]] bool CheckGridFiles(TSimRecord& rec, int firstColumn, int lastColumn, const GridRunRanges& ranges, bool noRerun,
                     bool quiet, Dialogs& dialogs);
 
 /// The closure-check job of one grid cell.

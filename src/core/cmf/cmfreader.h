@@ -168,7 +168,7 @@ std::vector<ReferredFile> referredFiles(TOpenCMFFile& cmf);
 /// command file's folder.  Each problem is shown as an error unless `quiet`
 /// and added to `messages` when given.  True when all are usable; false too
 /// when the command file cannot be opened.
-bool CheckConstituents(const std::string& name, bool requireShortNames, bool quiet, Dialogs& dialogs,
+[[nodiscard]] bool CheckConstituents(const std::string& name, bool requireShortNames, bool quiet, Dialogs& dialogs,
                        std::vector<std::string>* messages = nullptr);
 
 /// Adds `name` and every file it refers to (see `referredFiles`) to `list`;

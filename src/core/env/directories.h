@@ -189,7 +189,7 @@ std::string refuseTempDirText(const std::string& dir, const SpecifyTempDirContex
 /// is not empty or whose name is not simple, and stores the new directory in
 /// `tempDirSetting` (the settings' "TempDir", used at the next start).
 /// Returns true when `tempDirSetting` was changed.
-bool SpecifyTemporaryDirectory(Dialogs& dialogs, const SpecifyTempDirContext& context,
+[[nodiscard]] bool SpecifyTemporaryDirectory(Dialogs& dialogs, const SpecifyTempDirContext& context,
                                std::string& tempDirSetting);
 
 /// The directories chosen at start-up and the logs of both choices.

@@ -364,84 +364,34 @@ Status GetRLData(LaheyFile& file, HarHeader& h) {
     const char* tag = " [GetRLData]";
     Status s = AllocMat7(h.HeadMat, h.dims);
     if (!s) return std::move(s).tag(tag);
-    auto dimRec = GetLaheyRec(file);
-    if (!dimRec) return std::move(dimRec).tag(tag).status();
     // Blocks normally arrive in storage order: memory is backed a few
     // megabytes ahead of them, in one request each time.
     std::int64_t backed = 0;
     const std::int64_t kAhead = 2 * 1024 * 1024;
-    for (;;) {
-        auto range = GetRecBuf(file, 60, 4);
-        if (!range) return std::move(range).tag(tag).status();
-        std::int64_t lo[7], hi[7];
-        // The product of seven ranges read from the file can exceed 64 bits.
-        unsigned __int128 expected = 1;
-        bool inside = true;
-        for (int k = 0; k < 7; ++k) {
-            lo[k] = readI32(range->struc + 4 + 8 * k);
-            hi[k] = readI32(range->struc + 8 + 8 * k);
-            if (lo[k] < 1 || hi[k] > h.dims[k] || hi[k] < lo[k] - 1) inside = false;
-            const std::int64_t len = std::max<std::int64_t>(0, hi[k] - lo[k] + 1);
-            if (expected != 0) expected = len == 0 ? 0 : std::min<unsigned __int128>(expected * static_cast<unsigned>(len), static_cast<unsigned __int128>(1) << 80);
+    return ReadRealBlocks(file, h.dims, [&](const std::int64_t lo[7], const std::int64_t hi[7], const std::uint8_t* reals) {
+        // Only the stretch the block falls in (and a little beyond) is
+        // backed: a block far ahead does not commit the memory before it.
+        const std::int64_t start = h.HeadMat.offset({lo[0], lo[1], lo[2], lo[3], lo[4], lo[5], lo[6]});
+        const std::int64_t end = h.HeadMat.offset({hi[0], hi[1], hi[2], hi[3], hi[4], hi[5], hi[6]}) + 1;
+        if (end > backed && end - start <= 2 * kAhead) {
+            const std::int64_t from = std::max(backed, start);
+            const std::int64_t upTo = std::min(h.HeadMat.size(), std::max(end, from + kAhead));
+            h.HeadMat.prefault(from, upTo);
+            backed = upTo;
         }
-        auto values = GetRecBuf(file, 4, 4);
-        if (!values) return std::move(values).tag(tag).status();
-        if (!inside) return Status::fail("Range record outside the array's dimensions" + std::string(tag));
-        if (static_cast<unsigned __int128>(values->count) != expected)
-            return Status::fail("RL record wrong length" + std::string(tag));
-        if (expected > 0) {
-            // Only the stretch the block falls in (and a little beyond) is
-            // backed: a block far ahead does not commit the memory before it.
-            const std::int64_t start = h.HeadMat.offset({lo[0], lo[1], lo[2], lo[3], lo[4], lo[5], lo[6]});
-            const std::int64_t end = h.HeadMat.offset({hi[0], hi[1], hi[2], hi[3], hi[4], hi[5], hi[6]}) + 1;
-            if (end > backed && end - start <= 2 * kAhead) {
-                const std::int64_t from = std::max(backed, start);
-                const std::int64_t upTo = std::min(h.HeadMat.size(), std::max(end, from + kAhead));
-                h.HeadMat.prefault(from, upTo);
-                backed = upTo;
-            }
-            h.replacedCount += storeBlock(h.HeadMat, lo, hi, values->elems);
-        }
-        if (readI32(values->struc) == 1) break;
-    }
-    return Status::ok();
+        h.replacedCount += storeBlock(h.HeadMat, lo, hi, reals);
+    });
 }
 
 Status GetRLSparseData(LaheyFile& file, HarHeader& h) {
     const char* tag = " [GetRLSparseData]";
     Status s = AllocMat7(h.HeadMat, h.dims);
     if (!s) return std::move(s).tag(tag);
-    auto head = GetRecBuf(file, 12, 1);
-    if (!head) return std::move(head).tag(tag).status();
-    const std::int32_t nnz = readI32(head->struc);
-    const std::int32_t intSize = readI32(head->struc + 4), realSize = readI32(head->struc + 8);
-    if (intSize != 4 || realSize != 4)
-        return Status::fail("Expected 4 byte integer and reals: found " + str(intSize) + "  " + str(realSize) + tag);
-    const std::int64_t total = h.HeadMat.size();
     float* root = h.HeadMat.Root();
-    std::int64_t nread = 0;
-    for (;;) {
-        auto rec = GetRecBuf(file, 12, 4);
-        if (!rec) return std::move(rec).tag(tag).status();
-        const std::int32_t krec = readI32(rec->struc);
-        const std::int32_t recNnz = readI32(rec->struc + 4);
-        const std::int32_t n = readI32(rec->struc + 8);
-        if (n < 0 || rec->count != 2 * static_cast<std::int64_t>(n))
-            return Status::fail("Nhere(" + str(n) + ") <>(Extra(" + str(rec->count) + ") div 2) at KREC=" + str(krec) + tag);
-        if (recNnz != nnz) return Status::fail("TOTAL <> NNZ" + std::string(tag));
-        const std::uint8_t* pos = rec->elems;
-        const std::uint8_t* val = rec->elems + 4 * static_cast<std::int64_t>(n);
-        for (std::int32_t i = 0; i < n; ++i) {
-            const std::int64_t p = readI32(pos + 4 * i);
-            if (p < 1 || p > total)
-                return Status::fail("Sparse position " + str(p) + " outside 1.." + str(total) + tag);
-            h.replacedCount += copyReals(root + (p - 1), val + 4 * i, 1);
-        }
-        nread += n;
-        if (krec == 1) break;
-    }
-    if (nread != nnz) return Status::fail("NRead(" + str(nread) + ") <> NNZ(" + str(nnz) + ")" + tag);
-    return Status::ok();
+    return ReadSparseEntries(file, h.dims, [&](const std::uint8_t* pos, const std::uint8_t* val, std::int32_t n) {
+        for (std::int32_t i = 0; i < n; ++i)
+            h.replacedCount += copyReals(root + (readI32(pos + 4 * i) - 1), val + 4 * i, 1);
+    });
 }
 
 // ---------------------------------------------------------------- matrices
@@ -867,6 +817,14 @@ Status GetHeaderDetails(LaheyFile& file, const std::string& name, HarHeader& h, 
     return Status::ok();
 }
 
+void Turn2RShape(HarHeader& h) {
+    const std::int64_t rows = h.rows, cols = h.cols;
+    h.dims = rows < 2 ? Dims7{cols, 1, 1, 1, 1, 1, 1} : Dims7{rows, cols, 1, 1, 1, 1, 1};
+    h.NDim = (rows < 2 || cols < 2) ? 1 : 2;
+    h.HeadType = "RL";
+    h.storage = "FULL";
+}
+
 void Turn2RtoRL(HarHeader& h) {
     const std::int64_t rows = h.rows, cols = h.cols;
     if (rows < 2) {
@@ -957,6 +915,71 @@ Status WriteHead(LaheyFile& file, HarHeader& h, bool useSparse) {
     if (!s) return std::move(s).tag(tag);
     return Status::ok();
 }
+
+Status ReadRealBlocks(LaheyFile& file, const Dims7& dims, const RealBlockSink& block) {
+    const char* tag = " [GetRLData]";
+    auto dimRec = GetLaheyRec(file);
+    if (!dimRec) return std::move(dimRec).tag(tag).status();
+    for (;;) {
+        auto range = GetRecBuf(file, 60, 4);
+        if (!range) return std::move(range).tag(tag).status();
+        std::int64_t lo[7], hi[7];
+        // The product of seven ranges read from the file can exceed 64 bits.
+        unsigned __int128 expected = 1;
+        bool inside = true;
+        for (int k = 0; k < 7; ++k) {
+            lo[k] = readI32(range->struc + 4 + 8 * k);
+            hi[k] = readI32(range->struc + 8 + 8 * k);
+            if (lo[k] < 1 || hi[k] > dims[k] || hi[k] < lo[k] - 1) inside = false;
+            const std::int64_t len = std::max<std::int64_t>(0, hi[k] - lo[k] + 1);
+            if (expected != 0) expected = len == 0 ? 0 : std::min<unsigned __int128>(expected * static_cast<unsigned>(len), static_cast<unsigned __int128>(1) << 80);
+        }
+        auto values = GetRecBuf(file, 4, 4);
+        if (!values) return std::move(values).tag(tag).status();
+        if (!inside) return Status::fail("Range record outside the array's dimensions" + std::string(tag));
+        if (static_cast<unsigned __int128>(values->count) != expected)
+            return Status::fail("RL record wrong length" + std::string(tag));
+        if (expected > 0) block(lo, hi, values->elems);
+        if (readI32(values->struc) == 1) break;
+    }
+    return Status::ok();
+}
+
+Status ReadSparseEntries(LaheyFile& file, const Dims7& dims, const SparseEntrySink& entries) {
+    const char* tag = " [GetRLSparseData]";
+    auto head = GetRecBuf(file, 12, 1);
+    if (!head) return std::move(head).tag(tag).status();
+    const std::int32_t nnz = readI32(head->struc);
+    const std::int32_t intSize = readI32(head->struc + 4), realSize = readI32(head->struc + 8);
+    if (intSize != 4 || realSize != 4)
+        return Status::fail("Expected 4 byte integer and reals: found " + str(intSize) + "  " + str(realSize) + tag);
+    const std::int64_t total = product7(dims);
+    std::int64_t nread = 0;
+    for (;;) {
+        auto rec = GetRecBuf(file, 12, 4);
+        if (!rec) return std::move(rec).tag(tag).status();
+        const std::int32_t krec = readI32(rec->struc);
+        const std::int32_t recNnz = readI32(rec->struc + 4);
+        const std::int32_t n = readI32(rec->struc + 8);
+        if (n < 0 || rec->count != 2 * static_cast<std::int64_t>(n))
+            return Status::fail("Nhere(" + str(n) + ") <>(Extra(" + str(rec->count) + ") div 2) at KREC=" + str(krec) + tag);
+        if (recNnz != nnz) return Status::fail("TOTAL <> NNZ" + std::string(tag));
+        const std::uint8_t* pos = rec->elems;
+        const std::uint8_t* val = rec->elems + 4 * static_cast<std::int64_t>(n);
+        for (std::int32_t i = 0; i < n; ++i) {
+            const std::int64_t p = readI32(pos + 4 * i);
+            if (p < 1 || p > total)
+                return Status::fail("Sparse position " + str(p) + " outside 1.." + str(total) + tag);
+        }
+        entries(pos, val, n);
+        nread += n;
+        if (krec == 1) break;
+    }
+    if (nread != nnz) return Status::fail("NRead(" + str(nread) + ") <> NNZ(" + str(nnz) + ")" + tag);
+    return Status::ok();
+}
+
+std::int64_t copyRealsReplacing(float* dest, const std::uint8_t* src, std::int64_t n) { return copyReals(dest, src, n); }
 
 // ---------------------------------------------------------------- HarHeader helpers
 

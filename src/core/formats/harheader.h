@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -111,6 +112,28 @@ Status WriteHead(LaheyFile& file, HarHeader& header, bool useSparse);
 /// " [ValidREDetails]".
 Status ValidREDetails(const HarHeader& header);
 
+/// Receives one block of a full real array: its 1-based index ranges and
+/// its reals as stored in the file (little-endian, first index fastest).
+using RealBlockSink = std::function<void(const std::int64_t lo[7], const std::int64_t hi[7], const std::uint8_t* reals)>;
+/// Reads the data records of a full real array of sizes `dims` (the
+/// dimension record, then range and value records up to KREC 1), handing
+/// each block, checked to lie inside the array, to `block`.  Messages
+/// "Range record outside the array's dimensions", "RL record wrong length"
+/// and the record layer's; tag " [GetRLData]".
+Status ReadRealBlocks(LaheyFile& file, const Dims7& dims, const RealBlockSink& block);
+/// Receives the entries of one sparse record: `n` 1-based positions (each
+/// checked to lie in the array) and then `n` reals, as stored in the file.
+using SparseEntrySink = std::function<void(const std::uint8_t* positions, const std::uint8_t* reals, std::int32_t n)>;
+/// Reads the data records of a sparse real array of sizes `dims`.  Messages
+/// as the sparse reader's; tag " [GetRLSparseData]".
+Status ReadSparseEntries(LaheyFile& file, const Dims7& dims, const SparseEntrySink& entries);
+/// Copies `n` reals from file bytes, replacing infinities and NaNs by
+/// 424242.0; returns the number replaced.
+std::int64_t copyRealsReplacing(float* dest, const std::uint8_t* src, std::int64_t n);
+
+/// Gives a "2R" header whose details were read the shape of the real array
+/// it becomes ("RL", dims and `NDim`), without touching its data.
+void Turn2RShape(HarHeader& header);
 /// Turns a just-read "2R" header into a real array ("RL").
 void Turn2RtoRL(HarHeader& header);
 /// Turns an "RL" header into "RE" with every dimension unknown ('u').

@@ -81,6 +81,7 @@ bool LaheyFile::fill() {
             m_ioError = true;
             return false;
         }
+        m_fdPos += got;
         m_ioEnd = static_cast<std::size_t>(got);
         return got > 0;
     }
@@ -111,6 +112,7 @@ std::int64_t LaheyFile::readSome(void* dest, std::int64_t n) {
             if (got < 0 && errno == EINTR) continue;
             if (got < 0) return total > 0 ? total : -1;
             if (got == 0) break;
+            m_fdPos += got;
             total += got;
             n -= got;
             continue;
@@ -136,6 +138,7 @@ const std::uint8_t* LaheyFile::peek(std::int64_t n) {
         ssize_t got = ::read(m_fd, m_io.data() + m_ioEnd, m_io.size() - m_ioEnd);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return nullptr;
+        m_fdPos += got;
         m_ioEnd += static_cast<std::size_t>(got);
     }
     return m_io.data();
@@ -150,14 +153,63 @@ bool LaheyFile::skip(std::int64_t n) {
     }
     n -= held;
     m_ioPos = m_ioEnd = 0;
-    off_t here = ::lseek(m_fd, 0, SEEK_CUR);
-    struct stat st {};
-    if (here < 0 || ::fstat(m_fd, &st) != 0) return false;
-    if (n > st.st_size - here) {
-        ::lseek(m_fd, 0, SEEK_END);
+    const std::int64_t here = m_fdPos;
+    const std::int64_t end = size();
+    if (end < 0) return false;
+    if (n > end - here) {
+        seekTo(end);
         return false;
     }
-    return ::lseek(m_fd, static_cast<off_t>(n), SEEK_CUR) >= 0;
+    return seekTo(here + n);
+}
+
+std::int64_t LaheyFile::size() {
+    if (m_fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+std::int64_t LaheyFile::tell() const {
+    if (m_fd < 0 || m_writing) return -1;
+    return m_fdPos - static_cast<std::int64_t>(m_ioEnd - m_ioPos);
+}
+
+bool LaheyFile::seekTo(std::int64_t pos) {
+    if (m_fd < 0 || m_writing || pos < 0) return false;
+    // A position inside the read-ahead bytes is reached without a system call.
+    const std::int64_t bufStart = m_fdPos - static_cast<std::int64_t>(m_ioEnd);
+    if (pos >= bufStart && pos <= m_fdPos) {
+        m_ioPos = static_cast<std::size_t>(pos - bufStart);
+        return true;
+    }
+    m_ioPos = m_ioEnd = 0;
+    const off_t got = ::lseek(m_fd, static_cast<off_t>(pos), SEEK_SET);
+    if (got < 0) {
+        m_fdPos = ::lseek(m_fd, 0, SEEK_CUR);
+        return false;
+    }
+    m_fdPos = got;
+    return true;
+}
+
+std::int64_t LaheyFile::readAt(std::int64_t pos, void* dest, std::int64_t n) {
+    if (m_fd < 0 || m_writing || pos < 0 || n < 0) return -1;
+    const std::int64_t bufStart = m_fdPos - static_cast<std::int64_t>(m_ioEnd);
+    if (pos >= bufStart && pos + n <= m_fdPos) {
+        std::memcpy(dest, m_io.data() + (pos - bufStart), static_cast<std::size_t>(n));
+        return n;
+    }
+    auto* out = static_cast<std::uint8_t*>(dest);
+    std::int64_t total = 0;
+    while (total < n) {
+        ssize_t got = ::pread(m_fd, out + total, static_cast<std::size_t>(n - total), static_cast<off_t>(pos + total));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return total > 0 ? total : -1;
+        if (got == 0) break;
+        total += got;
+    }
+    return total;
 }
 
 bool LaheyFile::flush() {
@@ -219,6 +271,7 @@ Status openForReading(LaheyFile& file, const std::string& name) {
     file.m_writing = false;
     file.m_name = name;
     file.m_ioPos = file.m_ioEnd = 0;
+    file.m_fdPos = 0;
     return Status::ok();
 }
 
@@ -537,6 +590,73 @@ Status SkipHead(LaheyFile& file, bool& found, std::array<char, 4>& bytes) {
         }
         // A record cut short by the end of the file ends the scan.
         if (!file.skip(length + trailingSize(file.flavour(), trailing))) return Status::ok();
+    }
+}
+
+Status SeekHead(LaheyFile& file, bool& found) {
+    const char* tag = " [SkipHead]";
+    found = false;
+    const std::int64_t end = file.size();
+    std::int64_t pos = file.tell();
+    if (end < 0 || pos < 0) return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
+    const bool fuji = file.flavour() == RecordFlavour::Fujitsu;
+    // Markers are read through a small window: one read at the end of a
+    // large record brings its trailing marker, the next leading marker and,
+    // when the next record is small (a range record), that whole record and
+    // the marker after it.  So walking a header's blocks costs one read each.
+    constexpr std::int64_t kWindow = 256;
+    std::uint8_t win[kWindow];
+    std::int64_t winPos = -1, winLen = 0;
+    auto bytesAt = [&](std::int64_t p, std::int64_t n, std::uint8_t* out) {
+        if (winPos < 0 || p < winPos || p + n > winPos + winLen) {
+            const std::int64_t want = std::min(kWindow, end - p);
+            if (want < n || file.readAt(p, win, want) != want) return false;
+            winPos = p;
+            winLen = want;
+        }
+        std::memcpy(out, win + (p - winPos), static_cast<std::size_t>(n));
+        return true;
+    };
+    for (;;) {
+        if (pos >= end) {
+            if (!file.seekTo(end)) return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
+            return Status::ok();
+        }
+        std::uint8_t lead[4] = {0, 0, 0, 0};
+        std::int64_t length = 0, trailing = 0, leadSize = 0;
+        if (fuji) {
+            if (!bytesAt(pos, 4, lead))
+                return Status::fail(std::string("Unexpected end-of-file [FileRead] [FujiGetRecLen]") + tag);
+            length = trailing = readI32(lead);
+            if (length < 0) return Status::fail(std::string("RecLen<0 [FujiGetRecLen]") + tag);
+            leadSize = 4;
+        } else {
+            if (!bytesAt(pos, 1, lead))
+                return Status::fail(std::string("Unexpected end-of-file [FileRead] [GetRecLen]") + tag);
+            leadSize = (lead[0] & 3) + 1;
+            if (!bytesAt(pos, leadSize, lead))
+                return Status::fail(std::string("Unexpected end-of-file [FileRead] [GetRecLen]") + tag);
+            length = (lead[0] >> 2) + lead[1] * 64LL * (leadSize > 1) + lead[2] * 16384LL * (leadSize > 2) +
+                     lead[3] * 4194304LL * (leadSize > 3);
+            trailing = length + leadSize;
+        }
+        if (length == 4) {
+            if (!file.seekTo(pos)) return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
+            found = true;
+            return Status::ok();
+        }
+        const std::int64_t tsize = trailingSize(file.flavour(), trailing);
+        const std::int64_t tpos = pos + leadSize + length;
+        if (tpos + tsize > end) return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
+        // The trailing marker is checked, so a damaged length is caught here
+        // rather than sending the walk into the middle of a record.
+        std::uint8_t trail[4] = {0, 0, 0, 0};
+        if (!bytesAt(tpos, tsize, trail)) return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
+        Status s = fuji ? (readI32(trail) == trailing ? Status::ok()
+                                                       : Status::fail("Bad RecLenCheck value [FujiChkRecLen]"))
+                        : checkLaheyTrailer(trail, static_cast<int>(tsize), trailing);
+        if (!s) return std::move(s).tag(tag);
+        pos = tpos + tsize;
     }
 }
 

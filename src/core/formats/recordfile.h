@@ -62,6 +62,16 @@ public:
     /// Moves the read position forward by `n` bytes; false when the file
     /// ends before (the position is then at the end).
     bool skip(std::int64_t n);
+    /// Byte position of the next byte to read (-1 when not open for reading).
+    std::int64_t tell() const;
+    /// Moves the read position to byte `pos`; false on failure.  A position
+    /// inside the bytes already read ahead costs no system call.
+    bool seekTo(std::int64_t pos);
+    /// Reads up to `n` bytes at byte `pos` without moving the read position;
+    /// returns how many were read (-1 on an I/O error).
+    std::int64_t readAt(std::int64_t pos, void* dest, std::int64_t n);
+    /// The file's size in bytes (-1 when unknown).
+    std::int64_t size();
     /// Makes the next `n` bytes available in one piece without consuming
     /// them; null when the file ends first or `n` exceeds the read-ahead
     /// buffer.  The bytes stay valid until the next read.
@@ -94,6 +104,7 @@ private:
     std::vector<std::uint8_t> m_io;  // read-ahead or write-behind bytes
     std::size_t m_ioPos = 0;         // next unread byte (reading)
     std::size_t m_ioEnd = 0;         // bytes held (reading) / buffered (writing)
+    std::int64_t m_fdPos = 0;        // position of the descriptor (reading)
     std::vector<std::uint8_t> m_record;
 };
 
@@ -175,6 +186,12 @@ Result<RecBuf> GetRecBuf(LaheyFile& file, std::int64_t strucSize, std::int64_t e
 /// Scans forward to the next record of exactly 4 data bytes, skipping all
 /// others.  End of file first: success with `found` false.  Tag " [SkipHead]".
 Status SkipHead(LaheyFile& file, bool& found, std::array<char, 4>& bytes);
+/// As `SkipHead`, but walks the records by their markers alone (data
+/// bytes are never read) and checks every trailing marker; stops at the
+/// start of the next record of 4 data bytes, which is not consumed.  A
+/// record cut short by the end of the file is "Unexpected end-of-file
+/// [FileRead]".  Tag " [SkipHead]".
+Status SeekHead(LaheyFile& file, bool& found);
 /// As `SkipHead`, returning the 4 bytes upper-cased as a name.  Tag " [GetHead]".
 Status GetHead(LaheyFile& file, bool& found, std::string& name);
 

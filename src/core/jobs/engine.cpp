@@ -61,9 +61,11 @@ PlanContext JobEngine::planContext() {
     c.doingRE = m_re->doingRE();
     c.reIterationsDone = [this](int r) { return m_re->iterationsDone(r); };
     c.reMaxIterations = [this](int r) { return m_re->maxIterations(r); };
+    // While iterating, "this job" for a BOT step means this pass of the run
+    // that makes the BOT files: its data change from pass to pass.
     c.botNeeded = [this](int i) { return !botDoneThisJob(i) && m_recorder.botNeeded(i); };
     c.botFinishedThisJob = [this](int i) {
-        return botDoneThisJob(i) || m_recorder.botFinishedSince(i, m_job.StartFileTime);
+        return botDoneThisJob(i) || m_recorder.botFinishedSince(i, std::max(m_job.StartFileTime, m_botPassStart));
     };
     return c;
 }
@@ -131,6 +133,15 @@ bool JobEngine::StartBigJob(JobRequest request) {
     const bool suppressReQuestion = m_suppressReQuestion;
     m_suppressReQuestion = false;
     m_results = ResultsPageChoice{};
+    // A rational-expectations job that does not start leaves no iteration
+    // state behind (the next job would otherwise iterate too).
+    struct ReleaseUnlessStarted {
+        RationalExpectationsHooks* re;
+        bool armed;
+        ~ReleaseUnlessStarted() {
+            if (armed) re->release();
+        }
+    } releaseUnlessStarted{m_re, doingRE};
     if (!CheckLastYear(m_rec, m_dialogs)) return false;
     m_job = TBigJobDetails{};
     PlanContext ctx = planContext();
@@ -140,12 +151,20 @@ bool JobEngine::StartBigJob(JobRequest request) {
         for (int r = 1; r <= 3; ++r)
             if (request.LastSimYear[r] >= request.FirstSimYear[r] || request.LastSSYear[r] >= request.FirstSSYear[r])
                 mode = r;
+        // An iterating policy run may start some periods before its first
+        // shock ("Policy run starts"); an offset reaching before the first
+        // year is reset there.
         PolicyStartOptions opts;
-        opts.doingRE = false;
+        opts.doingRE = doingRE;
+        opts.policyStartOffset = m_settings.re.PolicyStartYear;
         // A refusal here is a policy request without any policy shocks: the
-        // job does not start.
-        policyRefused = !ComputeFirstPolicyYear(m_rec, mode, m_env.batchMode || m_settings.FewerMessages,
-                                                true, opts, m_firstPolicyYear, m_dialogs);
+        // job does not start.  A reset offset is no refusal: the policy
+        // then starts with the first year.
+        const bool computed = ComputeFirstPolicyYear(m_rec, mode, m_env.batchMode || m_settings.FewerMessages,
+                                                     true, opts, m_firstPolicyYear, m_dialogs);
+        const bool offsetReset = opts.policyStartOffset != m_settings.re.PolicyStartYear;
+        if (offsetReset) m_settings.re.PolicyStartYear = opts.policyStartOffset;
+        policyRefused = !computed && !offsetReset;
         ctx.firstPolicyYear = m_firstPolicyYear;
     };
     normaliseRequest(request, ctx, recompute, m_job);
@@ -220,6 +239,8 @@ bool JobEngine::StartBigJob(JobRequest request) {
     for (int s = 1; s <= 3; ++s) m_job.Jobs[s].InUse = false;
     m_panelPhase = PanelPhase::StartingJob;
     m_job.Running = true;
+    m_botPassStart = 0;
+    releaseUnlessStarted.armed = false;  // from here an abort releases it
     m_job.Stopped = false;
     m_cancelRequested = false;
     m_launchedAny = false;
@@ -383,6 +404,10 @@ bool JobEngine::StartNextSteps(int finishedSlot, std::optional<StepChoice> finis
             if (next && sel.reRestart) {
                 const int r = next->Run;
                 m_re->setCurrentIteration(r, m_re->iterationsDone(r) + 1);
+                if (r == botRun(m_settings.NoRerun)) {
+                    m_botPassStart = m_clock.nowFileTime();
+                    m_botsDone.clear();
+                }
                 m_job.LastDoneYear[r] = m_job.FirstSimYear[r] - 1;
                 m_job.SSStageDone[r].clear();
                 m_job.SSPartDone[r] = "csv";
@@ -449,7 +474,13 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         req.jobDir = slot > 1 ? slotDir(slot) : std::string();
         req.suiteRelease = m_settings.model.Version.ReleaseKnown ? m_settings.model.Version.Release : 0;
         req.reMode = m_re->doingRE();
-        req.useReNames = req.reMode && m_re->currentIteration(r) == 1;
+        req.useReNames = req.reMode && m_re->currentIteration(r) == m_re->startIteration(r);
+        if (req.reMode) {
+            const TReFileNames names = m_re->reFileNames();
+            req.reRorextName = names.rorext;
+            req.reIterName = names.iter;
+            req.reExtraName = names.extra;
+        }
         bestEffort(deleteFile(changeExt(SolutionFile(m_rec, i, r, noRerun), ".udc")),
                    "a stale companion file; the model program writes a new one");
         auto cmf = MakeCMF(m_rec, req);
@@ -694,8 +725,14 @@ Status JobEngine::reBeforeModelPart(const StepChoice& p) {
     const bool envPart = p.JobName == "bot" && p.JobPart == "env";
     if (!simPart && !envPart) return Status::ok();
     const int r = p.Run;
+    // Only a step of the run's own pass counts: a BOT step the policy needs
+    // later carries run 2 too, after the rerun has done that year.
+    if (m_job.LastDoneYear[r] >= p.Year) return Status::ok();
     const bool firstYear = p.Year == m_job.FirstSimYear[r];
-    if (m_re->currentIteration(r) == 1 && firstYear && ((simPart && r != 2) || (envPart && r == 2))) {
+    const bool firstPass = m_re->currentIteration(r) == m_re->startIteration(r);
+    // The rerun's files are made at its BOT step, or at its first sim when
+    // no BOT step comes first (the hook makes them once per pass).
+    if (firstPass && firstYear && (simPart || (envPart && r == 2))) {
         if (!m_re->setUpIterationFiles(r)) {
             const std::string text = "Could not set up ROREXT, ITER and EXTRA files to start " + runName(r);
             m_dialogs.message(MsgKind::Error, text, BtnOk | BtnHelp, kHelp);
@@ -962,7 +999,7 @@ bool JobEngine::reAfterCompletion(const TOneDosJob& before, bool stageCompleted)
     const int r = before.Run;
     bool ok = true;
     if (before.JobName == "sim" && before.JobPart == "sol" && before.Year == m_job.FirstSimYear[r] &&
-        m_re->currentIteration(r) == 1) {
+        m_re->currentIteration(r) == m_re->startIteration(r)) {
         if (!m_re->startConvergenceFile(r)) {
             m_dialogs.message(MsgKind::Information, "Cannot continue with Rational Expectations because of earlier error.",
                               BtnOk | BtnHelp, kHelp);

@@ -126,7 +126,7 @@ public:
               const Clock& clock, ProcessLauncher& launcher, CompletionRecorder& recorder);
 
     /// Starts a job; false when it could not start (the reason was shown).
-    bool StartBigJob(JobRequest request);
+    [[nodiscard]] bool StartBigJob(JobRequest request);
     /// The timer: handles at most one ended slot.  Does nothing while a
     /// previous tick is still at work.
     void tick();
@@ -248,6 +248,7 @@ private:
     double m_elapsed = 0;
     int m_partsLaunched = 0;
     std::array<bool, 4> m_progress{};
+    std::int64_t m_botPassStart = 0;  ///< file time the BOT-making run's current pass began (iterating)
     std::function<void(const PartDone&)> m_onPartDone;
     std::array<double, 4> m_launchedAt{};
     int m_partsDone = 0;

@@ -51,12 +51,12 @@ SlotChoice applyConcurrencyCommand(ConcurrencyCommand command, ProgramSettings& 
 
 /// "Complete Base First": toggles the option and tells which order the
 /// runs will be completed in.  Returns the new state.
-bool toggleCompleteBaseFirst(ProgramSettings& settings, Dialogs& dialogs);
+[[nodiscard]] bool toggleCompleteBaseFirst(ProgramSettings& settings, Dialogs& dialogs);
 
 /// The three "Move/Delete Outputs Before Run ?" commands.  Choosing the
 /// option that is already checked changes nothing and says so; otherwise the
 /// option is stored and explained.  Returns true when it changed.
-bool chooseOutputsBeforeRun(OutputsBeforeRun choice, ProgramSettings& settings, Dialogs& dialogs);
+[[nodiscard]] bool chooseOutputsBeforeRun(OutputsBeforeRun choice, ProgramSettings& settings, Dialogs& dialogs);
 
 /// Opens a file in the text editor; false when it could not (the editor has
 /// reported why).
@@ -114,6 +114,6 @@ std::vector<std::string> refreshJobOverview(const TBigJobDetails& job, const Pla
 /// The Cancel panel and the wait window's Cancel button: asks "Do you
 /// really want to kill this job?" (Yes, No); Yes calls `requestCancel`.
 /// Returns true for Yes.
-bool confirmCancelJob(Dialogs& dialogs, const std::function<void()>& requestCancel);
+[[nodiscard]] bool confirmCancelJob(Dialogs& dialogs, const std::function<void()>& requestCancel);
 
 }  // namespace vdln

@@ -213,11 +213,11 @@ std::string commandLineText(const std::string& command, const std::vector<std::s
 /// When `TimeLimit` passes first the program is terminated with exit code 3,
 /// `TimedOut` is set, "Time limit exceeded for:..." is shown and false
 /// returned.
-bool LaunchCmd(TCmdRec& rec, ProcessLauncher& launcher, Dialogs& dialogs);
+[[nodiscard]] bool LaunchCmd(TCmdRec& rec, ProcessLauncher& launcher, Dialogs& dialogs);
 
 /// `LaunchCmd` for a command, its parameters, a directory and a time limit in
 /// seconds (0 = none); the exit code is stored in `exitCode`.
-bool RunWithTimeLimit(ProcessLauncher& launcher, Dialogs& dialogs, const std::string& command,
+[[nodiscard]] bool RunWithTimeLimit(ProcessLauncher& launcher, Dialogs& dialogs, const std::string& command,
                       const std::vector<std::string>& parameters, const std::string& dir, int timeLimit,
                       std::uint32_t& exitCode);
 

@@ -12,6 +12,14 @@
 
 namespace vdln {
 
+/// The iteration files the first simulation of a run's first pass in a job
+/// reads for the logical files "ROREXT", "ITER" and "EXTRA".
+struct TReFileNames {
+    std::string rorext;
+    std::string iter;
+    std::string extra;
+};
+
 class RationalExpectationsHooks {
 public:
     virtual ~RationalExpectationsHooks() = default;
@@ -28,13 +36,22 @@ public:
     /// The iteration of `run` now being simulated (1 in the first pass).
     virtual int currentIteration(int run) const = 0;
     virtual void setCurrentIteration(int run, int iteration) = 0;
+    /// The iteration with which this job started `run` (1 for a fresh job;
+    /// later for "Do Extra Iterations").  The job's first pass of a run is
+    /// the one whose current iteration equals it.
+    virtual int startIteration(int /*run*/) const { return 1; }
+    /// The iteration files named in the command file of a run's first
+    /// simulation in its first pass of the job.
+    virtual TReFileNames reFileNames() const { return {}; }
 
     /// Job start: sets up the file names and checks the completed runs;
     /// also checks the iteration-variables mapping file when convergence
     /// files are wanted.
     virtual bool startJob(const TBigJobDetails& job) = 0;
     /// Before the model program runs at a run's first year in its first
-    /// iteration: the iteration files are made.
+    /// pass of the job: the iteration files are made.  May be called twice
+    /// in that pass (the rerun's BOT step and its sim); the second call
+    /// does nothing.
     virtual bool setUpIterationFiles(int run) = 0;
     /// Before a later iteration of the rerun at the policy start: the rerun's
     /// start copy is saved (only when the option allows several iterations

@@ -42,9 +42,9 @@ public:
     /// A Tasks-menu job command ("Run Single Job, then Concurrent" too).
     /// False when the user cancelled or the job did not start (the reason
     /// was shown).
-    bool runTask(TaskCommand command);
+    [[nodiscard]] bool runTask(TaskCommand command);
     /// "Run Single Job, then Concurrent".
-    bool runSingleThenConcurrent();
+    [[nodiscard]] bool runSingleThenConcurrent();
     /// A concurrency command: the settings, the engine's slots and the
     /// message.
     SlotChoice concurrency(ConcurrencyCommand command, bool quiet = false);
@@ -71,7 +71,7 @@ public:
 
     /// Starts a job from a request and watches it.  False when it did not
     /// start (the reason was shown).
-    bool startJob(const JobRequest& request);
+    [[nodiscard]] bool startJob(const JobRequest& request);
 
 private:
     TaskEnv taskEnv();

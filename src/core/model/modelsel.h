@@ -118,23 +118,23 @@ public:
     /// "(terminal)" file, an updated "(solution)", no hard-wired actual
     /// names, at most 50 files).  Each refusal is an information message with
     /// Help; nothing is changed.
-    bool CheckModelFiles(const std::string& path);
+    [[nodiscard]] bool CheckModelFiles(const std::string& path);
     /// The "Change Model" command: asks for a model, checks it and loads it.
     /// False when cancelled or refused.
-    bool SelectModel();
+    [[nodiscard]] bool SelectModel();
     /// Loads the model named in the state (also at start-up).  `reset`
     /// marks an interactive choice: the release check is then started.
     /// `quietNoDin` suppresses the missing-DIN information.  False when the
     /// model or its MIN file is missing (the model is cleared) or when the
     /// logical files or the DIN file cannot be used (model not ready).
-    bool LoadModel(bool reset, bool quietNoDin = false);
+    [[nodiscard]] bool LoadModel(bool reset, bool quietNoDin = false);
     /// Rebuilds the first-year list from a ".mdf" file (empty: none): for
     /// each input file, the first line for its logical name whose actual
     /// file exists, else the "??" line.
     void BuildFirstYearList(const std::string& mdfFile);
     /// Chooses the actual file of list line `line` (0-based); lines of the
     /// files tied to it get the same file.  False when refused or cancelled.
-    bool SelectDataFile(int line);
+    [[nodiscard]] bool SelectDataFile(int line);
     /// Makes list line `line` the "??" line.
     void ClearDataFile(int line);
     /// Shows what list line `line` describes.

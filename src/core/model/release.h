@@ -65,7 +65,7 @@ std::string versionRefusalText(VersionVerdict verdict, const std::string& modelP
 /// (error with Help), calls `clearModel` (which clears the model and brings
 /// the Model/Data page to the front), then shows "The Model shown on the
 /// Model/Data page has been cleared.\r\nPlease select a new model.".
-bool VersionAcceptable(const TSVVersionInfo& info, const std::string& modelPath, bool interpreter,
+[[nodiscard]] bool VersionAcceptable(const TSVVersionInfo& info, const std::string& modelPath, bool interpreter,
                        Dialogs& dialogs, const std::function<void()>& clearModel);
 
 /// The files of the checking job, all in the Temporary Directory.

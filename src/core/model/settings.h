@@ -179,7 +179,7 @@ bool ReadIniOptionsText(std::string_view text, SettingsParts parts, ProgramSetti
 /// is created anew with the ".ds1" layout; a failure shows the error
 /// "<reason>[WriteIniOptions]\r\nIs this file locked by another
 /// application?\r\nIf so, free it and try again." and gives false.
-bool WriteIniOptions(const std::string& file, bool textForm, const ProgramSettings& settings,
+[[nodiscard]] bool WriteIniOptions(const std::string& file, bool textForm, const ProgramSettings& settings,
                      const TSimRecord& rec, const SettingsContext& ctx, Dialogs& dialogs);
 /// The lines of the text form (without line endings).
 std::vector<std::string> SettingsTextLines(const ProgramSettings& settings, const TSimRecord& rec,
@@ -214,7 +214,7 @@ std::string StartupReadSettings(const std::string& keepDir, const std::string& l
 /// A failure shows an error ending with "[CloseDown]" (the current-simulation
 /// writer's message first) and gives false.  `keepDirUsable` false skips the
 /// settings file.
-bool ExitWriteSettings(const std::string& keepDir, bool keepDirUsable, const ProgramSettings& settings,
+[[nodiscard]] bool ExitWriteSettings(const std::string& keepDir, bool keepDirUsable, const ProgramSettings& settings,
                        TSimRecord& rec, const SettingsContext& ctx, Dialogs& dialogs);
 
 }  // namespace vdln

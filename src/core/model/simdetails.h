@@ -145,7 +145,7 @@ struct SimDetailsSession {
 /// `copyRunRecords` saves the record-of-runs copies of `run` (0: all).
 /// Failures are shown (".ds1": the writer's message then "[WriteDynamicSimInfo]";
 /// ".ds2": the writer's message) and give false.
-bool WriteDynamicSimInfo(SimDetailsSession& s, const std::string& ds1File, bool copyRunRecords, int run);
+[[nodiscard]] bool WriteDynamicSimInfo(SimDetailsSession& s, const std::string& ds1File, bool copyRunRecords, int run);
 
 /// "Save Sim Details": asks for a ".ds1" name (batch mode: the default name
 /// in `WorkDir`), confirms overwriting, writes the pair and the run-record
@@ -156,13 +156,13 @@ std::optional<std::string> SaveSimDetails(SimDetailsSession& s);
 /// "Load Simulation Details": loads all or parts of a saved application.
 /// `ds1File` is used when it exists and ends in ".ds1"; otherwise the user
 /// chooses.  True when something was loaded.
-bool LoadSimDetails(SimDetailsSession& s, std::optional<std::string> ds1File);
+[[nodiscard]] bool LoadSimDetails(SimDetailsSession& s, std::optional<std::string> ds1File);
 
 /// "Edit Sim Description": creates the ".ds0" file when missing, tells the
 /// user, and opens it in the editor.  False when it could not be created.
-bool EditSimDescription(SimDetailsSession& s);
+[[nodiscard]] bool EditSimDescription(SimDetailsSession& s);
 
 /// "Omit Some Periods at the Start".  True when the record changed.
-bool OmitPeriodsAtStart(SimDetailsSession& s);
+[[nodiscard]] bool OmitPeriodsAtStart(SimDetailsSession& s);
 
 }  // namespace vdln

@@ -74,7 +74,7 @@ void SetNone(TSimRecord& rec, int row, int col);
 /// <WorkDir>", "Name cannot have more than 9 characters.", "Suffix cannot
 /// have more than 4 characters.".  Otherwise stores the stem (upper-cased)
 /// and, in the CMFSTART row, the extension; true.
-bool SelectOne(TSimRecord& rec, int row, int col, Dialogs& dialogs,
+[[nodiscard]] bool SelectOne(TSimRecord& rec, int row, int col, Dialogs& dialogs,
                std::optional<std::string> chosenPath = std::nullopt);
 
 /// The text shown in a cell: "common" for "?", "none" for an empty stem,

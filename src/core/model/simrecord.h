@@ -168,7 +168,7 @@ int yearAfter(const TSimRecord& rec, int i);
 /// most 9999." is shown and the result is false (the caller then shows the
 /// Sim Overview page).  A `NumYears` above 999 (which the record cannot
 /// hold) is brought down to 999 the same way.
-bool CheckLastYear(TSimRecord& rec, Dialogs& dialogs);
+[[nodiscard]] bool CheckLastYear(TSimRecord& rec, Dialogs& dialogs);
 
 /// Checks the user file table.  Success when it is valid, else a failure
 /// whose text is the first fault, for example "File BASEDATA: needs a proper
@@ -193,7 +193,7 @@ struct PolicyStartOptions {
 /// rational-expectations offset reaches before the first year (message and
 /// reset of the offset to first - 1), or when a policy request finds no
 /// policy shocks ("Are no policy shocks, so nothing to do.").
-bool ComputeFirstPolicyYear(const TSimRecord& rec, int mode, bool quiet, bool modelLoaded,
+[[nodiscard]] bool ComputeFirstPolicyYear(const TSimRecord& rec, int mode, bool quiet, bool modelLoaded,
                             PolicyStartOptions& options, int& firstPolicyYear, Dialogs& dialogs);
 
 }  // namespace vdln

@@ -94,7 +94,7 @@ private:
     bool severalEntries() const { return m_summary.entryCount > 1; }
     /// Moves to the worst data entry from an overall entry without data;
     /// false (and a message) when there is no data summary at all.
-    bool moveToWorstData(Dialogs& dialogs);
+    [[nodiscard]] bool moveToWorstData(Dialogs& dialogs);
 
     AccSummary m_summary;
     std::string m_prefix;

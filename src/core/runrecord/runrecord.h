@@ -121,7 +121,7 @@ std::string currentCMFStartFile(const RunRecordEnv& env, int run);
 /// comments).  When the file cannot be updated, the error "Problem updating
 /// Record of Runs file ..." is shown (OK and Help) and the result is false;
 /// the job goes on.
-bool WriteRunRecord(const RunRecordEnv& env, Dialogs& dialogs, int run, int year, StepKind kind,
+[[nodiscard]] bool WriteRunRecord(const RunRecordEnv& env, Dialogs& dialogs, int run, int year, StepKind kind,
                     const TAutoAccuracy& accuracy, const TSolutionMethod& method);
 /// The same, reading and editing the files held by `store` (a job's
 /// completions): nothing is read from disk unless a file changed under the
