@@ -639,6 +639,27 @@ QWidget* MainWindow::buildClosureShock() {
         if (CheckGridFiles(m_s.rec(), c, c, ranges, m_s.settings().NoRerun, false, m_s.dialogs()))
             m_s.dialogs().info("All files named here exist, as do the files they refer to.");
     });
+    auto check = [this](bool withShocks, bool saveEnvironment) {
+        return [this, withShocks, saveEnvironment](int r, int c) {
+            if (r < 1) {
+                m_s.dialogs().info("Please choose a cell in the row of a year.");
+                return;
+            }
+            ClosureCheckRequest common = m_s.closureCheckCommon();
+            if (saveEnvironment) {
+                auto name = m_s.dialogs().inputText("Check Closure, Save Environment File",
+                                                    "Name of the environment file to save (in the Working Directory):",
+                                                    m_s.rec().GridStem(r, c).str() + ".en4");
+                if (!name || name->empty()) return;
+                common.environmentFile = *name;
+            }
+            (void)m_s.startClosureChecks(cellClosureCheck(r, c, withShocks, common));
+            afterJobChange();
+        };
+    };
+    m_checkActions[0] = cell("Check &Closure", check(false, false));
+    m_checkActions[1] = cell("Check Closure, Save Environment File", check(false, true));
+    m_checkActions[2] = cell("Check Closure and S&hocks", check(true, false));
     m_cellMenu->addSeparator();
     connect(m_cellMenu->addAction("Edit Files in Selected Cells"), &QAction::triggered, this, [this] {
         const GridSelection sel = selectedBlock();
@@ -712,6 +733,7 @@ QWidget* MainWindow::buildClosureShock() {
             return;
         }
         if (!m_gridView->selectionModel()->isSelected(idx)) m_gridView->setCurrentIndex(idx);
+        for (QAction* a : m_checkActions) a->setEnabled(!m_s.jobs().watching() && row >= 1);
         for (QAction* a : m_cellMenu->actions()) {
             const QString c = plain(a->text());
             if (c == "Common") a->setEnabled(row >= 1);
@@ -853,7 +875,8 @@ QWidget* MainWindow::buildOtherFiles() {
     m_otherFiles->setObjectName("otherFilesTable");
     m_otherFiles->setHorizontalHeaderLabels({"File", "What it is", "Exists", "Size", "Modified"});
     m_otherFiles->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    m_otherFiles->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    for (int c = 1; c <= 4; ++c) m_otherFiles->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    m_otherFiles->setWordWrap(false);
     m_otherFiles->verticalHeader()->hide();
     m_otherFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_otherFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -892,10 +915,10 @@ void MainWindow::refreshOtherFiles() {
     std::string ds2 = ds1;
     if (ds2.size() > 4) ds2.replace(ds2.size() - 4, 4, ".ds2");
     files.emplace_back(ds2, "Simulation details (record)");
-    files.emplace_back(JoinPath(rec.WorkDir, DefaultDs0Name(rec, st.model.ModelName, st.NoRerun)), "Simulation description");
+    files.emplace_back(DefaultDs0Name(rec, st.model.ModelName, st.NoRerun), "Simulation description");
     for (int r = 1; r <= 3; ++r) {
         if (r == kRunRerun && st.NoRerun) continue;
-        files.emplace_back(JoinPath(rec.WorkDir, RunRecordCopyName(rec, st.model.ModelName, r, st.NoRerun)),
+        files.emplace_back(RunRecordCopyName(rec, st.model.ModelName, r, st.NoRerun),
                            "Record of runs copy (" + runName(r) + ")");
     }
     if (!st.ResultsMapFile.empty()) files.emplace_back(st.ResultsMapFile, "Results map");
@@ -1115,16 +1138,18 @@ QMenu* MainWindow::menu(const QString& title) const {
 
 void MainWindow::refreshMenus() {
     const bool running = m_s.jobRunning();
+    const bool watching = m_s.jobs().watching();
     for (auto& [a, flags] : m_flags) {
         bool enabled = true;
-        if ((flags & (ChangesApp | StartsJob)) && running) enabled = false;
+        if ((flags & ChangesApp) && running) enabled = false;
+        if ((flags & StartsJob) && (running || watching)) enabled = false;
         if ((flags & NeedsRerun) && m_s.settings().NoRerun) enabled = false;
         if ((flags & NeedsNoRerun) && !m_s.settings().NoRerun) enabled = false;
         a->setEnabled(enabled);
     }
     for (auto& update : m_menuUpdaters) update();
     for (auto& [caption, b] : m_panelButtons)
-        if (caption != "Cancel" && caption != "Help") b->setEnabled(!running);
+        if (caption != "Cancel" && caption != "Help") b->setEnabled(!running && !watching);
 }
 
 void MainWindow::buildMenus() {
@@ -1274,25 +1299,21 @@ void MainWindow::buildMenus() {
         }
     });
     tasks->addSeparator();
-    auto checkGrid = [this](int firstCol, int lastCol, int run) {
-        return [this, firstCol, lastCol, run] {
-            GridRunRanges ranges;
-            for (int k = 1; k <= 3; ++k) {
-                ranges.first[k] = m_s.rec().NumYears + 1;
-                ranges.last[k] = 0;
-            }
-            for (int k = (run == 1 ? 1 : 2); k <= (run == 1 ? 1 : 3); ++k) {
-                ranges.first[k] = 1;
-                ranges.last[k] = m_s.rec().NumYears;
-            }
-            if (CheckGridFiles(m_s.rec(), firstCol, lastCol, ranges, m_s.settings().NoRerun, false, m_s.dialogs()))
-                m_s.dialogs().info("All the files named exist, as do the files they refer to.");
+    auto checkAll = [this](ClosureCheckScope scope) {
+        return [this, scope] {
+            const ClosureCheckPlan plan = allYearsClosureChecks(scope, m_s.rec().NumYears,
+                                                                m_s.jobs().engine().firstPolicyYear(),
+                                                                m_s.closureCheckCommon());
+            (void)m_s.startClosureChecks(plan);
+            afterJobChange();
         };
     };
-    addCommand(tasks, "Check all Base-case &Closures", checkGrid(1, 1, 1));
-    addCommand(tasks, "Check all policy cl&osures", checkGrid(1, 3, 3));
-    addCommand(tasks, "Check all Base-case closures and &shocks", checkGrid(1, 2, 1));
-    addCommand(tasks, "Check all policy closures and s&hocks", checkGrid(1, 4, 3));
+    addCommand(tasks, "Check all Base-case &Closures", checkAll(ClosureCheckScope::BaseClosures), StartsJob);
+    addCommand(tasks, "Check all policy cl&osures", checkAll(ClosureCheckScope::PolicyClosures), StartsJob);
+    addCommand(tasks, "Check all Base-case closures and &shocks", checkAll(ClosureCheckScope::BaseClosuresAndShocks),
+               StartsJob);
+    addCommand(tasks, "Check all policy closures and s&hocks", checkAll(ClosureCheckScope::PolicyClosuresAndShocks),
+               StartsJob);
     tasks->addSeparator();
     const TaskCommand jobCommands[] = {
         TaskCommand::RunBaseToPolicy,         TaskCommand::DoBaseAndRerun,         TaskCommand::RerunBaseAndRunPolicy,

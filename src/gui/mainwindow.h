@@ -157,6 +157,7 @@ private:
     QTableView* m_gridView = nullptr;
     QMenu* m_cellMenu = nullptr;
     QMenu* m_yearMenu = nullptr;
+    QAction* m_checkActions[3] = {};
     int m_menuRow = 1, m_menuCol = 1;
     // Results
     ResultsPageControls m_results;

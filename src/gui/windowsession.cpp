@@ -99,7 +99,7 @@ ToolLocations WindowSession::tools() const {
 }
 
 std::string WindowSession::defaultDetailsFile() const {
-    return JoinPath(m_rec.WorkDir, DefaultDs1Name(m_rec, m_settings.model.ModelName, m_settings.NoRerun));
+    return DefaultDs1Name(m_rec, m_settings.model.ModelName, m_settings.NoRerun);
 }
 
 void WindowSession::refreshRecorderEnv() {
@@ -121,7 +121,7 @@ void WindowSession::refreshRecorderEnv() {
     env.altMethod = m_settings.AltMethod;
     env.altAccuracy = m_settings.AltAccuracy;
     for (int r = 1; r <= 3; ++r)
-        env.copies[r] = JoinPath(m_rec.WorkDir, RunRecordCopyName(m_rec, m_settings.model.ModelName, r, m_settings.NoRerun));
+        env.copies[r] = RunRecordCopyName(m_rec, m_settings.model.ModelName, r, m_settings.NoRerun);
     if (m_recorder) {
         PrereqOptions prereq;
         prereq.checkPrerequisites = m_settings.CheckPrerequisites;
@@ -212,6 +212,27 @@ bool WindowSession::startRequest(const JobRequest& request) {
     if (!engine.StartBigJob(request)) return false;
     if (engine.running()) return m_jobs->timer().watchBigJob();
     return engine.outcome() == JobOutcome::Finished;
+}
+
+ClosureCheckRequest WindowSession::closureCheckCommon() const {
+    ClosureCheckRequest c;
+    c.jobDir = m_dirs.tempDir;
+    c.modelProgram = m_model.programPath.empty() ? m_settings.model.Model : m_model.programPath;
+    if (!m_settings.tools.UseSolvaneDir.empty()) c.suiteDir = m_settings.tools.UseSolvaneDir;
+    c.firstYearList = m_settings.model.FirstYearList;
+    c.noRerun = m_settings.NoRerun;
+    return c;
+}
+
+bool WindowSession::startClosureChecks(const ClosureCheckPlan& plan) {
+    if (plan.requests.empty()) return false;
+    if (m_settings.model.Model.empty()) {
+        m_setup.dialogs.info("Please select a model first (Model/Data page).");
+        return false;
+    }
+    return m_jobs->timer().startClosureChecks(plan.mode, plan.requests, [this](const ClosureCheckRequest& r) {
+        return CheckClosureCMF(m_rec, r, m_setup.dialogs);
+    });
 }
 
 bool WindowSession::close(bool askWhileRunning) {

@@ -16,6 +16,8 @@
 #include "jobs/process.h"
 #include "jobs/recorder.h"
 #include "jobs/session.h"
+#include "jobs/singlejob.h"
+#include "cmf/closurecheck.h"
 #include "model/modelsel.h"
 #include "model/settings.h"
 #include "model/simdetails.h"
@@ -86,6 +88,12 @@ public:
         refreshRecorderEnv();
         return *m_runEnv;
     }
+    /// What every closure check of this application shares (job folder,
+    /// model program, suite folder, first-year list).
+    ClosureCheckRequest closureCheckCommon() const;
+    /// Starts closure-check jobs (the Tasks checks, the grid's "Check
+    /// &Closure"); the timer watches them.
+    bool startClosureChecks(const ClosureCheckPlan& plan);
     void tick() { m_jobs->tick(); }
     bool cancel() { return m_jobs->cancelJob(); }
     bool jobRunning() const { return m_jobs->engine().running(); }

@@ -188,7 +188,8 @@ TEST_F(WindowTest, GridIsRedForMissingFilesAndGreenForMissingConstituents) {
         if (!a->isSeparator()) cellItems << a->text();
     for (QAction* a : window->yearMenu()->actions()) yearItems << a->text();
     EXPECT_EQ(cellItems, QStringList({"&Select one", "C&ommon", "&None", "&Edit", "Check &Files Named Here",
-                                      "Edit Files in Selected Cells", "&Help"}));
+                                      "Check &Closure", "Check Closure, Save Environment File",
+                                      "Check Closure and S&hocks", "Edit Files in Selected Cells", "&Help"}));
     EXPECT_EQ(yearItems.size(), 7);
     // The year pop-up marks a year for the alternative method.
     window->setGridMenuCell(2, 0);

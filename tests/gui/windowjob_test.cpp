@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -123,6 +124,9 @@ TEST_F(WindowJobTest, RunAllFromThePanelGivesBatchModesResults) {
     // panel is idle again and the details were kept up to date.
     EXPECT_TRUE(window->panelButton("Run &All")->isVisible());
     EXPECT_TRUE(fileExists(app + "/growth.ds1"));
+    // The durable copies of the record of runs travel with the application.
+    for (const char* copy : {"/growth-BS1B.ds3", "/growth-BS1B-BR1R.ds4", "/growth-BS1B-BR1R-PL1P.ds5"})
+        EXPECT_TRUE(fileExists(app + copy)) << copy;
 }
 
 TEST_F(WindowJobTest, ScreenshotsOfEveryPage) {
@@ -146,6 +150,31 @@ TEST_F(WindowJobTest, ScreenshotsOfEveryPage) {
         const QString file = folder + QString("/page-%1-%2.png").arg(p + 1).arg(names[p]);
         EXPECT_TRUE(shot.save(file)) << file.toStdString();
     }
+}
+
+}  // namespace
+}  // namespace vdln::gui::testing
+
+namespace vdln::gui::testing {
+namespace {
+
+TEST_F(WindowJobTest, CheckClosureFromTheGridRunsTheModelProgramAndReports) {
+    openDemo(real);
+    window->setGridMenuCell(1, 1);
+    QAction* check = nullptr;
+    for (QAction* a : window->gridCellMenu()->actions())
+        if (a->text() == "Check &Closure") check = a;
+    ASSERT_NE(check, nullptr);
+    check->trigger();
+    ASSERT_TRUE(session->jobs().watching()) << dialogs.lastMessage();
+    // A job cannot start while the check runs.
+    window->refreshMenus();
+    EXPECT_FALSE(window->action("&Tasks", "Run Base to Policy")->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return !session->jobs().watching(); }, 60000));
+    EXPECT_EQ(dialogs.lastMessage(), "The model program found no problems checking the closure in\r\n  " +
+                                         path("temp") + "/oneB2024.cmf");
+    window->refreshMenus();
+    EXPECT_TRUE(window->action("&Tasks", "Run Base to Policy")->isEnabled());
 }
 
 }  // namespace
