@@ -439,6 +439,7 @@ QWidget* MainWindow::buildSimOverview() {
     periods->addWidget(new QLabel("Lengths of Periods in years :"));
     m_period = new QComboBox;
     m_period->setObjectName("period");
+    m_period->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_periodLength = new QSpinBox;
     m_periodLength->setObjectName("periodLength");
     m_periodLength->setRange(1, 99);
@@ -1090,6 +1091,8 @@ void MainWindow::afterJobChange() {
     } else {
         m_timer->stop();
     }
+    // The pages that edit the application are read-only while a job reads it.
+    for (int p : {PageModelData, PageSimOverview, PageClosureShock}) m_tabs->widget(p)->setEnabled(!m_s.jobRunning());
     refreshPanel();
     refreshMenus();
     statusBar()->showMessage(m_s.jobRunning() ? "Job running" : "Ready");

@@ -64,9 +64,15 @@ TEST_F(WindowJobTest, MenusAndPanelWhileAJobRunsAndCancel) {
     for (QAction* a : {summary, text}) EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
     EXPECT_TRUE(window->panelButton("&Cancel")->isVisible());
     EXPECT_FALSE(window->panelButton("Run &All")->isVisible());
+    EXPECT_FALSE(window->pages()->widget(PageClosureShock)->isEnabled()) << "the grid is read while the job runs";
+    EXPECT_TRUE(window->pages()->widget(PageResults)->isEnabled());
     // The first label names the running part, in the Base's colour.
     window->onTick();
     EXPECT_NE(window->jobLabel(0)->text(), "[None running.]");
+    ASSERT_TRUE(QDir().mkpath(VARDELON_SCREENSHOT_DIR));
+    window->resize(1100, 720);
+    window->pages()->setCurrentIndex(PageSimOverview);
+    EXPECT_TRUE(window->grab().save(QString(VARDELON_SCREENSHOT_DIR) + "/job-running.png"));
 
     // Cancel asks, then the next tick ends the job.
     dialogs.queueButton(BtnYes);
@@ -79,6 +85,7 @@ TEST_F(WindowJobTest, MenusAndPanelWhileAJobRunsAndCancel) {
     EXPECT_NE(std::find(msgs.begin(), msgs.end(), "Solve job aborted via Cancel button"), msgs.end());
     for (QAction* a : {load, runAll, where, concurrent}) EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
     EXPECT_TRUE(window->panelButton("Run &All")->isVisible());
+    EXPECT_TRUE(window->pages()->widget(PageClosureShock)->isEnabled());
 }
 
 // Reads the numbers of a CSV file (row name -> cells).
