@@ -41,6 +41,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "archive/ingredients.h"
+#include "archive/results.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
@@ -1258,6 +1260,76 @@ void MainWindow::buildMenus() {
     });
     file->addSeparator();
     addCommand(file, "E&xit", [this] { close(); });
+
+    // Zip
+    QMenu* zip = addMenu("Zip");
+    auto saveZip = [this](IngredientsKind kind, ClosShRuns runs, ClosShFiles files) {
+        return [this, kind, runs, files] {
+            ArchiveEnv env = m_s.archiveEnv();
+            IngredientsRequest req;
+            req.kind = kind;
+            req.bits = {runs, files};
+            (void)SaveIngredientsAsZip(env, req);
+        };
+    };
+    addCommand(zip, "Save Ingredients as ZIP archive", saveZip(IngredientsKind::Full, ClosShRuns::All, ClosShFiles::Both));
+    addCommand(zip, "Save ZIP archive except EXE and AUX files",
+               saveZip(IngredientsKind::ExceptModel, ClosShRuns::All, ClosShFiles::Both));
+    addCommand(zip, "Restore Ingredients from ZIP archive", [this] {
+        ArchiveEnv env = m_s.archiveEnv();
+        if (RestoreIngredientsFromZip(env, std::nullopt, std::nullopt, false)) recordChanged();
+    }, ChangesApp);
+    QMenu* closSh = zip->addMenu("Save Closure/Shocks ZIP");
+    m_menus["Save Closure/Shocks ZIP"] = closSh;
+    addCommand(closSh, "All (Base and Policy)", saveZip(IngredientsKind::ClosSh, ClosShRuns::All, ClosShFiles::Both));
+    addCommand(closSh, "Base only", saveZip(IngredientsKind::ClosSh, ClosShRuns::Base, ClosShFiles::Both));
+    addCommand(closSh, "Policy only", saveZip(IngredientsKind::ClosSh, ClosShRuns::Policy, ClosShFiles::Both));
+    addCommand(closSh, "Closures only", saveZip(IngredientsKind::ClosSh, ClosShRuns::All, ClosShFiles::Closures));
+    addCommand(closSh, "Shocks only", saveZip(IngredientsKind::ClosSh, ClosShRuns::All, ClosShFiles::Shocks));
+    addCommand(zip, "Restore Closure/Shocks files from Closure/Shocks ZIP", [this] {
+        ArchiveEnv env = m_s.archiveEnv();
+        if (RestoreIngredientsFromZip(env, std::nullopt, std::nullopt, true)) recordChanged();
+    }, ChangesApp);
+    QMenu* list = zip->addMenu("List or View Contents of ZIP archive");
+    m_menus["List or View Contents of ZIP archive"] = list;
+    const std::pair<const char*, ArchivePart> parts[] = {
+        {"List Closure/Shocks files in ZIP", ArchivePart::ClosSh},
+        {"List First Year Input files in ZIP", ArchivePart::FirstYearData},
+        {"List Model files in ZIP", ArchivePart::Model},
+        {"List TAB and STI files in ZIP", ArchivePart::TabEtc},
+        {"List Extra files in ZIP", ArchivePart::Extra},
+        {"View Sim Description in ZIP archive", ArchivePart::Description},
+        {"View History of ZIP archive", ArchivePart::History}};
+    for (const auto& [caption, part] : parts) {
+        const ArchivePart p = part;
+        addCommand(list, caption, [this, p] {
+            ArchiveEnv env = m_s.archiveEnv();
+            (void)ListIngredientsPart(env, std::nullopt, p);
+        });
+    }
+    zip->addSeparator();
+    addCommand(zip, "Zip up All Results", [this] {
+        ArchiveEnv env = m_s.archiveEnv();
+        (void)ZipUpResults(env, m_s.runRecordEnv(), nullptr);
+    }, StartsJob);
+    addCommand(zip, "View History of Results Zip file", [this] {
+        ArchiveEnv env = m_s.archiveEnv();
+        (void)ViewResultsHistory(env);
+    });
+    addCommand(zip, "Restore files from Results Zip", [this] {
+        ArchiveEnv env = m_s.archiveEnv();
+        (void)RestoreResultsFromZip(env, m_s.runRecordEnv());
+        refreshPages();
+    }, ChangesApp);
+    zip->addSeparator();
+    addCommand(zip, "Zip all files in Temp Directory", [this] {
+        ArchiveEnv env = m_s.archiveEnv();
+        (void)ZipAllFilesInFolder(env, m_s.dirs().tempDir);
+    });
+    addCommand(zip, "Zip all files in Keep Directory", [this] {
+        ArchiveEnv env = m_s.archiveEnv();
+        (void)ZipAllFilesInFolder(env, m_s.dirs().keepDir);
+    });
 
     // Tasks
     QMenu* tasks = addMenu("&Tasks");

@@ -8,6 +8,8 @@
 #include "base/paths.h"
 #include "env/tools.h"
 #include "jobs/batchargs.h"
+#include "archive/batchzip.h"
+#include "archive/tabetc.h"
 #include "model/recentfiles.h"
 #include "model/simgrid.h"
 #include "runrecord/recordfiles.h"
@@ -212,6 +214,37 @@ bool WindowSession::startRequest(const JobRequest& request) {
     if (!engine.StartBigJob(request)) return false;
     if (engine.running()) return m_jobs->timer().watchBigJob();
     return engine.outcome() == JobOutcome::Finished;
+}
+
+ArchiveEnv WindowSession::archiveEnv() {
+    ArchiveEnv env(m_rec, m_setup.dialogs, m_setup.clock);
+    env.programDir = m_setup.env.programDirectory();
+    env.tempDir = m_dirs.tempDir;
+    env.batch = false;
+    useSettings(env, m_settings, m_sctx);
+    env.extractTabEtc = tabEtcExtractor(m_setup.dialogs, env.programDir, env.tempDir, env.modelFile);
+    env.loadRestored = [this](const std::string& ds1, bool closShOnly) {
+        if (closShOnly) {
+            // Only the closure/shock part: the grid and the Working Directory.
+            TSimRecord other = m_rec;
+            std::string ds2 = ds1;
+            if (ds2.size() > 4) ds2.replace(ds2.size() - 4, 4, ".ds2");
+            Status st = ReadSimRecordFile(other, ds2, m_settings.NoRerun);
+            if (!st) {
+                m_setup.dialogs.error(st.message());
+                return false;
+            }
+            m_rec.GridStem = other.GridStem;
+            m_rec.CMFStartExt = other.CMFStartExt;
+            m_rec.WorkDir = other.WorkDir;
+            RefreshGrid(m_rec);
+            return true;
+        }
+        return loadDetails(ds1);
+    };
+    env.addRecentFile = [this](const std::string& f) { addRecentFile(f); };
+    env.showFile = [this](const std::string& f) { (void)editFile(f); };
+    return env;
 }
 
 ClosureCheckRequest WindowSession::closureCheckCommon() const {

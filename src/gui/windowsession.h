@@ -18,6 +18,7 @@
 #include "jobs/session.h"
 #include "jobs/singlejob.h"
 #include "cmf/closurecheck.h"
+#include "archive/archiveenv.h"
 #include "model/modelsel.h"
 #include "model/settings.h"
 #include "model/simdetails.h"
@@ -94,6 +95,9 @@ public:
     /// Starts closure-check jobs (the Tasks checks, the grid's "Check
     /// &Closure"); the timer watches them.
     bool startClosureChecks(const ClosureCheckPlan& plan);
+    /// The archive commands' description of the current application.
+    /// `loadRestored` loads restored details (the window refreshes after).
+    ArchiveEnv archiveEnv();
     void tick() { m_jobs->tick(); }
     bool cancel() { return m_jobs->cancelJob(); }
     bool jobRunning() const { return m_jobs->engine().running(); }

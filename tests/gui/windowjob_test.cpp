@@ -186,3 +186,37 @@ TEST_F(WindowJobTest, CheckClosureFromTheGridRunsTheModelProgramAndReports) {
 
 }  // namespace
 }  // namespace vdln::gui::testing
+
+namespace vdln::gui::testing {
+namespace {
+
+TEST_F(WindowJobTest, TheZipMenuSavesAndListsAnIngredientsArchive) {
+    openDemo(fake);
+    const std::string zip = path("growth-app.zip");
+    QAction* save = window->action("Zip", "Save Ingredients as ZIP archive");
+    ASSERT_NE(save, nullptr);
+    dialogs.queueButton(BtnIgnore);  // no review of the description first
+    dialogs.queueText(zip);
+    dialogs.queueButton(BtnNo);  // no extra files
+    save->trigger();
+    ASSERT_TRUE(fileExists(zip)) << dialogs.lastMessage();
+    EXPECT_EQ(dialogs.lastMessage(), "ZIP archive " + zip + " created.");
+
+    // Restored into another folder and loaded, it becomes the application.
+    const std::string other = path("restored");
+    std::filesystem::create_directories(other);
+    dialogs.clear();
+    dialogs.queueText(zip);
+    dialogs.queueButton(BtnOk);  // the archive's history
+    dialogs.queueText(other);
+    window->action("Zip", "Restore Ingredients from ZIP archive")->trigger();
+    EXPECT_EQ(dialogs.lastMessage(),
+              "The restored Simulation Details have been loaded.\r\nThe Working Directory is now\r\n   " + other);
+    EXPECT_EQ(session->rec().WorkDir, other);
+    EXPECT_TRUE(fileExists(session->defaultDetailsFile())) << session->defaultDetailsFile();
+    EXPECT_TRUE(fileExists(other + "/BASE.CLS"));
+    EXPECT_EQ(window->findChild<QLabel*>("workDir")->text().toStdString(), other);
+}
+
+}  // namespace
+}  // namespace vdln::gui::testing
