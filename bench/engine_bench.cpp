@@ -15,10 +15,11 @@
 #include <filesystem>
 #include <string>
 
+#include "app/batch.h"
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/inifile.h"
 #include "base/paths.h"
-#include "jobs/batch.h"
 #include "model/simdetails.h"
 #include "model/simgrid.h"
 
@@ -61,7 +62,9 @@ int main(int argc, char** argv) {
     }
     for (int i = 7; i <= years; ++i) {
         const std::string stem = "B" + std::to_string(rec.Years[i]);
-        (void)writeLinesAtomic(app + "/" + stem + ".BSH", {"shock x = uniform 1.5 ;", "shock l = uniform 1 ;"});
+        bestEffort(
+            writeLinesAtomic(app + "/" + stem + ".BSH", {"shock x = uniform 1.5 ;", "shock l = uniform 1 ;"}),
+            "a missing shock file makes the benchmark job fail visibly");
         rec.GridStem(i, 1) = rec.GridStem(6, 1).str();
         rec.GridStem(i, 2) = stem;
         rec.GridStem(i, 3) = rec.GridStem(6, 3).str();

@@ -59,9 +59,9 @@ void useRecord(TSimRecord& rec, bool noRerun) {
         for (int c = 1; c <= 4; ++c) (void)GridCellText(rec, row, c);
     for (int c = 1; c <= 4; ++c) (void)GridPatternText(rec, c);
     (void)ValidateFileTable(rec);
-    (void)DefaultDs1Name(rec, "model", noRerun);
+    (void)DefaultDs1Path(rec, "model", noRerun);
     for (int run = 1; run <= 3; ++run) {
-        (void)RunRecordCopyName(rec, "model", run, noRerun);
+        (void)RunRecordCopyPath(rec, "model", run, noRerun);
         (void)CMFStartFile(rec, run);
         (void)CommonClosureFile(rec, run);
         (void)CommonShockFile(rec, run);

@@ -1,5 +1,6 @@
 // aggrexa.exe: gathers per-year CSV tables into one table over the years,
-// either year-on-year or cumulative ("acc").
+// either year-on-year or cumulative ("acc"): percentage changes compound,
+// ordinary changes of the solution's model add up.
 
 #include <cmath>
 
@@ -53,12 +54,13 @@ int main(int argc, char** argv) {
         }
         if (cumulative) {
             for (size_t r = 0; r < out.rows.size(); ++r) {
+                const bool ordinary = isOrdinaryChangeRow(*sol->spec, out.rows[r]);
                 std::optional<double> cum = 0.0;
                 for (auto& cell : out.values[r]) {
                     if (!cum || !cell) {
                         cum.reset();
                     } else {
-                        const double next = accumulate(*cum, *cell);
+                        const double next = ordinary ? *cum + *cell : accumulate(*cum, *cell);
                         if (std::isfinite(next)) cum = next;
                         else cum.reset();
                     }

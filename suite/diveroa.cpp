@@ -1,7 +1,9 @@
 // diveroa.exe: deviations of a policy run from its comparison run, from the
 // two runs' year-on-year CSV tables.  Both are accumulated over the policy
 // table's years (unless "nac": then the year-on-year values are compared),
-// and each cell is 100*((1 + p/100)/(1 + c/100) - 1).
+// and each cell is 100*((1 + p/100)/(1 + c/100) - 1).  Ordinary changes of
+// the solution's model (growthre's d_* variables) add up instead and their
+// deviation is the difference p - c.
 
 #include "base/strutil.h"
 #include "lib/accumulate.h"
@@ -42,6 +44,8 @@ int main(int argc, char** argv) {
             if (cr == cmp->rows.size())
                 return Status::fail("Row " + pol->rows[r] + " of " + polName.value() + " is missing from " +
                                     cmpName.value() + ".");
+            const bool ordinary = isOrdinaryChangeRow(*sol->spec, pol->rows[r]);
+            auto add = [&](double cum, double v) { return ordinary ? cum + v : accumulate(cum, v); };
             std::vector<std::optional<double>> row;
             std::optional<double> pCum = 0.0, cCum = 0.0;
             for (size_t c = 0; c < pol->columns.size(); ++c) {
@@ -53,13 +57,13 @@ int main(int argc, char** argv) {
                 std::optional<double> p = pol->values[r][c];
                 std::optional<double> q = cmp->values[cr][cc];
                 if (!yearOnYear) {
-                    pCum = (pCum && p) ? std::optional<double>(accumulate(*pCum, *p)) : std::nullopt;
-                    cCum = (cCum && q) ? std::optional<double>(accumulate(*cCum, *q)) : std::nullopt;
+                    pCum = (pCum && p) ? std::optional<double>(add(*pCum, *p)) : std::nullopt;
+                    cCum = (cCum && q) ? std::optional<double>(add(*cCum, *q)) : std::nullopt;
                     p = pCum;
                     q = cCum;
                 }
                 std::optional<double> d;
-                if (p && q) d = deviation(*p, *q);
+                if (p && q) d = ordinary ? std::optional<double>(*p - *q) : deviation(*p, *q);
                 if (!d && !notFatal)
                     return Status::fail("Arithmetic problem computing the deviation of " + pol->rows[r] + " in " +
                                         pol->columns[c] + ".");

@@ -1,15 +1,21 @@
-// growth.exe: the model program of the "growth" model.  It solves the model
-// for the closure and shocks of a command file, checks closures, saves
-// environment files and answers the release check.
+// growth.exe: the model program of the demonstration models.  It solves the
+// model for the closure and shocks of a command file, checks closures, saves
+// environment files and answers the release check.  Run under the name
+// "growthre" (a copy of this program) it solves the forward-looking model
+// "growthre", which also reads and updates the expectation files ROREXT,
+// ITER and EXTRA.
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
 #include <map>
 #include <optional>
 
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
+#include "formats/harfile.h"
 #include "lib/cmfstatements.h"
 #include "lib/growthmodel.h"
 #include "lib/harstore.h"
@@ -32,6 +38,7 @@ struct ShockSpec {
 
 /// What a command file asks for.
 struct CommandFile {
+    const ModelSpec* spec = &growthSpec();
     std::string path;
     std::string auxiliary;
     std::string solutionFile;
@@ -39,8 +46,9 @@ struct CommandFile {
     MethodSpec method;
     std::string verbal;
     std::map<std::string, std::string> files;    // logical name (upper) -> actual
+    std::vector<std::string> logicalOrder;       // logical names of "file" and "updated file", in statement order
     std::map<std::string, std::string> updated;  // logical name (upper) -> updated actual
-    std::array<std::optional<bool>, kNumComponents> status;  // true exogenous
+    std::array<std::optional<bool>, kMaxComponents> status;  // true exogenous
     std::vector<ShockSpec> shocks;
     std::string saveEnvironment;
     bool nds = false, nwr = false, neq = false, nas = false;
@@ -55,14 +63,14 @@ Status badStatement(const CmfStatement& st, const std::string& cmf, const std::s
 }
 
 /// Parses "name" or "name(elem)" starting at token `pos`; advances `pos`.
-Result<std::vector<int>> parseItem(const std::vector<std::string>& t, size_t& pos) {
+Result<std::vector<int>> parseItem(const ModelSpec& spec, const std::vector<std::string>& t, size_t& pos) {
     if (pos >= t.size()) return Result<std::vector<int>>::fail("A variable is missing");
-    const int v = variableIndex(t[pos]);
+    const int v = spec.variableIndex(t[pos]);
     if (v < 0) return Result<std::vector<int>>::fail("Unknown variable \"" + t[pos] + "\"");
     ++pos;
     if (pos < t.size() && t[pos] == "(") {
         if (pos + 2 >= t.size() || t[pos + 2] != ")")
-            return Result<std::vector<int>>::fail("Cannot read the element of variable \"" + kVarNames[v] + "\"");
+            return Result<std::vector<int>>::fail("Cannot read the element of variable \"" + spec.varNames[v] + "\"");
         const std::string elem = unquote(t[pos + 1]);
         const int i = industryIndex(elem);
         if (i < 0) return Result<std::vector<int>>::fail("Unknown element \"" + elem + "\" of set IND");
@@ -158,12 +166,12 @@ Result<std::vector<double>> shockValues(const std::vector<std::string>& v, size_
 Status applyClosureItems(CommandFile& cf, const CmfStatement& st, size_t pos, bool exogenous) {
     if (pos >= st.tokens.size()) return badStatement(st, cf.path, "No variable named");
     while (pos < st.tokens.size()) {
-        auto item = parseItem(st.tokens, pos);
+        auto item = parseItem(*cf.spec, st.tokens, pos);
         if (!item) return badStatement(st, cf.path, item.message());
         for (int c : item.value()) {
             if (cf.status[c] && *cf.status[c] != exogenous)
                 return badStatement(st, cf.path,
-                                    "Component " + componentName(c) + " is already " +
+                                    "Component " + cf.spec->componentName(c) + " is already " +
                                         (exogenous ? "endogenous" : "exogenous"));
             cf.status[c] = exogenous;
         }
@@ -183,31 +191,33 @@ Status interpret(CommandFile& cf, const CmfStatement& st) {
         const std::string what = keywordOf(t[1]);
         if (what != "exogenous" && what != "endogenous")
             return fail("Expected \"rest exogenous\" or \"rest endogenous\"");
-        for (auto& s : cf.status)
-            if (!s) s = what == "exogenous";
+        for (int c = 0; c < cf.spec->numComponents(); ++c)
+            if (!cf.status[c]) cf.status[c] = what == "exogenous";
         return Status::ok();
     }
     if (kw == "swap") {
         size_t pos = 1;
-        auto left = parseItem(t, pos);
+        auto left = parseItem(*cf.spec, t, pos);
         if (!left) return fail(left.message());
         if (pos >= t.size() || t[pos] != "=") return fail("Expected \"=\" between the swapped variables");
         ++pos;
-        auto right = parseItem(t, pos);
+        auto right = parseItem(*cf.spec, t, pos);
         if (!right) return fail(right.message());
         if (pos != t.size()) return fail("Unexpected text after the swapped variables");
         if (left->size() != right->size()) return fail("The swapped variables have different numbers of components");
         for (int c : left.value())
-            if (!cf.status[c] || !*cf.status[c]) return fail("Component " + componentName(c) + " is not exogenous");
+            if (!cf.status[c] || !*cf.status[c])
+                return fail("Component " + cf.spec->componentName(c) + " is not exogenous");
         for (int c : right.value())
-            if (cf.status[c] && *cf.status[c]) return fail("Component " + componentName(c) + " is not endogenous");
+            if (cf.status[c] && *cf.status[c])
+                return fail("Component " + cf.spec->componentName(c) + " is not endogenous");
         for (int c : left.value()) cf.status[c] = false;
         for (int c : right.value()) cf.status[c] = true;
         return Status::ok();
     }
     if (kw == "shock" || kw == "ashock") {
         size_t pos = 1;
-        auto item = parseItem(t, pos);
+        auto item = parseItem(*cf.spec, t, pos);
         if (!item) return fail(item.message());
         if (pos >= t.size() || t[pos] != "=") return fail("Expected \"=\" after the shocked variable");
         std::vector<std::string> rest(t.begin() + static_cast<long>(pos) + 1, t.end());
@@ -219,12 +229,14 @@ Status interpret(CommandFile& cf, const CmfStatement& st) {
     if (kw == "file") {
         if (t.size() != 4 || t[2] != "=") return fail("Expected \"file <logical name> = <file name>\"");
         cf.files[toUpper(t[1])] = unquote(t[3]);
+        cf.logicalOrder.push_back(toUpper(t[1]));
         return Status::ok();
     }
     if (kw == "updated") {
         if (t.size() != 5 || !iequals(t[1], "file") || t[3] != "=")
             return fail("Expected \"updated file <logical name> = <file name>\"");
         cf.updated[toUpper(t[2])] = unquote(t[4]);
+        cf.logicalOrder.push_back(toUpper(t[2]));
         return Status::ok();
     }
     if (kw == "auxiliary") {
@@ -370,6 +382,17 @@ Result<std::string> logicalInput(const CommandFile& cf, const std::string& logic
     return existingInput(it->second, "File " + logical + ": data file");
 }
 
+/// A real header of a data file that must hold `count` values (one value:
+/// any header of one real, such as ALPH stored without sets).
+Result<std::vector<double>> realValues(const std::vector<HeaderSpec>& hs, const char* name, size_t count,
+                                       const std::string& what, const std::string& path) {
+    const HeaderSpec* h = findHeader(hs, name);
+    if (!h || h->isStrings || h->values.size() != count)
+        return Result<std::vector<double>>::fail(std::string("Header ") + name + " (" + what + ") is missing from " +
+                                                 path + ".");
+    return std::vector<double>(h->values.begin(), h->values.end());
+}
+
 Result<GrowthData> readData(const CommandFile& cf, SuiteLog& log) {
     GrowthData d;
     auto base = logicalInput(cf, "BASEDATA");
@@ -382,26 +405,142 @@ Result<GrowthData> readData(const CommandFile& cf, SuiteLog& log) {
     std::array<std::array<double, kNumInd>*, 4> targets{&d.CAPS, &d.INVS, &d.OUTP, &d.LABR};
     const char* names[] = {"CAPS", "INVS", "OUTP", "LABR"};
     for (int k = 0; k < 4; ++k) {
-        const HeaderSpec* h = findHeader(bh.value(), names[k]);
-        if (!h || h->isStrings || h->values.size() != kNumInd)
-            return Result<GrowthData>::fail(std::string("Header ") + names[k] + " (3 reals over IND) is missing from " +
-                                            base.value() + ".");
-        for (int i = 0; i < kNumInd; ++i) (*targets[k])[i] = h->values[i];
+        auto v = realValues(bh.value(), names[k], kNumInd, "3 reals over IND", base.value());
+        if (!v) return v.status();
+        for (int i = 0; i < kNumInd; ++i) (*targets[k])[i] = v.value()[i];
     }
     log.line("Reading PARAMS from " + params.value());
     auto ph = readHeaderFile(params.value());
     if (!ph) return Result<GrowthData>::fail("Cannot read PARAMS file " + params.value() + ": " + ph.message());
-    for (const char* name : {"ALPH", "DEPR"}) {
-        const HeaderSpec* h = findHeader(ph.value(), name);
-        if (!h || h->isStrings || h->values.size() != 1)
-            return Result<GrowthData>::fail(std::string("Header ") + name + " (one real) is missing from " +
-                                            params.value() + ".");
-        (std::string(name) == "ALPH" ? d.ALPH : d.DEPR) = h->values[0];
+    std::vector<std::pair<const char*, double*>> scalars{{"ALPH", &d.ALPH}, {"DEPR", &d.DEPR}};
+    if (cf.spec->forwardLooking) scalars.push_back({"BETA", &d.BETA});
+    for (const auto& [name, target] : scalars) {
+        auto v = realValues(ph.value(), name, 1, "one real", params.value());
+        if (!v) return v.status();
+        *target = v.value()[0];
     }
+    if (cf.spec->forwardLooking) {
+        auto v = realValues(ph.value(), "RNRM", kNumInd, "3 reals over IND", params.value());
+        if (!v) return v.status();
+        for (int i = 0; i < kNumInd; ++i) d.RNRM[i] = v.value()[i];
+    }
+    for (int i = 0; i < kNumInd; ++i) d.EXPR[i] = d.CAPS[i] != 0 ? d.RNOW(i) : 0;  // static until told otherwise
     return d;
 }
 
-Status checkAuxiliary(const std::string& aux) {
+/// The expectation files of one growthre year, kept whole so that the
+/// updated files copy every header through.
+struct Expectations {
+    std::string rorextPath, iterPath, extraPath;
+    HarFile rorext, iter, extra;
+    int itno = 0, year = 0, horizon = 0, columns = 0;
+    bool forward = false;  ///< expectations from RORG (else static)
+};
+
+/// The real header `name` of a file read whole, or null when missing or not real.
+HarHeader* realHeader(HarFile& f, const char* name) {
+    HarHeader* h = f.find(name);
+    return h && h->HeadType == "RE" && h->HeadMat.allocated() ? h : nullptr;
+}
+
+/// The one value of a header such as ITNO or HORZ, rounded to a whole number.
+Result<int> oneWhole(HarFile& f, const char* name, const std::string& path) {
+    HarHeader* h = realHeader(f, name);
+    if (!h || h->HeadMat.size() != 1)
+        return Result<int>::fail(std::string("Header ") + name + " (one real) is missing from " + path + ".");
+    const double v = h->HeadMat.Root()[0];
+    if (!std::isfinite(v) || std::fabs(v) > 1e6)
+        return Result<int>::fail(std::string("Header ") + name + " of " + path + " holds " + formatReal(v) +
+                                 ", which is not a usable whole number.");
+    return static_cast<int>(std::lround(v));
+}
+
+Result<HarFile> readWhole(const CommandFile& cf, const std::string& logical, std::string& path, SuiteLog& log) {
+    auto found = logicalInput(cf, logical);
+    if (!found) return found.status();
+    path = found.value();
+    log.line("Reading " + logical + " from " + path);
+    auto f = ReadHarFile(path);
+    if (!f) return Result<HarFile>::fail("Cannot read " + logical + " file " + path + ": " + f.message());
+    return std::move(f.value());
+}
+
+/// Reads ROREXT, ITER and EXTRA and sets the expected rates of return:
+/// EXPR = ADRE*RORG(YEAR+1) + (1 - ADRE)*RNOW from the second iteration on,
+/// before the last year of the horizon and while RORG has that column;
+/// otherwise the static expectation RNOW.
+Result<Expectations> readExpectations(const CommandFile& cf, GrowthData& d, SuiteLog& log) {
+    Expectations e;
+    auto rorext = readWhole(cf, "ROREXT", e.rorextPath, log);
+    if (!rorext) return rorext.status();
+    e.rorext = std::move(rorext.value());
+    auto iter = readWhole(cf, "ITER", e.iterPath, log);
+    if (!iter) return iter.status();
+    e.iter = std::move(iter.value());
+    auto extra = readWhole(cf, "EXTRA", e.extraPath, log);
+    if (!extra) return extra.status();
+    e.extra = std::move(extra.value());
+
+    HarHeader* adre = realHeader(e.rorext, "ADRE");
+    if (!adre || adre->HeadMat.size() != kNumInd || adre->dims[0] != kNumInd)
+        return Result<Expectations>::fail("Header ADRE (3 reals over IND) is missing from " + e.rorextPath + ".");
+    HarHeader* rorg = realHeader(e.rorext, "RORG");
+    bool rorgOk = rorg && rorg->NDim >= 1 && rorg->NDim <= 2 && rorg->dims[0] == kNumInd && rorg->HeadMat.size() >= kNumInd;
+    if (!rorgOk)
+        return Result<Expectations>::fail("Header RORG (reals, 3 industries by at least 1 year) is missing from " +
+                                          e.rorextPath + ".");
+    e.columns = rorg->NDim == 2 ? static_cast<int>(rorg->dims[1]) : 1;
+    auto horizon = oneWhole(e.rorext, "HORZ", e.rorextPath);
+    if (!horizon) return horizon.status();
+    e.horizon = horizon.value();
+    auto itno = oneWhole(e.iter, "ITNO", e.iterPath);
+    if (!itno) return itno.status();
+    e.itno = itno.value();
+    auto year = oneWhole(e.extra, "YEAR", e.extraPath);
+    if (!year) return year.status();
+    e.year = year.value();
+    if (e.year < 1 || e.year > e.columns)
+        return Result<Expectations>::fail("Year number " + std::to_string(e.year) +
+                                          " of the EXTRA file lies outside the " + std::to_string(e.columns) +
+                                          " years of header RORG of " + e.rorextPath + ".");
+
+    e.forward = e.itno >= 2 && e.year < e.horizon && e.year + 1 <= e.columns;
+    for (int i = 0; i < kNumInd; ++i) {
+        d.ADRE[i] = adre->HeadMat.Root()[i];
+        const double rnow = d.RNOW(i);
+        d.EXPR[i] = e.forward ? d.ADRE[i] * double(rorg->HeadMat.at(i + 1, e.year + 1)) + (1 - d.ADRE[i]) * rnow : rnow;
+    }
+    std::string line = "Rational expectations: year number " + std::to_string(e.year) + " of horizon " +
+                       std::to_string(e.horizon) + ", iteration " + std::to_string(e.itno) + ", ";
+    line += e.forward ? "expected returns from RORG column " + std::to_string(e.year + 1) : "static expectations";
+    log.line(line);
+    for (int i = 0; i < kNumInd; ++i)
+        log.line("  " + kIndustries[i] + ": RNOW " + formatReal(d.RNOW(i)) + ", EXPR " + formatReal(d.EXPR[i]));
+    return e;
+}
+
+/// Updates the expectation files in memory: RORG column YEAR becomes the
+/// realised rate of return on the year's capital (from the stored updated
+/// data), ITNO steps on in the last year of the horizon, YEAR steps on.
+void updateExpectations(Expectations& e, const GrowthData& updated) {
+    HarHeader* rorg = realHeader(e.rorext, "RORG");
+    for (int i = 0; i < kNumInd; ++i)
+        rorg->HeadMat.at(i + 1, e.year) =
+            static_cast<float>(updated.ALPH * updated.OUTP[i] / updated.CAPS[i] - updated.DEPR);
+    if (e.year == e.horizon) realHeader(e.iter, "ITNO")->HeadMat.Root()[0] = static_cast<float>(e.itno + 1);
+    realHeader(e.extra, "YEAR")->HeadMat.Root()[0] = static_cast<float>(e.year + 1);
+}
+
+std::string nowStamp() {
+    char stamp[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm tmv{};
+    localtime_r(&now, &tmv);
+    std::strftime(stamp, sizeof stamp, "%d/%m/%Y %H:%M:%S", &tmv);
+    return stamp;
+}
+
+Status checkAuxiliary(const ModelSpec& spec, const std::string& aux) {
     if (aux.empty()) return Status::fail("The command file has no \"auxiliary files\" statement.");
     auto axs = existingInput(aux + ".axs", "Auxiliary statement file");
     if (!axs) return axs.status();
@@ -412,7 +551,7 @@ Status checkAuxiliary(const std::string& aux) {
     auto s2 = auxiliaryStamp(axt.value());
     if (!s2) return s2.status();
     if (s1.value() != s2.value()) return Status::fail("E-AX date problem");
-    if (s2.value() != kGrowthModelStamp) return Status::fail("E-PG date problem");
+    if (s2.value() != spec.stamp) return Status::fail("E-PG date problem");
     return Status::ok();
 }
 
@@ -474,10 +613,22 @@ std::vector<HeaderSpec> dataHeaders(const GrowthData& d) {
             HeaderSpec::reals("LABR", "Employment", {ind}, arr(d.LABR))};
 }
 
-std::vector<HeaderSpec> coefficientHeaders(const GrowthData& d) {
+std::vector<HeaderSpec> coefficientHeaders(const ModelSpec& spec, const GrowthData& d) {
     auto hs = dataHeaders(d);
     hs.push_back(HeaderSpec::reals("ALPH", "Capital share", {}, {static_cast<float>(d.ALPH)}));
     hs.push_back(HeaderSpec::reals("DEPR", "Depreciation rate", {}, {static_cast<float>(d.DEPR)}));
+    if (spec.forwardLooking) {
+        const SetSpec ind{"IND", {kIndustries.begin(), kIndustries.end()}};
+        auto arr = [](const std::array<double, kNumInd>& a) { return std::vector<float>(a.begin(), a.end()); };
+        std::array<double, kNumInd> rnow{};
+        for (int i = 0; i < kNumInd; ++i) rnow[i] = d.RNOW(i);
+        hs.push_back(HeaderSpec::reals("BETA", "Response of investment to the expected return", {},
+                                       {static_cast<float>(d.BETA)}));
+        hs.push_back(HeaderSpec::reals("RNRM", "Normal rate of return", {ind}, arr(d.RNRM)));
+        hs.push_back(HeaderSpec::reals("ADRE", "Weight of forward-looking expectations", {ind}, arr(d.ADRE)));
+        hs.push_back(HeaderSpec::reals("RNOW", "Rate of return at the start of the year", {ind}, arr(rnow)));
+        hs.push_back(HeaderSpec::reals("EXPR", "Expected rate of return for next year", {ind}, arr(d.EXPR)));
+    }
     return hs;
 }
 
@@ -491,7 +642,8 @@ GrowthData asStored(const GrowthData& d) {
 
 std::vector<std::string> summaryLines(const CommandFile& cf, const GrowthData& before, const GrowthData& after) {
     std::vector<std::string> L;
-    L.push_back("Levels of the growth model for " + (cf.verbal.empty() ? std::string("this simulation") : cf.verbal));
+    L.push_back("Levels of the " + cf.spec->name + " model for " +
+                (cf.verbal.empty() ? std::string("this simulation") : cf.verbal));
     L.push_back("Industry        OUTP        CAPS        INVS        LABR   (start of year -> end of year)");
     for (int i = 0; i < kNumInd; ++i) {
         char buf[200];
@@ -505,54 +657,70 @@ std::vector<std::string> summaryLines(const CommandFile& cf, const GrowthData& b
     return L;
 }
 
-Status releaseCheck(SuiteRun& run) {
+Status releaseCheck(SuiteRun& run, const ModelSpec& spec) {
     std::string aux = run.programPath;
     if (iendsWith(aux, ".exe")) aux = aux.substr(0, aux.size() - 4);
-    run.log.line("Release check of " + run.programPath);
-    Status s = checkAuxiliary(aux);
+    run.log.line("Release check of " + run.programPath + " (model " + spec.name + ")");
+    Status s = checkAuxiliary(spec, aux);
     if (s) run.log.line("Auxiliary files " + aux + ".axs and .axt match this program.");
     return s;
 }
 
-Status solveCommandFile(SuiteRun& run, const std::string& cmfPath) {
+/// The logical files a model knows.
+bool knownLogicalFile(const ModelSpec& spec, const std::string& logical) {
+    if (logical == "BASEDATA" || logical == "PARAMS" || logical == "SUMMARY") return true;
+    return spec.forwardLooking && (logical == "ROREXT" || logical == "ITER" || logical == "EXTRA");
+}
+
+Status solveCommandFile(SuiteRun& run, const ModelSpec& spec, const std::string& cmfPath) {
     SuiteLog& log = run.log;
-    log.line("Command file: " + cmfPath);
+    log.line("Model " + spec.name + ", command file: " + cmfPath);
     auto statements = readCmfStatements(cmfPath);
     if (!statements) return statements.status();
     CommandFile cf;
+    cf.spec = &spec;
     cf.path = cmfPath;
     for (const auto& st : statements.value()) {
         Status s = interpret(cf, st);
         if (!s) return s;
     }
-    Status aux = checkAuxiliary(cf.auxiliary);
+    Status aux = checkAuxiliary(spec, cf.auxiliary);
     if (!aux) return aux;
+    for (const auto& logical : cf.logicalOrder)
+        if (!knownLogicalFile(spec, logical))
+            return Status::fail("Unknown logical file \"" + logical + "\" in " + cmfPath + ".");
+    for (const auto& [logical, actual] : cf.updated)
+        if (!knownLogicalFile(spec, logical) || logical == "PARAMS" || logical == "SUMMARY")
+            return Status::fail("Logical file \"" + logical + "\" of " + cmfPath + " cannot be updated.");
 
-    auto data = readData(cf, log);
-    if (!data) return data.status();
+    auto dataRead = readData(cf, log);
+    if (!dataRead) return dataRead.status();
+    GrowthData data = dataRead.value();
+    const int nc = spec.numComponents();
 
     // Closure: components not named are endogenous.
     Flags exo{};
-    for (int c = 0; c < kNumComponents; ++c) exo[c] = cf.status[c].value_or(false);
-    Status closure = checkClosure(exo, data.value());
+    for (int c = 0; c < nc; ++c) exo[c] = cf.status[c].value_or(false);
+    Status closure = checkClosure(spec, exo, data);
     if (!closure) return closure;
     std::string exoText;
-    for (int c = 0; c < kNumComponents; ++c)
-        if (exo[c]) exoText += " " + componentName(c);
-    log.line("Closure is valid: 9 exogenous components:" + exoText);
+    for (int c = 0; c < nc; ++c)
+        if (exo[c]) exoText += " " + spec.componentName(c);
+    log.line("Closure is valid: " + std::to_string(spec.numExogenous()) + " exogenous components:" + exoText);
 
     // Shocks: the "shock" value (0 when none) plus every "ashock" value.
     Components shocks{};
-    std::array<bool, kNumComponents> shocked{};
+    std::array<bool, kMaxComponents> shocked{};
     for (const auto& sh : cf.shocks) {
         for (size_t k = 0; k < sh.components.size(); ++k) {
             const int c = sh.components[k];
             if (!exo[c])
-                return Status::fail("Component " + componentName(c) + " is shocked but it is endogenous (statement \"" +
-                                    sh.text.substr(0, 80) + "\" in " + cmfPath + ").");
+                return Status::fail("Component " + spec.componentName(c) +
+                                    " is shocked but it is endogenous (statement \"" + sh.text.substr(0, 80) +
+                                    "\" in " + cmfPath + ").");
             if (!sh.additive) {
                 if (shocked[c])
-                    return Status::fail("Component " + componentName(c) + " is shocked twice (statement \"" +
+                    return Status::fail("Component " + spec.componentName(c) + " is shocked twice (statement \"" +
                                         sh.text.substr(0, 80) + "\" in " + cmfPath + ").");
                 shocked[c] = true;
             }
@@ -563,7 +731,7 @@ Status solveCommandFile(SuiteRun& run, const std::string& cmfPath) {
 
     if (!cf.saveEnvironment.empty()) {
         const std::string en4 = iendsWith(cf.saveEnvironment, ".en4") ? cf.saveEnvironment : cf.saveEnvironment + ".en4";
-        Status s = writeEnvironmentFile(en4, exo, cf.auxiliary);
+        Status s = writeEnvironmentFile(spec, en4, exo, cf.auxiliary);
         if (!s) return Status::fail("Cannot write environment file " + en4 + ": " + s.message());
         log.line("Environment file saved: " + en4);
     }
@@ -574,32 +742,44 @@ Status solveCommandFile(SuiteRun& run, const std::string& cmfPath) {
 
     // Everything the outputs need must be named before anything is solved.
     const bool writing = !cf.nwr;
-    std::string updatedPath, summaryPath;
+    const std::vector<std::string> updatedFiles =
+        spec.forwardLooking ? std::vector<std::string>{"BASEDATA", "ROREXT", "ITER", "EXTRA"}
+                            : std::vector<std::string>{"BASEDATA"};
+    std::map<std::string, std::string> updatedPath;
+    std::string summaryPath;
     if (writing) {
         if (cf.solutionFile.empty()) return Status::fail("The command file has no \"Solution file\" statement.");
-        auto up = cf.updated.find("BASEDATA");
-        if (up == cf.updated.end())
-            return Status::fail("The command file has no \"updated file BASEDATA = ...\" statement.");
-        updatedPath = up->second;
+        for (const auto& logical : updatedFiles) {
+            auto up = cf.updated.find(logical);
+            if (up == cf.updated.end())
+                return Status::fail("The command file has no \"updated file " + logical + " = ...\" statement.");
+            updatedPath[logical] = up->second;
+        }
         auto sum = cf.files.find("SUMMARY");
         if (sum == cf.files.end())
             return Status::fail("The command file has no \"file SUMMARY = ...\" statement for the output file.");
         summaryPath = sum->second;
     }
-    for (const auto& [logical, actual] : cf.files)
-        if (logical != "BASEDATA" && logical != "PARAMS" && logical != "SUMMARY")
-            return Status::fail("Unknown logical file \"" + logical + "\" in " + cmfPath + ".");
+
+    std::optional<Expectations> expectations;
+    if (spec.forwardLooking) {
+        auto e = readExpectations(cf, data, log);
+        if (!e) return e.status();
+        expectations.emplace(std::move(e.value()));
+    }
 
     log.line("Solution method: " + methodText(cf.method));
-    auto solved = solveWithMethod(exo, shocks, data.value(), cf.method);
+    auto solved = solveWithMethod(spec, exo, shocks, data, cf.method);
     if (!solved) return solved.status();
     const SolveOutcome& out = solved.value();
-    const GrowthData updated = updateData(data.value(), out.result);
+    const GrowthData updated = updateData(spec, data, out.result);
 
     log.line(" ");
-    log.line("Results (percentage changes):");
-    for (int c = 0; c < kNumComponents; ++c)
-        log.line("  " + componentName(c) + (exo[c] ? "  exogenous  " : "  endogenous ") + formatReal(out.result[c]));
+    log.line("Results (" + std::string(spec.forwardLooking ? "percentage and ordinary changes" : "percentage changes") +
+             "):");
+    for (int c = 0; c < nc; ++c)
+        log.line("  " + spec.componentName(c) + (exo[c] ? "  exogenous  " : "  endogenous ") +
+                 formatReal(out.result[c]));
     if (out.hasAccuracy && !cf.nas) logAccuracy(log, out, cf.method);
     if (!writing) {
         log.line("No files written (nwr = yes).");
@@ -607,6 +787,7 @@ Status solveCommandFile(SuiteRun& run, const std::string& cmfPath) {
     }
 
     SolutionData sol;
+    sol.spec = &spec;
     sol.description = cf.verbal;
     sol.year = yearOf(cf);
     sol.values = out.result;
@@ -619,7 +800,10 @@ Status solveCommandFile(SuiteRun& run, const std::string& cmfPath) {
     // The solution file is written last: it is the sign of a complete run.
     std::vector<std::string> written;
     auto undo = [&](const Status& s) {
-        for (const auto& f : written) (void)deleteFile(f);
+        for (const auto& f : written) {
+            Status removed = deleteFile(f);
+            if (!removed) log.line("Could not remove " + f + " after the failure: " + removed.message());
+        }
         return s;
     };
     auto record = [&](const std::string& file, Status s, const std::string& what) -> Status {
@@ -628,17 +812,35 @@ Status solveCommandFile(SuiteRun& run, const std::string& cmfPath) {
         log.line("Written " + what + ": " + file);
         return Status::ok();
     };
-    Status s = record(updatedPath, writeHeaderFile(updatedPath, "growth", dataHeaders(asStored(updated))),
+    const GrowthData stored = asStored(updated);
+    Status s = record(updatedPath["BASEDATA"], writeHeaderFile(updatedPath["BASEDATA"], spec.name, dataHeaders(stored)),
                       "updated data file (BASEDATA)");
     if (!s) return s;
-    s = record(summaryPath, writeLinesAtomic(summaryPath, summaryLines(cf, data.value(), asStored(updated))),
-               "output file (SUMMARY)");
+    if (expectations) {
+        updateExpectations(*expectations, stored);
+        const std::string when = nowStamp();
+        const std::pair<const char*, HarFile*> files[] = {
+            {"ROREXT", &expectations->rorext}, {"ITER", &expectations->iter}, {"EXTRA", &expectations->extra}};
+        for (const auto& [logical, file] : files) {
+            const std::string& target = updatedPath[logical];
+            s = record(target, WriteHarFile(target, spec.name, when, *file),
+                       std::string("updated expectation file (") + logical + ")");
+            if (!s) return s;
+        }
+        std::string realised;
+        for (int i = 0; i < kNumInd; ++i)
+            realised += " " + kIndustries[i] + " " +
+                        formatReal(static_cast<float>(stored.ALPH * stored.OUTP[i] / stored.CAPS[i] - stored.DEPR));
+        log.line("Realised rates of return written to RORG column " + std::to_string(expectations->year) + ":" +
+                 realised);
+    }
+    s = record(summaryPath, writeLinesAtomic(summaryPath, summaryLines(cf, data, stored)), "output file (SUMMARY)");
     if (!s) return s;
-    s = record(stem + ".slc", writeHeaderFile(stem + ".slc", "growth", coefficientHeaders(data.value())),
+    s = record(stem + ".slc", writeHeaderFile(stem + ".slc", spec.name, coefficientHeaders(spec, data)),
                "coefficients file");
     if (!s) return s;
     if (cf.udc) {
-        s = record(stem + ".udc", writeHeaderFile(stem + ".udc", "growth", coefficientHeaders(asStored(updated))),
+        s = record(stem + ".udc", writeHeaderFile(stem + ".udc", spec.name, coefficientHeaders(spec, stored)),
                    "updated coefficients file");
         if (!s) return s;
     }
@@ -650,7 +852,14 @@ Status solveCommandFile(SuiteRun& run, const std::string& cmfPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return runSuiteProgram(argc, argv, "growth", [](SuiteRun& run, StoredInput& in) -> Status {
+    // The model follows the program's own file name (a copy named
+    // growthre.exe solves growthre); /proc/self/exe is what the release
+    // check uses too, so a link would not do.
+    std::error_code ec;
+    std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+    if (ec || self.empty()) self = argc > 0 ? argv[0] : "growth";
+    const ModelSpec& spec = specForProgram(self);
+    return runSuiteProgram(argc, argv, spec.name, [&spec](SuiteRun& run, StoredInput& in) -> Status {
         run.reportKeys = {{"SVVer Large", "80000"},
                           {"Release", "8.0"},
                           {"PRVer Integer", "79000"},
@@ -674,7 +883,7 @@ int main(int argc, char** argv) {
                                     std::to_string(in.lineNumber()) + " of stored input " + in.path() + ".");
             }
         }
-        if (cmf.empty()) return releaseCheck(run);
-        return solveCommandFile(run, cmf);
+        if (cmf.empty()) return releaseCheck(run, spec);
+        return solveCommandFile(run, spec, cmf);
     });
 }

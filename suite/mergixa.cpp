@@ -1,8 +1,11 @@
 // mergixa.exe: combines SOL-format results: "cml" accumulates per-year
 // results into cumulative results over the years; "dif" computes the
 // deviations of a policy run's cumulative results from its comparison run's.
+// Percentage changes compound and deviate in percent; ordinary changes
+// (growthre's d_* variables) add up and deviate as differences.
 
 #include <cmath>
+#include <optional>
 
 #include "base/strutil.h"
 #include "lib/accumulate.h"
@@ -14,10 +17,15 @@ using namespace vdln::suite;
 
 namespace {
 
-Result<MultiYearResults> readRsl(const std::string& name) {
+Result<MultiYearResults> readRsl(const std::string& name, const ModelSpec& spec) {
     auto f = existingInput(name, "Results file");
     if (!f) return f.status();
-    return readResults(f.value());
+    auto r = readResults(f.value());
+    if (!r) return r.status();
+    if (r->spec != &spec)
+        return Result<MultiYearResults>::fail("Results file " + name + " holds results of model " + r->spec->name +
+                                              ", not of model " + spec.name + " of the solution file.");
+    return r;
 }
 
 }  // namespace
@@ -48,22 +56,26 @@ int main(int argc, char** argv) {
             outName = o.value();
             auto sol = readNamedSolution(sl4.value());
             if (!sol) return sol.status();
+            const ModelSpec& spec = *sol->spec;
+            const int kNumVars = spec.numVars();
+            out.spec = &spec;
             out.values.assign(kNumVars, {});
             std::vector<std::array<double, kNumInd>> cum(kNumVars);
             for (auto& c : cum) c.fill(0);
             for (const auto& name : inputs) {
-                auto r = readRsl(name);
+                auto r = readRsl(name, spec);
                 if (!r) return r.status();
                 if (r->years.size() != 1)
                     return Status::fail("Results file " + name + " holds several years; expected one year.");
                 out.years.push_back(r->years[0]);
                 for (int v = 0; v < kNumVars; ++v) {
                     for (int i = 0; i < kNumInd; ++i) {
-                        const double next = accumulate(cum[v][i], r->values[v][0][i]);
+                        const double next = spec.varTypes[v] == 'c' ? cum[v][i] + r->values[v][0][i]
+                                                                    : accumulate(cum[v][i], r->values[v][0][i]);
                         if (!std::isfinite(next)) {
                             if (!notFatal)
                                 return Status::fail("Arithmetic problem accumulating " +
-                                                    componentName(componentOf(v, i)) + ".");
+                                                    spec.componentName(componentOf(v, i)) + ".");
                             cum[v][i] = 0;
                         } else {
                             cum[v][i] = next;
@@ -82,9 +94,12 @@ int main(int argc, char** argv) {
             outName = o.value();
             auto sol = readNamedSolution(sl4.value());
             if (!sol) return sol.status();
-            auto cmp = readRsl(cmpName.value());
+            const ModelSpec& spec = *sol->spec;
+            const int kNumVars = spec.numVars();
+            out.spec = &spec;
+            auto cmp = readRsl(cmpName.value(), spec);
             if (!cmp) return cmp.status();
-            auto pol = readRsl(polName.value());
+            auto pol = readRsl(polName.value(), spec);
             if (!pol) return pol.status();
             out.years = pol->years;
             out.values.assign(kNumVars, {});
@@ -97,10 +112,12 @@ int main(int argc, char** argv) {
                 for (int v = 0; v < kNumVars; ++v) {
                     std::array<double, kNumInd> row{};
                     for (int i = 0; i < kNumInd; ++i) {
-                        auto d = deviation(pol->values[v][y][i], cmp->values[v][cy][i]);
+                        auto d = spec.varTypes[v] == 'c'
+                                     ? std::optional<double>(pol->values[v][y][i] - cmp->values[v][cy][i])
+                                     : deviation(pol->values[v][y][i], cmp->values[v][cy][i]);
                         if (!d && !notFatal)
                             return Status::fail("Arithmetic problem computing the deviation of " +
-                                                componentName(componentOf(v, i)) + ".");
+                                                spec.componentName(componentOf(v, i)) + ".");
                         row[i] = d.value_or(0);
                     }
                     out.values[v].push_back(row);

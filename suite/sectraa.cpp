@@ -72,6 +72,7 @@ Result<Block> readBlock(StoredInput& in, const std::vector<std::string>& options
 }
 
 std::vector<std::string> botLines(const SolutionData& sol, const std::vector<int>& comps, const std::string& source) {
+    const auto& kVarNames = sol.spec->varNames;
     std::vector<std::string> L;
     L.push_back("! Shocks from solution " + source + " (year " + std::to_string(sol.year) + ")");
     for (size_t k = 0; k < comps.size();) {
@@ -98,7 +99,7 @@ Status convert(SuiteRun& run, const Block& b) {
     if (!sol) return sol.status();
     std::vector<int> comps;
     if (b.useMap) {
-        auto m = readMapFile(b.mapFile);
+        auto m = readMapFile(*sol->spec, b.mapFile);
         if (!m) return m.status();
         comps = m.value();
     }
@@ -108,7 +109,7 @@ Status convert(SuiteRun& run, const Block& b) {
             CsvTable t;
             t.columns = {std::to_string(sol->year)};
             for (int c : comps) {
-                t.rows.push_back(componentName(c));
+                t.rows.push_back(sol->spec->componentName(c));
                 t.values.push_back({static_cast<double>(static_cast<float>(sol->values[c]))});
             }
             Status s = writeCsvTable(b.outputs[0], t);
@@ -126,11 +127,12 @@ Status convert(SuiteRun& run, const Block& b) {
             break;
         }
         case Output::SliSol: {
-            Status s = writeLinesAtomic(b.outputs[0], modelInformationLines(sol->exogenous, false));
+            Status s = writeLinesAtomic(b.outputs[0], modelInformationLines(*sol->spec, sol->exogenous, false));
             if (!s) return Status::fail("Cannot write SLI file " + b.outputs[0] + ": " + s.message());
             s = writePerYearResults(b.outputs[1], "sectraa", sol.value());
             if (!s) {
-                (void)deleteFile(b.outputs[0]);
+                Status removed = deleteFile(b.outputs[0]);
+                if (!removed) run.log.line("Could not remove " + b.outputs[0] + ": " + removed.message());
                 return Status::fail("Cannot write SOL file " + b.outputs[1] + ": " + s.message());
             }
             break;
@@ -138,7 +140,8 @@ Status convert(SuiteRun& run, const Block& b) {
     }
     if (!b.harMapOut.empty()) {
         std::vector<std::string> lines;
-        for (int v = 0; v < kNumVars; ++v) lines.push_back(variableHeaderName(v) + " " + kVarNames[v]);
+        for (int v = 0; v < sol->spec->numVars(); ++v)
+            lines.push_back(variableHeaderName(v) + " " + sol->spec->varNames[v]);
         Status s = writeLinesAtomic(b.harMapOut, lines);
         if (!s) return Status::fail("Cannot write HA mapping file " + b.harMapOut + ": " + s.message());
     }
@@ -151,7 +154,8 @@ Status temporaryDirectoryCheck(SuiteRun& run) {
     const std::string probe = JoinPath(dir.empty() ? "." : dir, "sectraa-tdcheck.tmp");
     Status s = writeFileAtomic(probe, "check\r\n");
     if (!s) return Status::fail("Cannot write a file in the Temporary Directory " + dir + ".");
-    (void)deleteFile(probe);
+    Status removed = deleteFile(probe);
+    if (!removed) return Status::fail("Cannot remove the probe file " + probe + " from the Temporary Directory.");
     run.log.line("Temporary Directory " + dir + " can be written to.");
     return Status::ok();
 }

@@ -55,12 +55,14 @@ int main(int argc, char** argv) {
 
         auto envFile = existingInput(en4, "Environment file");
         if (!envFile) return envFile.status();
-        auto exo = readEnvironmentFile(envFile.value());
-        if (!exo) return exo.status();
+        auto env = readEnvironmentFile(envFile.value());
+        if (!env) return env.status();
+        const ModelSpec& spec = *env->spec;
+        const Flags& exo = env->exogenous;
         run.log.line("Environment file " + envFile.value() + " read.");
 
         if (m == "s") {
-            Status s = writeExogenousMap(out.value(), exo.value());
+            Status s = writeExogenousMap(spec, out.value(), exo);
             if (!s) return Status::fail("Cannot write map file " + out.value() + ": " + s.message());
             run.log.line("Written map of the exogenous variables: " + out.value());
             return Status::ok();
@@ -69,23 +71,26 @@ int main(int argc, char** argv) {
         if (!rslFile) return rslFile.status();
         auto results = readResults(rslFile.value());
         if (!results) return results.status();
+        if (results->spec != &spec)
+            return Status::fail("SOL file " + rsl + " holds results of model " + results->spec->name +
+                                " but environment file " + envFile.value() + " is of model " + spec.name + ".");
         if (results->years.size() != 1)
             return Status::fail("SOL file " + rsl + " holds " + std::to_string(results->years.size()) +
                                 " years; shocks need the results of one year.");
         // Whole exogenous variables read their shocks from the SOL file (its
         // name exactly as given, in quotes); single components get values.
         std::vector<std::string> lines{"! Shocks from " + rsl};
-        for (int v = 0; v < kNumVars; ++v) {
+        for (int v = 0; v < spec.numVars(); ++v) {
             int n = 0;
-            for (int i = 0; i < kNumInd; ++i) n += exo.value()[componentOf(v, i)] ? 1 : 0;
+            for (int i = 0; i < kNumInd; ++i) n += exo[componentOf(v, i)] ? 1 : 0;
             if (n == kNumInd) {
-                lines.push_back("shock " + kVarNames[v] + " = file " + quoted(rsl) + " header \"" +
+                lines.push_back("shock " + spec.varNames[v] + " = file " + quoted(rsl) + " header \"" +
                                 variableHeaderName(v) + "\" ;");
                 continue;
             }
             for (int i = 0; i < kNumInd; ++i)
-                if (exo.value()[componentOf(v, i)])
-                    lines.push_back("shock " + kVarNames[v] + "(\"" + kIndustries[i] + "\") = " +
+                if (exo[componentOf(v, i)])
+                    lines.push_back("shock " + spec.varNames[v] + "(\"" + kIndustries[i] + "\") = " +
                                     formatReal(static_cast<float>(results->values[v][0][i])) + " ;");
         }
         const std::string bot = iendsWith(out.value(), ".bot") ? out.value() : out.value() + ".bot";

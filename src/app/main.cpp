@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "jobs/batch.h"
+#include "app/batch.h"
 #ifdef VARDELON_HAVE_WINDOW
 #include "mainwindow.h"
 #endif

@@ -75,6 +75,13 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 std::string s(const QString& t) { return t.toStdString(); }
 QString plain(QString caption) { return caption.remove('&'); }
 
+// Whether a command did what was asked (its failures and refusals have been
+// shown by the command itself).
+bool succeeded(bool ok) { return ok; }
+template <class T>
+bool succeeded(const std::optional<T>& r) { return r.has_value(); }
+bool succeeded(const CheckReport& r) { return r.done; }
+
 /// The colours of the three runs in the bottom panel.
 QColor runColour(int run) {
     switch (run) {
@@ -274,7 +281,7 @@ QWidget* MainWindow::buildModelData() {
             refreshPages();
         });
     };
-    lineAction("&Select or change the file name", [this](int line) { (void)m_s.models().SelectDataFile(line); });
+    lineAction("&Select or change the file name", [this](int line) { done(succeeded(m_s.models().SelectDataFile(line))); });
     lineAction("&View this file", [this](int line) {
         const auto parts = parseFirstYearLine(m_s.model().firstYearList[static_cast<size_t>(line)]);
         if (parts.actualPath().empty() || parts.actualPath() == "??")
@@ -295,7 +302,7 @@ QWidget* MainWindow::buildModelData() {
     saveAs->setObjectName("dataSaveAs");
     auto* load = new QPushButton("&Load ...");
     load->setObjectName("dataLoad");
-    connect(saveAs, &QPushButton::clicked, this, [this] { (void)m_s.models().SaveDataFiles(); });
+    connect(saveAs, &QPushButton::clicked, this, [this] { done(succeeded(m_s.models().SaveDataFiles())); });
     connect(load, &QPushButton::clicked, this, [this] {
         if (m_s.models().LoadDataFiles()) {
             m_s.modelChanged();
@@ -433,7 +440,7 @@ QWidget* MainWindow::buildSimOverview() {
                   if (m_s.settings().ResultsMapFile.empty())
                       m_s.dialogs().info("No mapping file for results has been chosen.");
                   else
-                      (void)m_s.editFile(m_s.settings().ResultsMapFile);
+                      done(succeeded(m_s.editFile(m_s.settings().ResultsMapFile)));
               }}});
     left->addWidget(files);
 
@@ -474,13 +481,13 @@ QWidget* MainWindow::buildSimOverview() {
     };
     button("Edit Sim Desc", "editSimDesc", 0, 0, [this] {
         auto d = m_s.details();
-        (void)EditSimDescription(d);
+        done(succeeded(EditSimDescription(d)));
     });
     button("Load Sim Details", "loadSimDetails", 0, 1, [this] {
         if (m_s.loadDetails(std::nullopt)) recordChanged();
     });
     button("Save Sim Details", "saveSimDetails", 1, 0, [this] {
-        (void)m_s.saveDetailsAs();
+        done(succeeded(m_s.saveDetailsAs()));
         refreshPages();
     });
     button("Omit Some Periods at Start", "omitPeriods", 1, 1, [this] {
@@ -621,7 +628,7 @@ QWidget* MainWindow::buildClosureShock() {
         });
         return a;
     };
-    cell("&Select one", [this](int r, int c) { (void)SelectOne(m_s.rec(), r, c, m_s.dialogs()); });
+    cell("&Select one", [this](int r, int c) { done(succeeded(SelectOne(m_s.rec(), r, c, m_s.dialogs()))); });
     cell("C&ommon", [this](int r, int c) { SetCommon(m_s.rec(), r, c); });
     cell("&None", [this](int r, int c) { SetNone(m_s.rec(), r, c); });
     cell("&Edit", [this](int r, int c) {
@@ -631,7 +638,7 @@ QWidget* MainWindow::buildClosureShock() {
             return;
         }
         RefreshGrid(m_s.rec());
-        (void)m_s.editFile(UserFilePath(m_s.rec().WorkDir, m_s.rec().GridFile(r, c).str()));
+        done(succeeded(m_s.editFile(UserFilePath(m_s.rec().WorkDir, m_s.rec().GridFile(r, c).str()))));
     });
     cell("Check &Files Named Here", [this](int r, int c) {
         GridRunRanges ranges;
@@ -656,7 +663,7 @@ QWidget* MainWindow::buildClosureShock() {
                 if (!name || name->empty()) return;
                 common.environmentFile = *name;
             }
-            (void)m_s.startClosureChecks(cellClosureCheck(r, c, withShocks, common));
+            done(succeeded(m_s.startClosureChecks(cellClosureCheck(r, c, withShocks, common))));
             afterJobChange();
         };
     };
@@ -901,7 +908,7 @@ QWidget* MainWindow::buildOtherFiles() {
             m_s.dialogs().info("File " + f + " does not exist.");
             return;
         }
-        (void)m_s.editFile(f);
+        done(succeeded(m_s.editFile(f)));
     };
     connect(open, &QPushButton::clicked, this, openRow);
     connect(m_otherFiles, &QTableWidget::cellDoubleClicked, this, openRow);
@@ -918,10 +925,10 @@ void MainWindow::refreshOtherFiles() {
     std::string ds2 = ds1;
     if (ds2.size() > 4) ds2.replace(ds2.size() - 4, 4, ".ds2");
     files.emplace_back(ds2, "Simulation details (record)");
-    files.emplace_back(DefaultDs0Name(rec, st.model.ModelName, st.NoRerun), "Simulation description");
+    files.emplace_back(DefaultDs0Path(rec, st.model.ModelName, st.NoRerun), "Simulation description");
     for (int r = 1; r <= 3; ++r) {
         if (r == kRunRerun && st.NoRerun) continue;
-        files.emplace_back(RunRecordCopyName(rec, st.model.ModelName, r, st.NoRerun),
+        files.emplace_back(RunRecordCopyPath(rec, st.model.ModelName, r, st.NoRerun),
                            "Record of runs copy (" + runName(r) + ")");
     }
     if (!st.ResultsMapFile.empty()) files.emplace_back(st.ResultsMapFile, "Results map");
@@ -955,7 +962,7 @@ void MainWindow::viewFile(const std::string& file) {
         m_s.dialogs().info("File " + file + " does not exist.");
         return;
     }
-    (void)m_s.editFile(file);
+    done(succeeded(m_s.editFile(file)));
 }
 
 void MainWindow::refreshPages() {
@@ -1034,12 +1041,12 @@ QWidget* MainWindow::buildBottomPanel() {
         std::function<void()> run;
     };
     const B buttons[] = {
-        {"Run &Base", [this] { jobStarted(m_s.startRun(kRunBase)); }},
-        {"&Rerun Base", [this] { jobStarted(m_s.startRun(kRunRerun)); }},
-        {"Run &Policy", [this] { jobStarted(m_s.startRun(kRunPolicy)); }},
-        {"Run &All", [this] { jobStarted(m_s.startTask(TaskCommand::RunBaseToPolicy)); }},
+        {"Run &Base", [this] { jobStarted(m_s.startRun(RunButton::Base)); }},
+        {"&Rerun Base", [this] { jobStarted(m_s.startRun(RunButton::Rerun)); }},
+        {"Run &Policy", [this] { jobStarted(m_s.startRun(RunButton::Policy)); }},
+        {"Run &All", [this] { jobStarted(m_s.startRun(RunButton::All)); }},
         {"&Cancel", [this] {
-             (void)m_s.cancel();
+             done(succeeded(m_s.cancel()));
              refreshPanel();
          }},
         {"&Help", [this] { showHelp("bottom"); }},
@@ -1082,8 +1089,11 @@ void MainWindow::refreshPanel() {
     }
 }
 
+void MainWindow::done(bool ok) { statusBar()->showMessage(ok ? "Done" : "Not done", 5000); }
+
 void MainWindow::jobStarted(bool started) {
-    (void)started;  // a job that did not start has shown its reason
+    // A job that did not start has shown its reason.
+    statusBar()->showMessage(started ? "Job started" : "The job did not start");
     afterJobChange();
 }
 
@@ -1168,12 +1178,11 @@ void MainWindow::buildMenus() {
         m->addSeparator();
         return m;
     };
-    Dialogs& dlg = m_s.dialogs();
 
     // File
     QMenu* file = addMenu("&File");
     addCommand(file, "Save Simulation Details &As...", [this] {
-        (void)m_s.saveDetailsAs();
+        done(succeeded(m_s.saveDetailsAs()));
         refreshPages();
     });
     addCommand(file, "&Load Simulation Details...", [this] {
@@ -1184,25 +1193,25 @@ void MainWindow::buildMenus() {
         if (OmitPeriodsAtStart(d)) recordChanged();
     }, ChangesApp);
     file->addSeparator();
-    auto viewText = [this](const std::string& f) { (void)m_s.editFile(f); };
+    auto viewText = [this](const std::string& f) { done(succeeded(m_s.editFile(f))); };
     addCommand(file, "Write Report of Closure/Shocks page", [this, viewText] {
         auto env = reportCommandEnvFor(m_s.rec(), m_s.settings(), viewText, 0);
-        (void)reportSimDetailsCommand(m_s.rec(), m_s.settings().NoRerun, env, m_s.dialogs());
+        done(succeeded(reportSimDetailsCommand(m_s.rec(), m_s.settings().NoRerun, env, m_s.dialogs())));
     });
     addCommand(file, "Compare Two Lots of Closure/Shocks files", [this, viewText] {
         auto env = reportCommandEnvFor(m_s.rec(), m_s.settings(), viewText, 0);
-        (void)CompareTwoSimDetails(m_s.rec().WorkDir, m_s.settings().NoRerun,
-                                   simDetailsLoader(m_s.settings().NoRerun), env, m_s.dialogs());
+        done(succeeded(CompareTwoSimDetails(m_s.rec().WorkDir, m_s.settings().NoRerun,
+                                   simDetailsLoader(m_s.settings().NoRerun), env, m_s.dialogs())));
     });
     addCommand(file, "Write Report of all &Ingredients", [this, viewText] {
         auto env = reportCommandEnvFor(m_s.rec(), m_s.settings(), viewText, 0);
-        (void)reportIngredientsCommand(m_s.rec(), m_s.settings().NoRerun, ingredientsInfoFor(m_s.settings()), env,
-                                       m_s.dialogs());
+        done(succeeded(reportIngredientsCommand(m_s.rec(), m_s.settings().NoRerun, ingredientsInfoFor(m_s.settings()), env,
+                                       m_s.dialogs())));
     });
     addCommand(file, "Write Report Showing When Sims Were Last Run", [this, viewText] {
         auto env = reportCommandEnvFor(m_s.rec(), m_s.settings(), viewText, 0);
-        (void)reportWhenSimsRunCommand(m_s.rec(), m_s.settings(), m_s.runRecordEnv().keep,
-                                       m_s.jobs().engine().firstPolicyYear(), env, m_s.dialogs());
+        done(succeeded(reportWhenSimsRunCommand(m_s.rec(), m_s.settings(), m_s.runRecordEnv().keep,
+                                       m_s.jobs().engine().firstPolicyYear(), env, m_s.dialogs())));
     });
     file->addSeparator();
     addCommand(file, "Edit Dynamic Info File", [this] {
@@ -1210,7 +1219,7 @@ void MainWindow::buildMenus() {
         if (!m.IsDinFile || m.DynamicInfoFile.empty())
             m_s.dialogs().info("This model has no Dynamic Information file.");
         else
-            (void)m_s.editFile(m.DynamicInfoFile);
+            done(succeeded(m_s.editFile(m.DynamicInfoFile)));
     });
     QMenu* cmfstart = file->addMenu("Edit CMFSTART file(s)");
     m_menus["Edit CMFSTART file(s)"] = cmfstart;
@@ -1224,7 +1233,7 @@ void MainWindow::buildMenus() {
                 m_s.dialogs().info("No CMFSTART file is named for the " + runName(r) +
                                    " on the Closure/Shock page (row CMFStart).");
             else
-                (void)m_s.editFile(f);
+                done(succeeded(m_s.editFile(f)));
         });
     }
     addCommand(cmfstart, "CMFSTART", [this] {
@@ -1232,12 +1241,12 @@ void MainWindow::buildMenus() {
         req.title = "CMFSTART File";
         req.initialDir = m_s.rec().WorkDir;
         req.filter = "All Files (*.*)|*.*";
-        if (auto f = m_s.dialogs().chooseFile(req)) (void)m_s.editFile(*f);
+        if (auto f = m_s.dialogs().chooseFile(req)) done(succeeded(m_s.editFile(*f)));
     });
     file->addSeparator();
     auto shell = [this](std::string folder) {
         ShellCommands sh;
-        (void)sh.openShell(folder, m_s.dirs().tempDir, m_s.env(), m_s.dialogs(), m_s.launcher());
+        done(succeeded(sh.openShell(folder, m_s.dirs().tempDir, m_s.env(), m_s.dialogs(), m_s.launcher())));
     };
     addCommand(file, "Shell to &DOS in Working Directory", [this, shell] { shell(m_s.rec().WorkDir); });
     addCommand(file, "Shell to Dos in KeepDir", [this, shell] { shell(m_s.dirs().keepDir); });
@@ -1269,7 +1278,7 @@ void MainWindow::buildMenus() {
             IngredientsRequest req;
             req.kind = kind;
             req.bits = {runs, files};
-            (void)SaveIngredientsAsZip(env, req);
+            done(succeeded(SaveIngredientsAsZip(env, req)));
         };
     };
     addCommand(zip, "Save Ingredients as ZIP archive", saveZip(IngredientsKind::Full, ClosShRuns::All, ClosShFiles::Both));
@@ -1304,36 +1313,35 @@ void MainWindow::buildMenus() {
         const ArchivePart p = part;
         addCommand(list, caption, [this, p] {
             ArchiveEnv env = m_s.archiveEnv();
-            (void)ListIngredientsPart(env, std::nullopt, p);
+            done(succeeded(ListIngredientsPart(env, std::nullopt, p)));
         });
     }
     zip->addSeparator();
     addCommand(zip, "Zip up All Results", [this] {
         ArchiveEnv env = m_s.archiveEnv();
-        (void)ZipUpResults(env, m_s.runRecordEnv(), nullptr);
+        done(succeeded(ZipUpResults(env, m_s.runRecordEnv(), nullptr)));
     }, StartsJob);
     addCommand(zip, "View History of Results Zip file", [this] {
         ArchiveEnv env = m_s.archiveEnv();
-        (void)ViewResultsHistory(env);
+        done(succeeded(ViewResultsHistory(env)));
     });
     addCommand(zip, "Restore files from Results Zip", [this] {
         ArchiveEnv env = m_s.archiveEnv();
-        (void)RestoreResultsFromZip(env, m_s.runRecordEnv());
+        done(succeeded(RestoreResultsFromZip(env, m_s.runRecordEnv())));
         refreshPages();
     }, ChangesApp);
     zip->addSeparator();
     addCommand(zip, "Zip all files in Temp Directory", [this] {
         ArchiveEnv env = m_s.archiveEnv();
-        (void)ZipAllFilesInFolder(env, m_s.dirs().tempDir);
+        done(succeeded(ZipAllFilesInFolder(env, m_s.dirs().tempDir)));
     });
     addCommand(zip, "Zip all files in Keep Directory", [this] {
         ArchiveEnv env = m_s.archiveEnv();
-        (void)ZipAllFilesInFolder(env, m_s.dirs().keepDir);
+        done(succeeded(ZipAllFilesInFolder(env, m_s.dirs().keepDir)));
     });
 
     // Tasks
     QMenu* tasks = addMenu("&Tasks");
-    auto& s = m_s;
     auto startTask = [this](TaskCommand c) { return [this, c] { jobStarted(m_s.startTask(c)); }; };
     auto whereTo = [this](bool justSequence) {
         return [this, justSequence] {
@@ -1342,7 +1350,7 @@ void MainWindow::buildMenus() {
             hooks.startJob = [this](const JobStartRanges& ranges) {
                 jobStarted(m_s.startRequest(requestFromStartRanges(ranges, m_s.rec().NumYears)));
             };
-            (void)WhereToStart(m_s.runRecordEnv(), m_s.dialogs(), justSequence, hooks);
+            done(succeeded(WhereToStart(m_s.runRecordEnv(), m_s.dialogs(), justSequence, hooks)));
             afterJobChange();
         };
     };
@@ -1353,7 +1361,7 @@ void MainWindow::buildMenus() {
         return [this, prereq] {
             CheckOperationHooks hooks;
             hooks.jobRunning = m_s.jobRunning();
-            (void)AreResultsOk(m_s.runRecordEnv(), m_s.dialogs(), prereq, hooks);
+            done(succeeded(AreResultsOk(m_s.runRecordEnv(), m_s.dialogs(), prereq, hooks)));
         };
     };
     addCommand(tasks, "Are Results Still Ok? - Same if Run Again", areOk(true));
@@ -1379,7 +1387,7 @@ void MainWindow::buildMenus() {
             const ClosureCheckPlan plan = allYearsClosureChecks(scope, m_s.rec().NumYears,
                                                                 m_s.jobs().engine().firstPolicyYear(),
                                                                 m_s.closureCheckCommon());
-            (void)m_s.startClosureChecks(plan);
+            done(succeeded(m_s.startClosureChecks(plan)));
             afterJobChange();
         };
     };
@@ -1409,7 +1417,6 @@ void MainWindow::buildMenus() {
         if (!m_s.settings().BeLikeOldVardelon) m_s.dialogs().info("Not implemented");
         else m_s.dialogs().info("Choose the outputs to save on the Closure/Shock page of the older way of running.");
     });
-    (void)s;
 
     // View
     QMenu* view = addMenu("&View");
@@ -1418,24 +1425,15 @@ void MainWindow::buildMenus() {
         req.title = "Text file";
         req.initialDir = m_s.rec().WorkDir;
         req.filter = "All Files (*.*)|*.*";
-        if (auto f = m_s.dialogs().chooseFile(req)) (void)m_s.editFile(*f);
+        if (auto f = m_s.dialogs().chooseFile(req)) done(succeeded(m_s.editFile(*f)));
     });
     auto logs = [this] { return JobsLogCommands(m_s.dirs().keepDir, m_s.dialogs(), [this](const std::string& f) {
                              return m_s.editFile(f);
                          }); };
-    addCommand(view, "&Jobs Log File", [logs] { (void)logs().viewJobsLog(); });
+    addCommand(view, "&Jobs Log File", [this, logs] { done(succeeded(logs().viewJobsLog())); });
 
     // Options
     QMenu* options = addMenu("&Options");
-    auto chooseProgram = [this](const std::string& title, std::string ProgramSettings::*,
-                                std::string& field, const std::string& filter) {
-        FileRequest req;
-        req.title = title;
-        req.initialDir = field.empty() ? "/usr/bin" : field;
-        req.filter = filter;
-        if (auto f = m_s.dialogs().chooseFile(req)) field = *f;
-    };
-    (void)chooseProgram;
     addCommand(options, "Specify &Spreadsheet program", [this] {
         FileRequest req;
         req.title = "Select Spreadsheet Program";
@@ -1507,7 +1505,7 @@ void MainWindow::buildMenus() {
     optionItem(prefs, OptionCommand::ArithmeticNotFatal, ChangesApp);
     optionItem(prefs, OptionCommand::SolFilesForShocks, ChangesApp);
     {
-        QAction* a = addCommand(prefs, "Complete Base First", [this] { (void)toggleCompleteBaseFirst(m_s.settings(), m_s.dialogs()); },
+        QAction* a = addCommand(prefs, "Complete Base First", [this] { done(succeeded(toggleCompleteBaseFirst(m_s.settings(), m_s.dialogs()))); },
                                 ChangesApp);
         a->setCheckable(true);
         m_menuUpdaters.push_back([this, a] { a->setChecked(m_s.settings().CompleteBaseFirst); });
@@ -1519,21 +1517,21 @@ void MainWindow::buildMenus() {
                                                             {"Do not Move or Delete", OutputsBeforeRun::Neither}};
     for (const auto& [caption, choice] : outs) {
         const OutputsBeforeRun c = choice;
-        QAction* a = addCommand(outputs, caption, [this, c] { (void)chooseOutputsBeforeRun(c, m_s.settings(), m_s.dialogs()); },
+        QAction* a = addCommand(outputs, caption, [this, c] { done(succeeded(chooseOutputsBeforeRun(c, m_s.settings(), m_s.dialogs()))); },
                                 ChangesApp);
         a->setCheckable(true);
         m_menuUpdaters.push_back([this, a, c] { a->setChecked(m_s.settings().Outputs == c); });
     }
     prefs->addSeparator();
     {
-        QAction* a = addCommand(prefs, "Add to Jobs Log File", [this, logs] { (void)logs().toggleAddToJobsLog(m_s.settings()); });
+        QAction* a = addCommand(prefs, "Add to Jobs Log File", [this, logs] { done(succeeded(logs().toggleAddToJobsLog(m_s.settings()))); });
         a->setCheckable(true);
         m_menuUpdaters.push_back([this, a] { a->setChecked(m_s.settings().AddToJobsLog); });
     }
-    addCommand(prefs, "Restart Jobs Log File", [this, logs] { (void)logs().restartJobsLog(m_s.settings()); }, StartsJob);
-    addCommand(prefs, "View Jobs Log File", [logs] { (void)logs().viewJobsLog(); });
-    addCommand(prefs, "Restart Batch Jobs Log File", [logs] { (void)logs().restartBatchJobsLog(); });
-    addCommand(prefs, "View Batch Jobs Log File", [logs] { (void)logs().viewBatchJobsLog(); });
+    addCommand(prefs, "Restart Jobs Log File", [this, logs] { done(succeeded(logs().restartJobsLog(m_s.settings()))); }, StartsJob);
+    addCommand(prefs, "View Jobs Log File", [this, logs] { done(succeeded(logs().viewJobsLog())); });
+    addCommand(prefs, "Restart Batch Jobs Log File", [this, logs] { done(succeeded(logs().restartBatchJobsLog())); });
+    addCommand(prefs, "View Batch Jobs Log File", [this, logs] { done(succeeded(logs().viewBatchJobsLog())); });
     prefs->addSeparator();
     const std::pair<const char*, ConcurrencyCommand> conc[] = {
         {"Allow 2 Concurrent Solves", ConcurrencyCommand::AllowTwo},
@@ -1542,7 +1540,7 @@ void MainWindow::buildMenus() {
         {"Just One Solve (no. 2)", ConcurrencyCommand::JustOneNo2}};
     for (const auto& [caption, command] : conc) {
         const ConcurrencyCommand c = command;
-        QAction* a = addCommand(prefs, caption, [this, c] { (void)m_s.jobs().concurrency(c); }, ChangesApp);
+        QAction* a = addCommand(prefs, caption, [this, c] { m_s.jobs().concurrency(c); }, ChangesApp);
         a->setCheckable(true);
         m_menuUpdaters.push_back([this, a, c] {
             const int most = m_s.settings().ConcurrentSolves;
@@ -1568,7 +1566,6 @@ void MainWindow::buildMenus() {
     addCommand(help, "Current &Page", [this] { showHelp("page:" + plain(m_tabs->tabText(m_tabs->currentIndex()))); });
     addCommand(help, "What's &New", [this] { showHelp("whatsnew"); });
     addCommand(help, "&About", [this] { showAbout(this, m_s); });
-    (void)dlg;
 }
 
 }  // namespace vdln::gui

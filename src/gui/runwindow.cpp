@@ -19,7 +19,7 @@ int runWindow(int argc, char** argv) {
     PosixProcessLauncher launcher;
     QtDialogs dialogs;
     QtYearsDialog years;
-    auto session = WindowSession::open(SessionSetup{env, dialogs, years, clock, launcher, std::nullopt});
+    auto session = WindowSession::open(SessionSetup{env, dialogs, years, clock, launcher});
     // Without its directories the program cannot run; the reason was shown.
     if (!session) return 2;
     MainWindow window(*session);

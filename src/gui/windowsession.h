@@ -1,24 +1,25 @@
 #pragma once
-/// What the window runs on: the directories, the settings, the current
-/// application record, the model selector, the simulation-details commands,
-/// the record-of-runs recorder and the job session, wired as batch mode wires
-/// them.  No Qt here: the window shows this object and forwards its commands.
+/// What the window runs on: the core's application session (directories,
+/// settings, the current record, details files, the record of runs, jobs)
+/// plus what only the window has: the model selector of the Model/Data
+/// page, the recent details files, the editor and the closure checks of the
+/// grid.  No Qt here: the window shows this object and forwards commands.
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/appsession.h"
+#include "archive/archiveenv.h"
 #include "base/clock.h"
 #include "base/dialogs.h"
+#include "cmf/closurecheck.h"
 #include "env/directories.h"
 #include "env/environment.h"
 #include "jobs/process.h"
-#include "jobs/recorder.h"
 #include "jobs/session.h"
 #include "jobs/singlejob.h"
-#include "cmf/closurecheck.h"
-#include "archive/archiveenv.h"
 #include "model/modelsel.h"
 #include "model/settings.h"
 #include "model/simdetails.h"
@@ -27,110 +28,90 @@
 
 namespace vdln::gui {
 
-/// Where a session comes from.  Tests give their own directories; the
-/// program lets the directory sources choose.
+/// What a session is made with; every reference must outlive it.
 struct SessionSetup {
     Environment& env;
     Dialogs& dialogs;
     YearsDialog& years;
     const Clock& clock;
     ProcessLauncher& launcher;
-    /// Given: used as they are; absent: chosen from the environment.
-    std::optional<StartupDirectories> dirs;
+    /// The folders standing for the fixed directory sources (tests).
+    FixedFolders fixedFolders{};
 };
 
 class WindowSession : private SimDetailsHooks {
 public:
-    /// The start-up sequence: the directories (failure: nullptr, the messages
-    /// were shown), the settings from the Keep Directory, the application
-    /// last used, the model named in the settings.
+    /// The start-up sequence of the application session, then the model
+    /// named in the settings.  nullptr when no Temporary or Keep Directory
+    /// could be found (the messages were shown).
     static std::unique_ptr<WindowSession> open(SessionSetup setup);
     ~WindowSession() override;
 
-    TSimRecord& rec() { return m_rec; }
-    ProgramSettings& settings() { return m_settings; }
-    ModelDataState& model() { return m_model; }
+    AppSession& app() { return *m_app; }
+    TSimRecord& rec() { return m_app->record(); }
+    ProgramSettings& settings() { return m_app->settings(); }
+    ModelDataState& model() { return m_app->modelState(); }
     ModelSelector& models() { return *m_selector; }
-    JobsSession& jobs() { return *m_jobs; }
-    const StartupDirectories& dirs() const { return m_dirs; }
-    const SettingsContext& settingsContext() const { return m_sctx; }
+    JobsSession& jobs() { return m_app->jobs(); }
+    const StartupDirectories& dirs() const { return m_app->directories(); }
+    const SettingsContext& settingsContext() { return m_app->settingsContext(); }
     Environment& env() { return m_setup.env; }
     Dialogs& dialogs() { return m_setup.dialogs; }
     ProcessLauncher& launcher() { return m_setup.launcher; }
-    SimDetailsSession details() { return {m_rec, m_settings, m_sctx, m_setup.dialogs, *this, m_setup.clock}; }
+    SimDetailsSession details() { return m_app->detailsSession(); }
     ToolLocations tools() const;
+    /// The settings file the program writes at exit.
     std::string settingsFile() const;
 
     /// The details file of the application ("" before one was saved or loaded).
-    const std::string& detailsFile() const { return m_detailsFile; }
-    /// The name a new details file gets in the Working Directory.
-    std::string defaultDetailsFile() const;
+    const std::string& detailsFile() const { return m_app->currentDetailsFile(); }
+    /// The application's default ".ds1" file in the Working Directory.
+    std::string defaultDetailsFile() const { return m_app->defaultDetailsFile(); }
     const std::vector<std::string>& recentFiles() const { return m_recent; }
 
     /// "Load Simulation Details" (the file given, or chosen by the user).
     bool loadDetails(std::optional<std::string> file);
     /// "Save Simulation Details As": the name chosen, or nullopt.
     std::optional<std::string> saveDetailsAs();
-    /// Writes the details to the current details file (the default name when none).
-    bool saveDetails();
-    /// The model selector's state went to the settings (after a model change
-    /// or a first-year list edit).
+    /// The model selector changed the model part (a model change or an edit
+    /// of the first-year list): the settings follow.
     void modelChanged();
 
-    /// Starts a Tasks-menu job (the run buttons and "Run &All" too).
+    /// A Tasks-menu job (and "Run &All").
     bool startTask(TaskCommand command);
-    /// A job over the whole of one run (the "Run &Base", "&Rerun Base" and
-    /// "Run &Policy" buttons).
-    bool startRun(int run);
-    /// Starts a job over the ranges of a request (what "Where to start?" offers).
+    /// A whole-run button of the bottom panel.
+    bool startRun(RunButton button);
+    /// A job over the ranges of a request (what "Where to start?" offers).
     bool startRequest(const JobRequest& request);
-    /// The record-of-runs description of the application, brought up to date.
-    RunRecordEnv& runRecordEnv() {
-        refreshRecorderEnv();
-        return *m_runEnv;
-    }
-    /// What every closure check of this application shares (job folder,
-    /// model program, suite folder, first-year list).
-    ClosureCheckRequest closureCheckCommon() const;
-    /// Starts closure-check jobs (the Tasks checks, the grid's "Check
-    /// &Closure"); the timer watches them.
-    bool startClosureChecks(const ClosureCheckPlan& plan);
+    RunRecordEnv& runRecordEnv() { return m_app->runRecordEnv(); }
     /// The archive commands' description of the current application.
-    /// `loadRestored` loads restored details (the window refreshes after).
     ArchiveEnv archiveEnv();
-    void tick() { m_jobs->tick(); }
-    bool cancel() { return m_jobs->cancelJob(); }
-    bool jobRunning() const { return m_jobs->engine().running(); }
+    /// What every closure check of this application shares.
+    ClosureCheckRequest closureCheckCommon();
+    /// Starts closure-check jobs; the timer watches them.
+    bool startClosureChecks(const ClosureCheckPlan& plan);
+    void tick() { m_app->tick(); }
+    bool cancel() { return m_app->cancelJob(); }
+    bool jobRunning() const { return m_app->jobRunning(); }
 
     /// Closing: while a job runs asks first (false: stay open); then the
-    /// clean-up of the Temporary Directory and the settings write.
+    /// exit sequence and the recent files.
     bool close(bool askWhileRunning = true);
 
     /// Opens a file in the user's editor (messages on failure).
     bool editFile(const std::string& file);
 
 private:
-    explicit WindowSession(SessionSetup setup);
+    explicit WindowSession(SessionSetup setup) : m_setup(std::move(setup)) {}
     bool start();
-    void refreshRecorderEnv();
-    // SimDetailsHooks
-    void saveRunRecordCopies(int run) override;
-    void restoreRunRecordCopies() override;
+    void loadModel();
+    // SimDetailsHooks: the recent files and the editor.
     void addRecentFile(const std::string& file) override;
     void openInEditor(const std::string& file) override;
 
     SessionSetup m_setup;
-    StartupDirectories m_dirs;
-    ProgramSettings m_settings;
-    TSimRecord m_rec;
-    SettingsContext m_sctx;
-    ModelDataState m_model;
+    std::unique_ptr<AppSession> m_app;
     std::unique_ptr<ModelSelector> m_selector;
-    std::unique_ptr<RunRecordEnv> m_runEnv;
-    std::unique_ptr<RunRecordRecorder> m_recorder;
-    std::unique_ptr<JobsSession> m_jobs;
-    std::string m_settingsFolder;
-    std::string m_detailsFile;
     std::vector<std::string> m_recent;
     bool m_closed = false;
 };

@@ -6,10 +6,88 @@
 
 namespace vdln::suite {
 
-int variableIndex(std::string_view name) {
-    for (int v = 0; v < kNumVars; ++v)
-        if (iequals(name, kVarNames[v])) return v;
+namespace {
+
+ModelSpec makeGrowth() {
+    ModelSpec s;
+    s.name = "growth";
+    s.varNames = {"x", "a", "k", "l", "t"};
+    s.varDescriptions = {"Output", "Technology", "Capital", "Employment", "Power of a tax"};
+    s.varTypes = "ppppp";
+    s.equationsPerIndustry = 2;
+    s.stamp = kGrowthModelStamp;
+    s.forwardLooking = false;
+    return s;
+}
+
+ModelSpec makeGrowthRe() {
+    ModelSpec s = makeGrowth();
+    s.name = "growthre";
+    const std::vector<std::pair<std::string, std::string>> more{
+        {"inv", "Investment"},
+        {"d_f", "Free shifter of the investment rule"},
+        {"d_ff", "Total shift of the investment rule"},
+        {"d_f_diseq", "Shift of investment from the expected return"},
+        {"d_f_diseqre", "Shifter of the expectation disequilibrium"},
+        {"d_diseq", "Expected minus static rate of return"},
+        {"d_eror_o", "Expected rate of return minus normal"},
+        {"d_f_eror_o", "Shifter of the expected rate of return"},
+        {"del_ror_se_o", "Static-expectation rate of return minus normal"},
+        {"d_f_ror_se_o", "Shifter of the static-expectation rate of return"}};
+    for (const auto& [n, d] : more) {
+        s.varNames.push_back(n);
+        s.varDescriptions.push_back(d);
+    }
+    s.varTypes = "ppppppccccccccc";
+    s.equationsPerIndustry = 8;
+    s.stamp = kGrowthReModelStamp;
+    s.forwardLooking = true;
+    return s;
+}
+
+}  // namespace
+
+const ModelSpec& growthSpec() {
+    static const ModelSpec s = makeGrowth();
+    return s;
+}
+
+const ModelSpec& growthReSpec() {
+    static const ModelSpec s = makeGrowthRe();
+    return s;
+}
+
+const ModelSpec& specForProgram(std::string_view programPath) {
+    std::string name(programPath);
+    const auto slash = name.find_last_of("/\\");
+    if (slash != std::string::npos) name = name.substr(slash + 1);
+    const auto dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name = name.substr(0, dot);
+    return iequals(name, "growthre") ? growthReSpec() : growthSpec();
+}
+
+const ModelSpec* specByVariableCount(size_t count) {
+    for (const ModelSpec* s : {&growthSpec(), &growthReSpec()})
+        if (static_cast<size_t>(s->numVars()) == count) return s;
+    return nullptr;
+}
+
+const ModelSpec* specByVariables(const std::vector<std::string>& names) {
+    const ModelSpec* s = specByVariableCount(names.size());
+    if (!s) return nullptr;
+    for (size_t v = 0; v < names.size(); ++v)
+        if (!iequals(trim(names[v]), s->varNames[v])) return nullptr;
+    return s;
+}
+
+int ModelSpec::variableIndex(std::string_view name) const {
+    for (int v = 0; v < numVars(); ++v)
+        if (iequals(name, varNames[v])) return v;
     return -1;
+}
+
+std::string ModelSpec::componentName(int component) const {
+    return varNames[component / kNumInd] + "(" + kIndustries[component % kNumInd] + ")";
 }
 
 int industryIndex(std::string_view name) {
@@ -18,16 +96,13 @@ int industryIndex(std::string_view name) {
     return -1;
 }
 
-std::string componentName(int component) {
-    return kVarNames[component / kNumInd] + "(" + kIndustries[component % kNumInd] + ")";
-}
-
-GrowthData updateData(const GrowthData& data, const Components& s) {
+GrowthData updateData(const ModelSpec& spec, const GrowthData& data, const Components& s) {
     GrowthData out = data;
     for (int i = 0; i < kNumInd; ++i) {
-        const double x = s[componentOf(0, i)], k = s[componentOf(2, i)], l = s[componentOf(3, i)];
+        const double x = s[componentOf(kX, i)], k = s[componentOf(kK, i)], l = s[componentOf(kL, i)];
+        const double inv = spec.forwardLooking ? s[componentOf(kInv, i)] : x;
         out.OUTP[i] = data.OUTP[i] * (1 + x / 100);
-        out.INVS[i] = data.INVS[i] * (1 + x / 100);
+        out.INVS[i] = data.INVS[i] * (1 + inv / 100);
         out.CAPS[i] = data.CAPS[i] * (1 + k / 100);
         out.LABR[i] = data.LABR[i] * (1 + l / 100);
     }
@@ -42,109 +117,151 @@ std::vector<double> dataValues(const GrowthData& d) {
 
 namespace {
 
-/// The coefficient matrix (equations x components) and the constant terms.
-void buildSystem(const GrowthData& d, std::array<std::array<double, kNumComponents>, kNumEquations>& a,
-                 std::array<double, kNumEquations>& b) {
-    for (auto& row : a) row.fill(0);
+using Matrix = std::vector<std::vector<double>>;
+
+/// The coefficient matrix (equations x components) and the constant terms;
+/// equation e of industry i is row e*3 + i.
+void buildSystem(const ModelSpec& spec, const GrowthData& d, Matrix& a, std::vector<double>& b) {
+    const int ne = spec.numEquations();
+    a.assign(ne, std::vector<double>(spec.numComponents(), 0.0));
+    b.assign(ne, 0.0);
+    auto row = [](int eq, int i) { return eq * kNumInd + i; };
     for (int i = 0; i < kNumInd; ++i) {
-        auto& e1 = a[i];
-        e1[componentOf(0, i)] = 1;
-        e1[componentOf(1, i)] = -1;
-        e1[componentOf(2, i)] = -d.ALPH;
-        e1[componentOf(3, i)] = -(1 - d.ALPH);
-        e1[componentOf(4, i)] = 0.5;
-        b[i] = 0;
-        a[kNumInd + i][componentOf(2, i)] = 1;
-        b[kNumInd + i] = 100 * (d.INVS[i] / d.CAPS[i] - d.DEPR);
+        auto& e1 = a[row(0, i)];
+        e1[componentOf(kX, i)] = 1;
+        e1[componentOf(kA, i)] = -1;
+        e1[componentOf(kK, i)] = -d.ALPH;
+        e1[componentOf(kL, i)] = -(1 - d.ALPH);
+        e1[componentOf(kT, i)] = 0.5;
+        a[row(1, i)][componentOf(kK, i)] = 1;
+        b[row(1, i)] = 100 * (d.INVS[i] / d.CAPS[i] - d.DEPR);
+        if (!spec.forwardLooking) continue;
+        const double rnow = d.RNOW(i);
+        auto& e3 = a[row(2, i)];  // inv = x + d_ff
+        e3[componentOf(kInv, i)] = 1;
+        e3[componentOf(kX, i)] = -1;
+        e3[componentOf(kDFF, i)] = -1;
+        auto& e4 = a[row(3, i)];  // d_ff = d_f_diseq + d_f
+        e4[componentOf(kDFF, i)] = 1;
+        e4[componentOf(kDFDiseq, i)] = -1;
+        e4[componentOf(kDF, i)] = -1;
+        a[row(4, i)][componentOf(kDFDiseq, i)] = 1;  // d_f_diseq = 100*BETA*(EXPR/RNRM - 1)
+        b[row(4, i)] = 100 * d.BETA * (d.EXPR[i] / d.RNRM[i] - 1);
+        auto& e6 = a[row(5, i)];  // d_eror_o = 100*(EXPR - RNRM) + d_f_eror_o
+        e6[componentOf(kDErorO, i)] = 1;
+        e6[componentOf(kDFErorO, i)] = -1;
+        b[row(5, i)] = 100 * (d.EXPR[i] - d.RNRM[i]);
+        auto& e7 = a[row(6, i)];  // del_ror_se_o = 100*(RNOW - RNRM) + d_f_ror_se_o
+        e7[componentOf(kDelRorSeO, i)] = 1;
+        e7[componentOf(kDFRorSeO, i)] = -1;
+        b[row(6, i)] = 100 * (rnow - d.RNRM[i]);
+        auto& e8 = a[row(7, i)];  // d_diseq = 100*(EXPR - RNOW) + d_f_diseqre
+        e8[componentOf(kDDiseq, i)] = 1;
+        e8[componentOf(kDFDiseqre, i)] = -1;
+        b[row(7, i)] = 100 * (d.EXPR[i] - rnow);
     }
 }
 
-std::string endogenousList(const Flags& exo) {
+std::string endogenousList(const ModelSpec& spec, const Flags& exo) {
     std::string s;
-    for (int c = 0; c < kNumComponents; ++c)
-        if (!exo[c]) s += (s.empty() ? "" : " ") + componentName(c);
+    for (int c = 0; c < spec.numComponents(); ++c)
+        if (!exo[c]) s += (s.empty() ? "" : " ") + spec.componentName(c);
     return s;
 }
 
-bool dataUsable(const GrowthData& d) {
+bool dataUsable(const ModelSpec& spec, const GrowthData& d) {
     for (int i = 0; i < kNumInd; ++i)
-        if (!std::isfinite(d.CAPS[i]) || d.CAPS[i] == 0 || !std::isfinite(d.INVS[i])) return false;
-    return std::isfinite(d.ALPH) && std::isfinite(d.DEPR);
+        if (!std::isfinite(d.CAPS[i]) || d.CAPS[i] == 0 || !std::isfinite(d.INVS[i]) || !std::isfinite(d.OUTP[i]))
+            return false;
+    if (!std::isfinite(d.ALPH) || !std::isfinite(d.DEPR)) return false;
+    if (!spec.forwardLooking) return true;
+    for (int i = 0; i < kNumInd; ++i)
+        if (!std::isfinite(d.RNRM[i]) || d.RNRM[i] == 0 || !std::isfinite(d.EXPR[i])) return false;
+    return std::isfinite(d.BETA);
+}
+
+std::string sizeText(const ModelSpec& spec) {
+    return std::to_string(spec.numComponents()) + " components, " + std::to_string(spec.numEquations()) +
+           " equations";
 }
 
 }  // namespace
 
-Status checkClosure(const Flags& exogenous, const GrowthData& data) {
+Status checkClosure(const ModelSpec& spec, const Flags& exogenous, const GrowthData& data) {
     int nExo = 0;
-    for (bool e : exogenous) nExo += e ? 1 : 0;
-    if (nExo != kNumExogenous)
+    for (int c = 0; c < spec.numComponents(); ++c) nExo += exogenous[c] ? 1 : 0;
+    if (nExo != spec.numExogenous())
         return Status::fail("The closure has " + std::to_string(nExo) +
-                            " exogenous components but the model needs exactly " + std::to_string(kNumExogenous) +
-                            " (15 components, 6 equations).");
+                            " exogenous components but the model needs exactly " +
+                            std::to_string(spec.numExogenous()) + " (" + sizeText(spec) + ").");
     Components zero{};
-    auto solved = solveLinear(exogenous, zero, data);
+    auto solved = solveLinear(spec, exogenous, zero, data);
     if (!solved) return solved.status();
     return Status::ok();
 }
 
-Result<Components> solveLinear(const Flags& exo, const Components& shocks, const GrowthData& data,
-                               double constantShare) {
-    if (!dataUsable(data))
-        return Result<Components>::fail("The data cannot be used: CAPS must be non-zero and every value finite.");
-    std::array<std::array<double, kNumComponents>, kNumEquations> a{};
-    std::array<double, kNumEquations> b{};
-    buildSystem(data, a, b);
+Result<Components> solveLinear(const ModelSpec& spec, const Flags& exo, const Components& shocks,
+                               const GrowthData& data, double constantShare) {
+    if (!dataUsable(spec, data))
+        return Result<Components>::fail(spec.forwardLooking
+                                            ? "The data cannot be used: CAPS and RNRM must be non-zero and every "
+                                              "value finite."
+                                            : "The data cannot be used: CAPS must be non-zero and every value finite.");
+    Matrix a;
+    std::vector<double> b;
+    buildSystem(spec, data, a, b);
+    const int ne = spec.numEquations(), nc = spec.numComponents();
     std::vector<int> endo;
-    for (int c = 0; c < kNumComponents; ++c)
+    for (int c = 0; c < nc; ++c)
         if (!exo[c]) endo.push_back(c);
-    if (static_cast<int>(endo.size()) != kNumEquations)
+    if (static_cast<int>(endo.size()) != ne)
         return Result<Components>::fail("The closure leaves " + std::to_string(endo.size()) +
-                                        " endogenous components but the model has 6 equations.");
+                                        " endogenous components but the model has " + std::to_string(ne) +
+                                        " equations.");
     // Reduced system m * y = r for the endogenous components y.
-    double m[kNumEquations][kNumEquations];
-    double r[kNumEquations];
+    Matrix m(ne, std::vector<double>(ne, 0.0));
+    std::vector<double> r(ne, 0.0);
     double scale = 0;
-    for (int e = 0; e < kNumEquations; ++e) {
+    for (int e = 0; e < ne; ++e) {
         r[e] = b[e] * constantShare;
-        for (int c = 0; c < kNumComponents; ++c)
+        for (int c = 0; c < nc; ++c)
             if (exo[c]) r[e] -= a[e][c] * shocks[c];
-        for (int j = 0; j < kNumEquations; ++j) {
+        for (int j = 0; j < ne; ++j) {
             m[e][j] = a[e][endo[j]];
             scale = std::max(scale, std::fabs(m[e][j]));
         }
     }
     const double tiny = 1e-12 * (scale > 0 ? scale : 1);
-    for (int col = 0; col < kNumEquations; ++col) {
+    for (int col = 0; col < ne; ++col) {
         int piv = col;
-        for (int e = col + 1; e < kNumEquations; ++e)
+        for (int e = col + 1; e < ne; ++e)
             if (std::fabs(m[e][col]) > std::fabs(m[piv][col])) piv = e;
         if (std::fabs(m[piv][col]) <= tiny)
-            return Result<Components>::fail("The closure is singular: the 6 equations cannot be solved for the "
-                                            "endogenous components " +
-                                            endogenousList(exo) + ".");
+            return Result<Components>::fail("The closure is singular: the " + std::to_string(ne) +
+                                            " equations cannot be solved for the endogenous components " +
+                                            endogenousList(spec, exo) + ".");
         if (piv != col) {
-            for (int j = 0; j < kNumEquations; ++j) std::swap(m[piv][j], m[col][j]);
+            std::swap(m[piv], m[col]);
             std::swap(r[piv], r[col]);
         }
-        for (int e = col + 1; e < kNumEquations; ++e) {
+        for (int e = col + 1; e < ne; ++e) {
             const double f = m[e][col] / m[col][col];
             if (f == 0) continue;
-            for (int j = col; j < kNumEquations; ++j) m[e][j] -= f * m[col][j];
+            for (int j = col; j < ne; ++j) m[e][j] -= f * m[col][j];
             r[e] -= f * r[col];
         }
     }
-    double y[kNumEquations];
-    for (int e = kNumEquations - 1; e >= 0; --e) {
+    std::vector<double> y(ne, 0.0);
+    for (int e = ne - 1; e >= 0; --e) {
         double s = r[e];
-        for (int j = e + 1; j < kNumEquations; ++j) s -= m[e][j] * y[j];
+        for (int j = e + 1; j < ne; ++j) s -= m[e][j] * y[j];
         y[e] = s / m[e][e];
     }
-    Components out = shocks;
-    for (int c = 0; c < kNumComponents; ++c)
-        if (!exo[c]) out[c] = 0;
-    for (int j = 0; j < kNumEquations; ++j) out[endo[j]] = y[j];
-    for (double v : out)
-        if (!std::isfinite(v)) return Result<Components>::fail("The solution is not finite (arithmetic overflow).");
+    Components out{};
+    for (int c = 0; c < nc; ++c) out[c] = exo[c] ? shocks[c] : 0;
+    for (int j = 0; j < ne; ++j) out[endo[j]] = y[j];
+    for (int c = 0; c < nc; ++c)
+        if (!std::isfinite(out[c])) return Result<Components>::fail("The solution is not finite (arithmetic overflow).");
     return out;
 }
 
@@ -180,8 +297,9 @@ AccuracyCounts judge(const std::vector<double>& best, const std::vector<double>&
 
 }  // namespace
 
-Result<SolveOutcome> solveWithMethod(const Flags& exo, const Components& shocks, const GrowthData& data,
-                                     const MethodSpec& method) {
+Result<SolveOutcome> solveWithMethod(const ModelSpec& spec, const Flags& exo, const Components& shocks,
+                                     const GrowthData& data, const MethodSpec& method) {
+    const int kNumComponents = spec.numComponents();
     SolveOutcome out;
     const int nsub = method.subintervals < 1 ? 1 : method.subintervals;
     std::vector<int> steps = method.method == 1 ? std::vector<int>{1} : method.steps;
@@ -193,21 +311,21 @@ Result<SolveOutcome> solveWithMethod(const Flags& exo, const Components& shocks,
     Components bestSum{};
     GrowthData current = data;  // the model is linear with the year's coefficients
     for (int sub = 0; sub < nsub; ++sub) {
-        Components subShock;
+        Components subShock{};
         for (int c = 0; c < kNumComponents; ++c) subShock[c] = exo[c] ? shocks[c] / nsub : 0;
         std::vector<Components> solutions;
         for (int n : steps) {
             Components total{};
-            Components stepShock;
+            Components stepShock{};
             for (int c = 0; c < kNumComponents; ++c) stepShock[c] = subShock[c] / n;
             for (int s = 0; s < n; ++s) {
-                auto r = solveLinear(exo, stepShock, current, 1.0 / (nsub * n));
+                auto r = solveLinear(spec, exo, stepShock, current, 1.0 / (nsub * n));
                 if (!r) return r.status();
                 for (int c = 0; c < kNumComponents; ++c) total[c] += r.value()[c];
             }
             solutions.push_back(total);
         }
-        Components subResult;
+        Components subResult{};
         if (solutions.size() == 1) {
             subResult = solutions[0];
         } else {
@@ -222,11 +340,12 @@ Result<SolveOutcome> solveWithMethod(const Flags& exo, const Components& shocks,
         if (solutions.size() == 3) {
             out.hasAccuracy = true;
             const Components& best = solutions.back();
-            std::vector<double> e(subResult.begin(), subResult.end()), b(best.begin(), best.end());
+            std::vector<double> e(subResult.begin(), subResult.begin() + kNumComponents),
+                b(best.begin(), best.begin() + kNumComponents);
             AccuracyCounts va = judge(e, b);
             // Data accuracy: the whole year's data updated by this subinterval's
             // share, from the extrapolated result and from the best solution.
-            AccuracyCounts da = judge(dataValues(updateData(data, subResult)), dataValues(updateData(data, best)));
+            AccuracyCounts da = judge(dataValues(updateData(spec, data, subResult)), dataValues(updateData(spec, data, best)));
             if (method.autoAccuracy) {
                 int good = 0;
                 for (int f = method.accuracyFigures; f <= 6; ++f) good += va.counts[f];
@@ -246,9 +365,10 @@ Result<SolveOutcome> solveWithMethod(const Flags& exo, const Components& shocks,
     if (out.hasAccuracy) {
         // The overall judgement compares the whole extrapolated result with
         // the sum of the best single solutions over all subintervals.
-        std::vector<double> e(out.result.begin(), out.result.end()), b(bestSum.begin(), bestSum.end());
+        std::vector<double> e(out.result.begin(), out.result.begin() + kNumComponents),
+            b(bestSum.begin(), bestSum.begin() + kNumComponents);
         out.overallVariables = judge(e, b);
-        out.overallData = judge(dataValues(updateData(data, out.result)), dataValues(updateData(data, bestSum)));
+        out.overallData = judge(dataValues(updateData(spec, data, out.result)), dataValues(updateData(spec, data, bestSum)));
     }
     return out;
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <tuple>
 
 #include "base/fileutil.h"
 #include "base/strutil.h"
@@ -17,12 +18,15 @@ const SetSpec& indSet() {
     static const SetSpec s{"IND", {kIndustries.begin(), kIndustries.end()}};
     return s;
 }
-const SetSpec& varSet() {
-    static const SetSpec s{"VAR", {kVarNames.begin(), kVarNames.end()}};
-    return s;
+SetSpec varSet(const ModelSpec& spec) { return SetSpec{"VAR", spec.varNames}; }
+
+std::vector<float> toFloats(const ModelSpec& spec, const Components& c) {
+    return std::vector<float>(c.begin(), c.begin() + spec.numComponents());
 }
 
-std::vector<float> toFloats(const Components& c) { return std::vector<float>(c.begin(), c.end()); }
+HeaderSpec varsHeader(const ModelSpec& spec) {
+    return HeaderSpec::text("VARS", "Variables of the model", spec.varNames);
+}
 
 Result<const HeaderSpec*> needReals(const std::vector<HeaderSpec>& hs, const std::string& name, size_t size,
                                     const std::string& path) {
@@ -50,33 +54,55 @@ std::string variableHeaderName(int v) {
     return buf;
 }
 
-std::string variableHeaderDescription(int v) { return kVarNames[v] + " " + kVarDescriptions[v]; }
+std::string variableHeaderDescription(const ModelSpec& spec, int v) {
+    return spec.varNames[v] + " " + spec.varDescriptions[v];
+}
 
-std::string componentList(const std::vector<int>& components) {
+std::string componentList(const ModelSpec& spec, const std::vector<int>& components) {
     std::string s;
-    for (int c : components) s += (s.empty() ? "" : " ") + componentName(c);
+    for (int c : components) s += (s.empty() ? "" : " ") + spec.componentName(c);
     return s;
 }
 
+bool isOrdinaryChangeRow(const ModelSpec& spec, const std::string& row) {
+    const std::string name = trim(row.substr(0, row.find('(')));
+    const int v = spec.variableIndex(name);
+    return v >= 0 && spec.varTypes[static_cast<size_t>(v)] == 'c';
+}
+
+Result<const ModelSpec*> specOfHeaders(const std::vector<HeaderSpec>& hs, const std::string& path) {
+    const HeaderSpec* vars = findHeader(hs, "VARS");
+    if (!vars) return &growthSpec();
+    if (!vars->isStrings)
+        return Result<const ModelSpec*>::fail("Header VARS of file " + path + " is not a list of variable names.");
+    const ModelSpec* spec = specByVariables(vars->strings);
+    if (!spec)
+        return Result<const ModelSpec*>::fail("File " + path + " belongs to an unknown model: its header VARS lists " +
+                                              std::to_string(vars->strings.size()) +
+                                              " variables, not those of growth (5) or growthre (15).");
+    return spec;
+}
+
 Status writeSolutionFile(const std::string& path, const SolutionData& sol) {
+    const ModelSpec& spec = *sol.spec;
     std::vector<HeaderSpec> hs;
     hs.push_back(HeaderSpec::text("STEM", "Verbal description of the simulation",
                                   {sol.description.empty() ? std::string(" ") : sol.description}));
     hs.push_back(HeaderSpec::text("YEAR", "Calendar year of the simulation", {std::to_string(sol.year)}));
     hs.push_back(HeaderSpec::text("METH", "Solution method", {sol.method.empty() ? std::string(" ") : sol.method}));
-    hs.push_back(HeaderSpec::text("VARS", "Variables of the model", {kVarNames.begin(), kVarNames.end()}));
-    for (int v = 0; v < kNumVars; ++v) {
+    hs.push_back(varsHeader(spec));
+    for (int v = 0; v < spec.numVars(); ++v) {
         std::vector<float> vals;
         for (int i = 0; i < kNumInd; ++i) vals.push_back(static_cast<float>(sol.values[componentOf(v, i)]));
-        hs.push_back(HeaderSpec::reals(variableHeaderName(v), variableHeaderDescription(v), {indSet()}, vals));
+        hs.push_back(HeaderSpec::reals(variableHeaderName(v), variableHeaderDescription(spec, v), {indSet()}, vals));
     }
     Components flags{};
-    for (int c = 0; c < kNumComponents; ++c) flags[c] = sol.exogenous[c] ? 1 : 0;
-    hs.push_back(HeaderSpec::reals("EXOG", "Exogenous components (1) and endogenous ones (0)", {indSet(), varSet()},
-                                   toFloats(flags)));
-    hs.push_back(HeaderSpec::reals("SHCK", "Shocks given to the exogenous components", {indSet(), varSet()},
-                                   toFloats(sol.shocks)));
-    return writeHeaderFile(path, "growth", hs);
+    for (int c = 0; c < spec.numComponents(); ++c) flags[c] = sol.exogenous[c] ? 1 : 0;
+    hs.push_back(HeaderSpec::reals("EXOG", "Exogenous components (1) and endogenous ones (0)",
+                                   {indSet(), varSet(spec)}, toFloats(spec, flags)));
+    hs.push_back(HeaderSpec::reals("SHCK", "Shocks given to the exogenous components", {indSet(), varSet(spec)},
+                                   toFloats(spec, sol.shocks)));
+    return writeHeaderFile(path, spec.name, hs);
 }
 
 Result<SolutionData> readNamedSolution(const std::string& name) {
@@ -94,20 +120,26 @@ Result<SolutionData> readSolutionFile(const std::string& path) {
     const HeaderSpec* year = findHeader(*hs, "YEAR");
     const HeaderSpec* meth = findHeader(*hs, "METH");
     if (!year || !year->isStrings || year->strings.empty())
-        return Result<SolutionData>::fail("File " + path + " is not a solution file of the growth model (no YEAR header).");
+        return Result<SolutionData>::fail("File " + path + " is not a solution file of a model (no YEAR header).");
+    if (!findHeader(*hs, "VARS"))
+        return Result<SolutionData>::fail("File " + path + " is not a solution file of a model (no VARS header).");
+    auto spec = specOfHeaders(*hs, path);
+    if (!spec) return spec.status();
+    sol.spec = spec.value();
+    const int nv = sol.spec->numVars(), nc = sol.spec->numComponents();
     if (stem && stem->isStrings && !stem->strings.empty()) sol.description = trim(stem->strings[0]);
     if (meth && meth->isStrings && !meth->strings.empty()) sol.method = trim(meth->strings[0]);
     sol.year = static_cast<int>(parseInt(trim(year->strings[0])).value_or(0));
-    for (int v = 0; v < kNumVars; ++v) {
+    for (int v = 0; v < nv; ++v) {
         auto h = needReals(*hs, variableHeaderName(v), kNumInd, path);
         if (!h) return h.status();
         for (int i = 0; i < kNumInd; ++i) sol.values[componentOf(v, i)] = h.value()->values[i];
     }
-    auto ex = needReals(*hs, "EXOG", kNumComponents, path);
+    auto ex = needReals(*hs, "EXOG", static_cast<size_t>(nc), path);
     if (!ex) return ex.status();
-    auto sh = needReals(*hs, "SHCK", kNumComponents, path);
+    auto sh = needReals(*hs, "SHCK", static_cast<size_t>(nc), path);
     if (!sh) return sh.status();
-    for (int c = 0; c < kNumComponents; ++c) {
+    for (int c = 0; c < nc; ++c) {
         sol.exogenous[c] = ex.value()->values[c] != 0;
         sol.shocks[c] = sh.value()->values[c];
     }
@@ -115,12 +147,14 @@ Result<SolutionData> readSolutionFile(const std::string& path) {
 }
 
 Status writePerYearResults(const std::string& path, const std::string& programName, const SolutionData& sol) {
+    const ModelSpec& spec = *sol.spec;
     std::vector<HeaderSpec> hs;
     hs.push_back(HeaderSpec::text("YEAR", "Calendar year of the results", {std::to_string(sol.year)}));
-    for (int v = 0; v < kNumVars; ++v) {
+    hs.push_back(varsHeader(spec));
+    for (int v = 0; v < spec.numVars(); ++v) {
         std::vector<float> vals;
         for (int i = 0; i < kNumInd; ++i) vals.push_back(static_cast<float>(sol.values[componentOf(v, i)]));
-        hs.push_back(HeaderSpec::reals(variableHeaderName(v), variableHeaderDescription(v), {indSet()}, vals));
+        hs.push_back(HeaderSpec::reals(variableHeaderName(v), variableHeaderDescription(spec, v), {indSet()}, vals));
     }
     return writeHeaderFile(path, programName, hs);
 }
@@ -132,11 +166,14 @@ Status writeMultiYearResults(const std::string& path, const std::string& program
     std::vector<std::string> yearTexts;
     for (int y : r.years) yearTexts.push_back(std::to_string(y));
     hs.push_back(HeaderSpec::text("YEAR", "Calendar years of the results", yearTexts));
-    for (int v = 0; v < kNumVars && v < static_cast<int>(r.values.size()); ++v) {
+    const ModelSpec& spec = *r.spec;
+    hs.push_back(varsHeader(spec));
+    for (int v = 0; v < spec.numVars() && v < static_cast<int>(r.values.size()); ++v) {
         std::vector<float> vals;
         for (const auto& perYear : r.values[v])
             for (int i = 0; i < kNumInd; ++i) vals.push_back(static_cast<float>(perYear[i]));
-        hs.push_back(HeaderSpec::reals(variableHeaderName(v), variableHeaderDescription(v), {indSet(), years}, vals));
+        hs.push_back(HeaderSpec::reals(variableHeaderName(v), variableHeaderDescription(spec, v), {indSet(), years},
+                                       vals));
     }
     return writeHeaderFile(path, programName, hs);
 }
@@ -145,6 +182,10 @@ Result<MultiYearResults> readResults(const std::string& path) {
     auto hs = readHeaderFile(path);
     if (!hs) return Result<MultiYearResults>::fail("Cannot read results file " + path + ": " + hs.message());
     MultiYearResults r;
+    auto spec = specOfHeaders(*hs, path);
+    if (!spec) return spec.status();
+    r.spec = spec.value();
+    const int kNumVars = r.spec->numVars();
     const HeaderSpec* year = findHeader(*hs, "YEAR");
     if (year && year->isStrings) {
         for (const auto& s : year->strings) {
@@ -159,10 +200,10 @@ Result<MultiYearResults> readResults(const std::string& path) {
     std::vector<bool> found(kNumVars, false);
     for (const auto& h : *hs) {
         if (h.isStrings) continue;
-        const int v = variableIndex(firstWord(h.description));
+        const int v = r.spec->variableIndex(firstWord(h.description));
         if (v < 0 || found[v]) continue;
         if (h.values.size() != kNumInd * ny)
-            return Result<MultiYearResults>::fail("Header " + h.name + " (variable " + kVarNames[v] + ") of file " +
+            return Result<MultiYearResults>::fail("Header " + h.name + " (variable " + r.spec->varNames[v] + ") of file " +
                                                   path + " has " + std::to_string(h.values.size()) +
                                                   " values; expected " + std::to_string(kNumInd * ny) + ".");
         for (size_t y = 0; y < ny; ++y)
@@ -172,7 +213,7 @@ Result<MultiYearResults> readResults(const std::string& path) {
     for (int v = 0; v < kNumVars; ++v)
         if (!found[v])
             return Result<MultiYearResults>::fail("Results file " + path + " has no header for variable " +
-                                                  kVarNames[v] + ".");
+                                                  r.spec->varNames[v] + ".");
     return r;
 }
 
@@ -233,7 +274,7 @@ Result<CsvTable> readCsvTable(const std::string& path) {
     return t;
 }
 
-Result<std::vector<int>> readMapFile(const std::string& path) {
+Result<std::vector<int>> readMapFile(const ModelSpec& spec, const std::string& path) {
     auto found = existingInput(path, "Map file");
     if (!found) return found.status();
     auto lines = readTextLines(found.value());
@@ -247,7 +288,7 @@ Result<std::vector<int>> readMapFile(const std::string& path) {
         auto toks = tokenizeCmfLine(line);
         const std::string where = " in line " + std::to_string(n) + " of map file " + path + ".";
         if (toks.empty()) continue;
-        const int v = variableIndex(toks[0]);
+        const int v = spec.variableIndex(toks[0]);
         if (v < 0) return Result<std::vector<int>>::fail("Unknown variable \"" + toks[0] + "\"" + where);
         if (toks.size() == 1) {
             for (int i = 0; i < kNumInd; ++i) comps.push_back(componentOf(v, i));
@@ -262,9 +303,10 @@ Result<std::vector<int>> readMapFile(const std::string& path) {
     return comps;
 }
 
-Status writeExogenousMap(const std::string& path, const Flags& exo) {
+Status writeExogenousMap(const ModelSpec& spec, const std::string& path, const Flags& exo) {
+    const auto& kVarNames = spec.varNames;
     std::vector<std::string> lines;
-    for (int v = 0; v < kNumVars; ++v) {
+    for (int v = 0; v < spec.numVars(); ++v) {
         int n = 0;
         for (int i = 0; i < kNumInd; ++i) n += exo[componentOf(v, i)] ? 1 : 0;
         if (n == kNumInd) {
@@ -277,25 +319,30 @@ Status writeExogenousMap(const std::string& path, const Flags& exo) {
     return writeLinesAtomic(path, lines);
 }
 
-Status writeEnvironmentFile(const std::string& path, const Flags& exo, const std::string& auxiliary) {
+Status writeEnvironmentFile(const ModelSpec& spec, const std::string& path, const Flags& exo,
+                            const std::string& auxiliary) {
     Components flags{};
-    for (int c = 0; c < kNumComponents; ++c) flags[c] = exo[c] ? 1 : 0;
+    for (int c = 0; c < spec.numComponents(); ++c) flags[c] = exo[c] ? 1 : 0;
     std::vector<HeaderSpec> hs;
     hs.push_back(HeaderSpec::text("AUXF", "Auxiliary files of the model", {auxiliary.empty() ? " " : auxiliary}));
-    hs.push_back(HeaderSpec::text("VARS", "Variables of the model", {kVarNames.begin(), kVarNames.end()}));
-    hs.push_back(HeaderSpec::reals("EXOG", "Exogenous components (1) and endogenous ones (0)", {indSet(), varSet()},
-                                   toFloats(flags)));
-    return writeHeaderFile(path, "growth", hs);
+    hs.push_back(varsHeader(spec));
+    hs.push_back(HeaderSpec::reals("EXOG", "Exogenous components (1) and endogenous ones (0)",
+                                   {indSet(), varSet(spec)}, toFloats(spec, flags)));
+    return writeHeaderFile(path, spec.name, hs);
 }
 
-Result<Flags> readEnvironmentFile(const std::string& path) {
+Result<EnvironmentData> readEnvironmentFile(const std::string& path) {
     auto hs = readHeaderFile(path);
-    if (!hs) return Result<Flags>::fail("Cannot read environment file " + path + ": " + hs.message());
-    auto ex = needReals(*hs, "EXOG", kNumComponents, path);
+    if (!hs) return Result<EnvironmentData>::fail("Cannot read environment file " + path + ": " + hs.message());
+    auto spec = specOfHeaders(*hs, path);
+    if (!spec) return spec.status();
+    EnvironmentData env;
+    env.spec = spec.value();
+    const int nc = env.spec->numComponents();
+    auto ex = needReals(*hs, "EXOG", static_cast<size_t>(nc), path);
     if (!ex) return ex.status();
-    Flags f{};
-    for (int c = 0; c < kNumComponents; ++c) f[c] = ex.value()->values[c] != 0;
-    return f;
+    for (int c = 0; c < nc; ++c) env.exogenous[c] = ex.value()->values[c] != 0;
+    return env;
 }
 
 Result<std::string> auxiliaryStamp(const std::string& path) {
@@ -323,7 +370,8 @@ std::string num(long v, int width) {
 
 }  // namespace
 
-std::vector<std::string> modelInformationLines(const Flags& exo, bool withFiles) {
+std::vector<std::string> modelInformationLines(const ModelSpec& spec, const Flags& exo, bool withFiles) {
+    const bool re = spec.forwardLooking;
     std::vector<std::string> L;
     if (withFiles) {
         L.push_back("#FILES");
@@ -334,62 +382,95 @@ std::vector<std::string> modelInformationLines(const Flags& exo, bool withFiles)
         L.push_back(fileLine("BASEDATA", "in", 'y', "har"));
         L.push_back("Base data: capital, investment, output and employment");
         L.push_back(fileLine("PARAMS", "in", 'n', "har"));
-        L.push_back("Parameters: capital share and depreciation rate");
+        L.push_back(re ? "Parameters: capital share, depreciation, investment response, normal returns"
+                       : "Parameters: capital share and depreciation rate");
+        if (re) {
+            L.push_back(fileLine("ROREXT", "in", 'y', "har"));
+            L.push_back("Rates of return: expected (from the last iteration) and realised");
+            L.push_back(fileLine("ITER", "in", 'y', "har"));
+            L.push_back("Rational-expectations iteration number");
+            L.push_back(fileLine("EXTRA", "in", 'y', "har"));
+            L.push_back("Year number within the simulated horizon");
+        }
         L.push_back(fileLine("SUMMARY", "out", 'n', "txt"));
         L.push_back("Summary table of the levels of the year");
         L.push_back(fileLine("(solution)", "out", 'y', "sl4"));
     }
     L.push_back("#TABFILE");
-    L.push_back("growth.tab");
+    L.push_back(spec.name + ".tab");
     L.push_back("#TMDATE");
-    L.push_back(std::string(kGrowthModelStamp));
+    L.push_back(std::string(spec.stamp));
     L.push_back("#STIFILE");
-    L.push_back("growth.sti");
+    L.push_back(spec.name + ".sti");
     L.push_back("#SETS");
     L.push_back(num(1, 6));
     L.push_back(num(1, 6) + fixed("IND", 12) + num(kNumInd, 6) + "  k Industries");
     for (const auto& ind : kIndustries) L.push_back(ind);
     L.push_back("#VARIABLES");
-    L.push_back(num(kNumVars, 6));
-    for (int v = 0; v < kNumVars; ++v) {
+    L.push_back(num(spec.numVars(), 6));
+    for (int v = 0; v < spec.numVars(); ++v) {
         std::vector<int> exoComps;
         for (int i = 0; i < kNumInd; ++i)
             if (exo[componentOf(v, i)]) exoComps.push_back(i + 1);
         const char status = exoComps.size() == kNumInd ? 'X' : exoComps.empty() ? 'N' : 'x';
-        L.push_back(num(v + 1, 6) + fixed(kVarNames[v], 15) + num(kNumInd, 6) + num(1, 6) + " " + status + " " +
-                    kVarDescriptions[v] + " (percentage change)");
+        const char* kind = spec.varTypes[v] == 'c' ? " (ordinary change)" : " (percentage change)";
+        L.push_back(num(v + 1, 6) + fixed(spec.varNames[v], 15) + num(kNumInd, 6) + num(1, 6) + " " + status + " " +
+                    spec.varDescriptions[v] + kind);
         L.push_back(num(1, 6));
         if (status == 'x') {
+            // The count of exogenous components, then one range per component.
             L.push_back(num(static_cast<long>(exoComps.size()), 10));
             for (int c : exoComps) L.push_back(num(c, 10) + num(c, 10));
             L.push_back(num(0, 10) + num(0, 10));
         }
     }
     L.push_back("#VCSTAT");
-    L.push_back(std::string(kNumVars, 'c'));
+    L.push_back(std::string(static_cast<size_t>(spec.numVars()), 'c'));
     L.push_back("#VCTP");
-    L.push_back(std::string(kNumVars, 'p'));
+    L.push_back(spec.varTypes);
     L.push_back("#EQUATIONS");
-    L.push_back(num(2, 6));
-    L.push_back(num(1, 6) + fixed("E1", 20) + num(kNumInd, 6) + num(1, 6) + " Output: technology, capital, labour, tax");
-    L.push_back(num(1, 6));
-    L.push_back(num(2, 6) + fixed("E2", 20) + num(kNumInd, 6) + num(1, 6) + " Capital growth from investment");
-    L.push_back(num(1, 6));
-    L.push_back("#COEFFICIENTS");
-    L.push_back(num(6, 6));
-    const char* coeffs[][2] = {{"CAPS", "Capital stock"}, {"INVS", "Investment"}, {"OUTP", "Output"},
-                               {"LABR", "Employment"}};
-    int n = 0;
-    for (const auto& c : coeffs) {
-        L.push_back(num(++n, 6) + fixed(c[0], 12) + num(1, 6) + " r c c " + c[1]);
+    const std::vector<std::pair<std::string, std::string>> equations{
+        {"E1", "Output: technology, capital, labour, tax"},
+        {"E2", "Capital growth from investment"},
+        {"E3", "Investment grows with output plus a shift"},
+        {"E4", "Shift of investment: expectation part plus a free shifter"},
+        {"E5", "Investment response to the expected rate of return"},
+        {"E6", "Report: expected rate of return minus normal"},
+        {"E7", "Report: static-expectation rate of return minus normal"},
+        {"E8", "Report: expected minus static rate of return"}};
+    L.push_back(num(spec.equationsPerIndustry, 6));
+    for (int e = 0; e < spec.equationsPerIndustry; ++e) {
+        L.push_back(num(e + 1, 6) + fixed(equations[e].first, 20) + num(kNumInd, 6) + num(1, 6) + " " +
+                    equations[e].second);
         L.push_back(num(1, 6));
     }
-    L.push_back(num(++n, 6) + fixed("ALPH", 12) + num(0, 6) + " r c c Capital share");
-    L.push_back(num(++n, 6) + fixed("DEPR", 12) + num(0, 6) + " r c c Depreciation rate");
+    L.push_back("#COEFFICIENTS");
+    // Name, number of dimensions (over IND or none), description.
+    std::vector<std::tuple<std::string, int, std::string>> coeffs{
+        {"CAPS", 1, "Capital stock"}, {"INVS", 1, "Investment"}, {"OUTP", 1, "Output"},
+        {"LABR", 1, "Employment"},    {"ALPH", 0, "Capital share"}, {"DEPR", 0, "Depreciation rate"}};
+    if (re) {
+        coeffs.push_back({"BETA", 0, "Response of investment to the expected rate of return"});
+        coeffs.push_back({"RNRM", 1, "Normal rate of return"});
+        coeffs.push_back({"ADRE", 1, "Weight of forward-looking expectations"});
+        coeffs.push_back({"RNOW", 1, "Rate of return at the start of the year"});
+        coeffs.push_back({"EXPR", 1, "Expected rate of return for next year"});
+    }
+    L.push_back(num(static_cast<long>(coeffs.size()), 6));
+    int n = 0;
+    for (const auto& [name, ndim, description] : coeffs) {
+        L.push_back(num(++n, 6) + fixed(name, 12) + num(ndim, 6) + " r c c " + description);
+        if (ndim == 1) L.push_back(num(1, 6));
+    }
     L.push_back("#VBDSC");
     L.push_back(num(2, 6));
-    L.push_back("GROWTH: a three-industry model of output growth");
-    L.push_back("with capital accumulation and a tax on output.");
+    if (re) {
+        L.push_back("GROWTHRE: the growth model with forward-looking investment:");
+        L.push_back("expected returns read from ROREXT, realised ones written back.");
+    } else {
+        L.push_back("GROWTH: a three-industry model of output growth");
+        L.push_back("with capital accumulation and a tax on output.");
+    }
     L.push_back("#SVVER");
     L.push_back("80000");
     L.push_back("#PRVER");

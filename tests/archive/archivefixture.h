@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/contexts.h"
 #include "archive/archiveenv.h"
-#include "archive/batchzip.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "model/settings.h"
@@ -44,7 +44,9 @@ protected:
         auto e = std::make_unique<ArchiveEnv>(rec, dlg, app->clock);
         e->programDir = prog;
         e->tempDir = temp;
-        useSettings(*e, settings, sctx);
+        StartupDirectories dirs;
+        dirs.tempDir = temp;
+        fillArchiveEnv(*e, AppState{rec, settings, dirs, prog, false}, sctx);
         return e;
     }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include "app/batchzip.h"
 #include "archive/zipfile.h"
 #include "archivefixture.h"
 #include "base/textfile.h"

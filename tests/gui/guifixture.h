@@ -34,6 +34,8 @@ protected:
         TempDirTest::SetUp();
         for (const char* d : {"keep", "temp", "work"}) std::filesystem::create_directories(path(d));
         env.set("HOME", dir());
+        env.set("SVKEEP", path("keep"));
+        env.set("SVTEMP", path("temp"));
         env.set("PATH", "/usr/bin:/bin");
         env.setProgramDirectory(kBin);
         env.setCurrentDirectory(dir());
@@ -45,10 +47,13 @@ protected:
     }
     /// Opens the session and the window with the given launcher.
     void open(ProcessLauncher& launcher) {
-        StartupDirectories dirs;
-        dirs.tempDir = path("temp");
-        dirs.keepDir = path("keep");
-        session = WindowSession::open(SessionSetup{env, dialogs, years, clock, launcher, dirs});
+        // The fixed folders of the directory sources stay inside the test's folder.
+        FixedFolders fixed;
+        for (std::string* f : {&fixed.windows, &fixed.systemDrive, &fixed.constTemp, &fixed.constSv, &fixed.constRoot}) {
+            *f = path("fixed");
+        }
+        std::filesystem::create_directories(path("fixed"));
+        session = WindowSession::open(SessionSetup{env, dialogs, years, clock, launcher, fixed});
         ASSERT_TRUE(session);
         window = std::make_unique<MainWindow>(*session);
         window->show();

@@ -271,8 +271,9 @@ TEST_F(WindowTest, HelpPagesAndAbout) {
     for (const char* page : {"Introduction", "Model/Data", "Sim Overview", "Closure/Shock", "Results", "Other files"})
         EXPECT_EQ(helpTopic(QString("page:") + page).id, QString("page:") + page);
     const std::string diag = diagnosticsText(*session);
-    for (const std::string& part : {std::string("Temporary Directory: ") + path("temp"),
-                                    std::string("Keep Directory: ") + path("keep"), std::string("SVKEEP = "),
+    for (const std::string& part : {std::string("Temporary Directory: ") + session->dirs().tempDir,
+                                    std::string("Keep Directory: ") + session->dirs().keepDir,
+                                    std::string("SVKEEP = ") + path("keep"),
                                     std::string("Operating system: "), std::string("Computer: ")})
         EXPECT_NE(diag.find(part), std::string::npos) << part;
 }

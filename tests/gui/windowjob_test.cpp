@@ -179,7 +179,7 @@ TEST_F(WindowJobTest, CheckClosureFromTheGridRunsTheModelProgramAndReports) {
     EXPECT_FALSE(window->action("&Tasks", "Run Base to Policy")->isEnabled());
     ASSERT_TRUE(waitFor([&] { return !session->jobs().watching(); }, 60000));
     EXPECT_EQ(dialogs.lastMessage(), "The model program found no problems checking the closure in\r\n  " +
-                                         path("temp") + "/oneB2024.cmf");
+                                         session->dirs().tempDir + "/oneB2024.cmf");
     window->refreshMenus();
     EXPECT_TRUE(window->action("&Tasks", "Run Base to Policy")->isEnabled());
 }

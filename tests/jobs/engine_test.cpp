@@ -18,10 +18,11 @@ using testing::writeFile;
 // Remembers BOT completions, as the record of runs would.
 class MemoryRecorder : public NullRecorder {
 public:
-    void recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod&,
-                          const TAutoAccuracy&) override {
+    Status recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod&,
+                            const TAutoAccuracy&) override {
         records.push_back(jobName + " r" + std::to_string(run) + " y" + std::to_string(year));
         if (jobName == "bot") bots.insert(year);
+        return Status::ok();
     }
     bool botFinishedSince(int year, std::int64_t) override { return bots.count(year) > 0; }
     std::set<int> bots;

@@ -63,16 +63,16 @@ protected:
 };
 
 TEST_F(SimDetails, DefaultNames) {
-    EXPECT_EQ(DefaultDs1Name(rec, "growth", false), path("growth-BS1B-BR1R-PL1P.ds1"));
-    EXPECT_EQ(DefaultDs1Name(rec, "growth", true), path("growth-BS1B-PL1P.ds1"));
-    EXPECT_EQ(DefaultDs0Name(rec, "growth", false), path("growth-BS1B-BR1R-PL1P.ds0"));
-    EXPECT_EQ(RunRecordCopyName(rec, "growth", 1, false), path("growth-BS1B.ds3"));
-    EXPECT_EQ(RunRecordCopyName(rec, "growth", 2, false), path("growth-BS1B-BR1R.ds4"));
-    EXPECT_EQ(RunRecordCopyName(rec, "growth", 3, true), path("growth-BS1B-PL1P.ds5"));
+    EXPECT_EQ(DefaultDs1Path(rec, "growth", false), path("growth-BS1B-BR1R-PL1P.ds1"));
+    EXPECT_EQ(DefaultDs1Path(rec, "growth", true), path("growth-BS1B-PL1P.ds1"));
+    EXPECT_EQ(DefaultDs0Path(rec, "growth", false), path("growth-BS1B-BR1R-PL1P.ds0"));
+    EXPECT_EQ(RunRecordCopyPath(rec, "growth", 1, false), path("growth-BS1B.ds3"));
+    EXPECT_EQ(RunRecordCopyPath(rec, "growth", 2, false), path("growth-BS1B-BR1R.ds4"));
+    EXPECT_EQ(RunRecordCopyPath(rec, "growth", 3, true), path("growth-BS1B-PL1P.ds5"));
     rec.FileNaming.LongNames = false;  // the names are joined in either style
     rec.FileNaming.AppendRunLetter = false;
     rec.FileNaming.Separator = "_";
-    EXPECT_EQ(DefaultDs1Name(rec, "m", false), path("m_BS1_BR1_PL1.ds1"));
+    EXPECT_EQ(DefaultDs1Path(rec, "m", false), path("m_BS1_BR1_PL1.ds1"));
 }
 
 TEST_F(SimDetails, SaveAsksForADs1Name) {

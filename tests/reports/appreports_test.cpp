@@ -243,19 +243,19 @@ TEST_F(ReportTest, WhenRunCommandRestoresTheApplicationsRecords) {
     // The working copy describes another application; the durable copy of
     // this application's Base says 2024 was run.
     writeFile(keep.BaseFile, "[2025]\r\nYear finished ok=" + completion(9) + "\r\n");
-    writeFile(RunRecordCopyName(rec, "growth", 1, false),
+    writeFile(RunRecordCopyPath(rec, "growth", 1, false),
               "[Options]\r\nVardelVersion=330\r\n[2024]\r\nYear finished ok=" + completion(3) + "\r\n");
 
     std::vector<std::string> viewed;
     ReportCommandEnv env = reportCommandEnvFor(
         rec, settings, [&](const std::string& f) { viewed.push_back(f); }, 6);
-    EXPECT_EQ(env.defaultDetailsName, DefaultDs1Name(rec, "growth", false));
+    EXPECT_EQ(env.defaultDetailsPath, DefaultDs1Path(rec, "growth", false));
     ScriptedDialogs d;
     d.queueText(path("when.dr2"));
     d.queueButton(BtnYes);
     ASSERT_TRUE(reportWhenSimsRunCommand(rec, settings, keep, 2, env, d));
     EXPECT_EQ(d.records()[0].file.defaultName,
-              nameOf(changeExt(DefaultDs1Name(rec, "growth", false), ".dr2")));
+              nameOf(changeExt(DefaultDs1Path(rec, "growth", false), ".dr2")));
     EXPECT_EQ(d.records()[1].helpContext, 6);
     EXPECT_EQ(viewed, std::vector<std::string>{path("when.dr2")});
     std::vector<std::string> lines = splitLines(readFile(path("when.dr2")));
@@ -380,7 +380,7 @@ TEST_F(ReportTest, CompareCommandReadsSavedApplications) {
 TEST_F(ReportTest, ReportCommandAsksNameWritesAndOffersToShow) {
     TSimRecord rec = demoRecord(dir());
     ReportCommandEnv env;
-    env.defaultDetailsName = path("growth-BS1B-BR1R-PL1P.ds1");
+    env.defaultDetailsPath = path("growth-BS1B-BR1R-PL1P.ds1");
     env.helpContext = 9;
     std::vector<std::string> viewed;
     env.viewText = [&](const std::string& f) { viewed.push_back(f); };

@@ -255,5 +255,21 @@ TEST(RunRecordView, ReadsWithoutRegardToCaseAndTreatsMissingFilesAsEmpty) {
     EXPECT_FALSE(missing.hasSection("Run"));
 }
 
+TEST_F(RunRecordTest, FirstYearLinesAreStampedWithoutTheirComment) {
+    // The Model/Data page writes each line with a "! description" after
+    // the statement; a quoted name may itself hold a ";".
+    testing::writeFile(app->work + "/odd;name.har", "odd");
+    const std::string plain = app->work + "/basedata2023.har";
+    app->env->firstYearList = {"File BASEDATA = basedata2023.har ; ! the Base data for 2023",
+                               "File PARAMS = \"odd;name.har\" ; ! parameters"};
+    ASSERT_TRUE(app->runStep(1, 1, StepKind::Sim));
+    IniFile ini = record(1);
+    EXPECT_EQ(StampName(ini.getString("2023i", "BASEDATA")), plain);
+    EXPECT_EQ(StampSize(ini.getString("2023i", "BASEDATA")), fileSize(plain).value_or(-2))
+        << "the stamp is that of the existing file";
+    EXPECT_EQ(StampName(ini.getString("2023i", "PARAMS")), app->work + "/odd;name.har");
+    EXPECT_EQ(StampSize(ini.getString("2023i", "PARAMS")), 3);
+}
+
 }  // namespace
 }  // namespace vdln

@@ -25,9 +25,10 @@ JobRequest everythingRequest(int numYears);
 /// in this job is not done again.
 class BotRecorder : public NullRecorder {
 public:
-    void recordCompletion(int, int year, const std::string& jobName, const TSolutionMethod&,
-                          const TAutoAccuracy&) override {
+    Status recordCompletion(int, int year, const std::string& jobName, const TSolutionMethod&,
+                            const TAutoAccuracy&) override {
         if (jobName == "bot") bots.insert(year);
+        return Status::ok();
     }
     bool botFinishedSince(int year, std::int64_t) override { return bots.count(year) > 0; }
     void backupAtJobStart() override { bots.clear(); }

@@ -36,7 +36,7 @@ Status ScratchFolder::create(const std::string& tempDir) {
 
 std::string ScratchFolder::file(const std::string& name) const { return JoinPath(m_path, name); }
 
-std::string defaultDetailsName(const TSimRecord& rec, const std::string& dir, const std::string& modelName,
+std::string defaultDetailsPath(const TSimRecord& rec, const std::string& dir, const std::string& modelName,
                                bool noRerun) {
     return JoinPath(dir, modelName + rec.FileNaming.Separator + joinedSimNames(rec, true, !noRerun, true) + ".ds1");
 }

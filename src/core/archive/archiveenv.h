@@ -106,7 +106,7 @@ inline constexpr const char* kNoTempDirText = "Cannot locate the temporary direc
 
 /// The default `.ds1` name of an application: <dir>/<model name><separator>
 /// <names of runs 1, 2 (not in no-rerun mode) and 3>.ds1.
-std::string defaultDetailsName(const TSimRecord& rec, const std::string& dir, const std::string& modelName,
+std::string defaultDetailsPath(const TSimRecord& rec, const std::string& dir, const std::string& modelName,
                                bool noRerun);
 
 /// True when two folder names lead to the same folder (resolved through the

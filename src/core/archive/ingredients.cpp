@@ -10,6 +10,7 @@
 
 #include "archive/stampsfile.h"
 #include "archive/zipfile.h"
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/inifile.h"
 #include "base/paths.h"
@@ -136,7 +137,8 @@ std::vector<std::string> collectCMFBits(const ArchiveEnv& env, const CMFBitsSele
         if (!fileExists(full)) return;
         std::vector<std::string> list;
         // A file that cannot be read draws in nothing; it is still stored.
-        (void)ListConstituents(dirOf(full), nameOf(full), list);
+        bestEffort(ListConstituents(dirOf(full), nameOf(full), list),
+                   "a file that cannot be read is still archived under its own name");
         for (size_t k = 1; k < list.size(); ++k) {
             std::string c = UserFilePath(rec.WorkDir, list[k]);
             add(c);
@@ -388,7 +390,8 @@ bool SaveIngredientsAsZip(ArchiveEnv& env, const IngredientsRequest& request) {
                      "guarnatee being able to regenerate results from this zip.\r\nSource-code Solvane will be "
                      "required to regenerate the EXE and Auxiliary files.");
         const std::string folder = ingredientsFolder(env, request.kind);
-        (void)makeDirectories(folder);
+        bestEffort(makeDirectories(folder),
+                   "the folder the name dialog starts in; any folder may be chosen there");
         auto name = askArchiveName(env, "Save Ingredients as ZIP archive", folder,
                                    defaultIngredientsName(env, request));
         if (!name) {
@@ -478,7 +481,8 @@ bool SaveIngredientsAsZip(ArchiveEnv& env, const IngredientsRequest& request) {
                         inner[kExtraZip] = extra;
                         dlg.info("Extra files added to zip archive");
                     } else {
-                        (void)deleteFile(scratch.file(kExtraZip));
+                        bestEffort(deleteFile(scratch.file(kExtraZip)),
+                                   "a scratch file in a folder removed afterwards");
                         dlg.warning("There was an error zipping the extra files - they will not be added.");
                     }
                 }
@@ -543,7 +547,7 @@ bool SaveIngredientsAsZip(ArchiveEnv& env, const IngredientsRequest& request) {
     std::vector<std::string> detailsMembers = {kAppDs1, kAppDs2};
     {
         std::string ds0 = findFileIgnoringCase(
-            changeExt(defaultDetailsName(env.rec, env.rec.WorkDir, env.modelName, env.noRerun), ".ds0"));
+            changeExt(defaultDetailsPath(env.rec, env.rec.WorkDir, env.modelName, env.noRerun), ".ds0"));
         if (fileExists(ds0)) {
             if (Status s = copyFile(ds0, scratch.file(kAppDs0), true); !s) {
                 dlg.error(s.message());
@@ -583,7 +587,7 @@ bool SaveIngredientsAsZip(ArchiveEnv& env, const IngredientsRequest& request) {
                   "archive is not reliable.\r\nYou should try to make it again - if it fails again, perhaps notify "
                   "the suppliers of this code.");
         dlg.info("Deleting partly complete Zip file\r\n" + archive + "\r\nbecause of the above error(s).");
-        (void)deleteFile(archive);
+        bestEffort(deleteFile(archive), "removing a partly written archive after a failure that is reported");
         return false;
     }
     dlg.info("ZIP archive " + archive + " created.");
@@ -722,7 +726,7 @@ std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::op
     }
 
     WaitWindow wait(env);
-    wait.stage("Unzipping Zip files in Temp Dir\r\n[This may take a while]");
+    wait.stage("Unzipping Zip files in Temporary Dir\r\n[This may take a while]");
     std::vector<InnerPlan> plan;
     if (!closShOnly) {
         plan.push_back({kModelZip, JoinPath(dir, "model"), "Unzipping Model files\r\n[This may take a while]"});
@@ -796,7 +800,10 @@ std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::op
             auto x = r.extract(m, p.folder);
             if (!x) return unsuccessful(unableToExtractText(zip, x.message()));
         }
-        if (!stamps.empty()) (void)applyStamps(p.folder, stamps);
+        if (!stamps.empty())
+            bestEffort(applyStamps(p.folder, stamps),
+                       "restored files keep the extraction time when their archived time cannot be set; the "
+                       "checks then ask for a rerun");
     }
 
     // The details files under their default names.
@@ -812,7 +819,7 @@ std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::op
     if (!safeNamePart(modelName) || !safeNamePart(joinedSimNames(names, true, !noRerun, true)))
         return unsuccessful(unableToExtractText(zip, "The model or simulation names in this zip file cannot be used "
                                                      "in file names"));
-    const std::string ds1 = defaultDetailsName(names, dir, modelName, noRerun);
+    const std::string ds1 = defaultDetailsPath(names, dir, modelName, noRerun);
     if (Status s = rewriteRestoredSettings(scratch.file(kAppDs1), ds1, dir, closShOnly); !s)
         return unsuccessful(s.message());
     if (Status s = copyFile(scratch.file(kAppDs2), changeExt(ds1, ".ds2"), true); !s)

@@ -6,6 +6,7 @@
 
 #include "archive/stampsfile.h"
 #include "archive/zipfile.h"
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/inifile.h"
 #include "base/paths.h"
@@ -430,7 +431,9 @@ bool RestoreResultsFromZip(ArchiveEnv& env, const RunRecordEnv& rr, std::optiona
         ParsedStamp p = parseStamp(trim(line));
         if (p.form == ParsedStamp::Form::Current && extracted.count(toLower(bareName(p.name)))) ours += line + "\r\n";
     }
-    (void)applyStamps(dir, ours);
+    bestEffort(applyStamps(dir, ours),
+               "restored results keep the extraction time when their recorded time cannot be set; the checks "
+               "then ask for a rerun");
 
     if (records == RecordsChoice::Rewrite) {
         for (const auto& f : recordFiles) {

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/inifile.h"
 #include "base/paths.h"
@@ -29,7 +30,7 @@ std::vector<std::string> extractTabEtcFiles(ProcessLauncher& launcher, Dialogs& 
         const std::string sti = JoinPath(tempDir, std::string("ext") + kind + ".sti");
         const std::string rpt = changeExt(sti, ".rpt");
         const std::string log = changeExt(sti, ".log");
-        (void)deleteFile(rpt);
+        bestEffort(deleteFile(rpt), "an old report; the extraction is judged by the new one");
         if (!writeLinesAtomic(sti, extractionStoredInput(rpt, kind[0] == 't' ? "t" : "s", auxTable))) continue;
         std::uint32_t exitCode = 0;
         if (!RunWithTimeLimit(launcher, dialogs, pryxoProgram, {"-sti", sti, "-los", log}, tempDir, 120, exitCode))

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
@@ -249,7 +250,9 @@ Result<std::string> ZipReader::extract(const ZipMember& m, const std::string& fo
         ::unlink(temp.c_str());
         return Result<std::string>::fail(error);
     }
-    if (m.mtime > 0) (void)setFileWriteTime(target, fileTimeFromUnix(m.mtime, 0));
+    if (m.mtime > 0)
+        bestEffort(setFileWriteTime(target, fileTimeFromUnix(m.mtime, 0)),
+                   "the archived file time is a courtesy; the contents are restored");
     return target;
 }
 

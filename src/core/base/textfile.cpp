@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "base/besteffort.h"
+
 namespace vdln {
 
 namespace {
@@ -126,12 +128,12 @@ Status appendImpl(TxtFile& out, const std::string& sourceName, bool clean, const
             }
         }
         if (!out.writeLine(line)) {
-            (void)TxtClose(src);
+            bestEffort(TxtClose(src), "the source was only read; a failure of the copy is reported");
             return Status::fail(std::string("write error") + tagText);
         }
     }
     if (src.failed()) {
-        (void)TxtClose(src);
+        bestEffort(TxtClose(src), "the source was only read; a failure of the copy is reported");
         return Status::fail("read error from file " + sourceName + tagText);
     }
     if (Status s = TxtClose(src); !s) return std::move(s).tag(tagText);
@@ -178,7 +180,7 @@ Result<std::vector<std::string>> readTextLines(const std::string& name) {
     std::string line;
     while (f.readLine(line)) lines.push_back(line);
     if (f.failed()) {
-        (void)TxtClose(f);
+        bestEffort(TxtClose(f), "the file was only read");
         return Result<std::vector<std::string>>::fail("read error from file " + name);
     }
     if (Status s = TxtClose(f); !s) return s;

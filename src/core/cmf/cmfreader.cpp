@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
@@ -155,12 +156,12 @@ void TOpenCMFFile::OpenCMFLines(std::vector<std::string> lines) {
     m_open = true;
     resetState();
     collectFiles();
-    (void)Rewind();
+    bestEffort(Rewind(), "a list of lines in memory cannot fail to rewind");
 }
 
 Status TOpenCMFFile::Rewind() {
     if (!m_fromList && m_open) {
-        (void)TxtClose(m_file);
+        bestEffort(TxtClose(m_file), "the file was only read");
         if (Status s = TxtOpen(m_file, FileName); !s) {
             m_open = false;
             return s;
@@ -171,7 +172,7 @@ Status TOpenCMFFile::Rewind() {
 }
 
 void TOpenCMFFile::CloseCMF() {
-    if (m_file.isOpen()) (void)TxtClose(m_file);
+    if (m_file.isOpen()) bestEffort(TxtClose(m_file), "the file was only read");
     m_lines.clear();
     m_open = false;
     Files.Groups.clear();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
@@ -221,8 +222,9 @@ Result<std::string> MakeCMF(const TSimRecord& rec, const CmfRequest& req) {
     Status s = writeCommandFile(out, rec, req, path);
     if (s) s = TxtClose(out);
     if (!s) {
-        (void)TxtClose(out);
-        (void)deleteFile(path);
+        bestEffort(TxtClose(out),
+                   "the partly written file is deleted next and the first failure is reported");
+        bestEffort(deleteFile(path), "removing a partly written file after a failure that is reported");
         return std::move(s).tag("[MakeCMF]");
     }
     return path;

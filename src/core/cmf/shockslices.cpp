@@ -1,5 +1,6 @@
 #include "cmf/shockslices.h"
 
+#include "base/besteffort.h"
 #include "base/strutil.h"
 #include "cmf/cmfreader.h"
 
@@ -94,7 +95,7 @@ Status AppendShocks(TxtFile& out, const std::string& sourceFile, int year) {
         if (Status s = out.writeLine(slicer.process(line)); !s) return std::move(s).tag(" [AppendShocks]");
     }
     if (in.failed()) return Status::fail("read error from file " + sourceFile).tag(" [AppendShocks]");
-    (void)TxtClose(in);
+    bestEffort(TxtClose(in), "the file was only read");
     return Status::ok();
 }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/besteffort.h"
 #include "base/strutil.h"
 
 namespace vdln {
@@ -184,7 +185,7 @@ Status ReadMoreIntoHarFile(const std::string& fileName, HarFile& file, bool sort
         in.closeQuietly();
         return std::move(s).tag(tag);
     }
-    (void)in.close();
+    bestEffort(in.close(), "the file was only read and its data are complete");
     return Status::ok();
 }
 

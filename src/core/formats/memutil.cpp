@@ -20,7 +20,8 @@ bool ZeroBlock::allocate(std::size_t bytes) {
         if (p == MAP_FAILED) return false;
 #ifdef MADV_HUGEPAGE
         // Large pages make filling a big array several times cheaper.
-        (void)::madvise(p, bytes, MADV_HUGEPAGE);
+        // Advice only: the memory works the same without it.
+        [[maybe_unused]] const int advised = ::madvise(p, bytes, MADV_HUGEPAGE);
 #endif
         m_ptr = p;
         m_bytes = m_mapped = bytes;
@@ -39,7 +40,11 @@ void ZeroBlock::prefault(std::size_t from, std::size_t to) {
     const std::size_t page = 4096;
     from = from / page * page;
     to = std::min(m_mapped, (to + page - 1) / page * page);
-    if (from < to) (void)::madvise(static_cast<char*>(m_ptr) + from, to - from, MADV_POPULATE_WRITE);
+    // Advice only: pages not populated here are faulted in when written.
+    if (from < to) {
+        [[maybe_unused]] const int advised =
+            ::madvise(static_cast<char*>(m_ptr) + from, to - from, MADV_POPULATE_WRITE);
+    }
 #else
     (void)from;
     (void)to;

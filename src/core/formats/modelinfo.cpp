@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/strutil.h"
 
@@ -779,7 +780,7 @@ Result<std::vector<TFileRec>> readMinLogicalFiles(const std::string& minFile) {
         }
     }
     const bool bad = f.failed();
-    (void)TxtClose(f);
+    bestEffort(TxtClose(f), "the file was only read");
     if (!s) return std::move(s).tag(tag);
     if (bad) return Result<std::vector<TFileRec>>::fail("read error from file " + minFile + tag);
     return files;

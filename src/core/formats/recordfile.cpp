@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/besteffort.h"
+
 namespace vdln {
 
 namespace {
@@ -363,17 +365,17 @@ Result<RecordFlavour> IsWhichLaheyFile(const std::string& fileName) {
     if (file.readSome(&lead, 1) == 1 && lead == 0xFD) {
         file.setFlavour(RecordFlavour::Lahey);
         if (tryFlavour(file)) {
-            (void)file.close();
+            bestEffort(file.close(), "the file was only probed for its record framing");
             return RecordFlavour::Lahey;
         }
     }
     // Not Lahey (or its records did not check out): try the 4-byte framing.
-    (void)file.close();
+    bestEffort(file.close(), "the file was only probed for its record framing");
     if (!openForReading(file, fileName)) return Result<RecordFlavour>::fail("Strange? No such file:" + fileName + tag);
     if (file.atEnd()) return Result<RecordFlavour>::fail("Strange? Empty file:" + fileName + tag);
     file.setFlavour(RecordFlavour::Fujitsu);
     Status s = tryFlavour(file);
-    (void)file.close();
+    bestEffort(file.close(), "the file was only probed for its record framing");
     if (!s) return std::move(s).tag(tag);
     return RecordFlavour::Fujitsu;
 }

@@ -4,11 +4,12 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
+#include "base/inifile.h"
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
-#include "base/inifile.h"
 #include "cmf/cmfreader.h"
 #include "cmf/cmfwriter.h"
 #include "cmf/yearrun.h"
@@ -60,9 +61,15 @@ PlanContext JobEngine::planContext() {
     c.doingRE = m_re->doingRE();
     c.reIterationsDone = [this](int r) { return m_re->iterationsDone(r); };
     c.reMaxIterations = [this](int r) { return m_re->maxIterations(r); };
-    c.botNeeded = [this](int i) { return m_recorder.botNeeded(i); };
-    c.botFinishedThisJob = [this](int i) { return m_recorder.botFinishedSince(i, m_job.StartFileTime); };
+    c.botNeeded = [this](int i) { return !botDoneThisJob(i) && m_recorder.botNeeded(i); };
+    c.botFinishedThisJob = [this](int i) {
+        return botDoneThisJob(i) || m_recorder.botFinishedSince(i, m_job.StartFileTime);
+    };
     return c;
+}
+
+bool JobEngine::botDoneThisJob(int year) const {
+    return std::find(m_botsDone.begin(), m_botsDone.end(), year) != m_botsDone.end();
 }
 
 PlanOptions JobEngine::planOptions() const {
@@ -98,7 +105,8 @@ std::string JobEngine::slotDir(int slot) const {
 
 void JobEngine::log(const std::vector<std::string>& lines, int slot) {
     if (!m_settings.AddToJobsLog || lines.empty()) return;
-    (void)appendToLog(JoinPath(m_env.keepDir, kJobsLogName), m_env.tempDir, slot, lines);
+    bestEffort(appendToLog(JoinPath(m_env.keepDir, kJobsLogName), m_env.tempDir, slot, lines),
+               "the jobs log is a diary; the job does not depend on it");
 }
 
 StatusLines JobEngine::status() const {
@@ -115,6 +123,9 @@ bool JobEngine::StartBigJob(JobRequest request) {
     m_outcome = JobOutcome::None;
     m_failure.clear();
     m_errorLine.clear();
+    m_partsDone = 0;
+    m_unrecorded.clear();
+    m_botsDone.clear();
     const bool doingRE = m_re->doingRE();
     m_jobOrder = (m_settings.CompleteBaseFirst || doingRE) ? "base-ASAP" : "pol-ASAP";
     const bool suppressReQuestion = m_suppressReQuestion;
@@ -123,6 +134,7 @@ bool JobEngine::StartBigJob(JobRequest request) {
     if (!CheckLastYear(m_rec, m_dialogs)) return false;
     m_job = TBigJobDetails{};
     PlanContext ctx = planContext();
+    bool policyRefused = false;
     auto recompute = [&] {
         int mode = 1;
         for (int r = 1; r <= 3; ++r)
@@ -130,11 +142,19 @@ bool JobEngine::StartBigJob(JobRequest request) {
                 mode = r;
         PolicyStartOptions opts;
         opts.doingRE = false;
-        (void)ComputeFirstPolicyYear(m_rec, mode, m_env.batchMode || m_settings.FewerMessages, true, opts,
-                                     m_firstPolicyYear, m_dialogs);
+        // A refusal here is a policy request without any policy shocks: the
+        // job does not start.
+        policyRefused = !ComputeFirstPolicyYear(m_rec, mode, m_env.batchMode || m_settings.FewerMessages,
+                                                true, opts, m_firstPolicyYear, m_dialogs);
         ctx.firstPolicyYear = m_firstPolicyYear;
     };
     normaliseRequest(request, ctx, recompute, m_job);
+    if (policyRefused) {
+        m_job.Running = false;
+        m_outcome = JobOutcome::Failed;
+        m_failure = kNoPolicyShocksText;
+        return false;
+    }
     m_job.FirstSlot = m_firstSlot;
     m_job.LastSlot = doingRE ? 1 : std::max(m_firstSlot, m_maxConcurrent);
     if (doingRE) m_job.FirstSlot = 1;
@@ -183,7 +203,10 @@ bool JobEngine::StartBigJob(JobRequest request) {
             if (!m_settings.DeveloperMode && dir.size() > 8 && !iequals(dir, m_env.programDir) &&
                 directoryExists(dir)) {
                 for (const auto& e : std::filesystem::directory_iterator(dir))
-                    if (e.is_regular_file()) (void)deleteFile(e.path().string());
+                    if (e.is_regular_file())
+                        bestEffort(
+                            deleteFile(e.path().string()),
+                            "old files of the slot folder; the files the part needs are copied over them");
             }
             if (Status st = prepareSlotDirectory(dir); !st) {
                 m_dialogs.waitEnd();
@@ -263,8 +286,11 @@ Status JobEngine::CopySimFilesToDir(const std::string& set, int run, int year, b
             std::string f = UserFilePath(m_rec.WorkDir, m_rec.GridFile(row, col));
             files.push_back(f);
             std::vector<std::string> parts;
-            if (fileExists(f) && ListConstituents(m_rec.WorkDir, f, parts))
-                for (const auto& p : parts) files.push_back(ResolvePath(m_rec.WorkDir, p));
+            // `f` is a full path: the constituents are listed from its own
+            // folder (the first entry is the file itself).
+            if (fileExists(f) && ListConstituents(dirOf(f), nameOf(f), parts))
+                for (size_t k = 1; k < parts.size(); ++k)
+                    files.push_back(ResolvePath(m_rec.WorkDir, parts[k]));
         }
     };
     if (all || set == "cmfbits") {
@@ -309,7 +335,7 @@ Status JobEngine::prepareSlotDirectory(const std::string& dir) {
     }
     if (!m_settings.ResultsMapFile.empty() && fileExists(m_settings.ResultsMapFile)) {
         const std::string copy = JoinPath(dir, nameOf(m_settings.ResultsMapFile));
-        (void)deleteFile(copy);
+        bestEffort(deleteFile(copy), "the copy below replaces it; its failure is reported");
         if (!copyFile(m_settings.ResultsMapFile, copy, true)) return Status::fail("Cound not create " + copy);
     }
     return Status::ok();
@@ -317,7 +343,8 @@ Status JobEngine::prepareSlotDirectory(const std::string& dir) {
 
 void JobEngine::copyUpdatedInputs(int run, int year) {
     for (int s = std::max(2, m_job.FirstSlot); s <= m_job.LastSlot; ++s)
-        (void)CopySimFilesToDir("updated inputs", run, year, true, slotDir(s));
+        bestEffort(CopySimFilesToDir("updated inputs", run, year, true, slotDir(s)),
+                   "a later part that needs a file that is not there stops with its own message");
 }
 
 bool JobEngine::StartNextSteps(int finishedSlot, std::optional<StepChoice> finished) {
@@ -423,7 +450,8 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         req.suiteRelease = m_settings.model.Version.ReleaseKnown ? m_settings.model.Version.Release : 0;
         req.reMode = m_re->doingRE();
         req.useReNames = req.reMode && m_re->currentIteration(r) == 1;
-        (void)deleteFile(changeExt(SolutionFile(m_rec, i, r, noRerun), ".udc"));
+        bestEffort(deleteFile(changeExt(SolutionFile(m_rec, i, r, noRerun), ".udc")),
+                   "a stale companion file; the model program writes a new one");
         auto cmf = MakeCMF(m_rec, req);
         if (!cmf) return writingFailure(cmf.message());
         ProgramLocator locate = [this](std::string_view name) -> std::string {
@@ -508,7 +536,8 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         pf.program = JoinPath(m_env.programDir, pf.program);
     }
     if (p.JobName == "sim" && p.JobPart == "sol") {
-        (void)deleteFile(changeExt(pf.outputFile, ".sli"));
+        bestEffort(deleteFile(changeExt(pf.outputFile, ".sli")),
+                   "a stale companion file; the conversion writes a new one");
         auto w = writeSolScript(sc, i, r);
         if (!w) return writingFailure(w.message());
         auto f = partFiles(sc, p, slotDir(slot));
@@ -546,14 +575,19 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         }
     }
     if (p.JobName == "sim" && p.JobPart == "sim") {
-        (void)writeLinesAtomic(pf.stepLogFile,
-                               {"** Starting sim for year " + std::to_string(m_rec.Years[i]) + " of " + runName(r) + " **"},
-                               false);
+        bestEffort(writeLinesAtomic(pf.stepLogFile,
+                                    {"** Starting sim for year " + std::to_string(m_rec.Years[i]) + " of " +
+                                     runName(r) + " **"},
+                                    false),
+                   "the heading of the step log; the part appends its own log below");
     } else if (p.JobName == "bot" && p.JobPart == "env") {
-        (void)writeLinesAtomic(pf.stepLogFile, {"** Starting BOT job for year " + std::to_string(m_rec.Years[i]) + " **"},
-                               false);
+        bestEffort(writeLinesAtomic(
+                       pf.stepLogFile,
+                       {"** Starting BOT job for year " + std::to_string(m_rec.Years[i]) + " **"}, false),
+                   "the heading of the step log; the part appends its own log below");
     } else if (p.JobName == "csv") {
-        (void)writeLinesAtomic(pf.stepLogFile, {"** Starting SS job for " + runName(r) + " **"}, false);
+        bestEffort(writeLinesAtomic(pf.stepLogFile, {"** Starting SS job for " + runName(r) + " **"}, false),
+                   "the heading of the step log; the part appends its own log below");
     }
 
     // The command line: the model program names its log explicitly unless it
@@ -587,6 +621,7 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
     m_launchedAny = true;
     m_panelPhase = PanelPhase::Running;
     ++m_partsLaunched;
+    m_launchedAt[slot] = m_clock.monotonicSeconds();
     log(partStartLines(s, describeContext(), now()), slot);
     return Status::ok();
 }
@@ -624,7 +659,7 @@ Status JobEngine::copySolShocksForSlot(int slot, int year, std::string& botFile)
     if (!m_settings.SolFileShocks || slot <= 1 || m_maxConcurrent < 2) return Status::ok();
     const std::string rsl = BotResultsFile(m_rec, year, m_settings.NoRerun);
     const std::string copy = JoinPath(slotDir(slot), nameOf(rsl));
-    (void)deleteFile(copy);
+    bestEffort(deleteFile(copy), "the copy below replaces it; its failure is reported");
     if (!copyFile(rsl, copy, false)) {
         const std::string text = "Error copying SOL File for Policy shocks to SimDir2";
         m_dialogs.message(MsgKind::Error, internalErrorText(text), BtnOk);
@@ -723,14 +758,19 @@ Status JobEngine::treatPreviousOutputs() {
                 locked.push_back(f);
                 continue;
             }
-            if (std::rename(to.c_str(), f.c_str()) != 0) (void)copyFile(to, f, true);
+            if (std::rename(to.c_str(), f.c_str()) != 0)
+                bestEffort(copyFile(to, f, true), "the file stays in \"VDLNRes\", where the user finds it");
             continue;
         }
         if (mode == OutputsBeforeRun::Move && haveResDir) {
-            (void)deleteFile(to);
-            if (std::rename(f.c_str(), to.c_str()) != 0) (void)deleteFile(f);
+            bestEffort(deleteFile(to), "an older moved copy; the move below replaces it");
+            if (std::rename(f.c_str(), to.c_str()) != 0)
+                bestEffort(
+                    deleteFile(f),
+                    "an output of the previous run; the part rewrites it and is judged by its new report");
         } else {
-            (void)deleteFile(f);
+            bestEffort(deleteFile(f),
+                       "an output of the previous run; the part rewrites it and is judged by its new report");
         }
         if (fileExists(f)) locked.push_back(f);
     }
@@ -792,8 +832,10 @@ void JobEngine::handleEnded(int slotNo) {
         if (s && fileExists(slot.StepLogFile)) s = TxtAppend(out, slot.StepLogFile);
         if (s) s = TxtAppend(out, slot.LogFile);
         Status c = TxtClose(out);
-        if (s && c) (void)copyFile(lox, slot.StepLogFile, false);
-        (void)deleteFile(lox);
+        if (s && c)
+            bestEffort(copyFile(lox, slot.StepLogFile, false),
+                       "the step log keeps its earlier text; the part's own log is still there");
+        bestEffort(deleteFile(lox), "scratch file of the step log");
     }
     bool failed = true;
     if (fileExists(slot.ReportFile)) {
@@ -812,8 +854,10 @@ void JobEngine::handleEnded(int slotNo) {
                     v.Version = static_cast<std::int32_t>(*x);
                     v.VersionKnown = true;
                 }
-                if (ini->hasKey(kReportSection, kReportFortranCompiler)) {
-                    v.Compiler = ini->getString(kReportSection, kReportFortranCompiler);
+                // An empty "Fortran Compiler=" names no compiler.
+                if (std::string c = trim(ini->getString(kReportSection, kReportFortranCompiler));
+                    !c.empty()) {
+                    v.Compiler = c;
                     v.CompilerKnown = true;
                 }
             }
@@ -824,7 +868,10 @@ void JobEngine::handleEnded(int slotNo) {
         const StepChoice done{slot.JobName, slot.JobPart, slot.Run, slot.Year};
         if (slot.RecordCompletion) {
             const auto& m = m_methods[slotNo];
-            m_recorder.recordCompletion(slot.Run, slot.Year, slot.JobName, m.first, m.second);
+            if (Status rs = m_recorder.recordCompletion(slot.Run, slot.Year, slot.JobName, m.first, m.second);
+                !rs)
+                m_unrecorded.push_back(rs.message());
+            if (slot.JobName == "bot" && !botDoneThisJob(slot.Year)) m_botsDone.push_back(slot.Year);
             if (!m_env.detailsFile.empty()) m_recorder.setUserDsName(slot.Run, m_env.detailsFile);
         }
         if (m_re->doingRE() && slot.JobName == "sim" && slot.JobPart == "sol" &&
@@ -844,6 +891,11 @@ void JobEngine::handleEnded(int slotNo) {
         const std::string& st = m_job.SSStageDone[before.Run];
         if (st == "aggrex" || st == "cumsol" || (before.Run == 3 && (st == "divero" || st == "devsol")))
             m_progress[before.Run] = true;
+        ++m_partsDone;
+        if (m_onPartDone)
+            m_onPartDone(PartDone{slotNo, before.Run, before.Year, before.JobName, before.JobPart,
+                                  m_clock.monotonicSeconds() - m_launchedAt[slotNo], m_partsLaunched,
+                                  m_partsDone});
         StartNextSteps(slotNo, done);
         return;
     }
@@ -890,7 +942,8 @@ void JobEngine::handleEnded(int slotNo) {
         message = errorLog.empty() ? "Error running job - no log file" : "Error running job - see log file\r\n" + errorLog;
     } else if (!errorLog.empty()) {
         const std::string last = JoinPath(m_env.keepDir, "lasterr.log");
-        (void)copyFile(errorLog, last, false);
+        bestEffort(copyFile(errorLog, last, false),
+                   "a convenience copy for \"Last Error Log\"; the log itself is named in the message");
         message = "Look at LOG file\r\n" + errorLog + "\r\nto find details of the error.";
         if (m_dialogs.message(MsgKind::Information, message + "\r\nDo you want to look at it now?", BtnYes | BtnNo) ==
                 BtnYes &&

@@ -31,9 +31,13 @@ class CompletionRecorder {
 public:
     virtual ~CompletionRecorder() = default;
     /// Records a completed step (`jobName` "sim", "bot" or a spreadsheet
-    /// kind) of a run and year with the year's method settings.
-    virtual void recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod& method,
-                                  const TAutoAccuracy& accuracy) = 0;
+    /// kind) of a run and year with the year's method settings.  A failure
+    /// (the record could not be written; the user has been told) does not
+    /// stop the job: the engine counts the step as done for this job and
+    /// keeps the failure for its owner.
+    [[nodiscard]] virtual Status recordCompletion(int run, int year, const std::string& jobName,
+                                                  const TSolutionMethod& method,
+                                                  const TAutoAccuracy& accuracy) = 0;
     /// Writes "User DS name" into the run's record-of-runs file.
     virtual void setUserDsName(int run, const std::string& ds1) = 0;
     /// Backs up the record-of-runs files at the first launch of a job.
@@ -60,7 +64,10 @@ public:
 /// A recorder that records nothing and lets every job go ahead.
 class NullRecorder : public CompletionRecorder {
 public:
-    void recordCompletion(int, int, const std::string&, const TSolutionMethod&, const TAutoAccuracy&) override {}
+    Status recordCompletion(int, int, const std::string&, const TSolutionMethod&,
+                            const TAutoAccuracy&) override {
+        return Status::ok();
+    }
     void setUserDsName(int, const std::string&) override {}
     void backupAtJobStart() override {}
     void jobEnded(const std::array<bool, 4>&) override {}
@@ -76,6 +83,18 @@ struct EngineEnvironment {
     std::string keepDir;
     bool batchMode = false;
     std::string detailsFile;  ///< the job's simulation-details file name (".ds1")
+};
+
+/// A part that completed successfully (for progress reports).
+struct PartDone {
+    int slot = 0;
+    int run = 0;
+    int year = 0;           ///< year number (`NumYears` + 1 for spreadsheet parts)
+    std::string jobName;    ///< "sim", "bot", "csv", ...
+    std::string jobPart;    ///< "sim", "sol", "env", ...
+    double seconds = 0;     ///< from the part's launch to its end being seen
+    int partsLaunched = 0;  ///< parts launched in the job so far
+    int partsDone = 0;      ///< parts completed in the job so far (this one included)
 };
 
 /// How a job ended.
@@ -146,6 +165,19 @@ public:
     void suppressReQuestionOnce() { m_suppressReQuestion = true; }
     /// The pass note of "Run Single Job, then Concurrent" for the status lines.
     void setPassNote(const SingleThenConcurrentNote& note) { m_passNote = note; }
+    /// Called after every successful part (progress reports of batch mode).
+    void setPartDoneHook(std::function<void(const PartDone&)> hook) { m_onPartDone = std::move(hook); }
+    /// The job's simulation-details file (written as "User DS name"; the
+    /// details writer keeps it up to date).  Takes effect at the next job.
+    void setDetailsFile(const std::string& ds1) { m_env.detailsFile = ds1; }
+    const EngineEnvironment& environment() const { return m_env; }
+    /// The completions of the last job that could not be recorded (one text
+    /// each); those steps still counted as done for that job.
+    const std::vector<std::string>& unrecordedCompletions() const { return m_unrecorded; }
+    /// The runs that made progress in the last job (index 1..3).
+    const PerRun<bool>& progress() const { return m_progress; }
+    /// Parts completed in the last job.
+    int partsDone() const { return m_partsDone; }
     /// Opens a file in the user's editor (the error log of a failed part,
     /// when the user asks to look at it).
     void setEditor(std::function<void(const std::string&)> open) { m_openInEditor = std::move(open); }
@@ -216,6 +248,15 @@ private:
     double m_elapsed = 0;
     int m_partsLaunched = 0;
     std::array<bool, 4> m_progress{};
+    std::function<void(const PartDone&)> m_onPartDone;
+    std::array<double, 4> m_launchedAt{};
+    int m_partsDone = 0;
+    std::vector<std::string> m_unrecorded;
+    /// BOT steps (year numbers) that completed in this job: done whatever the
+    /// record of runs says, so a record that cannot be written never makes
+    /// the job run them again.
+    std::vector<int> m_botsDone;
+    bool botDoneThisJob(int year) const;
 };
 
 }  // namespace vdln

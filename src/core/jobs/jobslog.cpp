@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/textfile.h"
@@ -15,8 +16,8 @@ Status appendToLog(const std::string& logPath, const std::string& tempDir, int s
     const std::string lo1 = JoinPath(tempDir, "joblog" + n + ".lo1");
     const std::string lo2 = JoinPath(tempDir, "joblog" + n + ".lo2");
     auto cleanUp = [&] {
-        (void)deleteFile(lo1);
-        (void)deleteFile(lo2);
+        bestEffort(deleteFile(lo1), "scratch file of the log append");
+        bestEffort(deleteFile(lo2), "scratch file of the log append");
     };
     Status s = writeLinesAtomic(lo1, lines);
     if (s) {

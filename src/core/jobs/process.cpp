@@ -15,6 +15,7 @@
 #include <cstring>
 #include <thread>
 
+#include "base/besteffort.h"
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "env/suite.h"
@@ -480,7 +481,8 @@ bool LaunchCmd(TCmdRec& rec, ProcessLauncher& launcher, Dialogs& dialogs) {
         return true;
     }
     rec.TimedOut = true;
-    (void)launcher.terminate(rec.Process, 3);
+    bestEffort(launcher.terminate(rec.Process, 3),
+               "the program overran its time limit and is reported as timed out either way");
     std::string params;
     for (size_t i = 0; i < rec.Parameters.size(); ++i) params += (i ? " " : "") + quoteIfBlank(rec.Parameters[i]);
     dialogs.error("Time limit exceeded for:\r\nCommand: " + command + "\r\n" + "Parameters: " + params + "\r\n" +

@@ -1,5 +1,6 @@
 #include "jobs/recorder.h"
 
+#include "base/besteffort.h"
 #include "base/inifile.h"
 #include "base/strutil.h"
 #include "runrecord/recordfiles.h"
@@ -7,10 +8,13 @@
 
 namespace vdln {
 
-void RunRecordRecorder::recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod& method,
-                                         const TAutoAccuracy& accuracy) {
-    (void)WriteRunRecord(m_env, m_dialogs, run, year, jobName == "bot" ? StepKind::Bot : StepKind::Sim, accuracy,
-                         method);
+Status RunRecordRecorder::recordCompletion(int run, int year, const std::string& jobName,
+                                           const TSolutionMethod& method, const TAutoAccuracy& accuracy) {
+    const bool bot = jobName == "bot";
+    if (WriteRunRecord(m_env, m_dialogs, run, year, bot ? StepKind::Bot : StepKind::Sim, accuracy, method))
+        return Status::ok();
+    return Status::fail("Problem updating Record of Runs file \r\n  " + RunRecordFileName(m_env.keep, run) +
+                        "\r\nThe " + stepContext(m_env, run, year, bot) + " was not recorded.");
 }
 
 void RunRecordRecorder::setUserDsName(int run, const std::string& ds1) {
@@ -35,7 +39,11 @@ void RunRecordRecorder::selectionEnd() {
     m_finishedSince.clear();
 }
 
-void RunRecordRecorder::backupAtJobStart() { (void)BackupRunRecords(m_env.keep); }
+void RunRecordRecorder::backupAtJobStart() {
+    bestEffort(
+        BackupRunRecords(m_env.keep),
+        "the backups only tell invalidated runs apart; a missing one is refreshed at the next job start");
+}
 
 void RunRecordRecorder::jobEnded(const std::array<bool, 4>& progress) { EndRunRecordBackups(m_env.keep, progress); }
 

@@ -26,8 +26,11 @@ public:
     void setPrereqOptions(PrereqOptions options) { m_options = std::move(options); }
     const PrereqOptions& prereqOptions() const { return m_options; }
 
-    void recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod& method,
-                          const TAutoAccuracy& accuracy) override;
+    /// Writes the step into the run's record-of-runs file.  Failure: the
+    /// file could not be updated (the user has seen "Problem updating Record
+    /// of Runs file ..."); the text names the file and the step.
+    Status recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod& method,
+                            const TAutoAccuracy& accuracy) override;
     void setUserDsName(int run, const std::string& ds1) override;
     void backupAtJobStart() override;
     void jobEnded(const std::array<bool, 4>& progress) override;

@@ -32,7 +32,10 @@ JobsSession::JobsSession(JobsSessionParts parts)
     // The error log of a failed part opens in the same editor as the logs of
     // the single checking jobs.
     if (m_parts.timerHooks.openInEditor)
-        m_engine.setEditor([open = m_parts.timerHooks.openInEditor](const std::string& f) { (void)open(f); });
+        m_engine.setEditor([open = m_parts.timerHooks.openInEditor](const std::string& f) {
+            // The editor reports a file it cannot open itself.
+            open(f);
+        });
 }
 
 TaskEnv JobsSession::taskEnv() {
@@ -71,7 +74,7 @@ void JobsSession::tick() {
     // cancelled ends the sequence.
     if (m_sequence->active() && !m_engine.running() && m_engine.outcome() != JobOutcome::Finished &&
         m_engine.outcome() != JobOutcome::None)
-        (void)m_sequence->onJobFinished(false);
+        m_sequence->onJobFinished(false);  // ends the sequence; no further pass starts
 }
 
 }  // namespace vdln

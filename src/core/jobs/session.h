@@ -69,8 +69,11 @@ public:
     /// `FirstSlot` of this session (2 only after "Just One Solve (no. 2)").
     int firstSlot() const { return m_firstSlot; }
 
-private:
+    /// Starts a job from a request and watches it.  False when it did not
+    /// start (the reason was shown).
     bool startJob(const JobRequest& request);
+
+private:
     TaskEnv taskEnv();
 
     JobsSessionParts m_parts;

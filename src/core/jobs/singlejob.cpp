@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
@@ -132,7 +133,7 @@ bool ConsoleJobTimer::launchNextClosureCheck() {
     }
     m_closureFiles = *files;
     if (m_firstClosureCmf.empty()) m_firstClosureCmf = m_closureFiles.cmf;
-    (void)deleteFile(m_closureFiles.flg);
+    bestEffort(deleteFile(m_closureFiles.flg), "an old flag file; the check judges by the new report");
     const std::string text = std::string("Checking closure") + (shocksMode(mode) ? " and shocks" : "") + " [" +
                              nameOf(m_closureFiles.cmf) + "]";
     if (!launchSingle(mode, LaunchRequest{m_closureFiles.bat, {}, dirOf(m_closureFiles.bat), "", ""}, text)) {
@@ -188,14 +189,17 @@ void ConsoleJobTimer::tick() {
     if (m_mode == kJobModeTempDirCheck && m_elapsed > kTempDirCheckLimitSeconds) {
         // A check program that is still running after this long will not
         // report: stop it rather than leave it behind.
-        if (m_single && !m_launcher.ended(m_single)) (void)m_launcher.terminate(m_single, 3);
+        if (m_single && !m_launcher.ended(m_single))
+            bestEffort(m_launcher.terminate(m_single, 3),
+                       "the check program overran; its result is reported as timed out either way");
         const TempDirCheckJob job = m_tempDirJob;
         stopWatching();
         if (!m_env.batchMode) m_dialogs.waitEnd();
         if (m_hooks.tempDirCheckEnded)
             m_hooks.tempDirCheckEnded(job, true, false);
         else
-            (void)finishTempDirCheck(m_dialogs, job, m_env.tempDir);
+            // The verdict has been shown to the user either way.
+            if (!finishTempDirCheck(m_dialogs, job, m_env.tempDir)) return;
         return;
     }
 
@@ -226,7 +230,8 @@ void ConsoleJobTimer::tick() {
             if (m_hooks.tempDirCheckEnded)
                 m_hooks.tempDirCheckEnded(m_tempDirJob, false, cancelled);
             else if (!cancelled)
-                (void)finishTempDirCheck(m_dialogs, m_tempDirJob, m_env.tempDir);
+                // The verdict has been shown to the user either way.
+                if (!finishTempDirCheck(m_dialogs, m_tempDirJob, m_env.tempDir)) return;
             return;
         default:
             if (isClosureMode(mode)) {
@@ -274,12 +279,14 @@ void ConsoleJobTimer::showErrorLog(const std::string& log) {
         m_dialogs.info("(Unfortunately cannot find an Error Log file for you to look at.)");
         return;
     }
-    (void)copyFile(log, JoinPath(m_env.keepDir, "lasterr.log"), false);
+    bestEffort(copyFile(log, JoinPath(m_env.keepDir, "lasterr.log"), false),
+               "a convenience copy for \"Last Error Log\"; the log itself is shown");
     if (m_dialogs.message(MsgKind::Information,
                           "Look at LOG file\r\n" + log + "\r\nto find details of the error.\r\nDo you want to look at it now?",
                           BtnYes | BtnNo) == BtnYes &&
         m_hooks.openInEditor)
-        (void)m_hooks.openInEditor(log);
+        // The editor reports a file it cannot open itself.
+        if (!m_hooks.openInEditor(log)) return;
 }
 
 }  // namespace vdln

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
@@ -250,7 +251,9 @@ bool ModelSelector::LoadModel(bool reset, bool quietNoDin) {
 
     // Keep the actual names chosen for logical names the new model also has.
     const std::vector<std::string> previous = m_state.firstYearList;
-    if (!m_env.tempDir.empty()) (void)writeLinesAtomic(JoinPath(m_env.tempDir, "temp.mdf"), previous);
+    if (!m_env.tempDir.empty())
+        bestEffort(writeLinesAtomic(JoinPath(m_env.tempDir, "temp.mdf"), previous),
+                   "a scratch copy of the list; the list itself is rebuilt from memory");
     rebuildList(previous);
     m_state.modelReady = dinOk;
     if (reset) {
@@ -391,7 +394,10 @@ bool ModelSelector::CheckDataFiles(bool quiet) {
             m_dialogs.askYesNo("Message about the Data part of Model/Data page.\r\nThe file " + p.actualPath() + "\r\n" +
                                " (associated with logical file " + p.logical + ") no longer exists." + "\r\n" +
                                "Do you wish to specify this file again?"))
-            (void)SelectDataFile(static_cast<int>(i));
+            if (!SelectDataFile(static_cast<int>(i))) {
+                // Refused or cancelled: the line keeps naming the missing
+                // file, which the checks before a job report.
+            }
     }
     for (const std::string& l : m_state.firstYearList) {
         const FirstYearLineParts p = parseFirstYearLine(l);

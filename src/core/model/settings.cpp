@@ -4,6 +4,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "base/besteffort.h"
 #include "base/dialogs.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
@@ -454,15 +455,25 @@ std::string StartupReadSettings(const std::string& keepDir, const std::string& l
         ReadIniOptions(ini, SettingsParts::all(), settings, rec, ctx, dialogs);
     } else if (writeFileAtomic(ini, "").isOk()) {
         ReadIniOptions(ini, SettingsParts{true, false, false}, settings, rec, ctx, dialogs);
-        (void)deleteFile(ini);
+        bestEffort(deleteFile(ini), "the empty probe file; a leftover one reads as defaults next time");
     } else {
         ApplyStartupDefaults(settings, processors);
     }
+    // The current application: "VdlnSim.txt", or a new application when it
+    // is missing or cannot be read (so that every name the program builds
+    // comes from a whole record, whatever the state of the folder).
     std::string sim = JoinPath(folder, kCurrentSimFileName);
-    if (fileExists(sim)) {
-        std::string workDir = rec.WorkDir;
-        if (!ReadSimRecordFile(rec, sim, settings.NoRerun).isOk()) InitSimRecord(rec, workDir);
+    const std::string workDir = rec.WorkDir;
+    if (!fileExists(sim)) {
+        InitSimRecord(rec, workDir);
+    } else if (Status r = ReadSimRecordFile(rec, sim, settings.NoRerun); !r) {
+        InitSimRecord(rec, workDir);
+        dialogs.message(MsgKind::Error,
+                        r.message() + "\r\nThe current simulation details could not be read from " + sim +
+                            "\r\nStarting with a new application.",
+                        BtnOk);
     }
+    ComputeYears(rec);
     return folder;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/besteffort.h"
 #include "base/dialogs.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
@@ -58,17 +59,16 @@ std::optional<OmitPeriodsChoice> SimDetailsHooks::chooseOmitPeriods(Dialogs& dia
     return c;
 }
 
-
-std::string DefaultDs1Name(const TSimRecord& rec, const std::string& modelName, bool noRerun) {
+std::string DefaultDs1Path(const TSimRecord& rec, const std::string& modelName, bool noRerun) {
     return JoinPath(rec.WorkDir,
                     modelName + rec.FileNaming.Separator + joinedSimNames(rec, true, !noRerun, true) + ".ds1");
 }
 
-std::string DefaultDs0Name(const TSimRecord& rec, const std::string& modelName, bool noRerun) {
-    return changeExt(DefaultDs1Name(rec, modelName, noRerun), ".ds0");
+std::string DefaultDs0Path(const TSimRecord& rec, const std::string& modelName, bool noRerun) {
+    return changeExt(DefaultDs1Path(rec, modelName, noRerun), ".ds0");
 }
 
-std::string RunRecordCopyName(const TSimRecord& rec, const std::string& modelName, int run, bool noRerun) {
+std::string RunRecordCopyPath(const TSimRecord& rec, const std::string& modelName, int run, bool noRerun) {
     std::string names;
     switch (run) {
         case 1: names = joinedSimNames(rec, true, false, false); break;
@@ -78,6 +78,13 @@ std::string RunRecordCopyName(const TSimRecord& rec, const std::string& modelNam
     }
     const char* ext[] = {"", ".ds3", ".ds4", ".ds5"};
     return JoinPath(rec.WorkDir, modelName + rec.FileNaming.Separator + names + ext[run]);
+}
+
+std::array<std::string, 4> RunRecordCopyPaths(const TSimRecord& rec, const std::string& modelName,
+                                              bool noRerun) {
+    std::array<std::string, 4> copies;
+    for (int r = 1; r <= 3; ++r) copies[r] = RunRecordCopyPath(rec, modelName, r, noRerun);
+    return copies;
 }
 
 bool WriteDynamicSimInfo(SimDetailsSession& s, const std::string& ds1File, bool copyRunRecords, int run) {
@@ -91,7 +98,9 @@ bool WriteDynamicSimInfo(SimDetailsSession& s, const std::string& ds1File, bool 
         return false;
     }
     if (s.settings.BeLikeOldVardelon)
-        for (const char* ext : {".ds3", ".ds4", ".ds5"}) (void)deleteFile(changeExt(ds1File, ext));
+        for (const char* ext : {".ds3", ".ds4", ".ds5"})
+            bestEffort(deleteFile(changeExt(ds1File, ext)),
+                       "old-style saving drops the copies; a copy left behind is replaced at the next save");
     if (copyRunRecords) s.hooks.saveRunRecordCopies(run);
     return true;
 }
@@ -273,7 +282,7 @@ bool LoadSimDetails(SimDetailsSession& s, std::optional<std::string> ds1File) {
 
 bool EditSimDescription(SimDetailsSession& s) {
     const TSimRecord& rec = s.rec;
-    std::string file = DefaultDs0Name(rec, s.settings.model.ModelName, s.settings.NoRerun);
+    std::string file = DefaultDs0Path(rec, s.settings.model.ModelName, s.settings.NoRerun);
     std::string existing = findFileIgnoringCase(file);
     if (fileExists(existing)) {
         s.dialogs.infoHelp("The current Simulation Description for these Simulation Details\r\n is in the file\r\n   " +

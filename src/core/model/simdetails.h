@@ -50,14 +50,34 @@ Status ReadSimRecordFile(TSimRecord& rec, const std::string& file, bool noRerun)
 /// As above from the text of a ".ds2" file; `name` is used in messages.
 Status ReadSimRecordText(TSimRecord& rec, std::string_view text, bool noRerun, const std::string& name);
 
-/// Default ".ds1" name: <WorkDir>/<model name><sep><names of runs 1, 2, 3
+// The builders below return full paths in `WorkDir` (their names end in
+// "Path"): never join them onto a folder again.
+
+/// Default ".ds1" file: <WorkDir>/<model name><sep><names of runs 1, 2, 3
 /// (2 left out in no-rerun mode)>.ds1.
-std::string DefaultDs1Name(const TSimRecord& rec, const std::string& modelName, bool noRerun);
-/// The ".ds0" description file: the default ".ds1" name with ".ds0".
-std::string DefaultDs0Name(const TSimRecord& rec, const std::string& modelName, bool noRerun);
+std::string DefaultDs1Path(const TSimRecord& rec, const std::string& modelName, bool noRerun);
+/// The ".ds0" description file: the default ".ds1" path with ".ds0".
+std::string DefaultDs0Path(const TSimRecord& rec, const std::string& modelName, bool noRerun);
 /// The record-of-runs copy of a run: <WorkDir>/<model name><sep><names of
 /// runs 1..run> + ".ds3" / ".ds4" / ".ds5".
-std::string RunRecordCopyName(const TSimRecord& rec, const std::string& modelName, int run, bool noRerun);
+std::string RunRecordCopyPath(const TSimRecord& rec, const std::string& modelName, int run, bool noRerun);
+/// The three record-of-runs copies of the application (index 1..3).
+std::array<std::string, 4> RunRecordCopyPaths(const TSimRecord& rec, const std::string& modelName,
+                                              bool noRerun);
+
+/// Earlier names of the builders above, which hid that they return full paths.
+[[deprecated("returns a full path: use DefaultDs1Path")]] inline std::string DefaultDs1Name(
+    const TSimRecord& rec, const std::string& modelName, bool noRerun) {
+    return DefaultDs1Path(rec, modelName, noRerun);
+}
+[[deprecated("returns a full path: use DefaultDs0Path")]] inline std::string DefaultDs0Name(
+    const TSimRecord& rec, const std::string& modelName, bool noRerun) {
+    return DefaultDs0Path(rec, modelName, noRerun);
+}
+[[deprecated("returns a full path: use RunRecordCopyPath")]] inline std::string RunRecordCopyName(
+    const TSimRecord& rec, const std::string& modelName, int run, bool noRerun) {
+    return RunRecordCopyPath(rec, modelName, run, noRerun);
+}
 
 /// The choices of the "Which parts to load?" dialog.
 struct LoadPartsChoice {

@@ -255,7 +255,7 @@ bool ComputeFirstPolicyYear(const TSimRecord& rec, int mode, bool quiet, bool mo
     if (firstPolicyYear != numYears + 1) return true;
     firstPolicyYear = 1;
     if (mode == 1) return true;
-    if (!quiet) dialogs.info("Are no policy shocks, so nothing to do.");
+    if (!quiet) dialogs.info(kNoPolicyShocksText);
     return false;
 }
 

@@ -175,6 +175,9 @@ bool CheckLastYear(TSimRecord& rec, Dialogs& dialogs);
 /// key" or "Files A and B have the same key" (no tag).
 Status ValidateFileTable(const TSimRecord& rec);
 
+/// The refusal of a policy request when no year has policy shocks.
+inline constexpr const char* kNoPolicyShocksText = "Are no policy shocks, so nothing to do.";
+
 /// The inputs of `ComputeFirstPolicyYear` that come from the Sim Overview
 /// page.  `policyStartOffset` ("Policy run starts ... years before first
 /// Policy shock") is changed when it has to be reset.

@@ -5,6 +5,7 @@
 #include <map>
 #include <utility>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/inifile.h"
 #include "base/paths.h"
@@ -38,13 +39,14 @@ Status writeReportFile(const std::string& file, const std::vector<std::string>& 
     if (Status s = TxtCreate(f, file); !s) return std::move(s).tag(tag);
     for (const std::string& line : lines) {
         if (Status s = f.writeLine(line); !s) {
-            (void)TxtClose(f);
-            (void)deleteFile(file);
+            bestEffort(TxtClose(f),
+                       "the partly written report is deleted next and the first failure is reported");
+            bestEffort(deleteFile(file), "removing a partly written report after a failure that is reported");
             return std::move(s).tag(tag);
         }
     }
     if (Status s = TxtClose(f); !s) {
-        (void)deleteFile(file);
+        bestEffort(deleteFile(file), "removing a partly written report after a failure that is reported");
         return std::move(s).tag(tag);
     }
     return Status::ok();
@@ -143,7 +145,8 @@ std::vector<std::string> gridFilesWithConstituents(const TSimRecord& rec, const 
                     break;
             }
             // A file that cannot be read is still listed (its own name comes first).
-            (void)ListConstituents(rec.WorkDir, file, all);
+            bestEffort(ListConstituents(rec.WorkDir, file, all),
+                       "a file that cannot be read is still listed under its own name");
         }
     }
     std::stable_sort(all.begin(), all.end(), [](const std::string& a, const std::string& b) {
@@ -441,8 +444,8 @@ constexpr const char* kDetailsExtMessage =
     "Sim Details file name must end with \".ds1\".\r\nPlease choose it again.";
 
 std::string proposedReportName(const ReportCommandEnv& env, const std::string& ext) {
-    if (env.defaultDetailsName.empty()) return "*" + toUpper(ext);
-    return nameOf(changeExt(env.defaultDetailsName, ext));
+    if (env.defaultDetailsPath.empty()) return "*" + toUpper(ext);
+    return nameOf(changeExt(env.defaultDetailsPath, ext));
 }
 }  // namespace
 
@@ -503,7 +506,7 @@ std::optional<std::string> reportWhenSimsRunCommand(const TSimRecord& rec, bool 
 ReportCommandEnv reportCommandEnvFor(const TSimRecord& rec, const ProgramSettings& settings,
                                      std::function<void(const std::string&)> viewText, int helpContext) {
     ReportCommandEnv env;
-    env.defaultDetailsName = DefaultDs1Name(rec, settings.model.ModelName, settings.NoRerun);
+    env.defaultDetailsPath = DefaultDs1Path(rec, settings.model.ModelName, settings.NoRerun);
     env.viewText = std::move(viewText);
     env.helpContext = helpContext;
     return env;
@@ -515,8 +518,9 @@ std::optional<std::string> reportWhenSimsRunCommand(const TSimRecord& rec, const
     DurableCopyNames copies;
     for (int r = 1; r <= 3; ++r)
         copies[static_cast<size_t>(r)] =
-            RunRecordCopyName(rec, settings.model.ModelName, r, settings.NoRerun);
-    (void)RestoreRunRecordCopies(keep, copies, settings.NoRerun);
+            RunRecordCopyPath(rec, settings.model.ModelName, r, settings.NoRerun);
+    bestEffort(RestoreRunRecordCopies(keep, copies, settings.NoRerun),
+               "a run whose copy cannot be restored reads as never run, which the report then says");
     return reportWhenSimsRunCommand(rec, settings.NoRerun, whenRunInfoFor(keep, firstPolicyYear), env,
                                     dialogs);
 }

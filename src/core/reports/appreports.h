@@ -123,7 +123,7 @@ std::vector<std::string> compareSimDetailsLines(const TSimRecord& first, const T
 struct ReportCommandEnv {
     /// The default simulation-details (".ds1") name of the application; the
     /// proposed report name is this name with the report's extension.
-    std::string defaultDetailsName;
+    std::string defaultDetailsPath;
     /// Shows a text file in the text viewer; may be empty (then nothing is shown).
     std::function<void(const std::string&)> viewText;
     /// Help context of the questions and messages.

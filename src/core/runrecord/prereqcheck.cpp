@@ -4,6 +4,7 @@
 #include <limits>
 #include <optional>
 
+#include "base/besteffort.h"
 #include "base/result.h"
 #include "base/strutil.h"
 #include "runrecord/prereqinputs.h"
@@ -200,7 +201,9 @@ PrereqOutcome runCheck(const RunRecordEnv& env, const TBigJobDetails& job, const
                 BtnNo)
                 return {true, ""};
         }
-        (void)BackupRunRecords(env.keep);
+        bestEffort(
+            BackupRunRecords(env.keep),
+            "the backups only tell invalidated runs apart; a missing one is refreshed at the next job start");
         const RunRecords records(env.keep);
         const StillOkChecker checker(env, records);
         const auto problems = previousResultProblems(plan, checker, [&](int i) {

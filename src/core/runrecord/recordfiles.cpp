@@ -1,5 +1,6 @@
 #include "runrecord/recordfiles.h"
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
@@ -185,7 +186,9 @@ Status BackupRunRecords(const TKeepRunInfo& keep) {
 
 void EndRunRecordBackups(const TKeepRunInfo& keep, const std::array<bool, 4>& progress) {
     for (int r = 1; r <= 3; ++r)
-        if (progress[r]) (void)deleteFile(runRecordBackupName(RunRecordFileName(keep, r)));
+        if (progress[r])
+            bestEffort(deleteFile(runRecordBackupName(RunRecordFileName(keep, r))),
+                       "a backup left behind is replaced at the next job start");
 }
 
 }  // namespace vdln

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
@@ -96,7 +97,8 @@ std::vector<std::string> sortedConstituents(const RunRecordEnv& env, const std::
     if (file.empty() || !fileExists(file)) return list;
     // A file that cannot be read simply draws in nothing here; the grid and
     // the prerequisite check report it.
-    (void)ListConstituents(dirOf(file), nameOf(file), list);
+    bestEffort(ListConstituents(dirOf(file), nameOf(file), list),
+               "a file that cannot be read is recorded under its own name");
     std::vector<std::string> out;
     for (size_t k = 1; k < list.size(); ++k) out.push_back(env.inWorkDir(list[k]));
     std::sort(out.begin(), out.end());
@@ -239,8 +241,18 @@ private:
             size_t eq = t.find('=');
             if (eq == std::string::npos) continue;
             std::string name = trim(t.substr(5, eq - 5));
-            std::string file = trim(t.substr(eq + 1));
-            if (!file.empty() && file.back() == ';') file = trim(file.substr(0, file.size() - 1));
+            // The file ends at the statement's ";" (a quoted name may hold
+            // one); the "! description" after it is not part of the name.
+            std::string file = t.substr(eq + 1);
+            bool quoted = false;
+            for (size_t k = 0; k < file.size(); ++k) {
+                if (file[k] == '"') quoted = !quoted;
+                if (file[k] == ';' && !quoted) {
+                    file.resize(k);
+                    break;
+                }
+            }
+            file = trim(file);
             if (file.size() >= 2 && file.front() == '"' && file.back() == '"') file = file.substr(1, file.size() - 2);
             if (name.empty()) continue;
             stamp(section, name, file.empty() ? file : m_env.inWorkDir(file));
@@ -356,7 +368,10 @@ void invalidateLaterRuns(const RunRecordEnv& env, int run) {
             RunRecordView v = RunRecordView::load(file);
             remove = !iequals(trim(v.get("Run", "Sim name")), env.sim.SimNames[r].str());
         }
-        if (remove) (void)deleteFile(file);
+        if (remove)
+            bestEffort(deleteFile(file),
+                       "a later run's record of other names: its checks compare the names and "
+                       "its next completion rewrites it");
     }
 }
 
@@ -372,7 +387,9 @@ bool WriteRunRecord(const RunRecordEnv& env, Dialogs& dialogs, int run, int year
             (kind == StepKind::Bot && year > env.sim.NumYears))
             throw std::invalid_argument("no such step");
         if (year < env.firstYearOf(run)) return true;
-        if (env.beLikeOld && year == env.firstYearOf(run)) (void)deleteFile(file);
+        if (env.beLikeOld && year == env.firstYearOf(run))
+            bestEffort(deleteFile(file),
+                       "old-style saving starts a fresh record; the write below replaces the file anyway");
         invalidateLaterRuns(env, run);
 
         auto loaded = IniFile::loadOrEmpty(file);

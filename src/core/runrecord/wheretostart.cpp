@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "base/besteffort.h"
 #include "base/result.h"
 #include "base/strutil.h"
 
@@ -257,7 +258,9 @@ bool prepare(const RunRecordEnv& env, Dialogs& dialogs, const CheckOperationHook
     }
     dialogs.waitBegin("Please Wait - " + hooks.programName + " at work");
     dialogs.waitStage("Checking times completed and prerequisites\r\n[This may take a while]");
-    if (hooks.restoreRecords) (void)RestoreRunRecordCopies(env.keep, env.copies, env.noRerun);
+    if (hooks.restoreRecords)
+        bestEffort(RestoreRunRecordCopies(env.keep, env.copies, env.noRerun),
+                   "a run whose copy cannot be restored reads as never run, which the check then says");
     return true;
 }
 
@@ -314,7 +317,10 @@ CheckReport areResultsOk(const RunRecordEnv& env, Dialogs& dialogs, bool prerequ
     }
     CheckOperationHooks h = hooks;
     h.closureShockNamesOk = nullptr;  // already done
-    (void)prepare(env, dialogs, h, "");
+    if (!prepare(env, dialogs, h, "")) {
+        // The problems have been shown; the check still says where to
+        // start from the records as they are.
+    }
     const int n = env.sim.NumYears;
     RunRecords records(env.keep);
     StillOkChecker ck(env, records);

@@ -31,25 +31,22 @@ struct BatchZipOutcome {
     std::string message;
 };
 
-/// Fills the model part, the options and the details writers of `env`
-/// from the program's settings (`settings`, `ctx` and `env.rec` must
-/// outlive `env`): app.ds1 is written with `WriteIniOptions` (text form),
-/// app.ds2 with `WriteSimRecordFile`.
-void useSettings(ArchiveEnv& env, const ProgramSettings& settings, const SettingsContext& ctx);
-
 /// "-loadzip <zip-file> [-workdir <directory>]" (`params` are all the
 /// command-line parameters, the first being "-loadzip"): checks the
 /// parameters, then restores the ingredients archive into the working
 /// directory (the current directory when not given) under the default
 /// details names, asking nothing.
-BatchZipOutcome batchLoadZip(const std::vector<std::string>& params, const BatchZipContext& ctx, Dialogs& dialogs,
-                             const Clock& clock);
+BatchZipOutcome batchLoadZip(const std::vector<std::string>& params, const BatchZipContext& ctx,
+                             Dialogs& dialogs, const Clock& clock);
 
 /// "-savezip <ds1-file> <zip-file>" (`params` the command-line parameters,
 /// the first being "-savezip"): loads the application of the details file
 /// (and its ".ds2") and saves a full ingredients archive without any
 /// question: no extra files, warnings only logged, a missing file fails.
-BatchZipOutcome batchSaveZip(const std::vector<std::string>& params, const BatchZipContext& ctx, Dialogs& dialogs,
-                             const Clock& clock);
+/// The archive's "app.ds1" holds every part of the given details file (its
+/// options included) over `base` (the program's settings; defaults when
+/// null).
+BatchZipOutcome batchSaveZip(const std::vector<std::string>& params, const BatchZipContext& ctx,
+                             Dialogs& dialogs, const Clock& clock, const ProgramSettings* base = nullptr);
 
 }  // namespace vdln

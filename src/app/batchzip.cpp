@@ -1,11 +1,12 @@
-#include "archive/batchzip.h"
+#include "app/batchzip.h"
 
+#include "app/batchargs.h"
+#include "app/contexts.h"
 #include "archive/ingredients.h"
 #include "archive/tabetc.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
-#include "jobs/batchargs.h"
 #include "model/simdetails.h"
 #include "model/simgrid.h"
 
@@ -26,11 +27,12 @@ public:
     std::optional<std::string> chooseFolder(const std::string& t, const std::string& d) override {
         return m_inner.chooseFolder(t, d);
     }
-    std::optional<std::string> inputText(const std::string& t, const std::string& p, const std::string& i) override {
+    std::optional<std::string> inputText(const std::string& t, const std::string& p,
+                                         const std::string& i) override {
         return m_inner.inputText(t, p, i);
     }
-    std::optional<int> chooseOption(const std::string& t, const std::string& x, const std::vector<std::string>& o,
-                                    int d) override {
+    std::optional<int> chooseOption(const std::string& t, const std::string& x,
+                                    const std::vector<std::string>& o, int d) override {
         return m_inner.chooseOption(t, x, o, d);
     }
     bool cancelRequested() override { return m_inner.cancelRequested(); }
@@ -41,32 +43,14 @@ private:
     std::string m_reason;
 };
 
-BatchZipOutcome failed(std::string message) { return {1, std::move(message)}; }
+BatchZipOutcome failed(std::string message) {
+    return {1, std::move(message)};
+}
 
 }  // namespace
 
-void useSettings(ArchiveEnv& env, const ProgramSettings& settings, const SettingsContext& ctx) {
-    const ModelSettings& m = settings.model;
-    env.modelFile = m.Model;
-    env.modelName = m.ModelName;
-    env.modelInfoFile = m.ModelInfoFile;
-    env.dynamicInfoFile = m.IsDinFile ? m.DynamicInfoFile : std::string();
-    env.firstYearList = m.FirstYearList;
-    env.resultsMapFile = settings.ResultsMapFile;
-    env.noRerun = settings.NoRerun;
-    env.useRunSpecificCMFStart = !settings.BeLikeOldVardelon;
-    const TSimRecord* rec = &env.rec;
-    Dialogs* dialogs = &env.dialogs;
-    env.writeSettingsText = [&settings, &ctx, rec, dialogs](const std::string& file) -> Status {
-        if (!WriteIniOptions(file, true, settings, *rec, ctx, *dialogs))
-            return Status::fail("Cannot create file " + file + "[WriteIniOptions]");
-        return Status::ok();
-    };
-    env.writeSimRecord = [rec](const std::string& file) { return WriteSimRecordFile(*rec, file); };
-}
-
-BatchZipOutcome batchLoadZip(const std::vector<std::string>& params, const BatchZipContext& ctx, Dialogs& dialogs,
-                             const Clock& clock) {
+BatchZipOutcome batchLoadZip(const std::vector<std::string>& params, const BatchZipContext& ctx,
+                             Dialogs& dialogs, const Clock& clock) {
     auto args = parseLoadZipArgs(params, ctx.currentDir);
     if (!args) return failed(args.message());
     ReasonDialogs dlg(dialogs);
@@ -81,34 +65,39 @@ BatchZipOutcome batchLoadZip(const std::vector<std::string>& params, const Batch
     return {0, ""};
 }
 
-BatchZipOutcome batchSaveZip(const std::vector<std::string>& params, const BatchZipContext& ctx, Dialogs& dialogs,
-                             const Clock& clock) {
+BatchZipOutcome batchSaveZip(const std::vector<std::string>& params, const BatchZipContext& ctx,
+                             Dialogs& dialogs, const Clock& clock, const ProgramSettings* base) {
     if (params.size() != 3 || !iequals(params[0], "-savezip"))
         return failed("Expect -savezip <ds1-file> <zip-file>");
     const std::string ds1 = ResolvePath(ctx.currentDir, params[1]);
     const std::string zip = ResolvePath(ctx.currentDir, params[2]);
-    if (!iequals(extOf(ds1), ".ds1") || !fileExists(ds1)) return failed("DS1 file: " + ds1 + " does not exist");
+    if (!iequals(extOf(ds1), ".ds1") || !fileExists(ds1))
+        return failed("DS1 file: " + ds1 + " does not exist");
     const std::string ds2 = findFileIgnoringCase(changeExt(ds1, ".ds2"));
-    if (!fileExists(ds2)) return failed("Associated file " + changeExt(ds1, ".ds2") + " does not exist.\r\nNo action taken.");
+    if (!fileExists(ds2))
+        return failed("Associated file " + changeExt(ds1, ".ds2") + " does not exist.\r\nNo action taken.");
     if (!iendsWith(zip, ".zip"))
-        return failed("Sorry. The Zip Archive name must end with the suffix \".ZIP\".\r\nPlease specify the file again.");
+        return failed(
+            "Sorry. The Zip Archive name must end with the suffix \".ZIP\".\r\nPlease specify the file "
+            "again.");
 
     ReasonDialogs dlg(dialogs);
-    ProgramSettings settings;
-    SettingsContext sctx;
-    sctx.programDir = ctx.programDir;
-    sctx.currentTempDir = ctx.tempDir;
-    sctx.batchMode = true;
+    ProgramSettings settings = base ? *base : ProgramSettings{};
+    StartupDirectories dirs;
+    dirs.tempDir = ctx.tempDir;
     TSimRecord rec = CreateSimRecord();
-    (void)ReadIniOptions(ds1, SettingsParts{false, true, true}, settings, rec, sctx, dlg);
+    const AppState state{rec, settings, dirs, ctx.programDir, true};
+    const SettingsContext sctx = settingsContextFor(state);
+    // Every part of the details file, its options included, so that the
+    // archive holds the application as it was saved.  (The returned flag is
+    // the stored "Do Korale RE", already kept in the settings.)
+    const bool storedRE = ReadIniOptions(ds1, SettingsParts::all(), settings, rec, sctx, dlg);
+    settings.re.DoingRE = storedRE;
     if (Status s = ReadSimRecordFile(rec, ds2, settings.NoRerun); !s) return failed(s.message());
     RefreshGrid(rec);
 
     ArchiveEnv env(rec, dlg, clock);
-    env.programDir = ctx.programDir;
-    env.tempDir = ctx.tempDir;
-    env.batch = true;
-    useSettings(env, settings, sctx);
+    fillArchiveEnv(env, state, sctx);
     env.extractTabEtc = tabEtcExtractor(dlg, ctx.programDir, ctx.tempDir, env.modelFile);
     IngredientsRequest request;
     request.kind = IngredientsKind::Full;

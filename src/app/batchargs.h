@@ -30,9 +30,9 @@ std::string batchDetailsFile(const std::string& param3, const std::string& curre
 
 /// The job a batch command line asks for.
 struct BatchJob {
-    PerRun<bool> runs{};   ///< runs selected by parameter 1 (after no-rerun mode)
+    PerRun<bool> runs{};  ///< runs selected by parameter 1 (after no-rerun mode)
     bool spreadsheetsOnly = false;
-    int firstYear = 1;     ///< year indexes of a Y1-Y2 range
+    int firstYear = 1;  ///< year indexes of a Y1-Y2 range
     int lastYear = 1;
     bool yearRange = false;
 };

@@ -1,4 +1,4 @@
-#include "jobs/batchargs.h"
+#include "app/batchargs.h"
 
 #include "base/fileutil.h"
 #include "base/paths.h"

@@ -1,4 +1,4 @@
-#include "jobs/batchargs.h"
+#include "app/batchargs.h"
 
 #include "base/fileutil.h"
 #include "support/tempdir.h"
@@ -22,8 +22,13 @@ TEST(BatchArgs, RunsAndYearsFromTheFirstTwoParameters) {
         {{"base", "2001-2003"}, false, "", {false, true, false, false}, 1, 3, false},
         {{"rerun+policy", "2002-2006"}, true, "", {false, false, false, true}, 2, 6, false},
         {{"rerun"}, true, "Nothing to do", {}, 0, 0, false},
-        {{"bsae"}, false, "Unexpected Param1 - expected base, rerun, policy, all, base+rerun or rerun+policy", {}, 0,
-         0, false},
+        {{"bsae"},
+         false,
+         "Unexpected Param1 - expected base, rerun, policy, all, base+rerun or rerun+policy",
+         {},
+         0,
+         0,
+         false},
         {{"all", "2001-2010"}, false, "2010 is not one of the years on Closure/Shocks page", {}, 0, 0, false},
         {{"all", "-2003"}, false, "Unexpected Param2", {}, 0, 0, false},
         {{"all", "2003-"}, false, "Unexpected Param2", {}, 0, 0, false},
@@ -68,7 +73,8 @@ TEST(BatchArgs, SpreadsheetsOnlyWhenTheLastYearIsReachedOrAskedFor) {
 class LoadZipArgsTest : public testing::TempDirTest {};
 
 TEST_F(LoadZipArgsTest, ChecksTheArchiveAndCreatesTheWorkingDirectory) {
-    EXPECT_EQ(parseLoadZipArgs({"-loadzip"}, dir()).message(), "Expect -loadzip <zip-file> -workdir <work-dir>");
+    EXPECT_EQ(parseLoadZipArgs({"-loadzip"}, dir()).message(),
+              "Expect -loadzip <zip-file> -workdir <work-dir>");
     EXPECT_EQ(parseLoadZipArgs({"-loadzip", "a.zip"}, dir()).message(),
               "Specified ZIP file to load a.zip does not exist.");
     testing::writeFile(path("a.zip"), "PK");
