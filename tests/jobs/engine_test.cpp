@@ -1,5 +1,7 @@
 #include "jobs/engine.h"
 
+#include <poll.h>
+
 #include <set>
 
 #include "base/fileutil.h"
@@ -285,6 +287,50 @@ TEST_F(EngineTest, APartPastTheTimeLimitIsStoppedAndNamed) {
                                       " [sim part of job sim]\r\nLimit: 60 seconds");
         EXPECT_TRUE(recorder.records.empty());
     }
+}
+
+}  // namespace
+}  // namespace vdln
+
+namespace vdln {
+namespace {
+
+// Dialogs that, while a message box of a tick is up, let the event loop run
+// another tick (as a window's socket notifier would) and note whether the
+// launcher's descriptor was still readable afterwards.
+class ReentrantDialogs : public ScriptedDialogs {
+public:
+    Button message(MsgKind kind, const std::string& text, Buttons buttons, int help) override {
+        if (engine && launcher && !inside) {
+            inside = true;
+            // Some other watched program ends while the box is up.
+            auto other = launcher->start(LaunchRequest{});
+            endedOk = other.isOk() && launcher->endProcess(*other, 0);
+            engine->tick();
+            pollfd p{launcher->wakeFd(), POLLIN, 0};
+            stillReadable = ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+            inside = false;
+        }
+        return ScriptedDialogs::message(kind, text, buttons, help);
+    }
+    JobEngine* engine = nullptr;
+    FakeLauncher* launcher = nullptr;
+    bool inside = false;
+    bool endedOk = false;
+    bool stillReadable = true;
+};
+
+TEST_F(EngineTest, ATickDuringAMessageBoxStillConsumesTheWakeUp) {
+    ReentrantDialogs reentrant;
+    JobEngine e(rec, settings, env, reentrant, clock, launcher, recorder);
+    ASSERT_TRUE(e.StartBigJob(everything())) << reentrant.lastMessage();
+    reentrant.engine = &e;
+    reentrant.launcher = &launcher;
+    e.requestCancel();
+    e.tick();  // the cancel messages open; the program ends meanwhile
+    EXPECT_TRUE(reentrant.endedOk);
+    EXPECT_FALSE(reentrant.stillReadable);
+    EXPECT_EQ(e.outcome(), JobOutcome::Cancelled);
 }
 
 }  // namespace

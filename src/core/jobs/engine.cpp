@@ -828,13 +828,16 @@ Status JobEngine::treatPreviousOutputs() {
 }
 
 void JobEngine::tick() {
+    // Drain first: a tick that arrives while an earlier one waits on a
+    // message box must still consume the wake-up, or an event loop watching
+    // the descriptor is woken again and again.
+    m_launcher.drainWakeups();
     if (m_timerBusy) return;
     m_timerBusy = true;
     struct Clear {
         bool& b;
         ~Clear() { b = false; }
     } clear{m_timerBusy};
-    m_launcher.drainWakeups();
     if (!m_job.Running) return;
     if (m_cancelRequested) {
         cancelJob();
