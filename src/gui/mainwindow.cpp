@@ -1,4 +1,8 @@
 #include "mainwindow.h"
+#include "resultscontroller.h"
+#ifdef VARDELON_GUI_WITH_VIEWER
+#include "viewer/harviewer.h"
+#endif
 
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -135,6 +139,12 @@ MainWindow::MainWindow(WindowSession& session, QWidget* parent) : QMainWindow(pa
         if (page == PageOtherFiles) refreshOtherFiles();
     });
     buildMenus();
+    m_resultsCtl = new ResultsController(m_results, m_s, this);
+#ifdef VARDELON_GUI_WITH_VIEWER
+    m_resultsCtl->setBuiltInViewer([this](const std::string& file) {
+        return openHarViewer(QString::fromStdString(file), this) != nullptr;
+    });
+#endif
     statusBar()->showMessage("Ready");
 
     m_timer = new QTimer(this);
@@ -1007,6 +1017,7 @@ void MainWindow::refreshPages() {
     if (!md.modelName.empty()) title += " - " + q(md.modelName);
     if (!m_s.detailsFile().empty()) title += " - " + QFileInfo(q(m_s.detailsFile())).fileName();
     setWindowTitle(title);
+    if (m_resultsCtl) m_resultsCtl->refresh();
     m_refreshing = false;
     if (m_tabs->currentIndex() == PageOtherFiles) refreshOtherFiles();
 }
@@ -1122,6 +1133,7 @@ void MainWindow::onTick() {
     m_s.tick();
     m_inTick = false;
     afterJobChange();
+    if (m_resultsCtl) m_resultsCtl->afterTick();
     if (wasRunning && !m_s.jobRunning()) {
         refreshPages();
         if (m_tabs->currentIndex() == PageOtherFiles) refreshOtherFiles();
@@ -1427,6 +1439,17 @@ void MainWindow::buildMenus() {
         req.filter = "All Files (*.*)|*.*";
         if (auto f = m_s.dialogs().chooseFile(req)) done(succeeded(m_s.editFile(*f)));
     });
+#ifdef VARDELON_GUI_WITH_VIEWER
+    // Without a configured header array program, files open in the viewer
+    // that comes with Vardelon.
+    addCommand(view, "&Header Array file...", [this] {
+        FileRequest req;
+        req.title = "Header Array file";
+        req.initialDir = m_s.rec().WorkDir;
+        req.filter = "Header Array Files (*.har;*.sl4;*.sol;*.rsl)|*.har;*.sl4;*.sol;*.rsl|All Files (*.*)|*.*";
+        if (auto f = m_s.dialogs().chooseFile(req)) openHarViewer(QString::fromStdString(*f), this);
+    });
+#endif
     auto logs = [this] { return JobsLogCommands(m_s.dirs().keepDir, m_s.dialogs(), [this](const std::string& f) {
                              return m_s.editFile(f);
                          }); };

@@ -66,6 +66,8 @@ struct ResultsPageControls {
     QLabel* warning = nullptr;
 };
 
+class ResultsController;
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -163,6 +165,7 @@ private:
     int m_menuRow = 1, m_menuCol = 1;
     // Results
     ResultsPageControls m_results;
+    ResultsController* m_resultsCtl = nullptr;  ///< the Results page's behaviour
     // Other files
     QTableWidget* m_otherFiles = nullptr;
     // Bottom panel
