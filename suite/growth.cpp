@@ -5,7 +5,13 @@
 // "growthre", which also reads and updates the expectation files ROREXT,
 // ITER and EXTRA.
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <thread>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -666,6 +672,33 @@ Status releaseCheck(SuiteRun& run, const ModelSpec& spec) {
     return s;
 }
 
+// Faults the end-to-end tests ask for through the environment variable
+// VDLN_DEMO_FAULT (never set in normal use): "hang" never ends, "delay:<s>"
+// waits <s> seconds before writing any result, "crash" dies of SIGSEGV,
+// "no-output" reports success without writing the solution file.  They act
+// after the command file has been read and solved, where a real program
+// spends its time.
+bool noSolutionFile = false;
+
+Status testFault(SuiteLog& log) {
+    const char* v = std::getenv("VDLN_DEMO_FAULT");
+    const std::string fault = v ? v : "";
+    if (fault.empty()) return Status::ok();
+    log.line("Test fault: " + fault);
+    if (fault == "hang") {
+        while (true) ::pause();
+    } else if (fault.rfind("delay:", 0) == 0) {
+        const long long seconds = parseInt(fault.substr(6)).value_or(0);
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    } else if (fault == "crash") {
+        std::signal(SIGSEGV, SIG_DFL);
+        std::raise(SIGSEGV);
+    } else if (fault == "no-output") {
+        noSolutionFile = true;
+    }
+    return Status::ok();
+}
+
 /// The logical files a model knows.
 bool knownLogicalFile(const ModelSpec& spec, const std::string& logical) {
     if (logical == "BASEDATA" || logical == "PARAMS" || logical == "SUMMARY") return true;
@@ -786,6 +819,8 @@ Status solveCommandFile(SuiteRun& run, const ModelSpec& spec, const std::string&
         return Status::ok();
     }
 
+    if (Status fault = testFault(log); !fault) return fault;
+
     SolutionData sol;
     sol.spec = &spec;
     sol.description = cf.verbal;
@@ -843,6 +878,10 @@ Status solveCommandFile(SuiteRun& run, const ModelSpec& spec, const std::string&
         s = record(stem + ".udc", writeHeaderFile(stem + ".udc", spec.name, coefficientHeaders(spec, stored)),
                    "updated coefficients file");
         if (!s) return s;
+    }
+    if (noSolutionFile) {
+        log.line("No solution file written (VDLN_DEMO_FAULT=no-output).");
+        return Status::ok();
     }
     s = record(sl4, writeSolutionFile(sl4, sol), "solution file");
     if (!s) return s;

@@ -12,11 +12,16 @@
 #include "app/progress.h"
 #include "base/clock.h"
 #include "base/fileutil.h"
+#include "base/inifile.h"
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "env/environment.h"
+#include "env/joblock.h"
 #include "env/process.h"
+#include "jobs/interrupts.h"
 #include "jobs/jobslog.h"
+#include "model/settings.h"
+#include "model/simdetails.h"
 #include "results/ratexp.h"
 #include "results/rebatch.h"
 
@@ -79,13 +84,13 @@ private:
     // said on stderr instead.
     void batchLog(const std::vector<std::string>& lines) {
         if (m_batchLog.empty()) return;
-        if (Status s = appendToLog(m_batchLog, m_session.tempDir(), 0, lines); !s) {
+        if (Status s = appendToLog(m_batchLog, lines); !s) {
             m_progress.end();
             std::cerr << "vardelon: could not write to " << m_batchLog << ": " << s.message() << "\n";
             for (const auto& l : lines) std::cerr << "  " << l << "\n";
         }
     }
-    int finish(bool failed, const std::string& message);
+    int finish(bool failed, const std::string& message, int failureStatus = kBatchFailed);
     int runJob();
     int runArchive(const std::string& p1, const BatchArchiveCommands& archives);
 
@@ -100,12 +105,13 @@ private:
     AppSession m_session;
     ProgressLine m_progress;
     std::string m_batchLog;
+    JobDirectoryLocks m_locks;
     bool m_fewerMessages = false;  // the user's "Fewer Messages", written back at exit
 };
 
 // The end of batch mode: the session's exit sequence, then everything left
 // unwritten (one line each) and the end lines in the batch jobs log.
-int BatchRun::finish(bool failed, const std::string& message) {
+int BatchRun::finish(bool failed, const std::string& message, int failureStatus) {
     m_progress.end();
     m_session.settings().FewerMessages = m_fewerMessages;
     // A failure of the exit sequence is also one of the session's problems.
@@ -118,7 +124,7 @@ int BatchRun::finish(bool failed, const std::string& message) {
     }
     if (!closed && unwritten.empty()) unwritten.push_back("Not written: the settings at exit");
     if (!unwritten.empty()) batchLog(unwritten);
-    int status = failed ? kBatchFailed : kBatchOk;
+    int status = failed ? failureStatus : kBatchOk;
     std::string why = message;
     if (!failed && !unwritten.empty()) {
         status = kBatchUnwritten;
@@ -143,6 +149,19 @@ int BatchRun::run(const BatchArchiveCommands& archives) {
         if (Status s = writeFileAtomic(m_batchLog, ""); !s)
             std::cerr << "vardelon: could not create " << m_batchLog << ": " << s.message() << "\n";
     }
+    // One job at a time per Temporary and Keep Directory: the temporary
+    // files are named by simulation name and year only.  A refused job
+    // leaves the folders alone (no exit sequence: it would write the
+    // settings and clear the Temporary Directory under the other job).
+    auto locks = acquireJobLocks(m_session.tempDir(), m_session.keepDir(), m_clock.nowLocal());
+    if (!locks) {
+        batchLog(batchBeginLines(m_clock.nowLocal(), m_params, m_env.currentDirectory(), ""));
+        batchLog(batchEndLines(m_clock.nowLocal(), true, locks.message()));
+        std::cerr << "vardelon: " << locks.message() << "\n";
+        return kBatchFailed;
+    }
+    m_locks = std::move(*locks);
+    if (!m_locks.notes().empty()) batchLog(m_locks.notes());
     const std::string p1 = m_params.empty() ? "" : toLower(m_params[0]);
     if (p1 == "-loadzip" || p1 == "-savezip") return runArchive(p1, archives);
     return runJob();
@@ -179,6 +198,15 @@ int BatchRun::runJob() {
     TSimRecord& rec = m_session.record();
     settings.FewerMessages = true;
 
+    // From here on SIGINT, SIGTERM and SIGHUP cancel the job as the Cancel
+    // button does.
+    InterruptWatch interrupts;
+    auto interrupted = [&] {
+        const int sig = interrupts.poll();
+        if (sig) batchLog({"Interrupted by signal " + signalText(sig)});
+        return sig;
+    };
+
     std::string error;
     std::string detailsFile;
     if (m_params.size() > 2) {
@@ -186,20 +214,44 @@ int BatchRun::runJob() {
         if (!fileExists(detailsFile))
             error = "DS1 file: " + detailsFile + " does not exist";
         else if (!m_session.loadDetails(detailsFile))
-            error = "Could not load the simulation details " + detailsFile;
+            error = "Could not load the simulation details " + detailsFile +
+                    (m_dialogs.messages().empty() ? std::string() : "\r\n" + m_dialogs.messages().back());
         // The details file the user named is the job's input: it is left as
         // it is (this session's batch options must not be written into it).
         m_session.setWriteDetailsDuringJobs(false);
+    }
+    if (m_params.size() <= 2 && error.empty()) {
+        // The job would run on the current simulation file: a damaged one
+        // must not become a new application that "succeeds".
+        const std::string sim = JoinPath(m_session.keepDir(), kCurrentSimFileName);
+        TSimRecord check = CreateSimRecord();
+        if (fileExists(sim))
+            if (Status read = ReadSimRecordFile(check, sim, settings.NoRerun); !read)
+                error = "The current simulation file cannot be read:\r\n" + read.message();
+    }
+    // The settings reader drops a model file that does not exist; a job with
+    // simulations must still say which file it was.
+    std::string missingModel;
+    if (error.empty() && settings.model.Model.empty()) {
+        const std::string from =
+            m_params.size() > 2 ? detailsFile : JoinPath(m_session.keepDir(), kSettingsFileName);
+        if (auto ini = IniFile::load(from); ini && !trim(ini->getString("Environment", "Model")).empty())
+            missingModel =
+                "Model Exe File\r\n  " + trim(ini->getString("Environment", "Model")) + "\r\ndoes not exist.";
     }
     Result<BatchJob> job = Result<BatchJob>::fail("");
     if (error.empty()) {
         job = parseBatchJob(
             m_params, rec.NumYears, [&](int i) { return rec.Years[i]; }, settings.NoRerun);
-        if (!job) error = job.message();
+        if (!job)
+            error = job.message();
+        else if (!job->spreadsheetsOnly && !missingModel.empty())
+            error = missingModel;
     }
     if (detailsFile.empty()) detailsFile = m_session.defaultDetailsFile();
     batchLog(batchBeginLines(m_clock.nowLocal(), m_params, rec.WorkDir, detailsFile));
     if (!error.empty()) return finish(true, error);
+    if (int sig = interrupted()) return finish(true, "Job cancelled", 128 + sig);
 
     int aboutParts = 0;
     m_session.setPartDoneHook([&](const PartDone& part) {
@@ -223,7 +275,12 @@ int BatchRun::runJob() {
     aboutParts = estimateJobParts(m_session.engine(), rec, settings);
     while (m_session.jobRunning()) {
         // Woken by a program's end, or after a second at the latest.
-        waitForWakeup(m_launcher, 1000);
+        waitForWakeup(m_launcher, 1000, interrupts.fd());
+        if (int sig = interrupted()) {
+            m_progress.end();
+            m_session.engine().cancelJob("interrupted by signal " + signalText(sig));
+            return finish(true, "Job cancelled", 128 + sig);
+        }
         m_session.tick();
     }
     const JobEngine& engine = m_session.engine();

@@ -1,5 +1,7 @@
 // The vardelon executable: batch mode when given parameters; without them it
-// reports its name and version (the window is not part of this build).
+// opens the main window (or, in a build without the window, reports its
+// name and version).  The parameters are looked at before any window
+// library is started, so batch mode never needs a display.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -7,6 +9,9 @@
 #include "app/batch.h"
 #ifdef VARDELON_WITH_VIEWER
 #include "viewer/harviewer.h"
+#endif
+#ifdef VARDELON_HAVE_WINDOW
+#include "mainwindow.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -30,10 +35,14 @@ int main(int argc, char** argv) {
         }
         return vdln::runBatch(params);
     }
+#ifdef VARDELON_HAVE_WINDOW
+    return vdln::gui::runWindow(argc, argv);
+#else
     std::printf("Vardelon %s\n", VARDELON_VERSION);
     std::printf("Batch mode: vardelon <base|rerun|policy|all|base+rerun|rerun+policy> [all|ss|Y1-Y2] [details.ds1]\n");
 #ifdef VARDELON_WITH_VIEWER
     std::printf("Header array viewer: vardelon --view FILE\n");
 #endif
     return 0;
+#endif
 }

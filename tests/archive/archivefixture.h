@@ -17,6 +17,8 @@
 #include "doubles/scripteddialogs.h"
 #include "model/settings.h"
 #include "runrecord/appbuilder.h"
+#include "model/simdetails.h"
+#include "model/simgrid.h"
 #include "support/tempdir.h"
 
 namespace vdln::testing {
@@ -74,9 +76,27 @@ protected:
     }
 
     // An ingredients archive whose "cmfbits.zip" holds the given members.
+    // A ".ds2" text the reader accepts: three years from 2024 with the
+    // default grid.
+    static std::string smallDs2Text() {
+        TSimRecord rec = CreateSimRecord();
+        rec.NumYears = 3;
+        rec.StartYear = 2024;
+        rec.SimNames[1] = "BS1";
+        rec.SimNames[2] = "BR1";
+        rec.SimNames[3] = "PL1";
+        ComputeYears(rec);
+        RefreshGrid(rec);
+        auto lines = SimRecordLines(rec);
+        std::string text;
+        if (lines)
+            for (const auto& l : *lines) text += l + "\r\n";
+        return text;
+    }
+
     std::string archiveWithCmfBits(const std::string& name, const std::string& cmfbits) {
-        std::string bytes = rawZipBytes({{"app.ds1", "[Environment]\r\nModel Name=growth\r\n"},
-                                         {"app.ds2", "3 2024\r\nBS1\r\nBR1\r\nPL1\r\n"},
+        std::string bytes = rawZipBytes({{"app.ds1", "[Environment]\r\nModel=growth.exe\r\nModel Name=growth\r\n"},
+                                         {"app.ds2", smallDs2Text()},
                                          {"model.zip", rawZipBytes({{"growth.exe", "program"}})},
                                          {"data.zip", rawZipBytes({{"base.har", "data"}})},
                                          {"cmfbits.zip", cmfbits}});

@@ -395,8 +395,8 @@ TEST_F(IngredientsTest, HostileArchivesAreRefusedAndWriteNothingOutsideTheFolder
 }
 
 TEST_F(IngredientsTest, NamesFromTheArchiveCannotLeadOutOfTheFolder) {
-    std::string bytes = rawZipBytes({{"app.ds1", "[Environment]\r\nModel Name=../../evil\r\n"},
-                                     {"app.ds2", "3 2024\r\nBS1\r\nBR1\r\nPL1\r\n"},
+    std::string bytes = rawZipBytes({{"app.ds1", "[Environment]\r\nModel=growth.exe\r\nModel Name=../../evil\r\n"},
+                                     {"app.ds2", smallDs2Text()},
                                      {"model.zip", rawZipBytes({{"growth.exe", "program"}})},
                                      {"data.zip", rawZipBytes({{"base.har", "data"}})},
                                      {"cmfbits.zip", rawZipBytes({{"BASE.CLS", "ok"}})}});

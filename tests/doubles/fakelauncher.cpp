@@ -58,6 +58,18 @@ Status FakeLauncher::terminate(ProcessHandle handle, int exitCode) {
     return Status::ok();
 }
 
+std::optional<int> FakeLauncher::endSignal(ProcessHandle handle) {
+    Started* s = find(handle);
+    if (!s || !s->ended || s->signal == 0 || s->terminatedCode) return std::nullopt;
+    return s->signal;
+}
+
+bool FakeLauncher::killBySignal(ProcessHandle handle, int signal) {
+    if (!endProcess(handle, kSignalExitBase + signal)) return false;
+    find(handle)->signal = signal;
+    return true;
+}
+
 void FakeLauncher::release(ProcessHandle handle) {
     if (Started* s = find(handle); s && s->ended) s->released = true;
 }
@@ -103,5 +115,7 @@ std::vector<ProcessHandle> FakeLauncher::running() const {
         if (!s.ended) out.push_back(s.handle);
     return out;
 }
+
+// ---------------------------------------------------------------------------
 
 }  // namespace vdln

@@ -21,6 +21,7 @@ public:
         bool ended = false;
         int exitCode = 0;
         std::optional<int> terminatedCode;
+        int signal = 0;
         bool released = false;
     };
     /// One detached start (`startProgram`).
@@ -38,6 +39,7 @@ public:
     Result<ProcessHandle> start(const LaunchRequest& request) override;
     std::optional<int> ended(ProcessHandle handle) override;
     Status terminate(ProcessHandle handle, int exitCode) override;
+    std::optional<int> endSignal(ProcessHandle handle) override;
     void release(ProcessHandle handle) override;
     /// Does not wait: calls `onWait` (which may end programs), then reports
     /// whether the program has ended.
@@ -51,6 +53,8 @@ public:
     /// unknown or ended program fails the calling test's expectations by
     /// returning false.
     bool endProcess(ProcessHandle handle, int exitCode = 0);
+    /// Ends a program as a signal would (exit code 128 + signal).
+    bool killBySignal(ProcessHandle handle, int signal);
     /// Ends the n-th program started (0-based).
     bool endStarted(size_t index, int exitCode = 0);
     /// The next start fails with `message`.

@@ -130,7 +130,8 @@ TEST_F(ModesTest, WithoutSplitBatchJobsTheFirstPartEndsTheJob) {
     finishSlot(e, 1);
     e.tick();
     EXPECT_EQ(e.outcome(), JobOutcome::Failed);
-    EXPECT_EQ(e.failureMessage(), "Dos Job Number 1 not spawned another job");
+    EXPECT_EQ(e.failureMessage(), "Dos Job Number 1 not spawned another job\r\nBase: sim for year 2024 (year number 1)"
+                                  " [sim part of job sim]\r\n(\"Do not split batch jobs\" is selected.)");
 }
 
 TEST_F(ModesTest, WhenToRunTheModelThroughABatchFile) {

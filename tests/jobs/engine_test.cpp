@@ -1,5 +1,7 @@
 #include "jobs/engine.h"
 
+#include <poll.h>
+
 #include <set>
 
 #include "base/fileutil.h"
@@ -149,7 +151,10 @@ TEST_F(EngineTest, AnOkReportWithoutTheOutputIsAnInternalError) {
     finishSlot(e, 1, true, false);
     e.tick();
     EXPECT_EQ(e.outcome(), JobOutcome::Failed);
-    EXPECT_EQ(e.failureMessage(), "Dos Job Number 1 not spawned another job");
+    // The text of the check, then the part and the file it did not write.
+    EXPECT_EQ(e.failureMessage(), "Dos Job Number 1 not spawned another job\r\nBase: sim for year 2024 (year number 1)"
+                                  " [sim part of job sim]\r\nThe program " + work + "/model.exe reported success but"
+                                  " did not write\r\n  " + work + "/bs1b-2024.sl4");
 }
 
 TEST_F(EngineTest, ASecondSlotGetsItsOwnFolderAndCancelEndsTheJob) {
@@ -209,6 +214,125 @@ TEST_F(EngineTest, RefusesASecondJobAndAJobWithNothingToDo) {
     ASSERT_TRUE(e.StartBigJob(everything()));
     EXPECT_FALSE(e.StartBigJob(everything()));
     EXPECT_EQ(dialogs.lastMessage(), "Is already a big job running. Cannot start another.");
+}
+
+TEST_F(EngineTest, CancelStopsTheRunningPartsRecordsNothingAndClosesTheLog) {
+    settings.ConcurrentSolves = 2;
+    settings.AddToJobsLog = true;
+    writeFile(env.keepDir + "/bigjobs.log", "");
+    JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+    ASSERT_TRUE(e.StartBigJob(everything())) << dialogs.lastMessage();
+    for (int k = 0; k < 4; ++k) {
+        finishSlot(e, 1);
+        e.tick();
+    }
+    ASSERT_TRUE(e.job().Jobs[1].InUse);
+    ASSERT_TRUE(e.job().Jobs[2].InUse);
+    const size_t recordedBefore = recorder.records.size();
+    // Slot 1's program has written everything but not ended yet: an
+    // interrupted part is never recorded, however far it got.
+    const TOneDosJob one = e.job().Jobs[1];
+    writeFile(one.ReportFile, "[Result]\r\nStatus=ok\r\n");
+    writeFile(one.OutputFile, "out");
+    e.cancelJob("interrupted by signal 2 (SIGINT)");
+    EXPECT_EQ(e.outcome(), JobOutcome::Cancelled);
+    EXPECT_FALSE(e.running());
+    EXPECT_EQ(recorder.records.size(), recordedBefore);
+    EXPECT_TRUE(launcher.running().empty()) << "both running programs were stopped";
+    for (const auto& st : launcher.started()) EXPECT_TRUE(st.ended);
+    const std::string log = testing::readFile(env.keepDir + "/bigjobs.log");
+    EXPECT_NE(log.find("BEGINNING A JOB at "), std::string::npos) << log;
+    EXPECT_NE(log.find("JOB CANCELLED at 09/12/2026 10:00:00 [interrupted by signal 2 (SIGINT)]\r\n"), std::string::npos)
+        << log;
+    EXPECT_EQ(dialogs.lastMessage(), "Solve job aborted via Cancel button")
+        << "every program was stopped: no word of programs left running";
+}
+
+TEST_F(EngineTest, AFailedJobAlsoGetsItsEndLineInTheJobsLog) {
+    settings.AddToJobsLog = true;
+    writeFile(env.keepDir + "/bigjobs.log", "");
+    JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+    ASSERT_TRUE(e.StartBigJob(everything()));
+    finishSlot(e, 1, false);
+    e.tick();
+    EXPECT_EQ(e.outcome(), JobOutcome::Failed);
+    const std::string log = testing::readFile(env.keepDir + "/bigjobs.log");
+    EXPECT_NE(log.find("ERROR Base: sim for year 2024 (year number 1)"), std::string::npos) << log;
+    EXPECT_NE(log.find("JOB FAILED at 09/12/2026 10:00:00\r\n"), std::string::npos) << log;
+}
+
+TEST_F(EngineTest, APartPastTheTimeLimitIsStoppedAndNamed) {
+    struct Case {
+        int limit;
+        double after;
+        bool stopped;
+    } cases[] = {{0, 100000, false}, {60, 59, false}, {60, 61, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.limit) + " after " + std::to_string(c.after));
+        FakeLauncher fake;
+        ScriptedDialogs d;
+        FixedClock t{fileTimeFromLocal(2026, 12, 9, 10, 0, 0)};
+        settings.PartTimeLimit = c.limit;
+        JobEngine e(rec, settings, env, d, t, fake, recorder);
+        ASSERT_TRUE(e.StartBigJob(everything()));
+        t.advanceSeconds(c.after);
+        e.tick();
+        EXPECT_EQ(e.running(), !c.stopped);
+        if (!c.stopped) {
+            e.cancelJob();
+            continue;
+        }
+        EXPECT_EQ(e.outcome(), JobOutcome::Failed);
+        EXPECT_TRUE(fake.started()[0].ended) << "the program was stopped";
+        EXPECT_EQ(e.failureMessage(), "Time limit exceeded for:\r\nProgram: " + work + "/model.exe\r\nRun: Base\r\n"
+                                      "Year: 2024 (year number 1)\r\nPart: Base: sim for year 2024 (year number 1)"
+                                      " [sim part of job sim]\r\nLimit: 60 seconds");
+        EXPECT_TRUE(recorder.records.empty());
+    }
+}
+
+}  // namespace
+}  // namespace vdln
+
+namespace vdln {
+namespace {
+
+// Dialogs that, while a message box of a tick is up, let the event loop run
+// another tick (as a window's socket notifier would) and note whether the
+// launcher's descriptor was still readable afterwards.
+class ReentrantDialogs : public ScriptedDialogs {
+public:
+    Button message(MsgKind kind, const std::string& text, Buttons buttons, int help) override {
+        if (engine && launcher && !inside) {
+            inside = true;
+            // Some other watched program ends while the box is up.
+            auto other = launcher->start(LaunchRequest{});
+            endedOk = other.isOk() && launcher->endProcess(*other, 0);
+            engine->tick();
+            pollfd p{launcher->wakeFd(), POLLIN, 0};
+            stillReadable = ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
+            inside = false;
+        }
+        return ScriptedDialogs::message(kind, text, buttons, help);
+    }
+    JobEngine* engine = nullptr;
+    FakeLauncher* launcher = nullptr;
+    bool inside = false;
+    bool endedOk = false;
+    bool stillReadable = true;
+};
+
+TEST_F(EngineTest, ATickDuringAMessageBoxStillConsumesTheWakeUp) {
+    ReentrantDialogs reentrant;
+    JobEngine e(rec, settings, env, reentrant, clock, launcher, recorder);
+    ASSERT_TRUE(e.StartBigJob(everything())) << reentrant.lastMessage();
+    reentrant.engine = &e;
+    reentrant.launcher = &launcher;
+    e.requestCancel();
+    e.tick();  // the cancel messages open; the program ends meanwhile
+    EXPECT_TRUE(reentrant.endedOk);
+    EXPECT_FALSE(reentrant.stillReadable);
+    EXPECT_EQ(e.outcome(), JobOutcome::Cancelled);
 }
 
 }  // namespace

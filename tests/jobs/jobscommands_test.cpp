@@ -93,7 +93,7 @@ TEST_F(JobsLogCommandsTest, TogglingRestartingAndViewingTheLogs) {
     EXPECT_TRUE(settings.AddToJobsLog);
     // Lines are appended only to a log that exists: a restarted log does.
     writeFile(path("tmp/.keep"), "");
-    ASSERT_TRUE(appendToLog(log, path("tmp"), 1, {"BEGINNING A JOB"}));
+    ASSERT_TRUE(appendToLog(log, {"BEGINNING A JOB"}));
     EXPECT_EQ(readFile(log), "BEGINNING A JOB\r\n");
     writeFile(batch, "old batch\r\n");
     EXPECT_TRUE(c.restartBatchJobsLog());

@@ -1,6 +1,13 @@
 #include "jobs/jobslog.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
 #include "base/fileutil.h"
+#include "base/strutil.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -11,21 +18,47 @@ using testing::writeFile;
 
 class JobsLogTest : public testing::TempDirTest {};
 
-TEST_F(JobsLogTest, AppendsOnlyToAnExistingLogAndCleansUp) {
-    writeFile(path("tmp/.keep"), "");
+TEST_F(JobsLogTest, AppendsOnlyToAnExistingLog) {
     std::string log = path("bigjobs.log");
-    ASSERT_TRUE(appendToLog(log, path("tmp"), 2, {"START x"}));
+    ASSERT_TRUE(appendToLog(log, {"START x"}));
     EXPECT_FALSE(fileExists(log)) << "a deleted log must not be recreated";
 
     writeFile(log, "old line\n");
-    ASSERT_TRUE(appendToLog(log, path("tmp"), 2, {"START x", "END x"}));
-    EXPECT_EQ(readFile(log), "old line\r\nSTART x\r\nEND x\r\n");
-    EXPECT_FALSE(fileExists(path("tmp/joblog2.lo1")));
-    EXPECT_FALSE(fileExists(path("tmp/joblog2.lo2")));
+    ASSERT_TRUE(appendToLog(log, {"START x", "END x"}));
+    EXPECT_EQ(readFile(log), "old line\nSTART x\r\nEND x\r\n") << "what was there is not rewritten";
+    // Nothing goes through a Temporary Directory any more.
+    int entries = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir())) entries += e.path().filename() != "bigjobs.log";
+    EXPECT_EQ(entries, 0) << "only the log is there";
+}
 
-    // A Temporary Directory that cannot be written leaves the log unchanged.
-    EXPECT_FALSE(appendToLog(log, path("no/such/tmp"), 1, {"lost"}));
-    EXPECT_EQ(readFile(log), "old line\r\nSTART x\r\nEND x\r\n");
+TEST_F(JobsLogTest, WritersAtTheSameTimeLoseNoLine) {
+    const std::string log = path("BatchJobs.log");
+    writeFile(log, "");
+    constexpr int kWriters = 4, kLines = 200;
+    std::vector<pid_t> children;
+    for (int w = 0; w < kWriters; ++w) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            for (int i = 0; i < kLines; ++i)
+                if (!appendToLog(log, {"writer " + std::to_string(w) + " line " + std::to_string(i), "second half"}))
+                    ::_exit(1);
+            ::_exit(0);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    auto lines = split(readFile(log), '\n');
+    std::set<std::string> seen;
+    for (size_t i = 0; i + 1 < lines.size(); i += 2) {
+        EXPECT_EQ(lines[i + 1], "second half\r") << "the two lines of one append stay together";
+        seen.insert(lines[i]);
+    }
+    EXPECT_EQ(seen.size(), static_cast<size_t>(kWriters * kLines));
 }
 
 TOneDosJob slot(const char* name, const char* part, int run, int year) {

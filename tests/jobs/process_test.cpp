@@ -3,7 +3,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+#include <sstream>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -180,6 +186,81 @@ TEST_F(PosixLauncherTest, TerminateKillsAndReportsTheGivenCode) {
     EXPECT_EQ(m_launcher.ended(h), 3);
     EXPECT_TRUE(m_launcher.terminate(h, 4).isOk()) << "terminating an ended program does nothing";
     EXPECT_EQ(m_launcher.ended(h), 3);
+}
+
+// Reads a file that may be missing (a process's /proc entry); "" then.
+std::string quietRead(const std::string& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream ss;
+    if (f) ss << f.rdbuf();
+    return ss.str();
+}
+
+// Whether a process is gone (a zombie waiting for its parent counts as
+// gone: it runs no code).
+bool gone(long pid) {
+    std::string stat = quietRead("/proc/" + std::to_string(pid) + "/stat");
+    if (stat.empty()) return true;
+    size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z';
+}
+
+bool goneWithin(long pid, int ms) {
+    for (int waited = 0; waited < ms; waited += 10) {
+        if (gone(pid)) return true;
+        ::usleep(10000);
+    }
+    return gone(pid);
+}
+
+TEST_F(PosixLauncherTest, StopEndsTheWholeProcessGroupAfterTheGrace) {
+    struct Case {
+        const char* what;
+        std::string body;  // the program: starts a grandchild and waits
+    } cases[] = {
+        {"ends on SIGTERM", "sleep 300 & echo $! > \"$0\"; wait"},
+        {"ignores SIGTERM", "trap '' TERM; sleep 300 & echo $! > \"$0\"; while :; do sleep 0.05; done"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string pidFile = path(std::string("pid-") + c.what[0]);
+        ProcessHandle h = startOk({"/bin/sh", {"-c", c.body, pidFile}, dir(), "", ""});
+        long grandchild = 0;
+        for (int i = 0; i < 500 && grandchild == 0; ++i) {
+            grandchild = std::atol(quietRead(pidFile).c_str());
+            if (!grandchild) ::usleep(10000);
+        }
+        ASSERT_GT(grandchild, 0);
+        const int shell = m_launcher.pidOf(h);
+        ASSERT_GT(shell, 0);
+        ASSERT_TRUE(m_launcher.stop({h}, 143, 300).isOk());
+        EXPECT_EQ(m_launcher.ended(h), 143);
+        EXPECT_TRUE(goneWithin(shell, kHangGuardMs));
+        EXPECT_TRUE(goneWithin(grandchild, kHangGuardMs)) << "what the program started is stopped with it";
+    }
+}
+
+TEST_F(PosixLauncherTest, ProgramsDieWithTheLaunchingProcess) {
+    // A launching process that is killed outright (no destructor runs)
+    // takes its program along.
+    const std::string pidFile = path("child.pid");
+    pid_t launcher = ::fork();
+    if (launcher == 0) {
+        PosixProcessLauncher l;
+        auto h = l.start({"/bin/sh", {"-c", "echo $$ > \"$0\"; exec sleep 300", pidFile}, dir(), "", ""});
+        if (!h) ::_exit(1);
+        while (true) ::pause();
+    }
+    long child = 0;
+    for (int i = 0; i < 500 && child == 0; ++i) {
+        child = std::atol(quietRead(pidFile).c_str());
+        if (!child) ::usleep(10000);
+    }
+    ASSERT_GT(child, 0);
+    ::kill(launcher, SIGKILL);
+    int status = 0;
+    ::waitpid(launcher, &status, 0);
+    EXPECT_TRUE(goneWithin(child, kHangGuardMs));
 }
 
 TEST_F(PosixLauncherTest, DetachedStart) {

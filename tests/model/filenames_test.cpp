@@ -269,3 +269,30 @@ TEST_F(Resolver, BadTablesFailWithoutCrashing) {
 
 }  // namespace
 }  // namespace vdln
+
+namespace vdln {
+namespace {
+
+// The first-year list keeps the user's description after the statement; the
+// file looked up (and stamped) is the name alone.
+TEST(FileNames, FirstYearNamesLeaveTheCommentOut) {
+    struct Case {
+        const char* line;
+        const char* file;
+    };
+    const Case cases[] = {
+        {"file BASEDATA = base.har ;", "base.har"},
+        {"file BASEDATA = base.har ; ! the starting data", "base.har"},
+        {"file BASEDATA = base.har; ! a; comment", "base.har"},
+        {"file BASEDATA = \"my data;1.har\" ; ! quoted name", "my data;1.har"},
+        {"file BASEDATA = ; ! no file yet", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(firstYearFileFor({"file OTHER = other.har ; ! not this one", c.line}, "BASEDATA"), c.file);
+    }
+    EXPECT_EQ(firstYearFileFor({"file OTHER = other.har ;"}, "BASEDATA"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace vdln

@@ -16,6 +16,7 @@
 #include "model/filenames.h"
 #include "model/simgrid.h"
 #include "model/simrecord.h"
+#include "runrecord/recordstore.h"
 #include "runrecord/runrecord.h"
 
 namespace vdln::testing {
@@ -119,6 +120,8 @@ public:
                     write(env->inWorkDir(UpdatedFileName(sim, i, run, nr, k)), "upd " + tag);
             }
         }
+        if (store)
+            return WriteRunRecord(*env, dialogs, *store, run, i, kind, env->accuracyForYear(i), env->methodForYear(i));
         return WriteRunRecord(*env, dialogs, run, i, kind, env->accuracyForYear(i), env->methodForYear(i));
     }
 
@@ -149,6 +152,8 @@ public:
     TSimRecord sim;
     FixedClock clock;
     ScriptedDialogs dialogs;
+    /// When set, completions go through this store as in a job.
+    RunRecordStore* store = nullptr;
     std::unique_ptr<RunRecordEnv> env;
 
 private:

@@ -20,6 +20,8 @@
 #include "cmf/cmfreader.h"
 #include "model/filenames.h"
 #include "model/modelsel.h"
+#include "model/settings.h"
+#include "model/simdetails.h"
 #include "model/simgrid.h"
 
 namespace vdln {
@@ -631,6 +633,33 @@ bool safeNamePart(const std::string& s) {
     return s != "." && s != "..";
 }
 
+// The members of an archive that are parsed as text: each within
+// `kParsedMemberLimit`, and the two details members must read as a
+// simulation-details pair.
+Status checkDetailsMembers(const ZipReader& reader, const std::string& zip) {
+    for (const char* name : {kAppDs1, kAppDs2, kAppDs0, kZipHist}) {
+        const ZipMember* m = reader.find(name);
+        if (m && m->size > kParsedMemberLimit)
+            return Status::fail("Member " + toUpper(name) + " holds " + std::to_string(m->size) +
+                                " bytes; a simulation-details member may hold at most " +
+                                std::to_string(kParsedMemberLimit) + " bytes");
+    }
+    const ZipMember* ds1 = reader.find(kAppDs1);
+    const ZipMember* ds2 = reader.find(kAppDs2);
+    if (!ds1 || !ds2) return Status::ok();  // reported by the caller
+    auto ds1Text = reader.read(*ds1, kParsedMemberLimit);
+    if (!ds1Text) return ds1Text.status();
+    const std::string where = " of " + zip;
+    if (Status s = CheckSettingsText(*ds1Text, toUpper(kAppDs1) + where); !s) return s;
+    auto ds2Text = reader.read(*ds2, kParsedMemberLimit);
+    if (!ds2Text) return ds2Text.status();
+    IniFile ini = IniFile::parse(*ds1Text);
+    const bool noRerun = iequals(trim(ini.getString("Environment", "Rerun FC with Dev", "yes")), "no");
+    TSimRecord check = CreateSimRecord();
+    if (Status s = ReadSimRecordText(check, *ds2Text, noRerun, toUpper(kAppDs2) + where); !s) return s;
+    return Status::ok();
+}
+
 // The restored "app.ds1": paths moved into the restore folder.
 Status rewriteRestoredSettings(const std::string& from, const std::string& to, const std::string& folder,
                                bool closShOnly) {
@@ -706,6 +735,11 @@ std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::op
         if (m.isSymlink)
             return unsuccessful(unableToExtractText(zip, "Refused to extract the symbolic link \"" + m.name + "\""));
     }
+
+    // The details members are parsed, so they are read within a limit, and
+    // an archive whose details do not parse is refused before anything is
+    // restored.
+    if (Status s = checkDetailsMembers(*reader, zip); !s) return unsuccessful(unableToExtractText(zip, s.message()));
 
     ScratchFolder scratch;
     if (Status s = scratch.create(env.tempDir); !s) return unsuccessful(s.message());

@@ -27,6 +27,7 @@
 /// written outside the chosen folder (see archive/zipfile.h).
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +42,9 @@ inline constexpr const char* kAppDs1 = "app.ds1";
 inline constexpr const char* kAppDs2 = "app.ds2";
 inline constexpr const char* kAppDs0 = "app.ds0";
 inline constexpr const char* kZipHist = "ziphist.txt";
+/// The most bytes a member that is parsed as text ("app.ds1", "app.ds2",
+/// "app.ds0", "ziphist.txt") may hold; a larger one is refused unread.
+inline constexpr std::uint64_t kParsedMemberLimit = 8u << 20;
 inline constexpr const char* kModelZip = "model.zip";
 inline constexpr const char* kDataZip = "data.zip";
 inline constexpr const char* kCmfBitsZip = "cmfbits.zip";

@@ -7,6 +7,7 @@
 #include <zip.h>
 
 #include <cerrno>
+#include <cstring>
 #include <climits>
 #include <cstdlib>
 #include <random>
@@ -235,7 +236,7 @@ Result<std::string> ZipReader::extract(const ZipMember& m, const std::string& fo
             ssize_t w = ::write(fd, buf + done, static_cast<size_t>(got) - done);
             if (w < 0 && errno == EINTR) continue;
             if (w <= 0) {
-                error = "write error";
+                error = "Cannot write file " + target + ": " + std::strerror(w < 0 ? errno : ENOSPC);
                 break;
             }
             done += static_cast<size_t>(w);
@@ -244,7 +245,7 @@ Result<std::string> ZipReader::extract(const ZipMember& m, const std::string& fo
     }
     zip_fclose(f);
     if (error.empty() && total != m.size) error = "Member " + m.name + " is shorter than it declares";
-    if (::close(fd) != 0 && error.empty()) error = "write error";
+    if (::close(fd) != 0 && error.empty()) error = "Cannot write file " + target + ": " + std::strerror(errno);
     if (error.empty() && ::rename(temp.c_str(), target.c_str()) != 0) error = "Cannot create file " + target;
     if (!error.empty()) {
         ::unlink(temp.c_str());

@@ -11,10 +11,17 @@ thread_local std::function<void(const std::string&)>* t_sink = nullptr;
 }  // namespace
 
 void logBestEffortFailure(std::string_view why, std::string_view message) {
+    // One log line: line breaks inside the message become blanks.
     std::string line(why);
     line += ": ";
-    line += message;
-    for (size_t p; (p = line.find("\r\n")) != std::string::npos;) line.replace(p, 2, " ");
+    for (size_t i = 0; i < message.size(); ++i) {
+        if (message[i] == '\r' && i + 1 < message.size() && message[i + 1] == '\n') {
+            line += ' ';
+            ++i;
+        } else {
+            line += message[i];
+        }
+    }
     if (t_sink && *t_sink) {
         (*t_sink)(line);
         return;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -34,15 +35,22 @@ Status writeFileAtomic(const std::string& path, std::string_view content, bool d
                                         std::to_string(rd() % 1000000)))
                           .string();
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return Status::fail("Cannot create file " + path);
+    if (fd < 0) {
+        // A full or read-only disk is named; a missing folder keeps the
+        // short text.
+        const int err = errno;
+        const bool disk = err == ENOSPC || err == EDQUOT || err == EROFS;
+        return Status::fail("Cannot create file " + path + (disk ? std::string(": ") + std::strerror(err) : ""));
+    }
     size_t done = 0;
     while (done < content.size()) {
         ssize_t w = ::write(fd, content.data() + done, content.size() - done);
         if (w < 0) {
             if (errno == EINTR) continue;
+            const int err = errno;
             ::close(fd);
             ::unlink(tmp.c_str());
-            return Status::fail("write error");
+            return Status::fail("Cannot write file " + path + ": " + std::strerror(err));
         }
         done += static_cast<size_t>(w);
     }
@@ -50,8 +58,9 @@ Status writeFileAtomic(const std::string& path, std::string_view content, bool d
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
     if ((durable && ::fsync(fd) != 0) || ::close(fd) != 0) {
+        const int err = errno;
         ::unlink(tmp.c_str());
-        return Status::fail("write error");
+        return Status::fail("Cannot write file " + path + ": " + std::strerror(err));
     }
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
         ::unlink(tmp.c_str());

@@ -1,5 +1,8 @@
 #include "base/textfile.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "base/besteffort.h"
@@ -66,7 +69,7 @@ Status TxtFile::write(std::string_view text) {
     if (!m_file || !m_writing) return Status::fail("write error");
     if (!text.empty() && std::fwrite(text.data(), 1, text.size(), m_file) != text.size()) {
         m_failed = true;
-        return Status::fail("write error");
+        return Status::fail("Cannot write file " + m_name + ": " + std::strerror(errno));
     }
     return Status::ok();
 }
@@ -110,8 +113,14 @@ Status TxtClose(TxtFile& f) {
     if (!f.m_file) return Status::ok();
     std::FILE* file = std::exchange(f.m_file, nullptr);
     bool bad = f.m_writing && (std::fflush(file) != 0 || std::ferror(file));
-    if (std::fclose(file) != 0) bad = true;
-    if (bad) return Status::fail("Cannot close file[TxtClose]");
+    int err = bad ? errno : 0;
+    if (std::fclose(file) != 0) {
+        if (!bad) err = errno;
+        bad = true;
+    }
+    if (bad)
+        return Status::fail("Cannot close file " + f.m_name + (err ? std::string(": ") + std::strerror(err) : "") +
+                            "[TxtClose]");
     return Status::ok();
 }
 

@@ -1,4 +1,5 @@
 #include "env/directories.h"
+#include "env/joblock.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -381,7 +382,7 @@ int clearTemporaryDirectory(const std::string& tempDir, const std::string& workD
     int count = 0;
     auto clear = [&count](const std::string& dir) {
         for (const auto& f : filesIn(dir))
-            if (::unlink(JoinPath(dir, f).c_str()) == 0) ++count;
+            if (f != kJobLockFileName && ::unlink(JoinPath(dir, f).c_str()) == 0) ++count;
     };
     clear(t);
     for (const char* sub : {"simdir2", "simdir3"}) {

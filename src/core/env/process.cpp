@@ -4,12 +4,15 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/epoll.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <climits>
 #include <cstring>
@@ -54,6 +57,7 @@ struct ChildPlan {
     std::vector<std::string> argv;    // argument strings
     std::vector<char*> argvPtrs;      // null-terminated
     std::string dir;
+    pid_t parent = 0;                 // the launching process
     int stdinFd = -1;
     int stdoutFd = -1;
     int errWrite = -1;                // reports a failure before exec
@@ -75,6 +79,13 @@ struct ChildFailure {
 // Runs in the child after fork: async-signal-safe calls only.
 [[noreturn]] void execChild(const ChildPlan& plan) {
     ::setpgid(0, 0);
+    // Killed with the launching process, however that ends (kept across the
+    // exec).  The parent may have died before the request was made: then it
+    // is no longer our parent and the program must not start at all.
+    if (plan.parent != 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != plan.parent) ::_exit(127);
+    }
     sigset_t all;
     ::sigemptyset(&all);
     ::sigprocmask(SIG_SETMASK, &all, nullptr);
@@ -164,20 +175,27 @@ int waitChild(pid_t pid) {
 
 }  // namespace
 
-bool waitForWakeup(ProcessLauncher& launcher, int timeoutMs) {
+bool waitForWakeup(ProcessLauncher& launcher, int timeoutMs, int extraFd) {
     int fd = launcher.wakeFd();
-    if (fd < 0) {
+    if (fd < 0 && extraFd < 0) {
         if (timeoutMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
         return false;
     }
-    pollfd p{fd, POLLIN, 0};
+    pollfd p[2] = {{fd, POLLIN, 0}, {extraFd, POLLIN, 0}};
     int n;
     do {
-        n = ::poll(&p, 1, timeoutMs);
+        n = ::poll(p, 2, timeoutMs);
     } while (n < 0 && errno == EINTR);
-    if (n <= 0) return false;
+    if (n <= 0 || !(p[0].revents & POLLIN)) return false;
     launcher.drainWakeups();
     return true;
+}
+
+Status ProcessLauncher::stop(const std::vector<ProcessHandle>& handles, int exitCode, int /*graceMs*/) {
+    Status result = Status::ok();
+    for (ProcessHandle h : handles)
+        if (Status s = terminate(h, exitCode); !s && result) result = std::move(s);
+    return result;
 }
 
 // ---------------------------------------------------------------------------
@@ -186,16 +204,66 @@ bool waitForWakeup(ProcessLauncher& launcher, int timeoutMs) {
 PosixProcessLauncher::PosixProcessLauncher() { m_epoll = ::epoll_create1(EPOLL_CLOEXEC); }
 
 PosixProcessLauncher::~PosixProcessLauncher() {
-    for (auto& [id, p] : m_procs) {
-        if (!p.ended) {
-            // Collect a program that has already ended; running ones are left
-            // running (ending the program never kills the suite's programs).
-            int status = 0;
-            ::waitpid(p.pid, &status, WNOHANG);
-        }
-        closePidfd(p);
+    // What still runs would go on writing into folders the next job uses:
+    // it is stopped as a cancel stops it.
+    std::vector<ProcessHandle> running;
+    for (auto& [id, p] : m_procs)
+        if (!p.ended) running.push_back(ProcessHandle{id});
+    if (!running.empty()) {
+        Status s = stop(running, kSignalExitBase + SIGTERM, 2000);
+        if (!s) std::fprintf(stderr, "vardelon: %s\n", s.message().c_str());
     }
+    for (auto& [id, p] : m_procs) closePidfd(p);
     closeFd(m_epoll);
+}
+
+std::optional<int> PosixProcessLauncher::endSignal(ProcessHandle handle) {
+    auto it = m_procs.find(handle.id);
+    if (it == m_procs.end() || !it->second.ended || it->second.signal == 0) return std::nullopt;
+    return it->second.signal;
+}
+
+int PosixProcessLauncher::pidOf(ProcessHandle handle) const {
+    auto it = m_procs.find(handle.id);
+    return it == m_procs.end() || it->second.ended ? 0 : it->second.pid;
+}
+
+Status PosixProcessLauncher::stop(const std::vector<ProcessHandle>& handles, int exitCode, int graceMs) {
+    using SteadyClock = std::chrono::steady_clock;
+    std::vector<ProcessHandle> running;
+    for (ProcessHandle h : handles) {
+        auto it = m_procs.find(h.id);
+        if (it == m_procs.end() || ended(h)) continue;
+        it->second.terminatedCode = exitCode;
+        // The whole process group: a batch file's shell and what it started.
+        ::kill(-it->second.pid, SIGTERM);
+        ::kill(it->second.pid, SIGTERM);
+        running.push_back(h);
+    }
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(std::max(0, graceMs));
+    auto allEnded = [&] {
+        bool all = true;
+        for (ProcessHandle h : running)
+            if (!ended(h)) all = false;
+        return all;
+    };
+    while (!allEnded() && SteadyClock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::string failures;
+    for (ProcessHandle h : running) {
+        if (ended(h)) continue;
+        const int pid = m_procs[h.id].pid;
+        ::kill(-pid, SIGKILL);
+        if (::kill(pid, SIGKILL) != 0 && errno != ESRCH)
+            failures += (failures.empty() ? "" : ", ") + std::to_string(pid) + " (" + errnoText(errno) + ")";
+    }
+    // A SIGKILL cannot be refused: wait for the ends (bounded all the same).
+    const auto killDeadline = SteadyClock::now() + std::chrono::seconds(5);
+    while (!allEnded() && SteadyClock::now() < killDeadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (ProcessHandle h : running)
+        if (!ended(h))
+            failures += (failures.empty() ? "" : ", ") + std::to_string(m_procs[h.id].pid) + " (still running)";
+    if (!failures.empty()) return Status::fail("Could not stop process " + failures);
+    return Status::ok();
 }
 
 void PosixProcessLauncher::closePidfd(Proc& p) {
@@ -217,6 +285,7 @@ Result<ProcessHandle> PosixProcessLauncher::start(const LaunchRequest& request) 
         return Result<ProcessHandle>(prepared);
     }
     plan.errWrite = errPipe[1];
+    plan.parent = ::getpid();
     pid_t pid = ::fork();
     if (pid == 0) execChild(plan);
     int forkErr = errno;
@@ -264,6 +333,7 @@ std::optional<int> PosixProcessLauncher::ended(ProcessHandle handle) {
     if (r == 0) return std::nullopt;
     p.ended = true;
     p.code = r < 0 ? -1 : exitCodeOf(status);
+    if (r > 0 && WIFSIGNALED(status) && !p.terminatedCode) p.signal = WTERMSIG(status);
     if (p.terminatedCode) p.code = *p.terminatedCode;
     closePidfd(p);
     return p.code;

@@ -65,6 +65,15 @@ public:
     /// `ended` then reports `exitCode`.  Terminating an ended program does
     /// nothing.
     virtual Status terminate(ProcessHandle handle, int exitCode) = 0;
+    /// Stops running programs the way a cancel does: each program's process
+    /// group gets SIGTERM, and what is still there after `graceMs` gets
+    /// SIGKILL; returns once every one of them has ended (or could not be
+    /// stopped, which the status names).  `ended` then reports `exitCode`.
+    /// The default terminates each one at once.
+    virtual Status stop(const std::vector<ProcessHandle>& handles, int exitCode, int graceMs);
+    /// The signal that ended a program (nullopt while it runs, when it
+    /// exited by itself, or when this launcher stopped it).
+    virtual std::optional<int> endSignal(ProcessHandle /*handle*/) { return std::nullopt; }
     /// Forgets an ended program (its handle becomes unknown).
     virtual void release(ProcessHandle handle) = 0;
     /// Blocks until the program ends or `timeoutMs` passes (nullopt = no
@@ -79,13 +88,17 @@ public:
     virtual void drainWakeups() = 0;
 };
 
-/// Waits until a watched program ends or `timeoutMs` passes (0 = just
-/// look); true when woken by an end.  The batch loop calls it between ticks;
-/// the window's event loop watches `wakeFd` itself.
-bool waitForWakeup(ProcessLauncher& launcher, int timeoutMs);
+/// Waits until a watched program ends, `extraFd` (when not -1) becomes
+/// readable or `timeoutMs` passes (0 = just look); true when woken by an end.
+/// The batch loop calls it between ticks with the interrupt watch's
+/// descriptor; the window's event loop watches `wakeFd` itself.
+bool waitForWakeup(ProcessLauncher& launcher, int timeoutMs, int extraFd = -1);
 
 /// The POSIX launcher.  Each program runs in its own process group with
-/// default signal handling; its end is watched through a pidfd.
+/// default signal handling; its end is watched through a pidfd.  A program
+/// never outlives this process: it is started with a request to be killed
+/// when its parent dies (so even a SIGKILL of this process takes it along),
+/// and the launcher stops what still runs when it is destroyed.
 class PosixProcessLauncher : public ProcessLauncher {
 public:
     PosixProcessLauncher();
@@ -96,9 +109,13 @@ public:
     Result<ProcessHandle> start(const LaunchRequest& request) override;
     std::optional<int> ended(ProcessHandle handle) override;
     Status terminate(ProcessHandle handle, int exitCode) override;
+    Status stop(const std::vector<ProcessHandle>& handles, int exitCode, int graceMs) override;
+    std::optional<int> endSignal(ProcessHandle handle) override;
     void release(ProcessHandle handle) override;
     bool waitForEnd(ProcessHandle handle, std::optional<int> timeoutMs) override;
     int wakeFd() const override { return m_epoll; }
+    /// The process id of a running program (0 when unknown or ended).
+    int pidOf(ProcessHandle handle) const;
     void drainWakeups() override;
     /// Starts a program nobody waits for (a viewer, the editor, a shell):
     /// it is detached at once and never becomes a zombie of this process.
@@ -111,6 +128,7 @@ private:
         int pidfd = -1;
         bool ended = false;
         int code = 0;
+        int signal = 0;  // the signal that ended it, 0 when none
         std::optional<int> terminatedCode;
     };
     void closePidfd(Proc& p);

@@ -15,6 +15,7 @@
 #include "cmf/yearrun.h"
 #include "env/suite.h"
 #include "env/tools.h"
+#include "jobs/interrupts.h"
 #include "model/filenames.h"
 #include "model/modelsel.h"
 #include "model/release.h"
@@ -107,8 +108,8 @@ std::string JobEngine::slotDir(int slot) const {
 
 void JobEngine::log(const std::vector<std::string>& lines, int slot) {
     if (!m_settings.AddToJobsLog || lines.empty()) return;
-    bestEffort(appendToLog(JoinPath(m_env.keepDir, kJobsLogName), m_env.tempDir, slot, lines),
-               "the jobs log is a diary; the job does not depend on it");
+    if (Status s = appendToLog(JoinPath(m_env.keepDir, kJobsLogName), lines); !s) m_logProblem = s.message();
+    (void)slot;  // every slot writes the one log now
 }
 
 StatusLines JobEngine::status() const {
@@ -648,6 +649,9 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
     s.ReportFile = pf.reportFile;
     s.RecordCompletion = recordCompletion;
     m_process[slot] = *handle;
+    m_slotStarted[slot] = m_clock.monotonicSeconds();
+    m_slotProgram[slot] = lr->program == "/bin/sh" && !lr->args.empty() ? pf.program + " (through " + lr->args[0] + ")"
+                                                                         : lr->program;
     m_methods[slot] = {method, accuracy};
     m_launchedAny = true;
     m_panelPhase = PanelPhase::Running;
@@ -824,34 +828,100 @@ Status JobEngine::treatPreviousOutputs() {
 }
 
 void JobEngine::tick() {
+    // Drain first: a tick that arrives while an earlier one waits on a
+    // message box must still consume the wake-up, or an event loop watching
+    // the descriptor is woken again and again.
+    m_launcher.drainWakeups();
     if (m_timerBusy) return;
     m_timerBusy = true;
     struct Clear {
         bool& b;
         ~Clear() { b = false; }
     } clear{m_timerBusy};
-    m_launcher.drainWakeups();
     if (!m_job.Running) return;
+    if (m_cancelRequested) {
+        cancelJob();
+        return;
+    }
     int ended = 0;
     for (int s = std::max(1, m_job.FirstSlot); s <= 3 && !ended; ++s) {
         if (!m_job.Jobs[s].InUse) continue;
         if (m_launcher.ended(m_process[s])) ended = s;
     }
-    if (m_cancelRequested) {
-        abortJob("Solve job aborted via Cancel button");
-        m_outcome = JobOutcome::Cancelled;
-        m_dialogs.message(MsgKind::Information, "Solve job aborted via Cancel button", BtnOk);
-        m_dialogs.message(MsgKind::Information,
-                          "However the DOS job may still be running.\r\nYou may be able to kill it by clicking on "
-                          "this job in the TaskBar and then hitting Control-C.",
-                          BtnOk);
+    if (ended) {
+        handleEnded(ended);
         return;
     }
-    if (ended) handleEnded(ended);
+    // A part past its time limit ends the job; nothing else is left to do.
+    if (checkTimeLimits()) return;
+}
+
+void JobEngine::cancelJob(const std::string& reason, int graceMs) {
+    m_cancelRequested = false;
+    if (!m_job.Running) return;
+    m_cancelling = true;
+    m_cancelReason = reason;
+    stopRunningParts(graceMs);
+    abortJob("Job cancelled");
+    m_outcome = JobOutcome::Cancelled;
+    m_cancelling = false;
+    m_dialogs.message(MsgKind::Information, "Solve job aborted via Cancel button", BtnOk);
+    if (!m_stopProblem.empty())
+        m_dialogs.message(MsgKind::Information,
+                          "However the DOS job may still be running.\r\nYou may be able to kill it by clicking on "
+                          "this job in the TaskBar and then hitting Control-C.\r\n" +
+                              m_stopProblem,
+                          BtnOk);
+}
+
+// Stops every part still running (a cancel, a failed part, an overrun): a
+// program left running would go on writing into the folders the next job
+// reads.  Its slot is freed and nothing is recorded for it.
+void JobEngine::stopRunningParts(int graceMs) {
+    std::vector<ProcessHandle> running;
+    for (int s = 1; s <= 3; ++s)
+        if (m_process[s]) running.push_back(m_process[s]);
+    m_stopProblem.clear();
+    if (running.empty()) return;
+    if (Status st = m_launcher.stop(running, kSignalExitBase + 15, graceMs); !st) m_stopProblem = st.message();
+    for (int s = 1; s <= 3; ++s) {
+        if (!m_process[s]) continue;
+        m_launcher.release(m_process[s]);
+        m_process[s] = ProcessHandle{};
+        m_job.Jobs[s].InUse = false;
+    }
+}
+
+// The time limit of a part ("Part Time Limit", seconds; 0 = none): a part
+// still running past it is stopped and ends the job.  True when that
+// happened.
+bool JobEngine::checkTimeLimits() {
+    const int limit = m_settings.PartTimeLimit;
+    if (limit <= 0) return false;
+    const double nowSeconds = m_clock.monotonicSeconds();
+    for (int s = std::max(1, m_job.FirstSlot); s <= 3; ++s) {
+        const TOneDosJob& slot = m_job.Jobs[s];
+        if (!slot.InUse || !m_process[s] || nowSeconds - m_slotStarted[s] < limit) continue;
+        const DescribeContext dc = describeContext();
+        const int calendar = dc.year ? dc.year(slot.Year) : slot.Year;
+        const std::string text = "Time limit exceeded for:\r\nProgram: " + m_slotProgram[s] + "\r\n" +
+                                 "Run: " + runName(slot.Run) + "\r\n" + "Year: " + std::to_string(calendar) + " (" +
+                                 (dc.usesPeriods ? "period" : "year") + " number " + std::to_string(slot.Year) + ")" +
+                                 "\r\n" + "Part: " + slotDescription(slot, dc) + partNote(slot) + "\r\n" +
+                                 "Limit: " + std::to_string(limit) + " seconds";
+        m_errorLine = partErrorLine(slot, dc, now());
+        log({m_errorLine}, s);
+        stopRunningParts(kStopGraceMs);
+        m_dialogs.message(MsgKind::Error, text, BtnOk);
+        abortJob(m_stopProblem.empty() ? text : text + "\r\n" + m_stopProblem);
+        return true;
+    }
+    return false;
 }
 
 void JobEngine::handleEnded(int slotNo) {
     TOneDosJob& slot = m_job.Jobs[slotNo];
+    const std::optional<int> endSignal = m_launcher.endSignal(m_process[slotNo]);
     m_launcher.release(m_process[slotNo]);
     m_process[slotNo] = ProcessHandle{};
     if (m_job.Stopped) {
@@ -872,9 +942,11 @@ void JobEngine::handleEnded(int slotNo) {
         bestEffort(deleteFile(lox), "scratch file of the step log");
     }
     bool failed = true;
+    std::string reportedError;  // the report's "Error" sentence
     if (fileExists(slot.ReportFile)) {
         auto rep = readSuiteReport(slot.ReportFile);
         if (rep && rep->ok()) failed = false;
+        if (rep && !rep->ok()) reportedError = rep->error;
         if (rep && (slot.JobPart == "sim" || slot.JobPart == "env")) {
             // The model program tells which release made it.
             auto ini = IniFile::load(slot.ReportFile);
@@ -933,8 +1005,21 @@ void JobEngine::handleEnded(int slotNo) {
         StartNextSteps(slotNo, done);
         return;
     }
+    // Why a part failed, beyond the texts that follow: the signal that
+    // ended its program, the report's own sentence.
+    std::string cause;
+    if (endSignal)
+        cause += "\r\nThe program " + m_slotProgram[slotNo] + " was ended by signal " + signalText(*endSignal) + ".";
+    if (!reportedError.empty()) cause += "\r\nThe program reported: " + reportedError;
+    const std::string partText = "\r\n" + slotDescription(slot, dc) + partNote(slot);
     if (!failed) {
-        const std::string text = "Dos Job Number " + std::to_string(slotNo) + " not spawned another job";
+        std::string text = "Dos Job Number " + std::to_string(slotNo) + " not spawned another job";
+        text += partText;
+        if (!m_settings.SplitBatchJobs)
+            text += "\r\n(\"Do not split batch jobs\" is selected.)";
+        else
+            text += "\r\nThe program " + m_slotProgram[slotNo] + " reported success but did not write" + "\r\n  " +
+                    slot.OutputFile;
         m_dialogs.message(MsgKind::Error, internalErrorText(text), BtnOk);
         abortJob(text);
         slot.InUse = false;
@@ -957,7 +1042,7 @@ void JobEngine::handleEnded(int slotNo) {
     }
     std::string message;
     if (!fileExists(slot.ReportFile) && !fileExists(slot.LogFile)) {
-        message = missingReportText(slot.ReportFile, "", false);
+        message = missingReportText(slot.ReportFile, "", false) + cause;
         m_dialogs.message(MsgKind::Error, message, BtnOk | BtnHelp, kHelp);
         if (slot.JobName == "sim" && slot.JobPart == "sim")
             m_dialogs.message(MsgKind::Error,
@@ -974,17 +1059,18 @@ void JobEngine::handleEnded(int slotNo) {
             if (copyFile(errorLog, copy, false)) errorLog = copy;
         }
         message = errorLog.empty() ? "Error running job - no log file" : "Error running job - see log file\r\n" + errorLog;
+        message += partText + cause;
     } else if (!errorLog.empty()) {
         const std::string last = JoinPath(m_env.keepDir, "lasterr.log");
         bestEffort(copyFile(errorLog, last, false),
                    "a convenience copy for \"Last Error Log\"; the log itself is named in the message");
-        message = "Look at LOG file\r\n" + errorLog + "\r\nto find details of the error.";
+        message = "Look at LOG file\r\n" + errorLog + "\r\nto find details of the error." + cause;
         if (m_dialogs.message(MsgKind::Information, message + "\r\nDo you want to look at it now?", BtnYes | BtnNo) ==
                 BtnYes &&
             m_openInEditor)
             m_openInEditor(errorLog);
     } else {
-        message = "(Unfortunately cannot find an Error Log file for you to look at.)";
+        message = "(Unfortunately cannot find an Error Log file for you to look at.)" + cause;
         m_dialogs.message(MsgKind::Information, message, BtnOk);
     }
     slot.InUse = false;
@@ -1018,6 +1104,9 @@ void JobEngine::abortJob(const std::string& message) {
     m_job.Stopped = true;
     if (m_job.Running) m_re->release();
     m_panelPhase = PanelPhase::Idle;
+    // Parts of other slots would go on writing results nobody records.
+    if (!m_cancelling) stopRunningParts(kStopGraceMs);
+    if (m_job.Running && m_launchedAny) log(jobEndedLines(now(), m_cancelling, m_cancelReason), 0);
     if (m_job.Running) {
         m_job.Running = false;
         m_failure = message;

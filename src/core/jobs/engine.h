@@ -132,6 +132,17 @@ public:
     void tick();
     /// Asks to cancel the running job (the next tick ends it).
     void requestCancel() { m_cancelRequested = true; }
+    /// Cancels the running job now, as a confirmed Cancel does: the running
+    /// programs' process groups get SIGTERM and, after `graceMs`, SIGKILL;
+    /// nothing is recorded for the parts they were doing; the jobs log gets
+    /// its end line and the outcome is `Cancelled`.  `reason` (e.g. the
+    /// interrupt) goes into the jobs log's end line.  Used by the Cancel
+    /// panel (through `requestCancel`), an interrupt in batch mode and the
+    /// window's close while a job runs.  Does nothing when no job runs.
+    void cancelJob(const std::string& reason = "", int graceMs = kStopGraceMs);
+    /// How long a stopped program may take to end after SIGTERM before it
+    /// gets SIGKILL.
+    static constexpr int kStopGraceMs = 2000;
 
     bool running() const { return m_job.Running; }
     JobOutcome outcome() const { return m_outcome; }
@@ -181,6 +192,9 @@ public:
     /// Opens a file in the user's editor (the error log of a failed part,
     /// when the user asks to look at it).
     void setEditor(std::function<void(const std::string&)> open) { m_openInEditor = std::move(open); }
+    /// The last failure to write the jobs log ("" when none): the job goes
+    /// on without its log lines.
+    const std::string& logProblem() const { return m_logProblem; }
     /// The "ERROR" line of a part that failed ("" when none failed).
     const std::string& errorLine() const { return m_errorLine; }
     /// The Results-page choices left by the last finished job.
@@ -207,6 +221,8 @@ private:
     void chooseResults();
     void handleEnded(int slot);
     void abortJob(const std::string& message);
+    void stopRunningParts(int graceMs);
+    bool checkTimeLimits();
     void finishJob();
     void log(const std::vector<std::string>& lines, int slot);
     void copyUpdatedInputs(int run, int year);
@@ -241,6 +257,12 @@ private:
     std::string m_jobOrder = "pol-ASAP";
     bool m_timerBusy = false;
     bool m_cancelRequested = false;
+    bool m_cancelling = false;
+    std::string m_cancelReason;
+    std::string m_stopProblem;
+    std::string m_logProblem;                  ///< the last jobs-log write that failed                 ///< a program that could not be stopped
+    std::array<double, 4> m_slotStarted{};     ///< monotonic start time of each slot's part
+    std::array<std::string, 4> m_slotProgram{};  ///< the program each slot runs
     bool m_launchedAny = false;
     JobOutcome m_outcome = JobOutcome::None;
     std::string m_failure;

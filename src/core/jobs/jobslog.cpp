@@ -1,6 +1,13 @@
 #include "jobs/jobslog.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "base/besteffort.h"
 #include "base/fileutil.h"
@@ -9,31 +16,37 @@
 
 namespace vdln {
 
-Status appendToLog(const std::string& logPath, const std::string& tempDir, int slot,
-                   const std::vector<std::string>& lines) {
-    if (!fileExists(logPath)) return Status::ok();
-    const std::string n = std::to_string(slot);
-    const std::string lo1 = JoinPath(tempDir, "joblog" + n + ".lo1");
-    const std::string lo2 = JoinPath(tempDir, "joblog" + n + ".lo2");
-    auto cleanUp = [&] {
-        bestEffort(deleteFile(lo1), "scratch file of the log append");
-        bestEffort(deleteFile(lo2), "scratch file of the log append");
-    };
-    Status s = writeLinesAtomic(lo1, lines);
-    if (s) {
-        TxtFile out;
-        s = TxtCreate(out, lo2);
-        if (s) s = TxtAppend(out, logPath);
-        if (s) s = TxtAppend(out, lo1);
-        Status c = TxtClose(out);
-        if (s) s = std::move(c);
+Status appendToLog(const std::string& logPath, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& l : lines) text += l + "\r\n";
+    const int fd = ::open(logPath.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return Status::ok();
+        return Status::fail("Cannot open file " + logPath + ": " + std::strerror(errno)).tag("[TxtAppend]");
     }
-    if (s) {
-        auto data = readWholeFile(lo2);
-        s = data ? writeFileAtomic(logPath, *data) : data.status();
+    int r;
+    do {
+        r = ::flock(fd, LOCK_EX);
+    } while (r != 0 && errno == EINTR);
+    struct stat st {};
+    const bool sized = ::fstat(fd, &st) == 0;
+    Status result = Status::ok();
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            result = Status::fail("Cannot write file " + logPath + ": " + std::strerror(n < 0 ? errno : ENOSPC))
+                         .tag("[TxtAppend]");
+            break;
+        }
+        done += static_cast<size_t>(n);
     }
-    cleanUp();
-    return s;
+    if (!result && done > 0 && sized && ::ftruncate(fd, st.st_size) != 0)
+        result = Status::fail(result.message() + "; the log may end with a partial line");
+    if (r == 0) ::flock(fd, LOCK_UN);
+    if (::close(fd) != 0 && result) result = Status::fail("Cannot close file " + logPath + ": " + std::strerror(errno));
+    return result;
 }
 
 std::string slotDescription(const TOneDosJob& slot, const DescribeContext& ctx) {
@@ -72,6 +85,12 @@ std::vector<std::string> jobStartLines(const std::tm& now, int firstSlot, int la
     if (firstSlot == 1 && lastSlot == 1) lines.push_back("  [Allowing just one job (job number 1).]");
     if (firstSlot == 2 && lastSlot == 2) lines.push_back("  [Allowing just one job (job number 2).]");
     return lines;
+}
+
+std::vector<std::string> jobEndedLines(const std::tm& now, bool cancelled, const std::string& reason) {
+    std::string line = std::string(cancelled ? "JOB CANCELLED at " : "JOB FAILED at ") + logDateTime(now);
+    if (!reason.empty()) line += " [" + reason + "]";
+    return {line};
 }
 
 std::vector<std::string> partStartLines(const TOneDosJob& slot, const DescribeContext& ctx, const std::tm& now) {

@@ -16,13 +16,14 @@ namespace vdln {
 inline constexpr const char* kJobsLogName = "bigjobs.log";
 inline constexpr const char* kBatchJobsLogName = "BatchJobs.log";
 
-/// Appends lines to a log that exists: the lines go to "joblog<n>.lo1" in
-/// the Temporary Directory, the log followed by them to "joblog<n>.lo2",
-/// which then replaces the log; both temporaries are deleted.  A log that
-/// does not exist is not created (success, nothing written); any failure
-/// leaves the log unchanged.
-Status appendToLog(const std::string& logPath, const std::string& tempDir, int slot,
-                   const std::vector<std::string>& lines);
+/// Appends lines (CR LF) to a log that exists, in one write in append mode
+/// under an exclusive `flock`, so that two programs writing the same log
+/// (two jobs, or a job and the window) never lose or mix lines and nothing
+/// goes through the Temporary Directory.  A log that does not exist is not
+/// created (success, nothing written).  A failed write (a full disk) is
+/// undone: the log is cut back to its length before, never left with half a
+/// line.
+Status appendToLog(const std::string& logPath, const std::vector<std::string>& lines);
 
 /// What a slot description needs of the application.
 struct DescribeContext {
@@ -56,6 +57,10 @@ std::string partEndLine(const TOneDosJob& slot, const DescribeContext& ctx, cons
 std::string partErrorLine(const TOneDosJob& slot, const DescribeContext& ctx, const std::tm& now);
 /// "WHOLE JOB FINISHED OK at ..." and " [Total elapsed time is: ...]".
 std::vector<std::string> jobFinishedLines(const std::tm& now, const std::string& elapsedText);
+/// The end line of a job that did not finish: "JOB CANCELLED at ..." (with
+/// the reason in brackets when given, e.g. the interrupt) or "JOB FAILED
+/// at ...", so that every "BEGINNING A JOB" block is closed.
+std::vector<std::string> jobEndedLines(const std::tm& now, bool cancelled, const std::string& reason);
 /// "<h> hours, <m> minutes, <s> seconds" with hours and minutes only when
 /// needed; every number truncated.
 std::string elapsedText(double seconds);

@@ -1,6 +1,7 @@
 #include "jobs/recorder.h"
 
 #include "base/besteffort.h"
+#include "base/fileutil.h"
 #include "base/inifile.h"
 #include "base/strutil.h"
 #include "runrecord/recordfiles.h"
@@ -11,7 +12,7 @@ namespace vdln {
 Status RunRecordRecorder::recordCompletion(int run, int year, const std::string& jobName,
                                            const TSolutionMethod& method, const TAutoAccuracy& accuracy) {
     const bool bot = jobName == "bot";
-    if (WriteRunRecord(m_env, m_dialogs, run, year, bot ? StepKind::Bot : StepKind::Sim, accuracy, method))
+    if (WriteRunRecord(m_env, m_dialogs, m_store, run, year, bot ? StepKind::Bot : StepKind::Sim, accuracy, method))
         return Status::ok();
     return Status::fail("Problem updating Record of Runs file \r\n  " + RunRecordFileName(m_env.keep, run) +
                         "\r\nThe " + stepContext(m_env, run, year, bot) + " was not recorded.");
@@ -22,8 +23,8 @@ void RunRecordRecorder::setUserDsName(int run, const std::string& ds1) {
     // so a job does not flush the record to disk once per part.
     if (run < 1 || run > 3 || m_dsName[run] == ds1) return;
     const std::string file = RunRecordFileName(m_env.keep, run);
-    if (auto ini = IniFile::load(file); !ini || ini->getString("Run", "User DS name") != ds1)
-        if (!WriteUserDsName(file, ds1)) return;
+    if (m_store.value(file, "Run", "User DS name").value_or("") != ds1 || !fileExists(file))
+        if (!WriteUserDsName(file, ds1, m_store)) return;
     m_dsName[run] = ds1;
 }
 
@@ -47,7 +48,7 @@ void RunRecordRecorder::backupAtJobStart() {
 
 void RunRecordRecorder::jobEnded(const std::array<bool, 4>& progress) { EndRunRecordBackups(m_env.keep, progress); }
 
-bool RunRecordRecorder::botNeeded(int year) { return BotNeeded(m_env, m_cache, year); }
+bool RunRecordRecorder::botNeeded(int year) { return BotNeeded(m_env, m_cache, m_store, year); }
 
 bool RunRecordRecorder::botFinishedSince(int year, std::int64_t since) {
     if (m_selecting) {
@@ -58,10 +59,10 @@ bool RunRecordRecorder::botFinishedSince(int year, std::int64_t since) {
         m_finishedSince[year] = finished;
         return finished;
     }
-    const std::string file = RunRecordFileName(m_env.keep, m_env.noRerun ? 3 : 2);
-    auto ini = IniFile::load(file);
-    if (!ini || year < 1 || year > m_env.sim.NumYears) return false;
-    auto t = parseCompletionTime(ini->getString(std::to_string(m_env.sim.Years[year]), "Bot job finished ok"));
+    if (year < 1 || year > m_env.sim.NumYears) return false;
+    auto text = m_store.value(RunRecordFileName(m_env.keep, m_env.noRerun ? 3 : 2),
+                              std::to_string(m_env.sim.Years[year]), "Bot job finished ok");
+    auto t = text ? parseCompletionTime(*text) : std::nullopt;
     return t && *t >= since;
 }
 

@@ -8,6 +8,7 @@
 
 #include "jobs/engine.h"
 #include "runrecord/prereqcheck.h"
+#include "runrecord/recordstore.h"
 #include "runrecord/runrecord.h"
 #include "runrecord/wheretostart.h"
 
@@ -47,12 +48,17 @@ public:
     void selectionBegin() override;
     void selectionEnd() override;
 
+    /// The record-of-runs files as this recorder holds them; other readers
+    /// during a job (the durable copies after each step) use it too.
+    RunRecordStore& store() { return m_store; }
+
 private:
     RunRecordEnv& m_env;
     Dialogs& m_dialogs;
     bool m_quiet;
     PrereqOptions m_options;
     BotCache m_cache;
+    RunRecordStore m_store;
     std::string m_problem;
     bool m_selecting = false;
     std::map<int, bool> m_finishedSince;  ///< `botFinishedSince` answers of this round

@@ -166,6 +166,8 @@ void ConsoleJobTimer::stopWatching() {
 }
 
 void ConsoleJobTimer::tick() {
+    // Drain before any early return (see JobEngine::tick).
+    m_launcher.drainWakeups();
     if (m_firstTick) {
         m_firstTick = false;
         if (m_mode == kJobModeIdle) m_enabled = false;
@@ -178,7 +180,6 @@ void ConsoleJobTimer::tick() {
         bool& b;
         ~Clear() { b = false; }
     } clear{m_busy};
-    m_launcher.drainWakeups();
 
     if (m_mode == kJobModeIdle) {
         m_enabled = false;

@@ -15,8 +15,8 @@ namespace {
 const char* kOneBlank = " ";
 
 Result<std::string> writeScript(const std::string& path, const std::vector<std::string>& lines) {
-    if (Status s = writeLinesAtomic(path, lines, false); !s)
-        return Result<std::string>::fail("Cannot create file " + path);
+    // The writer's text names the file and, on a full disk, the reason.
+    if (Status s = writeLinesAtomic(path, lines, false); !s) return Result<std::string>(s);
     return path;
 }
 
@@ -162,13 +162,13 @@ Status writeSequenceFiles(const ScriptContext& c, int run) {
     std::vector<std::string> seq1{std::to_string(n) + " 1"};
     for (auto& s : names(run)) seq1.push_back(s);
     std::string f1 = SequenceFile(c.rec, run, first, last, c.firstRunOf(run), c.noRerun, false);
-    if (!writeLinesAtomic(f1, seq1, false)) return Status::fail("Cannot create file " + f1);
+    if (Status w = writeLinesAtomic(f1, seq1, false); !w) return w;
     if (run == 3) {
         std::vector<std::string> seq2{std::to_string(n) + " 2"};
         for (auto& s : names(comparisonRun(c.noRerun))) seq2.push_back(s);
         for (auto& s : names(3)) seq2.push_back(s);
         std::string f2 = SequenceFile(c.rec, run, first, last, c.firstRunOf(run), c.noRerun, true);
-        if (!writeLinesAtomic(f2, seq2, false)) return Status::fail("Cannot create file " + f2);
+        if (Status w = writeLinesAtomic(f2, seq2, false); !w) return w;
     }
     return Status::ok();
 }

@@ -116,6 +116,7 @@ std::vector<std::pair<std::string, std::string>> environmentKeys(const ProgramSe
     k.emplace_back("Allow 2 Concurrent Solves", flagText(st.ConcurrentSolves == 2));
     k.emplace_back("Allow 3 Concurrent Solves", flagText(st.ConcurrentSolves >= 3));
     k.emplace_back("Outputs Before Run", outputsText(st.Outputs));
+    k.emplace_back("Part Time Limit", std::to_string(st.PartTimeLimit));
     return k;
 }
 
@@ -256,6 +257,7 @@ bool ReadIniOptionsText(std::string_view text, SettingsParts parts, ProgramSetti
         st.SuppressScreenSaver = flag(ini, kEnv, "Suppress Screen Saver", true);
         st.FewerMessages = flag(ini, kEnv, "Fewer Messages", false);
         st.CheckPrerequisites = flag(ini, kEnv, "Check Prerequisites", true);
+        st.PartTimeLimit = static_cast<int>(std::clamp<long long>(ini.getInt(kEnv, "Part Time Limit", 0), 0, 86400 * 30));
         st.re.HideRE = flag(ini, kEnv, "Hide Rational Expectations", false) && !st.re.DoingRE;
     }
 
@@ -407,6 +409,53 @@ bool WriteIniOptions(const std::string& file, bool textForm, const ProgramSettin
     return ini->save(file).isOk();
 }
 
+Status CheckSettingsText(std::string_view text, const std::string& name) {
+    bool inEnvironment = false, haveEnvironment = false, haveModel = false;
+    size_t lineNo = 0;
+    for (size_t start = 0; start <= text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        ++lineNo;
+        const bool last = end == text.size();
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        for (unsigned char c : line)
+            if ((c < 32 && c != '\t') || c == 127)
+                return Status::fail("Line " + std::to_string(lineNo) + " of file " + name +
+                                    " holds a control character (code " + std::to_string(c) +
+                                    "): expected the text of a simulation-details file");
+        const std::string t = trim(std::string(line));
+        if (t.empty() || t[0] == ';') {
+            if (last) break;
+            continue;
+        }
+        if (t.front() == '[') {
+            if (t.back() != ']')
+                return Status::fail("Line " + std::to_string(lineNo) + " of file " + name + " (\"" + leftStr(t, 40) +
+                                    "\"): expected a section name in brackets");
+            inEnvironment = iequals(trim(t.substr(1, t.size() - 2)), kEnv);
+            haveEnvironment = haveEnvironment || inEnvironment;
+        } else if (t.find('=') == std::string::npos) {
+            return Status::fail("Line " + std::to_string(lineNo) + " of file " + name + " (\"" + leftStr(t, 40) +
+                                "\"): expected a \"key=value\" line or a section name in brackets");
+        } else if (inEnvironment && iequals(trim(t.substr(0, t.find('='))), "Model")) {
+            haveModel = true;
+        }
+        if (last) break;
+    }
+    if (!haveEnvironment || !haveModel)
+        return Status::fail("File " + name + " has no \"[" + std::string(kEnv) + "]\" section with a \"Model\" key" +
+                            ": expected the settings of a simulation-details file");
+    return Status::ok();
+}
+
+Status CheckSettingsFile(const std::string& file) {
+    Result<std::string> text = readWholeFile(file);
+    if (!text) return text.status();
+    return CheckSettingsText(*text, file);
+}
+
 int ReadSettingsVersion(const std::string& file) {
     if (!fileExists(file)) return 0;
     Result<IniFile> ini = IniFile::load(file);
@@ -424,6 +473,7 @@ void ApplyStartupDefaults(ProgramSettings& st, int processors) {
     st.SuppressScreenSaver = true;
     st.FewerMessages = false;
     st.CheckPrerequisites = true;
+    st.PartTimeLimit = 0;
     st.re.DoingRE = false;
     st.re.HideRE = false;
     st.tools = ToolSettings{};

@@ -136,6 +136,9 @@ struct ProgramSettings {
     bool CompleteBaseFirst = false;
     bool AddToJobsLog = false;
     int ConcurrentSolves = 1;  ///< 1, 2 or 3
+    /// "Part Time Limit": seconds a part of a job may run before it is
+    /// stopped and the job fails; 0 = no limit.
+    int PartTimeLimit = 0;
     OutputsBeforeRun Outputs = OutputsBeforeRun::Delete;
     bool BeLikeOldVardelon = false;       ///< menu option; "Use RunSpecific CMFStart" is off while on
     bool DontUpdateIniAtExit = false;     ///< menu "Don't update INI file when exit"
@@ -172,6 +175,15 @@ bool ReadIniOptions(const std::string& file, SettingsParts parts, ProgramSetting
 /// As above from text already read (used for archive members).
 bool ReadIniOptionsText(std::string_view text, SettingsParts parts, ProgramSettings& settings, TSimRecord& rec,
                         const SettingsContext& ctx, Dialogs& dialogs);
+
+/// Checks the text of a ".ds1" file (or of an archive's "app.ds1") before
+/// it is read: only text (no NUL or other control character but tab, CR and
+/// LF), every line a "[section]", a "key=value", a ";" comment or blank, and
+/// an "[Environment]" section holding the key "Model".  The failure names
+/// `name`, the line and what was expected there.
+Status CheckSettingsText(std::string_view text, const std::string& name);
+/// As above for a file; a file that cannot be read fails with the reason.
+Status CheckSettingsFile(const std::string& file);
 
 /// Writes the settings.  Settings-file form (`textForm` false): the keys are
 /// replaced in the existing file, whose other sections (such as "MRUFiles")

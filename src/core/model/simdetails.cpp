@@ -153,6 +153,12 @@ std::optional<std::string> SaveSimDetails(SimDetailsSession& s) {
     return name;
 }
 
+namespace {
+std::string refusedDetailsText(const std::string& reason) {
+    return "The Simulation Details cannot be loaded:\r\n" + reason + "\r\nNothing has been loaded.";
+}
+}  // namespace
+
 bool LoadSimDetails(SimDetailsSession& s, std::optional<std::string> ds1File) {
     TSimRecord& rec = s.rec;
     std::string name;
@@ -204,14 +210,22 @@ bool LoadSimDetails(SimDetailsSession& s, std::optional<std::string> ds1File) {
         return false;
     }
 
+    // Both files are read and checked before anything changes: a damaged
+    // file is refused whole, naming the file, the line and what was
+    // expected, and the application stays as it was.
     TSimRecord loaded = CreateSimRecord();
     loaded.WorkDir = rec.WorkDir;
-    Status readStatus;
+    Status readStatus = ReadSimRecordFile(loaded, ds2, s.settings.NoRerun);
+    if (readStatus) readStatus = CheckSettingsFile(name);
+    if (!readStatus) {
+        s.dialogs.message(MsgKind::Error, refusedDetailsText(readStatus.message()), BtnOk | BtnHelp);
+        return false;
+    }
+    const TSimRecord recBefore = rec;
+    const ProgramSettings settingsBefore = s.settings;
     if (choice.kind != K::All && choice.kind != K::ModelOnly) {
-        // Read first: a columns load from another starting year must change nothing.
-        readStatus = ReadSimRecordFile(loaded, ds2, s.settings.NoRerun);
+        // A columns load from another starting year must change nothing.
         if (choice.kind == K::Columns && loaded.StartYear != rec.StartYear) {
-            if (!readStatus) s.dialogs.message(MsgKind::Error, readStatus.message(), BtnOk | BtnHelp);
             s.dialogs.message(
                 MsgKind::Error,
                 "When you load just come columns into the Closure/Shocks page, the\r\n Starting year from the loaded "
@@ -233,10 +247,14 @@ bool LoadSimDetails(SimDetailsSession& s, std::optional<std::string> ds1File) {
         std::string workDir = rec.WorkDir;
         Status st = ReadSimRecordFile(rec, ds2, s.settings.NoRerun);
         rec.WorkDir = workDir;
-        if (!st) s.dialogs.message(MsgKind::Error, st.message(), BtnOk | BtnHelp);
+        if (!st) {
+            // Changed since it was checked: nothing of it is kept.
+            rec = recBefore;
+            s.settings = settingsBefore;
+            s.dialogs.message(MsgKind::Error, refusedDetailsText(st.message()), BtnOk | BtnHelp);
+            return false;
+        }
     } else {
-        if (choice.kind == K::ModelOnly) readStatus = ReadSimRecordFile(loaded, ds2, s.settings.NoRerun);
-        if (!readStatus) s.dialogs.message(MsgKind::Error, readStatus.message(), BtnOk | BtnHelp);
         if (choice.kind == K::Columns && loaded.NumYears != rec.NumYears) {
             std::string text = "Currently there are simulations for " + std::to_string(rec.NumYears) +
                                " years\r\nHowever the Simulation Details you are loading from has sims for " +

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/fileutil.h"
+#include "base/namecheck.h"
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
@@ -81,18 +82,25 @@ class LineReader {
 public:
     LineReader(std::string_view text, std::string name) : m_lines(splitLines(text)), m_name(std::move(name)) {}
     bool atEnd() const { return m_pos >= m_lines.size(); }
+    /// What the next line should hold, for the message of a file cut short.
+    void expect(std::string what) { m_expect = std::move(what); }
     Status next(std::string& line) {
-        if (atEnd()) return Status::fail("Unexpected end of file " + m_name);
+        if (atEnd())
+            return Status::fail("Unexpected end of file " + m_name + " after line " + std::to_string(m_pos) +
+                                ": expected " + (m_expect.empty() ? std::string("another line") : m_expect));
         line = m_lines[m_pos++];
+        m_expect.clear();
         return Status::ok();
     }
     Status nextInt(long long& v, long long lo, long long hi) {
         std::string line;
+        const std::string what = m_expect.empty() ? std::string("a number") : m_expect;
         if (Status s = next(line); !s) return s;
         auto n = parseInt(line);
         if (!n || *n < lo || *n > hi)
             return Status::fail("Bad number \"" + leftStr(line, 40) + "\" in line " + std::to_string(m_pos) +
-                                " of file " + m_name);
+                                " of file " + m_name + ": expected " + what + " from " + std::to_string(lo) + " to " +
+                                std::to_string(hi));
         v = *n;
         return Status::ok();
     }
@@ -103,11 +111,13 @@ public:
         return Status::ok();
     }
     size_t lineNumber() const { return m_pos; }
+    const std::string& name() const { return m_name; }
 
 private:
     std::vector<std::string> m_lines;
     size_t m_pos = 0;
     std::string m_name;
+    std::string m_expect;
 };
 
 bool flagAt(const std::string& line, size_t i) { return i < line.size() && (line[i] == 'T' || line[i] == 't'); }
@@ -153,6 +163,15 @@ Status readOldStyleGrid(TSimRecord& rec, LineReader& in, const std::string& firs
     return Status::ok();
 }
 
+// What a grid line of the "#FILES" block names (for a file cut short).
+std::string gridCellWhat(int row, int column, int numYears) {
+    static const char* const kColumns[5] = {"", "Base closure", "Base shocks", "Policy closure", "Policy shocks"};
+    std::string what = std::string("the ") + kColumns[column] + " file of ";
+    if (row == kGridCMFStartRow) return what + "the CMFSTART row";
+    if (row == kGridCommonRow) return what + "the Common row";
+    return what + "year " + std::to_string(row) + " of " + std::to_string(numYears);
+}
+
 // Splits a CMFSTART line into stem and extension (see the header).
 void splitStartLine(const std::string& line, int w1, int w2, std::string& stem, std::string& ext) {
     size_t dot = line.rfind('.');
@@ -167,11 +186,14 @@ void splitStartLine(const std::string& line, int w1, int w2, std::string& stem, 
 
 Status readFilesBlock(TSimRecord& rec, LineReader& in, bool noRerun) {
     int w1 = 0, w2 = 0;
+    in.expect("the stem width after \"#FILES\"");
     if (Status s = in.nextInt(w1, 0, 1000); !s) return s;
+    in.expect("the extension width after \"#FILES\"");
     if (Status s = in.nextInt(w2, 0, 1000); !s) return s;
     std::string line;
     for (int row = kGridCMFStartRow; row <= rec.NumYears; ++row) {
         for (int c = 1; c <= 4; ++c) {
+            in.expect(gridCellWhat(row, c, rec.NumYears));
             if (Status s = in.next(line); !s) return s;
             if (row == kGridCMFStartRow) {
                 rec.GridFile(row, c) = line;
@@ -195,6 +217,7 @@ Status readFilesBlock(TSimRecord& rec, LineReader& in, bool noRerun) {
 
 Status readRecord(TSimRecord& rec, LineReader& in, bool noRerun) {
     std::string line;
+    in.expect("the number of years and the starting year");
     if (Status s = in.next(line); !s) return s;
     std::vector<std::string> parts;
     for (const std::string& p : split(trim(line), ' '))
@@ -203,14 +226,18 @@ Status readRecord(TSimRecord& rec, LineReader& in, bool noRerun) {
     auto startYear = parts.size() == 2 ? parseInt(parts[1]) : std::nullopt;
     if (!numYears || !startYear || *numYears < 0 || *numYears > kMaxYears || *startYear < -99999 ||
         *startYear > 99999)
-        return Status::fail("Bad years line \"" + leftStr(line, 40) + "\" in file");
+        return Status::fail("Bad years line \"" + leftStr(line, 40) + "\" in line 1 of file " + in.name() +
+                            ": expected the number of years (0 to " + std::to_string(kMaxYears) +
+                            ") and the starting year");
     rec.NumYears = static_cast<int>(*numYears);
     rec.StartYear = static_cast<int>(*startYear);
     for (int r = 1; r <= 3; ++r) {
+        in.expect("the simulation name of run " + std::to_string(r));
         if (Status s = in.next(line); !s) return s;
         rec.SimNames[r] = line;
     }
     long long count = 0;
+    in.expect("the number of model files");
     if (Status s = in.nextInt(count, 0, kIntMax); !s) return s;
     if (count > kMaxModelFiles) return Status::fail(tooManyFilesText(static_cast<int>(count)));
     rec.ModelFiles.fill(TModelFileDesc{});
@@ -230,6 +257,7 @@ Status readRecord(TSimRecord& rec, LineReader& in, bool noRerun) {
         rec.ModelFiles[k] = d;
         rec.NumModelFiles = k;
     }
+    in.expect("the number of user files");
     if (Status s = in.nextInt(count, 0, kIntMax); !s) return s;
     if (count > kMaxUserFiles) return Status::fail(tooManyFilesText(static_cast<int>(count)));
     rec.Files.fill(TSimFileEntry{});
@@ -256,6 +284,7 @@ Status readRecord(TSimRecord& rec, LineReader& in, bool noRerun) {
     }
 
     // The grid area.
+    in.expect("the first line of the Closure/Shocks grid");
     if (Status s = in.next(line); !s) return s;
     std::string first = leftStr(line, 36);
     auto at = [&](size_t pos) { return pos <= first.size() ? first[pos - 1] : '\0'; };
@@ -335,9 +364,29 @@ Status WriteSimRecordFile(const TSimRecord& rec, const std::string& file) {
     return writeLinesAtomic(file, *lines).tag(kWriteTag);
 }
 
+// Names read from the file that become parts of paths in the Working
+// Directory: simulation names and the files of the Closure/Shocks grid.
+Status checkNames(const TSimRecord& rec, const std::string& file) {
+    for (int r = 1; r <= 3; ++r)
+        if (Status s = checkPathComponent(rec.SimNames[r].str(), "The simulation name of run " + std::to_string(r)); !s)
+            return Status::fail(s.message() + "\r\nFile: " + file);
+    for (int row = kGridCMFStartRow; row <= rec.NumYears; ++row)
+        for (int c = 1; c <= 4; ++c) {
+            const std::string what = "The " + gridCellWhat(row, c, rec.NumYears).substr(4);
+            if (rec.GridStem(row, c).str() == "N/A") continue;  // the marker of a start file not used
+            if (Status s = checkPathComponent(rec.GridStem(row, c).str(), what); !s)
+                return Status::fail(s.message() + "\r\nFile: " + file);
+            if (row == kGridCMFStartRow)
+                if (Status s = checkPathComponent(rec.CMFStartExt[c].str(), what); !s)
+                    return Status::fail(s.message() + "\r\nFile: " + file);
+        }
+    return Status::ok();
+}
+
 Status ReadSimRecordText(TSimRecord& rec, std::string_view text, bool noRerun, const std::string& name) {
     LineReader in(text, name);
     Status s = readRecord(rec, in, noRerun);
+    if (s) s = checkNames(rec, name);
     ComputeYears(rec);
     RefreshGrid(rec);
     return std::move(s).tag(kReadTag);

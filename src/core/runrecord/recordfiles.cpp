@@ -4,6 +4,7 @@
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
+#include "runrecord/recordstore.h"
 
 namespace vdln {
 
@@ -121,11 +122,20 @@ RunRecords::RunRecords(const TKeepRunInfo& keep) {
 
 const RunRecordView& RunRecords::run(int r) const {
     static const RunRecordView kEmpty;
-    return (r >= 1 && r <= 3) ? m_runs[r] : kEmpty;
+    if (r < 1 || r > 3) return kEmpty;
+    return m_refs[r] ? *m_refs[r] : m_runs[r];
 }
 
 void RunRecords::set(int r, RunRecordView v) {
-    if (r >= 1 && r <= 3) m_runs[r] = std::move(v);
+    if (r < 1 || r > 3) return;
+    m_runs[r] = std::move(v);
+    m_refs[r] = nullptr;
+}
+
+void RunRecords::refer(int r, const RunRecordView& v) {
+    if (r < 1 || r > 3) return;
+    m_runs[r] = RunRecordView();
+    m_refs[r] = &v;
 }
 
 // ---------------------------------------------------------------------------
@@ -133,14 +143,22 @@ void RunRecords::set(int r, RunRecordView v) {
 Status SaveRunRecordCopies(const TKeepRunInfo& keep, const std::array<bool, 4>& runs,
                            const DurableCopyNames& copies, const std::array<std::string, 4>& simNames,
                            const std::string& workDir) {
+    RunRecordStore store;
+    return SaveRunRecordCopies(keep, runs, copies, simNames, workDir, store);
+}
+
+Status SaveRunRecordCopies(const TKeepRunInfo& keep, const std::array<bool, 4>& runs,
+                           const DurableCopyNames& copies, const std::array<std::string, 4>& simNames,
+                           const std::string& workDir, RunRecordStore& store) {
     Status first;
     for (int r = 1; r <= 3; ++r) {
         if (!runs[r] || copies[r].empty()) continue;
         const std::string file = RunRecordFileName(keep, r);
-        RunRecordView v = RunRecordView::load(file);
-        if (!v.present()) continue;
-        if (!iequals(trim(v.get("Run", "Sim name")), simNames[r])) continue;
-        if (!iequals(trim(v.get("Run", "Sim Directory")), workDir)) continue;
+        const auto name = store.value(file, "Run", "Sim name");
+        const auto dir = store.value(file, "Run", "Sim Directory");
+        if (!fileExists(file)) continue;
+        if (!iequals(trim(name.value_or("")), simNames[r])) continue;
+        if (!iequals(trim(dir.value_or("")), workDir)) continue;
         Status s = copyFile(file, copies[r], true);
         if (!s && first) first = std::move(s);
     }
@@ -165,10 +183,15 @@ Status RestoreRunRecordCopies(const TKeepRunInfo& keep, const DurableCopyNames& 
 }
 
 Status WriteUserDsName(const std::string& file, const std::string& name) {
-    auto ini = IniFile::loadOrEmpty(file);
+    RunRecordStore store;
+    return WriteUserDsName(file, name, store);
+}
+
+Status WriteUserDsName(const std::string& file, const std::string& name, RunRecordStore& store) {
+    auto ini = store.edit(file);
     if (!ini) return Status::fail(ini.message()).tag(" [WriteUserDsName]");
-    ini->set("Run", "User DS name", name);
-    return ini->save(file).tag(" [WriteUserDsName]");
+    (*ini)->set("Run", "User DS name", name);
+    return store.save(file).tag(" [WriteUserDsName]");
 }
 
 std::string runRecordBackupName(const std::string& recordFile) { return changeExt(recordFile, ".bak"); }

@@ -18,6 +18,8 @@
 
 namespace vdln {
 
+class RunRecordStore;
+
 /// The program version written to, and required of, record-of-runs files.
 inline constexpr int kRunRecordVersion = 330;
 /// Durable copies written by an older version than this are not restored.
@@ -85,9 +87,13 @@ public:
     const RunRecordView& run(int r) const;
     /// Replaces the view of run r (tests, and callers that already hold it).
     void set(int r, RunRecordView v);
+    /// Makes run r read `v` without copying it; `v` must outlive this object
+    /// (or the next `set`/`refer` of the run).
+    void refer(int r, const RunRecordView& v);
 
 private:
     std::array<RunRecordView, 4> m_runs;
+    std::array<const RunRecordView*, 4> m_refs{};
 };
 
 /// The durable copies of the three record-of-runs files (".ds3", ".ds4",
@@ -103,6 +109,10 @@ using DurableCopyNames = std::array<std::string, 4>;
 Status SaveRunRecordCopies(const TKeepRunInfo& keep, const std::array<bool, 4>& runs,
                            const DurableCopyNames& copies, const std::array<std::string, 4>& simNames,
                            const std::string& workDir);
+/// The same, judging the names on the files held by `store`.
+Status SaveRunRecordCopies(const TKeepRunInfo& keep, const std::array<bool, 4>& runs,
+                           const DurableCopyNames& copies, const std::array<std::string, 4>& simNames,
+                           const std::string& workDir, RunRecordStore& store);
 
 /// Deletes the three record-of-runs files, then, when the durable copy of
 /// run 1 exists, copies back each durable copy whose "VardelVersion" in
@@ -114,6 +124,8 @@ Status RestoreRunRecordCopies(const TKeepRunInfo& keep, const DurableCopyNames& 
 /// Writes "User DS name" in section "Run" of a record-of-runs file.
 /// Failure: the file cannot be read or written.
 Status WriteUserDsName(const std::string& file, const std::string& name);
+/// The same, through the files held by `store`.
+Status WriteUserDsName(const std::string& file, const std::string& name, RunRecordStore& store);
 
 /// The backup of a record-of-runs file made at a job's start: the file with
 /// extension ".bak" beside it.

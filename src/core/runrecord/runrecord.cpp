@@ -11,6 +11,7 @@
 #include "model/filenames.h"
 #include "model/simgrid.h"
 #include "runrecord/filestamp.h"
+#include "runrecord/recordstore.h"
 
 namespace vdln {
 
@@ -358,20 +359,21 @@ private:
     std::string& m_stage;
 };
 
-void invalidateLaterRuns(const RunRecordEnv& env, int run) {
+void invalidateLaterRuns(const RunRecordEnv& env, int run, RunRecordStore& store) {
     if (env.developerMode) return;
     for (int r = run + 1; r <= 3; ++r) {
         const std::string file = RunRecordFileName(env.keep, r);
         if (!fileExists(file)) continue;
         bool remove = env.beLikeOld;
         if (!remove) {
-            RunRecordView v = RunRecordView::load(file);
-            remove = !iequals(trim(v.get("Run", "Sim name")), env.sim.SimNames[r].str());
+            remove = !iequals(trim(store.value(file, "Run", "Sim name").value_or("")), env.sim.SimNames[r].str());
         }
-        if (remove)
+        if (remove) {
             bestEffort(deleteFile(file),
                        "a later run's record of other names: its checks compare the names and "
                        "its next completion rewrites it");
+            store.forget(file);
+        }
     }
 }
 
@@ -379,6 +381,12 @@ void invalidateLaterRuns(const RunRecordEnv& env, int run) {
 
 bool WriteRunRecord(const RunRecordEnv& env, Dialogs& dialogs, int run, int year, StepKind kind,
                     const TAutoAccuracy& accuracy, const TSolutionMethod& method) {
+    RunRecordStore store;
+    return WriteRunRecord(env, dialogs, store, run, year, kind, accuracy, method);
+}
+
+bool WriteRunRecord(const RunRecordEnv& env, Dialogs& dialogs, RunRecordStore& store, int run, int year,
+                    StepKind kind, const TAutoAccuracy& accuracy, const TSolutionMethod& method) {
     const std::string file = RunRecordFileName(env.keep, run);
     std::string stage = "none";
     std::string detail;
@@ -387,18 +395,25 @@ bool WriteRunRecord(const RunRecordEnv& env, Dialogs& dialogs, int run, int year
             (kind == StepKind::Bot && year > env.sim.NumYears))
             throw std::invalid_argument("no such step");
         if (year < env.firstYearOf(run)) return true;
-        if (env.beLikeOld && year == env.firstYearOf(run))
+        if (env.beLikeOld && year == env.firstYearOf(run)) {
             bestEffort(deleteFile(file),
                        "old-style saving starts a fresh record; the write below replaces the file anyway");
-        invalidateLaterRuns(env, run);
+            store.forget(file);
+        }
+        invalidateLaterRuns(env, run, store);
 
-        auto loaded = IniFile::loadOrEmpty(file);
+        auto loaded = store.edit(file);
         if (!loaded) throw std::runtime_error(loaded.message());
-        IniFile ini = std::move(*loaded);
+        IniFile& ini = **loaded;
         stage = "starting INI";
-        RecordWriter(env, ini, run, year, kind == StepKind::Bot, stage).write(accuracy, method);
+        try {
+            RecordWriter(env, ini, run, year, kind == StepKind::Bot, stage).write(accuracy, method);
+        } catch (...) {
+            store.forget(file);  // a step half written in memory is not kept: the file on disk is read again
+            throw;
+        }
         stage = "File list freed";
-        Status saved = ini.save(file);
+        Status saved = store.save(file);
         if (!saved) throw std::runtime_error(saved.message());
         stage = "Ini file updated";
         stage = "Ini freed";

@@ -16,6 +16,8 @@
 
 namespace vdln {
 
+class RunRecordStore;
+
 /// Everything the record of runs and its checks need to know about the
 /// application and the program's options.  The owner (the session) fills it
 /// before each operation; the record `sim` must outlive it.
@@ -121,5 +123,10 @@ std::string currentCMFStartFile(const RunRecordEnv& env, int run);
 /// the job goes on.
 [[nodiscard]] bool WriteRunRecord(const RunRecordEnv& env, Dialogs& dialogs, int run, int year, StepKind kind,
                     const TAutoAccuracy& accuracy, const TSolutionMethod& method);
+/// The same, reading and editing the files held by `store` (a job's
+/// completions): nothing is read from disk unless a file changed under the
+/// store; the file is still written atomically at every completion.
+bool WriteRunRecord(const RunRecordEnv& env, Dialogs& dialogs, RunRecordStore& store, int run, int year,
+                    StepKind kind, const TAutoAccuracy& accuracy, const TSolutionMethod& method);
 
 }  // namespace vdln

@@ -476,6 +476,11 @@ CheckReport whereToStart(const RunRecordEnv& env, Dialogs& dialogs, bool justSeq
 }  // namespace
 
 bool BotNeeded(const RunRecordEnv& env, BotCache& cache, int year) {
+    RunRecordStore store;
+    return BotNeeded(env, cache, store, year);
+}
+
+bool BotNeeded(const RunRecordEnv& env, BotCache& cache, RunRecordStore& store, int year) {
     if (cache.inUse()) {
         char c = cache.entry(year);
         if (c == 'y') return true;
@@ -486,8 +491,8 @@ bool BotNeeded(const RunRecordEnv& env, BotCache& cache, int year) {
         if (year >= 1 && year <= std::min(env.sim.NumYears, kMaxYears)) {
             const int b = env.botRecordRun();
             RunRecords records;
-            records.set(1, RunRecordView::load(RunRecordFileName(env.keep, 1)));
-            records.set(b, RunRecordView::load(RunRecordFileName(env.keep, b)));
+            records.refer(1, store.view(RunRecordFileName(env.keep, 1)));
+            records.refer(b, store.view(RunRecordFileName(env.keep, b)));
             StillOkChecker ck(env, records);
             auto tBase = ck.completionTime(1, year, false);
             auto tBot = ck.completionTime(b, year, true);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/dialogs.h"
+#include "runrecord/recordstore.h"
 #include "runrecord/runrecord.h"
 #include "runrecord/stillok.h"
 
@@ -124,5 +125,7 @@ private:
 /// still-ok check passes (prerequisite mode, every selection on).  With the
 /// cache in use a known answer is returned without reading any file.
 bool BotNeeded(const RunRecordEnv& env, BotCache& cache, int year);
+/// The same, on the files held by `store`.
+bool BotNeeded(const RunRecordEnv& env, BotCache& cache, RunRecordStore& store, int year);
 
 }  // namespace vdln

@@ -1,0 +1,86 @@
+#include "env/joblock.h"
+
+#include <unistd.h>
+
+#include "base/fileutil.h"
+#include "support/tempdir.h"
+
+namespace vdln {
+namespace {
+
+using testing::readFile;
+using testing::writeFile;
+
+class JobLockTest : public testing::TempDirTest {
+protected:
+    std::tm now() const {
+        std::tm t{};
+        t.tm_year = 126, t.tm_mon = 11, t.tm_mday = 9, t.tm_hour = 16;
+        return t;
+    }
+};
+
+TEST_F(JobLockTest, ASecondJobIsRefusedNamingTheHolder) {
+    writeFile(path("temp/.keep"), "");
+    auto first = DirectoryLock::acquire(path("temp"), "Temporary Directory", now());
+    ASSERT_TRUE(first) << first.message();
+    EXPECT_TRUE(first->note().empty());
+    const LockHolder holder = parseLockHolder(readFile(path("temp/VdlnJob.lock")));
+    EXPECT_EQ(holder.pid, ::getpid());
+    EXPECT_EQ(holder.started, "09/12/2026 16:00:00");
+    EXPECT_FALSE(holder.host.empty());
+
+    // flock belongs to the open file, so a second open in this process is
+    // refused as another process would be.
+    auto second = DirectoryLock::acquire(path("temp"), "Temporary Directory", now());
+    ASSERT_FALSE(second);
+    EXPECT_EQ(second.message(), "Another Vardelon job is using the Temporary Directory\r\n  " + path("temp") +
+                                    "\r\n(" + holder.text() + ").\r\nTwo jobs cannot share it: wait until that job "
+                                    "has finished, or give this job a Temporary Directory of its own (environment "
+                                    "variable SVTEMP).");
+    EXPECT_NE(second.message().find("process " + std::to_string(::getpid()) + " on host "), std::string::npos);
+
+    // Released properly: the file is removed and the next job takes it
+    // without a note.
+    first->release();
+    EXPECT_FALSE(fileExists(path("temp/VdlnJob.lock")));
+    auto third = DirectoryLock::acquire(path("temp"), "Temporary Directory", now());
+    ASSERT_TRUE(third) << third.message();
+    EXPECT_TRUE(third->note().empty());
+}
+
+TEST_F(JobLockTest, ALockLeftByADeadProcessIsTakenOverWithANote) {
+    writeFile(path("keep/VdlnJob.lock"), "pid=999999\r\nhost=otherhost\r\nstarted=08/12/2026 09:00:00\r\n");
+    auto lock = DirectoryLock::acquire(path("keep"), "Keep Directory", now());
+    ASSERT_TRUE(lock) << lock.message();
+    EXPECT_EQ(lock->note(), "Took over the lock of the Keep Directory " + path("keep") +
+                                " left by process 999999 on host otherhost, started 08/12/2026 09:00:00, which is no "
+                                "longer running.");
+    EXPECT_EQ(parseLockHolder(readFile(path("keep/VdlnJob.lock"))).pid, ::getpid());
+}
+
+TEST_F(JobLockTest, BothDirectoriesOrNeither) {
+    writeFile(path("temp/.keep"), "");
+    writeFile(path("keep/.keep"), "");
+    auto keepHeld = DirectoryLock::acquire(path("keep"), "Keep Directory", now());
+    ASSERT_TRUE(keepHeld);
+    auto both = acquireJobLocks(path("temp"), path("keep"), now());
+    ASSERT_FALSE(both);
+    EXPECT_EQ(both.message().rfind("Another Vardelon job is using the Keep Directory", 0), 0u) << both.message();
+    // The Temporary Directory's lock was given back with the refusal.
+    auto temp = DirectoryLock::acquire(path("temp"), "Temporary Directory", now());
+    EXPECT_TRUE(temp) << temp.message();
+    // One folder for both roles: one lock.
+    temp->release();
+    keepHeld->release();
+    auto same = acquireJobLocks(path("temp"), path("temp"), now());
+    ASSERT_TRUE(same) << same.message();
+    EXPECT_EQ(same->locks.size(), 1u);
+    // A folder that cannot hold a lock file is an error naming it.
+    auto missing = DirectoryLock::acquire(path("no/such"), "Temporary Directory", now());
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.message().rfind("Cannot create the lock file " + path("no/such/VdlnJob.lock"), 0), 0u);
+}
+
+}  // namespace
+}  // namespace vdln
