@@ -61,7 +61,7 @@ std::vector<std::string> dimensionLabels(const HarHeader& header, int k);
 /// The label of element i (1-based) of dimension k: its name, or its number.
 std::string dimensionLabel(const std::vector<std::string>& names, std::int64_t i);
 /// Prepares an empty slice of the header's shape for `spec` (labels set,
-/// values zero).  The spec must have passed `checkSliceSpec`.
+/// values zero).  The slice description must have passed `checkSliceSpec`.
 HarSlice emptySlice(const HarHeader& header, const HarSliceSpec& spec);
 /// The slice of a header held in memory.  Tag " [sliceOf]".
 Result<HarSlice> sliceOf(const HarHeader& header, const HarSliceSpec& spec);
