@@ -8,8 +8,8 @@
 // of years each length runs in its own process and the engine's CPU time
 // per part is printed against that at 30 years.
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -29,7 +29,9 @@
 using namespace vdln;
 
 namespace {
-double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
+double seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
 }  // namespace
 
 int runOne(const std::string& root, int years, int reportFd);
@@ -49,15 +51,16 @@ int main(int argc, char** argv) {
             std::_Exit(runOne(root, lengths[k], fds[1]));
         }
         ::close(fds[1]);
-        if (::read(fds[0], &perPart[k], sizeof perPart[k]) != static_cast<ssize_t>(sizeof perPart[k])) perPart[k] = 0;
+        if (::read(fds[0], &perPart[k], sizeof perPart[k]) != static_cast<ssize_t>(sizeof perPart[k]))
+            perPart[k] = 0;
         ::close(fds[0]);
         int status = 0;
         ::waitpid(pid, &status, 0);
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
     }
     for (int k = 0; k < 3; ++k)
-        std::printf("engine CPU per part at %3d years %6.2f ms  (%.2fx that at 30 years)\n", lengths[k], perPart[k],
-                    perPart[0] > 0 ? perPart[k] / perPart[0] : 0.0);
+        std::printf("engine CPU per part at %3d years %6.2f ms  (%.2fx that at 30 years)\n", lengths[k],
+                    perPart[k], perPart[0] > 0 ? perPart[k] / perPart[0] : 0.0);
     return 0;
 }
 
@@ -127,8 +130,10 @@ int runOne(const std::string& root, int years, int reportFd) {
     const double childCpu = seconds(children.ru_utime) + seconds(children.ru_stime);
     std::printf("years %d, parts %d\n", years, parts);
     std::printf("wall time of the job        %8.3f s  (%6.2f ms per part)\n", wall, 1000 * wall / parts);
-    std::printf("CPU time of the programs    %8.3f s  (%6.2f ms per part)\n", childCpu, 1000 * childCpu / parts);
-    std::printf("CPU time of the engine      %8.3f s  (%6.2f ms per part)\n", selfCpu, 1000 * selfCpu / parts);
+    std::printf("CPU time of the programs    %8.3f s  (%6.2f ms per part)\n", childCpu,
+                1000 * childCpu / parts);
+    std::printf("CPU time of the engine      %8.3f s  (%6.2f ms per part)\n", selfCpu,
+                1000 * selfCpu / parts);
     std::printf("wall minus programs         %8.3f s  (%6.2f ms per part)\n", wall - childCpu,
                 1000 * (wall - childCpu) / parts);
     const double enginePerPart = 1000 * selfCpu / parts;

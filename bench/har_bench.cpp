@@ -47,7 +47,8 @@ std::vector<std::string> names(const char* prefix, std::int64_t n) {
 
 HarFile makeFile() {
     HarFile f = NewHarFile("har_bench", "now", false, false).value();
-    auto h = makeREHeader("BIG", "fifty million reals", {{"ROW", names("r", kRows)}, {"COL", names("c", kCols)}});
+    auto h =
+        makeREHeader("BIG", "fifty million reals", {{"ROW", names("r", kRows)}, {"COL", names("c", kCols)}});
     if (!h) {
         std::fprintf(stderr, "%s\n", h.message().c_str());
         std::exit(1);
@@ -117,7 +118,8 @@ double peakOfWholeFileRead() {
     }
     int status = 0;
     struct rusage ru {};
-    if (pid < 0 || ::wait4(pid, &status, 0, &ru) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    if (pid < 0 || ::wait4(pid, &status, 0, &ru) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
     return static_cast<double>(ru.ru_maxrss) / 1024.0;  // kB -> MB
 }
 
@@ -136,8 +138,8 @@ int main(int argc, char** argv) {
         std::printf("read   %8.1f MB/s  (%.3f s)\n", mb / bestRead, bestRead);
         std::printf("cat    %8.1f MB/s  (%.3f s)\n", mb / bestCat, bestCat);
         std::printf("read/cat time ratio %.2f (goal <= 3)\n", bestRead / bestCat);
-        std::printf("peak memory of a whole-file read (vdlnhar list): %.1f MB = %.2f x data (goal <= 1.5)\n", peak,
-                    peak / data);
+        std::printf("peak memory of a whole-file read (vdlnhar list): %.1f MB = %.2f x data (goal <= 1.5)\n",
+                    peak, peak / data);
     }
     std::remove(fileName().c_str());
     return 0;

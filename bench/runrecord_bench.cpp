@@ -45,7 +45,8 @@ void BM_WhereToStartSameIfRunAgain(benchmark::State& state) {
         vdln::ScriptedDialogs dialogs;
         vdln::CheckReport rep = vdln::WhereToStart(*big.app->env, dialogs, false, hooks);
         for (int r = 1; r <= 3; ++r)
-            if (rep.starts[r].start != 102) state.SkipWithError("the application should be complete and still ok");
+            if (rep.starts[r].start != 102)
+                state.SkipWithError("the application should be complete and still ok");
         benchmark::DoNotOptimize(rep);
     }
 }

@@ -4,22 +4,22 @@
 
 #include <filesystem>
 
-#include "base/fileutil.h"
 #include "base/dialogs.h"
+#include "base/fileutil.h"
 #include "base/paths.h"
+#include "lib/growthmodel.h"
+#include "lib/harstore.h"
+#include "lib/resultfiles.h"
 #include "model/modelsel.h"
 #include "model/settings.h"
 #include "model/simdetails.h"
 #include "model/simgrid.h"
 #include "model/simrecord.h"
-#include "lib/growthmodel.h"
-#include "lib/harstore.h"
-#include "lib/resultfiles.h"
 
 namespace vdln::demo {
 
-using suite::HeaderSpec;
-using suite::SetSpec;
+using suite::HeaderDef;
+using suite::SetDef;
 
 namespace {
 
@@ -55,7 +55,8 @@ const std::vector<std::string> kTabSource{
     "Write (all,i,IND) OUTP(i), CAPS(i), INVS(i), LABR(i) to file SUMMARY;",
 };
 
-const std::vector<std::string> kCompilerInput{"growth.tab", "growth", "a", "c", "growth.axs", "growth.axt", " "};
+const std::vector<std::string> kCompilerInput{"growth.tab", "growth",     "a", "c",
+                                              "growth.axs", "growth.axt", " "};
 
 Status writeText(const std::string& path, const std::vector<std::string>& lines) {
     Status s = writeLinesAtomic(path, lines);
@@ -63,7 +64,7 @@ Status writeText(const std::string& path, const std::vector<std::string>& lines)
     return s;
 }
 
-Status writeHar(const std::string& path, const std::vector<HeaderSpec>& headers) {
+Status writeHar(const std::string& path, const std::vector<HeaderDef>& headers) {
     Status s = suite::writeHeaderFile(path, "vardelon-demo", headers);
     if (!s) return Status::fail("Cannot write " + path + ": " + s.message());
     return s;
@@ -86,8 +87,11 @@ public:
         return (buttons & BtnOk) ? BtnOk : (buttons & BtnYes) ? BtnYes : BtnOk;
     }
     std::optional<std::string> chooseFile(const FileRequest&) override { return std::nullopt; }
-    std::optional<std::string> chooseFolder(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> inputText(const std::string&, const std::string&, const std::string&) override {
+    std::optional<std::string> chooseFolder(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> inputText(const std::string&, const std::string&,
+                                         const std::string&) override {
         return std::nullopt;
     }
     std::optional<int> chooseOption(const std::string&, const std::string&, const std::vector<std::string>&,
@@ -190,7 +194,8 @@ namespace {
 Result<std::string> prepareFolder(const std::string& folderIn) {
     std::error_code ec;
     const std::string folder = std::filesystem::absolute(folderIn, ec).lexically_normal().string();
-    const std::string dir = (folder.size() > 1 && folder.back() == '/') ? folder.substr(0, folder.size() - 1) : folder;
+    const std::string dir =
+        (folder.size() > 1 && folder.back() == '/') ? folder.substr(0, folder.size() - 1) : folder;
     Status made = makeDirectories(dir);
     if (!made) return Result<std::string>::fail("Cannot create folder " + dir + ": " + made.message());
     return dir;
@@ -218,8 +223,8 @@ Status writeShockFiles(const std::string& dir) {
         char growth[32];
         std::snprintf(growth, sizeof growth, "%.1f", kDemoOutputGrowth[i]);
         if (!(s = writeText(at("B" + std::to_string(year) + ".BSH"),
-                            {"! Base shocks for " + std::to_string(year), std::string("shock x = uniform ") + growth + " ;",
-                             "shock l = uniform 1 ;"})))
+                            {"! Base shocks for " + std::to_string(year),
+                             std::string("shock x = uniform ") + growth + " ;", "shock l = uniform 1 ;"})))
             return s;
     }
     for (int year : {2025, 2026})
@@ -244,45 +249,45 @@ Status writeDemoApplication(const std::string& folderIn, const std::string& prog
 
     const std::string stamp(suite::kGrowthModelStamp);
     if (!(s = writeHar(at("growth.axs"),
-                       {HeaderSpec::text("DTXT", "Time and date of the model's compilation", {stamp}),
-                        HeaderSpec::text("EQNS", "Equations of the model",
-                                         {"E1: x = a + ALPH*k + (1 - ALPH)*l - 0.5*t",
-                                          "E2: k = 100*(INVS/CAPS - DEPR)"})})))
+                       {HeaderDef::text("DTXT", "Time and date of the model's compilation", {stamp}),
+                        HeaderDef::text("EQNS", "Equations of the model",
+                                        {"E1: x = a + ALPH*k + (1 - ALPH)*l - 0.5*t",
+                                         "E2: k = 100*(INVS/CAPS - DEPR)"})})))
         return s;
-    if (!(s = writeHar(at("growth.axt"), {HeaderSpec::text("DTXT", "Time and date of the model's compilation", {stamp}),
-                                          HeaderSpec::text("TABN", "Model source file", {"growth.tab"}),
-                                          HeaderSpec::text("TABF", "Model source", kTabSource),
-                                          HeaderSpec::text("STIN", "Stored input of the model compiler", {"growth.sti"}),
-                                          HeaderSpec::text("STIF", "Stored input of the model compiler",
-                                                           kCompilerInput)})))
+    if (!(s = writeHar(at("growth.axt"),
+                       {HeaderDef::text("DTXT", "Time and date of the model's compilation", {stamp}),
+                        HeaderDef::text("TABN", "Model source file", {"growth.tab"}),
+                        HeaderDef::text("TABF", "Model source", kTabSource),
+                        HeaderDef::text("STIN", "Stored input of the model compiler", {"growth.sti"}),
+                        HeaderDef::text("STIF", "Stored input of the model compiler", kCompilerInput)})))
         return s;
     if (!(s = writeText(at("growth.tab"), kTabSource))) return s;
     suite::Flags baseClosure{};
     for (int i = 0; i < suite::kNumInd; ++i)
         for (int v : {0, 3, 4}) baseClosure[suite::componentOf(v, i)] = true;
-    if (!(s = writeText(at("growth.min"), suite::modelInformationLines(suite::growthSpec(), baseClosure, true)))) return s;
-    if (!(s = writeText(at("growth.din"), {"! Dynamic information of the growth model",
-                                           "file BASEDATA key BAS ;",
-                                           "file PARAMS key PAR role constant-input ;",
-                                           "file SUMMARY key SUM ;"})))
+    if (!(s = writeText(at("growth.min"),
+                        suite::modelInformationLines(suite::growthModel(), baseClosure, true))))
+        return s;
+    if (!(s = writeText(at("growth.din"),
+                        {"! Dynamic information of the growth model", "file BASEDATA key BAS ;",
+                         "file PARAMS key PAR role constant-input ;", "file SUMMARY key SUM ;"})))
         return s;
     if (!(s = writeText(at("growth.map"), {"x", "k", "a"}))) return s;
 
     const DemoData d;
-    const SetSpec ind{"IND", {"AGR", "MAN", "SER"}};
-    if (!(s = writeHar(at("BASE2023.HAR"), {HeaderSpec::reals("CAPS", "Capital stock", {ind}, d.CAPS),
-                                            HeaderSpec::reals("INVS", "Investment", {ind}, d.INVS),
-                                            HeaderSpec::reals("OUTP", "Output", {ind}, d.OUTP),
-                                            HeaderSpec::reals("LABR", "Employment", {ind}, d.LABR)})))
+    const SetDef ind{"IND", {"AGR", "MAN", "SER"}};
+    if (!(s = writeHar(at("BASE2023.HAR"), {HeaderDef::reals("CAPS", "Capital stock", {ind}, d.CAPS),
+                                            HeaderDef::reals("INVS", "Investment", {ind}, d.INVS),
+                                            HeaderDef::reals("OUTP", "Output", {ind}, d.OUTP),
+                                            HeaderDef::reals("LABR", "Employment", {ind}, d.LABR)})))
         return s;
-    if (!(s = writeHar(at("PARAMS.HAR"), {HeaderSpec::reals("ALPH", "Capital share", {}, {d.ALPH}),
-                                          HeaderSpec::reals("DEPR", "Depreciation rate", {}, {d.DEPR})})))
+    if (!(s = writeHar(at("PARAMS.HAR"), {HeaderDef::reals("ALPH", "Capital share", {}, {d.ALPH}),
+                                          HeaderDef::reals("DEPR", "Depreciation rate", {}, {d.DEPR})})))
         return s;
-    if (!(s = writeText(at("growth.mdf"),
-                        {"File BASEDATA = " + quoteIfBlank(at("BASE2023.HAR")) +
-                             " ; ! Base data: capital, investment, output and employment",
-                         "File PARAMS = " + quoteIfBlank(at("PARAMS.HAR")) +
-                             " ; ! Parameters: capital share and depreciation rate"})))
+    if (!(s = writeText(at("growth.mdf"), {"File BASEDATA = " + quoteIfBlank(at("BASE2023.HAR")) +
+                                               " ; ! Base data: capital, investment, output and employment",
+                                           "File PARAMS = " + quoteIfBlank(at("PARAMS.HAR")) +
+                                               " ; ! Parameters: capital share and depreciation rate"})))
         return s;
 
     if (!(s = writeText(at("BASE.CLS"), {"! Base closure: output, employment and the tax are given",
@@ -375,8 +380,8 @@ const std::vector<std::string> kReTabSource{
     "Write (all,i,IND) OUTP(i), CAPS(i), INVS(i), LABR(i) to file SUMMARY;",
 };
 
-const std::vector<std::string> kReCompilerInput{"growthre.tab", "growthre", "a", "c", "growthre.axs", "growthre.axt",
-                                                " "};
+const std::vector<std::string> kReCompilerInput{"growthre.tab", "growthre",     "a", "c",
+                                                "growthre.axs", "growthre.axt", " "};
 
 }  // namespace
 
@@ -409,24 +414,25 @@ Status writeDemoReApplication(const std::string& folderIn, const std::string& pr
 
     Status s = copyModelProgram(programDir, dir, "growthre.exe");
     if (!s) return s;
-    const suite::ModelSpec& spec = suite::growthReSpec();
-    const std::string stamp(spec.stamp);
-    if (!(s = writeHar(at("growthre.axs"),
-                       {HeaderSpec::text("DTXT", "Time and date of the model's compilation", {stamp}),
-                        HeaderSpec::text("EQNS", "Equations of the model",
-                                         {"E1: x = a + ALPH*k + (1 - ALPH)*l - 0.5*t",
-                                          "E2: k = 100*(INVS/CAPS - DEPR)", "E3: inv = x + d_ff",
-                                          "E4: d_ff = d_f_diseq + d_f", "E5: d_f_diseq = 100*BETA*(EXPR/RNRM - 1)",
-                                          "E6: d_eror_o = 100*(EXPR - RNRM) + d_f_eror_o",
-                                          "E7: del_ror_se_o = 100*(RNOW - RNRM) + d_f_ror_se_o",
-                                          "E8: d_diseq = 100*(EXPR - RNOW) + d_f_diseqre"})})))
+    const suite::ModelDescription& desc = suite::growthReModel();
+    const std::string stamp(desc.stamp);
+    if (!(s = writeHar(
+              at("growthre.axs"),
+              {HeaderDef::text("DTXT", "Time and date of the model's compilation", {stamp}),
+               HeaderDef::text("EQNS", "Equations of the model",
+                               {"E1: x = a + ALPH*k + (1 - ALPH)*l - 0.5*t", "E2: k = 100*(INVS/CAPS - DEPR)",
+                                "E3: inv = x + d_ff", "E4: d_ff = d_f_diseq + d_f",
+                                "E5: d_f_diseq = 100*BETA*(EXPR/RNRM - 1)",
+                                "E6: d_eror_o = 100*(EXPR - RNRM) + d_f_eror_o",
+                                "E7: del_ror_se_o = 100*(RNOW - RNRM) + d_f_ror_se_o",
+                                "E8: d_diseq = 100*(EXPR - RNOW) + d_f_diseqre"})})))
         return s;
     if (!(s = writeHar(at("growthre.axt"),
-                       {HeaderSpec::text("DTXT", "Time and date of the model's compilation", {stamp}),
-                        HeaderSpec::text("TABN", "Model source file", {"growthre.tab"}),
-                        HeaderSpec::text("TABF", "Model source", kReTabSource),
-                        HeaderSpec::text("STIN", "Stored input of the model compiler", {"growthre.sti"}),
-                        HeaderSpec::text("STIF", "Stored input of the model compiler", kReCompilerInput)})))
+                       {HeaderDef::text("DTXT", "Time and date of the model's compilation", {stamp}),
+                        HeaderDef::text("TABN", "Model source file", {"growthre.tab"}),
+                        HeaderDef::text("TABF", "Model source", kReTabSource),
+                        HeaderDef::text("STIN", "Stored input of the model compiler", {"growthre.sti"}),
+                        HeaderDef::text("STIF", "Stored input of the model compiler", kReCompilerInput)})))
         return s;
     if (!(s = writeText(at("growthre.tab"), kReTabSource))) return s;
     // The Model Information file shows the Base closure's statuses.
@@ -435,46 +441,44 @@ Status writeDemoReApplication(const std::string& folderIn, const std::string& pr
         for (int v : {suite::kX, suite::kL, suite::kT, suite::kDF, suite::kDFDiseqre, suite::kDFErorO,
                       suite::kDFRorSeO})
             baseClosure[suite::componentOf(v, i)] = true;
-    if (!(s = writeText(at("growthre.min"), suite::modelInformationLines(spec, baseClosure, true)))) return s;
-    if (!(s = writeText(at("growthre.din"), {"! Dynamic information of the growthre model",
-                                             "file BASEDATA key BAS ;",
-                                             "file PARAMS key PAR role constant-input ;",
-                                             "file ROREXT key REX ;",
-                                             "file ITER key ITE ;",
-                                             "file EXTRA key EXT ;",
-                                             "file SUMMARY key SUM ;"})))
+    if (!(s = writeText(at("growthre.min"), suite::modelInformationLines(desc, baseClosure, true)))) return s;
+    if (!(s = writeText(at("growthre.din"),
+                        {"! Dynamic information of the growthre model", "file BASEDATA key BAS ;",
+                         "file PARAMS key PAR role constant-input ;", "file ROREXT key REX ;",
+                         "file ITER key ITE ;", "file EXTRA key EXT ;", "file SUMMARY key SUM ;"})))
         return s;
     if (!(s = writeText(at("growthre.map"), {"x", "k", "inv"}))) return s;
     if (!(s = writeText(at("itervar.map"), demoIterVarMap()))) return s;
 
     const DemoData d;
-    const SetSpec ind{"IND", {"AGR", "MAN", "SER"}};
-    SetSpec yrs{"YRS", {}};
+    const SetDef ind{"IND", {"AGR", "MAN", "SER"}};
+    SetDef yrs{"YRS", {}};
     for (int i = 0; i < kDemoNumYears; ++i) yrs.elements.push_back("Y" + std::to_string(kDemoStartYear + i));
     // The normal rate of return of each industry is its starting return.
     const std::vector<float> rnrm{0.025f, 0.05f, 0.075f};
     std::vector<float> rorg;
     for (int y = 0; y < kDemoNumYears; ++y) rorg.insert(rorg.end(), rnrm.begin(), rnrm.end());
     auto one = [](const std::string& name, const std::string& description, float v) {
-        return HeaderSpec::reals(name, description, {}, {v});
+        return HeaderDef::reals(name, description, {}, {v});
     };
-    if (!(s = writeHar(at("BASE2023.HAR"), {HeaderSpec::reals("CAPS", "Capital stock", {ind}, d.CAPS),
-                                            HeaderSpec::reals("INVS", "Investment", {ind}, d.INVS),
-                                            HeaderSpec::reals("OUTP", "Output", {ind}, d.OUTP),
-                                            HeaderSpec::reals("LABR", "Employment", {ind}, d.LABR)})))
+    if (!(s = writeHar(at("BASE2023.HAR"), {HeaderDef::reals("CAPS", "Capital stock", {ind}, d.CAPS),
+                                            HeaderDef::reals("INVS", "Investment", {ind}, d.INVS),
+                                            HeaderDef::reals("OUTP", "Output", {ind}, d.OUTP),
+                                            HeaderDef::reals("LABR", "Employment", {ind}, d.LABR)})))
         return s;
     if (!(s = writeHar(at("PARAMS.HAR"),
                        {one("ALPH", "Capital share", d.ALPH), one("DEPR", "Depreciation rate", d.DEPR),
                         one("BETA", "Response of investment to the expected return", 1.0f),
-                        HeaderSpec::reals("RNRM", "Normal rate of return", {ind}, rnrm)})))
+                        HeaderDef::reals("RNRM", "Normal rate of return", {ind}, rnrm)})))
         return s;
-    if (!(s = writeHar(at("ROREXT2023.HAR"),
-                       {HeaderSpec::reals("ADRE", "Weight of forward-looking expectations", {ind}, {1, 1, 1}),
-                        HeaderSpec::reals("RORG", "Rates of return: realised, used as expectations next iteration",
-                                          {ind, yrs}, rorg),
-                        one("NFIT", "Number of Base iterations", 0), one("NRIT", "Number of Rerun iterations", 0),
-                        one("HORZ", "Number of years in the horizon", 0),
-                        one("YRPL", "Year number at which the run starts", 0)})))
+    if (!(s = writeHar(
+              at("ROREXT2023.HAR"),
+              {HeaderDef::reals("ADRE", "Weight of forward-looking expectations", {ind}, {1, 1, 1}),
+               HeaderDef::reals("RORG", "Rates of return: realised, used as expectations next iteration",
+                                {ind, yrs}, rorg),
+               one("NFIT", "Number of Base iterations", 0), one("NRIT", "Number of Rerun iterations", 0),
+               one("HORZ", "Number of years in the horizon", 0),
+               one("YRPL", "Year number at which the run starts", 0)})))
         return s;
     if (!(s = writeHar(at("ITER2023.HAR"), {one("ITNO", "Global iteration number", 1)}))) return s;
     if (!(s = writeHar(at("EXTRA2023.HAR"), {one("YEAR", "Year number of the simulation", 1)}))) return s;
@@ -486,15 +490,16 @@ Status writeDemoReApplication(const std::string& folderIn, const std::string& pr
                    " ; ! Parameters: capital share, depreciation, investment response, normal returns",
                "File ROREXT = " + quoteIfBlank(at("ROREXT2023.HAR")) +
                    " ; ! Rates of return: expected (from the last iteration) and realised",
-               "File ITER = " + quoteIfBlank(at("ITER2023.HAR")) + " ; ! Rational-expectations iteration number",
+               "File ITER = " + quoteIfBlank(at("ITER2023.HAR")) +
+                   " ; ! Rational-expectations iteration number",
                "File EXTRA = " + quoteIfBlank(at("EXTRA2023.HAR")) +
                    " ; ! Year number within the simulated horizon"})))
         return s;
 
-    if (!(s = writeText(at("BASE.CLS"), {"! Base closure: output, employment and the tax are given; the",
-                                         "! shifters of the expectation reports are zero",
-                                         "exogenous x l t d_f d_f_diseqre d_f_eror_o d_f_ror_se_o ;",
-                                         "rest endogenous ;"})))
+    if (!(s = writeText(at("BASE.CLS"),
+                        {"! Base closure: output, employment and the tax are given; the",
+                         "! shifters of the expectation reports are zero",
+                         "exogenous x l t d_f d_f_diseqre d_f_eror_o d_f_ror_se_o ;", "rest endogenous ;"})))
         return s;
     const std::vector<std::string> policy{"! Policy closure: technology instead of output is given, and the",
                                           "! expectation reports are held at their Base values",
@@ -505,10 +510,11 @@ Status writeDemoReApplication(const std::string& folderIn, const std::string& pr
                                           "swap d_f_ror_se_o = del_ror_se_o ;",
                                           "rest endogenous ;"};
     if (!(s = writeText(at("POLICY.CLS"), policy))) return s;
-    if (!(s = writeText(at("BADBASE.CLS"), {"! Wrong on purpose: d_f_diseqre must be wholly exogenous in the Base",
-                                            "exogenous x l t d_f d_f_eror_o d_f_ror_se_o ;",
-                                            "exogenous d_f_diseqre(\"AGR\") d_f_diseqre(\"MAN\") d_diseq(\"SER\") ;",
-                                            "rest endogenous ;"})))
+    if (!(s = writeText(at("BADBASE.CLS"),
+                        {"! Wrong on purpose: d_f_diseqre must be wholly exogenous in the Base",
+                         "exogenous x l t d_f d_f_eror_o d_f_ror_se_o ;",
+                         "exogenous d_f_diseqre(\"AGR\") d_f_diseqre(\"MAN\") d_diseq(\"SER\") ;",
+                         "rest endogenous ;"})))
         return s;
     std::vector<std::string> badPolicy{"! Wrong on purpose: d_eror_o is not swapped with d_f_eror_o"};
     for (const auto& line : policy)

@@ -20,8 +20,9 @@ int main(int argc, char** argv) {
     std::error_code ec;
     std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
     if (ec || self.empty()) self = argv[0];
-    const vdln::Status s = model == "growthre" ? vdln::demo::writeDemoReApplication(argv[1], vdln::dirOf(self))
-                                               : vdln::demo::writeDemoApplication(argv[1], vdln::dirOf(self));
+    const vdln::Status s = model == "growthre"
+                               ? vdln::demo::writeDemoReApplication(argv[1], vdln::dirOf(self))
+                               : vdln::demo::writeDemoApplication(argv[1], vdln::dirOf(self));
     if (!s) {
         std::fprintf(stderr, "vardelon-demo: %s\n", s.message().c_str());
         return 1;

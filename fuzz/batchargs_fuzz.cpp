@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         params.push_back(input.substr(start, end - start));
         start = end + 1;
     }
-    auto job = parseBatchJob(params, numYears, [](int i) { return 2023 + i; }, noRerun);
+    auto job = parseBatchJob(
+        params, numYears, [](int i) { return 2023 + i; }, noRerun);
     if (job) {
         check(job->firstYear >= 1 || !job->yearRange);
         check(job->lastYear <= numYears || !job->yearRange);

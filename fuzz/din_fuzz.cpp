@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "doubles/scripteddialogs.h"
 #include "base/dialogs.h"
 #include "base/paths.h"
+#include "doubles/scripteddialogs.h"
 #include "formats/din.h"
 #include "fuzzscratch.h"
 #include "model/simdetails.h"

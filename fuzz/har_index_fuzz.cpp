@@ -76,10 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& e : reader.entries()) {
         auto h = reader.readHeader(e);
         if (!h) check(!h.message().empty());
-        const HarSliceSpec spec = defaultSliceSpec(e.details);
-        auto slice = reader.readSlice(e, spec);
+        const HarSliceChoice choice = defaultSliceChoice(e.details);
+        auto slice = reader.readSlice(e, choice);
         if (slice && h) {
-            auto expected = sliceOf(**h, spec);
+            auto expected = sliceOf(**h, choice);
             check(expected.isOk());
             check(expected->reals == slice->reals && expected->ints == slice->ints &&
                   expected->strings == slice->strings);

@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto lenient = ReadHarFile(in, true, true, &skipped);
     if (strict) check(lenient.isOk());
     (void)ReadHeaderFromHarFile(in, "", true);
-    if (lenient && lenient->count() > 0) (void)ReadHeaderFromHarFile(in, lenient->headers.back()->name, false);
+    if (lenient && lenient->count() > 0)
+        (void)ReadHeaderFromHarFile(in, lenient->headers.back()->name, false);
 
     if (lenient) {
         HarFile& f = *lenient;

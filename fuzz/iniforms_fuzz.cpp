@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "doubles/scripteddialogs.h"
 #include "base/dialogs.h"
 #include "base/inifile.h"
 #include "base/paths.h"
+#include "doubles/scripteddialogs.h"
 #include "env/suite.h"
 #include "fuzzscratch.h"
 #include "model/settings.h"

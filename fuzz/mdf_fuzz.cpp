@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "doubles/scripteddialogs.h"
 #include "base/dialogs.h"
 #include "base/paths.h"
+#include "doubles/scripteddialogs.h"
 #include "fuzzscratch.h"
 #include "model/modelsel.h"
 #include "model/simrecord.h"
@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     InitSimRecord(rec, dir);
     ModelDataState state;
     state.dataDir = dir;
-    state.inputFiles = {{"BASEDATA", "base data", "har"}, {"PARAMS", "parameters", "har"}, {"EXTRA", "", "txt"}};
+    state.inputFiles = {
+        {"BASEDATA", "base data", "har"}, {"PARAMS", "parameters", "har"}, {"EXTRA", "", "txt"}};
     ScriptedDialogs dialogs;
     ModelSelectEnv env;
     env.tempDir = dir;

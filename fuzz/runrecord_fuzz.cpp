@@ -125,14 +125,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The parsed views and every step check.
     {
         RunRecords records(env.keep);
-        for (int r = 1; r <= 3; ++r) check(records.run(r).present() == (static_cast<size_t>(r) <= files.size()));
+        for (int r = 1; r <= 3; ++r)
+            check(records.run(r).present() == (static_cast<size_t>(r) <= files.size()));
         StillOkChecker checker(env, records);
         RunStarts starts = WhereRunInSequence(checker);
         checkStarts(starts);
         CheckSelection all;
         for (bool prerequisites : {false, true}) {
             auto steps = CheckStepsFrom(checker, all, prerequisites, starts, nullptr);
-            for (int r = 1; r <= 3; ++r) check(steps[r].firstFailed >= 0 && steps[r].firstFailed <= kYears + 1);
+            for (int r = 1; r <= 3; ++r)
+                check(steps[r].firstFailed >= 0 && steps[r].firstFailed <= kYears + 1);
         }
         for (int r = 1; r <= 3; ++r) {
             (void)checker.lastRanProblem(r);
@@ -140,7 +142,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 (void)checker.completionTime(r, i, false);
                 (void)checker.checkStep(r, i, false, true, all, true);
             }
-            for (int i = 1; i <= kYears; ++i) (void)checker.checkStep(env.botRecordRun(), i, true, true, all, true);
+            for (int i = 1; i <= kYears; ++i)
+                (void)checker.checkStep(env.botRecordRun(), i, true, true, all, true);
         }
     }
 
@@ -205,7 +208,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)WriteRunRecord(env, dialogs, 1, 1, StepKind::Sim, env.accuracyForYear(1), env.methodForYear(1));
         (void)WriteRunRecord(env, dialogs, env.botRecordRun(), 2, StepKind::Bot, env.accuracyForYear(2),
                              env.methodForYear(2));
-        (void)WriteRunRecord(env, dialogs, 3, kYears + 1, StepKind::Sim, env.accuracyForYear(1), env.methodForYear(1));
+        (void)WriteRunRecord(env, dialogs, 3, kYears + 1, StepKind::Sim, env.accuracyForYear(1),
+                             env.methodForYear(1));
         (void)WriteUserDsName(RunRecordFileName(env.keep, 2), "user.ds1");
         RunRecords again(env.keep);
         check(again.run(1).present());

@@ -39,7 +39,9 @@ void check(bool condition) {
 
 // A memory-backed folder when there is one: the program's writes are made
 // durable, which costs little there.
-std::string scratchRoot() { return directoryExists("/dev/shm") ? "/dev/shm" : "/tmp"; }
+std::string scratchRoot() {
+    return directoryExists("/dev/shm") ? "/dev/shm" : "/tmp";
+}
 
 struct Scratch {
     std::string dir;

@@ -29,7 +29,9 @@ void check(bool condition) {
 
 // A memory-backed folder when there is one: the program's writes are made
 // durable, which costs little there.
-std::string scratchRoot() { return directoryExists("/dev/shm") ? "/dev/shm" : "/tmp"; }
+std::string scratchRoot() {
+    return directoryExists("/dev/shm") ? "/dev/shm" : "/tmp";
+}
 
 void removeScratch();
 
@@ -82,7 +84,8 @@ void useRecord(TSimRecord& rec, bool noRerun) {
         for (int run = 1; run <= 3; ++run) {
             (void)PerYearFiles(rec, i, run, noRerun, scratchDir());
             for (int f = 1; f <= rec.NumFiles; ++f)
-                (void)ResolveLogicalFile(rec, i, run, firstPolicyYear, noRerun, f, {"file BASEDATA = b.har ;"});
+                (void)ResolveLogicalFile(rec, i, run, firstPolicyYear, noRerun, f,
+                                         {"file BASEDATA = b.har ;"});
         }
     }
     Result<std::vector<std::string>> lines = SimRecordLines(rec);
@@ -111,7 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (bool noRerun : {false, true}) {
         TSimRecord rec = CreateSimRecord();
         rec.WorkDir = scratchDir();
-        Status s = noRerun ? ReadSimRecordText(rec, text, noRerun, file) : ReadSimRecordFile(rec, file, noRerun);
+        Status s =
+            noRerun ? ReadSimRecordText(rec, text, noRerun, file) : ReadSimRecordFile(rec, file, noRerun);
         if (!s) {
             check(!s.message().empty());
             continue;

@@ -37,8 +37,11 @@ public:
         return BtnCancel;
     }
     std::optional<std::string> chooseFile(const FileRequest&) override { return std::nullopt; }
-    std::optional<std::string> chooseFolder(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> inputText(const std::string&, const std::string&, const std::string&) override {
+    std::optional<std::string> chooseFolder(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> inputText(const std::string&, const std::string&,
+                                         const std::string&) override {
         return std::nullopt;
     }
     std::optional<int> chooseOption(const std::string&, const std::string&, const std::vector<std::string>&,
@@ -112,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)RestoreIngredientsFromZip(env, p.input, p.target, choice == 1);
     (void)ListIngredientsPart(env, p.input, static_cast<ArchivePart>(size % 7));
     RunRecordEnv rr(rec, TKeepRunInfo::inDirectory(p.keep), clock);
-    for (int r = 1; r <= 3; ++r) rr.copies[static_cast<size_t>(r)] = JoinPath(p.target, "app.ds" + std::to_string(r + 2));
+    for (int r = 1; r <= 3; ++r)
+        rr.copies[static_cast<size_t>(r)] = JoinPath(p.target, "app.ds" + std::to_string(r + 2));
     (void)RestoreResultsFromZip(env, rr, p.input, p.target, static_cast<RecordsChoice>(choice));
 
     // Nothing may appear beside the folders the restore was given.

@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
         if (!options) return options.status();
         const bool cumulative = hasWord(options.value(), "acc");
         const bool notFatal = hasWord(options.value(), "anf");
-        if (hasWord(options.value(), "sub")) run.log.line("These results have no subtotals; the cum column is used.");
+        if (hasWord(options.value(), "sub"))
+            run.log.line("These results have no subtotals; the cum column is used.");
         auto countText = nextNonBlank(in, "the number of files");
         if (!countText) return countText.status();
         auto count = parseInt(countText.value());
@@ -45,7 +46,8 @@ int main(int argc, char** argv) {
                 out.rows = t->rows;
                 out.values.assign(out.rows.size(), {});
             } else if (t->rows != out.rows) {
-                return Status::fail("CSV file " + name + " does not have the same rows as " + inputs[0] + ".");
+                return Status::fail("CSV file " + name + " does not have the same rows as " + inputs[0] +
+                                    ".");
             }
             for (size_t c = 0; c < t->columns.size(); ++c) {
                 out.columns.push_back(t->columns[c]);
@@ -54,15 +56,17 @@ int main(int argc, char** argv) {
         }
         if (cumulative) {
             for (size_t r = 0; r < out.rows.size(); ++r) {
-                const bool ordinary = isOrdinaryChangeRow(*sol->spec, out.rows[r]);
+                const bool ordinary = isOrdinaryChangeRow(*sol->desc, out.rows[r]);
                 std::optional<double> cum = 0.0;
                 for (auto& cell : out.values[r]) {
                     if (!cum || !cell) {
                         cum.reset();
                     } else {
                         const double next = ordinary ? *cum + *cell : accumulate(*cum, *cell);
-                        if (std::isfinite(next)) cum = next;
-                        else cum.reset();
+                        if (std::isfinite(next))
+                            cum = next;
+                        else
+                            cum.reset();
                     }
                     if (!cum && !notFatal)
                         return Status::fail("Arithmetic problem accumulating " + out.rows[r] +

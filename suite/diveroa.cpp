@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
             if (cr == cmp->rows.size())
                 return Status::fail("Row " + pol->rows[r] + " of " + polName.value() + " is missing from " +
                                     cmpName.value() + ".");
-            const bool ordinary = isOrdinaryChangeRow(*sol->spec, pol->rows[r]);
+            const bool ordinary = isOrdinaryChangeRow(*sol->desc, pol->rows[r]);
             auto add = [&](double cum, double v) { return ordinary ? cum + v : accumulate(cum, v); };
             std::vector<std::optional<double>> row;
             std::optional<double> pCum = 0.0, cCum = 0.0;
@@ -52,8 +52,8 @@ int main(int argc, char** argv) {
                 size_t cc = 0;
                 while (cc < cmp->columns.size() && cmp->columns[cc] != pol->columns[c]) ++cc;
                 if (cc == cmp->columns.size())
-                    return Status::fail("Year " + pol->columns[c] + " of " + polName.value() + " is missing from " +
-                                        cmpName.value() + ".");
+                    return Status::fail("Year " + pol->columns[c] + " of " + polName.value() +
+                                        " is missing from " + cmpName.value() + ".");
                 std::optional<double> p = pol->values[r][c];
                 std::optional<double> q = cmp->values[cr][cc];
                 if (!yearOnYear) {
@@ -65,8 +65,8 @@ int main(int argc, char** argv) {
                 std::optional<double> d;
                 if (p && q) d = ordinary ? std::optional<double>(*p - *q) : deviation(*p, *q);
                 if (!d && !notFatal)
-                    return Status::fail("Arithmetic problem computing the deviation of " + pol->rows[r] + " in " +
-                                        pol->columns[c] + ".");
+                    return Status::fail("Arithmetic problem computing the deviation of " + pol->rows[r] +
+                                        " in " + pol->columns[c] + ".");
                 row.push_back(d);
             }
             out.values.push_back(row);

@@ -10,13 +10,13 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
-#include <cstdlib>
-#include <thread>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <thread>
 
 #include "base/fileutil.h"
 #include "base/paths.h"
@@ -35,7 +35,7 @@ using namespace vdln::suite;
 namespace {
 
 /// One "shock" or "ashock" statement, resolved to components and values.
-struct ShockSpec {
+struct ShockDef {
     bool additive = false;
     std::vector<int> components;
     std::vector<double> values;
@@ -44,18 +44,18 @@ struct ShockSpec {
 
 /// What a command file asks for.
 struct CommandFile {
-    const ModelSpec* spec = &growthSpec();
+    const ModelDescription* desc = &growthModel();
     std::string path;
     std::string auxiliary;
     std::string solutionFile;
     bool udc = false;
-    MethodSpec method;
+    MethodChoice method;
     std::string verbal;
-    std::map<std::string, std::string> files;    // logical name (upper) -> actual
-    std::vector<std::string> logicalOrder;       // logical names of "file" and "updated file", in statement order
-    std::map<std::string, std::string> updated;  // logical name (upper) -> updated actual
+    std::map<std::string, std::string> files;  // logical name (upper) -> actual
+    std::vector<std::string> logicalOrder;  // logical names of "file" and "updated file", in statement order
+    std::map<std::string, std::string> updated;              // logical name (upper) -> updated actual
     std::array<std::optional<bool>, kMaxComponents> status;  // true exogenous
-    std::vector<ShockSpec> shocks;
+    std::vector<ShockDef> shocks;
     std::string saveEnvironment;
     bool nds = false, nwr = false, neq = false, nas = false;
 };
@@ -65,18 +65,21 @@ std::string where(const CmfStatement& st, const std::string& cmf) {
 }
 
 Status badStatement(const CmfStatement& st, const std::string& cmf, const std::string& why) {
-    return Status::fail(why + " in statement \"" + statementText(st).substr(0, 80) + "\"" + where(st, cmf) + ".");
+    return Status::fail(why + " in statement \"" + statementText(st).substr(0, 80) + "\"" + where(st, cmf) +
+                        ".");
 }
 
 /// Parses "name" or "name(elem)" starting at token `pos`; advances `pos`.
-Result<std::vector<int>> parseItem(const ModelSpec& spec, const std::vector<std::string>& t, size_t& pos) {
+Result<std::vector<int>> parseItem(const ModelDescription& desc, const std::vector<std::string>& t,
+                                   size_t& pos) {
     if (pos >= t.size()) return Result<std::vector<int>>::fail("A variable is missing");
-    const int v = spec.variableIndex(t[pos]);
+    const int v = desc.variableIndex(t[pos]);
     if (v < 0) return Result<std::vector<int>>::fail("Unknown variable \"" + t[pos] + "\"");
     ++pos;
     if (pos < t.size() && t[pos] == "(") {
         if (pos + 2 >= t.size() || t[pos + 2] != ")")
-            return Result<std::vector<int>>::fail("Cannot read the element of variable \"" + spec.varNames[v] + "\"");
+            return Result<std::vector<int>>::fail("Cannot read the element of variable \"" +
+                                                  desc.varNames[v] + "\"");
         const std::string elem = unquote(t[pos + 1]);
         const int i = industryIndex(elem);
         if (i < 0) return Result<std::vector<int>>::fail("Unknown element \"" + elem + "\" of set IND");
@@ -140,21 +143,24 @@ Result<std::vector<double>> shockValues(const std::vector<std::string>& v, size_
             return Result<std::vector<double>>::fail("Expected: file \"<name>\" header \"<name>\"");
         if (v.size() > 4) {
             if (iequals(v[4], "slice"))
-                return Result<std::vector<double>>::fail("Shocks read by slice are not supported by this model");
+                return Result<std::vector<double>>::fail(
+                    "Shocks read by slice are not supported by this model");
             return Result<std::vector<double>>::fail("Unexpected \"" + v[4] + "\" after the header name");
         }
         auto path = existingInput(unquote(v[1]), "Shock file");
         if (!path) return path.status();
         auto hs = readHeaderFile(path.value());
-        if (!hs) return Result<std::vector<double>>::fail("Cannot read shock file " + unquote(v[1]) + ": " + hs.message());
-        const HeaderSpec* h = findHeader(hs.value(), unquote(v[3]));
+        if (!hs)
+            return Result<std::vector<double>>::fail("Cannot read shock file " + unquote(v[1]) + ": " +
+                                                     hs.message());
+        const HeaderDef* h = findHeader(hs.value(), unquote(v[3]));
         if (!h || h->isStrings)
-            return Result<std::vector<double>>::fail("Shock file " + unquote(v[1]) + " has no real header \"" +
-                                                     unquote(v[3]) + "\"");
+            return Result<std::vector<double>>::fail("Shock file " + unquote(v[1]) +
+                                                     " has no real header \"" + unquote(v[3]) + "\"");
         if (h->values.size() != count)
-            return Result<std::vector<double>>::fail("Header \"" + unquote(v[3]) + "\" of shock file " + unquote(v[1]) +
-                                                     " has " + std::to_string(h->values.size()) + " values but " +
-                                                     std::to_string(count) + " are shocked");
+            return Result<std::vector<double>>::fail(
+                "Header \"" + unquote(v[3]) + "\" of shock file " + unquote(v[1]) + " has " +
+                std::to_string(h->values.size()) + " values but " + std::to_string(count) + " are shocked");
         return std::vector<double>(h->values.begin(), h->values.end());
     }
     if (v.size() != count)
@@ -172,12 +178,12 @@ Result<std::vector<double>> shockValues(const std::vector<std::string>& v, size_
 Status applyClosureItems(CommandFile& cf, const CmfStatement& st, size_t pos, bool exogenous) {
     if (pos >= st.tokens.size()) return badStatement(st, cf.path, "No variable named");
     while (pos < st.tokens.size()) {
-        auto item = parseItem(*cf.spec, st.tokens, pos);
+        auto item = parseItem(*cf.desc, st.tokens, pos);
         if (!item) return badStatement(st, cf.path, item.message());
         for (int c : item.value()) {
             if (cf.status[c] && *cf.status[c] != exogenous)
                 return badStatement(st, cf.path,
-                                    "Component " + cf.spec->componentName(c) + " is already " +
+                                    "Component " + cf.desc->componentName(c) + " is already " +
                                         (exogenous ? "endogenous" : "exogenous"));
             cf.status[c] = exogenous;
         }
@@ -197,33 +203,34 @@ Status interpret(CommandFile& cf, const CmfStatement& st) {
         const std::string what = keywordOf(t[1]);
         if (what != "exogenous" && what != "endogenous")
             return fail("Expected \"rest exogenous\" or \"rest endogenous\"");
-        for (int c = 0; c < cf.spec->numComponents(); ++c)
+        for (int c = 0; c < cf.desc->numComponents(); ++c)
             if (!cf.status[c]) cf.status[c] = what == "exogenous";
         return Status::ok();
     }
     if (kw == "swap") {
         size_t pos = 1;
-        auto left = parseItem(*cf.spec, t, pos);
+        auto left = parseItem(*cf.desc, t, pos);
         if (!left) return fail(left.message());
         if (pos >= t.size() || t[pos] != "=") return fail("Expected \"=\" between the swapped variables");
         ++pos;
-        auto right = parseItem(*cf.spec, t, pos);
+        auto right = parseItem(*cf.desc, t, pos);
         if (!right) return fail(right.message());
         if (pos != t.size()) return fail("Unexpected text after the swapped variables");
-        if (left->size() != right->size()) return fail("The swapped variables have different numbers of components");
+        if (left->size() != right->size())
+            return fail("The swapped variables have different numbers of components");
         for (int c : left.value())
             if (!cf.status[c] || !*cf.status[c])
-                return fail("Component " + cf.spec->componentName(c) + " is not exogenous");
+                return fail("Component " + cf.desc->componentName(c) + " is not exogenous");
         for (int c : right.value())
             if (cf.status[c] && *cf.status[c])
-                return fail("Component " + cf.spec->componentName(c) + " is not endogenous");
+                return fail("Component " + cf.desc->componentName(c) + " is not endogenous");
         for (int c : left.value()) cf.status[c] = false;
         for (int c : right.value()) cf.status[c] = true;
         return Status::ok();
     }
     if (kw == "shock" || kw == "ashock") {
         size_t pos = 1;
-        auto item = parseItem(*cf.spec, t, pos);
+        auto item = parseItem(*cf.desc, t, pos);
         if (!item) return fail(item.message());
         if (pos >= t.size() || t[pos] != "=") return fail("Expected \"=\" after the shocked variable");
         std::vector<std::string> rest(t.begin() + static_cast<long>(pos) + 1, t.end());
@@ -275,16 +282,22 @@ Status interpret(CommandFile& cf, const CmfStatement& st) {
         auto v = valueOf({"method"});
         if (!v || v->size() != 1) return fail(v ? "Expected one method name" : v.message());
         const std::string m = toLower(v.value()[0]);
-        if (m == "johansen") cf.method.method = 1;
-        else if (m == "euler") cf.method.method = 2;
-        else if (m == "gragg") cf.method.method = 3;
-        else if (m == "midpoint") cf.method.method = 4;
-        else return fail("Unknown solution method \"" + v.value()[0] + "\"");
+        if (m == "johansen")
+            cf.method.method = 1;
+        else if (m == "euler")
+            cf.method.method = 2;
+        else if (m == "gragg")
+            cf.method.method = 3;
+        else if (m == "midpoint")
+            cf.method.method = 4;
+        else
+            return fail("Unknown solution method \"" + v.value()[0] + "\"");
         return Status::ok();
     }
     if (kw == "steps") {
         auto v = valueOf({"steps"});
-        if (!v || v->empty() || v->size() > 3) return fail(v ? "Expected one to three step counts" : v.message());
+        if (!v || v->empty() || v->size() > 3)
+            return fail(v ? "Expected one to three step counts" : v.message());
         cf.method.steps.clear();
         for (const auto& s : v.value()) {
             auto n = parseInt(s);
@@ -318,8 +331,10 @@ Status interpret(CommandFile& cf, const CmfStatement& st) {
         if (what == "figures" || what == "percent") {
             auto n = oneInt(v.value());
             if (!n) return fail(n.message());
-            if (what == "figures") cf.method.accuracyFigures = n.value();
-            else cf.method.accuracyPercent = n.value();
+            if (what == "figures")
+                cf.method.accuracyFigures = n.value();
+            else
+                cf.method.accuracyPercent = n.value();
             return Status::ok();
         }
         if (what == "criterion") {
@@ -339,9 +354,12 @@ Status interpret(CommandFile& cf, const CmfStatement& st) {
             return d ? Status::ok() : fail(d.message());
         }
         if (what == "fails") {
-            if (iequals(v.value()[0], "stop")) cf.method.failStop = true;
-            else if (iequals(v.value()[0], "continue")) cf.method.failStop = false;
-            else return fail("Expected \"stop\" or \"continue\"");
+            if (iequals(v.value()[0], "stop"))
+                cf.method.failStop = true;
+            else if (iequals(v.value()[0], "continue"))
+                cf.method.failStop = false;
+            else
+                return fail("Expected \"stop\" or \"continue\"");
             return Status::ok();
         }
         return fail("Unknown statement");
@@ -377,7 +395,8 @@ Status interpret(CommandFile& cf, const CmfStatement& st) {
         auto b = yesNo(v.value());
         return b ? Status::ok() : fail(b.message());
     }
-    return Status::fail("Unknown statement \"" + statementText(st).substr(0, 80) + "\"" + where(st, cf.path) + ".");
+    return Status::fail("Unknown statement \"" + statementText(st).substr(0, 80) + "\"" + where(st, cf.path) +
+                        ".");
 }
 
 /// The input file of a logical name, found without regard to letter case.
@@ -390,12 +409,12 @@ Result<std::string> logicalInput(const CommandFile& cf, const std::string& logic
 
 /// A real header of a data file that must hold `count` values (one value:
 /// any header of one real, such as ALPH stored without sets).
-Result<std::vector<double>> realValues(const std::vector<HeaderSpec>& hs, const char* name, size_t count,
+Result<std::vector<double>> realValues(const std::vector<HeaderDef>& hs, const char* name, size_t count,
                                        const std::string& what, const std::string& path) {
-    const HeaderSpec* h = findHeader(hs, name);
+    const HeaderDef* h = findHeader(hs, name);
     if (!h || h->isStrings || h->values.size() != count)
-        return Result<std::vector<double>>::fail(std::string("Header ") + name + " (" + what + ") is missing from " +
-                                                 path + ".");
+        return Result<std::vector<double>>::fail(std::string("Header ") + name + " (" + what +
+                                                 ") is missing from " + path + ".");
     return std::vector<double>(h->values.begin(), h->values.end());
 }
 
@@ -407,7 +426,8 @@ Result<GrowthData> readData(const CommandFile& cf, SuiteLog& log) {
     if (!params) return params.status();
     log.line("Reading BASEDATA from " + base.value());
     auto bh = readHeaderFile(base.value());
-    if (!bh) return Result<GrowthData>::fail("Cannot read BASEDATA file " + base.value() + ": " + bh.message());
+    if (!bh)
+        return Result<GrowthData>::fail("Cannot read BASEDATA file " + base.value() + ": " + bh.message());
     std::array<std::array<double, kNumInd>*, 4> targets{&d.CAPS, &d.INVS, &d.OUTP, &d.LABR};
     const char* names[] = {"CAPS", "INVS", "OUTP", "LABR"};
     for (int k = 0; k < 4; ++k) {
@@ -417,20 +437,22 @@ Result<GrowthData> readData(const CommandFile& cf, SuiteLog& log) {
     }
     log.line("Reading PARAMS from " + params.value());
     auto ph = readHeaderFile(params.value());
-    if (!ph) return Result<GrowthData>::fail("Cannot read PARAMS file " + params.value() + ": " + ph.message());
+    if (!ph)
+        return Result<GrowthData>::fail("Cannot read PARAMS file " + params.value() + ": " + ph.message());
     std::vector<std::pair<const char*, double*>> scalars{{"ALPH", &d.ALPH}, {"DEPR", &d.DEPR}};
-    if (cf.spec->forwardLooking) scalars.push_back({"BETA", &d.BETA});
+    if (cf.desc->forwardLooking) scalars.push_back({"BETA", &d.BETA});
     for (const auto& [name, target] : scalars) {
         auto v = realValues(ph.value(), name, 1, "one real", params.value());
         if (!v) return v.status();
         *target = v.value()[0];
     }
-    if (cf.spec->forwardLooking) {
+    if (cf.desc->forwardLooking) {
         auto v = realValues(ph.value(), "RNRM", kNumInd, "3 reals over IND", params.value());
         if (!v) return v.status();
         for (int i = 0; i < kNumInd; ++i) d.RNRM[i] = v.value()[i];
     }
-    for (int i = 0; i < kNumInd; ++i) d.EXPR[i] = d.CAPS[i] != 0 ? d.RNOW(i) : 0;  // static until told otherwise
+    for (int i = 0; i < kNumInd; ++i)
+        d.EXPR[i] = d.CAPS[i] != 0 ? d.RNOW(i) : 0;  // static until told otherwise
     return d;
 }
 
@@ -461,7 +483,8 @@ Result<int> oneWhole(HarFile& f, const char* name, const std::string& path) {
     return static_cast<int>(std::lround(v));
 }
 
-Result<HarFile> readWhole(const CommandFile& cf, const std::string& logical, std::string& path, SuiteLog& log) {
+Result<HarFile> readWhole(const CommandFile& cf, const std::string& logical, std::string& path,
+                          SuiteLog& log) {
     auto found = logicalInput(cf, logical);
     if (!found) return found.status();
     path = found.value();
@@ -489,12 +512,14 @@ Result<Expectations> readExpectations(const CommandFile& cf, GrowthData& d, Suit
 
     HarHeader* adre = realHeader(e.rorext, "ADRE");
     if (!adre || adre->HeadMat.size() != kNumInd || adre->dims[0] != kNumInd)
-        return Result<Expectations>::fail("Header ADRE (3 reals over IND) is missing from " + e.rorextPath + ".");
+        return Result<Expectations>::fail("Header ADRE (3 reals over IND) is missing from " + e.rorextPath +
+                                          ".");
     HarHeader* rorg = realHeader(e.rorext, "RORG");
-    bool rorgOk = rorg && rorg->NDim >= 1 && rorg->NDim <= 2 && rorg->dims[0] == kNumInd && rorg->HeadMat.size() >= kNumInd;
+    bool rorgOk = rorg && rorg->NDim >= 1 && rorg->NDim <= 2 && rorg->dims[0] == kNumInd &&
+                  rorg->HeadMat.size() >= kNumInd;
     if (!rorgOk)
-        return Result<Expectations>::fail("Header RORG (reals, 3 industries by at least 1 year) is missing from " +
-                                          e.rorextPath + ".");
+        return Result<Expectations>::fail(
+            "Header RORG (reals, 3 industries by at least 1 year) is missing from " + e.rorextPath + ".");
     e.columns = rorg->NDim == 2 ? static_cast<int>(rorg->dims[1]) : 1;
     auto horizon = oneWhole(e.rorext, "HORZ", e.rorextPath);
     if (!horizon) return horizon.status();
@@ -514,14 +539,18 @@ Result<Expectations> readExpectations(const CommandFile& cf, GrowthData& d, Suit
     for (int i = 0; i < kNumInd; ++i) {
         d.ADRE[i] = adre->HeadMat.Root()[i];
         const double rnow = d.RNOW(i);
-        d.EXPR[i] = e.forward ? d.ADRE[i] * double(rorg->HeadMat.at(i + 1, e.year + 1)) + (1 - d.ADRE[i]) * rnow : rnow;
+        d.EXPR[i] = e.forward
+                        ? d.ADRE[i] * double(rorg->HeadMat.at(i + 1, e.year + 1)) + (1 - d.ADRE[i]) * rnow
+                        : rnow;
     }
     std::string line = "Rational expectations: year number " + std::to_string(e.year) + " of horizon " +
                        std::to_string(e.horizon) + ", iteration " + std::to_string(e.itno) + ", ";
-    line += e.forward ? "expected returns from RORG column " + std::to_string(e.year + 1) : "static expectations";
+    line +=
+        e.forward ? "expected returns from RORG column " + std::to_string(e.year + 1) : "static expectations";
     log.line(line);
     for (int i = 0; i < kNumInd; ++i)
-        log.line("  " + kIndustries[i] + ": RNOW " + formatReal(d.RNOW(i)) + ", EXPR " + formatReal(d.EXPR[i]));
+        log.line("  " + kIndustries[i] + ": RNOW " + formatReal(d.RNOW(i)) + ", EXPR " +
+                 formatReal(d.EXPR[i]));
     return e;
 }
 
@@ -546,7 +575,7 @@ std::string nowStamp() {
     return stamp;
 }
 
-Status checkAuxiliary(const ModelSpec& spec, const std::string& aux) {
+Status checkAuxiliary(const ModelDescription& desc, const std::string& aux) {
     if (aux.empty()) return Status::fail("The command file has no \"auxiliary files\" statement.");
     auto axs = existingInput(aux + ".axs", "Auxiliary statement file");
     if (!axs) return axs.status();
@@ -557,11 +586,11 @@ Status checkAuxiliary(const ModelSpec& spec, const std::string& aux) {
     auto s2 = auxiliaryStamp(axt.value());
     if (!s2) return s2.status();
     if (s1.value() != s2.value()) return Status::fail("E-AX date problem");
-    if (s2.value() != spec.stamp) return Status::fail("E-PG date problem");
+    if (s2.value() != desc.stamp) return Status::fail("E-PG date problem");
     return Status::ok();
 }
 
-std::string methodText(const MethodSpec& m) {
+std::string methodText(const MethodChoice& m) {
     static const char* names[] = {"", "Johansen", "Euler", "Gragg", "Midpoint"};
     std::string s = names[m.method];
     s += ": ";
@@ -575,13 +604,14 @@ std::string methodText(const MethodSpec& m) {
 
 std::array<std::int32_t, kMaxAccFigures + 1> countsOf(const AccuracyCounts& acc) {
     std::array<std::int32_t, kMaxAccFigures + 1> c{};
-    for (int f = 0; f <= kMaxAccFigures && f < 7; ++f) c[static_cast<size_t>(f)] = acc.counts[static_cast<size_t>(f)];
+    for (int f = 0; f <= kMaxAccFigures && f < 7; ++f)
+        c[static_cast<size_t>(f)] = acc.counts[static_cast<size_t>(f)];
     return c;
 }
 
 /// The accuracy summaries in the log: one per subinterval, and an overall
 /// one when there are several subintervals or automatic accuracy.
-void logAccuracy(SuiteLog& log, const SolveOutcome& out, const MethodSpec& method) {
+void logAccuracy(SuiteLog& log, const SolveOutcome& out, const MethodChoice& method) {
     auto put = [&](const std::vector<std::string>& lines) {
         for (const auto& l : lines) log.line(l);
     };
@@ -610,30 +640,32 @@ int yearOf(const CommandFile& cf) {
     return 0;
 }
 
-std::vector<HeaderSpec> dataHeaders(const GrowthData& d) {
-    const SetSpec ind{"IND", {kIndustries.begin(), kIndustries.end()}};
+std::vector<HeaderDef> dataHeaders(const GrowthData& d) {
+    const SetDef ind{"IND", {kIndustries.begin(), kIndustries.end()}};
     auto arr = [](const std::array<double, kNumInd>& a) { return std::vector<float>(a.begin(), a.end()); };
-    return {HeaderSpec::reals("CAPS", "Capital stock", {ind}, arr(d.CAPS)),
-            HeaderSpec::reals("INVS", "Investment", {ind}, arr(d.INVS)),
-            HeaderSpec::reals("OUTP", "Output", {ind}, arr(d.OUTP)),
-            HeaderSpec::reals("LABR", "Employment", {ind}, arr(d.LABR))};
+    return {HeaderDef::reals("CAPS", "Capital stock", {ind}, arr(d.CAPS)),
+            HeaderDef::reals("INVS", "Investment", {ind}, arr(d.INVS)),
+            HeaderDef::reals("OUTP", "Output", {ind}, arr(d.OUTP)),
+            HeaderDef::reals("LABR", "Employment", {ind}, arr(d.LABR))};
 }
 
-std::vector<HeaderSpec> coefficientHeaders(const ModelSpec& spec, const GrowthData& d) {
+std::vector<HeaderDef> coefficientHeaders(const ModelDescription& desc, const GrowthData& d) {
     auto hs = dataHeaders(d);
-    hs.push_back(HeaderSpec::reals("ALPH", "Capital share", {}, {static_cast<float>(d.ALPH)}));
-    hs.push_back(HeaderSpec::reals("DEPR", "Depreciation rate", {}, {static_cast<float>(d.DEPR)}));
-    if (spec.forwardLooking) {
-        const SetSpec ind{"IND", {kIndustries.begin(), kIndustries.end()}};
-        auto arr = [](const std::array<double, kNumInd>& a) { return std::vector<float>(a.begin(), a.end()); };
+    hs.push_back(HeaderDef::reals("ALPH", "Capital share", {}, {static_cast<float>(d.ALPH)}));
+    hs.push_back(HeaderDef::reals("DEPR", "Depreciation rate", {}, {static_cast<float>(d.DEPR)}));
+    if (desc.forwardLooking) {
+        const SetDef ind{"IND", {kIndustries.begin(), kIndustries.end()}};
+        auto arr = [](const std::array<double, kNumInd>& a) {
+            return std::vector<float>(a.begin(), a.end());
+        };
         std::array<double, kNumInd> rnow{};
         for (int i = 0; i < kNumInd; ++i) rnow[i] = d.RNOW(i);
-        hs.push_back(HeaderSpec::reals("BETA", "Response of investment to the expected return", {},
-                                       {static_cast<float>(d.BETA)}));
-        hs.push_back(HeaderSpec::reals("RNRM", "Normal rate of return", {ind}, arr(d.RNRM)));
-        hs.push_back(HeaderSpec::reals("ADRE", "Weight of forward-looking expectations", {ind}, arr(d.ADRE)));
-        hs.push_back(HeaderSpec::reals("RNOW", "Rate of return at the start of the year", {ind}, arr(rnow)));
-        hs.push_back(HeaderSpec::reals("EXPR", "Expected rate of return for next year", {ind}, arr(d.EXPR)));
+        hs.push_back(HeaderDef::reals("BETA", "Response of investment to the expected return", {},
+                                      {static_cast<float>(d.BETA)}));
+        hs.push_back(HeaderDef::reals("RNRM", "Normal rate of return", {ind}, arr(d.RNRM)));
+        hs.push_back(HeaderDef::reals("ADRE", "Weight of forward-looking expectations", {ind}, arr(d.ADRE)));
+        hs.push_back(HeaderDef::reals("RNOW", "Rate of return at the start of the year", {ind}, arr(rnow)));
+        hs.push_back(HeaderDef::reals("EXPR", "Expected rate of return for next year", {ind}, arr(d.EXPR)));
     }
     return hs;
 }
@@ -646,28 +678,29 @@ GrowthData asStored(const GrowthData& d) {
     return r;
 }
 
-std::vector<std::string> summaryLines(const CommandFile& cf, const GrowthData& before, const GrowthData& after) {
+std::vector<std::string> summaryLines(const CommandFile& cf, const GrowthData& before,
+                                      const GrowthData& after) {
     std::vector<std::string> L;
-    L.push_back("Levels of the " + cf.spec->name + " model for " +
+    L.push_back("Levels of the " + cf.desc->name + " model for " +
                 (cf.verbal.empty() ? std::string("this simulation") : cf.verbal));
     L.push_back("Industry        OUTP        CAPS        INVS        LABR   (start of year -> end of year)");
     for (int i = 0; i < kNumInd; ++i) {
         char buf[200];
-        std::snprintf(buf, sizeof buf, "%-4s  %10.3f  %10.3f  %10.3f  %10.3f", kIndustries[i].c_str(), before.OUTP[i],
-                      before.CAPS[i], before.INVS[i], before.LABR[i]);
+        std::snprintf(buf, sizeof buf, "%-4s  %10.3f  %10.3f  %10.3f  %10.3f", kIndustries[i].c_str(),
+                      before.OUTP[i], before.CAPS[i], before.INVS[i], before.LABR[i]);
         L.push_back(std::string(buf) + "   start");
-        std::snprintf(buf, sizeof buf, "%-4s  %10.3f  %10.3f  %10.3f  %10.3f", kIndustries[i].c_str(), after.OUTP[i],
-                      after.CAPS[i], after.INVS[i], after.LABR[i]);
+        std::snprintf(buf, sizeof buf, "%-4s  %10.3f  %10.3f  %10.3f  %10.3f", kIndustries[i].c_str(),
+                      after.OUTP[i], after.CAPS[i], after.INVS[i], after.LABR[i]);
         L.push_back(std::string(buf) + "   end");
     }
     return L;
 }
 
-Status releaseCheck(SuiteRun& run, const ModelSpec& spec) {
+Status releaseCheck(SuiteRun& run, const ModelDescription& desc) {
     std::string aux = run.programPath;
     if (iendsWith(aux, ".exe")) aux = aux.substr(0, aux.size() - 4);
-    run.log.line("Release check of " + run.programPath + " (model " + spec.name + ")");
-    Status s = checkAuxiliary(spec, aux);
+    run.log.line("Release check of " + run.programPath + " (model " + desc.name + ")");
+    Status s = checkAuxiliary(desc, aux);
     if (s) run.log.line("Auxiliary files " + aux + ".axs and .axt match this program.");
     return s;
 }
@@ -700,46 +733,46 @@ Status testFault(SuiteLog& log) {
 }
 
 /// The logical files a model knows.
-bool knownLogicalFile(const ModelSpec& spec, const std::string& logical) {
+bool knownLogicalFile(const ModelDescription& desc, const std::string& logical) {
     if (logical == "BASEDATA" || logical == "PARAMS" || logical == "SUMMARY") return true;
-    return spec.forwardLooking && (logical == "ROREXT" || logical == "ITER" || logical == "EXTRA");
+    return desc.forwardLooking && (logical == "ROREXT" || logical == "ITER" || logical == "EXTRA");
 }
 
-Status solveCommandFile(SuiteRun& run, const ModelSpec& spec, const std::string& cmfPath) {
+Status solveCommandFile(SuiteRun& run, const ModelDescription& desc, const std::string& cmfPath) {
     SuiteLog& log = run.log;
-    log.line("Model " + spec.name + ", command file: " + cmfPath);
+    log.line("Model " + desc.name + ", command file: " + cmfPath);
     auto statements = readCmfStatements(cmfPath);
     if (!statements) return statements.status();
     CommandFile cf;
-    cf.spec = &spec;
+    cf.desc = &desc;
     cf.path = cmfPath;
     for (const auto& st : statements.value()) {
         Status s = interpret(cf, st);
         if (!s) return s;
     }
-    Status aux = checkAuxiliary(spec, cf.auxiliary);
+    Status aux = checkAuxiliary(desc, cf.auxiliary);
     if (!aux) return aux;
     for (const auto& logical : cf.logicalOrder)
-        if (!knownLogicalFile(spec, logical))
+        if (!knownLogicalFile(desc, logical))
             return Status::fail("Unknown logical file \"" + logical + "\" in " + cmfPath + ".");
     for (const auto& [logical, actual] : cf.updated)
-        if (!knownLogicalFile(spec, logical) || logical == "PARAMS" || logical == "SUMMARY")
+        if (!knownLogicalFile(desc, logical) || logical == "PARAMS" || logical == "SUMMARY")
             return Status::fail("Logical file \"" + logical + "\" of " + cmfPath + " cannot be updated.");
 
     auto dataRead = readData(cf, log);
     if (!dataRead) return dataRead.status();
     GrowthData data = dataRead.value();
-    const int nc = spec.numComponents();
+    const int nc = desc.numComponents();
 
     // Closure: components not named are endogenous.
     Flags exo{};
     for (int c = 0; c < nc; ++c) exo[c] = cf.status[c].value_or(false);
-    Status closure = checkClosure(spec, exo, data);
+    Status closure = checkClosure(desc, exo, data);
     if (!closure) return closure;
     std::string exoText;
     for (int c = 0; c < nc; ++c)
-        if (exo[c]) exoText += " " + spec.componentName(c);
-    log.line("Closure is valid: " + std::to_string(spec.numExogenous()) + " exogenous components:" + exoText);
+        if (exo[c]) exoText += " " + desc.componentName(c);
+    log.line("Closure is valid: " + std::to_string(desc.numExogenous()) + " exogenous components:" + exoText);
 
     // Shocks: the "shock" value (0 when none) plus every "ashock" value.
     Components shocks{};
@@ -748,13 +781,14 @@ Status solveCommandFile(SuiteRun& run, const ModelSpec& spec, const std::string&
         for (size_t k = 0; k < sh.components.size(); ++k) {
             const int c = sh.components[k];
             if (!exo[c])
-                return Status::fail("Component " + spec.componentName(c) +
+                return Status::fail("Component " + desc.componentName(c) +
                                     " is shocked but it is endogenous (statement \"" + sh.text.substr(0, 80) +
                                     "\" in " + cmfPath + ").");
             if (!sh.additive) {
                 if (shocked[c])
-                    return Status::fail("Component " + spec.componentName(c) + " is shocked twice (statement \"" +
-                                        sh.text.substr(0, 80) + "\" in " + cmfPath + ").");
+                    return Status::fail("Component " + desc.componentName(c) +
+                                        " is shocked twice (statement \"" + sh.text.substr(0, 80) + "\" in " +
+                                        cmfPath + ").");
                 shocked[c] = true;
             }
             shocks[c] += sh.values[k];
@@ -763,8 +797,9 @@ Status solveCommandFile(SuiteRun& run, const ModelSpec& spec, const std::string&
     log.line("Shocks checked: " + std::to_string(cf.shocks.size()) + " shock statements.");
 
     if (!cf.saveEnvironment.empty()) {
-        const std::string en4 = iendsWith(cf.saveEnvironment, ".en4") ? cf.saveEnvironment : cf.saveEnvironment + ".en4";
-        Status s = writeEnvironmentFile(spec, en4, exo, cf.auxiliary);
+        const std::string en4 =
+            iendsWith(cf.saveEnvironment, ".en4") ? cf.saveEnvironment : cf.saveEnvironment + ".en4";
+        Status s = writeEnvironmentFile(desc, en4, exo, cf.auxiliary);
         if (!s) return Status::fail("Cannot write environment file " + en4 + ": " + s.message());
         log.line("Environment file saved: " + en4);
     }
@@ -776,42 +811,46 @@ Status solveCommandFile(SuiteRun& run, const ModelSpec& spec, const std::string&
     // Everything the outputs need must be named before anything is solved.
     const bool writing = !cf.nwr;
     const std::vector<std::string> updatedFiles =
-        spec.forwardLooking ? std::vector<std::string>{"BASEDATA", "ROREXT", "ITER", "EXTRA"}
+        desc.forwardLooking ? std::vector<std::string>{"BASEDATA", "ROREXT", "ITER", "EXTRA"}
                             : std::vector<std::string>{"BASEDATA"};
     std::map<std::string, std::string> updatedPath;
     std::string summaryPath;
     if (writing) {
-        if (cf.solutionFile.empty()) return Status::fail("The command file has no \"Solution file\" statement.");
+        if (cf.solutionFile.empty())
+            return Status::fail("The command file has no \"Solution file\" statement.");
         for (const auto& logical : updatedFiles) {
             auto up = cf.updated.find(logical);
             if (up == cf.updated.end())
-                return Status::fail("The command file has no \"updated file " + logical + " = ...\" statement.");
+                return Status::fail("The command file has no \"updated file " + logical +
+                                    " = ...\" statement.");
             updatedPath[logical] = up->second;
         }
         auto sum = cf.files.find("SUMMARY");
         if (sum == cf.files.end())
-            return Status::fail("The command file has no \"file SUMMARY = ...\" statement for the output file.");
+            return Status::fail(
+                "The command file has no \"file SUMMARY = ...\" statement for the output file.");
         summaryPath = sum->second;
     }
 
     std::optional<Expectations> expectations;
-    if (spec.forwardLooking) {
+    if (desc.forwardLooking) {
         auto e = readExpectations(cf, data, log);
         if (!e) return e.status();
         expectations.emplace(std::move(e.value()));
     }
 
     log.line("Solution method: " + methodText(cf.method));
-    auto solved = solveWithMethod(spec, exo, shocks, data, cf.method);
+    auto solved = solveWithMethod(desc, exo, shocks, data, cf.method);
     if (!solved) return solved.status();
     const SolveOutcome& out = solved.value();
-    const GrowthData updated = updateData(spec, data, out.result);
+    const GrowthData updated = updateData(desc, data, out.result);
 
     log.line(" ");
-    log.line("Results (" + std::string(spec.forwardLooking ? "percentage and ordinary changes" : "percentage changes") +
+    log.line("Results (" +
+             std::string(desc.forwardLooking ? "percentage and ordinary changes" : "percentage changes") +
              "):");
     for (int c = 0; c < nc; ++c)
-        log.line("  " + spec.componentName(c) + (exo[c] ? "  exogenous  " : "  endogenous ") +
+        log.line("  " + desc.componentName(c) + (exo[c] ? "  exogenous  " : "  endogenous ") +
                  formatReal(out.result[c]));
     if (out.hasAccuracy && !cf.nas) logAccuracy(log, out, cf.method);
     if (!writing) {
@@ -822,7 +861,7 @@ Status solveCommandFile(SuiteRun& run, const ModelSpec& spec, const std::string&
     if (Status fault = testFault(log); !fault) return fault;
 
     SolutionData sol;
-    sol.spec = &spec;
+    sol.desc = &desc;
     sol.description = cf.verbal;
     sol.year = yearOf(cf);
     sol.values = out.result;
@@ -848,34 +887,38 @@ Status solveCommandFile(SuiteRun& run, const ModelSpec& spec, const std::string&
         return Status::ok();
     };
     const GrowthData stored = asStored(updated);
-    Status s = record(updatedPath["BASEDATA"], writeHeaderFile(updatedPath["BASEDATA"], spec.name, dataHeaders(stored)),
+    Status s = record(updatedPath["BASEDATA"],
+                      writeHeaderFile(updatedPath["BASEDATA"], desc.name, dataHeaders(stored)),
                       "updated data file (BASEDATA)");
     if (!s) return s;
     if (expectations) {
         updateExpectations(*expectations, stored);
         const std::string when = nowStamp();
-        const std::pair<const char*, HarFile*> files[] = {
-            {"ROREXT", &expectations->rorext}, {"ITER", &expectations->iter}, {"EXTRA", &expectations->extra}};
+        const std::pair<const char*, HarFile*> files[] = {{"ROREXT", &expectations->rorext},
+                                                          {"ITER", &expectations->iter},
+                                                          {"EXTRA", &expectations->extra}};
         for (const auto& [logical, file] : files) {
             const std::string& target = updatedPath[logical];
-            s = record(target, WriteHarFile(target, spec.name, when, *file),
+            s = record(target, WriteHarFile(target, desc.name, when, *file),
                        std::string("updated expectation file (") + logical + ")");
             if (!s) return s;
         }
         std::string realised;
         for (int i = 0; i < kNumInd; ++i)
-            realised += " " + kIndustries[i] + " " +
-                        formatReal(static_cast<float>(stored.ALPH * stored.OUTP[i] / stored.CAPS[i] - stored.DEPR));
-        log.line("Realised rates of return written to RORG column " + std::to_string(expectations->year) + ":" +
-                 realised);
+            realised +=
+                " " + kIndustries[i] + " " +
+                formatReal(static_cast<float>(stored.ALPH * stored.OUTP[i] / stored.CAPS[i] - stored.DEPR));
+        log.line("Realised rates of return written to RORG column " + std::to_string(expectations->year) +
+                 ":" + realised);
     }
-    s = record(summaryPath, writeLinesAtomic(summaryPath, summaryLines(cf, data, stored)), "output file (SUMMARY)");
+    s = record(summaryPath, writeLinesAtomic(summaryPath, summaryLines(cf, data, stored)),
+               "output file (SUMMARY)");
     if (!s) return s;
-    s = record(stem + ".slc", writeHeaderFile(stem + ".slc", spec.name, coefficientHeaders(spec, data)),
+    s = record(stem + ".slc", writeHeaderFile(stem + ".slc", desc.name, coefficientHeaders(desc, data)),
                "coefficients file");
     if (!s) return s;
     if (cf.udc) {
-        s = record(stem + ".udc", writeHeaderFile(stem + ".udc", spec.name, coefficientHeaders(spec, stored)),
+        s = record(stem + ".udc", writeHeaderFile(stem + ".udc", desc.name, coefficientHeaders(desc, stored)),
                    "updated coefficients file");
         if (!s) return s;
     }
@@ -897,8 +940,8 @@ int main(int argc, char** argv) {
     std::error_code ec;
     std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
     if (ec || self.empty()) self = argc > 0 ? argv[0] : "growth";
-    const ModelSpec& spec = specForProgram(self);
-    return runSuiteProgram(argc, argv, spec.name, [&spec](SuiteRun& run, StoredInput& in) -> Status {
+    const ModelDescription& desc = modelForProgram(self);
+    return runSuiteProgram(argc, argv, desc.name, [&desc](SuiteRun& run, StoredInput& in) -> Status {
         run.reportKeys = {{"SVVer Large", "80000"},
                           {"Release", "8.0"},
                           {"PRVer Integer", "79000"},
@@ -922,7 +965,7 @@ int main(int argc, char** argv) {
                                     std::to_string(in.lineNumber()) + " of stored input " + in.path() + ".");
             }
         }
-        if (cmf.empty()) return releaseCheck(run, spec);
-        return solveCommandFile(run, spec, cmf);
+        if (cmf.empty()) return releaseCheck(run, desc);
+        return solveCommandFile(run, desc, cmf);
     });
 }

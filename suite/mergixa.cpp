@@ -17,14 +17,15 @@ using namespace vdln::suite;
 
 namespace {
 
-Result<MultiYearResults> readRsl(const std::string& name, const ModelSpec& spec) {
+Result<MultiYearResults> readRsl(const std::string& name, const ModelDescription& desc) {
     auto f = existingInput(name, "Results file");
     if (!f) return f.status();
     auto r = readResults(f.value());
     if (!r) return r.status();
-    if (r->spec != &spec)
-        return Result<MultiYearResults>::fail("Results file " + name + " holds results of model " + r->spec->name +
-                                              ", not of model " + spec.name + " of the solution file.");
+    if (r->desc != &desc)
+        return Result<MultiYearResults>::fail("Results file " + name + " holds results of model " +
+                                              r->desc->name + ", not of model " + desc.name +
+                                              " of the solution file.");
     return r;
 }
 
@@ -46,8 +47,8 @@ int main(int argc, char** argv) {
             if (!countText) return countText.status();
             auto count = parseInt(countText.value());
             if (!count || *count < 1 || *count > 999)
-                return Status::fail("Malformed number of files \"" + countText.value() + "\" in stored input " +
-                                    in.path() + ".");
+                return Status::fail("Malformed number of files \"" + countText.value() +
+                                    "\" in stored input " + in.path() + ".");
             auto names = nextNames(in, *count, "an input results file name");
             if (!names) return names.status();
             const std::vector<std::string>& inputs = names.value();
@@ -56,26 +57,27 @@ int main(int argc, char** argv) {
             outName = o.value();
             auto sol = readNamedSolution(sl4.value());
             if (!sol) return sol.status();
-            const ModelSpec& spec = *sol->spec;
-            const int kNumVars = spec.numVars();
-            out.spec = &spec;
+            const ModelDescription& desc = *sol->desc;
+            const int kNumVars = desc.numVars();
+            out.desc = &desc;
             out.values.assign(kNumVars, {});
             std::vector<std::array<double, kNumInd>> cum(kNumVars);
             for (auto& c : cum) c.fill(0);
             for (const auto& name : inputs) {
-                auto r = readRsl(name, spec);
+                auto r = readRsl(name, desc);
                 if (!r) return r.status();
                 if (r->years.size() != 1)
                     return Status::fail("Results file " + name + " holds several years; expected one year.");
                 out.years.push_back(r->years[0]);
                 for (int v = 0; v < kNumVars; ++v) {
                     for (int i = 0; i < kNumInd; ++i) {
-                        const double next = spec.varTypes[v] == 'c' ? cum[v][i] + r->values[v][0][i]
-                                                                    : accumulate(cum[v][i], r->values[v][0][i]);
+                        const double next = desc.varTypes[v] == 'c'
+                                                ? cum[v][i] + r->values[v][0][i]
+                                                : accumulate(cum[v][i], r->values[v][0][i]);
                         if (!std::isfinite(next)) {
                             if (!notFatal)
                                 return Status::fail("Arithmetic problem accumulating " +
-                                                    spec.componentName(componentOf(v, i)) + ".");
+                                                    desc.componentName(componentOf(v, i)) + ".");
                             cum[v][i] = 0;
                         } else {
                             cum[v][i] = next;
@@ -94,12 +96,12 @@ int main(int argc, char** argv) {
             outName = o.value();
             auto sol = readNamedSolution(sl4.value());
             if (!sol) return sol.status();
-            const ModelSpec& spec = *sol->spec;
-            const int kNumVars = spec.numVars();
-            out.spec = &spec;
-            auto cmp = readRsl(cmpName.value(), spec);
+            const ModelDescription& desc = *sol->desc;
+            const int kNumVars = desc.numVars();
+            out.desc = &desc;
+            auto cmp = readRsl(cmpName.value(), desc);
             if (!cmp) return cmp.status();
-            auto pol = readRsl(polName.value(), spec);
+            auto pol = readRsl(polName.value(), desc);
             if (!pol) return pol.status();
             out.years = pol->years;
             out.values.assign(kNumVars, {});
@@ -112,12 +114,12 @@ int main(int argc, char** argv) {
                 for (int v = 0; v < kNumVars; ++v) {
                     std::array<double, kNumInd> row{};
                     for (int i = 0; i < kNumInd; ++i) {
-                        auto d = spec.varTypes[v] == 'c'
+                        auto d = desc.varTypes[v] == 'c'
                                      ? std::optional<double>(pol->values[v][y][i] - cmp->values[v][cy][i])
                                      : deviation(pol->values[v][y][i], cmp->values[v][cy][i]);
                         if (!d && !notFatal)
                             return Status::fail("Arithmetic problem computing the deviation of " +
-                                                spec.componentName(componentOf(v, i)) + ".");
+                                                desc.componentName(componentOf(v, i)) + ".");
                         row[i] = d.value_or(0);
                     }
                     out.values[v].push_back(row);
@@ -126,12 +128,13 @@ int main(int argc, char** argv) {
         }
         while (!in.atEnd()) {
             auto rest = in.next("nothing");
-            if (rest && !rest->empty()) return unexpectedAnswer(in, rest.value(), "the end of the stored input");
+            if (rest && !rest->empty())
+                return unexpectedAnswer(in, rest.value(), "the end of the stored input");
         }
         Status s = writeMultiYearResults(outName, "mergixa", out);
         if (!s) return Status::fail("Cannot write output file " + outName + ": " + s.message());
-        run.log.line(std::string("Written ") + (cml ? "cumulative" : "deviation") + " results " + outName + " (" +
-                     std::to_string(out.years.size()) + " years).");
+        run.log.line(std::string("Written ") + (cml ? "cumulative" : "deviation") + " results " + outName +
+                     " (" + std::to_string(out.years.size()) + " years).");
         return Status::ok();
     });
 }

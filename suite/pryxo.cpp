@@ -22,15 +22,17 @@ int main(int argc, char** argv) {
         if (!axtName) return axtName.status();
         while (!in.atEnd()) {
             auto rest = in.next("nothing");
-            if (rest && !rest->empty()) return unexpectedAnswer(in, rest.value(), "the end of the stored input");
+            if (rest && !rest->empty())
+                return unexpectedAnswer(in, rest.value(), "the end of the stored input");
         }
         auto axt = existingInput(axtName.value(), "Auxiliary table file");
         if (!axt) return axt.status();
         auto hs = readHeaderFile(axt.value());
         if (!hs) return Status::fail("Cannot read auxiliary table file " + axt.value() + ": " + hs.message());
-        const HeaderSpec* name = findHeader(hs.value(), w == "t" ? "TABN" : "STIN");
-        const HeaderSpec* text = findHeader(hs.value(), w == "t" ? "TABF" : "STIF");
-        const bool used = name && name->isStrings && !name->strings.empty() && !iequals(trim(name->strings[0]), "%none");
+        const HeaderDef* name = findHeader(hs.value(), w == "t" ? "TABN" : "STIN");
+        const HeaderDef* text = findHeader(hs.value(), w == "t" ? "TABF" : "STIF");
+        const bool used =
+            name && name->isStrings && !name->strings.empty() && !iequals(trim(name->strings[0]), "%none");
         const bool stored = used && text && text->isStrings;
         run.reportKeys.push_back({"Output file used", used ? "yes" : "no"});
         run.reportKeys.push_back({"Output file stored", stored ? "yes" : "no"});

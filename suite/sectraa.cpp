@@ -21,27 +21,31 @@ enum class Output { Sol, Csv, Bot, SliSol };
 /// One solution to convert.
 struct Block {
     Output kind = Output::Sol;
-    std::string solution;      // input ".sl4" (name as answered, with ".sl4" added when missing)
+    std::string solution;  // input ".sl4" (name as answered, with ".sl4" added when missing)
     bool useMap = false;
-    std::string mapFile;       // with useMap: the SS map file
-    std::string harMapOut;     // without useMap: the HA mapping file to create (may be empty)
+    std::string mapFile;    // with useMap: the SS map file
+    std::string harMapOut;  // without useMap: the HA mapping file to create (may be empty)
     std::vector<std::string> outputs;
 };
 
-std::string withSl4(const std::string& name) { return iendsWith(name, ".sl4") ? name : name + ".sl4"; }
+std::string withSl4(const std::string& name) {
+    return iendsWith(name, ".sl4") ? name : name + ".sl4";
+}
 
 Result<Block> readBlock(StoredInput& in, const std::vector<std::string>& options) {
     Block b;
     const bool wsi = hasWord(options, "wsi"), sss = hasWord(options, "sss"), shk = hasWord(options, "shk");
     if (int(wsi) + int(sss) + int(shk) > 1)
-        return Result<Block>::fail("Only one of \"wsi\", \"sss\" and \"shk\" may be chosen for one solution.");
+        return Result<Block>::fail(
+            "Only one of \"wsi\", \"sss\" and \"shk\" may be chosen for one solution.");
     b.kind = wsi ? Output::SliSol : sss ? Output::Csv : shk ? Output::Bot : Output::Sol;
     auto sol = nextNonBlank(in, "the solution file name");
     if (!sol) return sol.status();
     b.solution = withSl4(sol.value());
     auto col = in.next("the column answer");
     if (!col) return col.status();
-    if (!col->empty() && !iequals(col.value(), "c")) return unexpectedAnswer(in, col.value(), "\"c\" or a blank line");
+    if (!col->empty() && !iequals(col.value(), "c"))
+        return unexpectedAnswer(in, col.value(), "\"c\" or a blank line");
     auto map = in.next("the mapping answer");
     if (!map) return map.status();
     if (iequals(map.value(), "y")) {
@@ -64,28 +68,31 @@ Result<Block> readBlock(StoredInput& in, const std::vector<std::string>& options
     for (int k = 0; k < nOut; ++k) {
         auto f = in.next("an output file name");
         if (!f) return f.status();
-        if (f->empty()) return Result<Block>::fail("An output file name is blank (line " +
-                                                   std::to_string(in.lineNumber()) + " of " + in.path() + ").");
+        if (f->empty())
+            return Result<Block>::fail("An output file name is blank (line " +
+                                       std::to_string(in.lineNumber()) + " of " + in.path() + ").");
         b.outputs.push_back(unquote(f.value()));
     }
     return b;
 }
 
-std::vector<std::string> botLines(const SolutionData& sol, const std::vector<int>& comps, const std::string& source) {
-    const auto& kVarNames = sol.spec->varNames;
+std::vector<std::string> botLines(const SolutionData& sol, const std::vector<int>& comps,
+                                  const std::string& source) {
+    const auto& kVarNames = sol.desc->varNames;
     std::vector<std::string> L;
     L.push_back("! Shocks from solution " + source + " (year " + std::to_string(sol.year) + ")");
     for (size_t k = 0; k < comps.size();) {
         const int c = comps[k];
         const int v = c / kNumInd;
-        if (c % kNumInd == 0 && k + kNumInd <= comps.size() && comps[k + 1] == c + 1 && comps[k + 2] == c + 2) {
+        if (c % kNumInd == 0 && k + kNumInd <= comps.size() && comps[k + 1] == c + 1 &&
+            comps[k + 2] == c + 2) {
             std::string line = "shock " + kVarNames[v] + " =";
             for (int i = 0; i < kNumInd; ++i) line += " " + formatReal(static_cast<float>(sol.values[c + i]));
             L.push_back(line + " ;");
             k += kNumInd;
         } else {
-            L.push_back("shock " + kVarNames[v] + "(\"" + kIndustries[c % kNumInd] + "\") = " +
-                        formatReal(static_cast<float>(sol.values[c])) + " ;");
+            L.push_back("shock " + kVarNames[v] + "(\"" + kIndustries[c % kNumInd] +
+                        "\") = " + formatReal(static_cast<float>(sol.values[c])) + " ;");
             ++k;
         }
     }
@@ -99,7 +106,7 @@ Status convert(SuiteRun& run, const Block& b) {
     if (!sol) return sol.status();
     std::vector<int> comps;
     if (b.useMap) {
-        auto m = readMapFile(*sol->spec, b.mapFile);
+        auto m = readMapFile(*sol->desc, b.mapFile);
         if (!m) return m.status();
         comps = m.value();
     }
@@ -109,7 +116,7 @@ Status convert(SuiteRun& run, const Block& b) {
             CsvTable t;
             t.columns = {std::to_string(sol->year)};
             for (int c : comps) {
-                t.rows.push_back(sol->spec->componentName(c));
+                t.rows.push_back(sol->desc->componentName(c));
                 t.values.push_back({static_cast<double>(static_cast<float>(sol->values[c]))});
             }
             Status s = writeCsvTable(b.outputs[0], t);
@@ -127,7 +134,8 @@ Status convert(SuiteRun& run, const Block& b) {
             break;
         }
         case Output::SliSol: {
-            Status s = writeLinesAtomic(b.outputs[0], modelInformationLines(*sol->spec, sol->exogenous, false));
+            Status s =
+                writeLinesAtomic(b.outputs[0], modelInformationLines(*sol->desc, sol->exogenous, false));
             if (!s) return Status::fail("Cannot write SLI file " + b.outputs[0] + ": " + s.message());
             s = writePerYearResults(b.outputs[1], "sectraa", sol.value());
             if (!s) {
@@ -140,8 +148,8 @@ Status convert(SuiteRun& run, const Block& b) {
     }
     if (!b.harMapOut.empty()) {
         std::vector<std::string> lines;
-        for (int v = 0; v < sol->spec->numVars(); ++v)
-            lines.push_back(variableHeaderName(v) + " " + sol->spec->varNames[v]);
+        for (int v = 0; v < sol->desc->numVars(); ++v)
+            lines.push_back(variableHeaderName(v) + " " + sol->desc->varNames[v]);
         Status s = writeLinesAtomic(b.harMapOut, lines);
         if (!s) return Status::fail("Cannot write HA mapping file " + b.harMapOut + ": " + s.message());
     }
@@ -155,7 +163,8 @@ Status temporaryDirectoryCheck(SuiteRun& run) {
     Status s = writeFileAtomic(probe, "check\r\n");
     if (!s) return Status::fail("Cannot write a file in the Temporary Directory " + dir + ".");
     Status removed = deleteFile(probe);
-    if (!removed) return Status::fail("Cannot remove the probe file " + probe + " from the Temporary Directory.");
+    if (!removed)
+        return Status::fail("Cannot remove the probe file " + probe + " from the Temporary Directory.");
     run.log.line("Temporary Directory " + dir + " can be written to.");
     return Status::ok();
 }
@@ -172,7 +181,8 @@ int main(int argc, char** argv) {
             if (!options) return options.status();
             if (first && (hasWord(options.value(), "tdc") || in.atEnd())) {
                 if (in.atEnd() && !hasWord(options.value(), "tdc") && options->size() > 0)
-                    return Status::fail("Stored input " + in.path() + " ended before the solution file name.");
+                    return Status::fail("Stored input " + in.path() +
+                                        " ended before the solution file name.");
                 return temporaryDirectoryCheck(run);
             }
             first = false;
@@ -183,7 +193,8 @@ int main(int argc, char** argv) {
         }
         while (!in.atEnd()) {
             auto rest = in.next("nothing");
-            if (rest && !rest->empty()) return unexpectedAnswer(in, rest.value(), "the end of the stored input");
+            if (rest && !rest->empty())
+                return unexpectedAnswer(in, rest.value(), "the end of the stored input");
         }
         for (const auto& b : blocks) {
             Status s = convert(run, b);

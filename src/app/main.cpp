@@ -39,7 +39,9 @@ int main(int argc, char** argv) {
     return vdln::gui::runWindow(argc, argv);
 #else
     std::printf("Vardelon %s\n", VARDELON_VERSION);
-    std::printf("Batch mode: vardelon <base|rerun|policy|all|base+rerun|rerun+policy> [all|ss|Y1-Y2] [details.ds1]\n");
+    std::printf(
+        "Batch mode: vardelon <base|rerun|policy|all|base+rerun|rerun+policy> [all|ss|Y1-Y2] "
+        "[details.ds1]\n");
 #ifdef VARDELON_WITH_VIEWER
     std::printf("Header array viewer: vardelon --view FILE\n");
 #endif

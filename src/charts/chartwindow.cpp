@@ -17,7 +17,9 @@ namespace vdln {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 }  // namespace
 
@@ -83,9 +85,11 @@ ChartRequest ResultsChartWindow::request() const {
     ChartRequest r;
     r.mode = m_mode->currentIndex() == 1 ? ChartMode::DeviationBars : ChartMode::Lines;
     r.cumulative = m_style->currentIndex() == 1;
-    for (int k = 1; k <= 3; ++k) r.runs[static_cast<size_t>(k)] = m_runs[k]->isEnabled() && m_runs[k]->isChecked();
+    for (int k = 1; k <= 3; ++k)
+        r.runs[static_cast<size_t>(k)] = m_runs[k]->isEnabled() && m_runs[k]->isChecked();
     for (int i = 0; i < m_rows->count(); ++i)
-        if (m_rows->item(i)->checkState() == Qt::Checked) r.rows.push_back(m_rows->item(i)->text().toStdString());
+        if (m_rows->item(i)->checkState() == Qt::Checked)
+            r.rows.push_back(m_rows->item(i)->text().toStdString());
     return r;
 }
 
@@ -142,7 +146,8 @@ void ResultsChartWindow::redraw() {
         m_chart->show(ChartData{});
         m_note->setText(m_rows->count() ? QStringLiteral("Choose the components to draw.")
                                         : QStringLiteral("There are no results to chart."));
-        if (auto d = buildChartData(m_sources, r); !d) m_note->setText(q(d.message()).replace(QLatin1String("\r\n"), "\n"));
+        if (auto d = buildChartData(m_sources, r); !d)
+            m_note->setText(q(d.message()).replace(QLatin1String("\r\n"), "\n"));
         return;
     }
     auto d = buildChartData(m_sources, r);
@@ -157,7 +162,9 @@ void ResultsChartWindow::redraw() {
     m_note->setText(note.trimmed());
 }
 
-QString ResultsChartWindow::note() const { return m_note->text(); }
+QString ResultsChartWindow::note() const {
+    return m_note->text();
+}
 
 void ResultsChartWindow::exportPng() {
     const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Save Chart as PNG"), QString(),
@@ -175,7 +182,8 @@ void ResultsChartWindow::exportSvg() {
     if (!m_chart->saveSvg(file, &error)) QMessageBox::critical(this, windowTitle(), error);
 }
 
-ResultsChartWindow* openResultsChartWindow(const ChartSources& sources, const ChartRequest& request, QWidget* parent) {
+ResultsChartWindow* openResultsChartWindow(const ChartSources& sources, const ChartRequest& request,
+                                           QWidget* parent) {
     auto* w = new ResultsChartWindow(sources, parent);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->setRequest(request);

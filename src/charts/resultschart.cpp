@@ -34,7 +34,9 @@ ResultsChart::ResultsChart(QWidget* parent) : m(std::make_unique<Impl>()) {
 // The view owns the chart; the widget's parent owns the view.
 ResultsChart::~ResultsChart() = default;
 
-QWidget* ResultsChart::widget() const { return m->view; }
+QWidget* ResultsChart::widget() const {
+    return m->view;
+}
 
 void ResultsChart::show(const ChartData& data) {
     // A fresh chart each time: series and axes of the previous data leave
@@ -129,7 +131,8 @@ std::vector<double> ResultsChart::seriesValues(int series) const {
         if (auto* b = qobject_cast<QBarSeries*>(s)) {
             for (QBarSet* set : b->barSets()) {
                 if (k++ != series) continue;
-                for (int i = 0; i < set->count() && i < m->years; ++i) values[static_cast<size_t>(i)] = set->at(i);
+                for (int i = 0; i < set->count() && i < m->years; ++i)
+                    values[static_cast<size_t>(i)] = set->at(i);
                 return values;
             }
         } else if (auto* l = qobject_cast<QLineSeries*>(s)) {
@@ -150,9 +153,13 @@ QStringList ResultsChart::yearLabels() const {
     return {};
 }
 
-bool ResultsChart::bars() const { return m->bars; }
+bool ResultsChart::bars() const {
+    return m->bars;
+}
 
-QString ResultsChart::title() const { return m->chart->title(); }
+QString ResultsChart::title() const {
+    return m->chart->title();
+}
 
 bool ResultsChart::savePng(const QString& file, QString* error) const {
     const QPixmap pixmap = m->view->grab();

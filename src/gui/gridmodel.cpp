@@ -63,23 +63,29 @@ GridModel::GridModel(TSimRecord& rec, QObject* parent) : QAbstractTableModel(par
         [this](unsigned gen, std::vector<std::pair<GridCellQuery, GridCellState>> states) {
             // Back on the window's thread; dropped when the model is gone.
             QMetaObject::invokeMethod(
-                this, [this, gen, states = std::move(states)] { applyStates(gen, states); }, Qt::QueuedConnection);
+                this, [this, gen, states = std::move(states)] { applyStates(gen, states); },
+                Qt::QueuedConnection);
         });
     recompute();
 }
 
-GridModel::~GridModel() { m_worker.reset(); }
+GridModel::~GridModel() {
+    m_worker.reset();
+}
 
 int GridModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;
     return 3 + std::max(0, std::min(m_rec.NumYears, kMaxYears));
 }
 
-int GridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 5; }
+int GridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 5;
+}
 
 QVariant GridModel::headerData(int section, Qt::Orientation o, int role) const {
     if (role != Qt::DisplayRole) return {};
-    if (o == Qt::Horizontal && section >= 0 && section <= 4) return QString::fromStdString(GridTitle(section));
+    if (o == Qt::Horizontal && section >= 0 && section <= 4)
+        return QString::fromStdString(GridTitle(section));
     if (o == Qt::Vertical) return section;
     return {};
 }
@@ -105,7 +111,8 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     const int row = dataRow(index.row());
     const int col = index.column();
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
-        if (row < kGridCMFStartRow) return col == 0 ? QString("Pattern") : QString::fromStdString(GridPatternText(m_rec, col));
+        if (row < kGridCMFStartRow)
+            return col == 0 ? QString("Pattern") : QString::fromStdString(GridPatternText(m_rec, col));
         if (col == 0) return QString::fromStdString(GridRowLabel(m_rec, row));
         if (role == Qt::EditRole) return QString::fromStdString(m_rec.GridStem(row, col).str()).toUpper();
         return QString::fromStdString(GridCellText(m_rec, row, col));
@@ -164,12 +171,14 @@ void GridModel::recompute() {
     m_worker->submit(m_generation, gridCellQueries(m_rec));
 }
 
-void GridModel::applyStates(unsigned generation, const std::vector<std::pair<GridCellQuery, GridCellState>>& states) {
+void GridModel::applyStates(unsigned generation,
+                            const std::vector<std::pair<GridCellQuery, GridCellState>>& states) {
     if (generation != m_generation) return;  // an older answer
     m_outstanding = generation;
     m_states.clear();
     for (const auto& [q, s] : states) m_states[{q.row, q.col}] = s;
-    if (rowCount() > 0) Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, 4), {Qt::BackgroundRole, Qt::ToolTipRole});
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, 4), {Qt::BackgroundRole, Qt::ToolTipRole});
     Q_EMIT statesReady();
 }
 

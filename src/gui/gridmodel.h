@@ -7,6 +7,8 @@
 /// to) exist is found on a worker thread, so a slow folder never blocks the
 /// window; until the answer arrives the cell is drawn without colour.
 
+#include <QAbstractTableModel>
+#include <QColor>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -14,9 +16,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-#include <QAbstractTableModel>
-#include <QColor>
 
 #include "cmf/gridstate.h"
 #include "model/simrecord.h"
@@ -28,7 +27,8 @@ namespace vdln::gui {
 /// when a newer one arrives.
 class GridStateWorker {
 public:
-    using Done = std::function<void(unsigned generation, std::vector<std::pair<GridCellQuery, GridCellState>>)>;
+    using Done =
+        std::function<void(unsigned generation, std::vector<std::pair<GridCellQuery, GridCellState>>)>;
     explicit GridStateWorker(Done done);
     ~GridStateWorker();
     void submit(unsigned generation, std::vector<GridCellQuery> queries);

@@ -13,7 +13,7 @@ class QTextBrowser;
 namespace vdln::gui {
 
 struct HelpTopic {
-    QString id;     ///< "page:Closure/Shock", "menu:&Tasks", "message:12", "whatsnew"
+    QString id;  ///< "page:Closure/Shock", "menu:&Tasks", "message:12", "whatsnew"
     QString title;
     QString html;
 };

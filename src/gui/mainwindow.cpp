@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+
 #include "resultscontroller.h"
 #ifdef VARDELON_GUI_WITH_VIEWER
 #include "viewer/harviewer.h"
@@ -52,7 +53,6 @@
 #include "base/strutil.h"
 #include "base/textfile.h"
 #include "cmf/closurecheck.h"
-#include "model/solutionmethod.h"
 #include "env/suite.h"
 #include "env/tools.h"
 #include "gridmodel.h"
@@ -63,36 +63,55 @@
 #include "model/filenames.h"
 #include "model/optiontoggles.h"
 #include "model/simgrid.h"
+#include "model/solutionmethod.h"
 #include "qtdialogs.h"
 #include "reports/appreports.h"
 #include "runrecord/wheretostart.h"
 #include "windowdialogs.h"
 
 // Resources of a static library are registered by hand.
-static void initGuiResources() { Q_INIT_RESOURCE(gui); }
+static void initGuiResources() {
+    Q_INIT_RESOURCE(gui);
+}
 
 namespace vdln::gui {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-std::string s(const QString& t) { return t.toStdString(); }
-QString plain(QString caption) { return caption.remove('&'); }
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+std::string s(const QString& t) {
+    return t.toStdString();
+}
+QString plain(QString caption) {
+    return caption.remove('&');
+}
 
 // Whether a command did what was asked (its failures and refusals have been
 // shown by the command itself).
-bool succeeded(bool ok) { return ok; }
+bool succeeded(bool ok) {
+    return ok;
+}
 template <class T>
-bool succeeded(const std::optional<T>& r) { return r.has_value(); }
-bool succeeded(const CheckReport& r) { return r.done; }
+bool succeeded(const std::optional<T>& r) {
+    return r.has_value();
+}
+bool succeeded(const CheckReport& r) {
+    return r.done;
+}
 
 /// The colours of the three runs in the bottom panel.
 QColor runColour(int run) {
     switch (run) {
-        case kRunBase: return QColor(0x1f, 0x4e, 0xa8);
-        case kRunRerun: return QColor(0x80, 0x30, 0x90);
-        case kRunPolicy: return QColor(0x1d, 0x7a, 0x2e);
-        default: return QColor(0x40, 0x40, 0x40);
+        case kRunBase:
+            return QColor(0x1f, 0x4e, 0xa8);
+        case kRunRerun:
+            return QColor(0x80, 0x30, 0x90);
+        case kRunPolicy:
+            return QColor(0x1d, 0x7a, 0x2e);
+        default:
+            return QColor(0x40, 0x40, 0x40);
     }
 }
 
@@ -168,7 +187,9 @@ HelpBrowser* MainWindow::helpBrowser() {
     return m_help;
 }
 
-void MainWindow::showHelp(const QString& topic) { helpBrowser()->showTopic(topic); }
+void MainWindow::showHelp(const QString& topic) {
+    helpBrowser()->showTopic(topic);
+}
 
 void MainWindow::closeEvent(QCloseEvent* e) {
     if (!m_s.close(true)) {
@@ -208,15 +229,17 @@ QWidget* MainWindow::buildIntroduction() {
         buttons->addWidget(b);
         const QString n = name;
         connect(b, &QPushButton::clicked, this, [this, n] {
-            const std::string folder = n == "Model" && !m_s.model().modelDir.empty() ? m_s.model().modelDir
-                                                                                    : m_s.env().programDirectory();
+            const std::string folder = n == "Model" && !m_s.model().modelDir.empty()
+                                           ? m_s.model().modelDir
+                                           : m_s.env().programDirectory();
             const std::string file = n == "Model" && !m_s.model().modelName.empty()
                                          ? m_s.model().modelName + ".txt"
                                          : "vardelon-" + s(n.toLower()) + ".txt";
             const QString fallback =
-                n == "Model"
-                    ? "No description of the model was found.\nPut a text file named " + q(file) + " beside the model."
-                : n == "Software" ? "Vardelon " VARDELON_VERSION "\n\nPrepares, runs, checks and archives year-by-year "
+                n == "Model" ? "No description of the model was found.\nPut a text file named " + q(file) +
+                                   " beside the model."
+                : n == "Software" ? "Vardelon " VARDELON_VERSION
+                                    "\n\nPrepares, runs, checks and archives year-by-year "
                                     "simulations with the suite's console programs."
                                   : "Ask the person who set up this application for help with the model.";
             showTextFile(n, q(JoinPath(folder, file)), fallback);
@@ -291,17 +314,20 @@ QWidget* MainWindow::buildModelData() {
             refreshPages();
         });
     };
-    lineAction("&Select or change the file name", [this](int line) { done(succeeded(m_s.models().SelectDataFile(line))); });
+    lineAction("&Select or change the file name",
+               [this](int line) { done(succeeded(m_s.models().SelectDataFile(line))); });
     lineAction("&View this file", [this](int line) {
         const auto parts = parseFirstYearLine(m_s.model().firstYearList[static_cast<size_t>(line)]);
         if (parts.actualPath().empty() || parts.actualPath() == "??")
             m_s.dialogs().info("No file has been chosen for this line yet.");
         else
-            viewFile(ResolvePath(m_s.model().dataDir.empty() ? m_s.rec().WorkDir : m_s.model().dataDir, parts.actualPath()));
+            viewFile(ResolvePath(m_s.model().dataDir.empty() ? m_s.rec().WorkDir : m_s.model().dataDir,
+                                 parts.actualPath()));
     });
     lineAction("&Tell me more about this file", [this](int line) { m_s.models().DataFileInfo(line); });
     lineAction("&Clear this file name", [this](int line) { m_s.models().ClearDataFile(line); });
-    connect(m_dataMenu->addAction("&Help"), &QAction::triggered, this, [this] { showHelp("page:Model/Data"); });
+    connect(m_dataMenu->addAction("&Help"), &QAction::triggered, this,
+            [this] { showHelp("page:Model/Data"); });
     connect(m_dataList, &QListWidget::customContextMenuRequested, this, [this](const QPoint& p) {
         if (auto* item = m_dataList->itemAt(p)) m_dataList->setCurrentItem(item);
         if (m_dataList->currentRow() >= 0) m_dataMenu->popup(m_dataList->viewport()->mapToGlobal(p));
@@ -346,7 +372,8 @@ QWidget* MainWindow::buildSimOverview() {
         m_names[r]->setObjectName(QString("simName%1").arg(r));
         m_names[r]->setMaxLength(3);
         m_names[r]->setMaximumWidth(70);
-        m_names[r]->setValidator(new QRegularExpressionValidator(QRegularExpression("[A-Za-z0-9_]{0,3}"), m_names[r]));
+        m_names[r]->setValidator(
+            new QRegularExpressionValidator(QRegularExpression("[A-Za-z0-9_]{0,3}"), m_names[r]));
         nl->addRow(runLabels[r], m_names[r]);
         connect(m_names[r], &QLineEdit::textEdited, this, [this, r](const QString& t) {
             const QString up = t.toUpper();
@@ -419,21 +446,24 @@ QWidget* MainWindow::buildSimOverview() {
         }
     };
     fileRow(0, "Working Directory", m_workDir, "workDir", {{"Change", [this] {
-                auto d = m_s.dialogs().chooseFolder("Working Directory", m_s.rec().WorkDir);
-                if (!d) return;
-                m_s.rec().WorkDir = *d;
-                RefreshGrid(m_s.rec());
-                m_grid->reload();
-                refreshPages();
-            }}});
-    fileRow(1, "Solution Method", m_method, "solutionMethod", {{"Change", [this] {
-                auto r = editSolutionMethod(this, m_s.settings().Method, m_s.settings().Accuracy, m_s.dialogs());
-                if (r) {
-                    m_s.settings().Method = r->first;
-                    m_s.settings().Accuracy = r->second;
-                }
-                refreshPages();
-            }}});
+                                                                auto d = m_s.dialogs().chooseFolder(
+                                                                    "Working Directory", m_s.rec().WorkDir);
+                                                                if (!d) return;
+                                                                m_s.rec().WorkDir = *d;
+                                                                RefreshGrid(m_s.rec());
+                                                                m_grid->reload();
+                                                                refreshPages();
+                                                            }}});
+    fileRow(1, "Solution Method", m_method, "solutionMethod",
+            {{"Change", [this] {
+                  auto r =
+                      editSolutionMethod(this, m_s.settings().Method, m_s.settings().Accuracy, m_s.dialogs());
+                  if (r) {
+                      m_s.settings().Method = r->first;
+                      m_s.settings().Accuracy = r->second;
+                  }
+                  refreshPages();
+              }}});
     fileRow(2, "Mapping File for Results", m_mapFile, "mapFile",
             {{"Change",
               [this] {
@@ -667,9 +697,10 @@ QWidget* MainWindow::buildClosureShock() {
             }
             ClosureCheckRequest common = m_s.closureCheckCommon();
             if (saveEnvironment) {
-                auto name = m_s.dialogs().inputText("Check Closure, Save Environment File",
-                                                    "Name of the environment file to save (in the Working Directory):",
-                                                    m_s.rec().GridStem(r, c).str() + ".en4");
+                auto name = m_s.dialogs().inputText(
+                    "Check Closure, Save Environment File",
+                    "Name of the environment file to save (in the Working Directory):",
+                    m_s.rec().GridStem(r, c).str() + ".en4");
                 if (!name || name->empty()) return;
                 common.environmentFile = *name;
             }
@@ -683,7 +714,8 @@ QWidget* MainWindow::buildClosureShock() {
     m_cellMenu->addSeparator();
     connect(m_cellMenu->addAction("Edit Files in Selected Cells"), &QAction::triggered, this, [this] {
         const GridSelection sel = selectedBlock();
-        const int top = std::max(sel.top, kGridCMFStartRow), bottomRow = sel.bottom, left = sel.left, right = sel.right;
+        const int top = std::max(sel.top, kGridCMFStartRow), bottomRow = sel.bottom, left = sel.left,
+                  right = sel.right;
         if (sel.bottom < kGridCMFStartRow || left < 1) return;
         std::vector<std::string> done;
         RefreshGrid(m_s.rec());
@@ -698,7 +730,8 @@ QWidget* MainWindow::buildClosureShock() {
             }
     });
     m_cellMenu->addSeparator();
-    connect(m_cellMenu->addAction("&Help"), &QAction::triggered, this, [this] { showHelp("page:Closure/Shock"); });
+    connect(m_cellMenu->addAction("&Help"), &QAction::triggered, this,
+            [this] { showHelp("page:Closure/Shock"); });
 
     // The year column's solution-method pop-up.
     m_yearMenu = new QMenu(this);
@@ -714,9 +747,10 @@ QWidget* MainWindow::buildClosureShock() {
     year("Which solution method applies to this year?", [this](int r) {
         const bool alt = m_s.rec().AltMethodInUse && m_s.rec().AltMethodYears[r];
         const ProgramSettings& st = m_s.settings();
-        m_s.dialogs().info("The " + std::string(alt ? "alternative" : "normal") + " solution method applies to " +
-                           std::to_string(m_s.rec().Years[r]) + ":\r\n" +
-                           DescribeMethod(alt ? st.AltMethod : st.Method, alt ? st.AltAccuracy : st.Accuracy));
+        m_s.dialogs().info(
+            "The " + std::string(alt ? "alternative" : "normal") + " solution method applies to " +
+            std::to_string(m_s.rec().Years[r]) + ":\r\n" +
+            DescribeMethod(alt ? st.AltMethod : st.Method, alt ? st.AltAccuracy : st.Accuracy));
     });
     year("Use the normal solution method for THIS year", [this](int r) { m_s.rec().AltMethodYears[r] = 0; });
     year("Use the alternative solution method for THIS year", [this](int r) {
@@ -728,7 +762,8 @@ QWidget* MainWindow::buildClosureShock() {
                            DescribeMethod(m_s.settings().AltMethod, m_s.settings().AltAccuracy));
     });
     year("Specify the alternative solution method", [this](int) {
-        auto r = editSolutionMethod(this, m_s.settings().AltMethod, m_s.settings().AltAccuracy, m_s.dialogs());
+        auto r =
+            editSolutionMethod(this, m_s.settings().AltMethod, m_s.settings().AltAccuracy, m_s.dialogs());
         if (r) {
             m_s.settings().AltMethod = r->first;
             m_s.settings().AltAccuracy = r->second;
@@ -895,7 +930,8 @@ QWidget* MainWindow::buildOtherFiles() {
     m_otherFiles->setObjectName("otherFilesTable");
     m_otherFiles->setHorizontalHeaderLabels({"File", "What it is", "Exists", "Size", "Modified"});
     m_otherFiles->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-    for (int c = 1; c <= 4; ++c) m_otherFiles->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    for (int c = 1; c <= 4; ++c)
+        m_otherFiles->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
     m_otherFiles->setWordWrap(false);
     m_otherFiles->verticalHeader()->hide();
     m_otherFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -962,8 +998,10 @@ void MainWindow::refreshOtherFiles() {
         auto* size = new QTableWidgetItem(fi.exists() ? QString::number(fi.size()) : QString());
         size->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         m_otherFiles->setItem(i, 3, size);
-        m_otherFiles->setItem(i, 4, new QTableWidgetItem(fi.exists() ? fi.lastModified().toString("yyyy-MM-dd hh:mm:ss")
-                                                                     : QString()));
+        m_otherFiles->setItem(
+            i, 4,
+            new QTableWidgetItem(fi.exists() ? fi.lastModified().toString("yyyy-MM-dd hh:mm:ss")
+                                             : QString()));
     }
 }
 
@@ -981,8 +1019,9 @@ void MainWindow::refreshPages() {
     ProgramSettings& st = m_s.settings();
     const ModelDataState& md = m_s.model();
     const QString modelShown = md.modelPath.empty() ? "(none selected)" : q(md.modelPath);
-    m_introModel->setText(md.modelPath.empty() ? "No model has been chosen yet: choose one on the Model/Data page."
-                                               : "Model: " + q(md.modelName) + "\n" + q(md.modelPath));
+    m_introModel->setText(md.modelPath.empty()
+                              ? "No model has been chosen yet: choose one on the Model/Data page."
+                              : "Model: " + q(md.modelName) + "\n" + q(md.modelPath));
     m_modelLabel->setText("Model : " + modelShown);
     m_dataList->clear();
     for (const std::string& line : md.firstYearList) m_dataList->addItem(q(line));
@@ -993,15 +1032,18 @@ void MainWindow::refreshPages() {
     m_firstYear->setText(QString::number(rec.StartYear));
     m_numYears->setText(QString::number(rec.NumYears));
     m_firstYearNote->setText(QString("(i.e., Start from data for year %1)").arg(rec.Years[0]));
-    m_numYearsNote->setText(QString("(i.e., End with forecast for year %1)").arg(rec.NumYears >= 1 ? rec.Years[rec.NumYears] : 0));
+    m_numYearsNote->setText(QString("(i.e., End with forecast for year %1)")
+                                .arg(rec.NumYears >= 1 ? rec.Years[rec.NumYears] : 0));
     m_workDir->setText(q(rec.WorkDir));
     m_method->setText(displayText(DescribeMethod(st.Method, st.Accuracy)));
     m_mapFile->setText(st.ResultsMapFile.empty() ? "(none)" : q(st.ResultsMapFile));
     const int keep = std::max(0, m_period->currentIndex());
     m_period->clear();
-    for (int i = 1; i <= rec.NumYears; ++i) m_period->addItem(QString("Period %1 (to %2)").arg(i).arg(rec.Years[i]));
+    for (int i = 1; i <= rec.NumYears; ++i)
+        m_period->addItem(QString("Period %1 (to %2)").arg(i).arg(rec.Years[i]));
     m_period->setCurrentIndex(std::min(keep, m_period->count() - 1));
-    if (m_period->currentIndex() >= 0) m_periodLength->setValue(rec.PeriodLength[m_period->currentIndex() + 1]);
+    if (m_period->currentIndex() >= 0)
+        m_periodLength->setValue(rec.PeriodLength[m_period->currentIndex() + 1]);
     m_reGroup->setVisible(!st.re.HideRE);
     m_doingRe->setChecked(st.re.DoingRE);
     m_historyYears->setText(QString::number(st.re.PolicyStartYear));
@@ -1010,7 +1052,8 @@ void MainWindow::refreshPages() {
     m_reIter[3]->setValue(std::clamp(st.re.PolicyIterations, 1, 99));
     m_reIter[2]->setEnabled(!st.NoRerun);
     m_policyStarts->setValue(std::clamp(st.re.PolicyStartYear, 0, 99));
-    m_results.allDifferences->setText(st.NoRerun ? "&Differences - Policy v Base" : "&Differences - Policy v Rerun");
+    m_results.allDifferences->setText(st.NoRerun ? "&Differences - Policy v Base"
+                                                 : "&Differences - Policy v Rerun");
     m_results.individualRerun->setEnabled(!st.NoRerun);
     m_results.allRerun->setEnabled(!st.NoRerun);
     QString title = "Vardelon";
@@ -1056,7 +1099,8 @@ QWidget* MainWindow::buildBottomPanel() {
         {"&Rerun Base", [this] { jobStarted(m_s.startRun(RunButton::Rerun)); }},
         {"Run &Policy", [this] { jobStarted(m_s.startRun(RunButton::Policy)); }},
         {"Run &All", [this] { jobStarted(m_s.startRun(RunButton::All)); }},
-        {"&Cancel", [this] {
+        {"&Cancel",
+         [this] {
              done(succeeded(m_s.cancel()));
              refreshPanel();
          }},
@@ -1079,7 +1123,9 @@ QPushButton* MainWindow::panelButton(const QString& caption) const {
     return it == m_panelButtons.end() ? nullptr : it->second;
 }
 
-QLabel* MainWindow::jobLabel(int n) const { return n >= 0 && n < 3 ? m_jobLabels[n] : nullptr; }
+QLabel* MainWindow::jobLabel(int n) const {
+    return n >= 0 && n < 3 ? m_jobLabels[n] : nullptr;
+}
 
 void MainWindow::refreshPanel() {
     const BottomPanel p = m_s.jobs().engine().panel();
@@ -1100,7 +1146,9 @@ void MainWindow::refreshPanel() {
     }
 }
 
-void MainWindow::done(bool ok) { statusBar()->showMessage(ok ? "Done" : "Not done", 5000); }
+void MainWindow::done(bool ok) {
+    statusBar()->showMessage(ok ? "Done" : "Not done", 5000);
+}
 
 void MainWindow::jobStarted(bool started) {
     // A job that did not start has shown its reason.
@@ -1115,7 +1163,8 @@ void MainWindow::afterJobChange() {
         m_timer->stop();
     }
     // The pages that edit the application are read-only while a job reads it.
-    for (int p : {PageModelData, PageSimOverview, PageClosureShock}) m_tabs->widget(p)->setEnabled(!m_s.jobRunning());
+    for (int p : {PageModelData, PageSimOverview, PageClosureShock})
+        m_tabs->widget(p)->setEnabled(!m_s.jobRunning());
     refreshPanel();
     refreshMenus();
     statusBar()->showMessage(m_s.jobRunning() ? "Job running" : "Ready");
@@ -1197,13 +1246,19 @@ void MainWindow::buildMenus() {
         done(succeeded(m_s.saveDetailsAs()));
         refreshPages();
     });
-    addCommand(file, "&Load Simulation Details...", [this] {
-        if (m_s.loadDetails(std::nullopt)) recordChanged();
-    }, ChangesApp);
-    addCommand(file, "Omit Some Periods at the Start", [this] {
-        auto d = m_s.details();
-        if (OmitPeriodsAtStart(d)) recordChanged();
-    }, ChangesApp);
+    addCommand(
+        file, "&Load Simulation Details...",
+        [this] {
+            if (m_s.loadDetails(std::nullopt)) recordChanged();
+        },
+        ChangesApp);
+    addCommand(
+        file, "Omit Some Periods at the Start",
+        [this] {
+            auto d = m_s.details();
+            if (OmitPeriodsAtStart(d)) recordChanged();
+        },
+        ChangesApp);
     file->addSeparator();
     auto viewText = [this](const std::string& f) { done(succeeded(m_s.editFile(f))); };
     addCommand(file, "Write Report of Closure/Shocks page", [this, viewText] {
@@ -1213,17 +1268,17 @@ void MainWindow::buildMenus() {
     addCommand(file, "Compare Two Lots of Closure/Shocks files", [this, viewText] {
         auto env = reportCommandEnvFor(m_s.rec(), m_s.settings(), viewText, 0);
         done(succeeded(CompareTwoSimDetails(m_s.rec().WorkDir, m_s.settings().NoRerun,
-                                   simDetailsLoader(m_s.settings().NoRerun), env, m_s.dialogs())));
+                                            simDetailsLoader(m_s.settings().NoRerun), env, m_s.dialogs())));
     });
     addCommand(file, "Write Report of all &Ingredients", [this, viewText] {
         auto env = reportCommandEnvFor(m_s.rec(), m_s.settings(), viewText, 0);
-        done(succeeded(reportIngredientsCommand(m_s.rec(), m_s.settings().NoRerun, ingredientsInfoFor(m_s.settings()), env,
-                                       m_s.dialogs())));
+        done(succeeded(reportIngredientsCommand(m_s.rec(), m_s.settings().NoRerun,
+                                                ingredientsInfoFor(m_s.settings()), env, m_s.dialogs())));
     });
     addCommand(file, "Write Report Showing When Sims Were Last Run", [this, viewText] {
         auto env = reportCommandEnvFor(m_s.rec(), m_s.settings(), viewText, 0);
         done(succeeded(reportWhenSimsRunCommand(m_s.rec(), m_s.settings(), m_s.runRecordEnv().keep,
-                                       m_s.jobs().engine().firstPolicyYear(), env, m_s.dialogs())));
+                                                m_s.jobs().engine().firstPolicyYear(), env, m_s.dialogs())));
     });
     file->addSeparator();
     addCommand(file, "Edit Dynamic Info File", [this] {
@@ -1293,24 +1348,34 @@ void MainWindow::buildMenus() {
             done(succeeded(SaveIngredientsAsZip(env, req)));
         };
     };
-    addCommand(zip, "Save Ingredients as ZIP archive", saveZip(IngredientsKind::Full, ClosShRuns::All, ClosShFiles::Both));
+    addCommand(zip, "Save Ingredients as ZIP archive",
+               saveZip(IngredientsKind::Full, ClosShRuns::All, ClosShFiles::Both));
     addCommand(zip, "Save ZIP archive except EXE and AUX files",
                saveZip(IngredientsKind::ExceptModel, ClosShRuns::All, ClosShFiles::Both));
-    addCommand(zip, "Restore Ingredients from ZIP archive", [this] {
-        ArchiveEnv env = m_s.archiveEnv();
-        if (RestoreIngredientsFromZip(env, std::nullopt, std::nullopt, false)) recordChanged();
-    }, ChangesApp);
+    addCommand(
+        zip, "Restore Ingredients from ZIP archive",
+        [this] {
+            ArchiveEnv env = m_s.archiveEnv();
+            if (RestoreIngredientsFromZip(env, std::nullopt, std::nullopt, false)) recordChanged();
+        },
+        ChangesApp);
     QMenu* closSh = zip->addMenu("Save Closure/Shocks ZIP");
     m_menus["Save Closure/Shocks ZIP"] = closSh;
-    addCommand(closSh, "All (Base and Policy)", saveZip(IngredientsKind::ClosSh, ClosShRuns::All, ClosShFiles::Both));
+    addCommand(closSh, "All (Base and Policy)",
+               saveZip(IngredientsKind::ClosSh, ClosShRuns::All, ClosShFiles::Both));
     addCommand(closSh, "Base only", saveZip(IngredientsKind::ClosSh, ClosShRuns::Base, ClosShFiles::Both));
-    addCommand(closSh, "Policy only", saveZip(IngredientsKind::ClosSh, ClosShRuns::Policy, ClosShFiles::Both));
-    addCommand(closSh, "Closures only", saveZip(IngredientsKind::ClosSh, ClosShRuns::All, ClosShFiles::Closures));
+    addCommand(closSh, "Policy only",
+               saveZip(IngredientsKind::ClosSh, ClosShRuns::Policy, ClosShFiles::Both));
+    addCommand(closSh, "Closures only",
+               saveZip(IngredientsKind::ClosSh, ClosShRuns::All, ClosShFiles::Closures));
     addCommand(closSh, "Shocks only", saveZip(IngredientsKind::ClosSh, ClosShRuns::All, ClosShFiles::Shocks));
-    addCommand(zip, "Restore Closure/Shocks files from Closure/Shocks ZIP", [this] {
-        ArchiveEnv env = m_s.archiveEnv();
-        if (RestoreIngredientsFromZip(env, std::nullopt, std::nullopt, true)) recordChanged();
-    }, ChangesApp);
+    addCommand(
+        zip, "Restore Closure/Shocks files from Closure/Shocks ZIP",
+        [this] {
+            ArchiveEnv env = m_s.archiveEnv();
+            if (RestoreIngredientsFromZip(env, std::nullopt, std::nullopt, true)) recordChanged();
+        },
+        ChangesApp);
     QMenu* list = zip->addMenu("List or View Contents of ZIP archive");
     m_menus["List or View Contents of ZIP archive"] = list;
     const std::pair<const char*, ArchivePart> parts[] = {
@@ -1329,19 +1394,25 @@ void MainWindow::buildMenus() {
         });
     }
     zip->addSeparator();
-    addCommand(zip, "Zip up All Results", [this] {
-        ArchiveEnv env = m_s.archiveEnv();
-        done(succeeded(ZipUpResults(env, m_s.runRecordEnv(), nullptr)));
-    }, StartsJob);
+    addCommand(
+        zip, "Zip up All Results",
+        [this] {
+            ArchiveEnv env = m_s.archiveEnv();
+            done(succeeded(ZipUpResults(env, m_s.runRecordEnv(), nullptr)));
+        },
+        StartsJob);
     addCommand(zip, "View History of Results Zip file", [this] {
         ArchiveEnv env = m_s.archiveEnv();
         done(succeeded(ViewResultsHistory(env)));
     });
-    addCommand(zip, "Restore files from Results Zip", [this] {
-        ArchiveEnv env = m_s.archiveEnv();
-        done(succeeded(RestoreResultsFromZip(env, m_s.runRecordEnv())));
-        refreshPages();
-    }, ChangesApp);
+    addCommand(
+        zip, "Restore files from Results Zip",
+        [this] {
+            ArchiveEnv env = m_s.archiveEnv();
+            done(succeeded(RestoreResultsFromZip(env, m_s.runRecordEnv())));
+            refreshPages();
+        },
+        ChangesApp);
     zip->addSeparator();
     addCommand(zip, "Zip all files in Temp Directory", [this] {
         ArchiveEnv env = m_s.archiveEnv();
@@ -1396,38 +1467,44 @@ void MainWindow::buildMenus() {
     tasks->addSeparator();
     auto checkAll = [this](ClosureCheckScope scope) {
         return [this, scope] {
-            const ClosureCheckPlan plan = allYearsClosureChecks(scope, m_s.rec().NumYears,
-                                                                m_s.jobs().engine().firstPolicyYear(),
-                                                                m_s.closureCheckCommon());
+            const ClosureCheckPlan plan = allYearsClosureChecks(
+                scope, m_s.rec().NumYears, m_s.jobs().engine().firstPolicyYear(), m_s.closureCheckCommon());
             done(succeeded(m_s.startClosureChecks(plan)));
             afterJobChange();
         };
     };
     addCommand(tasks, "Check all Base-case &Closures", checkAll(ClosureCheckScope::BaseClosures), StartsJob);
     addCommand(tasks, "Check all policy cl&osures", checkAll(ClosureCheckScope::PolicyClosures), StartsJob);
-    addCommand(tasks, "Check all Base-case closures and &shocks", checkAll(ClosureCheckScope::BaseClosuresAndShocks),
-               StartsJob);
-    addCommand(tasks, "Check all policy closures and s&hocks", checkAll(ClosureCheckScope::PolicyClosuresAndShocks),
-               StartsJob);
+    addCommand(tasks, "Check all Base-case closures and &shocks",
+               checkAll(ClosureCheckScope::BaseClosuresAndShocks), StartsJob);
+    addCommand(tasks, "Check all policy closures and s&hocks",
+               checkAll(ClosureCheckScope::PolicyClosuresAndShocks), StartsJob);
     tasks->addSeparator();
     const TaskCommand jobCommands[] = {
-        TaskCommand::RunBaseToPolicy,         TaskCommand::DoBaseAndRerun,         TaskCommand::RerunBaseAndRunPolicy,
-        TaskCommand::PartBaseSamePartsOthers, TaskCommand::PartBaseSamePartRerun,  TaskCommand::PartRerunSamePartPolicy,
-        TaskCommand::PartBaseAllPartsOthers,  TaskCommand::PartBaseAllPartsRerun,  TaskCommand::PartRerunAllPartsPolicy,
-        TaskCommand::SimsForSelectedYears,
+        TaskCommand::RunBaseToPolicy,         TaskCommand::DoBaseAndRerun,
+        TaskCommand::RerunBaseAndRunPolicy,   TaskCommand::PartBaseSamePartsOthers,
+        TaskCommand::PartBaseSamePartRerun,   TaskCommand::PartRerunSamePartPolicy,
+        TaskCommand::PartBaseAllPartsOthers,  TaskCommand::PartBaseAllPartsRerun,
+        TaskCommand::PartRerunAllPartsPolicy, TaskCommand::SimsForSelectedYears,
     };
     for (TaskCommand c : jobCommands) {
-        const bool rerunOnly = c == TaskCommand::DoBaseAndRerun || c == TaskCommand::RerunBaseAndRunPolicy ||
-                               c == TaskCommand::PartBaseSamePartRerun || c == TaskCommand::PartRerunSamePartPolicy ||
-                               c == TaskCommand::PartBaseAllPartsRerun || c == TaskCommand::PartRerunAllPartsPolicy;
-        QAction* a = addCommand(tasks, q(taskName(c)), startTask(c), StartsJob | (rerunOnly ? NeedsRerun : 0));
+        const bool rerunOnly =
+            c == TaskCommand::DoBaseAndRerun || c == TaskCommand::RerunBaseAndRunPolicy ||
+            c == TaskCommand::PartBaseSamePartRerun || c == TaskCommand::PartRerunSamePartPolicy ||
+            c == TaskCommand::PartBaseAllPartsRerun || c == TaskCommand::PartRerunAllPartsPolicy;
+        QAction* a =
+            addCommand(tasks, q(taskName(c)), startTask(c), StartsJob | (rerunOnly ? NeedsRerun : 0));
         m_menuUpdaters.push_back([this, a, c] { a->setText(q(taskCaption(c, m_s.settings().NoRerun))); });
     }
-    addCommand(tasks, "Run Single Job, then Concurrent", [this] { jobStarted(m_s.jobs().runSingleThenConcurrent()); },
-               StartsJob);
+    addCommand(
+        tasks, "Run Single Job, then Concurrent",
+        [this] { jobStarted(m_s.jobs().runSingleThenConcurrent()); }, StartsJob);
     addCommand(tasks, "Choose Outputs to Save", [this] {
-        if (!m_s.settings().BeLikeOldVardelon) m_s.dialogs().info("Not implemented");
-        else m_s.dialogs().info("Choose the outputs to save on the Closure/Shock page of the older way of running.");
+        if (!m_s.settings().BeLikeOldVardelon)
+            m_s.dialogs().info("Not implemented");
+        else
+            m_s.dialogs().info(
+                "Choose the outputs to save on the Closure/Shock page of the older way of running.");
     });
 
     // View
@@ -1446,13 +1523,15 @@ void MainWindow::buildMenus() {
         FileRequest req;
         req.title = "Header Array file";
         req.initialDir = m_s.rec().WorkDir;
-        req.filter = "Header Array Files (*.har;*.sl4;*.sol;*.rsl)|*.har;*.sl4;*.sol;*.rsl|All Files (*.*)|*.*";
+        req.filter =
+            "Header Array Files (*.har;*.sl4;*.sol;*.rsl)|*.har;*.sl4;*.sol;*.rsl|All Files (*.*)|*.*";
         if (auto f = m_s.dialogs().chooseFile(req)) openHarViewer(QString::fromStdString(*f), this);
     });
 #endif
-    auto logs = [this] { return JobsLogCommands(m_s.dirs().keepDir, m_s.dialogs(), [this](const std::string& f) {
-                             return m_s.editFile(f);
-                         }); };
+    auto logs = [this] {
+        return JobsLogCommands(m_s.dirs().keepDir, m_s.dialogs(),
+                               [this](const std::string& f) { return m_s.editFile(f); });
+    };
     addCommand(view, "&Jobs Log File", [this, logs] { done(succeeded(logs().viewJobsLog())); });
 
     // Options
@@ -1476,7 +1555,8 @@ void MainWindow::buildMenus() {
     });
     addCommand(options, "Which &Outlens to use", [this] {
         ToolLocations t = m_s.tools();
-        if (chooseViewerProgram(Viewer::Outlens, m_s.env(), t, m_s.dialogs())) m_s.settings().tools.Outlens = t.outlens;
+        if (chooseViewerProgram(Viewer::Outlens, m_s.env(), t, m_s.dialogs()))
+            m_s.settings().tools.Outlens = t.outlens;
     });
     addCommand(options, "Which Gridlens to use", [this] {
         ToolLocations t = m_s.tools();
@@ -1484,14 +1564,21 @@ void MainWindow::buildMenus() {
             m_s.settings().tools.Gridlens = t.gridlens;
     });
     options->addSeparator();
-    addCommand(options, "Usual Method for finding Solvane programs", [this] {
-        m_s.settings().tools.UseSolvaneDir.clear();
-        m_s.dialogs().info("The suite's programs will be found in the usual way.");
-    }, ChangesApp);
-    addCommand(options, "Specify directory for Solvane programs", [this] {
-        auto d = m_s.dialogs().chooseFolder("Specify directory for Solvane programs", m_s.settings().tools.UseSolvaneDir);
-        if (d) m_s.settings().tools.UseSolvaneDir = *d;
-    }, ChangesApp);
+    addCommand(
+        options, "Usual Method for finding Solvane programs",
+        [this] {
+            m_s.settings().tools.UseSolvaneDir.clear();
+            m_s.dialogs().info("The suite's programs will be found in the usual way.");
+        },
+        ChangesApp);
+    addCommand(
+        options, "Specify directory for Solvane programs",
+        [this] {
+            auto d = m_s.dialogs().chooseFolder("Specify directory for Solvane programs",
+                                                m_s.settings().tools.UseSolvaneDir);
+            if (d) m_s.settings().tools.UseSolvaneDir = *d;
+        },
+        ChangesApp);
     options->addSeparator();
     addCommand(options, "Specify &Temporary Directory", [this] {
         auto d = m_s.dialogs().chooseFolder("Specify Temporary Directory", m_s.dirs().tempDir);
@@ -1500,9 +1587,12 @@ void MainWindow::buildMenus() {
         m_s.dialogs().info("The Temporary Directory will be " + *d + " from the next start of Vardelon.");
     });
     auto optionItem = [this](QMenu* menu, OptionCommand c, int flags) {
-        QAction* a = addCommand(menu, q(optionCaption(c)), [this, c] {
-            if (applyOptionCommand(c, m_s.settings(), m_s.dialogs())) refreshPages();
-        }, flags);
+        QAction* a = addCommand(
+            menu, q(optionCaption(c)),
+            [this, c] {
+                if (applyOptionCommand(c, m_s.settings(), m_s.dialogs())) refreshPages();
+            },
+            flags);
         a->setCheckable(true);
         m_menuUpdaters.push_back([this, a, c] { a->setChecked(optionChecked(c, m_s.settings())); });
     };
@@ -1528,33 +1618,42 @@ void MainWindow::buildMenus() {
     optionItem(prefs, OptionCommand::ArithmeticNotFatal, ChangesApp);
     optionItem(prefs, OptionCommand::SolFilesForShocks, ChangesApp);
     {
-        QAction* a = addCommand(prefs, "Complete Base First", [this] { done(succeeded(toggleCompleteBaseFirst(m_s.settings(), m_s.dialogs()))); },
-                                ChangesApp);
+        QAction* a = addCommand(
+            prefs, "Complete Base First",
+            [this] { done(succeeded(toggleCompleteBaseFirst(m_s.settings(), m_s.dialogs()))); }, ChangesApp);
         a->setCheckable(true);
         m_menuUpdaters.push_back([this, a] { a->setChecked(m_s.settings().CompleteBaseFirst); });
     }
     QMenu* outputs = prefs->addMenu("Move/Delete Outputs Before Run ?");
     m_menus["Move/Delete Outputs Before Run ?"] = outputs;
-    const std::pair<const char*, OutputsBeforeRun> outs[] = {{"Move to Subdirectory", OutputsBeforeRun::Move},
-                                                            {"Delete", OutputsBeforeRun::Delete},
-                                                            {"Do not Move or Delete", OutputsBeforeRun::Neither}};
+    const std::pair<const char*, OutputsBeforeRun> outs[] = {
+        {"Move to Subdirectory", OutputsBeforeRun::Move},
+        {"Delete", OutputsBeforeRun::Delete},
+        {"Do not Move or Delete", OutputsBeforeRun::Neither}};
     for (const auto& [caption, choice] : outs) {
         const OutputsBeforeRun c = choice;
-        QAction* a = addCommand(outputs, caption, [this, c] { done(succeeded(chooseOutputsBeforeRun(c, m_s.settings(), m_s.dialogs()))); },
-                                ChangesApp);
+        QAction* a = addCommand(
+            outputs, caption,
+            [this, c] { done(succeeded(chooseOutputsBeforeRun(c, m_s.settings(), m_s.dialogs()))); },
+            ChangesApp);
         a->setCheckable(true);
         m_menuUpdaters.push_back([this, a, c] { a->setChecked(m_s.settings().Outputs == c); });
     }
     prefs->addSeparator();
     {
-        QAction* a = addCommand(prefs, "Add to Jobs Log File", [this, logs] { done(succeeded(logs().toggleAddToJobsLog(m_s.settings()))); });
+        QAction* a = addCommand(prefs, "Add to Jobs Log File",
+                                [this, logs] { done(succeeded(logs().toggleAddToJobsLog(m_s.settings()))); });
         a->setCheckable(true);
         m_menuUpdaters.push_back([this, a] { a->setChecked(m_s.settings().AddToJobsLog); });
     }
-    addCommand(prefs, "Restart Jobs Log File", [this, logs] { done(succeeded(logs().restartJobsLog(m_s.settings()))); }, StartsJob);
+    addCommand(
+        prefs, "Restart Jobs Log File",
+        [this, logs] { done(succeeded(logs().restartJobsLog(m_s.settings()))); }, StartsJob);
     addCommand(prefs, "View Jobs Log File", [this, logs] { done(succeeded(logs().viewJobsLog())); });
-    addCommand(prefs, "Restart Batch Jobs Log File", [this, logs] { done(succeeded(logs().restartBatchJobsLog())); });
-    addCommand(prefs, "View Batch Jobs Log File", [this, logs] { done(succeeded(logs().viewBatchJobsLog())); });
+    addCommand(prefs, "Restart Batch Jobs Log File",
+               [this, logs] { done(succeeded(logs().restartBatchJobsLog())); });
+    addCommand(prefs, "View Batch Jobs Log File",
+               [this, logs] { done(succeeded(logs().viewBatchJobsLog())); });
     prefs->addSeparator();
     const std::pair<const char*, ConcurrencyCommand> conc[] = {
         {"Allow 2 Concurrent Solves", ConcurrencyCommand::AllowTwo},
@@ -1563,7 +1662,8 @@ void MainWindow::buildMenus() {
         {"Just One Solve (no. 2)", ConcurrencyCommand::JustOneNo2}};
     for (const auto& [caption, command] : conc) {
         const ConcurrencyCommand c = command;
-        QAction* a = addCommand(prefs, caption, [this, c] { m_s.jobs().concurrency(c); }, ChangesApp);
+        QAction* a = addCommand(
+            prefs, caption, [this, c] { m_s.jobs().concurrency(c); }, ChangesApp);
         a->setCheckable(true);
         m_menuUpdaters.push_back([this, a, c] {
             const int most = m_s.settings().ConcurrentSolves;
@@ -1586,7 +1686,8 @@ void MainWindow::buildMenus() {
     m_menus["Help"] = help;
     connect(help, &QMenu::aboutToShow, this, &MainWindow::refreshMenus);
     addCommand(help, "&Contents", [this] { showHelp("contents"); });
-    addCommand(help, "Current &Page", [this] { showHelp("page:" + plain(m_tabs->tabText(m_tabs->currentIndex()))); });
+    addCommand(help, "Current &Page",
+               [this] { showHelp("page:" + plain(m_tabs->tabText(m_tabs->currentIndex()))); });
     addCommand(help, "What's &New", [this] { showHelp("whatsnew"); });
     addCommand(help, "&About", [this] { showAbout(this, m_s); });
 }

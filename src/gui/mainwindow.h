@@ -4,12 +4,11 @@
 /// command calls an operation of the core through the window session; the
 /// window only shows the record and forwards the user's edits.
 
+#include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <map>
 #include <memory>
-
-#include <QMainWindow>
-#include <QPointer>
 
 #include "model/simgrid.h"
 #include "windowsession.h"
@@ -46,11 +45,11 @@ struct ResultsPageControls {
     QRadioButton* individualBase = nullptr;
     QRadioButton* individualRerun = nullptr;
     QRadioButton* individualPolicy = nullptr;
-    QComboBox* individualItem = nullptr;   ///< the item (solution file, log file, ...)
+    QComboBox* individualItem = nullptr;  ///< the item (solution file, log file, ...)
     QComboBox* individualYear = nullptr;
     QPushButton* individualView = nullptr;
     QPushButton* individualProbex = nullptr;
-    QGroupBox* allYearsGroup = nullptr;    ///< " &Results for All/Several Years "
+    QGroupBox* allYearsGroup = nullptr;  ///< " &Results for All/Several Years "
     QRadioButton* allBase = nullptr;
     QRadioButton* allRerun = nullptr;
     QRadioButton* allPolicy = nullptr;
@@ -101,7 +100,10 @@ public:
     QMenu* yearMenu() const { return m_yearMenu; }
     QMenu* dataListMenu() const { return m_dataMenu; }
     /// The grid cell the pop-up menus act on (data row, column).
-    void setGridMenuCell(int dataRow, int col) { m_menuRow = dataRow; m_menuCol = col; }
+    void setGridMenuCell(int dataRow, int col) {
+        m_menuRow = dataRow;
+        m_menuCol = col;
+    }
     /// Opens the help on a topic (a page, a menu, or a message's context).
     void showHelp(const QString& topic);
 

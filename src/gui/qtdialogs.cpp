@@ -54,12 +54,12 @@ QtDialogs::~QtDialogs() {
 
 Button QtDialogs::message(MsgKind kind, const std::string& text, Buttons buttons, int helpContext) {
     QMessageBox box(m_parent);
-    box.setWindowTitle(kind == MsgKind::Error ? "Vardelon - Error"
-                       : kind == MsgKind::Warning ? "Vardelon - Warning"
+    box.setWindowTitle(kind == MsgKind::Error          ? "Vardelon - Error"
+                       : kind == MsgKind::Warning      ? "Vardelon - Warning"
                        : kind == MsgKind::Confirmation ? "Vardelon - Confirm"
                                                        : "Vardelon");
-    box.setIcon(kind == MsgKind::Error ? QMessageBox::Critical
-                : kind == MsgKind::Warning ? QMessageBox::Warning
+    box.setIcon(kind == MsgKind::Error          ? QMessageBox::Critical
+                : kind == MsgKind::Warning      ? QMessageBox::Warning
                 : kind == MsgKind::Confirmation ? QMessageBox::Question
                                                 : QMessageBox::Information);
     box.setText(displayText(text));
@@ -68,10 +68,17 @@ Button QtDialogs::message(MsgKind kind, const std::string& text, Buttons buttons
         QMessageBox::StandardButton qt;
     };
     static const Map map[] = {
-        {BtnOk, QMessageBox::Ok},         {BtnCancel, QMessageBox::Cancel},     {BtnYes, QMessageBox::Yes},
-        {BtnNo, QMessageBox::No},         {BtnAbort, QMessageBox::Abort},       {BtnRetry, QMessageBox::Retry},
-        {BtnIgnore, QMessageBox::Ignore}, {BtnAll, QMessageBox::YesToAll},      {BtnYesToAll, QMessageBox::YesToAll},
-        {BtnNoToAll, QMessageBox::NoToAll}, {BtnHelp, QMessageBox::Help},
+        {BtnOk, QMessageBox::Ok},
+        {BtnCancel, QMessageBox::Cancel},
+        {BtnYes, QMessageBox::Yes},
+        {BtnNo, QMessageBox::No},
+        {BtnAbort, QMessageBox::Abort},
+        {BtnRetry, QMessageBox::Retry},
+        {BtnIgnore, QMessageBox::Ignore},
+        {BtnAll, QMessageBox::YesToAll},
+        {BtnYesToAll, QMessageBox::YesToAll},
+        {BtnNoToAll, QMessageBox::NoToAll},
+        {BtnHelp, QMessageBox::Help},
     };
     QMessageBox::StandardButtons set;
     for (const Map& m : map)
@@ -102,7 +109,8 @@ std::optional<std::string> QtDialogs::chooseFile(const FileRequest& r) {
     QFileDialog dlg(m_parent, QString::fromStdString(r.title), QString::fromStdString(r.initialDir),
                     convertFilter(r.filter));
     dlg.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dlg.setFileMode(r.save ? QFileDialog::AnyFile : (r.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile));
+    dlg.setFileMode(r.save ? QFileDialog::AnyFile
+                           : (r.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile));
     // The program confirms overwriting itself.
     dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (!r.defaultName.empty()) dlg.selectFile(QString::fromStdString(r.defaultName));
@@ -151,7 +159,9 @@ std::optional<int> QtDialogs::chooseOption(const std::string& title, const std::
     return group.checkedId();
 }
 
-void QtDialogs::pump() { QCoreApplication::processEvents(QEventLoop::AllEvents, 50); }
+void QtDialogs::pump() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
 
 void QtDialogs::waitBegin(const std::string& title) {
     ++m_waitDepth;

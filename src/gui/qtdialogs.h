@@ -5,13 +5,12 @@
 /// option lists, and the wait window.  Also the years dialog of the Tasks
 /// commands.
 
-#include <functional>
-#include <memory>
-#include <string>
-
 #include <QDialog>
 #include <QPointer>
 #include <QString>
+#include <functional>
+#include <memory>
+#include <string>
 
 #include "base/dialogs.h"
 #include "jobs/tasks.h"

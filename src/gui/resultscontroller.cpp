@@ -21,7 +21,9 @@ namespace vdln::gui {
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // A year's accuracy summary: its entries and the bars of the selected one.
 void showSimulationAccuracy(QWidget* parent, const SimAccuracyDialog& d) {
@@ -42,7 +44,9 @@ void showSimulationAccuracy(QWidget* parent, const SimAccuracyDialog& d) {
     lay->addWidget(list);
     QString bars;
     for (const AccBar& b : d.bars())
-        bars += QString("%1 figures: %2 %3\n").arg(b.figures).arg(QString(static_cast<int>(b.length * 40), QChar('#')), q(b.countText));
+        bars += QString("%1 figures: %2 %3\n")
+                    .arg(b.figures)
+                    .arg(QString(static_cast<int>(b.length * 40), QChar('#')), q(b.countText));
     auto* barLabel = new QLabel(bars.trimmed());
     barLabel->setFont(QFont("monospace"));
     lay->addWidget(barLabel);
@@ -69,7 +73,8 @@ void showApplicationAccuracy(QWidget* parent, const AppAccuracyDialog& d) {
     grid->setHorizontalHeaderLabels(ch);
     grid->setVerticalHeaderLabels(rh);
     for (int c = 0; c < static_cast<int>(cols.size()); ++c) {
-        for (int i = 1; i <= d.rowCount(); ++i) grid->setItem(i - 1, c, new QTableWidgetItem(q(d.cell(i, c).text)));
+        for (int i = 1; i <= d.rowCount(); ++i)
+            grid->setItem(i - 1, c, new QTableWidgetItem(q(d.cell(i, c).text)));
         grid->setItem(d.rowCount(), c, new QTableWidgetItem(q(d.worstCell(c, AccKind::Variables).text)));
         grid->setItem(d.rowCount() + 1, c, new QTableWidgetItem(q(d.worstCell(c, AccKind::Data).text)));
     }
@@ -123,7 +128,9 @@ void ResultsController::restoreRecord() {
 }
 
 void ResultsController::readControls() {
-    m_page.yearRun = m_c.individualPolicy->isChecked() ? kRunPolicy : m_c.individualRerun->isChecked() ? kRunRerun : kRunBase;
+    m_page.yearRun = m_c.individualPolicy->isChecked()  ? kRunPolicy
+                     : m_c.individualRerun->isChecked() ? kRunRerun
+                                                        : kRunBase;
     m_page.item = m_c.individualItem->currentIndex();
     m_page.year = m_c.individualYear->currentIndex();
     m_page.allYears.run = m_c.allDifferences->isChecked() ? AllYearsRun::Differences
@@ -142,17 +149,25 @@ void ResultsController::showState() {
     m_c.individualYear->clear();
     for (const auto& y : m_page.years) m_c.individualYear->addItem(q(y.label));
     m_c.individualYear->setCurrentIndex(m_page.year);
-    (m_page.yearRun == kRunPolicy ? m_c.individualPolicy
+    (m_page.yearRun == kRunPolicy  ? m_c.individualPolicy
      : m_page.yearRun == kRunRerun ? m_c.individualRerun
                                    : m_c.individualBase)
         ->setChecked(true);
     m_c.individualRerun->setEnabled(m_page.rerunEnabled);
     m_c.allRerun->setEnabled(m_page.rerunEnabled);
     switch (m_page.allYears.run) {
-        case AllYearsRun::Base: m_c.allBase->setChecked(true); break;
-        case AllYearsRun::Rerun: m_c.allRerun->setChecked(true); break;
-        case AllYearsRun::Policy: m_c.allPolicy->setChecked(true); break;
-        case AllYearsRun::Differences: m_c.allDifferences->setChecked(true); break;
+        case AllYearsRun::Base:
+            m_c.allBase->setChecked(true);
+            break;
+        case AllYearsRun::Rerun:
+            m_c.allRerun->setChecked(true);
+            break;
+        case AllYearsRun::Policy:
+            m_c.allPolicy->setChecked(true);
+            break;
+        case AllYearsRun::Differences:
+            m_c.allDifferences->setChecked(true);
+            break;
     }
     (m_page.allYears.someYears ? m_c.yearsSome : m_c.yearsAll)->setChecked(true);
     m_c.styleYearOnYear->setEnabled(m_page.style.yearOnYearEnabled);

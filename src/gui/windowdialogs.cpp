@@ -117,14 +117,14 @@ std::string diagnosticsText(WindowSession& s) {
     char host[256] = {};
     if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
     line("Computer: " + std::string(host[0] ? host : "(unknown)"));
-    struct utsname u{};
+    struct utsname u {};
     if (::uname(&u) == 0)
         line("Operating system: " + std::string(u.sysname) + " " + u.release + " (" + u.machine + ")");
     line("Qt: " + std::string(qVersion()) + ", platform " + QApplication::platformName().toStdString());
     line("");
     line("Environment variables the program reads:");
-    for (const char* v : {"SVKEEP", "SVTEMP", "SVDIR", "SVUSESPARSE", "TEMP", "TMP", "HOME", "XDG_CONFIG_HOME", "PATH",
-                          "SHELL", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    for (const char* v : {"SVKEEP", "SVTEMP", "SVDIR", "SVUSESPARSE", "TEMP", "TMP", "HOME",
+                          "XDG_CONFIG_HOME", "PATH", "SHELL", "DISPLAY", "WAYLAND_DISPLAY"}) {
         auto raw = s.env().rawVariable(v);
         line(std::string("  ") + v + " = " + (raw ? *raw : "(not set)"));
     }
@@ -134,7 +134,8 @@ std::string diagnosticsText(WindowSession& s) {
     const ToolLocations tools = s.tools();
     for (const char* name : {"sectra", "tellur", "aggrex", "divero", "mergix", "pryxo"}) {
         const std::string exe = JoinPath(s.env().programDirectory(), suiteProgramFile(name));
-        line(std::string("  ") + name + ": " + (access(exe.c_str(), X_OK) == 0 ? exe : "not found (" + exe + ")"));
+        line(std::string("  ") + name + ": " +
+             (access(exe.c_str(), X_OK) == 0 ? exe : "not found (" + exe + ")"));
     }
     for (const char* name : {kCalvexName, kOutlensName, kGridlensName}) {
         const std::string at = locateProgram(s.env(), tools, name);
@@ -158,7 +159,8 @@ void showAbout(QWidget* parent, WindowSession& s) {
     dlg.setObjectName("aboutBox");
     dlg.setWindowTitle("About Vardelon");
     auto* lay = new QVBoxLayout(&dlg);
-    auto* title = new QLabel("<h2>Vardelon " VARDELON_VERSION "</h2><p>Year-by-year simulations of "
+    auto* title = new QLabel("<h2>Vardelon " VARDELON_VERSION
+                             "</h2><p>Year-by-year simulations of "
                              "recursive-dynamic models.</p>");
     lay->addWidget(title);
     auto* text = new QPlainTextEdit(QString::fromStdString(diagnosticsText(s)));

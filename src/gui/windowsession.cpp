@@ -53,9 +53,13 @@ void WindowSession::loadModel() {
     modelChanged();
 }
 
-std::string WindowSession::settingsFile() const { return JoinPath(dirs().keepDir, kSettingsFileName); }
+std::string WindowSession::settingsFile() const {
+    return JoinPath(dirs().keepDir, kSettingsFileName);
+}
 
-ToolLocations WindowSession::tools() const { return toolLocationsFor(m_app->settings()); }
+ToolLocations WindowSession::tools() const {
+    return toolLocationsFor(m_app->settings());
+}
 
 void WindowSession::modelChanged() {
     modelStateToSettings(model(), settings().model);
@@ -71,13 +75,21 @@ bool WindowSession::loadDetails(std::optional<std::string> file) {
     return true;
 }
 
-std::optional<std::string> WindowSession::saveDetailsAs() { return m_app->saveDetails(); }
+std::optional<std::string> WindowSession::saveDetailsAs() {
+    return m_app->saveDetails();
+}
 
-bool WindowSession::startTask(TaskCommand command) { return m_app->runTask(command); }
+bool WindowSession::startTask(TaskCommand command) {
+    return m_app->runTask(command);
+}
 
-bool WindowSession::startRun(RunButton button) { return m_app->runWhole(button); }
+bool WindowSession::startRun(RunButton button) {
+    return m_app->runWhole(button);
+}
 
-bool WindowSession::startRequest(const JobRequest& request) { return m_app->startJob(request); }
+bool WindowSession::startRequest(const JobRequest& request) {
+    return m_app->startJob(request);
+}
 
 ArchiveEnv WindowSession::archiveEnv() {
     ArchiveEnv env = m_app->archiveEnv();
@@ -106,7 +118,9 @@ bool WindowSession::startClosureChecks(const ClosureCheckPlan& plan) {
     });
 }
 
-void WindowSession::addRecentFile(const std::string& file) { vdln::addRecentFile(m_recent, file); }
+void WindowSession::addRecentFile(const std::string& file) {
+    vdln::addRecentFile(m_recent, file);
+}
 
 void WindowSession::openInEditor(const std::string& file) {
     // The editor reports its own failure.

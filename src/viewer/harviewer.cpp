@@ -209,7 +209,7 @@ bool HarViewer::showHeader(int row) {
     const HarHeader& h = e->header();
     m_title->setText(QStringLiteral("%1   %2   %3")
                          .arg(qs(h.trimmedName()), HarHeaderListModel::dimensionsText(h), qs(h.description)));
-    m_spec = defaultSliceSpec(h);
+    m_choice = defaultSliceChoice(h);
     rebuildChoosers();
     if (!e->readable()) {
         m_sliceModel->clear();
@@ -220,15 +220,15 @@ bool HarViewer::showHeader(int row) {
     return loadSlice();
 }
 
-bool HarViewer::showSlice(const HarSliceSpec& spec) {
+bool HarViewer::showSlice(const HarSliceChoice& choice) {
     const HarIndexEntry* e = m_listModel->entry(m_current);
     if (!e) return false;
-    Status s = checkSliceSpec(e->header(), spec);
+    Status s = checkSliceChoice(e->header(), choice);
     if (!s) {
         setMessage(shown(s.message()));
         return false;
     }
-    m_spec = spec;
+    m_choice = choice;
     rebuildChoosers();
     return loadSlice();
 }
@@ -236,7 +236,7 @@ bool HarViewer::showSlice(const HarSliceSpec& spec) {
 bool HarViewer::loadSlice() {
     const HarIndexEntry* e = m_listModel->entry(m_current);
     if (!e) return false;
-    auto slice = m_reader.readSlice(*e, m_spec);
+    auto slice = m_reader.readSlice(*e, m_choice);
     if (!slice) {
         m_sliceModel->clear();
         setMessage((m_fileMessage.isEmpty() ? QString() : m_fileMessage + QStringLiteral("\n")) +
@@ -287,24 +287,24 @@ void HarViewer::rebuildChoosers() {
             m_rowDim->addItem(dimCaption(h, k), k);
             m_colDim->addItem(dimCaption(h, k), k);
         }
-        m_rowDim->setCurrentIndex(m_rowDim->findData(m_spec.rowDim));
-        m_colDim->setCurrentIndex(m_colDim->findData(m_spec.colDim));
+        m_rowDim->setCurrentIndex(m_rowDim->findData(m_choice.rowDim));
+        m_colDim->setCurrentIndex(m_colDim->findData(m_choice.colDim));
         int row = 0;
         for (int k = 1; k <= nd; ++k) {
-            if (k == m_spec.rowDim || k == m_spec.colDim) continue;
+            if (k == m_choice.rowDim || k == m_choice.colDim) continue;
             auto* label = new QLabel(dimCaption(h, k) + QStringLiteral(":"), m_fixedBox);
             auto* box = new QComboBox(m_fixedBox);
             const auto names = dimensionLabels(h, k);
             const std::int64_t n = h.HeadType == "RE" ? h.dims[static_cast<std::size_t>(k - 1)] : 1;
             for (std::int64_t i = 1; i <= n; ++i) box->addItem(qs(dimensionLabel(names, i)));
-            box->setCurrentIndex(static_cast<int>(m_spec.fixed[static_cast<std::size_t>(k - 1)] - 1));
+            box->setCurrentIndex(static_cast<int>(m_choice.fixed[static_cast<std::size_t>(k - 1)] - 1));
             label->setBuddy(box);
             m_fixedGrid->addWidget(label, row / 2, (row % 2) * 2);
             m_fixedGrid->addWidget(box, row / 2, (row % 2) * 2 + 1);
             ++row;
             connect(box, &QComboBox::currentIndexChanged, this, [this, k](int i) {
                 if (m_updating || i < 0) return;
-                m_spec.fixed[static_cast<std::size_t>(k - 1)] = i + 1;
+                m_choice.fixed[static_cast<std::size_t>(k - 1)] = i + 1;
                 loadSlice();
             });
             m_fixed[static_cast<std::size_t>(k - 1)] = box;
@@ -323,25 +323,25 @@ void HarViewer::choosersChanged() {
     if (m_updating) return;
     const HarIndexEntry* e = m_listModel->entry(m_current);
     if (!e) return;
-    HarSliceSpec spec = m_spec;
+    HarSliceChoice choice = m_choice;
     const int row = m_rowDim->currentData().toInt(), col = m_colDim->currentData().toInt();
     // Choosing the dimension the other chooser shows swaps the two.
     if (row != 0 && row == col) {
         if (sender() == m_rowDim)
-            spec.colDim = m_spec.rowDim, spec.rowDim = row;
+            choice.colDim = m_choice.rowDim, choice.rowDim = row;
         else
-            spec.rowDim = m_spec.colDim, spec.colDim = col;
+            choice.rowDim = m_choice.colDim, choice.colDim = col;
     } else {
-        spec.rowDim = row;
-        spec.colDim = col;
+        choice.rowDim = row;
+        choice.colDim = col;
     }
-    if (spec.rowDim == 0 && spec.colDim != 0) std::swap(spec.rowDim, spec.colDim);
+    if (choice.rowDim == 0 && choice.colDim != 0) std::swap(choice.rowDim, choice.colDim);
     const int nd = sliceDimCount(e->header());
     // Every dimension must be shown or fixed: one left out of both
     // choosers when the header has room for it goes back down the rows.
-    if (spec.rowDim == 0 && nd >= 1) spec.rowDim = spec.colDim == 1 ? 2 : 1;
-    if (spec.colDim == 0 && nd >= 2) spec.colDim = spec.rowDim == 1 ? 2 : 1;
-    showSlice(spec);
+    if (choice.rowDim == 0 && nd >= 1) choice.rowDim = choice.colDim == 1 ? 2 : 1;
+    if (choice.colDim == 0 && nd >= 2) choice.colDim = choice.rowDim == 1 ? 2 : 1;
+    showSlice(choice);
 }
 
 QString HarViewer::sliceText(char separator) const {

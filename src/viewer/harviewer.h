@@ -43,8 +43,8 @@ public:
     int currentHeader() const { return m_current; }
     /// Shows dimension `rowDim` down and `colDim` across (1-based, 0 none),
     /// every other dimension k at element `fixed[k-1]`.
-    bool showSlice(const HarSliceSpec& spec);
-    const HarSliceSpec& sliceSpec() const { return m_spec; }
+    bool showSlice(const HarSliceChoice& choice);
+    const HarSliceChoice& sliceChoice() const { return m_choice; }
 
     /// The slice shown as text (',' or '\t' between fields, CR LF lines).
     QString sliceText(char separator) const;
@@ -71,7 +71,7 @@ private:
     HarReader m_reader;
     QString m_path;
     int m_current = -1;
-    HarSliceSpec m_spec;
+    HarSliceChoice m_choice;
     bool m_updating = false;
     QString m_fileMessage;
 

@@ -30,15 +30,16 @@ Result<std::vector<CmfStatement>> readCmfStatements(const std::string& path) {
     if (!found) return found.status();
     TOpenCMFFile cmf;
     if (Status s = cmf.OpenCMF(found.value()); !s)
-        return Result<std::vector<CmfStatement>>::fail("Cannot read command file " + path + ": " + s.message());
+        return Result<std::vector<CmfStatement>>::fail("Cannot read command file " + path + ": " +
+                                                       s.message());
     std::vector<CmfStatement> out;
     CmfStatement st;
     while (cmf.ReadStatement(st)) {
         if (!st.terminated) {
             cmf.CloseCMF();
-            return Result<std::vector<CmfStatement>>::fail("The statement \"" + statementText(st).substr(0, 60) +
-                                                           "\" starting at line " + std::to_string(st.line) + " of " +
-                                                           path + " does not end with \";\".");
+            return Result<std::vector<CmfStatement>>::fail(
+                "The statement \"" + statementText(st).substr(0, 60) + "\" starting at line " +
+                std::to_string(st.line) + " of " + path + " does not end with \";\".");
         }
         out.push_back(st);
     }

@@ -8,8 +8,8 @@ namespace vdln::suite {
 
 namespace {
 
-ModelSpec makeGrowth() {
-    ModelSpec s;
+ModelDescription makeGrowth() {
+    ModelDescription s;
     s.name = "growth";
     s.varNames = {"x", "a", "k", "l", "t"};
     s.varDescriptions = {"Output", "Technology", "Capital", "Employment", "Power of a tax"};
@@ -20,8 +20,8 @@ ModelSpec makeGrowth() {
     return s;
 }
 
-ModelSpec makeGrowthRe() {
-    ModelSpec s = makeGrowth();
+ModelDescription makeGrowthRe() {
+    ModelDescription s = makeGrowth();
     s.name = "growthre";
     const std::vector<std::pair<std::string, std::string>> more{
         {"inv", "Investment"},
@@ -47,46 +47,46 @@ ModelSpec makeGrowthRe() {
 
 }  // namespace
 
-const ModelSpec& growthSpec() {
-    static const ModelSpec s = makeGrowth();
+const ModelDescription& growthModel() {
+    static const ModelDescription s = makeGrowth();
     return s;
 }
 
-const ModelSpec& growthReSpec() {
-    static const ModelSpec s = makeGrowthRe();
+const ModelDescription& growthReModel() {
+    static const ModelDescription s = makeGrowthRe();
     return s;
 }
 
-const ModelSpec& specForProgram(std::string_view programPath) {
+const ModelDescription& modelForProgram(std::string_view programPath) {
     std::string name(programPath);
     const auto slash = name.find_last_of("/\\");
     if (slash != std::string::npos) name = name.substr(slash + 1);
     const auto dot = name.find_last_of('.');
     if (dot != std::string::npos && dot > 0) name = name.substr(0, dot);
-    return iequals(name, "growthre") ? growthReSpec() : growthSpec();
+    return iequals(name, "growthre") ? growthReModel() : growthModel();
 }
 
-const ModelSpec* specByVariableCount(size_t count) {
-    for (const ModelSpec* s : {&growthSpec(), &growthReSpec()})
+const ModelDescription* modelByVariableCount(size_t count) {
+    for (const ModelDescription* s : {&growthModel(), &growthReModel()})
         if (static_cast<size_t>(s->numVars()) == count) return s;
     return nullptr;
 }
 
-const ModelSpec* specByVariables(const std::vector<std::string>& names) {
-    const ModelSpec* s = specByVariableCount(names.size());
+const ModelDescription* modelByVariables(const std::vector<std::string>& names) {
+    const ModelDescription* s = modelByVariableCount(names.size());
     if (!s) return nullptr;
     for (size_t v = 0; v < names.size(); ++v)
         if (!iequals(trim(names[v]), s->varNames[v])) return nullptr;
     return s;
 }
 
-int ModelSpec::variableIndex(std::string_view name) const {
+int ModelDescription::variableIndex(std::string_view name) const {
     for (int v = 0; v < numVars(); ++v)
         if (iequals(name, varNames[v])) return v;
     return -1;
 }
 
-std::string ModelSpec::componentName(int component) const {
+std::string ModelDescription::componentName(int component) const {
     return varNames[component / kNumInd] + "(" + kIndustries[component % kNumInd] + ")";
 }
 
@@ -96,11 +96,11 @@ int industryIndex(std::string_view name) {
     return -1;
 }
 
-GrowthData updateData(const ModelSpec& spec, const GrowthData& data, const Components& s) {
+GrowthData updateData(const ModelDescription& desc, const GrowthData& data, const Components& s) {
     GrowthData out = data;
     for (int i = 0; i < kNumInd; ++i) {
         const double x = s[componentOf(kX, i)], k = s[componentOf(kK, i)], l = s[componentOf(kL, i)];
-        const double inv = spec.forwardLooking ? s[componentOf(kInv, i)] : x;
+        const double inv = desc.forwardLooking ? s[componentOf(kInv, i)] : x;
         out.OUTP[i] = data.OUTP[i] * (1 + x / 100);
         out.INVS[i] = data.INVS[i] * (1 + inv / 100);
         out.CAPS[i] = data.CAPS[i] * (1 + k / 100);
@@ -121,9 +121,9 @@ using Matrix = std::vector<std::vector<double>>;
 
 /// The coefficient matrix (equations x components) and the constant terms;
 /// equation e of industry i is row e*3 + i.
-void buildSystem(const ModelSpec& spec, const GrowthData& d, Matrix& a, std::vector<double>& b) {
-    const int ne = spec.numEquations();
-    a.assign(ne, std::vector<double>(spec.numComponents(), 0.0));
+void buildSystem(const ModelDescription& desc, const GrowthData& d, Matrix& a, std::vector<double>& b) {
+    const int ne = desc.numEquations();
+    a.assign(ne, std::vector<double>(desc.numComponents(), 0.0));
     b.assign(ne, 0.0);
     auto row = [](int eq, int i) { return eq * kNumInd + i; };
     for (int i = 0; i < kNumInd; ++i) {
@@ -135,7 +135,7 @@ void buildSystem(const ModelSpec& spec, const GrowthData& d, Matrix& a, std::vec
         e1[componentOf(kT, i)] = 0.5;
         a[row(1, i)][componentOf(kK, i)] = 1;
         b[row(1, i)] = 100 * (d.INVS[i] / d.CAPS[i] - d.DEPR);
-        if (!spec.forwardLooking) continue;
+        if (!desc.forwardLooking) continue;
         const double rnow = d.RNOW(i);
         auto& e3 = a[row(2, i)];  // inv = x + d_ff
         e3[componentOf(kInv, i)] = 1;
@@ -162,55 +162,56 @@ void buildSystem(const ModelSpec& spec, const GrowthData& d, Matrix& a, std::vec
     }
 }
 
-std::string endogenousList(const ModelSpec& spec, const Flags& exo) {
+std::string endogenousList(const ModelDescription& desc, const Flags& exo) {
     std::string s;
-    for (int c = 0; c < spec.numComponents(); ++c)
-        if (!exo[c]) s += (s.empty() ? "" : " ") + spec.componentName(c);
+    for (int c = 0; c < desc.numComponents(); ++c)
+        if (!exo[c]) s += (s.empty() ? "" : " ") + desc.componentName(c);
     return s;
 }
 
-bool dataUsable(const ModelSpec& spec, const GrowthData& d) {
+bool dataUsable(const ModelDescription& desc, const GrowthData& d) {
     for (int i = 0; i < kNumInd; ++i)
-        if (!std::isfinite(d.CAPS[i]) || d.CAPS[i] == 0 || !std::isfinite(d.INVS[i]) || !std::isfinite(d.OUTP[i]))
+        if (!std::isfinite(d.CAPS[i]) || d.CAPS[i] == 0 || !std::isfinite(d.INVS[i]) ||
+            !std::isfinite(d.OUTP[i]))
             return false;
     if (!std::isfinite(d.ALPH) || !std::isfinite(d.DEPR)) return false;
-    if (!spec.forwardLooking) return true;
+    if (!desc.forwardLooking) return true;
     for (int i = 0; i < kNumInd; ++i)
         if (!std::isfinite(d.RNRM[i]) || d.RNRM[i] == 0 || !std::isfinite(d.EXPR[i])) return false;
     return std::isfinite(d.BETA);
 }
 
-std::string sizeText(const ModelSpec& spec) {
-    return std::to_string(spec.numComponents()) + " components, " + std::to_string(spec.numEquations()) +
+std::string sizeText(const ModelDescription& desc) {
+    return std::to_string(desc.numComponents()) + " components, " + std::to_string(desc.numEquations()) +
            " equations";
 }
 
 }  // namespace
 
-Status checkClosure(const ModelSpec& spec, const Flags& exogenous, const GrowthData& data) {
+Status checkClosure(const ModelDescription& desc, const Flags& exogenous, const GrowthData& data) {
     int nExo = 0;
-    for (int c = 0; c < spec.numComponents(); ++c) nExo += exogenous[c] ? 1 : 0;
-    if (nExo != spec.numExogenous())
+    for (int c = 0; c < desc.numComponents(); ++c) nExo += exogenous[c] ? 1 : 0;
+    if (nExo != desc.numExogenous())
         return Status::fail("The closure has " + std::to_string(nExo) +
                             " exogenous components but the model needs exactly " +
-                            std::to_string(spec.numExogenous()) + " (" + sizeText(spec) + ").");
+                            std::to_string(desc.numExogenous()) + " (" + sizeText(desc) + ").");
     Components zero{};
-    auto solved = solveLinear(spec, exogenous, zero, data);
+    auto solved = solveLinear(desc, exogenous, zero, data);
     if (!solved) return solved.status();
     return Status::ok();
 }
 
-Result<Components> solveLinear(const ModelSpec& spec, const Flags& exo, const Components& shocks,
+Result<Components> solveLinear(const ModelDescription& desc, const Flags& exo, const Components& shocks,
                                const GrowthData& data, double constantShare) {
-    if (!dataUsable(spec, data))
-        return Result<Components>::fail(spec.forwardLooking
-                                            ? "The data cannot be used: CAPS and RNRM must be non-zero and every "
-                                              "value finite."
-                                            : "The data cannot be used: CAPS must be non-zero and every value finite.");
+    if (!dataUsable(desc, data))
+        return Result<Components>::fail(
+            desc.forwardLooking ? "The data cannot be used: CAPS and RNRM must be non-zero and every "
+                                  "value finite."
+                                : "The data cannot be used: CAPS must be non-zero and every value finite.");
     Matrix a;
     std::vector<double> b;
-    buildSystem(spec, data, a, b);
-    const int ne = spec.numEquations(), nc = spec.numComponents();
+    buildSystem(desc, data, a, b);
+    const int ne = desc.numEquations(), nc = desc.numComponents();
     std::vector<int> endo;
     for (int c = 0; c < nc; ++c)
         if (!exo[c]) endo.push_back(c);
@@ -239,7 +240,7 @@ Result<Components> solveLinear(const ModelSpec& spec, const Flags& exo, const Co
         if (std::fabs(m[piv][col]) <= tiny)
             return Result<Components>::fail("The closure is singular: the " + std::to_string(ne) +
                                             " equations cannot be solved for the endogenous components " +
-                                            endogenousList(spec, exo) + ".");
+                                            endogenousList(desc, exo) + ".");
         if (piv != col) {
             std::swap(m[piv], m[col]);
             std::swap(r[piv], r[col]);
@@ -261,7 +262,8 @@ Result<Components> solveLinear(const ModelSpec& spec, const Flags& exo, const Co
     for (int c = 0; c < nc; ++c) out[c] = exo[c] ? shocks[c] : 0;
     for (int j = 0; j < ne; ++j) out[endo[j]] = y[j];
     for (int c = 0; c < nc; ++c)
-        if (!std::isfinite(out[c])) return Result<Components>::fail("The solution is not finite (arithmetic overflow).");
+        if (!std::isfinite(out[c]))
+            return Result<Components>::fail("The solution is not finite (arithmetic overflow).");
     return out;
 }
 
@@ -297,9 +299,9 @@ AccuracyCounts judge(const std::vector<double>& best, const std::vector<double>&
 
 }  // namespace
 
-Result<SolveOutcome> solveWithMethod(const ModelSpec& spec, const Flags& exo, const Components& shocks,
-                                     const GrowthData& data, const MethodSpec& method) {
-    const int kNumComponents = spec.numComponents();
+Result<SolveOutcome> solveWithMethod(const ModelDescription& desc, const Flags& exo, const Components& shocks,
+                                     const GrowthData& data, const MethodChoice& method) {
+    const int kNumComponents = desc.numComponents();
     SolveOutcome out;
     const int nsub = method.subintervals < 1 ? 1 : method.subintervals;
     std::vector<int> steps = method.method == 1 ? std::vector<int>{1} : method.steps;
@@ -319,7 +321,7 @@ Result<SolveOutcome> solveWithMethod(const ModelSpec& spec, const Flags& exo, co
             Components stepShock{};
             for (int c = 0; c < kNumComponents; ++c) stepShock[c] = subShock[c] / n;
             for (int s = 0; s < n; ++s) {
-                auto r = solveLinear(spec, exo, stepShock, current, 1.0 / (nsub * n));
+                auto r = solveLinear(desc, exo, stepShock, current, 1.0 / (nsub * n));
                 if (!r) return r.status();
                 for (int c = 0; c < kNumComponents; ++c) total[c] += r.value()[c];
             }
@@ -345,7 +347,8 @@ Result<SolveOutcome> solveWithMethod(const ModelSpec& spec, const Flags& exo, co
             AccuracyCounts va = judge(e, b);
             // Data accuracy: the whole year's data updated by this subinterval's
             // share, from the extrapolated result and from the best solution.
-            AccuracyCounts da = judge(dataValues(updateData(spec, data, subResult)), dataValues(updateData(spec, data, best)));
+            AccuracyCounts da = judge(dataValues(updateData(desc, data, subResult)),
+                                      dataValues(updateData(desc, data, best)));
             if (method.autoAccuracy) {
                 int good = 0;
                 for (int f = method.accuracyFigures; f <= 6; ++f) good += va.counts[f];
@@ -368,7 +371,8 @@ Result<SolveOutcome> solveWithMethod(const ModelSpec& spec, const Flags& exo, co
         std::vector<double> e(out.result.begin(), out.result.begin() + kNumComponents),
             b(bestSum.begin(), bestSum.begin() + kNumComponents);
         out.overallVariables = judge(e, b);
-        out.overallData = judge(dataValues(updateData(spec, data, out.result)), dataValues(updateData(spec, data, bestSum)));
+        out.overallData = judge(dataValues(updateData(desc, data, out.result)),
+                                dataValues(updateData(desc, data, bestSum)));
     }
     return out;
 }

@@ -44,11 +44,11 @@ inline constexpr std::string_view kGrowthModelStamp = "GROWTH model made 2026-12
 inline constexpr std::string_view kGrowthReModelStamp = "GROWTHRE model made 2026-12-01 at 12:00h";
 
 /// What distinguishes the two models.
-struct ModelSpec {
-    std::string name;                           ///< "growth" or "growthre"
-    std::vector<std::string> varNames;          ///< in model order; header "0001" is the first
-    std::vector<std::string> varDescriptions;   ///< text after "name " in headers
-    std::string varTypes;                       ///< per variable: 'p' percentage change, 'c' ordinary change
+struct ModelDescription {
+    std::string name;                          ///< "growth" or "growthre"
+    std::vector<std::string> varNames;         ///< in model order; header "0001" is the first
+    std::vector<std::string> varDescriptions;  ///< text after "name " in headers
+    std::string varTypes;                      ///< per variable: 'p' percentage change, 'c' ordinary change
     int equationsPerIndustry = 2;
     std::string_view stamp;
     bool forwardLooking = false;
@@ -63,24 +63,40 @@ struct ModelSpec {
     std::string componentName(int component) const;
 };
 
-const ModelSpec& growthSpec();
-const ModelSpec& growthReSpec();
+const ModelDescription& growthModel();
+const ModelDescription& growthReModel();
 /// The model whose program file name (without folder and extension,
 /// ignoring case) is `programName`: growthre for "growthre", else growth.
-const ModelSpec& specForProgram(std::string_view programPath);
+const ModelDescription& modelForProgram(std::string_view programPath);
 /// The model with that many variables (5 growth, 15 growthre), or null.
-const ModelSpec* specByVariableCount(size_t count);
+const ModelDescription* modelByVariableCount(size_t count);
 /// The model whose variable names are these (in order), or null.
-const ModelSpec* specByVariables(const std::vector<std::string>& names);
+const ModelDescription* modelByVariables(const std::vector<std::string>& names);
 
 /// Index of an industry (case-insensitive), -1 when unknown.
 int industryIndex(std::string_view name);
 /// Component number of variable v, industry i.
-inline int componentOf(int v, int i) { return v * kNumInd + i; }
+inline int componentOf(int v, int i) {
+    return v * kNumInd + i;
+}
 
 /// Index of the variables growthre's equations name (growth uses the first five).
 enum GrowthVar {
-    kX = 0, kA, kK, kL, kT, kInv, kDF, kDFF, kDFDiseq, kDFDiseqre, kDDiseq, kDErorO, kDFErorO, kDelRorSeO, kDFRorSeO
+    kX = 0,
+    kA,
+    kK,
+    kL,
+    kT,
+    kInv,
+    kDF,
+    kDFF,
+    kDFDiseq,
+    kDFDiseqre,
+    kDDiseq,
+    kDErorO,
+    kDFErorO,
+    kDelRorSeO,
+    kDFRorSeO
 };
 
 using Components = std::array<double, kMaxComponents>;
@@ -101,22 +117,22 @@ struct GrowthData {
 
 /// The data after a solution: output, capital and employment grow with
 /// x, k and l; investment with x (growth) or inv (growthre).
-GrowthData updateData(const ModelSpec& spec, const GrowthData& data, const Components& solution);
+GrowthData updateData(const ModelDescription& desc, const GrowthData& data, const Components& solution);
 
 /// Checks a closure: exactly the model's number of exogenous components and
 /// a nonsingular system for the endogenous ones.  The message names what is
 /// wrong.
-Status checkClosure(const ModelSpec& spec, const Flags& exogenous, const GrowthData& data);
+Status checkClosure(const ModelDescription& desc, const Flags& exogenous, const GrowthData& data);
 
 /// Solves the linear system for the given exogenous values, with the
 /// constant terms (E2, E5-E8) scaled by `constantShare` (1 for a whole solve,
 /// a fraction for one step of a multi-step solve).  Exogenous components
 /// keep their given values.
-Result<Components> solveLinear(const ModelSpec& spec, const Flags& exogenous, const Components& shocks,
+Result<Components> solveLinear(const ModelDescription& desc, const Flags& exogenous, const Components& shocks,
                                const GrowthData& data, double constantShare = 1.0);
 
 /// The solution method of a command file.
-struct MethodSpec {
+struct MethodChoice {
     int method = 1;  ///< 1 Johansen, 2 Euler, 3 Gragg, 4 Midpoint
     std::vector<int> steps{1};
     int subintervals = 1;
@@ -134,12 +150,12 @@ struct AccuracyCounts {
 
 /// Everything one multi-step solve produced.
 struct SolveOutcome {
-    Components result{};                      ///< the (extrapolated) solution
-    std::vector<Components> lastSolutions;    ///< the separate solutions of the last subinterval
+    Components result{};                           ///< the (extrapolated) solution
+    std::vector<Components> lastSolutions;         ///< the separate solutions of the last subinterval
     std::vector<AccuracyCounts> variableAccuracy;  ///< per subinterval (three-solution methods)
     std::vector<AccuracyCounts> dataAccuracy;      ///< per subinterval
     AccuracyCounts overallVariables, overallData;
-    bool hasAccuracy = false;                 ///< three solutions were extrapolated
+    bool hasAccuracy = false;  ///< three solutions were extrapolated
 };
 
 /// Number of significant figures (0..6) to which two values agree.
@@ -151,8 +167,9 @@ int agreeingFigures(double a, double b);
 /// for Gragg and Midpoint).  With three solutions the accuracy of every
 /// variable and updated-data value is judged from the agreement of the
 /// extrapolated result with the most accurate single solution.
-Result<SolveOutcome> solveWithMethod(const ModelSpec& spec, const Flags& exogenous, const Components& shocks,
-                                     const GrowthData& data, const MethodSpec& method);
+Result<SolveOutcome> solveWithMethod(const ModelDescription& desc, const Flags& exogenous,
+                                     const Components& shocks, const GrowthData& data,
+                                     const MethodChoice& method);
 
 /// The updated data values in a fixed order (CAPS, INVS, OUTP, LABR).
 std::vector<double> dataValues(const GrowthData& data);

@@ -7,9 +7,9 @@
 
 namespace vdln::suite {
 
-HeaderSpec HeaderSpec::reals(std::string name, std::string description, std::vector<SetSpec> sets,
-                             std::vector<float> values) {
-    HeaderSpec h;
+HeaderDef HeaderDef::reals(std::string name, std::string description, std::vector<SetDef> sets,
+                           std::vector<float> values) {
+    HeaderDef h;
     h.name = std::move(name);
     h.description = std::move(description);
     h.sets = std::move(sets);
@@ -18,8 +18,8 @@ HeaderSpec HeaderSpec::reals(std::string name, std::string description, std::vec
     return h;
 }
 
-HeaderSpec HeaderSpec::text(std::string name, std::string description, std::vector<std::string> strings) {
-    HeaderSpec h;
+HeaderDef HeaderDef::text(std::string name, std::string description, std::vector<std::string> strings) {
+    HeaderDef h;
     h.name = std::move(name);
     h.description = std::move(description);
     h.isStrings = true;
@@ -27,20 +27,20 @@ HeaderSpec HeaderSpec::text(std::string name, std::string description, std::vect
     return h;
 }
 
-size_t HeaderSpec::size() const {
+size_t HeaderDef::size() const {
     size_t n = 1;
     for (int d : dims) n *= static_cast<size_t>(d < 0 ? 0 : d);
     return n;
 }
 
-Result<std::vector<HeaderSpec>> readHeaderFile(const std::string& path) {
+Result<std::vector<HeaderDef>> readHeaderFile(const std::string& path) {
     auto file = ReadHarFile(path);
     if (!file) return file.status();
-    std::vector<HeaderSpec> out;
+    std::vector<HeaderDef> out;
     for (const auto& hp : file->headers) {
         if (!hp) continue;
         const HarHeader& h = *hp;
-        HeaderSpec s;
+        HeaderDef s;
         s.name = h.trimmedName();
         s.description = h.description;
         if (h.HeadType == "1C") {
@@ -61,7 +61,7 @@ Result<std::vector<HeaderSpec>> readHeaderFile(const std::string& path) {
 }
 
 Status writeHeaderFile(const std::string& path, const std::string& programName,
-                       const std::vector<HeaderSpec>& headers) {
+                       const std::vector<HeaderDef>& headers) {
     char stamp[32];
     const std::time_t now = std::time(nullptr);
     std::tm tmv{};
@@ -87,7 +87,7 @@ Status writeHeaderFile(const std::string& path, const std::string& programName,
     return WriteHarFile(path, programName, stamp, file.value());
 }
 
-const HeaderSpec* findHeader(const std::vector<HeaderSpec>& headers, std::string_view name) {
+const HeaderDef* findHeader(const std::vector<HeaderDef>& headers, std::string_view name) {
     const std::string want = trim(name);
     for (const auto& h : headers)
         if (iequals(trim(h.name), want)) return &h;

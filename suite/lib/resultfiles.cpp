@@ -14,29 +14,31 @@ namespace vdln::suite {
 
 namespace {
 
-const SetSpec& indSet() {
-    static const SetSpec s{"IND", {kIndustries.begin(), kIndustries.end()}};
+const SetDef& indSet() {
+    static const SetDef s{"IND", {kIndustries.begin(), kIndustries.end()}};
     return s;
 }
-SetSpec varSet(const ModelSpec& spec) { return SetSpec{"VAR", spec.varNames}; }
-
-std::vector<float> toFloats(const ModelSpec& spec, const Components& c) {
-    return std::vector<float>(c.begin(), c.begin() + spec.numComponents());
+SetDef varSet(const ModelDescription& desc) {
+    return SetDef{"VAR", desc.varNames};
 }
 
-HeaderSpec varsHeader(const ModelSpec& spec) {
-    return HeaderSpec::text("VARS", "Variables of the model", spec.varNames);
+std::vector<float> toFloats(const ModelDescription& desc, const Components& c) {
+    return std::vector<float>(c.begin(), c.begin() + desc.numComponents());
 }
 
-Result<const HeaderSpec*> needReals(const std::vector<HeaderSpec>& hs, const std::string& name, size_t size,
-                                    const std::string& path) {
-    const HeaderSpec* h = findHeader(hs, name);
+HeaderDef varsHeader(const ModelDescription& desc) {
+    return HeaderDef::text("VARS", "Variables of the model", desc.varNames);
+}
+
+Result<const HeaderDef*> needReals(const std::vector<HeaderDef>& hs, const std::string& name, size_t size,
+                                   const std::string& path) {
+    const HeaderDef* h = findHeader(hs, name);
     if (!h || h->isStrings)
-        return Result<const HeaderSpec*>::fail("Header " + name + " is missing from file " + path + ".");
+        return Result<const HeaderDef*>::fail("Header " + name + " is missing from file " + path + ".");
     if (h->values.size() != size)
-        return Result<const HeaderSpec*>::fail("Header " + name + " of file " + path + " has " +
-                                               std::to_string(h->values.size()) + " values; expected " +
-                                               std::to_string(size) + ".");
+        return Result<const HeaderDef*>::fail("Header " + name + " of file " + path + " has " +
+                                              std::to_string(h->values.size()) + " values; expected " +
+                                              std::to_string(size) + ".");
     return h;
 }
 
@@ -54,55 +56,58 @@ std::string variableHeaderName(int v) {
     return buf;
 }
 
-std::string variableHeaderDescription(const ModelSpec& spec, int v) {
-    return spec.varNames[v] + " " + spec.varDescriptions[v];
+std::string variableHeaderDescription(const ModelDescription& desc, int v) {
+    return desc.varNames[v] + " " + desc.varDescriptions[v];
 }
 
-std::string componentList(const ModelSpec& spec, const std::vector<int>& components) {
+std::string componentList(const ModelDescription& desc, const std::vector<int>& components) {
     std::string s;
-    for (int c : components) s += (s.empty() ? "" : " ") + spec.componentName(c);
+    for (int c : components) s += (s.empty() ? "" : " ") + desc.componentName(c);
     return s;
 }
 
-bool isOrdinaryChangeRow(const ModelSpec& spec, const std::string& row) {
+bool isOrdinaryChangeRow(const ModelDescription& desc, const std::string& row) {
     const std::string name = trim(row.substr(0, row.find('(')));
-    const int v = spec.variableIndex(name);
-    return v >= 0 && spec.varTypes[static_cast<size_t>(v)] == 'c';
+    const int v = desc.variableIndex(name);
+    return v >= 0 && desc.varTypes[static_cast<size_t>(v)] == 'c';
 }
 
-Result<const ModelSpec*> specOfHeaders(const std::vector<HeaderSpec>& hs, const std::string& path) {
-    const HeaderSpec* vars = findHeader(hs, "VARS");
-    if (!vars) return &growthSpec();
+Result<const ModelDescription*> modelOfHeaders(const std::vector<HeaderDef>& hs, const std::string& path) {
+    const HeaderDef* vars = findHeader(hs, "VARS");
+    if (!vars) return &growthModel();
     if (!vars->isStrings)
-        return Result<const ModelSpec*>::fail("Header VARS of file " + path + " is not a list of variable names.");
-    const ModelSpec* spec = specByVariables(vars->strings);
-    if (!spec)
-        return Result<const ModelSpec*>::fail("File " + path + " belongs to an unknown model: its header VARS lists " +
-                                              std::to_string(vars->strings.size()) +
-                                              " variables, not those of growth (5) or growthre (15).");
-    return spec;
+        return Result<const ModelDescription*>::fail("Header VARS of file " + path +
+                                                     " is not a list of variable names.");
+    const ModelDescription* desc = modelByVariables(vars->strings);
+    if (!desc)
+        return Result<const ModelDescription*>::fail(
+            "File " + path + " belongs to an unknown model: its header VARS lists " +
+            std::to_string(vars->strings.size()) + " variables, not those of growth (5) or growthre (15).");
+    return desc;
 }
 
 Status writeSolutionFile(const std::string& path, const SolutionData& sol) {
-    const ModelSpec& spec = *sol.spec;
-    std::vector<HeaderSpec> hs;
-    hs.push_back(HeaderSpec::text("STEM", "Verbal description of the simulation",
-                                  {sol.description.empty() ? std::string(" ") : sol.description}));
-    hs.push_back(HeaderSpec::text("YEAR", "Calendar year of the simulation", {std::to_string(sol.year)}));
-    hs.push_back(HeaderSpec::text("METH", "Solution method", {sol.method.empty() ? std::string(" ") : sol.method}));
-    hs.push_back(varsHeader(spec));
-    for (int v = 0; v < spec.numVars(); ++v) {
+    const ModelDescription& desc = *sol.desc;
+    std::vector<HeaderDef> hs;
+    hs.push_back(HeaderDef::text("STEM", "Verbal description of the simulation",
+                                 {sol.description.empty() ? std::string(" ") : sol.description}));
+    hs.push_back(HeaderDef::text("YEAR", "Calendar year of the simulation", {std::to_string(sol.year)}));
+    hs.push_back(
+        HeaderDef::text("METH", "Solution method", {sol.method.empty() ? std::string(" ") : sol.method}));
+    hs.push_back(varsHeader(desc));
+    for (int v = 0; v < desc.numVars(); ++v) {
         std::vector<float> vals;
         for (int i = 0; i < kNumInd; ++i) vals.push_back(static_cast<float>(sol.values[componentOf(v, i)]));
-        hs.push_back(HeaderSpec::reals(variableHeaderName(v), variableHeaderDescription(spec, v), {indSet()}, vals));
+        hs.push_back(
+            HeaderDef::reals(variableHeaderName(v), variableHeaderDescription(desc, v), {indSet()}, vals));
     }
     Components flags{};
-    for (int c = 0; c < spec.numComponents(); ++c) flags[c] = sol.exogenous[c] ? 1 : 0;
-    hs.push_back(HeaderSpec::reals("EXOG", "Exogenous components (1) and endogenous ones (0)",
-                                   {indSet(), varSet(spec)}, toFloats(spec, flags)));
-    hs.push_back(HeaderSpec::reals("SHCK", "Shocks given to the exogenous components", {indSet(), varSet(spec)},
-                                   toFloats(spec, sol.shocks)));
-    return writeHeaderFile(path, spec.name, hs);
+    for (int c = 0; c < desc.numComponents(); ++c) flags[c] = sol.exogenous[c] ? 1 : 0;
+    hs.push_back(HeaderDef::reals("EXOG", "Exogenous components (1) and endogenous ones (0)",
+                                  {indSet(), varSet(desc)}, toFloats(desc, flags)));
+    hs.push_back(HeaderDef::reals("SHCK", "Shocks given to the exogenous components",
+                                  {indSet(), varSet(desc)}, toFloats(desc, sol.shocks)));
+    return writeHeaderFile(path, desc.name, hs);
 }
 
 Result<SolutionData> readNamedSolution(const std::string& name) {
@@ -116,17 +121,19 @@ Result<SolutionData> readSolutionFile(const std::string& path) {
     auto hs = readHeaderFile(path);
     if (!hs) return Result<SolutionData>::fail("Cannot read solution file " + path + ": " + hs.message());
     SolutionData sol;
-    const HeaderSpec* stem = findHeader(*hs, "STEM");
-    const HeaderSpec* year = findHeader(*hs, "YEAR");
-    const HeaderSpec* meth = findHeader(*hs, "METH");
+    const HeaderDef* stem = findHeader(*hs, "STEM");
+    const HeaderDef* year = findHeader(*hs, "YEAR");
+    const HeaderDef* meth = findHeader(*hs, "METH");
     if (!year || !year->isStrings || year->strings.empty())
-        return Result<SolutionData>::fail("File " + path + " is not a solution file of a model (no YEAR header).");
+        return Result<SolutionData>::fail("File " + path +
+                                          " is not a solution file of a model (no YEAR header).");
     if (!findHeader(*hs, "VARS"))
-        return Result<SolutionData>::fail("File " + path + " is not a solution file of a model (no VARS header).");
-    auto spec = specOfHeaders(*hs, path);
-    if (!spec) return spec.status();
-    sol.spec = spec.value();
-    const int nv = sol.spec->numVars(), nc = sol.spec->numComponents();
+        return Result<SolutionData>::fail("File " + path +
+                                          " is not a solution file of a model (no VARS header).");
+    auto desc = modelOfHeaders(*hs, path);
+    if (!desc) return desc.status();
+    sol.desc = desc.value();
+    const int nv = sol.desc->numVars(), nc = sol.desc->numComponents();
     if (stem && stem->isStrings && !stem->strings.empty()) sol.description = trim(stem->strings[0]);
     if (meth && meth->isStrings && !meth->strings.empty()) sol.method = trim(meth->strings[0]);
     sol.year = static_cast<int>(parseInt(trim(year->strings[0])).value_or(0));
@@ -147,33 +154,35 @@ Result<SolutionData> readSolutionFile(const std::string& path) {
 }
 
 Status writePerYearResults(const std::string& path, const std::string& programName, const SolutionData& sol) {
-    const ModelSpec& spec = *sol.spec;
-    std::vector<HeaderSpec> hs;
-    hs.push_back(HeaderSpec::text("YEAR", "Calendar year of the results", {std::to_string(sol.year)}));
-    hs.push_back(varsHeader(spec));
-    for (int v = 0; v < spec.numVars(); ++v) {
+    const ModelDescription& desc = *sol.desc;
+    std::vector<HeaderDef> hs;
+    hs.push_back(HeaderDef::text("YEAR", "Calendar year of the results", {std::to_string(sol.year)}));
+    hs.push_back(varsHeader(desc));
+    for (int v = 0; v < desc.numVars(); ++v) {
         std::vector<float> vals;
         for (int i = 0; i < kNumInd; ++i) vals.push_back(static_cast<float>(sol.values[componentOf(v, i)]));
-        hs.push_back(HeaderSpec::reals(variableHeaderName(v), variableHeaderDescription(spec, v), {indSet()}, vals));
+        hs.push_back(
+            HeaderDef::reals(variableHeaderName(v), variableHeaderDescription(desc, v), {indSet()}, vals));
     }
     return writeHeaderFile(path, programName, hs);
 }
 
-Status writeMultiYearResults(const std::string& path, const std::string& programName, const MultiYearResults& r) {
-    SetSpec years{"YEAR", {}};
+Status writeMultiYearResults(const std::string& path, const std::string& programName,
+                             const MultiYearResults& r) {
+    SetDef years{"YEAR", {}};
     for (int y : r.years) years.elements.push_back("Y" + std::to_string(y));
-    std::vector<HeaderSpec> hs;
+    std::vector<HeaderDef> hs;
     std::vector<std::string> yearTexts;
     for (int y : r.years) yearTexts.push_back(std::to_string(y));
-    hs.push_back(HeaderSpec::text("YEAR", "Calendar years of the results", yearTexts));
-    const ModelSpec& spec = *r.spec;
-    hs.push_back(varsHeader(spec));
-    for (int v = 0; v < spec.numVars() && v < static_cast<int>(r.values.size()); ++v) {
+    hs.push_back(HeaderDef::text("YEAR", "Calendar years of the results", yearTexts));
+    const ModelDescription& desc = *r.desc;
+    hs.push_back(varsHeader(desc));
+    for (int v = 0; v < desc.numVars() && v < static_cast<int>(r.values.size()); ++v) {
         std::vector<float> vals;
         for (const auto& perYear : r.values[v])
             for (int i = 0; i < kNumInd; ++i) vals.push_back(static_cast<float>(perYear[i]));
-        hs.push_back(HeaderSpec::reals(variableHeaderName(v), variableHeaderDescription(spec, v), {indSet(), years},
-                                       vals));
+        hs.push_back(HeaderDef::reals(variableHeaderName(v), variableHeaderDescription(desc, v),
+                                      {indSet(), years}, vals));
     }
     return writeHeaderFile(path, programName, hs);
 }
@@ -182,15 +191,17 @@ Result<MultiYearResults> readResults(const std::string& path) {
     auto hs = readHeaderFile(path);
     if (!hs) return Result<MultiYearResults>::fail("Cannot read results file " + path + ": " + hs.message());
     MultiYearResults r;
-    auto spec = specOfHeaders(*hs, path);
-    if (!spec) return spec.status();
-    r.spec = spec.value();
-    const int kNumVars = r.spec->numVars();
-    const HeaderSpec* year = findHeader(*hs, "YEAR");
+    auto desc = modelOfHeaders(*hs, path);
+    if (!desc) return desc.status();
+    r.desc = desc.value();
+    const int kNumVars = r.desc->numVars();
+    const HeaderDef* year = findHeader(*hs, "YEAR");
     if (year && year->isStrings) {
         for (const auto& s : year->strings) {
             auto y = parseInt(trim(s));
-            if (!y) return Result<MultiYearResults>::fail("Bad year \"" + trim(s) + "\" in results file " + path + ".");
+            if (!y)
+                return Result<MultiYearResults>::fail("Bad year \"" + trim(s) + "\" in results file " + path +
+                                                      ".");
             r.years.push_back(static_cast<int>(*y));
         }
     }
@@ -200,12 +211,12 @@ Result<MultiYearResults> readResults(const std::string& path) {
     std::vector<bool> found(kNumVars, false);
     for (const auto& h : *hs) {
         if (h.isStrings) continue;
-        const int v = r.spec->variableIndex(firstWord(h.description));
+        const int v = r.desc->variableIndex(firstWord(h.description));
         if (v < 0 || found[v]) continue;
         if (h.values.size() != kNumInd * ny)
-            return Result<MultiYearResults>::fail("Header " + h.name + " (variable " + r.spec->varNames[v] + ") of file " +
-                                                  path + " has " + std::to_string(h.values.size()) +
-                                                  " values; expected " + std::to_string(kNumInd * ny) + ".");
+            return Result<MultiYearResults>::fail(
+                "Header " + h.name + " (variable " + r.desc->varNames[v] + ") of file " + path + " has " +
+                std::to_string(h.values.size()) + " values; expected " + std::to_string(kNumInd * ny) + ".");
         for (size_t y = 0; y < ny; ++y)
             for (int i = 0; i < kNumInd; ++i) r.values[v][y][i] = h.values[y * kNumInd + i];
         found[v] = true;
@@ -213,7 +224,7 @@ Result<MultiYearResults> readResults(const std::string& path) {
     for (int v = 0; v < kNumVars; ++v)
         if (!found[v])
             return Result<MultiYearResults>::fail("Results file " + path + " has no header for variable " +
-                                                  r.spec->varNames[v] + ".");
+                                                  r.desc->varNames[v] + ".");
     return r;
 }
 
@@ -225,7 +236,8 @@ Status writeCsvTable(const std::string& path, const CsvTable& t) {
         std::string line = t.rows[r];
         for (size_t c = 0; c < t.columns.size(); ++c) {
             line += ",";
-            if (r < t.values.size() && c < t.values[r].size() && t.values[r][c]) line += formatReal(*t.values[r][c]);
+            if (r < t.values.size() && c < t.values[r].size() && t.values[r][c])
+                line += formatReal(*t.values[r][c]);
         }
         lines.push_back(line);
     }
@@ -250,7 +262,8 @@ Result<CsvTable> readCsvTable(const std::string& path) {
             if (t.columns.empty()) return Result<CsvTable>::fail("CSV file " + path + " has no columns.");
             continue;
         }
-        if (t.columns.empty()) return Result<CsvTable>::fail("CSV file " + path + " does not start with \"Variable,\".");
+        if (t.columns.empty())
+            return Result<CsvTable>::fail("CSV file " + path + " does not start with \"Variable,\".");
         if (cells.size() != t.columns.size() + 1)
             return Result<CsvTable>::fail("Line " + std::to_string(n) + " of CSV file " + path + " has " +
                                           std::to_string(cells.size() - 1) + " values; expected " +
@@ -263,8 +276,8 @@ Result<CsvTable> readCsvTable(const std::string& path) {
             }
             auto d = parseDouble(cells[c]);
             if (!d || !std::isfinite(*d))
-                return Result<CsvTable>::fail("Malformed number \"" + cells[c] + "\" in line " + std::to_string(n) +
-                                              " of CSV file " + path + ".");
+                return Result<CsvTable>::fail("Malformed number \"" + cells[c] + "\" in line " +
+                                              std::to_string(n) + " of CSV file " + path + ".");
             vals.push_back(*d);
         }
         t.rows.push_back(cells[0]);
@@ -274,7 +287,7 @@ Result<CsvTable> readCsvTable(const std::string& path) {
     return t;
 }
 
-Result<std::vector<int>> readMapFile(const ModelSpec& spec, const std::string& path) {
+Result<std::vector<int>> readMapFile(const ModelDescription& desc, const std::string& path) {
     auto found = existingInput(path, "Map file");
     if (!found) return found.status();
     auto lines = readTextLines(found.value());
@@ -288,13 +301,15 @@ Result<std::vector<int>> readMapFile(const ModelSpec& spec, const std::string& p
         auto toks = tokenizeCmfLine(line);
         const std::string where = " in line " + std::to_string(n) + " of map file " + path + ".";
         if (toks.empty()) continue;
-        const int v = spec.variableIndex(toks[0]);
+        const int v = desc.variableIndex(toks[0]);
         if (v < 0) return Result<std::vector<int>>::fail("Unknown variable \"" + toks[0] + "\"" + where);
         if (toks.size() == 1) {
             for (int i = 0; i < kNumInd; ++i) comps.push_back(componentOf(v, i));
         } else if (toks.size() == 4 && toks[1] == "(" && toks[3] == ")") {
             const int i = industryIndex(unquote(toks[2]));
-            if (i < 0) return Result<std::vector<int>>::fail("Unknown industry \"" + unquote(toks[2]) + "\"" + where);
+            if (i < 0)
+                return Result<std::vector<int>>::fail("Unknown industry \"" + unquote(toks[2]) + "\"" +
+                                                      where);
             comps.push_back(componentOf(v, i));
         } else {
             return Result<std::vector<int>>::fail("Cannot read \"" + line + "\"" + where);
@@ -303,10 +318,10 @@ Result<std::vector<int>> readMapFile(const ModelSpec& spec, const std::string& p
     return comps;
 }
 
-Status writeExogenousMap(const ModelSpec& spec, const std::string& path, const Flags& exo) {
-    const auto& kVarNames = spec.varNames;
+Status writeExogenousMap(const ModelDescription& desc, const std::string& path, const Flags& exo) {
+    const auto& kVarNames = desc.varNames;
     std::vector<std::string> lines;
-    for (int v = 0; v < spec.numVars(); ++v) {
+    for (int v = 0; v < desc.numVars(); ++v) {
         int n = 0;
         for (int i = 0; i < kNumInd; ++i) n += exo[componentOf(v, i)] ? 1 : 0;
         if (n == kNumInd) {
@@ -319,26 +334,28 @@ Status writeExogenousMap(const ModelSpec& spec, const std::string& path, const F
     return writeLinesAtomic(path, lines);
 }
 
-Status writeEnvironmentFile(const ModelSpec& spec, const std::string& path, const Flags& exo,
+Status writeEnvironmentFile(const ModelDescription& desc, const std::string& path, const Flags& exo,
                             const std::string& auxiliary) {
     Components flags{};
-    for (int c = 0; c < spec.numComponents(); ++c) flags[c] = exo[c] ? 1 : 0;
-    std::vector<HeaderSpec> hs;
-    hs.push_back(HeaderSpec::text("AUXF", "Auxiliary files of the model", {auxiliary.empty() ? " " : auxiliary}));
-    hs.push_back(varsHeader(spec));
-    hs.push_back(HeaderSpec::reals("EXOG", "Exogenous components (1) and endogenous ones (0)",
-                                   {indSet(), varSet(spec)}, toFloats(spec, flags)));
-    return writeHeaderFile(path, spec.name, hs);
+    for (int c = 0; c < desc.numComponents(); ++c) flags[c] = exo[c] ? 1 : 0;
+    std::vector<HeaderDef> hs;
+    hs.push_back(
+        HeaderDef::text("AUXF", "Auxiliary files of the model", {auxiliary.empty() ? " " : auxiliary}));
+    hs.push_back(varsHeader(desc));
+    hs.push_back(HeaderDef::reals("EXOG", "Exogenous components (1) and endogenous ones (0)",
+                                  {indSet(), varSet(desc)}, toFloats(desc, flags)));
+    return writeHeaderFile(path, desc.name, hs);
 }
 
 Result<EnvironmentData> readEnvironmentFile(const std::string& path) {
     auto hs = readHeaderFile(path);
-    if (!hs) return Result<EnvironmentData>::fail("Cannot read environment file " + path + ": " + hs.message());
-    auto spec = specOfHeaders(*hs, path);
-    if (!spec) return spec.status();
+    if (!hs)
+        return Result<EnvironmentData>::fail("Cannot read environment file " + path + ": " + hs.message());
+    auto desc = modelOfHeaders(*hs, path);
+    if (!desc) return desc.status();
     EnvironmentData env;
-    env.spec = spec.value();
-    const int nc = env.spec->numComponents();
+    env.desc = desc.value();
+    const int nc = env.desc->numComponents();
     auto ex = needReals(*hs, "EXOG", static_cast<size_t>(nc), path);
     if (!ex) return ex.status();
     for (int c = 0; c < nc; ++c) env.exogenous[c] = ex.value()->values[c] != 0;
@@ -348,7 +365,7 @@ Result<EnvironmentData> readEnvironmentFile(const std::string& path) {
 Result<std::string> auxiliaryStamp(const std::string& path) {
     auto hs = readHeaderFile(path);
     if (!hs) return Result<std::string>::fail("Cannot read auxiliary file " + path + ": " + hs.message());
-    const HeaderSpec* d = findHeader(*hs, "DTXT");
+    const HeaderDef* d = findHeader(*hs, "DTXT");
     if (!d || !d->isStrings || d->strings.size() != 1)
         return Result<std::string>::fail("Auxiliary file " + path + " has no DTXT time stamp.");
     return trimRight(d->strings[0]);
@@ -370,14 +387,17 @@ std::string num(long v, int width) {
 
 }  // namespace
 
-std::vector<std::string> modelInformationLines(const ModelSpec& spec, const Flags& exo, bool withFiles) {
-    const bool re = spec.forwardLooking;
+std::vector<std::string> modelInformationLines(const ModelDescription& desc, const Flags& exo,
+                                               bool withFiles) {
+    const bool re = desc.forwardLooking;
     std::vector<std::string> L;
     if (withFiles) {
         L.push_back("#FILES");
         L.push_back("Logical name         dir   upd  typ  actual");
-        auto fileLine = [&](const std::string& name, const std::string& dir, char upd, const std::string& type) {
-            return fixed(name, 20) + "  " + fixed(dir, 3) + "    " + std::string(1, upd) + "  " + fixed(type, 3);
+        auto fileLine = [&](const std::string& name, const std::string& dir, char upd,
+                            const std::string& type) {
+            return fixed(name, 20) + "  " + fixed(dir, 3) + "    " + std::string(1, upd) + "  " +
+                   fixed(type, 3);
         };
         L.push_back(fileLine("BASEDATA", "in", 'y', "har"));
         L.push_back("Base data: capital, investment, output and employment");
@@ -397,25 +417,25 @@ std::vector<std::string> modelInformationLines(const ModelSpec& spec, const Flag
         L.push_back(fileLine("(solution)", "out", 'y', "sl4"));
     }
     L.push_back("#TABFILE");
-    L.push_back(spec.name + ".tab");
+    L.push_back(desc.name + ".tab");
     L.push_back("#TMDATE");
-    L.push_back(std::string(spec.stamp));
+    L.push_back(std::string(desc.stamp));
     L.push_back("#STIFILE");
-    L.push_back(spec.name + ".sti");
+    L.push_back(desc.name + ".sti");
     L.push_back("#SETS");
     L.push_back(num(1, 6));
     L.push_back(num(1, 6) + fixed("IND", 12) + num(kNumInd, 6) + "  k Industries");
     for (const auto& ind : kIndustries) L.push_back(ind);
     L.push_back("#VARIABLES");
-    L.push_back(num(spec.numVars(), 6));
-    for (int v = 0; v < spec.numVars(); ++v) {
+    L.push_back(num(desc.numVars(), 6));
+    for (int v = 0; v < desc.numVars(); ++v) {
         std::vector<int> exoComps;
         for (int i = 0; i < kNumInd; ++i)
             if (exo[componentOf(v, i)]) exoComps.push_back(i + 1);
         const char status = exoComps.size() == kNumInd ? 'X' : exoComps.empty() ? 'N' : 'x';
-        const char* kind = spec.varTypes[v] == 'c' ? " (ordinary change)" : " (percentage change)";
-        L.push_back(num(v + 1, 6) + fixed(spec.varNames[v], 15) + num(kNumInd, 6) + num(1, 6) + " " + status + " " +
-                    spec.varDescriptions[v] + kind);
+        const char* kind = desc.varTypes[v] == 'c' ? " (ordinary change)" : " (percentage change)";
+        L.push_back(num(v + 1, 6) + fixed(desc.varNames[v], 15) + num(kNumInd, 6) + num(1, 6) + " " + status +
+                    " " + desc.varDescriptions[v] + kind);
         L.push_back(num(1, 6));
         if (status == 'x') {
             // The count of exogenous components, then one range per component.
@@ -425,9 +445,9 @@ std::vector<std::string> modelInformationLines(const ModelSpec& spec, const Flag
         }
     }
     L.push_back("#VCSTAT");
-    L.push_back(std::string(static_cast<size_t>(spec.numVars()), 'c'));
+    L.push_back(std::string(static_cast<size_t>(desc.numVars()), 'c'));
     L.push_back("#VCTP");
-    L.push_back(spec.varTypes);
+    L.push_back(desc.varTypes);
     L.push_back("#EQUATIONS");
     const std::vector<std::pair<std::string, std::string>> equations{
         {"E1", "Output: technology, capital, labour, tax"},
@@ -438,8 +458,8 @@ std::vector<std::string> modelInformationLines(const ModelSpec& spec, const Flag
         {"E6", "Report: expected rate of return minus normal"},
         {"E7", "Report: static-expectation rate of return minus normal"},
         {"E8", "Report: expected minus static rate of return"}};
-    L.push_back(num(spec.equationsPerIndustry, 6));
-    for (int e = 0; e < spec.equationsPerIndustry; ++e) {
+    L.push_back(num(desc.equationsPerIndustry, 6));
+    for (int e = 0; e < desc.equationsPerIndustry; ++e) {
         L.push_back(num(e + 1, 6) + fixed(equations[e].first, 20) + num(kNumInd, 6) + num(1, 6) + " " +
                     equations[e].second);
         L.push_back(num(1, 6));
@@ -447,7 +467,7 @@ std::vector<std::string> modelInformationLines(const ModelSpec& spec, const Flag
     L.push_back("#COEFFICIENTS");
     // Name, number of dimensions (over IND or none), description.
     std::vector<std::tuple<std::string, int, std::string>> coeffs{
-        {"CAPS", 1, "Capital stock"}, {"INVS", 1, "Investment"}, {"OUTP", 1, "Output"},
+        {"CAPS", 1, "Capital stock"}, {"INVS", 1, "Investment"},    {"OUTP", 1, "Output"},
         {"LABR", 1, "Employment"},    {"ALPH", 0, "Capital share"}, {"DEPR", 0, "Depreciation rate"}};
     if (re) {
         coeffs.push_back({"BETA", 0, "Response of investment to the expected rate of return"});

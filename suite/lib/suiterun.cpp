@@ -63,7 +63,8 @@ StoredInput StoredInput::fromLines(std::string path, std::vector<std::string> li
 Result<std::string> StoredInput::next(const std::string& what) {
     if (atEnd())
         return Result<std::string>::fail("Stored input " + m_path + " ended after line " +
-                                         std::to_string(m_lines.size()) + " where " + what + " was expected.");
+                                         std::to_string(m_lines.size()) + " where " + what +
+                                         " was expected.");
     return answerOf(m_lines[m_next++]);
 }
 
@@ -115,7 +116,8 @@ Status readReportName(SuiteRun& run, StoredInput& in) {
     return Status::ok();
 }
 
-Result<std::vector<std::string>> readOptions(SuiteRun& run, StoredInput& in, const std::vector<std::string>& allowed,
+Result<std::vector<std::string>> readOptions(SuiteRun& run, StoredInput& in,
+                                             const std::vector<std::string>& allowed,
                                              const std::string& stopWord) {
     std::vector<std::string> words;
     while (!in.atEnd()) {
@@ -144,8 +146,8 @@ Result<std::vector<std::string>> readOptions(SuiteRun& run, StoredInput& in, con
         if (!stopWord.empty() && w == stopWord) return words;
     }
     if (!stopWord.empty())
-        return Result<std::vector<std::string>>::fail("Stored input " + in.path() + " ended before the answer \"" +
-                                                      stopWord + "\".");
+        return Result<std::vector<std::string>>::fail("Stored input " + in.path() +
+                                                      " ended before the answer \"" + stopWord + "\".");
     return words;
 }
 

@@ -83,7 +83,7 @@ struct SuiteRun {
     std::string programPath;  ///< the running executable
     ProgramArgs args;
     SuiteLog log;
-    std::string reportFile;  ///< empty until the stored input names it
+    std::string reportFile;                                       ///< empty until the stored input names it
     std::vector<std::pair<std::string, std::string>> reportKeys;  ///< extra "[Result]" keys
 };
 
@@ -109,7 +109,8 @@ Status readReportName(SuiteRun& run, StoredInput& in);
 /// of the file, or up to and including `stopWord` when one is given.  "bat"
 /// is accepted and ignored, "rpt" takes the report name from the next line;
 /// every other answer must be one of `allowed` and is returned lower-cased.
-Result<std::vector<std::string>> readOptions(SuiteRun& run, StoredInput& in, const std::vector<std::string>& allowed,
+Result<std::vector<std::string>> readOptions(SuiteRun& run, StoredInput& in,
+                                             const std::vector<std::string>& allowed,
                                              const std::string& stopWord = "");
 
 /// The message for an answer the program does not expect.

@@ -16,9 +16,9 @@
 #include "base/paths.h"
 #include "doubles/scripteddialogs.h"
 #include "model/settings.h"
-#include "runrecord/appbuilder.h"
 #include "model/simdetails.h"
 #include "model/simgrid.h"
+#include "runrecord/appbuilder.h"
 #include "support/tempdir.h"
 
 namespace vdln::testing {
@@ -95,11 +95,12 @@ protected:
     }
 
     std::string archiveWithCmfBits(const std::string& name, const std::string& cmfbits) {
-        std::string bytes = rawZipBytes({{"app.ds1", "[Environment]\r\nModel=growth.exe\r\nModel Name=growth\r\n"},
-                                         {"app.ds2", smallDs2Text()},
-                                         {"model.zip", rawZipBytes({{"growth.exe", "program"}})},
-                                         {"data.zip", rawZipBytes({{"base.har", "data"}})},
-                                         {"cmfbits.zip", cmfbits}});
+        std::string bytes =
+            rawZipBytes({{"app.ds1", "[Environment]\r\nModel=growth.exe\r\nModel Name=growth\r\n"},
+                         {"app.ds2", smallDs2Text()},
+                         {"model.zip", rawZipBytes({{"growth.exe", "program"}})},
+                         {"data.zip", rawZipBytes({{"base.har", "data"}})},
+                         {"cmfbits.zip", cmfbits}});
         writeFile(path(name), bytes);
         return path(name);
     }

@@ -88,7 +88,8 @@ void FakeLauncher::drainWakeups() {
 Status FakeLauncher::startProgram(const std::string& program, const std::vector<std::string>& args,
                                   const std::string& dir) {
     m_detached.push_back({program, args, dir});
-    return failDetached ? Status::fail("Cannot run " + program + ": No such file or directory") : Status::ok();
+    return failDetached ? Status::fail("Cannot run " + program + ": No such file or directory")
+                        : Status::ok();
 }
 
 bool FakeLauncher::endProcess(ProcessHandle handle, int exitCode) {

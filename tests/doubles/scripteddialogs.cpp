@@ -49,7 +49,8 @@ std::optional<std::string> ScriptedDialogs::chooseFile(const FileRequest& reques
     return result;
 }
 
-std::optional<std::string> ScriptedDialogs::chooseFolder(const std::string& title, const std::string& initialDir) {
+std::optional<std::string> ScriptedDialogs::chooseFolder(const std::string& title,
+                                                         const std::string& initialDir) {
     DialogRecord r;
     r.type = DialogRecord::Type::Folder;
     r.title = title;

@@ -43,7 +43,8 @@ inline std::string laheyBytes(const std::vector<std::string>& records, bool lead
 /// A Fujitsu file.
 inline std::string fujiBytes(const std::vector<std::string>& records) {
     std::string out;
-    for (const auto& r : records) out += le32(static_cast<std::int32_t>(r.size())) + r + le32(static_cast<std::int32_t>(r.size()));
+    for (const auto& r : records)
+        out += le32(static_cast<std::int32_t>(r.size())) + r + le32(static_cast<std::int32_t>(r.size()));
     return out;
 }
 

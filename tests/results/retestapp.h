@@ -25,8 +25,12 @@ inline PHarHeader takeHeader(Result<PHarHeader> r) {
     EXPECT_TRUE(r) << r.message();
     return r ? std::move(*r) : nullptr;
 }
-inline PHarHeader oneValue(const std::string& name, float v) { return takeHeader(makeREHeader(name, name, {}, {v})); }
-inline std::vector<std::string> inds() { return {"AGR", "MAN", "SER"}; }
+inline PHarHeader oneValue(const std::string& name, float v) {
+    return takeHeader(makeREHeader(name, name, {}, {v}));
+}
+inline std::vector<std::string> inds() {
+    return {"AGR", "MAN", "SER"};
+}
 inline PHarHeader overInd(const std::string& name, std::vector<float> v) {
     return takeHeader(makeREHeader(name, name, {{"IND", inds()}}, std::move(v)));
 }
@@ -90,8 +94,8 @@ protected:
     }
 
     void writeFirstYearFiles() {
-        writeHar(work + "/ROREXT2023.HAR", rorextHeaders({0.025f, 0.05f, 0.075f, 0.025f, 0.05f, 0.075f, 0.025f,
-                                                           0.05f, 0.075f}));
+        writeHar(work + "/ROREXT2023.HAR",
+                 rorextHeaders({0.025f, 0.05f, 0.075f, 0.025f, 0.05f, 0.075f, 0.025f, 0.05f, 0.075f}));
         writeHar(work + "/ITER2023.HAR", [] {
             std::vector<PHarHeader> h;
             h.push_back(oneValue("ITNO", 1));

@@ -43,8 +43,9 @@ public:
         sim.NumFiles = 0;
         addFile(makeModelFileDesc("BASEDATA", "HAR", true, true), "BAS");
         for (int k = 0; k < constantInputs; ++k)
-            addFile(makeModelFileDesc(k == 0 ? "PARAMS" : "PARAMS" + std::to_string(k + 1), "HAR", true, false),
-                    k == 0 ? "PAR" : std::string(k < 10 ? "Q0" : "Q") + std::to_string(k));
+            addFile(
+                makeModelFileDesc(k == 0 ? "PARAMS" : "PARAMS" + std::to_string(k + 1), "HAR", true, false),
+                k == 0 ? "PAR" : std::string(k < 10 ? "Q0" : "Q") + std::to_string(k));
         addFile(makeModelFileDesc("SUMMARY", "TXT", false, false), "SUM");
 
         for (int row = -1; row <= numYears; ++row)
@@ -100,10 +101,12 @@ public:
     bool runStep(int run, int i, StepKind kind) {
         clock.advanceSeconds(60);
         const bool nr = env->noRerun;
-        const std::string tag = std::to_string(run) + "/" + std::to_string(i) + "/" + std::to_string(++m_count);
+        const std::string tag =
+            std::to_string(run) + "/" + std::to_string(i) + "/" + std::to_string(++m_count);
         if (i > sim.NumYears) {
             for (const auto& kv : spreadsheetOutputs(*env, run)) write(kv.second, "ss " + tag);
-            for (int k = env->firstYearOf(run); k <= sim.NumYears; ++k) write(yearCsvFile(*env, run, k), "csv " + tag);
+            for (int k = env->firstYearOf(run); k <= sim.NumYears; ++k)
+                write(yearCsvFile(*env, run, k), "csv " + tag);
         } else if (kind == StepKind::Bot) {
             write(BotFile(sim, i, nr), "bot " + tag);
             if (env->solFileShocks) write(BotResultsFile(sim, i, nr), "rsl " + tag);
@@ -121,7 +124,8 @@ public:
             }
         }
         if (store)
-            return WriteRunRecord(*env, dialogs, *store, run, i, kind, env->accuracyForYear(i), env->methodForYear(i));
+            return WriteRunRecord(*env, dialogs, *store, run, i, kind, env->accuracyForYear(i),
+                                  env->methodForYear(i));
         return WriteRunRecord(*env, dialogs, run, i, kind, env->accuracyForYear(i), env->methodForYear(i));
     }
 

@@ -30,7 +30,8 @@ inline void expectMatchesGolden(const std::string& actual, const std::string& go
         return;
     }
     if (!update.empty() && update != "0")
-        ADD_FAILURE() << "VARDELON_UPDATE_GOLDEN=" << update << " is not understood: 1 rewrites the golden files";
+        ADD_FAILURE() << "VARDELON_UPDATE_GOLDEN=" << update
+                      << " is not understood: 1 rewrites the golden files";
     const std::string golden = readFile(goldenFile);
     EXPECT_EQ(actual, fromGolden ? fromGolden(golden) : golden);
 }

@@ -25,10 +25,10 @@ int main(int argc, char** argv) {
                 v.showHeader(r);
     }
     if (argc >= 6) {
-        vdln::HarSliceSpec spec = v.sliceSpec();
-        spec.rowDim = std::atoi(argv[4]);
-        spec.colDim = std::atoi(argv[5]);
-        v.showSlice(spec);
+        vdln::HarSliceChoice choice = v.sliceChoice();
+        choice.rowDim = std::atoi(argv[4]);
+        choice.colDim = std::atoi(argv[5]);
+        v.showSlice(choice);
     }
     v.show();
     QApplication::processEvents();

@@ -290,7 +290,8 @@ Status AppSession::saveRunRecordCopies(const std::array<bool, 4>& runs) {
     RunRecordEnv& env = runRecordEnv();
     const std::array<std::string, 4> names{"", m_rec.SimNames[1].str(), m_rec.SimNames[2].str(),
                                            m_rec.SimNames[3].str()};
-    Status st = m_recorder ? SaveRunRecordCopies(env.keep, runs, env.copies, names, m_rec.WorkDir, m_recorder->store())
+    Status st = m_recorder ? SaveRunRecordCopies(env.keep, runs, env.copies, names, m_rec.WorkDir,
+                                                 m_recorder->store())
                            : SaveRunRecordCopies(env.keep, runs, env.copies, names, m_rec.WorkDir);
     if (!st) {
         m_parts.dialogs.error(st.message());

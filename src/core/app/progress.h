@@ -5,8 +5,8 @@
 #include <string>
 
 #include "jobs/engine.h"
-#include "plan/plan.h"
 #include "model/simrecord.h"
+#include "plan/plan.h"
 
 namespace vdln {
 

@@ -34,11 +34,14 @@ Status ScratchFolder::create(const std::string& tempDir) {
     return Status::ok();
 }
 
-std::string ScratchFolder::file(const std::string& name) const { return JoinPath(m_path, name); }
+std::string ScratchFolder::file(const std::string& name) const {
+    return JoinPath(m_path, name);
+}
 
 std::string defaultDetailsPath(const TSimRecord& rec, const std::string& dir, const std::string& modelName,
                                bool noRerun) {
-    return JoinPath(dir, modelName + rec.FileNaming.Separator + joinedSimNames(rec, true, !noRerun, true) + ".ds1");
+    return JoinPath(
+        dir, modelName + rec.FileNaming.Separator + joinedSimNames(rec, true, !noRerun, true) + ".ds1");
 }
 
 bool sameFolder(const std::string& a, const std::string& b) {
@@ -94,20 +97,27 @@ std::string proposedRestoreFolder(const std::string& programDir, const std::stri
 }
 
 RestoreFolderTexts ingredientsFolderTexts() {
-    return {"Please specify the directory to restore the files to.\r\n\r\n*** Be careful not to overwrite existing "
-            "files.***\r\n\r\nWe suggest you make a new directory or use an empty directory.",
-            "Please choose another directory.\r\nRestoring to the same directory as this program is running in is "
-            "not allowed.",
-            "Please choose another directory.\r\nRestoring to a top-level directory is unwise and is not allowed."};
+    return {
+        "Please specify the directory to restore the files to.\r\n\r\n*** Be careful not to overwrite "
+        "existing "
+        "files.***\r\n\r\nWe suggest you make a new directory or use an empty directory.",
+        "Please choose another directory.\r\nRestoring to the same directory as this program is running in "
+        "is "
+        "not allowed.",
+        "Please choose another directory.\r\nRestoring to a top-level directory is unwise and is not "
+        "allowed."};
 }
 
 RestoreFolderTexts resultsFolderTexts() {
-    return {"Please specify the directory to restore the results files to.\r\n\r\n*** Be careful not to overwrite "
-            "existing files.***",
-            "Please choose another directory.\r\nRestoring results to the same directory as this program is running "
-            "in is not allowed.",
-            "Please choose another directory.\r\nRestoring results to a top-level directory is unwise and is not "
-            "allowed."};
+    return {
+        "Please specify the directory to restore the results files to.\r\n\r\n*** Be careful not to "
+        "overwrite "
+        "existing files.***",
+        "Please choose another directory.\r\nRestoring results to the same directory as this program is "
+        "running "
+        "in is not allowed.",
+        "Please choose another directory.\r\nRestoring results to a top-level directory is unwise and is not "
+        "allowed."};
 }
 
 std::optional<std::string> chooseRestoreFolder(ArchiveEnv& env, const RestoreFolderTexts& texts,
@@ -150,7 +160,8 @@ std::optional<std::string> chooseRestoreFolder(ArchiveEnv& env, const RestoreFol
                 continue;
             }
         } else if (askNonEmpty && !folderIsEmpty(dir) &&
-                   env.dialogs.message(MsgKind::Confirmation, "This directory is not empty. Do you want to continue?",
+                   env.dialogs.message(MsgKind::Confirmation,
+                                       "This directory is not empty. Do you want to continue?",
                                        BtnYes | BtnNo) != BtnYes) {
             continue;
         }
@@ -175,12 +186,14 @@ std::optional<std::string> askArchiveName(ArchiveEnv& env, const std::string& ti
         auto name = env.dialogs.chooseFile(req);
         if (!name) return std::nullopt;
         if (iendsWith(*name, ".zip")) return name;
-        env.dialogs.info("Sorry. The Zip Archive name must end with the suffix \".ZIP\".\r\nPlease specify the file "
-                         "again.");
+        env.dialogs.info(
+            "Sorry. The Zip Archive name must end with the suffix \".ZIP\".\r\nPlease specify the file "
+            "again.");
     }
 }
 
-std::optional<std::string> askArchiveToOpen(ArchiveEnv& env, const std::string& title, const std::string& dir) {
+std::optional<std::string> askArchiveToOpen(ArchiveEnv& env, const std::string& title,
+                                            const std::string& dir) {
     FileRequest req;
     req.title = title;
     req.initialDir = dir;

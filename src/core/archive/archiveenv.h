@@ -35,9 +35,9 @@ struct ArchiveEnv {
     std::string tempDir;     ///< the Temporary Directory
 
     // The model part.
-    std::string modelFile;        ///< model program (".exe") or auxiliary statement file (".gss"); "" when none
-    std::string modelName;        ///< "Model Name"
-    std::string modelInfoFile;    ///< "Model Info File"
+    std::string modelFile;      ///< model program (".exe") or auxiliary statement file (".gss"); "" when none
+    std::string modelName;      ///< "Model Name"
+    std::string modelInfoFile;  ///< "Model Info File"
     std::string dynamicInfoFile;  ///< "Dynamic Info File" ("" when none)
     /// First-year data list lines ("File <name> = <file> ; ! <description>").
     std::vector<std::string> firstYearList;
@@ -103,7 +103,6 @@ private:
 /// The text shown when the Temporary Directory is missing.
 inline constexpr const char* kNoTempDirText = "Cannot locate the temporary directory.";
 
-
 /// The default `.ds1` name of an application: <dir>/<model name><separator>
 /// <names of runs 1, 2 (not in no-rerun mode) and 3>.ds1.
 std::string defaultDetailsPath(const TSimRecord& rec, const std::string& dir, const std::string& modelName,
@@ -142,7 +141,8 @@ RestoreFolderTexts resultsFolderTexts();
 /// fails.  nullopt when cancelled or refused.
 std::optional<std::string> chooseRestoreFolder(ArchiveEnv& env, const RestoreFolderTexts& texts,
                                                const std::string& proposed,
-                                               const std::optional<std::string>& given, bool askNonEmpty = true);
+                                               const std::optional<std::string>& given,
+                                               bool askNonEmpty = true);
 
 /// Asks for the name of an archive to write (save dialog) until it ends in
 /// ".zip" (any case); nullopt when cancelled.

@@ -42,7 +42,8 @@ std::string withoutFinalDot(std::string s) {
 
 std::string unableToExtractText(const std::string& zip, const std::string& reason) {
     return "Sorry, unable to extract files from " + zip + "\r\n" + withoutFinalDot(reason) +
-           ".\r\nThis menu item can only be used to restore from a Zip Archive made by Vardelon\r\n(not from a zip "
+           ".\r\nThis menu item can only be used to restore from a Zip Archive made by Vardelon\r\n(not from "
+           "a zip "
            "file you have made outside Vardelon).\r\n[Maybe " +
            zip + " is not a valid ZIP Archive.]";
 }
@@ -96,9 +97,15 @@ std::string defaultIngredientsName(const ArchiveEnv& env, const IngredientsReque
         auto runs = selectedRuns(env, request.bits);
         name += "-" + joinedSimNames(env.rec, runs[1], runs[2], runs[3]);
         switch (request.bits.files) {
-            case ClosShFiles::Closures: name += "-cl"; break;
-            case ClosShFiles::Shocks: name += "-sh"; break;
-            case ClosShFiles::Both: name += "-clsh"; break;
+            case ClosShFiles::Closures:
+                name += "-cl";
+                break;
+            case ClosShFiles::Shocks:
+                name += "-sh";
+                break;
+            case ClosShFiles::Both:
+                name += "-clsh";
+                break;
         }
     }
     return name + ".zip";
@@ -179,8 +186,9 @@ std::vector<std::string> collectCMFBits(const ArchiveEnv& env, const CMFBitsSele
     return files;
 }
 
-Status AddCMFBitsToZip(ArchiveEnv& env, const std::string& zipFile, const CMFBitsSelection& sel, bool withMapFile,
-                       MissingFilePolicy& policy, std::vector<std::string>* environmentFiles) {
+Status AddCMFBitsToZip(ArchiveEnv& env, const std::string& zipFile, const CMFBitsSelection& sel,
+                       bool withMapFile, MissingFilePolicy& policy,
+                       std::vector<std::string>* environmentFiles) {
     const std::string failText = "There was an error creating the CMFBits ZIP file.";
     std::vector<std::string> present;
     for (const auto& f : collectCMFBits(env, sel, withMapFile, environmentFiles)) {
@@ -195,16 +203,18 @@ Status AddCMFBitsToZip(ArchiveEnv& env, const std::string& zipFile, const CMFBit
                 return Status::fail(failText + "\r\nFile " + f + " does not exist." + "[AddCMFBitsToZip]");
             continue;
         }
-        Button b = env.dialogs.message(MsgKind::Confirmation,
-                                       "File " + f +
-                                           " does not exist.\r\nThis file should be in the CMFBITS zip file.\r\nStop "
-                                           "making the Zip archive?\r\n[If you say \"No\", you will not be warned "
-                                           "about any other missing files.]",
-                                       BtnYes | BtnNo);
+        Button b = env.dialogs.message(
+            MsgKind::Confirmation,
+            "File " + f +
+                " does not exist.\r\nThis file should be in the CMFBITS zip file.\r\nStop "
+                "making the Zip archive?\r\n[If you say \"No\", you will not be warned "
+                "about any other missing files.]",
+            BtnYes | BtnNo);
         if (b != BtnNo) return Status::fail("");
-        if (!env.dialogs.askYesNo("Warning. The Zip archive will not be complete.\r\nYou will not be able to reproduce "
-                                  "results from it.\r\nYou will not be warned about any other missing "
-                                  "files.\r\nContinue despite this?"))
+        if (!env.dialogs.askYesNo(
+                "Warning. The Zip archive will not be complete.\r\nYou will not be able to reproduce "
+                "results from it.\r\nYou will not be warned about any other missing "
+                "files.\r\nContinue despite this?"))
             return Status::fail("");
         policy.warn = false;
     }
@@ -263,9 +273,9 @@ Status AddFirstYearDataToZip(ArchiveEnv& env, const std::string& zipFile) {
 }
 
 std::vector<std::string> zipHistoryLines(const ArchiveEnv& env) {
-    std::vector<std::string> lines = {"History of this ZIP Archive:",
-                                      "This ZIP Archive was created on " + archiveDateTime(env.clock),
-                                      " when the Working Directory was:", env.rec.WorkDir, "The Sim Names were:"};
+    std::vector<std::string> lines = {
+        "History of this ZIP Archive:", "This ZIP Archive was created on " + archiveDateTime(env.clock),
+        " when the Working Directory was:", env.rec.WorkDir, "The Sim Names were:"};
     for (int r = 1; r <= 3; ++r) {
         if (r == 2 && env.noRerun) continue;
         lines.push_back(runName(r) + ": " + env.rec.SimNames[r].str());
@@ -341,16 +351,19 @@ bool SaveIngredientsAsZip(ArchiveEnv& env, const IngredientsRequest& request) {
             namesOk = CheckGridFiles(rec, 1, 4, ranges, env.noRerun, false, dlg);
         }
         if (!namesOk) {
-            dlg.error("There was an error creating the ZIP file.\r\n[See the previous message(s). Alternatively it "
-                      "is just possible\r\n that you need to free up more disk space before trying again.]");
+            dlg.error(
+                "There was an error creating the ZIP file.\r\n[See the previous message(s). Alternatively it "
+                "is just possible\r\n that you need to free up more disk space before trying again.]");
             return false;
         }
         if (!env.batch) {
             Button b = dlg.message(
                 MsgKind::Confirmation,
                 "Do you want to review or update the Simulation Description file\r\n before saving this Zip "
-                "file?\r\nIf so, click on the Cancel button, then edit the file via the\r\n \"Edit Sim Description\" "
-                "button on the Sim Overview page, save that Description\r\n and then return here to save the Zip "
+                "file?\r\nIf so, click on the Cancel button, then edit the file via the\r\n \"Edit Sim "
+                "Description\" "
+                "button on the Sim Overview page, save that Description\r\n and then return here to save the "
+                "Zip "
                 "file.\r\nOtherwise click on the Ignore button to proceed with making the Zip file.",
                 BtnCancel | BtnIgnore | BtnHelp);
             if (b != BtnIgnore) {
@@ -379,18 +392,21 @@ bool SaveIngredientsAsZip(ArchiveEnv& env, const IngredientsRequest& request) {
     if (request.archiveName) {
         archive = *request.archiveName;
         if (!iendsWith(archive, ".zip")) {
-            dlg.error("Sorry. The Zip Archive name must end with the suffix \".ZIP\".\r\nPlease specify the file "
-                      "again.");
+            dlg.error(
+                "Sorry. The Zip Archive name must end with the suffix \".ZIP\".\r\nPlease specify the file "
+                "again.");
             return false;
         }
     } else {
         if (closSh)
-            dlg.info("Caution. This does not save the Model or Data files.\r\nHence you will not be able to "
-                     "regenerate results from this\r\n zip file if the Model or Data files change.");
+            dlg.info(
+                "Caution. This does not save the Model or Data files.\r\nHence you will not be able to "
+                "regenerate results from this\r\n zip file if the Model or Data files change.");
         else if (!withModel)
-            dlg.info("Caution. This does not save the LG-Program EXE or the Auxiliary files.\r\nHence you cannot "
-                     "guarnatee being able to regenerate results from this zip.\r\nSource-code Solvane will be "
-                     "required to regenerate the EXE and Auxiliary files.");
+            dlg.info(
+                "Caution. This does not save the LG-Program EXE or the Auxiliary files.\r\nHence you cannot "
+                "guarnatee being able to regenerate results from this zip.\r\nSource-code Solvane will be "
+                "required to regenerate the EXE and Auxiliary files.");
         const std::string folder = ingredientsFolder(env, request.kind);
         bestEffort(makeDirectories(folder),
                    "the folder the name dialog starts in; any folder may be chosen there");
@@ -412,9 +428,10 @@ bool SaveIngredientsAsZip(ArchiveEnv& env, const IngredientsRequest& request) {
         if (avail < needed) {
             char mb[64];
             std::snprintf(mb, sizeof mb, "%.3f", static_cast<double>(avail) / 1000000.0);
-            std::string text = std::string("Currently you seem to have only about ") + mb +
-                               " MBytes of disk space free.\r\nIt may be safer to free up more disk space before "
-                               "continuing.\r\nDo you wish to continue despite this?";
+            std::string text =
+                std::string("Currently you seem to have only about ") + mb +
+                " MBytes of disk space free.\r\nIt may be safer to free up more disk space before "
+                "continuing.\r\nDo you wish to continue despite this?";
             if (env.batch) {
                 dlg.warning(text);
             } else if (!dlg.askYesNo(text)) {
@@ -436,7 +453,8 @@ bool SaveIngredientsAsZip(ArchiveEnv& env, const IngredientsRequest& request) {
     MissingFilePolicy policy;
     std::vector<std::string> environmentFiles;
     CMFBitsSelection bits = full ? CMFBitsSelection{} : request.bits;
-    if (Status s = AddCMFBitsToZip(env, scratch.file(kCmfBitsZip), bits, full, policy, &environmentFiles); !s) {
+    if (Status s = AddCMFBitsToZip(env, scratch.file(kCmfBitsZip), bits, full, policy, &environmentFiles);
+        !s) {
         if (s.message().empty()) {
             dlg.info(cancelledText);
         } else {
@@ -461,14 +479,17 @@ bool SaveIngredientsAsZip(ArchiveEnv& env, const IngredientsRequest& request) {
         // Extra files.
         if (!env.batch) {
             std::string q =
-                "Do you want to add some extra files to this ZIP archive?\r\n[For example, you might like to add "
-                "Command files for creating different closures\r\n  or you might like to add some preliminary data "
+                "Do you want to add some extra files to this ZIP archive?\r\n[For example, you might like to "
+                "add "
+                "Command files for creating different closures\r\n  or you might like to add some "
+                "preliminary data "
                 "files.]\r\n";
             if (!environmentFiles.empty()) {
                 std::string names;
                 for (const auto& f : environmentFiles) names += "\r\n   " + bareName(f);
                 q += "In particular, you are storing the following Environment files" + names +
-                     "\r\n in the CMFBits Zip file.\r\nPerhaps you wish to save the Command files for creating "
+                     "\r\n in the CMFBits Zip file.\r\nPerhaps you wish to save the Command files for "
+                     "creating "
                      "these Environment files.";
             }
             if (dlg.message(MsgKind::Confirmation, q, BtnYes | BtnNo | BtnHelp) == BtnYes) {
@@ -512,7 +533,8 @@ bool SaveIngredientsAsZip(ArchiveEnv& env, const IngredientsRequest& request) {
         }
 
         if (tabEtc.empty()) {
-            dlg.warning("Warning. TAB file not found so cannot include it in the TABETC part of the ZIP archive.");
+            dlg.warning(
+                "Warning. TAB file not found so cannot include it in the TABETC part of the ZIP archive.");
         } else if (Status s = writeInnerZip(scratch.file(kTabEtcZip), tabEtc); !s) {
             dlg.error(s.message());
             dlg.error(failedText);
@@ -574,7 +596,8 @@ bool SaveIngredientsAsZip(ArchiveEnv& env, const IngredientsRequest& request) {
     {
         auto w = ZipWriter::create(archive);
         Status s = w ? Status::ok() : w.status();
-        for (size_t k = 0; s && k < outerFiles.size(); ++k) s = w->addFile(scratch.file(outerFiles[k]), outerFiles[k]);
+        for (size_t k = 0; s && k < outerFiles.size(); ++k)
+            s = w->addFile(scratch.file(outerFiles[k]), outerFiles[k]);
         if (s) s = w->commit();
         if (!s) {
             dlg.error(s.message());
@@ -585,9 +608,11 @@ bool SaveIngredientsAsZip(ArchiveEnv& env, const IngredientsRequest& request) {
 
     wait.stage("Checking that can upzip the files from the Zip archive\r\n[This may take a while]");
     if (!verifyArchive(archive, scratch, inner, detailsMembers)) {
-        dlg.error("Created ZIP archive but there was an error unzipping the files from it.\r\nThis means that the ZIP "
-                  "archive is not reliable.\r\nYou should try to make it again - if it fails again, perhaps notify "
-                  "the suppliers of this code.");
+        dlg.error(
+            "Created ZIP archive but there was an error unzipping the files from it.\r\nThis means that the "
+            "ZIP "
+            "archive is not reliable.\r\nYou should try to make it again - if it fails again, perhaps notify "
+            "the suppliers of this code.");
         dlg.info("Deleting partly complete Zip file\r\n" + archive + "\r\nbecause of the above error(s).");
         bestEffort(deleteFile(archive), "removing a partly written archive after a failure that is reported");
         return false;
@@ -709,7 +734,8 @@ std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::op
     };
 
     if (!zipFile) {
-        zipFile = askArchiveToOpen(env, "ZIP File to Restore From ", ingredientsFolder(env, IngredientsKind::Full));
+        zipFile =
+            askArchiveToOpen(env, "ZIP File to Restore From ", ingredientsFolder(env, IngredientsKind::Full));
         if (!zipFile) return std::nullopt;
     }
     const std::string zip = *zipFile;
@@ -728,34 +754,39 @@ std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::op
     required.push_back(kCmfBitsZip);
     for (const auto& r : required)
         if (!reader->find(r))
-            return unsuccessful(unableToExtractText(zip, "File " + toUpper(r) + " is not present in this zip file"));
+            return unsuccessful(
+                unableToExtractText(zip, "File " + toUpper(r) + " is not present in this zip file"));
     for (const auto& m : reader->members()) {
         if (std::string why = unsafeMemberReason(m.name); !why.empty())
             return unsuccessful(unableToExtractText(zip, "Refused to extract " + why));
         if (m.isSymlink)
-            return unsuccessful(unableToExtractText(zip, "Refused to extract the symbolic link \"" + m.name + "\""));
+            return unsuccessful(
+                unableToExtractText(zip, "Refused to extract the symbolic link \"" + m.name + "\""));
     }
 
     // The details members are parsed, so they are read within a limit, and
     // an archive whose details do not parse is refused before anything is
     // restored.
-    if (Status s = checkDetailsMembers(*reader, zip); !s) return unsuccessful(unableToExtractText(zip, s.message()));
+    if (Status s = checkDetailsMembers(*reader, zip); !s)
+        return unsuccessful(unableToExtractText(zip, s.message()));
 
     ScratchFolder scratch;
     if (Status s = scratch.create(env.tempDir); !s) return unsuccessful(s.message());
 
-    auto target = chooseRestoreFolder(env, ingredientsFolderTexts(),
-                                      folder ? std::string() : proposedRestoreFolder(env.programDir, zip), folder);
+    auto target =
+        chooseRestoreFolder(env, ingredientsFolderTexts(),
+                            folder ? std::string() : proposedRestoreFolder(env.programDir, zip), folder);
     if (!target) return env.batch ? unsuccessful("") : std::nullopt;
     const std::string dir = *target;
 
     if (!env.batch) {
-        std::string text = closShOnly ? "Please note that:\r\nClosure/Shocks files will be put into \r\n  " + dir +
-                                            "\r\n[Click on the \"Cancel\" button if you do not want to continue.]"
-                                      : "Please note that:\r\n1. CMFBits files will be put into\r\n   " + dir +
-                                            "\r\n2. Model, Data and TabEtc,Extra (if present) files will be\r\n   put "
-                                            "into subdirectories with these names.\r\n[Click on the \"Cancel\" button "
-                                            "if you do not want to continue.]";
+        std::string text =
+            closShOnly ? "Please note that:\r\nClosure/Shocks files will be put into \r\n  " + dir +
+                             "\r\n[Click on the \"Cancel\" button if you do not want to continue.]"
+                       : "Please note that:\r\n1. CMFBits files will be put into\r\n   " + dir +
+                             "\r\n2. Model, Data and TabEtc,Extra (if present) files will be\r\n   put "
+                             "into subdirectories with these names.\r\n[Click on the \"Cancel\" button "
+                             "if you do not want to continue.]";
         if (dlg.message(MsgKind::Confirmation, text, BtnOk | BtnCancel) != BtnOk) return std::nullopt;
     }
 
@@ -763,7 +794,8 @@ std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::op
     wait.stage("Unzipping Zip files in Temporary Dir\r\n[This may take a while]");
     std::vector<InnerPlan> plan;
     if (!closShOnly) {
-        plan.push_back({kModelZip, JoinPath(dir, "model"), "Unzipping Model files\r\n[This may take a while]"});
+        plan.push_back(
+            {kModelZip, JoinPath(dir, "model"), "Unzipping Model files\r\n[This may take a while]"});
         plan.push_back({kDataZip, JoinPath(dir, "data"), "Unzipping First Year Data"});
         plan.push_back({kTabEtcZip, JoinPath(dir, "tabetc"), "Unzipping Tab and/or Lexor STI files"});
         plan.push_back({kExtraZip, JoinPath(dir, "extra"), "Unzipping Extra files"});
@@ -774,10 +806,13 @@ std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::op
     {
         std::uint64_t outer = 0;
         for (const auto& m : reader->members()) outer += m.size;
-        if (std::int64_t avail = freeDiskSpace(scratch.path()); avail >= 0 && outer > static_cast<std::uint64_t>(avail))
-            return unsuccessful("There is not enough free disk space in " + env.tempDir + " to extract the files.");
+        if (std::int64_t avail = freeDiskSpace(scratch.path());
+            avail >= 0 && outer > static_cast<std::uint64_t>(avail))
+            return unsuccessful("There is not enough free disk space in " + env.tempDir +
+                                " to extract the files.");
     }
-    for (const char* name : {kAppDs1, kAppDs2, kAppDs0, kModelZip, kDataZip, kCmfBitsZip, kTabEtcZip, kExtraZip}) {
+    for (const char* name :
+         {kAppDs1, kAppDs2, kAppDs0, kModelZip, kDataZip, kCmfBitsZip, kTabEtcZip, kExtraZip}) {
         const ZipMember* m = reader->find(name);
         if (!m) continue;
         if (closShOnly && std::string(name) != kAppDs1 && std::string(name) != kAppDs2 &&
@@ -801,10 +836,11 @@ std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::op
         if (!r) return unsuccessful(unableToExtractText(zip, r.message()));
         for (const auto& m : r->members()) {
             if (std::string why = unsafeMemberReason(m.name); !why.empty())
-                return unsuccessful(unableToExtractText(zip, "Refused to extract " + why + " from " + toUpper(p.member)));
+                return unsuccessful(
+                    unableToExtractText(zip, "Refused to extract " + why + " from " + toUpper(p.member)));
             if (m.isSymlink)
-                return unsuccessful(unableToExtractText(
-                    zip, "Refused to extract the symbolic link \"" + m.name + "\" from " + toUpper(p.member)));
+                return unsuccessful(unableToExtractText(zip, "Refused to extract the symbolic link \"" +
+                                                                 m.name + "\" from " + toUpper(p.member)));
             total += m.size;
         }
         readers.emplace_back(p, std::move(*r));
@@ -846,13 +882,16 @@ std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::op
     auto settings = IniFile::load(scratch.file(kAppDs1));
     if (!settings) return unsuccessful(settings.message());
     std::string modelName = trim(settings->getString("Environment", "Model Name"));
-    if (modelName.empty()) modelName = changeExt(bareName(trim(settings->getString("Environment", "Model"))), "");
+    if (modelName.empty())
+        modelName = changeExt(bareName(trim(settings->getString("Environment", "Model"))), "");
     const bool noRerun = iequals(trim(settings->getString("Environment", "Rerun FC with Dev", "yes")), "no");
     TSimRecord names = CreateSimRecord();
     for (int r = 1; r <= 3; ++r) names.SimNames[r] = summary->names[r - 1];
     if (!safeNamePart(modelName) || !safeNamePart(joinedSimNames(names, true, !noRerun, true)))
-        return unsuccessful(unableToExtractText(zip, "The model or simulation names in this zip file cannot be used "
-                                                     "in file names"));
+        return unsuccessful(
+            unableToExtractText(zip,
+                                "The model or simulation names in this zip file cannot be used "
+                                "in file names"));
     const std::string ds1 = defaultDetailsPath(names, dir, modelName, noRerun);
     if (Status s = rewriteRestoredSettings(scratch.file(kAppDs1), ds1, dir, closShOnly); !s)
         return unsuccessful(s.message());
@@ -868,29 +907,34 @@ std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::op
     out.modelName = modelName;
     for (int k = 0; k < 3; ++k) out.simNames.push_back(summary->names[k]);
 
-    std::string report = (closShOnly ? "Restoring Closures, Shocks and constituents from the ZIP archive into "
-                                       "directory\r\n   "
-                                     : "Restoring from the ZIP archive into directory\r\n   ") +
-                         dir + "\r\nhas been completed.\r\nThe restored application has Sim Names:";
+    std::string report =
+        (closShOnly ? "Restoring Closures, Shocks and constituents from the ZIP archive into "
+                      "directory\r\n   "
+                    : "Restoring from the ZIP archive into directory\r\n   ") +
+        dir + "\r\nhas been completed.\r\nThe restored application has Sim Names:";
     for (int r = 1; r <= 3; ++r) {
         if (r == 2 && noRerun) continue;
         report += "\r\n   " + runName(r) + ": " + summary->names[r - 1];
     }
-    report += "\r\nand the Model Name is: " + modelName + ".\r\nThe Simulation Details have been saved using the "
-              "standard name\r\n   " + ds1;
+    report += "\r\nand the Model Name is: " + modelName +
+              ".\r\nThe Simulation Details have been saved using the "
+              "standard name\r\n   " +
+              ds1;
     dlg.info(report);
 
     if (!env.batch) {
-        std::string q = closShOnly ? "Do you want to load the Closure/Shocks part of these Simulation Details into "
-                                     "Vardelon now?"
-                                   : "Do you want to load these Simulation Details into Vardelon now?";
+        std::string q = closShOnly
+                            ? "Do you want to load the Closure/Shocks part of these Simulation Details into "
+                              "Vardelon now?"
+                            : "Do you want to load these Simulation Details into Vardelon now?";
         q += "\r\n[If so, the directory into which you have restored these files\r\n will become the Working "
              "Directory.]";
         if (dlg.askYesNo(q) && env.loadRestored && env.loadRestored(ds1, closShOnly)) {
             out.loaded = true;
-            dlg.info(std::string(closShOnly ? "The Closure/Shocks part of the restored Simulation Details have been "
-                                              "loaded."
-                                            : "The restored Simulation Details have been loaded.") +
+            dlg.info(std::string(closShOnly
+                                     ? "The Closure/Shocks part of the restored Simulation Details have been "
+                                       "loaded."
+                                     : "The restored Simulation Details have been loaded.") +
                      "\r\nThe Working Directory is now\r\n   " + dir);
             if (env.addRecentFile) env.addRecentFile(ds1);
         }
@@ -914,7 +958,8 @@ Result<std::string> innerZipListing(const std::string& bytes) {
 bool ListIngredientsPart(ArchiveEnv& env, std::optional<std::string> zipFile, ArchivePart part) {
     Dialogs& dlg = env.dialogs;
     if (!zipFile) {
-        zipFile = askArchiveToOpen(env, "ZIP File to List From ", ingredientsFolder(env, IngredientsKind::Full));
+        zipFile =
+            askArchiveToOpen(env, "ZIP File to List From ", ingredientsFolder(env, IngredientsKind::Full));
         if (!zipFile) return false;
     }
     auto reader = ZipReader::open(*zipFile);
@@ -924,13 +969,27 @@ bool ListIngredientsPart(ArchiveEnv& env, std::optional<std::string> zipFile, Ar
     }
     const char* member = kCmfBitsZip;
     switch (part) {
-        case ArchivePart::ClosSh: member = kCmfBitsZip; break;
-        case ArchivePart::FirstYearData: member = kDataZip; break;
-        case ArchivePart::Model: member = kModelZip; break;
-        case ArchivePart::TabEtc: member = kTabEtcZip; break;
-        case ArchivePart::Extra: member = kExtraZip; break;
-        case ArchivePart::Description: member = kAppDs0; break;
-        case ArchivePart::History: member = kZipHist; break;
+        case ArchivePart::ClosSh:
+            member = kCmfBitsZip;
+            break;
+        case ArchivePart::FirstYearData:
+            member = kDataZip;
+            break;
+        case ArchivePart::Model:
+            member = kModelZip;
+            break;
+        case ArchivePart::TabEtc:
+            member = kTabEtcZip;
+            break;
+        case ArchivePart::Extra:
+            member = kExtraZip;
+            break;
+        case ArchivePart::Description:
+            member = kAppDs0;
+            break;
+        case ArchivePart::History:
+            member = kZipHist;
+            break;
     }
     const ZipMember* m = reader->find(member);
     if (!m) {
@@ -945,7 +1004,8 @@ bool ListIngredientsPart(ArchiveEnv& env, std::optional<std::string> zipFile, Ar
     // against the free space there); an inner archive is then listed.
     auto extracted = reader->extractAll(env.tempDir, m->name);
     if (!extracted || extracted->empty()) {
-        dlg.error(unableToExtractText(*zipFile, extracted ? "Cannot extract " + m->name : extracted.message()));
+        dlg.error(
+            unableToExtractText(*zipFile, extracted ? "Cannot extract " + m->name : extracted.message()));
         return false;
     }
     std::string shown = extracted->front();
@@ -957,7 +1017,8 @@ bool ListIngredientsPart(ArchiveEnv& env, std::optional<std::string> zipFile, Ar
         }
         std::string text = "Files in " + toUpper(member) + " of " + *zipFile + "\r\n";
         for (const auto& mm : inner->members())
-            if (!iequals(mm.name, kStampsMemberName)) text += std::to_string(mm.size) + "  " + mm.name + "\r\n";
+            if (!iequals(mm.name, kStampsMemberName))
+                text += std::to_string(mm.size) + "  " + mm.name + "\r\n";
         shown = changeExt(shown, ".txt");
         if (Status s = writeFileAtomic(shown, text); !s) {
             dlg.error(s.message());

@@ -91,7 +91,7 @@ Status createArchiveFolders(const std::string& programDir);
 
 /// How missing files are handled while collecting files.
 struct MissingFilePolicy {
-    bool warn = true;       ///< ask about a missing file (turned off by "No")
+    bool warn = true;  ///< ask about a missing file (turned off by "No")
     bool failInBatch = true;
     std::vector<std::string> missing;
 };
@@ -108,8 +108,9 @@ std::vector<std::string> collectCMFBits(const ArchiveEnv& env, const CMFBitsSele
 /// (batch mode: stops).  Failure (or stop): "There was an error creating the
 /// CMFBits ZIP file." with the reason and "[AddCMFBitsToZip]"; a stop by the
 /// user fails with an empty text.
-Status AddCMFBitsToZip(ArchiveEnv& env, const std::string& zipFile, const CMFBitsSelection& sel, bool withMapFile,
-                       MissingFilePolicy& policy, std::vector<std::string>* environmentFiles = nullptr);
+Status AddCMFBitsToZip(ArchiveEnv& env, const std::string& zipFile, const CMFBitsSelection& sel,
+                       bool withMapFile, MissingFilePolicy& policy,
+                       std::vector<std::string>* environmentFiles = nullptr);
 
 /// The model files: the model program with its ".axs" and ".axt" files, or
 /// the ".gss" with its ".gst"; the Model Information file and the Dynamic

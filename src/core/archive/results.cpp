@@ -122,7 +122,8 @@ std::vector<std::string> resultsHistoryLines(const ArchiveEnv& env, const RunRec
                                              const ResultsSelection& sel, int missing) {
     const TSimRecord& sim = env.rec;
     std::vector<std::string> lines = {"This Results Zip File was created on " + archiveDateTime(env.clock),
-                                      "The Working Directory was:", "   " + sim.WorkDir, "The Sim Names were:"};
+                                      "The Working Directory was:", "   " + sim.WorkDir,
+                                      "The Sim Names were:"};
     for (int r = 1; r <= 3; ++r) {
         if (r == 2 && env.noRerun) continue;
         lines.push_back(runName(r) + ": " + sim.SimNames[r].str());
@@ -162,7 +163,8 @@ bool ZipUpResults(ArchiveEnv& env, const RunRecordEnv& rr, const ResultsSelectio
     if (archiveName) {
         archive = *archiveName;
     } else {
-        auto name = askArchiveName(env, "Zip up Results", env.rec.WorkDir, defaultResultsName(env, selection != nullptr));
+        auto name = askArchiveName(env, "Zip up Results", env.rec.WorkDir,
+                                   defaultResultsName(env, selection != nullptr));
         if (!name) return false;
         archive = *name;
     }
@@ -221,11 +223,12 @@ bool ZipUpResults(ArchiveEnv& env, const RunRecordEnv& rr, const ResultsSelectio
         return false;
     }
     if (!missing.empty()) {
-        std::string text = std::to_string(missing.size()) +
-                           " files which you have selected to\r\n add to the Results Zip file are missing.\r\n These "
-                           "files should all be in the Working Directory: \r\n   " +
-                           env.rec.WorkDir + "\r\n" +
-                           (missing.size() > 10 ? "Some of these files are:" : "The missing files are:");
+        std::string text =
+            std::to_string(missing.size()) +
+            " files which you have selected to\r\n add to the Results Zip file are missing.\r\n These "
+            "files should all be in the Working Directory: \r\n   " +
+            env.rec.WorkDir + "\r\n" +
+            (missing.size() > 10 ? "Some of these files are:" : "The missing files are:");
         for (size_t k = 0; k < missing.size() && k < 10; ++k) text += "\r\n   " + bareName(missing[k]);
         text += "\r\nDo you want to keep the Results Zip file despite this?";
         if (env.batch) {
@@ -239,7 +242,8 @@ bool ZipUpResults(ArchiveEnv& env, const RunRecordEnv& rr, const ResultsSelectio
         dlg.error(notMade);
         return false;
     }
-    dlg.info("Created Results Zip file\r\n  " + archive + "\r\nFile AAHIST in the ZIP describes files included.");
+    dlg.info("Created Results Zip file\r\n  " + archive +
+             "\r\nFile AAHIST in the ZIP describes files included.");
     return true;
 }
 
@@ -284,7 +288,8 @@ Status rewriteRecordOfRuns(const std::string& file, const ArchiveEnv& env) {
             }
             ParsedStamp p = parseStamp(value);
             if (p.form == ParsedStamp::Form::Invalid) continue;
-            if (p.form == ParsedStamp::Form::OldDos && p.name.find_first_of("/\\") == std::string::npos) continue;
+            if (p.form == ParsedStamp::Form::OldDos && p.name.find_first_of("/\\") == std::string::npos)
+                continue;
             std::string replacement;
             if (auto m = modelKeys.find(toLower(key)); m != modelKeys.end()) {
                 replacement = m->second;
@@ -330,9 +335,11 @@ bool RestoreResultsFromZip(ArchiveEnv& env, const RunRecordEnv& rr, std::optiona
     for (const auto& m : reader->members()) {
         std::string why = unsafeMemberReason(m.name);
         if (why.empty() && m.isSymlink) why = "the symbolic link \"" + m.name + "\"";
-        if (why.empty() && m.name.find('/') != std::string::npos) why = "a member in a folder \"" + m.name + "\"";
+        if (why.empty() && m.name.find('/') != std::string::npos)
+            why = "a member in a folder \"" + m.name + "\"";
         if (!why.empty()) {
-            dlg.error("Sorry, unable to extract files from " + *zipFile + "\r\nRefused to extract " + why + ".");
+            dlg.error("Sorry, unable to extract files from " + *zipFile + "\r\nRefused to extract " + why +
+                      ".");
             return false;
         }
         total += m.size;
@@ -349,19 +356,25 @@ bool RestoreResultsFromZip(ArchiveEnv& env, const RunRecordEnv& rr, std::optiona
         if (choice) {
             records = *choice;
         } else {
-            auto pick = dlg.chooseOption(
-                "Records of Runs",
-                "What do you want done with records of times and dates of runs?\r\nClick on the Help button if you are "
-                "not sure about this choice",
-                {"1. Do nothing. [That is, do not unzip these records.]",
-                 "2. Unzip unchanged.\r\n    Then file names in these records will reflect the directory the files "
-                 "were created in.\r\n    [This may be appropriate if you are unzipping files into their original "
-                 "directory.]\r\n",
-                 "3. Change file names to reflect your current Working Directory (and Model\r\n    and starting Data "
-                 "files).\r\n    [This may be appropriate if you are restoring into a directory which is\r\n      "
-                 "different from where the results were created.]\r\n    [It is also probably appropriate if you "
-                 "have restored ingredients from a\r\n     Zip archive into your current Working directory.]"},
-                2);
+            auto pick = dlg.chooseOption("Records of Runs",
+                                         "What do you want done with records of times and dates of "
+                                         "runs?\r\nClick on the Help button if you are "
+                                         "not sure about this choice",
+                                         {"1. Do nothing. [That is, do not unzip these records.]",
+                                          "2. Unzip unchanged.\r\n    Then file names in these records will "
+                                          "reflect the directory the files "
+                                          "were created in.\r\n    [This may be appropriate if you are "
+                                          "unzipping files into their original "
+                                          "directory.]\r\n",
+                                          "3. Change file names to reflect your current Working Directory "
+                                          "(and Model\r\n    and starting Data "
+                                          "files).\r\n    [This may be appropriate if you are restoring into "
+                                          "a directory which is\r\n      "
+                                          "different from where the results were created.]\r\n    [It is "
+                                          "also probably appropriate if you "
+                                          "have restored ingredients from a\r\n     Zip archive into your "
+                                          "current Working directory.]"},
+                                         2);
             if (!pick || *pick < 0 || *pick > 2) return false;
             records = static_cast<RecordsChoice>(*pick);
         }
@@ -401,11 +414,12 @@ bool RestoreResultsFromZip(ArchiveEnv& env, const RunRecordEnv& rr, std::optiona
         if (fileExists(path)) {
             bool& warned = record ? warnedRecord : warnedResult;
             if (!warned && !env.batch) {
-                std::string text = std::string("WARNING. Unzipping results files. You are about to overwrite ") +
-                                   (record ? "Record of Runs file" : "results file") + "\r\n   " + path +
-                                   "\r\nIf you are happy to overwrite this and possibly other " +
-                                   (record ? "Record of Runs files" : "results files") +
-                                   ", click on OK.\r\nOtherwise click on \"Cancel\" to stop the unzipping.";
+                std::string text =
+                    std::string("WARNING. Unzipping results files. You are about to overwrite ") +
+                    (record ? "Record of Runs file" : "results file") + "\r\n   " + path +
+                    "\r\nIf you are happy to overwrite this and possibly other " +
+                    (record ? "Record of Runs files" : "results files") +
+                    ", click on OK.\r\nOtherwise click on \"Cancel\" to stop the unzipping.";
                 if (dlg.message(MsgKind::Warning, text, BtnOk | BtnCancel) != BtnOk) {
                     dlg.info("Stopping the unzipping.");
                     return false;
@@ -429,7 +443,8 @@ bool RestoreResultsFromZip(ArchiveEnv& env, const RunRecordEnv& rr, std::optiona
     std::string ours;
     for (const auto& line : splitLines(stamps)) {
         ParsedStamp p = parseStamp(trim(line));
-        if (p.form == ParsedStamp::Form::Current && extracted.count(toLower(bareName(p.name)))) ours += line + "\r\n";
+        if (p.form == ParsedStamp::Form::Current && extracted.count(toLower(bareName(p.name))))
+            ours += line + "\r\n";
     }
     bestEffort(applyStamps(dir, ours),
                "restored results keep the extraction time when their recorded time cannot be set; the checks "

@@ -21,15 +21,15 @@ inline constexpr const char* kResultsHistory = "aahist";
 
 /// The kinds of results files, in the order of "Which Results to Save".
 enum ResultKind : int {
-    kResSolution = 0,   ///< solution files (with the simulation log and UDC file)
-    kResSlc,            ///< SLC files
-    kResUpdatedData,    ///< updated data files
-    kResOtherOutputs,   ///< output-only data files
-    kResSpreadsheets,   ///< year-on-year and cumulative spreadsheets, per-year CSV, cumulative RSL
-    kResDeviations,     ///< policy deviation spreadsheets and the cumulative differences RSL
-    kResCommandFiles,   ///< command files of the simulations
-    kResSolSli,         ///< SOL and SLI files
-    kResSeq,            ///< SEQ files
+    kResSolution = 0,  ///< solution files (with the simulation log and UDC file)
+    kResSlc,           ///< SLC files
+    kResUpdatedData,   ///< updated data files
+    kResOtherOutputs,  ///< output-only data files
+    kResSpreadsheets,  ///< year-on-year and cumulative spreadsheets, per-year CSV, cumulative RSL
+    kResDeviations,    ///< policy deviation spreadsheets and the cumulative differences RSL
+    kResCommandFiles,  ///< command files of the simulations
+    kResSolSli,        ///< SOL and SLI files
+    kResSeq,           ///< SEQ files
     kResultKinds
 };
 
@@ -82,7 +82,8 @@ Status rewriteRecordOfRuns(const std::string& file, const ArchiveEnv& env);
 
 /// "Restore files from Results Zip".  `zipFile`, `folder` and `choice` are
 /// asked for when not given.  True when the unzipping was done.
-bool RestoreResultsFromZip(ArchiveEnv& env, const RunRecordEnv& rr, std::optional<std::string> zipFile = std::nullopt,
+bool RestoreResultsFromZip(ArchiveEnv& env, const RunRecordEnv& rr,
+                           std::optional<std::string> zipFile = std::nullopt,
                            std::optional<std::string> folder = std::nullopt,
                            std::optional<RecordsChoice> choice = std::nullopt);
 

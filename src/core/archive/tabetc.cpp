@@ -7,8 +7,8 @@
 #include "base/inifile.h"
 #include "base/paths.h"
 #include "base/strutil.h"
-#include "env/suite.h"
 #include "env/process.h"
+#include "env/suite.h"
 
 namespace vdln {
 
@@ -31,9 +31,11 @@ std::vector<std::string> extractTabEtcFiles(ProcessLauncher& launcher, Dialogs& 
         const std::string rpt = changeExt(sti, ".rpt");
         const std::string log = changeExt(sti, ".log");
         bestEffort(deleteFile(rpt), "an old report; the extraction is judged by the new one");
-        if (!writeLinesAtomic(sti, extractionStoredInput(rpt, kind[0] == 't' ? "t" : "s", auxTable))) continue;
+        if (!writeLinesAtomic(sti, extractionStoredInput(rpt, kind[0] == 't' ? "t" : "s", auxTable)))
+            continue;
         std::uint32_t exitCode = 0;
-        if (!RunWithTimeLimit(launcher, dialogs, pryxoProgram, {"-sti", sti, "-los", log}, tempDir, 120, exitCode))
+        if (!RunWithTimeLimit(launcher, dialogs, pryxoProgram, {"-sti", sti, "-los", log}, tempDir, 120,
+                              exitCode))
             continue;
         auto report = IniFile::load(rpt);
         if (!report) continue;
@@ -48,7 +50,8 @@ std::vector<std::string> extractTabEtcFiles(ProcessLauncher& launcher, Dialogs& 
 }
 
 std::function<std::vector<std::string>()> tabEtcExtractor(Dialogs& dialogs, const std::string& programDir,
-                                                          const std::string& tempDir, const std::string& modelFile) {
+                                                          const std::string& tempDir,
+                                                          const std::string& modelFile) {
     return [&dialogs, programDir, tempDir, modelFile] {
         // The extraction program of the program directory, under its
         // usual name or its plain one.

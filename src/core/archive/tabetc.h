@@ -33,6 +33,7 @@ std::vector<std::string> extractTabEtcFiles(ProcessLauncher& launcher, Dialogs& 
 /// The extractor an archive save uses: the suite's extraction program of
 /// `programDir`, run with the real launcher in `tempDir`.
 std::function<std::vector<std::string>()> tabEtcExtractor(Dialogs& dialogs, const std::string& programDir,
-                                                          const std::string& tempDir, const std::string& modelFile);
+                                                          const std::string& tempDir,
+                                                          const std::string& modelFile);
 
 }  // namespace vdln

@@ -7,9 +7,9 @@
 #include <zip.h>
 
 #include <cerrno>
-#include <cstring>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 
 #include "base/besteffort.h"
@@ -130,7 +130,8 @@ Status ZipReader::load() {
         m.isDirectory = !m.name.empty() && m.name.back() == '/';
         zip_uint8_t opsys = 0;
         zip_uint32_t attr = 0;
-        if (zip_file_get_external_attributes(m_zip, m.index, 0, &opsys, &attr) == 0 && opsys == ZIP_OPSYS_UNIX) {
+        if (zip_file_get_external_attributes(m_zip, m.index, 0, &opsys, &attr) == 0 &&
+            opsys == ZIP_OPSYS_UNIX) {
             unsigned mode = (attr >> 16) & 0xFFFFu;
             m.isSymlink = (mode & S_IFMT) == S_IFLNK;
             m.unixMode = mode & 07777u;
@@ -166,7 +167,8 @@ Result<std::string> ZipReader::read(const ZipMember& m, std::uint64_t maxBytes) 
         }
     }
     zip_fclose(f);
-    if (out.size() != m.size) return Result<std::string>::fail("Member " + m.name + " is shorter than it declares");
+    if (out.size() != m.size)
+        return Result<std::string>::fail("Member " + m.name + " is shorter than it declares");
     return out;
 }
 
@@ -190,7 +192,8 @@ std::string tempNameBeside(const std::string& path) {
 Result<std::string> ZipReader::extract(const ZipMember& m, const std::string& folder) const {
     if (std::string why = unsafeMemberReason(m.name); !why.empty())
         return Result<std::string>::fail("Refused to extract " + why + ".");
-    if (m.isSymlink) return Result<std::string>::fail("Refused to extract the symbolic link \"" + m.name + "\".");
+    if (m.isSymlink)
+        return Result<std::string>::fail("Refused to extract the symbolic link \"" + m.name + "\".");
     if (!directoryExists(folder)) return Result<std::string>::fail("Cannot locate the folder " + folder);
     std::string target = JoinPath(folder, m.name);
     if (m.isDirectory) {
@@ -245,7 +248,8 @@ Result<std::string> ZipReader::extract(const ZipMember& m, const std::string& fo
     }
     zip_fclose(f);
     if (error.empty() && total != m.size) error = "Member " + m.name + " is shorter than it declares";
-    if (::close(fd) != 0 && error.empty()) error = "Cannot write file " + target + ": " + std::strerror(errno);
+    if (::close(fd) != 0 && error.empty())
+        error = "Cannot write file " + target + ": " + std::strerror(errno);
     if (error.empty() && ::rename(temp.c_str(), target.c_str()) != 0) error = "Cannot create file " + target;
     if (!error.empty()) {
         ::unlink(temp.c_str());
@@ -266,7 +270,8 @@ Result<std::vector<std::string>> ZipReader::extractAll(const std::string& folder
         if (std::string why = unsafeMemberReason(m.name); !why.empty())
             return Result<std::vector<std::string>>::fail("Refused to extract " + why + ".");
         if (m.isSymlink)
-            return Result<std::vector<std::string>>::fail("Refused to extract the symbolic link \"" + m.name + "\".");
+            return Result<std::vector<std::string>>::fail("Refused to extract the symbolic link \"" + m.name +
+                                                          "\".");
         chosen.push_back(&m);
         total += m.size;
     }
@@ -276,7 +281,8 @@ Result<std::vector<std::string>> ZipReader::extractAll(const std::string& folder
                                                       " to extract the files.");
     std::vector<std::string> written;
     for (const ZipMember* m : chosen) {
-        if (cancel && cancel()) return Result<std::vector<std::string>>::fail("Unzipping halted via Cancel button.");
+        if (cancel && cancel())
+            return Result<std::vector<std::string>>::fail("Unzipping halted via Cancel button.");
         auto r = extract(*m, folder);
         if (!r) return Result<std::vector<std::string>>::fail(r.message());
         written.push_back(*r);
@@ -310,7 +316,9 @@ ZipWriter& ZipWriter::operator=(ZipWriter&& o) noexcept {
     return *this;
 }
 
-ZipWriter::~ZipWriter() { discard(); }
+ZipWriter::~ZipWriter() {
+    discard();
+}
 
 void ZipWriter::discard() {
     if (m_zip) {
@@ -339,7 +347,8 @@ Result<ZipWriter> ZipWriter::create(const std::string& path) {
 Status ZipWriter::addFile(const std::string& file, const std::string& nameInZip) {
     auto lockedText = [&] {
         return "Error zipping file\r\n" + file +
-               "\r\nThe file seems to be locked by another application.\r\nIf so, free the file and try again.";
+               "\r\nThe file seems to be locked by another application.\r\nIf so, free the file and try "
+               "again.";
     };
     if (!m_zip || !fileExists(file)) return Status::fail(lockedText());
     // The file is read when the archive is written (commit), not held in memory.

@@ -23,9 +23,9 @@ namespace vdln {
 struct ZipMember {
     std::string name;
     std::uint64_t index = 0;
-    std::uint64_t size = 0;         ///< declared uncompressed size
+    std::uint64_t size = 0;  ///< declared uncompressed size
     std::uint64_t compressedSize = 0;
-    std::int64_t mtime = 0;         ///< Unix seconds, 0 when unknown
+    std::int64_t mtime = 0;  ///< Unix seconds, 0 when unknown
     bool isDirectory = false;
     bool isSymlink = false;
     /// Permission bits recorded by a Unix writer (0 when none); only the

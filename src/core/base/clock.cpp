@@ -6,7 +6,9 @@
 
 namespace vdln {
 
-std::tm Clock::nowLocal() const { return localTimeOfFileTime(nowFileTime()); }
+std::tm Clock::nowLocal() const {
+    return localTimeOfFileTime(nowFileTime());
+}
 
 std::int64_t SystemClock::nowFileTime() const {
     struct timespec ts {};
@@ -20,7 +22,7 @@ double SystemClock::monotonicSeconds() const {
 }
 
 std::int64_t fileTimeFromLocal(int year, int month, int day, int hour, int minute, int second) {
-    std::tm tm {};
+    std::tm tm{};
     tm.tm_year = year - 1900;
     tm.tm_mon = month - 1;
     tm.tm_mday = day;

@@ -37,8 +37,8 @@ struct FileRequest {
     std::string initialDir;
     std::string filter;
     std::string defaultName;
-    bool save = false;       ///< choosing a name to write
-    bool mustExist = true;   ///< for opening: the file must exist
+    bool save = false;      ///< choosing a name to write
+    bool mustExist = true;  ///< for opening: the file must exist
 };
 
 class Dialogs {
@@ -47,22 +47,19 @@ public:
 
     /// Shows a message box and returns the button pressed.  A box whose
     /// buttons only include Help and one other button returns that button.
-    virtual Button message(MsgKind kind, const std::string& text, Buttons buttons,
-                           int helpContext = 0) = 0;
+    virtual Button message(MsgKind kind, const std::string& text, Buttons buttons, int helpContext = 0) = 0;
     /// Asks for a file; nullopt when cancelled.
     virtual std::optional<std::string> chooseFile(const FileRequest& request) = 0;
     /// Asks for a folder; nullopt when cancelled.
     virtual std::optional<std::string> chooseFolder(const std::string& title,
                                                     const std::string& initialDir) = 0;
     /// Asks for one line of text; nullopt when cancelled.
-    virtual std::optional<std::string> inputText(const std::string& title,
-                                                 const std::string& prompt,
+    virtual std::optional<std::string> inputText(const std::string& title, const std::string& prompt,
                                                  const std::string& initial) = 0;
     /// Offers a list of choices (radio buttons); returns the index chosen,
     /// or nullopt when cancelled.
     virtual std::optional<int> chooseOption(const std::string& title, const std::string& text,
-                                            const std::vector<std::string>& options,
-                                            int defaultIndex) = 0;
+                                            const std::vector<std::string>& options, int defaultIndex) = 0;
 
     /// The wait window: "Please Wait - <program> at work" with a stage line.
     virtual void waitBegin(const std::string& /*title*/) {}

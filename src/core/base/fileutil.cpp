@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -31,16 +31,17 @@ Status writeFileAtomic(const std::string& path, std::string_view content, bool d
     fs::path target(path);
     std::string dir = target.has_parent_path() ? target.parent_path().string() : ".";
     std::random_device rd;
-    std::string tmp = (fs::path(dir) / ("." + target.filename().string() + ".tmp" +
-                                        std::to_string(rd() % 1000000)))
-                          .string();
+    std::string tmp =
+        (fs::path(dir) / ("." + target.filename().string() + ".tmp" + std::to_string(rd() % 1000000)))
+            .string();
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         // A full or read-only disk is named; a missing folder keeps the
         // short text.
         const int err = errno;
         const bool disk = err == ENOSPC || err == EDQUOT || err == EROFS;
-        return Status::fail("Cannot create file " + path + (disk ? std::string(": ") + std::strerror(err) : ""));
+        return Status::fail("Cannot create file " + path +
+                            (disk ? std::string(": ") + std::strerror(err) : ""));
     }
     size_t done = 0;
     while (done < content.size()) {
@@ -132,7 +133,7 @@ std::tm localTimeOfFileTime(std::int64_t fileTime) {
     std::int64_t s, ns;
     unixFromFileTime(fileTime, s, ns);
     time_t t = static_cast<time_t>(s);
-    std::tm tm {};
+    std::tm tm{};
     ::localtime_r(&t, &tm);
     return tm;
 }
@@ -141,7 +142,8 @@ std::uint32_t dosDateTimeOfFileTime(std::int64_t fileTime) {
     std::tm tm = localTimeOfFileTime(fileTime);
     int year = tm.tm_year + 1900;
     if (year < 1980) return (1u << 5 | 1u) << 16;  // 1980-01-01 00:00:00, the earliest DOS date
-    std::uint32_t date = static_cast<std::uint32_t>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+    std::uint32_t date =
+        static_cast<std::uint32_t>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
     std::uint32_t time = static_cast<std::uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
     return (date << 16) | time;
 }
@@ -159,8 +161,7 @@ Status copyFile(const std::string& from, const std::string& to, bool keepTime) {
 }
 
 Status deleteFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-        return Status::fail("Cannot delete file " + path);
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return Status::fail("Cannot delete file " + path);
     return Status::ok();
 }
 

@@ -60,7 +60,9 @@ std::string IniFile::text() const {
     return out;
 }
 
-Status IniFile::save(const std::string& path) const { return writeFileAtomic(path, text()); }
+Status IniFile::save(const std::string& path) const {
+    return writeFileAtomic(path, text());
+}
 
 const IniFile::Section* IniFile::findSection(std::string_view name) const {
     for (const Section& s : m_sections)
@@ -74,7 +76,9 @@ IniFile::Section* IniFile::findSection(std::string_view name) {
     return nullptr;
 }
 
-bool IniFile::hasSection(std::string_view section) const { return findSection(section) != nullptr; }
+bool IniFile::hasSection(std::string_view section) const {
+    return findSection(section) != nullptr;
+}
 
 bool IniFile::hasKey(std::string_view section, std::string_view key) const {
     return get(section, key).has_value();
@@ -88,8 +92,7 @@ std::optional<std::string> IniFile::get(std::string_view section, std::string_vi
     return std::nullopt;
 }
 
-std::string IniFile::getString(std::string_view section, std::string_view key,
-                               std::string_view def) const {
+std::string IniFile::getString(std::string_view section, std::string_view key, std::string_view def) const {
     auto v = get(section, key);
     return v ? *v : std::string(def);
 }
@@ -175,7 +178,8 @@ void IniFile::clearSection(std::string_view section) {
     if (Section* s = findSection(section)) s->lines.clear();
 }
 
-void IniFile::appendKeys(std::string_view section, const std::vector<std::pair<std::string, std::string>>& keys) {
+void IniFile::appendKeys(std::string_view section,
+                         const std::vector<std::pair<std::string, std::string>>& keys) {
     if (keys.empty()) return;
     Section* s = sectionForWriting(section);
     // Keep trailing blank lines of the section after the new keys.

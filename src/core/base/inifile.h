@@ -37,8 +37,7 @@ public:
     /// The value of a key, or nullopt when the key (or section) is missing.
     std::optional<std::string> get(std::string_view section, std::string_view key) const;
     /// The value, or `def` when missing.
-    std::string getString(std::string_view section, std::string_view key,
-                          std::string_view def = "") const;
+    std::string getString(std::string_view section, std::string_view key, std::string_view def = "") const;
     /// An integer value; `def` when missing or not an integer.
     long long getInt(std::string_view section, std::string_view key, long long def) const;
     /// A flag written "1"/"0" (also accepts "yes"/"no", "true"/"false").
@@ -72,13 +71,13 @@ public:
 
 private:
     struct Line {
-        std::string key;    // empty for comments, blank and unparsed lines
+        std::string key;  // empty for comments, blank and unparsed lines
         std::string value;
-        std::string raw;    // the line as read, for lines that are not keys
+        std::string raw;  // the line as read, for lines that are not keys
         bool isKey = false;
     };
     struct Section {
-        std::string name;   // empty for the lines before the first section
+        std::string name;  // empty for the lines before the first section
         bool hasHeader = false;
         std::vector<Line> lines;
     };

@@ -17,7 +17,8 @@ Status checkPathComponent(const std::string& name, const std::string& what) {
     if (!reason) return Status::ok();
     std::string shown;
     for (unsigned char c : name) shown += (c < 32 || c == 127) ? '?' : static_cast<char>(c);
-    return Status::fail(what + " \"" + shown + "\" cannot be used as part of a file name: it contains " + reason + ".");
+    return Status::fail(what + " \"" + shown + "\" cannot be used as part of a file name: it contains " +
+                        reason + ".");
 }
 
 bool pathIsUnder(const std::string& path, const std::string& folder) {

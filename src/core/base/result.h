@@ -56,7 +56,7 @@ private:
 template <class T>
 class [[nodiscard]] Result {
 public:
-    Result(T value) : m_value(std::move(value)) {}  // NOLINT: implicit on purpose
+    Result(T value) : m_value(std::move(value)) {}           // NOLINT: implicit on purpose
     Result(Status failure) : m_status(std::move(failure)) {  // NOLINT
         if (m_status.isOk()) m_status = Status::fail("internal: Result built from a success status");
     }

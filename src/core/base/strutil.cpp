@@ -7,9 +7,15 @@
 namespace vdln {
 
 namespace {
-char up(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-char low(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+char up(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+char low(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 }  // namespace
 
 std::string toUpper(std::string_view s) {
@@ -51,7 +57,9 @@ std::string trimRight(std::string_view s) {
     return std::string(s.substr(0, n));
 }
 
-std::string trim(std::string_view s) { return trimLeft(trimRight(s)); }
+std::string trim(std::string_view s) {
+    return trimLeft(trimRight(s));
+}
 
 std::vector<std::string> split(std::string_view s, char sep) {
     std::vector<std::string> out;

@@ -29,6 +29,8 @@ std::optional<std::int64_t> parseInt(std::string_view s);
 /// Whole-text real parse (leading/trailing blanks allowed).
 std::optional<double> parseDouble(std::string_view s);
 /// The first `n` characters (all when shorter).
-inline std::string leftStr(std::string_view s, size_t n) { return std::string(s.substr(0, n)); }
+inline std::string leftStr(std::string_view s, size_t n) {
+    return std::string(s.substr(0, n));
+}
 
 }  // namespace vdln

@@ -119,8 +119,8 @@ Status TxtClose(TxtFile& f) {
         bad = true;
     }
     if (bad)
-        return Status::fail("Cannot close file " + f.m_name + (err ? std::string(": ") + std::strerror(err) : "") +
-                            "[TxtClose]");
+        return Status::fail("Cannot close file " + f.m_name +
+                            (err ? std::string(": ") + std::strerror(err) : "") + "[TxtClose]");
     return Status::ok();
 }
 

@@ -14,8 +14,8 @@
 
 namespace vdln {
 
-bool CheckGridFiles(TSimRecord& rec, int firstColumn, int lastColumn, const GridRunRanges& ranges, bool noRerun,
-                    bool quiet, Dialogs& dialogs) {
+bool CheckGridFiles(TSimRecord& rec, int firstColumn, int lastColumn, const GridRunRanges& ranges,
+                    bool noRerun, bool quiet, Dialogs& dialogs) {
     RefreshGrid(rec);
     auto info = [&](const std::string& text) {
         if (!quiet) dialogs.info(text);
@@ -61,7 +61,8 @@ bool CheckGridFiles(TSimRecord& rec, int firstColumn, int lastColumn, const Grid
     return true;
 }
 
-Result<std::vector<std::string>> closureCheckBatLines(const std::string& workDir, const ClosureCheckFiles& files,
+Result<std::vector<std::string>> closureCheckBatLines(const std::string& workDir,
+                                                      const ClosureCheckFiles& files,
                                                       const std::string& program,
                                                       const std::optional<std::string>& suiteDir) {
     std::vector<std::string> lines;
@@ -72,8 +73,10 @@ Result<std::vector<std::string>> closureCheckBatLines(const std::string& workDir
     for (const auto& l : changeDirLines(workDir)) lines.push_back(l);
     lines.push_back("rm -f " + shellQuoted(files.rpt));
     lines.push_back("rm -f " + shellQuoted(files.log));
-    lines.push_back("echo " + shellQuoted("** " + QuoteCmf(program) + " did not produce log file " + QuoteCmf(files.log)) +
-                    " > " + shellQuoted(files.log));
+    lines.push_back(
+        "echo " +
+        shellQuoted("** " + QuoteCmf(program) + " did not produce log file " + QuoteCmf(files.log)) + " > " +
+        shellQuoted(files.log));
     lines.push_back(commandLine(program, {"-sti", files.sti, "-lon", files.log}));
     lines.push_back("if [ $? -ne 0 ]; then");
     lines.push_back("  echo 'error at model solution stage' > " + shellQuoted(files.flg));
@@ -99,10 +102,12 @@ Status writeCheckCmf(TxtFile& out, const TSimRecord& rec, const ClosureCheckRequ
     for (const std::string& l : req.firstYearList)
         lines.push_back(toLower(leftStr(l, 15)) == "file (terminal)" ? "! " + l : l);
     if (Status s = put(lines); !s) return s;
-    if (Status s = AddClosureShocksToCMF(out, rec, req.sim, r, req.jobKind == "oneshcheck", true); !s) return s;
+    if (Status s = AddClosureShocksToCMF(out, rec, req.sim, r, req.jobKind == "oneshcheck", true); !s)
+        return s;
     lines.clear();
     if (!req.environmentFile.empty()) lines.push_back("save Environment file " + req.environmentFile + " ;");
-    for (const char* l : {"nds = yes ;", "nwr = yes ;", "neq = yes ;", "nas = yes ;", "range test initial values = no ;"})
+    for (const char* l :
+         {"nds = yes ;", "nwr = yes ;", "neq = yes ;", "nas = yes ;", "range test initial values = no ;"})
         lines.push_back(l);
     if (Status s = put(lines); !s) return s;
     return TxtClose(out);
@@ -110,13 +115,16 @@ Status writeCheckCmf(TxtFile& out, const TSimRecord& rec, const ClosureCheckRequ
 
 }  // namespace
 
-Result<ClosureCheckFiles> CheckClosureCMF(const TSimRecord& rec, const ClosureCheckRequest& req, Dialogs& dialogs) {
+Result<ClosureCheckFiles> CheckClosureCMF(const TSimRecord& rec, const ClosureCheckRequest& req,
+                                          Dialogs& dialogs) {
     const char* tag = "[CheckClosureCMF]";
     if (req.jobKind != "oneclcheck" && req.jobKind != "oneshcheck")
-        return Result<ClosureCheckFiles>::fail(internalErrorText("Unknown closure check kind " + req.jobKind) + tag);
-    if (req.sim < 0 || req.sim > std::min(rec.NumYears, kMaxYears) || req.column < 1 || req.column > 4)
         return Result<ClosureCheckFiles>::fail(
-            internalErrorText("Bad grid cell " + std::to_string(req.sim) + ", " + std::to_string(req.column)) + tag);
+            internalErrorText("Unknown closure check kind " + req.jobKind) + tag);
+    if (req.sim < 0 || req.sim > std::min(rec.NumYears, kMaxYears) || req.column < 1 || req.column > 4)
+        return Result<ClosureCheckFiles>::fail(internalErrorText("Bad grid cell " + std::to_string(req.sim) +
+                                                                 ", " + std::to_string(req.column)) +
+                                               tag);
     const int r = req.column >= 3 ? 3 : 1;
 
     const std::string cmfStart = CMFStartFile(rec, r);

@@ -33,20 +33,20 @@ struct GridRunRanges {
 /// CMFStart file\r\n<file>").  Messages are information boxes, left out when
 /// `quiet`.  The check stops at the first failing cell; false when anything
 /// failed.
-[[nodiscard]] bool CheckGridFiles(TSimRecord& rec, int firstColumn, int lastColumn, const GridRunRanges& ranges, bool noRerun,
-                    bool quiet, Dialogs& dialogs);
+[[nodiscard]] bool CheckGridFiles(TSimRecord& rec, int firstColumn, int lastColumn,
+                                  const GridRunRanges& ranges, bool noRerun, bool quiet, Dialogs& dialogs);
 
 /// The closure-check job of one grid cell.
 struct ClosureCheckRequest {
-    std::string jobKind = "oneclcheck";  ///< "oneclcheck" closure only, "oneshcheck" with shocks
-    int sim = 1;                         ///< simulation index i
-    int column = 1;                      ///< grid column c (3 and 4 are the Policy run's)
-    std::string jobDir;                  ///< folder D of the job files
-    std::string modelProgram;            ///< the model program
-    std::optional<std::string> suiteDir; ///< the suite directory value, when one is set
+    std::string jobKind = "oneclcheck";   ///< "oneclcheck" closure only, "oneshcheck" with shocks
+    int sim = 1;                          ///< simulation index i
+    int column = 1;                       ///< grid column c (3 and 4 are the Policy run's)
+    std::string jobDir;                   ///< folder D of the job files
+    std::string modelProgram;             ///< the model program
+    std::optional<std::string> suiteDir;  ///< the suite directory value, when one is set
     std::vector<std::string> firstYearList;
     bool noRerun = false;
-    std::string environmentFile;         ///< an environment file to save ("" for none)
+    std::string environmentFile;  ///< an environment file to save ("" for none)
 };
 
 /// The files of a closure-check job.
@@ -65,14 +65,16 @@ struct ClosureCheckFiles {
 /// file\r\n<file>\r\n does not exist.", and the result is a failure with that
 /// text (already shown).  File errors fail with "[CheckClosureCMF]" appended
 /// (not shown).
-Result<ClosureCheckFiles> CheckClosureCMF(const TSimRecord& rec, const ClosureCheckRequest& req, Dialogs& dialogs);
+Result<ClosureCheckFiles> CheckClosureCMF(const TSimRecord& rec, const ClosureCheckRequest& req,
+                                          Dialogs& dialogs);
 
 /// The lines of the closure-check batch file (POSIX sh): set SVDIR when a
 /// suite directory is given, change to the Working Directory, delete the old
 /// report and log, write the placeholder log, run the program, and write the
 /// ".flg" file when it fails.  Fails with "[ChangeDirBat]" when the Working
 /// Directory is not an absolute path.
-Result<std::vector<std::string>> closureCheckBatLines(const std::string& workDir, const ClosureCheckFiles& files,
+Result<std::vector<std::string>> closureCheckBatLines(const std::string& workDir,
+                                                      const ClosureCheckFiles& files,
                                                       const std::string& program,
                                                       const std::optional<std::string>& suiteDir);
 

@@ -14,7 +14,9 @@ namespace {
 constexpr char kQ = '"';
 constexpr int kHelpKeyWords = 0;
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 bool inAtList(const std::string& list, const std::string& word) {
     for (const std::string& w : split(list, '@'))
@@ -300,13 +302,26 @@ Status TOpenCMFFile::CheckControlZ(const std::string& description) {
 
 std::string NormaliseKeyword(std::string_view word) {
     static const std::pair<const char*, const char*> kTable[] = {
-        {"sho", "shock"},         {"ash", "ashock"},       {"fil", "file"},
-        {"ts", "tshock"},         {"tf", "tfinal_level"},  {"ach", "achange"},
-        {"tc", "tchange"},        {"ap", "apercent_change"},
-        {"tp", "tpercent_change"},{"us", "use"},           {"modi", "modify"},
-        {"env", "environment"},   {"lu", "lu"},            {"exo", "exogenous"},
-        {"end", "endogenous"},    {"re", "rest"},          {"ta", "take"},
-        {"fin", "final_level"},   {"cha", "change"},       {"pe", "percent_change"},
+        {"sho", "shock"},
+        {"ash", "ashock"},
+        {"fil", "file"},
+        {"ts", "tshock"},
+        {"tf", "tfinal_level"},
+        {"ach", "achange"},
+        {"tc", "tchange"},
+        {"ap", "apercent_change"},
+        {"tp", "tpercent_change"},
+        {"us", "use"},
+        {"modi", "modify"},
+        {"env", "environment"},
+        {"lu", "lu"},
+        {"exo", "exogenous"},
+        {"end", "endogenous"},
+        {"re", "rest"},
+        {"ta", "take"},
+        {"fin", "final_level"},
+        {"cha", "change"},
+        {"pe", "percent_change"},
     };
     const std::string lower = toLower(word);
     for (const auto& [prefix, keyword] : kTable)
@@ -317,10 +332,9 @@ std::string NormaliseKeyword(std::string_view word) {
 namespace {
 
 bool refersToFiles(const std::string& kw) {
-    static const char* kWords[] = {"shock",  "ashock",          "tshock",          "percent_change",
-                                   "change", "final_level",     "tfinal_level",    "achange",
-                                   "tchange", "apercent_change", "tpercent_change", "use",
-                                   "take",   "modify"};
+    static const char* kWords[] = {
+        "shock",   "ashock",  "tshock",          "percent_change",  "change", "final_level", "tfinal_level",
+        "achange", "tchange", "apercent_change", "tpercent_change", "use",    "take",        "modify"};
     for (const char* w : kWords)
         if (kw == w) return true;
     return false;
@@ -375,10 +389,9 @@ bool CheckConstituents(const std::string& name, bool requireShortNames, bool qui
         if (requireShortNames) {
             // Any folder separator counts as directory details ("/" is the
             // separator on this platform).
-            const bool notShort = f.name.find('\\') != std::string::npos ||
-                                  f.name.find('/') != std::string::npos ||
-                                  (!f.name.empty() && f.name.front() == '.') ||
-                                  (f.name.size() >= 2 && f.name[1] == ':');
+            const bool notShort =
+                f.name.find('\\') != std::string::npos || f.name.find('/') != std::string::npos ||
+                (!f.name.empty() && f.name.front() == '.') || (f.name.size() >= 2 && f.name[1] == ':');
             if (notShort) {
                 report(head + f.name + "\r\n" + "The name of files invoked here must be short file" + "\r\n" +
                        "  names (so cannot contain any directory details)." + "\r\n" +
@@ -429,8 +442,8 @@ Status CheckKeyWords(const std::string& file, const std::string& allowedKeyWords
     if (Status s = cmf.Rewind(); !s) return fail(s.message());
     while (cmf.NextStatement()) {
         const std::string kw = NormaliseKeyword(cmf.Keyword);
-        const bool refused = !allowedKeyWords.empty() ? !inAtList(allowedKeyWords, kw)
-                                                      : inAtList(notAllowedKeyWords, kw);
+        const bool refused =
+            !allowedKeyWords.empty() ? !inAtList(allowedKeyWords, kw) : inAtList(notAllowedKeyWords, kw);
         if (refused)
             return fail("Key word " + std::string(1, kQ) + kw + kQ + " must not be in " + kindText + "\r\n" +
                         fileIndent + file + "\r\n" + "Please change this file.");
@@ -441,7 +454,8 @@ Status CheckKeyWords(const std::string& file, const std::string& allowedKeyWords
 Status CheckClosureFile(const std::string& file, bool allowSave, bool quiet, Dialogs& dialogs) {
     std::string allowed = "exogenous@endogenous@rest@swap@xset@xsubset@use@modify@take@xfile@file@";
     if (allowSave) allowed += "save@";
-    return CheckKeyWords(file, allowed, "", "closure file", "", "in closure file \r\n" + file, quiet, dialogs);
+    return CheckKeyWords(file, allowed, "", "closure file", "", "in closure file \r\n" + file, quiet,
+                         dialogs);
 }
 
 Status CheckShockFile(const std::string& file, bool allowExtended, bool quiet, Dialogs& dialogs) {

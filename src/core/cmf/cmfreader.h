@@ -78,16 +78,16 @@ struct CmfStatement {
 /// statement-level routines leave it.
 class TOpenCMFFile {
 public:
-    std::string FileName;   ///< empty when reading from a list of lines
-    std::string Keyword;    ///< first token of the current statement
-    std::string Token = ";";///< the current token
-    std::string PrevToken;  ///< the token before it
-    int LineCount = 0;      ///< lines read so far
-    int ListIndex = -1;     ///< last line of the list read (-1 before the first)
-    int TokenStart = 1;     ///< 1-based start of `Token` in `Line`
-    int NextPos = 1;        ///< 1-based position after `Token` in `Line`
-    std::string Line;       ///< the current line after comment removal
-    TFileXFileCMFFile Files;///< the "file"/"xfile" table, built on opening
+    std::string FileName;     ///< empty when reading from a list of lines
+    std::string Keyword;      ///< first token of the current statement
+    std::string Token = ";";  ///< the current token
+    std::string PrevToken;    ///< the token before it
+    int LineCount = 0;        ///< lines read so far
+    int ListIndex = -1;       ///< last line of the list read (-1 before the first)
+    int TokenStart = 1;       ///< 1-based start of `Token` in `Line`
+    int NextPos = 1;          ///< 1-based position after `Token` in `Line`
+    std::string Line;         ///< the current line after comment removal
+    TFileXFileCMFFile Files;  ///< the "file"/"xfile" table, built on opening
 
     /// Opens a named file, builds the file table in a first pass and rewinds.
     /// Fails when the file cannot be opened ("Cannot open file <name>" with
@@ -157,8 +157,8 @@ std::vector<ReferredFile> referredFiles(TOpenCMFFile& cmf);
 /// command file's folder.  Each problem is shown as an error unless `quiet`
 /// and added to `messages` when given.  True when all are usable; false too
 /// when the command file cannot be opened.
-[[nodiscard]] bool CheckConstituents(const std::string& name, bool requireShortNames, bool quiet, Dialogs& dialogs,
-                       std::vector<std::string>* messages = nullptr);
+[[nodiscard]] bool CheckConstituents(const std::string& name, bool requireShortNames, bool quiet,
+                                     Dialogs& dialogs, std::vector<std::string>* messages = nullptr);
 
 /// Adds `name` and every file it refers to (see `referredFiles`) to `list`;
 /// the file is JoinPath(dir, name).  An empty name adds nothing and

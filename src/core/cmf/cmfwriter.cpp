@@ -29,9 +29,12 @@ std::string cmfOutputPath(const TSimRecord& rec, const CmfRequest& req) {
                         : TopFile(rec, req.sim, req.run, req.noRerun);
 }
 
-Status copyUserFile(TxtFile& out, const std::string& path) { return TxtAppend2(out, path, true); }
+Status copyUserFile(TxtFile& out, const std::string& path) {
+    return TxtAppend2(out, path, true);
+}
 
-Status FileStatements(const TSimRecord& rec, const CmfRequest& req, int i, int r, std::vector<std::string>& out) {
+Status FileStatements(const TSimRecord& rec, const CmfRequest& req, int i, int r,
+                      std::vector<std::string>& out) {
     const int first = r == 1 ? 1 : req.policyStart;
     const int numFiles = std::clamp(rec.NumFiles, 0, kMaxUserFiles);
     for (int n = 1; n <= numFiles; ++n) {
@@ -107,8 +110,8 @@ Status closureAndShocks(TxtFile& out, const TSimRecord& rec, int i, int r, bool 
     const std::string& wd = rec.WorkDir;
     const std::string common = CommonClosureFile(rec, r);
     if (!common.empty()) {
-        if (Status s = framedCopy(out, "! Begin Common Closure file ", "! End Common Closure file ", common, common,
-                                  UserFilePath(wd, common));
+        if (Status s = framedCopy(out, "! Begin Common Closure file ", "! End Common Closure file ", common,
+                                  common, UserFilePath(wd, common));
             !s)
             return s;
     }
@@ -129,7 +132,8 @@ Status closureAndShocks(TxtFile& out, const TSimRecord& rec, int i, int r, bool 
         const std::string commonPolicy = CommonShockFile(rec, 3);
         const std::string periodPolicy = i > 0 ? ExtraShockFileForYear(rec, i) : "";
         if (!commonPolicy.empty() || !periodPolicy.empty()) {
-            if (Status s = writeLines(out, {"!", "! The (Extra) Policy Shocks", "! -------------------------", "!"});
+            if (Status s =
+                    writeLines(out, {"!", "! The (Extra) Policy Shocks", "! -------------------------", "!"});
                 !s)
                 return s;
             if (!commonPolicy.empty()) {
@@ -149,13 +153,14 @@ Status closureAndShocks(TxtFile& out, const TSimRecord& rec, int i, int r, bool 
         }
     }
     if (extraPolicyShocks || r != 3) {
-        if (Status s = writeLines(out, {"!", "! The Base Case Shocks", "! --------------------", "!"}); !s) return s;
+        if (Status s = writeLines(out, {"!", "! The Base Case Shocks", "! --------------------", "!"}); !s)
+            return s;
     }
     if (r == 1) {
         const std::string commonShocks = CommonShockFile(rec, 1);
         if (!commonShocks.empty()) {
-            if (Status s = framedShocks(out, "! Begin Common Shocks file ", "! End Common Shocks file ", commonShocks,
-                                        UserFilePath(wd, commonShocks), year);
+            if (Status s = framedShocks(out, "! Begin Common Shocks file ", "! End Common Shocks file ",
+                                        commonShocks, UserFilePath(wd, commonShocks), year);
                 !s)
                 return s;
         }
@@ -180,7 +185,8 @@ Status writeCommandFile(TxtFile& out, const TSimRecord& rec, const CmfRequest& r
 
     const std::string cmfStart = CMFStartFile(rec, r);
     if (!cmfStart.empty()) {
-        if (Status s = framedCopy(out, "! Begin CMFSTART file ", "! End CMFSTART file ", cmfStart, cmfStart, cmfStart);
+        if (Status s = framedCopy(out, "! Begin CMFSTART file ", "! End CMFSTART file ", cmfStart, cmfStart,
+                                  cmfStart);
             !s)
             return s;
     }

@@ -13,8 +13,8 @@
 
 #include "base/result.h"
 #include "base/textfile.h"
-#include "model/solutionmethod.h"
 #include "model/simrecord.h"
+#include "model/solutionmethod.h"
 
 namespace vdln {
 
@@ -33,7 +33,7 @@ struct CmfRequest {
     int run = 1;               ///< run r (1..3)
     TSolutionMethod method;    ///< the method used in this year
     TAutoAccuracy accuracy;
-    int policyStart = 1;       ///< first simulation of runs 2 and 3
+    int policyStart = 1;  ///< first simulation of runs 2 and 3
     bool noRerun = false;
     /// The first-year data list: lines "file <logical> = <actual> ;".
     std::vector<std::string> firstYearList;
@@ -62,7 +62,8 @@ std::string cmfOutputPath(const TSimRecord& rec, const CmfRequest& req);
 /// simulation (`DataFileName`) in the Working Directory.  Fails when a file
 /// cannot be resolved (" [ResolveLogicalFile]") or when no actual file is
 /// known for an input ("No actual file for logical file <name>").
-Status FileStatements(const TSimRecord& rec, const CmfRequest& req, int i, int r, std::vector<std::string>& out);
+Status FileStatements(const TSimRecord& rec, const CmfRequest& req, int i, int r,
+                      std::vector<std::string>& out);
 
 /// Writes the closure of simulation i of run r (common, then
 /// period-specific; i = 0 writes only the common one) and, with

@@ -22,8 +22,11 @@ public:
         return BtnNone;
     }
     std::optional<std::string> chooseFile(const FileRequest&) override { return std::nullopt; }
-    std::optional<std::string> chooseFolder(const std::string&, const std::string&) override { return std::nullopt; }
-    std::optional<std::string> inputText(const std::string&, const std::string&, const std::string&) override {
+    std::optional<std::string> chooseFolder(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> inputText(const std::string&, const std::string&,
+                                         const std::string&) override {
         return std::nullopt;
     }
     std::optional<int> chooseOption(const std::string&, const std::string&, const std::vector<std::string>&,

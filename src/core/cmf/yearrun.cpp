@@ -54,7 +54,9 @@ Status writeEnvironmentCmf(const TSimRecord& rec, const CmfRequest& req, int b, 
     if (!period.empty()) {
         if (Status s = put({" ", markerLine("! Begin Period-specific Closure file ", period)}); !s) return s;
         if (Status s = copyUserFile(f, UserFilePath(rec.WorkDir, period)); !s) return s;
-        if (Status s = put({markerLine("! End Period-specific Closure file ", JoinPath(rec.WorkDir, period)), " "}); !s)
+        if (Status s =
+                put({markerLine("! End Period-specific Closure file ", JoinPath(rec.WorkDir, period)), " "});
+            !s)
             return s;
     }
     return TxtClose(f);
@@ -73,8 +75,8 @@ Result<RunBatFiles> WriteRunBat(const TSimRecord& rec, const CmfRequest& req, co
     const int i = req.sim;
     const int r = req.run;
     if (i < 1 || i > std::min(rec.NumYears, kMaxYears) || r < 1 || r > 3)
-        return Result<RunBatFiles>::fail("Bad simulation " + std::to_string(i) + " or run " + std::to_string(r) +
-                                         tag);
+        return Result<RunBatFiles>::fail("Bad simulation " + std::to_string(i) + " or run " +
+                                         std::to_string(r) + tag);
     const std::string& T = tempDir;
     RunBatFiles files;
 
@@ -93,8 +95,8 @@ Result<RunBatFiles> WriteRunBat(const TSimRecord& rec, const CmfRequest& req, co
 
     files.envSti = JoinPath(T, S5 + "env.sti");
     files.envCmf = changeExt(files.envSti, ".cmf");
-    if (Status s = writeTextFile(files.envSti,
-                                 {"bat", "rpt", changeExt(files.envSti, ".rpt"), "cmf", files.envCmf});
+    if (Status s =
+            writeTextFile(files.envSti, {"bat", "rpt", changeExt(files.envSti, ".rpt"), "cmf", files.envCmf});
         !s)
         return std::move(s).tag(tag);
     if (Status s = writeEnvironmentCmf(rec, req, b, files.envCmf, T, L); !s) return std::move(s).tag(tag);
@@ -102,8 +104,9 @@ Result<RunBatFiles> WriteRunBat(const TSimRecord& rec, const CmfRequest& req, co
     files.tellur = locate ? locate("tellur") : "";
     if (files.tellur.empty()) return Result<RunBatFiles>::fail(programNotAvailableText("tellur") + tag);
     files.mapSti = JoinPath(T, S5 + "st2.st2");
-    if (Status s = writeTextFile(files.mapSti, {"bat", "rpt", JoinPath(T, S5 + "st2.rpt"), " ", "e  ! Env file", tl,
-                                                "s  ! SS map", tl + ".map", "x  ! Just the exog ones"});
+    if (Status s =
+            writeTextFile(files.mapSti, {"bat", "rpt", JoinPath(T, S5 + "st2.rpt"), " ", "e  ! Env file", tl,
+                                         "s  ! SS map", tl + ".map", "x  ! Just the exog ones"});
         !s)
         return std::move(s).tag(tag);
 
@@ -112,23 +115,23 @@ Result<RunBatFiles> WriteRunBat(const TSimRecord& rec, const CmfRequest& req, co
         files.tellur = locate("tellur");
         if (files.tellur.empty()) return Result<RunBatFiles>::fail(programNotAvailableText("tellur") + tag);
         files.botSti = JoinPath(T, S5 + "st9.st9");
-        if (Status s = writeTextFile(files.botSti,
-                                     {"bat", "rpt", JoinPath(T, S5 + "st9.rpt"), " ", "e    ! environment file",
-                                      tl + "    ! EN4 file name", "b    ! write bot file",
-                                      changeExt(bot, "") + "    ! Output BOT file",
-                                      BotResultsFile(rec, i, req.noRerun) + "    ! Sol file to use",
-                                      "x  ! just exogenous variables"});
+        if (Status s = writeTextFile(
+                files.botSti, {"bat", "rpt", JoinPath(T, S5 + "st9.rpt"), " ", "e    ! environment file",
+                               tl + "    ! EN4 file name", "b    ! write bot file",
+                               changeExt(bot, "") + "    ! Output BOT file",
+                               BotResultsFile(rec, i, req.noRerun) + "    ! Sol file to use",
+                               "x  ! just exogenous variables"});
             !s)
             return std::move(s).tag(tag);
     } else {
         files.sectra = locate("sectra");
         if (files.sectra.empty()) return Result<RunBatFiles>::fail(programNotAvailableText("sectra") + tag);
         files.botSti = JoinPath(T, S5 + "st3.st3");
-        if (Status s = writeTextFile(files.botSti,
-                                     {"bat", "rpt", JoinPath(T, S5 + "st3.rpt"), "nlv", "shk  ! Write SHK file", " ",
-                                      changeExt(SolutionFile(rec, i, 1, req.noRerun), "") + "    ! Solution file",
-                                      "c  ! the cum column", "y  ! use SS mapping file",
-                                      tl + ".map" + "    ! SS Map file", bot + "    ! Output BOT file"});
+        if (Status s = writeTextFile(
+                files.botSti, {"bat", "rpt", JoinPath(T, S5 + "st3.rpt"), "nlv", "shk  ! Write SHK file", " ",
+                               changeExt(SolutionFile(rec, i, 1, req.noRerun), "") + "    ! Solution file",
+                               "c  ! the cum column", "y  ! use SS mapping file",
+                               tl + ".map" + "    ! SS Map file", bot + "    ! Output BOT file"});
             !s)
             return std::move(s).tag(tag);
     }

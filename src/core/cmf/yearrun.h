@@ -21,12 +21,12 @@ using ProgramLocator = std::function<std::string(std::string_view name)>;
 
 /// The files `WriteRunBat` wrote (empty names for files not written).
 struct RunBatFiles {
-    std::string simSti;     ///< the model program's stored input for the simulation
-    std::string envSti;     ///< environment step: stored input
-    std::string envCmf;     ///< environment step: command file
-    std::string mapSti;     ///< map step: "st2.st2"
-    std::string botSti;     ///< BOT step: "st9.st9" (SOL files) or "st3.st3"
-    std::string tellur;     ///< the located conversion programs
+    std::string simSti;  ///< the model program's stored input for the simulation
+    std::string envSti;  ///< environment step: stored input
+    std::string envCmf;  ///< environment step: command file
+    std::string mapSti;  ///< map step: "st2.st2"
+    std::string botSti;  ///< BOT step: "st9.st9" (SOL files) or "st3.st3"
+    std::string tellur;  ///< the located conversion programs
     std::string sectra;
 };
 

@@ -1,5 +1,4 @@
 #include "env/directories.h"
-#include "env/joblock.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -11,6 +10,7 @@
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
+#include "env/joblock.h"
 
 namespace vdln {
 
@@ -76,9 +76,10 @@ std::string normaliseDirectory(const std::string& dir, const std::string& curren
 
 std::string DirectorySources::displayName(int code) {
     static const char* const names[] = {
-        "Named Folder", "Windows Folder", "TMP Folder",  "TEMP Folder",     "HOMEPATH Folder",    "SYSTEMDRIVE",
-        "SVTEMP Folder", "SVKEEP Folder", "C:\\TEMP",    "SVDIR Folder",    "C:\\SV",             "User Folder",
-        "AppData Folder", "Current Directory", "Application Folder", "C:\\",
+        "Named Folder", "Windows Folder", "TMP Folder",     "TEMP Folder",       "HOMEPATH Folder",
+        "SYSTEMDRIVE",  "SVTEMP Folder",  "SVKEEP Folder",  "C:\\TEMP",          "SVDIR Folder",
+        "C:\\SV",       "User Folder",    "AppData Folder", "Current Directory", "Application Folder",
+        "C:\\",
     };
     if (code < 0 || code > 15) return "";
     return names[code];
@@ -86,28 +87,44 @@ std::string DirectorySources::displayName(int code) {
 
 std::string DirectorySources::raw(int code, const std::string& named) const {
     switch (code) {
-        case kSrcNamed: return named;
-        case kSrcWindows: return m_fixed.windows;
-        case kSrcTmp: return m_env.variable("TMP");
-        case kSrcTemp: return m_env.variable("TEMP");
-        case kSrcHomePath: return m_env.variable("HOME");
-        case kSrcSystemDrive: return m_fixed.systemDrive;
-        case kSrcSvTemp: return m_env.variable("SVTEMP");
-        case kSrcSvKeep: return m_env.variable("SVKEEP");
-        case kSrcConstTemp: return m_fixed.constTemp;
-        case kSrcSvDir: return m_env.variable("SVDIR");
-        case kSrcConstSv: return m_fixed.constSv;
-        case kSrcUser: return m_env.variable("HOME");
+        case kSrcNamed:
+            return named;
+        case kSrcWindows:
+            return m_fixed.windows;
+        case kSrcTmp:
+            return m_env.variable("TMP");
+        case kSrcTemp:
+            return m_env.variable("TEMP");
+        case kSrcHomePath:
+            return m_env.variable("HOME");
+        case kSrcSystemDrive:
+            return m_fixed.systemDrive;
+        case kSrcSvTemp:
+            return m_env.variable("SVTEMP");
+        case kSrcSvKeep:
+            return m_env.variable("SVKEEP");
+        case kSrcConstTemp:
+            return m_fixed.constTemp;
+        case kSrcSvDir:
+            return m_env.variable("SVDIR");
+        case kSrcConstSv:
+            return m_fixed.constSv;
+        case kSrcUser:
+            return m_env.variable("HOME");
         case kSrcAppData: {
             std::string x = m_env.variable("XDG_CONFIG_HOME");
             if (!trim(x).empty()) return x;
             std::string home = trim(m_env.variable("HOME"));
             return home.empty() ? "" : JoinPath(home, ".config");
         }
-        case kSrcCurrent: return m_env.currentDirectory();
-        case kSrcApplication: return m_env.programDirectory();
-        case kSrcConstRoot: return m_fixed.constRoot;
-        default: return "";
+        case kSrcCurrent:
+            return m_env.currentDirectory();
+        case kSrcApplication:
+            return m_env.programDirectory();
+        case kSrcConstRoot:
+            return m_fixed.constRoot;
+        default:
+            return "";
     }
 }
 
@@ -116,7 +133,9 @@ Result<std::string> DirectorySources::directory(int code, const std::string& nam
     return normaliseDirectory(raw(code, named), m_env.currentDirectory());
 }
 
-std::string DirectoryChoice::logText() const { return joinLines(log); }
+std::string DirectoryChoice::logText() const {
+    return joinLines(log);
+}
 
 DirectoryChoice chooseDirectory(const DirectorySources& sources, const DirectoryRequest& request) {
     DirectoryChoice choice;
@@ -133,7 +152,8 @@ DirectoryChoice chooseDirectory(const DirectorySources& sources, const Directory
             log.push_back(name + " is not defined");
             continue;
         }
-        log.push_back(name + " is set to " + dir + (directoryExists(dir) ? " (exists)" : " (does not exist)"));
+        log.push_back(name + " is set to " + dir +
+                      (directoryExists(dir) ? " (exists)" : " (does not exist)"));
         if (code != kSrcSvTemp && code != kSrcSvKeep) {
             bool nonAscii = false, space = false;
             for (unsigned char c : dir) {
@@ -252,21 +272,24 @@ std::string tempDirNameWarningText(const std::string& tempDir) {
             " letters (A-Z) and digits (0-9).",
         "[  :  and  \\  are also allowed.]",
         "The folder currently set (see above) contains other characters.",
-        std::string("We encourage you to choose a different folder to") + " be the Temporary Directory used by " +
-            prog + " via the" + " \"Specify Temporary Directory\" menu item" + "  under the Options menu.",
+        std::string("We encourage you to choose a different folder to") +
+            " be the Temporary Directory used by " + prog + " via the" +
+            " \"Specify Temporary Directory\" menu item" + "  under the Options menu.",
         "[Click on the Ignore button if you do not want this warning shown again.]",
     });
 }
 
 bool warnAboutTempDirName(Dialogs& dialogs, const std::string& tempDir, bool& warnOption) {
     if (!warnOption || isSimpleTempDirName(tempDir)) return false;
-    Button b = dialogs.message(MsgKind::Information, tempDirNameWarningText(tempDir), BtnOk | BtnIgnore | BtnHelp);
+    Button b =
+        dialogs.message(MsgKind::Information, tempDirNameWarningText(tempDir), BtnOk | BtnIgnore | BtnHelp);
     if (b == BtnIgnore) warnOption = false;
     return true;
 }
 
 std::string refuseTempDirText(const std::string& dir, const SpecifyTempDirContext& context) {
-    const std::string sorry = "Sorry, the directory\r\n" + dir + "\r\ncannot be used as the temporary directory";
+    const std::string sorry =
+        "Sorry, the directory\r\n" + dir + "\r\ncannot be used as the temporary directory";
     std::string d = normaliseDirectory(dir, "/");
     bool unusable = d.size() <= 3 || d == "/";
     std::string parent = dirOf(d);
@@ -280,7 +303,8 @@ std::string refuseTempDirText(const std::string& dir, const SpecifyTempDirContex
     return "";
 }
 
-bool SpecifyTemporaryDirectory(Dialogs& dialogs, const SpecifyTempDirContext& context, std::string& tempDirSetting) {
+bool SpecifyTemporaryDirectory(Dialogs& dialogs, const SpecifyTempDirContext& context,
+                               std::string& tempDirSetting) {
     const std::string prog = kProgramName;
     std::string intro = joinLines({
         prog + " writes files to a temporary directory.",
@@ -296,7 +320,8 @@ bool SpecifyTemporaryDirectory(Dialogs& dialogs, const SpecifyTempDirContext& co
     std::string chosen;
     bool useDefault = false;
     if (!trim(context.defaultDir).empty() && directoryExists(context.defaultDir)) {
-        std::string offer = "You can either\r\n1. Change to the default directory, which is\r\n" + context.defaultDir +
+        std::string offer = "You can either\r\n1. Change to the default directory, which is\r\n" +
+                            context.defaultDir +
                             "\r\nor\r\n2. Specify the directory via a file dialog.\r\n"
                             "Click on \"Yes\" for option 1 and \"No\" for option 2.";
         Button b = dialogs.message(MsgKind::Confirmation, offer, BtnYes | BtnNo | BtnCancel);
@@ -308,7 +333,8 @@ bool SpecifyTemporaryDirectory(Dialogs& dialogs, const SpecifyTempDirContext& co
     if (useDefault) {
         chosen = context.defaultDir;
     } else {
-        std::optional<std::string> pick = dialogs.chooseFolder("Specify Temporary Directory", context.current);
+        std::optional<std::string> pick =
+            dialogs.chooseFolder("Specify Temporary Directory", context.current);
         if (!pick || trim(*pick).empty()) return false;
         chosen = normaliseDirectory(*pick, "/");
         std::string refusal = refuseTempDirText(chosen, context);
@@ -317,7 +343,8 @@ bool SpecifyTemporaryDirectory(Dialogs& dialogs, const SpecifyTempDirContext& co
             return false;
         }
         if (!filesIn(chosen).empty()) {
-            std::string q = "The directory\r\n" + chosen + "\r\nyou have nominated is not empty. Do you want to continue?";
+            std::string q = "The directory\r\n" + chosen +
+                            "\r\nyou have nominated is not empty. Do you want to continue?";
             if (dialogs.message(MsgKind::Confirmation, q, BtnYes | BtnNo) != BtnYes) return false;
         }
     }
@@ -343,7 +370,8 @@ bool SpecifyTemporaryDirectory(Dialogs& dialogs, const SpecifyTempDirContext& co
 std::string startupFailureText(bool keep) {
     const std::string prog = kProgramName;
     if (keep)
-        return "Serious problem.\r\n" + prog + " cannot identify a suitable directory for its Keep Directory.\r\n" +
+        return "Serious problem.\r\n" + prog +
+               " cannot identify a suitable directory for its Keep Directory.\r\n" +
                "You need to set the value of Environment variable SVKEEP appropriately.\r\n" +
                "Click on the Help button for detailed advice about this.";
     return "Serious problem.\r\n" + prog + " cannot identify a suitable directory for temporary files.\r\n" +

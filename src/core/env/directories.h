@@ -29,8 +29,8 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 #include <utility>
+#include <vector>
 
 #include "base/dialogs.h"
 #include "base/result.h"
@@ -145,8 +145,7 @@ std::string keepSubPath(bool withProgramDir = true);
 /// characters, no blanks, printable ASCII only).  A non-blank `requested`
 /// directory (the settings' "TempDir") is tried first, as it is, under the
 /// same name checks; the standard list follows when it does not do.
-DirectoryChoice chooseTemporaryDirectory(const DirectorySources& sources,
-                                         const std::string& requested = "");
+DirectoryChoice chooseTemporaryDirectory(const DirectorySources& sources, const std::string& requested = "");
 /// Chooses the Keep Directory from SVKEEP, the User folder, HOMEPATH and
 /// "C:\" (sub-path, test file "testfil.$$$", no name checks).
 DirectoryChoice chooseKeepDirectory(const DirectorySources& sources);
@@ -190,7 +189,7 @@ std::string refuseTempDirText(const std::string& dir, const SpecifyTempDirContex
 /// `tempDirSetting` (the settings' "TempDir", used at the next start).
 /// Returns true when `tempDirSetting` was changed.
 [[nodiscard]] bool SpecifyTemporaryDirectory(Dialogs& dialogs, const SpecifyTempDirContext& context,
-                               std::string& tempDirSetting);
+                                             std::string& tempDirSetting);
 
 /// The directories chosen at start-up and the logs of both choices.
 struct StartupDirectories {

@@ -16,7 +16,9 @@ std::string Environment::variable(const std::string& name) const {
     return *v;
 }
 
-bool readUseSparse(const Environment& env) { return trim(env.variable("SVUSESPARSE")) == "1"; }
+bool readUseSparse(const Environment& env) {
+    return trim(env.variable("SVUSESPARSE")) == "1";
+}
 
 std::optional<std::string> SystemEnvironment::rawVariable(const std::string& name) const {
     const char* v = std::getenv(name.c_str());
@@ -39,7 +41,8 @@ std::string SystemEnvironment::programDirectory() const {
     while (true) {
         ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
         if (n < 0) return "";
-        if (static_cast<size_t>(n) < buf.size()) return dirOf(std::string(buf.data(), static_cast<size_t>(n)));
+        if (static_cast<size_t>(n) < buf.size())
+            return dirOf(std::string(buf.data(), static_cast<size_t>(n)));
         if (buf.size() > (1u << 20)) return "";
         buf.resize(buf.size() * 2);
     }

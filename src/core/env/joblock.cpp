@@ -80,7 +80,9 @@ LockHolder parseLockHolder(const std::string& text) {
     return h;
 }
 
-DirectoryLock::~DirectoryLock() { release(); }
+DirectoryLock::~DirectoryLock() {
+    release();
+}
 
 DirectoryLock::DirectoryLock(DirectoryLock&& other) noexcept
     : m_fd(other.m_fd), m_path(std::move(other.m_path)), m_note(std::move(other.m_note)) {
@@ -113,7 +115,8 @@ void DirectoryLock::release() {
     m_fd = -1;
 }
 
-Result<DirectoryLock> DirectoryLock::acquire(const std::string& dir, const std::string& role, const std::tm& now) {
+Result<DirectoryLock> DirectoryLock::acquire(const std::string& dir, const std::string& role,
+                                             const std::tm& now) {
     DirectoryLock lock;
     lock.m_path = JoinPath(dir, kJobLockFileName);
     // The holder removes the file when it is done; a file removed between
@@ -121,8 +124,8 @@ Result<DirectoryLock> DirectoryLock::acquire(const std::string& dir, const std::
     for (int attempt = 0;; ++attempt) {
         lock.m_fd = ::open(lock.m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (lock.m_fd < 0)
-            return Result<DirectoryLock>::fail("Cannot create the lock file " + lock.m_path + " of the " + role + ": " +
-                                               std::strerror(errno));
+            return Result<DirectoryLock>::fail("Cannot create the lock file " + lock.m_path + " of the " +
+                                               role + ": " + std::strerror(errno));
         int r;
         do {
             r = ::flock(lock.m_fd, LOCK_EX | LOCK_NB);
@@ -133,34 +136,39 @@ Result<DirectoryLock> DirectoryLock::acquire(const std::string& dir, const std::
             ::close(lock.m_fd);
             lock.m_fd = -1;
             if (err != EWOULDBLOCK)
-                return Result<DirectoryLock>::fail("Cannot lock the " + role + " " + dir + ": " + std::strerror(err));
+                return Result<DirectoryLock>::fail("Cannot lock the " + role + " " + dir + ": " +
+                                                   std::strerror(err));
             return Result<DirectoryLock>::fail(
-                "Another Vardelon job is using the " + role + "\r\n  " + dir + "\r\n(" + holder.text() + ").\r\n" +
-                "Two jobs cannot share it: wait until that job has finished, or give this job a " + role +
-                " of its own" +
-                (role == "Temporary Directory" ? " (environment variable SVTEMP)." : " (environment variable SVKEEP)."));
+                "Another Vardelon job is using the " + role + "\r\n  " + dir + "\r\n(" + holder.text() +
+                ").\r\n" + "Two jobs cannot share it: wait until that job has finished, or give this job a " +
+                role + " of its own" +
+                (role == "Temporary Directory" ? " (environment variable SVTEMP)."
+                                               : " (environment variable SVKEEP)."));
         }
-        struct stat held {}, named {};
-        if (::fstat(lock.m_fd, &held) == 0 && ::stat(lock.m_path.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
-            held.st_dev == named.st_dev)
+        struct stat held {
+        }, named{};
+        if (::fstat(lock.m_fd, &held) == 0 && ::stat(lock.m_path.c_str(), &named) == 0 &&
+            held.st_ino == named.st_ino && held.st_dev == named.st_dev)
             break;
         ::close(lock.m_fd);
         lock.m_fd = -1;
-        if (attempt >= 20) return Result<DirectoryLock>::fail("Cannot lock the " + role + " " + dir + ": it keeps changing");
+        if (attempt >= 20)
+            return Result<DirectoryLock>::fail("Cannot lock the " + role + " " + dir + ": it keeps changing");
     }
     const std::string previous = readAll(lock.m_fd);
     if (!trim(previous).empty())
-        lock.m_note = "Took over the lock of the " + role + " " + dir + " left by " + parseLockHolder(previous).text() +
-                      ", which is no longer running.";
+        lock.m_note = "Took over the lock of the " + role + " " + dir + " left by " +
+                      parseLockHolder(previous).text() + ", which is no longer running.";
     // Who holds it is for the messages of a refused job; on a full disk the
     // lock holds all the same, without the holder's details.
-    const std::string text = "pid=" + std::to_string(::getpid()) + "\r\nhost=" + hostName() + "\r\nstarted=" + stamp(now) + "\r\n";
+    const std::string text =
+        "pid=" + std::to_string(::getpid()) + "\r\nhost=" + hostName() + "\r\nstarted=" + stamp(now) + "\r\n";
     if (Status s = writeAll(lock.m_fd, text); !s) {
         if (::ftruncate(lock.m_fd, 0) != 0) {
             // An old holder's text stays; the next job's note may name it.
         }
-        std::fprintf(stderr, "vardelon: the lock file %s holds no details of this job: %s\n", lock.m_path.c_str(),
-                     s.message().c_str());
+        std::fprintf(stderr, "vardelon: the lock file %s holds no details of this job: %s\n",
+                     lock.m_path.c_str(), s.message().c_str());
     }
     return lock;
 }
@@ -172,7 +180,8 @@ std::vector<std::string> JobDirectoryLocks::notes() const {
     return out;
 }
 
-Result<JobDirectoryLocks> acquireJobLocks(const std::string& tempDir, const std::string& keepDir, const std::tm& now) {
+Result<JobDirectoryLocks> acquireJobLocks(const std::string& tempDir, const std::string& keepDir,
+                                          const std::tm& now) {
     JobDirectoryLocks all;
     auto temp = DirectoryLock::acquire(tempDir, "Temporary Directory", now);
     if (!temp) return Result<JobDirectoryLocks>(temp.status());

@@ -12,9 +12,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -29,7 +29,9 @@ namespace vdln {
 
 namespace {
 
-std::string errnoText(int err) { return std::strerror(err); }
+std::string errnoText(int err) {
+    return std::strerror(err);
+}
 
 // A program name resolved before the fork: an absolute path, or "" when a
 // bare name is not on the PATH.
@@ -44,7 +46,8 @@ std::string resolveProgram(const std::string& program) {
     for (const std::string& dir : split(path ? path : "/usr/bin:/bin", ':')) {
         std::string candidate = JoinPath(dir.empty() ? "." : dir, program);
         struct stat st {};
-        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0)
             return candidate;
     }
     return "";
@@ -53,14 +56,14 @@ std::string resolveProgram(const std::string& program) {
 // Everything the child needs, prepared before the fork so that the child
 // only makes async-signal-safe calls.
 struct ChildPlan {
-    std::string path;                 // what to execute
-    std::vector<std::string> argv;    // argument strings
-    std::vector<char*> argvPtrs;      // null-terminated
+    std::string path;               // what to execute
+    std::vector<std::string> argv;  // argument strings
+    std::vector<char*> argvPtrs;    // null-terminated
     std::string dir;
-    pid_t parent = 0;                 // the launching process
+    pid_t parent = 0;  // the launching process
     int stdinFd = -1;
     int stdoutFd = -1;
-    int errWrite = -1;                // reports a failure before exec
+    int errWrite = -1;  // reports a failure before exec
 };
 
 // Failure record sent through the error pipe: a stage letter and errno.
@@ -156,7 +159,8 @@ std::optional<ChildFailure> readFailure(int fd) {
 }
 
 Status failureStatus(const ChildFailure& f, const LaunchRequest& req) {
-    if (f.stage == 'D') return Status::fail("Cannot change to directory " + req.dir + ": " + errnoText(f.err));
+    if (f.stage == 'D')
+        return Status::fail("Cannot change to directory " + req.dir + ": " + errnoText(f.err));
     return Status::fail("Cannot run " + req.program + ": " + errnoText(f.err));
 }
 
@@ -201,7 +205,9 @@ Status ProcessLauncher::stop(const std::vector<ProcessHandle>& handles, int exit
 // ---------------------------------------------------------------------------
 // PosixProcessLauncher
 
-PosixProcessLauncher::PosixProcessLauncher() { m_epoll = ::epoll_create1(EPOLL_CLOEXEC); }
+PosixProcessLauncher::PosixProcessLauncher() {
+    m_epoll = ::epoll_create1(EPOLL_CLOEXEC);
+}
 
 PosixProcessLauncher::~PosixProcessLauncher() {
     // What still runs would go on writing into folders the next job uses:
@@ -247,7 +253,8 @@ Status PosixProcessLauncher::stop(const std::vector<ProcessHandle>& handles, int
             if (!ended(h)) all = false;
         return all;
     };
-    while (!allEnded() && SteadyClock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    while (!allEnded() && SteadyClock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::string failures;
     for (ProcessHandle h : running) {
         if (ended(h)) continue;
@@ -258,10 +265,12 @@ Status PosixProcessLauncher::stop(const std::vector<ProcessHandle>& handles, int
     }
     // A SIGKILL cannot be refused: wait for the ends (bounded all the same).
     const auto killDeadline = SteadyClock::now() + std::chrono::seconds(5);
-    while (!allEnded() && SteadyClock::now() < killDeadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    while (!allEnded() && SteadyClock::now() < killDeadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     for (ProcessHandle h : running)
         if (!ended(h))
-            failures += (failures.empty() ? "" : ", ") + std::to_string(m_procs[h.id].pid) + " (still running)";
+            failures +=
+                (failures.empty() ? "" : ", ") + std::to_string(m_procs[h.id].pid) + " (still running)";
     if (!failures.empty()) return Status::fail("Could not stop process " + failures);
     return Status::ok();
 }
@@ -278,7 +287,8 @@ Result<ProcessHandle> PosixProcessLauncher::start(const LaunchRequest& request) 
     ChildPlan plan;
     Status prepared = preparePlan(request, plan);
     int errPipe[2] = {-1, -1};
-    if (prepared && ::pipe2(errPipe, O_CLOEXEC) != 0) prepared = Status::fail("Cannot run " + request.program + ": " + errnoText(errno));
+    if (prepared && ::pipe2(errPipe, O_CLOEXEC) != 0)
+        prepared = Status::fail("Cannot run " + request.program + ": " + errnoText(errno));
     if (!prepared) {
         closeFd(plan.stdinFd);
         closeFd(plan.stdoutFd);
@@ -366,7 +376,8 @@ bool PosixProcessLauncher::waitForEnd(ProcessHandle handle, std::optional<int> t
         if (ended(handle)) return true;
         int wait = -1;
         if (timeoutMs) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0) return false;
             wait = static_cast<int>(left);
         }
@@ -394,7 +405,8 @@ Status PosixProcessLauncher::startProgram(const std::string& program, const std:
     ChildPlan plan;
     Status prepared = preparePlan(req, plan);
     int errPipe[2] = {-1, -1};
-    if (prepared && ::pipe2(errPipe, O_CLOEXEC) != 0) prepared = Status::fail("Cannot run " + program + ": " + errnoText(errno));
+    if (prepared && ::pipe2(errPipe, O_CLOEXEC) != 0)
+        prepared = Status::fail("Cannot run " + program + ": " + errnoText(errno));
     if (!prepared) return prepared;
     plan.errWrite = errPipe[1];
     pid_t pid = ::fork();
@@ -423,7 +435,8 @@ Status PosixProcessLauncher::startProgram(const std::string& program, const std:
 // Synchronous launches
 
 Result<ProcessHandle> LaunchConsoleJob(ProcessLauncher& launcher, const std::string& executable,
-                                       const std::vector<std::string>& parameters, const std::string& directory) {
+                                       const std::vector<std::string>& parameters,
+                                       const std::string& directory) {
     LaunchRequest req;
     req.program = executable;
     req.args = parameters;
@@ -443,8 +456,8 @@ bool LaunchCmd(TCmdRec& rec, ProcessLauncher& launcher, Dialogs& dialogs) {
     rec.ExitCode = 0;
     Result<ProcessHandle> h = LaunchConsoleJob(launcher, command, rec.Parameters, rec.CmdDir);
     if (!h) {
-        dialogs.error("LaunchCmd error:\r\n" + h.message() + "\r\n" + "Sent: " + commandLineText(command, rec.Parameters) +
-                      "\r\n" + "WorkDir: " + rec.CmdDir);
+        dialogs.error("LaunchCmd error:\r\n" + h.message() + "\r\n" + "Sent: " +
+                      commandLineText(command, rec.Parameters) + "\r\n" + "WorkDir: " + rec.CmdDir);
         return false;
     }
     rec.Process = *h;
@@ -461,9 +474,11 @@ bool LaunchCmd(TCmdRec& rec, ProcessLauncher& launcher, Dialogs& dialogs) {
     bestEffort(launcher.terminate(rec.Process, 3),
                "the program overran its time limit and is reported as timed out either way");
     std::string params;
-    for (size_t i = 0; i < rec.Parameters.size(); ++i) params += (i ? " " : "") + quoteIfBlank(rec.Parameters[i]);
-    dialogs.error("Time limit exceeded for:\r\nCommand: " + command + "\r\n" + "Parameters: " + params + "\r\n" +
-                  "WorkDir: " + rec.CmdDir + "\r\n" + "Limit: " + std::to_string(rec.TimeLimit) + " seconds");
+    for (size_t i = 0; i < rec.Parameters.size(); ++i)
+        params += (i ? " " : "") + quoteIfBlank(rec.Parameters[i]);
+    dialogs.error("Time limit exceeded for:\r\nCommand: " + command + "\r\n" + "Parameters: " + params +
+                  "\r\n" + "WorkDir: " + rec.CmdDir + "\r\n" + "Limit: " + std::to_string(rec.TimeLimit) +
+                  " seconds");
     launcher.waitForEnd(rec.Process, 1000);
     rec.ExitCode = 3;
     launcher.release(rec.Process);

@@ -140,7 +140,8 @@ private:
 /// Starts a part of a job: `executable` with `parameters` in `directory`
 /// (the engine's `LaunchConsoleJob`).  Fails with the launcher's reason.
 Result<ProcessHandle> LaunchConsoleJob(ProcessLauncher& launcher, const std::string& executable,
-                                       const std::vector<std::string>& parameters, const std::string& directory);
+                                       const std::vector<std::string>& parameters,
+                                       const std::string& directory);
 
 /// The command record of a synchronous launch with a time limit.
 struct TCmdRec {
@@ -151,7 +152,7 @@ struct TCmdRec {
     int ShowWindow = 0;                   ///< show mode (not used on this platform)
     ProcessHandle Process;
     std::uint32_t ExitCode = 0;
-    int TimeLimit = 0;                    ///< seconds; 0 = none
+    int TimeLimit = 0;  ///< seconds; 0 = none
     bool TimedOut = false;
 };
 
@@ -170,7 +171,7 @@ std::string commandLineText(const std::string& command, const std::vector<std::s
 /// `LaunchCmd` for a command, its parameters, a directory and a time limit in
 /// seconds (0 = none); the exit code is stored in `exitCode`.
 [[nodiscard]] bool RunWithTimeLimit(ProcessLauncher& launcher, Dialogs& dialogs, const std::string& command,
-                      const std::vector<std::string>& parameters, const std::string& dir, int timeLimit,
-                      std::uint32_t& exitCode);
+                                    const std::vector<std::string>& parameters, const std::string& dir,
+                                    int timeLimit, std::uint32_t& exitCode);
 
 }  // namespace vdln

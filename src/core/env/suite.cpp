@@ -15,7 +15,9 @@ std::string suiteProgramFile(std::string_view name) {
     return "";
 }
 
-bool SuiteReport::ok() const { return iequals(trim(status), "ok"); }
+bool SuiteReport::ok() const {
+    return iequals(trim(status), "ok");
+}
 
 Result<SuiteReport> readSuiteReport(const std::string& path) {
     Result<IniFile> ini = IniFile::load(path);
@@ -56,21 +58,26 @@ Status writeSuiteReport(const std::string& path, const SuiteReport& report) {
     if (report.svVerLarge) ini.setInt(kReportSection, kReportSvVerLarge, *report.svVerLarge);
     if (!report.release.empty()) ini.set(kReportSection, kReportRelease, report.release);
     if (report.prVerInteger) ini.setInt(kReportSection, kReportPrVerInteger, *report.prVerInteger);
-    if (!report.fortranCompiler.empty()) ini.set(kReportSection, kReportFortranCompiler, report.fortranCompiler);
+    if (!report.fortranCompiler.empty())
+        ini.set(kReportSection, kReportFortranCompiler, report.fortranCompiler);
     for (const auto& [k, v] : report.extra) ini.set(kReportSection, k, v);
     return ini.save(path);
 }
 
 std::string logOptionText(LogOption option) {
     switch (option) {
-        case LogOption::Log: return "-log";
-        case LogOption::Los: return "-los";
-        case LogOption::Lon: break;
+        case LogOption::Log:
+            return "-log";
+        case LogOption::Los:
+            return "-los";
+        case LogOption::Lon:
+            break;
     }
     return "-lon";
 }
 
-std::vector<std::string> suiteArguments(const std::string& stiFile, LogOption option, const std::string& logFile) {
+std::vector<std::string> suiteArguments(const std::string& stiFile, LogOption option,
+                                        const std::string& logFile) {
     return {"-sti", stiFile, logOptionText(option), logFile};
 }
 
@@ -90,14 +97,19 @@ Result<SuiteCall> parseSuiteArguments(const std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         std::string opt = toLower(args[i]);
         std::optional<LogOption> log;
-        if (opt == "-lon") log = LogOption::Lon;
-        else if (opt == "-log") log = LogOption::Log;
-        else if (opt == "-los") log = LogOption::Los;
-        else if (opt != "-sti") return Result<SuiteCall>::fail("Unknown option " + args[i]);
+        if (opt == "-lon")
+            log = LogOption::Lon;
+        else if (opt == "-log")
+            log = LogOption::Log;
+        else if (opt == "-los")
+            log = LogOption::Los;
+        else if (opt != "-sti")
+            return Result<SuiteCall>::fail("Unknown option " + args[i]);
         if (i + 1 >= args.size() || trim(args[i + 1]).empty())
             return Result<SuiteCall>::fail("Option " + args[i] + " needs a file name");
         std::string value = trim(args[++i]);
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
         if (log) {
             call.logOption = *log;
             call.logFile = value;
@@ -108,7 +120,8 @@ Result<SuiteCall> parseSuiteArguments(const std::vector<std::string>& args) {
         }
     }
     if (!haveSti) return Result<SuiteCall>::fail("Missing -sti option");
-    if (call.hasLog && iequals(call.logFile, kLogNamedAfterSti)) call.logFile = changeExt(call.stiFile, ".log");
+    if (call.hasLog && iequals(call.logFile, kLogNamedAfterSti))
+        call.logFile = changeExt(call.stiFile, ".log");
     return call;
 }
 

@@ -46,13 +46,13 @@ inline constexpr const char* kReportOutputFile = "Output file";
 
 /// The contents of a report file's "Result" section.
 struct SuiteReport {
-    std::string status;           ///< "ok" or "error" (any case when read)
-    std::string error;            ///< the explanation of an error
-    std::string logFile;          ///< "Log file", "" when absent
-    std::optional<long long> svVerLarge;     ///< "SVVer Large"
-    std::string release;                     ///< "Release"
-    std::optional<long long> prVerInteger;   ///< "PRVer Integer"
-    std::string fortranCompiler;             ///< "Fortran Compiler"
+    std::string status;                     ///< "ok" or "error" (any case when read)
+    std::string error;                      ///< the explanation of an error
+    std::string logFile;                    ///< "Log file", "" when absent
+    std::optional<long long> svVerLarge;    ///< "SVVer Large"
+    std::string release;                    ///< "Release"
+    std::optional<long long> prVerInteger;  ///< "PRVer Integer"
+    std::string fortranCompiler;            ///< "Fortran Compiler"
     /// Further keys written by a program (for example "Output file"), in order.
     std::vector<std::pair<std::string, std::string>> extra;
 
@@ -79,7 +79,8 @@ inline constexpr const char* kLogNamedAfterSti = "%sti";
 std::string logOptionText(LogOption option);
 /// The argument vector of a suite program: "-sti", the stored input, the log
 /// option and the log file (or "%sti").
-std::vector<std::string> suiteArguments(const std::string& stiFile, LogOption option, const std::string& logFile);
+std::vector<std::string> suiteArguments(const std::string& stiFile, LogOption option,
+                                        const std::string& logFile);
 /// A name in double quotes when it contains a blank.
 std::string quoteIfBlank(const std::string& name);
 /// The parameters as one text, as the program shows and logs them:

@@ -61,13 +61,14 @@ std::string locateProgram(const Environment& env, const ToolLocations& settings,
     if (n == "gridlens" && !existing(settings.gridlens).empty()) return existing(settings.gridlens);
     if (n == "editor" && !existing(settings.editor).empty()) return existing(settings.editor);
 
-    std::vector<std::string> candidates = n == "editor" ? std::vector<std::string>{"scriba", "notarix"}
-                                                        : std::vector<std::string>{n};
+    std::vector<std::string> candidates =
+        n == "editor" ? std::vector<std::string>{"scriba", "notarix"} : std::vector<std::string>{n};
     for (const std::string& cand : candidates) {
         const std::string exe = cand + ".exe";
         std::vector<std::string> tries;
         if (viewerOrEditor && !progDir.empty()) tries.push_back(JoinPath(progDir, exe));
-        if (!trim(settings.suiteProgramsDir).empty()) tries.push_back(JoinPath(trim(settings.suiteProgramsDir), exe));
+        if (!trim(settings.suiteProgramsDir).empty())
+            tries.push_back(JoinPath(trim(settings.suiteProgramsDir), exe));
         if (!progDir.empty()) tries.push_back(JoinPath(progDir, exe));
         for (const auto& t : tries)
             if (std::string p = existing(t); !p.empty()) return p;
@@ -75,9 +76,11 @@ std::string locateProgram(const Environment& env, const ToolLocations& settings,
             return isOneOf(cand, {"outlens", "gridlens", "notarix", "calvex"}) ? p : exe;
         if (std::string p = existing(JoinPath(kConstSvFolder, exe)); !p.empty()) return p;
         if (n == "editor" || n == "gridlens")
-            if (std::string p = existing(JoinPath(JoinPath(kConstSvFolder, "DESKARA"), exe)); !p.empty()) return p;
+            if (std::string p = existing(JoinPath(JoinPath(kConstSvFolder, "DESKARA"), exe)); !p.empty())
+                return p;
         if (n == "outlens")
-            if (std::string p = existing(JoinPath(JoinPath(kConstSvFolder, "DESKARA/OUTLENS"), exe)); !p.empty())
+            if (std::string p = existing(JoinPath(JoinPath(kConstSvFolder, "DESKARA/OUTLENS"), exe));
+                !p.empty())
                 return p;
     }
     return "";
@@ -103,12 +106,14 @@ bool chooseViewerProgram(Viewer viewer, const Environment& env, ToolLocations& s
     return true;
 }
 
-bool LaunchViewer(Viewer viewer, const std::string& fileArg, const std::string& modelDir, const Environment& env,
-                  ToolLocations& settings, Dialogs& dialogs, ProgramStarter& starter) {
+bool LaunchViewer(Viewer viewer, const std::string& fileArg, const std::string& modelDir,
+                  const Environment& env, ToolLocations& settings, Dialogs& dialogs,
+                  ProgramStarter& starter) {
     const std::string vname = viewer == Viewer::Outlens ? "Outlens" : "Gridlens";
     std::string program = locateProgram(env, settings, vname);
     if (program.empty()) {
-        if (chooseViewerProgram(viewer, env, settings, dialogs)) program = locateProgram(env, settings, vname);
+        if (chooseViewerProgram(viewer, env, settings, dialogs))
+            program = locateProgram(env, settings, vname);
         if (program.empty()) {
             reportProgramNotAvailable(dialogs, vname);
             return false;
@@ -132,8 +137,8 @@ bool LaunchViewer(Viewer viewer, const std::string& fileArg, const std::string& 
     return true;
 }
 
-bool OpenInEditor(const std::string& file, const Environment& env, const ToolLocations& settings, Dialogs& dialogs,
-                  ProgramStarter& starter) {
+bool OpenInEditor(const std::string& file, const Environment& env, const ToolLocations& settings,
+                  Dialogs& dialogs, ProgramStarter& starter) {
     std::string program = locateProgram(env, settings, "editor");
     if (program.empty()) {
         reportProgramNotAvailable(dialogs, "editor");
@@ -167,7 +172,9 @@ std::string shellQuoted(std::string_view text) {
     return out + "'";
 }
 
-std::vector<std::string> changeDirLines(const std::string& dir) { return {"cd " + shellQuoted(dir)}; }
+std::vector<std::string> changeDirLines(const std::string& dir) {
+    return {"cd " + shellQuoted(dir)};
+}
 
 std::string commandLine(const std::string& program, const std::vector<std::string>& args) {
     std::string line = shellQuoted(program);
@@ -225,14 +232,16 @@ Result<TempDirCheckJob> prepareTempDirCheck(const std::string& tempDir, const st
     job.reportFile = JoinPath(tempDir, "tdcheck.rpt");
     job.args = {"-sti", job.stiFile, "-los", job.logFile};
     if (Status st = deleteFile(job.reportFile); !st) return Result<TempDirCheckJob>(st);
-    if (Status st = writeLinesAtomic(job.stiFile, {"bat", "rpt", job.reportFile, "tdc    ! Temporary Directory check", " "});
+    if (Status st = writeLinesAtomic(
+            job.stiFile, {"bat", "rpt", job.reportFile, "tdc    ! Temporary Directory check", " "});
         !st)
         return Result<TempDirCheckJob>(st);
     return job;
 }
 
 std::string tempDirCheckStartFailureText() {
-    return "Unable to start Temp Dir check.\r\nSuggest that you change the Temp Dir, restart the program and try "
+    return "Unable to start Temp Dir check.\r\nSuggest that you change the Temp Dir, restart the program and "
+           "try "
            "again.";
 }
 

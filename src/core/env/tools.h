@@ -57,7 +57,8 @@ enum class Viewer { Gridlens, Outlens };
 /// "Which Outlens to use" and its twin for Gridlens: a file dialog titled
 /// "Select <name> to use" with the filter "<name> Files (<name>.EXE)|<name>.exe";
 /// the pick is stored in `settings`.  Returns false when cancelled.
-[[nodiscard]] bool chooseViewerProgram(Viewer viewer, const Environment& env, ToolLocations& settings, Dialogs& dialogs);
+[[nodiscard]] bool chooseViewerProgram(Viewer viewer, const Environment& env, ToolLocations& settings,
+                                       Dialogs& dialogs);
 
 /// Opens a file in a viewer.  The viewer is located; when it is missing the
 /// user may pick its executable (stored in `settings`) and it is located
@@ -66,14 +67,15 @@ enum class Viewer { Gridlens, Outlens };
 /// "Cannot find file:\r\n<file>", the not-available message, or "Could not
 /// launch Gridlens !" / "Could not launch Outlens !".  The viewer runs in
 /// `modelDir`.  Returns true when it was started.
-[[nodiscard]] bool LaunchViewer(Viewer viewer, const std::string& fileArg, const std::string& modelDir, const Environment& env,
-                  ToolLocations& settings, Dialogs& dialogs, ProgramStarter& starter);
+[[nodiscard]] bool LaunchViewer(Viewer viewer, const std::string& fileArg, const std::string& modelDir,
+                                const Environment& env, ToolLocations& settings, Dialogs& dialogs,
+                                ProgramStarter& starter);
 
 /// Opens a file in the text editor, in the file's folder.  Shows the
 /// not-available message when there is no editor and "Unable to run <editor>"
 /// when it cannot be started.  Returns true when it was started.
-[[nodiscard]] bool OpenInEditor(const std::string& file, const Environment& env, const ToolLocations& settings, Dialogs& dialogs,
-                  ProgramStarter& starter);
+[[nodiscard]] bool OpenInEditor(const std::string& file, const Environment& env,
+                                const ToolLocations& settings, Dialogs& dialogs, ProgramStarter& starter);
 
 /// Quotes a text for /bin/sh: unchanged when it has only safe characters,
 /// otherwise in single quotes (an embedded quote written '\'').
@@ -98,8 +100,8 @@ public:
     /// Opens the shell; shows "Unable to run <program>" when it cannot be
     /// started (and the writer's message when the batch file cannot be
     /// written).  Returns true when started.
-    [[nodiscard]] bool openShell(const std::string& folder, const std::string& tempDir, const Environment& env, Dialogs& dialogs,
-                   ProgramStarter& starter);
+    [[nodiscard]] bool openShell(const std::string& folder, const std::string& tempDir,
+                                 const Environment& env, Dialogs& dialogs, ProgramStarter& starter);
     /// The number of the last batch file written (0 before the first).
     int lastNumber() const { return m_last; }
 
@@ -111,8 +113,8 @@ private:
 /// makes the conversion program write "tdcheck.rpt" in the Temporary
 /// Directory.
 struct TempDirCheckJob {
-    std::string program;           ///< the conversion program
-    std::vector<std::string> args; ///< "-sti", the stored input, "-los", the log
+    std::string program;            ///< the conversion program
+    std::vector<std::string> args;  ///< "-sti", the stored input, "-los", the log
     std::string stiFile;
     std::string logFile;
     std::string reportFile;
@@ -131,6 +133,7 @@ std::string tempDirCheckStartFailureText();
 std::string tempDirCheckResultText(const TempDirCheckJob& job, const std::string& tempDir, bool& ok);
 /// Shows the check's result (information when ok, error with Help
 /// otherwise); returns whether the report was found.
-[[nodiscard]] bool finishTempDirCheck(Dialogs& dialogs, const TempDirCheckJob& job, const std::string& tempDir);
+[[nodiscard]] bool finishTempDirCheck(Dialogs& dialogs, const TempDirCheckJob& job,
+                                      const std::string& tempDir);
 
 }  // namespace vdln

@@ -6,8 +6,12 @@ namespace {
 
 constexpr char kQ = '"';
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isSpecial(char c) { return c == '=' || c == ';' || c == '(' || c == ')'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isSpecial(char c) {
+    return c == '=' || c == ';' || c == '(' || c == ')';
+}
 
 // Clamps a 1-based position into 1..size+1 and returns the 0-based index.
 size_t indexOf(std::string_view line, int pos) {
@@ -16,7 +20,9 @@ size_t indexOf(std::string_view line, int pos) {
     return i > line.size() ? line.size() : i;
 }
 
-int posOf(size_t index) { return static_cast<int>(index) + 1; }
+int posOf(size_t index) {
+    return static_cast<int>(index) + 1;
+}
 
 }  // namespace
 

@@ -47,7 +47,8 @@ std::string applyLine(const std::string& line, const std::vector<std::string>& n
         if (i + 1 >= n) return "A line containing " + Q + t + Q + " does not end with " + Q + ";" + Q;
         const std::string& v = tok[i + 1];
         if (file == 0) {
-            if (!iequals(t, "file")) return "Expected " + Q + "file" + Q + " at start of line but found " + Q + t + Q;
+            if (!iequals(t, "file"))
+                return "Expected " + Q + "file" + Q + " at start of line but found " + Q + t + Q;
             file = fileIndex(names, v);
             if (file == 0) return "Unknown logical file " + Q + v + Q;
             i += 2;

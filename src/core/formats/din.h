@@ -29,7 +29,7 @@ enum class DinRole { LaggedInput, ConstantInput };
 /// What the file says of one logical file; an attribute it does not write
 /// stays empty.  When it writes one twice, the later statement counts.
 struct DinFileFacts {
-    std::optional<std::string> key;           ///< at most 3 characters
+    std::optional<std::string> key;  ///< at most 3 characters
     std::optional<DinRole> role;
     std::optional<int> lagOf;                 ///< 1-based index of the file lagged
     std::optional<std::array<int, 4>> usage;  ///< the file fed from, then runs 1..3

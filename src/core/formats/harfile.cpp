@@ -14,10 +14,16 @@ namespace vdln {
 
 namespace {
 
-std::string str(std::int64_t v) { return std::to_string(v); }
-std::string quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string str(std::int64_t v) {
+    return std::to_string(v);
+}
+std::string quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
 
-bool startsWithXX(const std::string& name) { return name.size() >= 2 && name[0] == 'X' && name[1] == 'X'; }
+bool startsWithXX(const std::string& name) {
+    return name.size() >= 2 && name[0] == 'X' && name[1] == 'X';
+}
 
 std::string joinSizes(const Dims7& d, int n) {
     std::string out;
@@ -38,13 +44,15 @@ Status SetCreationDateHeader(HarFile& file, const std::string& dateTime) {
 }
 
 Status SetCreatingProgHeader(HarFile& file, const std::string& program) {
-    Status s = makeSpecial(file.creatingProgram, "XXCR", "Creating Program", 70, {program, "HARFILE 31/Mar/2008"});
+    Status s =
+        makeSpecial(file.creatingProgram, "XXCR", "Creating Program", 70, {program, "HARFILE 31/Mar/2008"});
     if (!s) return std::move(s).tag(" [SetCreatingProgHeader]");
     return Status::ok();
 }
 
 Status CreateHistoryHeader(HarFile& file) {
-    Status s = makeSpecial(file.history, "XXHS", "File History", kHistoryStringLength, {"no previous history"});
+    Status s =
+        makeSpecial(file.history, "XXHS", "File History", kHistoryStringLength, {"no previous history"});
     if (!s) return std::move(s).tag(" [CreateHistoryHeader]");
     return Status::ok();
 }
@@ -53,10 +61,14 @@ Status CreateHistoryHeader(HarFile& file) {
 // outside the list (a later one replaces an earlier one), others appended.
 Status storeHeader(HarFile& file, PHarHeader h) {
     const std::string& n = h->name;
-    if (n == "XXCD") file.creationDate = std::move(h);
-    else if (n == "XXCR") file.creatingProgram = std::move(h);
-    else if (n == "XXHS") file.history = std::move(h);
-    else if (n == "XXFF") file.xxff = std::move(h);
+    if (n == "XXCD")
+        file.creationDate = std::move(h);
+    else if (n == "XXCR")
+        file.creatingProgram = std::move(h);
+    else if (n == "XXHS")
+        file.history = std::move(h);
+    else if (n == "XXFF")
+        file.xxff = std::move(h);
     else {
         if (file.count() >= kMaxHeaders) return Status::fail("Too many headers: max is " + str(kMaxHeaders));
         file.headers.push_back(std::move(h));
@@ -96,7 +108,9 @@ HarHeader* HarFile::find(std::string_view name) {
     return nullptr;
 }
 
-const HarHeader* HarFile::find(std::string_view name) const { return const_cast<HarFile*>(this)->find(name); }
+const HarHeader* HarFile::find(std::string_view name) const {
+    return const_cast<HarFile*>(this)->find(name);
+}
 
 Status CompleteHeaderRecord(HarHeader& h) {
     const char* tag = " [CompleteHeaderRecord]";
@@ -127,8 +141,10 @@ Status CompleteHeaderRecord(HarHeader& h) {
                 h.dimsText += (k ? "*" : "") + (h.dimLabels[k].empty() ? str(h.dims[k]) : h.dimLabels[k]);
             h.shortDimsText = joinSizes(h.dims, std::min(h.NDim, 7));
         }
-        if (h.description.empty()) h.description = h.re.coefName;
-        else if (h.description == "?") h.description = " ";
+        if (h.description.empty())
+            h.description = h.re.coefName;
+        else if (h.description == "?")
+            h.description = " ";
     } else if (h.HeadType == "2I" || h.HeadType == "2R") {
         h.dims = {1, 1, 1, 1, 1, 1, 1};
         h.elementCount = h.rows * h.cols;
@@ -150,7 +166,8 @@ Status CompleteHeaderRecord(HarHeader& h) {
 
 // ---------------------------------------------------------------- reading
 
-Status ReadMoreIntoHarFile(const std::string& fileName, HarFile& file, bool sort, bool skipBad, bool& skipped) {
+Status ReadMoreIntoHarFile(const std::string& fileName, HarFile& file, bool sort, bool skipBad,
+                           bool& skipped) {
     const char* tag = " [ReadMoreIntoHarFile]";
     skipped = false;
     LaheyFile in;
@@ -199,7 +216,8 @@ Result<HarFile> ReadHarFile(const std::string& fileName, bool sort, bool skipBad
     return file;
 }
 
-Result<PHarHeader> ReadHeaderFromHarFile(const std::string& fileName, const std::string& wanted, bool skipBad) {
+Result<PHarHeader> ReadHeaderFromHarFile(const std::string& fileName, const std::string& wanted,
+                                         bool skipBad) {
     const std::string tag = " [ReadHeaderFromHarFile:" + wanted + "]";
     const std::string want = normaliseHeaderName(wanted);
     const bool takeFirst = want == "    ";
@@ -236,7 +254,8 @@ Result<PHarHeader> ReadHeaderFromHarFile(const std::string& fileName, const std:
 
 // ---------------------------------------------------------------- building files
 
-Result<HarFile> NewHarFile(const std::string& programName, const std::string& dateTime, bool placeholder, bool sort) {
+Result<HarFile> NewHarFile(const std::string& programName, const std::string& dateTime, bool placeholder,
+                           bool sort) {
     const char* tag = " [NewHarFile]";
     HarFile file;
     Status s;
@@ -257,7 +276,8 @@ Result<HarFile> NewHarFile(const std::string& programName, const std::string& da
 Status AddHeaderNil(HarFile& file, PHarHeader& header) {
     const char* tag = " [AddHeaderNil]";
     if (!header) return Status::fail("Unexpected Nil Pointer" + std::string(tag));
-    if (file.count() >= kMaxHeaders) return Status::fail("Too many headers: max is " + str(kMaxHeaders) + tag);
+    if (file.count() >= kMaxHeaders)
+        return Status::fail("Too many headers: max is " + str(kMaxHeaders) + tag);
     Status s = CompleteHeaderRecord(*header);
     if (!s) return std::move(s).tag(tag);
     file.headers.push_back(std::move(header));
@@ -265,7 +285,9 @@ Status AddHeaderNil(HarFile& file, PHarHeader& header) {
     return Status::ok();
 }
 
-Status addHeader(HarFile& file, PHarHeader header) { return AddHeaderNil(file, header); }
+Status addHeader(HarFile& file, PHarHeader header) {
+    return AddHeaderNil(file, header);
+}
 
 Status CompleteHarFile(HarFile& file, bool sort) {
     const char* tag = " [CompleteHarFile]";
@@ -313,7 +335,8 @@ std::string checkHeaderName(std::string_view name, std::string& checked) {
         const bool ok = c == ' ' || (c >= '0' && c <= '9') || c == '@' || (c >= 'A' && c <= 'Z') || c == '_';
         if (!ok) return "Header must only contain letters A-Z or digits 0-9";
     }
-    if (s[0] == 'X' && s[1] == 'X') return "Header names beginning with \"XX\" are reserved for Solvane internal use";
+    if (s[0] == 'X' && s[1] == 'X')
+        return "Header names beginning with \"XX\" are reserved for Solvane internal use";
     checked = s;
     return {};
 }
@@ -331,15 +354,16 @@ std::string CheckHarFile(HarFile& file) {
         std::string checked;
         std::string problem = checkHeaderName(upper, checked);
         if (!problem.empty())
-            return "Header no " + str(static_cast<std::int64_t>(i + 1)) + ", " + quoted(upper) + " is illegal: " +
-                   "\r\n" + problem;
+            return "Header no " + str(static_cast<std::int64_t>(i + 1)) + ", " + quoted(upper) +
+                   " is illegal: " + "\r\n" + problem;
         v[i]->name = checked;
     }
     for (std::size_t i = 0; i < v.size(); ++i)
         for (std::size_t j = i + 1; j < v.size(); ++j)
             if (v[i]->name == v[j]->name)
                 return "Header " + quoted(v[i]->name) + " appears twice, at positions " +
-                       str(static_cast<std::int64_t>(i + 1)) + " and " + str(static_cast<std::int64_t>(j + 1));
+                       str(static_cast<std::int64_t>(i + 1)) + " and " +
+                       str(static_cast<std::int64_t>(j + 1));
     return {};
 }
 
@@ -365,8 +389,8 @@ Status writeAll(LaheyFile& out, HarFile& file) {
     if (!s) return s;
     if (file.history && !file.history->strings.empty()) {
         if (file.history->stringLength != kHistoryStringLength)
-            return Status::fail("History strings are of length " + str(file.history->stringLength) + " should be " +
-                                str(kHistoryStringLength) + ".");
+            return Status::fail("History strings are of length " + str(file.history->stringLength) +
+                                " should be " + str(kHistoryStringLength) + ".");
         s = WriteHead(out, *file.history, false);
         if (!s) return s;
     }
@@ -411,8 +435,8 @@ Status WriteHarFile(const std::string& fileName, const std::string& programName,
 
 // ---------------------------------------------------------------- building headers
 
-Status Create1C(PHarHeader& slot, const std::string& name, const std::string& description, std::int64_t length,
-                std::int64_t count, std::vector<std::string> strings) {
+Status Create1C(PHarHeader& slot, const std::string& name, const std::string& description,
+                std::int64_t length, std::int64_t count, std::vector<std::string> strings) {
     const char* tag = " [Create1C]";
     slot.reset();
     if (count < 0 || length < 0) return Status::fail("Negative string count or length" + std::string(tag));
@@ -433,8 +457,8 @@ Status Create1C(PHarHeader& slot, const std::string& name, const std::string& de
     return Status::ok();
 }
 
-Status CreateUnLabelledRE(PHarHeader& slot, const std::string& name, const std::string& description, bool allocate,
-                          const Dims7& sizes, int NDim) {
+Status CreateUnLabelledRE(PHarHeader& slot, const std::string& name, const std::string& description,
+                          bool allocate, const Dims7& sizes, int NDim) {
     const char* tag = " [CreateUnLabelledRE]";
     if (NDim < 0) return Status::fail("NDim<0" + std::string(tag));
     if (NDim > 7) return Status::fail("NDim>7" + std::string(tag));
@@ -476,7 +500,8 @@ Status GetSetRecArr7(const HarHeader& h, SetRecArr7& sets) {
     return Status::ok();
 }
 
-Status SetREDetailsFromSetRecArr7(const SetRecArr7& sets, const std::string& coefName, int NDim, HarHeader& h) {
+Status SetREDetailsFromSetRecArr7(const SetRecArr7& sets, const std::string& coefName, int NDim,
+                                  HarHeader& h) {
     const char* tag = " [SetREDetailsFromSetRecArr7]";
     for (const auto& e : h.SetElements)
         if (e) return Status::fail("expected all SetElements to be nil" + std::string(tag));
@@ -573,7 +598,8 @@ Status CloneHeader(const HarHeader& src, PHarHeader& slot) {
     } else if (src.HeadType == "1C") {
         h->strings = src.strings;
     } else if (src.HeadType == "2I") {
-        if (src.intMatrix) s = DupeLongIntArr(src.intMatrix, h->intMatrix, src.intMatrix->rows(), src.intMatrix->cols());
+        if (src.intMatrix)
+            s = DupeLongIntArr(src.intMatrix, h->intMatrix, src.intMatrix->rows(), src.intMatrix->cols());
     } else {
         s = Status::fail("Unrecognized Header Type " + quoted(src.HeadType));
     }
@@ -637,7 +663,8 @@ Result<PHarHeader> makeREHeader(const std::string& name, const std::string& desc
 Result<PHarHeader> makeStringHeader(const std::string& name, const std::string& description,
                                     const std::vector<std::string>& strings) {
     std::int64_t length = 1;
-    for (const auto& s : strings) length = std::max<std::int64_t>(length, static_cast<std::int64_t>(s.size()));
+    for (const auto& s : strings)
+        length = std::max<std::int64_t>(length, static_cast<std::int64_t>(s.size()));
     PHarHeader h;
     Status s = Create1C(h, name, description, length, static_cast<std::int64_t>(strings.size()), strings);
     if (!s) return std::move(s).tag(" [makeStringHeader]");

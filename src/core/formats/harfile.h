@@ -83,15 +83,18 @@ Result<HarFile> ReadHarFile(const std::string& fileName, bool sort = false, bool
 /// at header \"NAME\"\r\n..." " [GetHeaderRecord]", "Too many headers: max
 /// is 8000", and those of the record and header readers; tag
 /// " [ReadMoreIntoHarFile]".
-Status ReadMoreIntoHarFile(const std::string& fileName, HarFile& file, bool sort, bool skipBad, bool& skipped);
+Status ReadMoreIntoHarFile(const std::string& fileName, HarFile& file, bool sort, bool skipBad,
+                           bool& skipped);
 /// Reads the header of that name (blank: the first header).  A file without
 /// it gives success with a null header.  Tag " [ReadHeaderFromHarFile:NAME]".
-Result<PHarHeader> ReadHeaderFromHarFile(const std::string& fileName, const std::string& wanted, bool skipBad = false);
+Result<PHarHeader> ReadHeaderFromHarFile(const std::string& fileName, const std::string& wanted,
+                                         bool skipBad = false);
 
 /// A new file (flavour `Fujitsu`) with its creation-date and
 /// creating-program headers; with `placeholder` it holds the "TEMP"
 /// header.  Tag " [NewHarFile]".
-Result<HarFile> NewHarFile(const std::string& programName, const std::string& dateTime, bool placeholder, bool sort);
+Result<HarFile> NewHarFile(const std::string& programName, const std::string& dateTime, bool placeholder,
+                           bool sort);
 /// Completes the header and appends it; `header` becomes null.  Tag
 /// " [AddHeaderNil]".
 Status AddHeaderNil(HarFile& file, PHarHeader& header);
@@ -121,13 +124,13 @@ std::string checkHeaderName(std::string_view name, std::string& checked);
 
 /// Makes a "1C" header of `count` strings (each cut to `length`).  Tag
 /// " [Create1C]".
-Status Create1C(PHarHeader& slot, const std::string& name, const std::string& description, std::int64_t length,
-                std::int64_t count, std::vector<std::string> strings);
+Status Create1C(PHarHeader& slot, const std::string& name, const std::string& description,
+                std::int64_t length, std::int64_t count, std::vector<std::string> strings);
 /// Makes an "RE" header with every dimension unlabelled; dimensions beyond
 /// `NDim` must be 1.  Messages "NDim<0", "NDim>7", "unused dims should=1";
 /// tag " [CreateUnLabelledRE]".
-Status CreateUnLabelledRE(PHarHeader& slot, const std::string& name, const std::string& description, bool allocate,
-                          const Dims7& sizes, int NDim);
+Status CreateUnLabelledRE(PHarHeader& slot, const std::string& name, const std::string& description,
+                          bool allocate, const Dims7& sizes, int NDim);
 /// A new header like `in` with one more dimension over `set` (first with
 /// `asFirst`, else last).  Values are not copied.  Tag " [AddADim]".
 Status AddADim(const HarHeader& in, PSetRec set, bool asFirst, PHarHeader& out, bool allocate);
@@ -137,7 +140,8 @@ Status CloneHeader(const HarHeader& header, PHarHeader& slot);
 Status GetSetRecArr7(const HarHeader& header, SetRecArr7& sets);
 /// Sets the set information of a header from set records.  Tag
 /// " [SetREDetailsFromSetRecArr7]".
-Status SetREDetailsFromSetRecArr7(const SetRecArr7& sets, const std::string& coefName, int NDim, HarHeader& header);
+Status SetREDetailsFromSetRecArr7(const SetRecArr7& sets, const std::string& coefName, int NDim,
+                                  HarHeader& header);
 /// Sets the coefficient name of the set information (12 characters).
 void setCoefficientName(HarHeader& header, const std::string& name);
 /// Releases a header.

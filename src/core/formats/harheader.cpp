@@ -8,15 +8,20 @@
 #include "base/strutil.h"
 #include "formats/harfile.h"
 
-static_assert(std::endian::native == std::endian::little, "header array files are read as little-endian memory");
+static_assert(std::endian::native == std::endian::little,
+              "header array files are read as little-endian memory");
 
 namespace vdln {
 
 namespace {
 
-std::string str(std::int64_t v) { return std::to_string(v); }
+std::string str(std::int64_t v) {
+    return std::to_string(v);
+}
 
-std::string quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
 
 std::string trimRightBlanks(std::string_view s) {
     std::size_t n = s.size();
@@ -84,15 +89,16 @@ std::int64_t product7(const Dims7& d) {
 // ---------------------------------------------------------------- strings
 
 // Reads the string records of a "1C" header or of an element record.
-Status GetHarStrings(LaheyFile& file, std::int64_t count, std::int64_t length, std::vector<std::string>& out) {
+Status GetHarStrings(LaheyFile& file, std::int64_t count, std::int64_t length,
+                     std::vector<std::string>& out) {
     const char* tag = " [GetHarStrings]";
     out.clear();
     if (count < 0 || length < 0) return Status::fail("Negative string count or length" + std::string(tag));
     const auto total = static_cast<unsigned __int128>(count) * static_cast<unsigned __int128>(length);
     if (total > static_cast<unsigned __int128>(MaxHarBuf))
         return Status::fail("Cannot read " + str(count) + " strings length " + str(length) + " (total size " +
-                            str(static_cast<std::int64_t>(total)) + ") since buffer size MaxHarBuf is set to just " +
-                            "8000000" + tag);
+                            str(static_cast<std::int64_t>(total)) +
+                            ") since buffer size MaxHarBuf is set to just " + "8000000" + tag);
     // Strings are stored as they arrive, so memory follows the file's real
     // content rather than its declared count.
     for (;;) {
@@ -101,13 +107,14 @@ Status GetHarStrings(LaheyFile& file, std::int64_t count, std::int64_t length, s
         const std::int32_t krec = readI32(rec->struc);
         const std::int32_t recTotal = readI32(rec->struc + 4);
         const std::int32_t here = readI32(rec->struc + 8);
-        if (recTotal != count) return Status::fail("Unexpected number of strings in record" + std::string(tag));
+        if (recTotal != count)
+            return Status::fail("Unexpected number of strings in record" + std::string(tag));
         if (rec->count != here) return Status::fail("1C record wrong length" + std::string(tag));
         if (static_cast<std::int64_t>(out.size()) + here > count)
             return Status::fail("Too many strings in 1C record" + std::string(tag));
         for (std::int64_t i = 0; i < here; ++i) {
-            std::string s = trimRightBlanks(std::string_view(reinterpret_cast<const char*>(rec->elems) + i * length,
-                                                             static_cast<std::size_t>(length)));
+            std::string s = trimRightBlanks(std::string_view(
+                reinterpret_cast<const char*>(rec->elems) + i * length, static_cast<std::size_t>(length)));
             if (s.size() > 255) s.resize(255);
             out.push_back(std::move(s));
         }
@@ -141,8 +148,8 @@ Status GetDesc(LaheyFile& file, Description& d) {
     return Status::ok();
 }
 
-Status WriteDesc(LaheyFile& file, const std::string& type, const std::string& storage, const std::string& text,
-                 const std::vector<std::int32_t>& ints) {
+Status WriteDesc(LaheyFile& file, const std::string& type, const std::string& storage,
+                 const std::string& text, const std::vector<std::int32_t>& ints) {
     const char* tag = " [WriteDesc]";
     auto expected = GetIntsExpected(type, storage);
     if (!expected) return std::move(expected).tag(tag).status();
@@ -248,10 +255,12 @@ Status GetOrgREData(LaheyFile& file, HarHeader& h) {
             }
             for (int j = 0; j < k; ++j)
                 if (re.RDelst[j] == 'k' && re.setNames[j] == re.setNames[k] && h.dims[j] != h.dims[k])
-                    return Status::fail("Set " + re.setNames[k] + " has 2 different sizes in same header. " + tag);
+                    return Status::fail("Set " + re.setNames[k] + " has 2 different sizes in same header. " +
+                                        tag);
         } else if (st == 'u') {
         } else if (st == 'e') {
-            h.SetElements[k] = std::vector<std::string>{eCount < re.NEltrd ? re.eltNames[eCount] : std::string()};
+            h.SetElements[k] =
+                std::vector<std::string>{eCount < re.NEltrd ? re.eltNames[eCount] : std::string()};
             ++eCount;
         } else {
             return Status::fail("RDelst not k, e, u or n" + std::string(tag));
@@ -290,8 +299,9 @@ Status WriteOrgREData(LaheyFile& file, const HarHeader& h) {
         if (re.RDelst[k] != 'k') continue;
         if (!h.SetElements[k]) return Status::fail("nil SetElements for i=" + str(k + 1) + tag);
         if (static_cast<std::int64_t>(h.SetElements[k]->size()) != h.HeadMat.dim(k + 1))
-            return Status::fail("Set " + re.setNames[k] + " has " + str(static_cast<std::int64_t>(h.SetElements[k]->size())) +
-                                " elements but dimension " + str(k + 1) + " has size " + str(h.HeadMat.dim(k + 1)) + tag);
+            return Status::fail(
+                "Set " + re.setNames[k] + " has " + str(static_cast<std::int64_t>(h.SetElements[k]->size())) +
+                " elements but dimension " + str(k + 1) + " has size " + str(h.HeadMat.dim(k + 1)) + tag);
         bool seen = false;
         for (int j = 0; j < k; ++j)
             if (re.RDelst[j] == 'k' && re.setNames[j] == re.setNames[k]) seen = true;
@@ -330,7 +340,8 @@ Status WriteOrgREData(LaheyFile& file, const HarHeader& h) {
 // ---------------------------------------------------------------- real arrays
 
 // Stores one block of reals covering the given 1-based ranges.
-std::int64_t storeBlock(HeadMat& mat, const std::int64_t lo[7], const std::int64_t hi[7], const std::uint8_t* src) {
+std::int64_t storeBlock(HeadMat& mat, const std::int64_t lo[7], const std::int64_t hi[7],
+                        const std::uint8_t* src) {
     const Dims7& d = mat.dims();
     float* root = mat.Root();
     // Leading dimensions covered whole merge into one contiguous run.
@@ -347,7 +358,8 @@ std::int64_t storeBlock(HeadMat& mat, const std::int64_t lo[7], const std::int64
     for (int j = 0; j < 7; ++j) idx[j] = lo[j];
     std::int64_t done = 0;
     for (;;) {
-        replaced += copyReals(root + mat.offset({idx[0], idx[1], idx[2], idx[3], idx[4], idx[5], idx[6]}), src + 4 * done, run);
+        replaced += copyReals(root + mat.offset({idx[0], idx[1], idx[2], idx[3], idx[4], idx[5], idx[6]}),
+                              src + 4 * done, run);
         done += run;
         int j = outer;
         while (j < 7) {
@@ -368,19 +380,20 @@ Status GetRLData(LaheyFile& file, HarHeader& h) {
     // megabytes ahead of them, in one request each time.
     std::int64_t backed = 0;
     const std::int64_t kAhead = 2 * 1024 * 1024;
-    return ReadRealBlocks(file, h.dims, [&](const std::int64_t lo[7], const std::int64_t hi[7], const std::uint8_t* reals) {
-        // Only the stretch the block falls in (and a little beyond) is
-        // backed: a block far ahead does not commit the memory before it.
-        const std::int64_t start = h.HeadMat.offset({lo[0], lo[1], lo[2], lo[3], lo[4], lo[5], lo[6]});
-        const std::int64_t end = h.HeadMat.offset({hi[0], hi[1], hi[2], hi[3], hi[4], hi[5], hi[6]}) + 1;
-        if (end > backed && end - start <= 2 * kAhead) {
-            const std::int64_t from = std::max(backed, start);
-            const std::int64_t upTo = std::min(h.HeadMat.size(), std::max(end, from + kAhead));
-            h.HeadMat.prefault(from, upTo);
-            backed = upTo;
-        }
-        h.replacedCount += storeBlock(h.HeadMat, lo, hi, reals);
-    });
+    return ReadRealBlocks(
+        file, h.dims, [&](const std::int64_t lo[7], const std::int64_t hi[7], const std::uint8_t* reals) {
+            // Only the stretch the block falls in (and a little beyond) is
+            // backed: a block far ahead does not commit the memory before it.
+            const std::int64_t start = h.HeadMat.offset({lo[0], lo[1], lo[2], lo[3], lo[4], lo[5], lo[6]});
+            const std::int64_t end = h.HeadMat.offset({hi[0], hi[1], hi[2], hi[3], hi[4], hi[5], hi[6]}) + 1;
+            if (end > backed && end - start <= 2 * kAhead) {
+                const std::int64_t from = std::max(backed, start);
+                const std::int64_t upTo = std::min(h.HeadMat.size(), std::max(end, from + kAhead));
+                h.HeadMat.prefault(from, upTo);
+                backed = upTo;
+            }
+            h.replacedCount += storeBlock(h.HeadMat, lo, hi, reals);
+        });
 }
 
 Status GetRLSparseData(LaheyFile& file, HarHeader& h) {
@@ -388,24 +401,27 @@ Status GetRLSparseData(LaheyFile& file, HarHeader& h) {
     Status s = AllocMat7(h.HeadMat, h.dims);
     if (!s) return std::move(s).tag(tag);
     float* root = h.HeadMat.Root();
-    return ReadSparseEntries(file, h.dims, [&](const std::uint8_t* pos, const std::uint8_t* val, std::int32_t n) {
-        for (std::int32_t i = 0; i < n; ++i)
-            h.replacedCount += copyReals(root + (readI32(pos + 4 * i) - 1), val + 4 * i, 1);
-    });
+    return ReadSparseEntries(
+        file, h.dims, [&](const std::uint8_t* pos, const std::uint8_t* val, std::int32_t n) {
+            for (std::int32_t i = 0; i < n; ++i)
+                h.replacedCount += copyReals(root + (readI32(pos + 4 * i) - 1), val + 4 * i, 1);
+        });
 }
 
 // ---------------------------------------------------------------- matrices
 
 // Reads matrix records ("2I" or "2R") and hands each element to `store`.
 template <class Store>
-Status readMatrixRecords(LaheyFile& file, std::int64_t rows, std::int64_t cols, const char* wrongLength, Store store) {
+Status readMatrixRecords(LaheyFile& file, std::int64_t rows, std::int64_t cols, const char* wrongLength,
+                         Store store) {
     for (;;) {
         auto rec = GetRecBuf(file, 28, 4);
         if (!rec) return rec.status();
         const std::int32_t krec = readI32(rec->struc);
         const std::int64_t r1 = readI32(rec->struc + 12), r2 = readI32(rec->struc + 16);
         const std::int64_t c1 = readI32(rec->struc + 20), c2 = readI32(rec->struc + 24);
-        const std::int64_t nr = std::max<std::int64_t>(0, r2 - r1 + 1), nc = std::max<std::int64_t>(0, c2 - c1 + 1);
+        const std::int64_t nr = std::max<std::int64_t>(0, r2 - r1 + 1),
+                           nc = std::max<std::int64_t>(0, c2 - c1 + 1);
         // Both counts are below 2^33, so their product fits in 128 bits.
         const auto size = static_cast<unsigned __int128>(nr) * static_cast<unsigned __int128>(nc);
         if (static_cast<unsigned __int128>(rec->count) != size) return Status::fail(wrongLength);
@@ -437,8 +453,9 @@ Status Get2IData(LaheyFile& file, HarHeader& h) {
     s = AllocArr(h.intMatrix, h.rows, h.cols, 4);
     if (!s) return std::move(s).tag(tag);
     Arr2& m = *h.intMatrix;
-    s = readMatrixRecords(file, h.rows, h.cols, "2I record wrong length",
-                          [&](std::int64_t r, std::int64_t c, const std::uint8_t* p) { m.i32(r, c) = readI32(p); });
+    s = readMatrixRecords(
+        file, h.rows, h.cols, "2I record wrong length",
+        [&](std::int64_t r, std::int64_t c, const std::uint8_t* p) { m.i32(r, c) = readI32(p); });
     if (!s) {
         h.intMatrix.reset();
         return std::move(s).tag(tag);
@@ -482,9 +499,11 @@ Status Get1CData(LaheyFile& file, HarHeader& h) {
 
 Status WriteRealStart(LaheyFile& file, HarHeader& h) {
     const char* tag = " [WriteRealStart]";
-    if (h.HeadType != "RL" && h.HeadType != "RE") return Status::fail("Not an RL or RE Header" + std::string(tag));
+    if (h.HeadType != "RL" && h.HeadType != "RE")
+        return Status::fail("Not an RL or RE Header" + std::string(tag));
     if (!h.HeadMat.allocated()) return Status::fail("HeadMat.Root=nil" + std::string(tag));
-    if (h.dims != h.HeadMat.dims()) return Status::fail("Header dimensions differ from its array's" + std::string(tag));
+    if (h.dims != h.HeadMat.dims())
+        return Status::fail("Header dimensions differ from its array's" + std::string(tag));
     Status s = writeNameRecord(file, h.name);
     if (!s) return std::move(s).tag(tag);
     std::vector<std::int32_t> ints{7};
@@ -495,7 +514,8 @@ Status WriteRealStart(LaheyFile& file, HarHeader& h) {
                 const std::string li = h.re.RDelst[i] == 'e' ? h.dimLabels[i] : h.re.setNames[i];
                 const std::string lj = h.re.RDelst[j] == 'e' ? h.dimLabels[j] : h.re.setNames[j];
                 if (!li.empty() && li == lj && h.dims[i] != h.dims[j])
-                    return Status::fail("Header " + h.name + " has two sets named " + li + " with different sizes." + tag);
+                    return Status::fail("Header " + h.name + " has two sets named " + li +
+                                        " with different sizes." + tag);
             }
         s = WriteDesc(file, "RE", h.storage, h.description, ints);
         if (!s) return std::move(s).tag(tag);
@@ -508,7 +528,8 @@ Status WriteRealStart(LaheyFile& file, HarHeader& h) {
     return Status::ok();
 }
 
-Status writeRangeRecord(LaheyFile& file, std::int32_t krec, const std::int64_t lo[7], const std::int64_t hi[7]) {
+Status writeRangeRecord(LaheyFile& file, std::int32_t krec, const std::int64_t lo[7],
+                        const std::int64_t hi[7]) {
     std::uint8_t struc[60];
     putI32(struc, krec);
     for (int k = 0; k < 7; ++k) {
@@ -571,9 +592,12 @@ Status WriteRealFull(LaheyFile& file, const HarHeader& h) {
         for (std::int64_t c = 0; c < chunks; ++c) {
             std::int64_t lo[7], hi[7];
             for (int k = 0; k < 7; ++k) {
-                if (k < s - 1) lo[k] = 1, hi[k] = d[k];
-                else if (k == s - 1) lo[k] = 1 + c * w, hi[k] = std::min(ds, (c + 1) * w);
-                else lo[k] = hi[k] = idx[k];
+                if (k < s - 1)
+                    lo[k] = 1, hi[k] = d[k];
+                else if (k == s - 1)
+                    lo[k] = 1 + c * w, hi[k] = std::min(ds, (c + 1) * w);
+                else
+                    lo[k] = hi[k] = idx[k];
             }
             st = writeRangeRecord(file, static_cast<std::int32_t>(krec--), lo, hi);
             if (!st) return std::move(st).tag(tag);
@@ -661,7 +685,8 @@ Status WriteRLData(LaheyFile& file, HarHeader& h, bool useSparse) {
     if (threshold < 100 && h.HeadMat.allocated() && h.HeadMat.size() > 0) {
         Status s = countNonZeros(h.HeadMat);
         if (!s) return std::move(s).tag(tag);
-        const double ratio = 100.0 * static_cast<double>(h.HeadMat.nonZeroCount) / static_cast<double>(h.HeadMat.size());
+        const double ratio =
+            100.0 * static_cast<double>(h.HeadMat.nonZeroCount) / static_cast<double>(h.HeadMat.size());
         const auto zeros = 100 - static_cast<std::int64_t>(std::llround(ratio));
         if (zeros > threshold) storage = "SPSE";
     }
@@ -678,8 +703,9 @@ Status Write1CData(LaheyFile& file, const HarHeader& h) {
     if (h.stringLength <= 0) return Status::fail("LenString<=0" + std::string(tag));
     const auto count = static_cast<std::int64_t>(h.strings.size());
     Status s = writeNameRecord(file, h.name);
-    if (s) s = WriteDesc(file, "1C", "FULL", h.description,
-                         {2, static_cast<std::int32_t>(count), static_cast<std::int32_t>(h.stringLength)});
+    if (s)
+        s = WriteDesc(file, "1C", "FULL", h.description,
+                      {2, static_cast<std::int32_t>(count), static_cast<std::int32_t>(h.stringLength)});
     if (s) {
         std::vector<std::uint8_t> struc, el;
         putInt(struc, 1);
@@ -700,7 +726,8 @@ Status Write2IData(LaheyFile& file, const HarHeader& h) {
     Status s = writeNameRecord(file, h.name);
     if (s) s = WriteDesc(file, "2I", "FULL", h.description, {2, rows, cols});
     if (!s) return std::move(s).tag(tag);
-    auto writeRec = [&](std::int32_t krec, std::int32_t c1, std::int32_t c2, const std::vector<std::uint8_t>& el) {
+    auto writeRec = [&](std::int32_t krec, std::int32_t c1, std::int32_t c2,
+                        const std::vector<std::uint8_t>& el) {
         std::uint8_t struc[28];
         const std::int32_t v[7] = {krec, rows, cols, 1, rows, c1, c2};
         for (int k = 0; k < 7; ++k) putI32(struc + 4 * k, v[k]);
@@ -735,7 +762,8 @@ std::string cleanSetName(std::string_view raw) {
     std::string t = trimRightBlanks(raw);
     std::string out;
     for (char c : t)
-        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '@' || c == '_')
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '@' ||
+            c == '_')
             out += c;
     return out;
 }
@@ -802,7 +830,8 @@ Status GetHeaderDetails(LaheyFile& file, const std::string& name, HarHeader& h, 
         if (over) {
             std::string sizes;
             for (int k = 0; k < nd; ++k) sizes += (k ? "*" : "") + str(h.dims[k]);
-            return fatal("Array size (" + sizes + ") too large: max is " + str(kMaxArrayElements) + " elements");
+            return fatal("Array size (" + sizes + ") too large: max is " + str(kMaxArrayElements) +
+                         " elements");
         }
         if (d.type == "RE") {
             s = GetOrgREData(file, h);
@@ -834,7 +863,8 @@ void Turn2RtoRL(HarHeader& h) {
         } else {
             HeadMat reshaped;
             if (AllocMat7(reshaped, {cols, 1, 1, 1, 1, 1, 1})) {
-                std::memcpy(reshaped.Root(), h.HeadMat.Root(), static_cast<std::size_t>(cols) * sizeof(float));
+                std::memcpy(reshaped.Root(), h.HeadMat.Root(),
+                            static_cast<std::size_t>(cols) * sizeof(float));
                 h.HeadMat = std::move(reshaped);
             }
         }
@@ -863,9 +893,12 @@ Status ReadHeaderData(LaheyFile& file, HarHeader& h) {
     Status s;
     const std::string& t = h.typeRead;
     if (t == "RE" || t == "RL") {
-        if (h.storage == "FULL") s = GetRLData(file, h);
-        else if (h.storage == "SPSE") s = GetRLSparseData(file, h);
-        else s = Status::fail("Unrecognized Storage Method: " + quoted(h.storage));
+        if (h.storage == "FULL")
+            s = GetRLData(file, h);
+        else if (h.storage == "SPSE")
+            s = GetRLSparseData(file, h);
+        else
+            s = Status::fail("Unrecognized Storage Method: " + quoted(h.storage));
         if (s && t == "RL") TurnRLtoRE(h);
     } else if (t == "2I") {
         s = Get2IData(file, h);
@@ -895,7 +928,8 @@ Status ValidREDetails(const HarHeader& h) {
     for (int k = 0; k < h.NDim; ++k) {
         if (re.setNames[k].empty()) return Status::fail("StName blank" + std::string(tag));
         const char st = re.RDelst[k];
-        if (st != 'k' && st != 'u' && st != 'e') return Status::fail("RDelst not e,u, or k" + std::string(tag));
+        if (st != 'k' && st != 'u' && st != 'e')
+            return Status::fail("RDelst not e,u, or k" + std::string(tag));
         if (st == 'e') {
             if (re.numbers[k] <= 0) return Status::fail("elno<=0" + std::string(tag));
             if (e >= 7 || re.eltNames[e].empty()) return Status::fail("eltnam blank" + std::string(tag));
@@ -908,10 +942,14 @@ Status ValidREDetails(const HarHeader& h) {
 Status WriteHead(LaheyFile& file, HarHeader& h, bool useSparse) {
     const std::string tag = " [WriteHead:" + h.name + "]";
     Status s;
-    if (h.HeadType == "RE" || h.HeadType == "RL") s = WriteRLData(file, h, useSparse);
-    else if (h.HeadType == "1C") s = Write1CData(file, h);
-    else if (h.HeadType == "2I") s = Write2IData(file, h);
-    else s = Status::fail("unknown header type: " + quoted(h.HeadType));
+    if (h.HeadType == "RE" || h.HeadType == "RL")
+        s = WriteRLData(file, h, useSparse);
+    else if (h.HeadType == "1C")
+        s = Write1CData(file, h);
+    else if (h.HeadType == "2I")
+        s = Write2IData(file, h);
+    else
+        s = Status::fail("unknown header type: " + quoted(h.HeadType));
     if (!s) return std::move(s).tag(tag);
     return Status::ok();
 }
@@ -932,7 +970,10 @@ Status ReadRealBlocks(LaheyFile& file, const Dims7& dims, const RealBlockSink& b
             hi[k] = readI32(range->struc + 8 + 8 * k);
             if (lo[k] < 1 || hi[k] > dims[k] || hi[k] < lo[k] - 1) inside = false;
             const std::int64_t len = std::max<std::int64_t>(0, hi[k] - lo[k] + 1);
-            if (expected != 0) expected = len == 0 ? 0 : std::min<unsigned __int128>(expected * static_cast<unsigned>(len), static_cast<unsigned __int128>(1) << 80);
+            if (expected != 0)
+                expected = len == 0 ? 0
+                                    : std::min<unsigned __int128>(expected * static_cast<unsigned>(len),
+                                                                  static_cast<unsigned __int128>(1) << 80);
         }
         auto values = GetRecBuf(file, 4, 4);
         if (!values) return std::move(values).tag(tag).status();
@@ -952,7 +993,8 @@ Status ReadSparseEntries(LaheyFile& file, const Dims7& dims, const SparseEntrySi
     const std::int32_t nnz = readI32(head->struc);
     const std::int32_t intSize = readI32(head->struc + 4), realSize = readI32(head->struc + 8);
     if (intSize != 4 || realSize != 4)
-        return Status::fail("Expected 4 byte integer and reals: found " + str(intSize) + "  " + str(realSize) + tag);
+        return Status::fail("Expected 4 byte integer and reals: found " + str(intSize) + "  " +
+                            str(realSize) + tag);
     const std::int64_t total = product7(dims);
     std::int64_t nread = 0;
     for (;;) {
@@ -962,7 +1004,8 @@ Status ReadSparseEntries(LaheyFile& file, const Dims7& dims, const SparseEntrySi
         const std::int32_t recNnz = readI32(rec->struc + 4);
         const std::int32_t n = readI32(rec->struc + 8);
         if (n < 0 || rec->count != 2 * static_cast<std::int64_t>(n))
-            return Status::fail("Nhere(" + str(n) + ") <>(Extra(" + str(rec->count) + ") div 2) at KREC=" + str(krec) + tag);
+            return Status::fail("Nhere(" + str(n) + ") <>(Extra(" + str(rec->count) +
+                                ") div 2) at KREC=" + str(krec) + tag);
         if (recNnz != nnz) return Status::fail("TOTAL <> NNZ" + std::string(tag));
         const std::uint8_t* pos = rec->elems;
         const std::uint8_t* val = rec->elems + 4 * static_cast<std::int64_t>(n);
@@ -979,11 +1022,15 @@ Status ReadSparseEntries(LaheyFile& file, const Dims7& dims, const SparseEntrySi
     return Status::ok();
 }
 
-std::int64_t copyRealsReplacing(float* dest, const std::uint8_t* src, std::int64_t n) { return copyReals(dest, src, n); }
+std::int64_t copyRealsReplacing(float* dest, const std::uint8_t* src, std::int64_t n) {
+    return copyReals(dest, src, n);
+}
 
 // ---------------------------------------------------------------- HarHeader helpers
 
-std::string HarHeader::trimmedName() const { return trimRightBlanks(name); }
+std::string HarHeader::trimmedName() const {
+    return trimRightBlanks(name);
+}
 
 std::string HarHeader::setName(int k) const {
     if (k < 1 || k > 7 || re.RDelst[k - 1] == 'e') return {};

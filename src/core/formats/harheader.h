@@ -48,10 +48,10 @@ struct REDetails {
 /// One header in memory.  "1C" headers hold `strings`, "2I" headers
 /// `intMatrix`, "RE" headers `HeadMat` with their set information.
 struct HarHeader {
-    std::string name;         ///< 4 characters, upper case, blank-padded
-    std::string description;  ///< up to 70 characters
-    std::string HeadType;     ///< "1C", "2I" or "RE" after reading ("RL", "2R" are converted)
-    std::string typeRead;     ///< the type found in the file
+    std::string name;              ///< 4 characters, upper case, blank-padded
+    std::string description;       ///< up to 70 characters
+    std::string HeadType;          ///< "1C", "2I" or "RE" after reading ("RL", "2R" are converted)
+    std::string typeRead;          ///< the type found in the file
     std::string storage = "FULL";  ///< "FULL" or "SPSE"
     std::int64_t stringCount = 0, stringLength = 0;  ///< "1C"
     std::int64_t rows = 0, cols = 0;                 ///< "2I" and "2R"
@@ -114,7 +114,8 @@ Status ValidREDetails(const HarHeader& header);
 
 /// Receives one block of a full real array: its 1-based index ranges and
 /// its reals as stored in the file (little-endian, first index fastest).
-using RealBlockSink = std::function<void(const std::int64_t lo[7], const std::int64_t hi[7], const std::uint8_t* reals)>;
+using RealBlockSink =
+    std::function<void(const std::int64_t lo[7], const std::int64_t hi[7], const std::uint8_t* reals)>;
 /// Reads the data records of a full real array of sizes `dims` (the
 /// dimension record, then range and value records up to KREC 1), handing
 /// each block, checked to lie inside the array, to `block`.  Messages
@@ -123,7 +124,8 @@ using RealBlockSink = std::function<void(const std::int64_t lo[7], const std::in
 Status ReadRealBlocks(LaheyFile& file, const Dims7& dims, const RealBlockSink& block);
 /// Receives the entries of one sparse record: `n` 1-based positions (each
 /// checked to lie in the array) and then `n` reals, as stored in the file.
-using SparseEntrySink = std::function<void(const std::uint8_t* positions, const std::uint8_t* reals, std::int32_t n)>;
+using SparseEntrySink =
+    std::function<void(const std::uint8_t* positions, const std::uint8_t* reals, std::int32_t n)>;
 /// Reads the data records of a sparse real array of sizes `dims`.  Messages
 /// as the sparse reader's; tag " [GetRLSparseData]".
 Status ReadSparseEntries(LaheyFile& file, const Dims7& dims, const SparseEntrySink& entries);

@@ -115,31 +115,31 @@ Result<PHarHeader> HarReader::readHeader(const HarIndexEntry& entry) {
     return PHarHeader(std::move(h));
 }
 
-Result<HarSlice> HarReader::readSlice(const HarIndexEntry& entry, const HarSliceSpec& spec) {
+Result<HarSlice> HarReader::readSlice(const HarIndexEntry& entry, const HarSliceChoice& choice) {
     const std::string tag = " [ReadHeaderSlice:" + entry.details.name + "]";
     if (!entry.readable()) return Result<HarSlice>::fail(entry.problem + tag);
-    Status s = checkSliceSpec(entry.details, spec);
+    Status s = checkSliceChoice(entry.details, choice);
     if (!s) return std::move(s).tag(tag);
     const HarHeader& d = entry.details;
     if (d.HeadType != "RE" || d.typeRead == "2R") {
         // Strings and matrices are two-dimensional already: read whole.
         auto h = readHeader(entry);
         if (!h) return std::move(h).tag(tag).status();
-        auto slice = sliceOf(**h, spec);
+        auto slice = sliceOf(**h, choice);
         if (!slice) return std::move(slice).tag(tag);
         slice->replacedCount = (*h)->replacedCount;
         return slice;
     }
     HarHeader h;
     s = readDetailsAt(entry, h);
-    if (s) s = checkSliceSpec(h, spec);
+    if (s) s = checkSliceChoice(h, choice);
     if (!s) return std::move(s).tag(tag);
-    HarSlice out = emptySlice(h, spec);
+    HarSlice out = emptySlice(h, choice);
     const Dims7 dims = h.dims;
-    const int R = spec.rowDim - 1, C = spec.colDim - 1;  // -1: none
+    const int R = choice.rowDim - 1, C = choice.colDim - 1;  // -1: none
     Dims7 target{1, 1, 1, 1, 1, 1, 1};
     for (int k = 0; k < std::min(h.NDim, 7); ++k)
-        if (k != R && k != C) target[k] = spec.fixed[k];
+        if (k != R && k != C) target[k] = choice.fixed[k];
     std::int64_t replaced = 0;
     if (h.storage == "FULL") {
         s = ReadRealBlocks(

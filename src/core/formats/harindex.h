@@ -79,10 +79,10 @@ public:
     /// whole-file read gives.  An unreadable entry gives its message; other
     /// failures the header readers' messages; tag " [ReadHeaderAt:NAME]".
     Result<PHarHeader> readHeader(const HarIndexEntry& entry);
-    /// Reads the two-dimensional slice of a header described by `spec`;
+    /// Reads the two-dimensional slice of a header described by `choice`;
     /// memory is that of the slice, not of the header.  Tag
     /// " [ReadHeaderSlice:NAME]".
-    Result<HarSlice> readSlice(const HarIndexEntry& entry, const HarSliceSpec& spec);
+    Result<HarSlice> readSlice(const HarIndexEntry& entry, const HarSliceChoice& choice);
 
 private:
     Status readDetailsAt(const HarIndexEntry& entry, HarHeader& h);

@@ -30,8 +30,10 @@ Status AllocMat7(HeadMat& mat, const Dims7& sizes) {
     }
     if (over) {
         std::string text = "Array size (";
-        for (int k = 0; k < 7; ++k) text += (k ? "*" : "") + std::to_string(sizes[static_cast<std::size_t>(k)]);
-        return Status::fail(text + ") too large: max is " + std::to_string(kMaxArrayElements) + " elements" + tag);
+        for (int k = 0; k < 7; ++k)
+            text += (k ? "*" : "") + std::to_string(sizes[static_cast<std::size_t>(k)]);
+        return Status::fail(text + ") too large: max is " + std::to_string(kMaxArrayElements) + " elements" +
+                            tag);
     }
     if (mat.allocated()) return Status::fail(std::string("Expected nil Root") + tag);
     if (!mat.m_block.allocate(static_cast<std::size_t>(product) * sizeof(float)))
@@ -84,8 +86,12 @@ Status countNonZeros(HeadMat& mat) {
 Status AllocMat2(Mat2& mat, std::int64_t rows, std::int64_t cols) {
     const char* tag = " [AllocMat2]";
     FreeMat2(mat).isOk();
-    if (rows > kMaxDimSize) return Status::fail("Too many rows(" + std::to_string(rows) + "), max is " + std::to_string(kMaxDimSize) + tag);
-    if (cols > kMaxDimSize) return Status::fail("Too many cols(" + std::to_string(cols) + "), max is " + std::to_string(kMaxDimSize) + tag);
+    if (rows > kMaxDimSize)
+        return Status::fail("Too many rows(" + std::to_string(rows) + "), max is " +
+                            std::to_string(kMaxDimSize) + tag);
+    if (cols > kMaxDimSize)
+        return Status::fail("Too many cols(" + std::to_string(cols) + "), max is " +
+                            std::to_string(kMaxDimSize) + tag);
     if (rows < 0 || cols < 0) return Status::fail(std::string("Size<0 [SafeGetMem]") + tag);
     try {
         mat.values.assign(static_cast<std::size_t>(rows * cols), 0.0f);
@@ -108,11 +114,17 @@ Status AllocMat3(Mat3& mat, std::int64_t n1, std::int64_t rows, std::int64_t col
     const char* tag = " [AllocMat3]";
     FreeMat3(mat).isOk();
     if (n1 > kMaxDimSize) return Status::fail(tooLarge(n1) + tag);
-    if (rows > kMaxDimSize) return Status::fail("Too many rows(" + std::to_string(rows) + "), max is " + std::to_string(kMaxDimSize) + tag);
-    if (cols > kMaxDimSize) return Status::fail("Too many cols(" + std::to_string(cols) + "), max is " + std::to_string(kMaxDimSize) + tag);
+    if (rows > kMaxDimSize)
+        return Status::fail("Too many rows(" + std::to_string(rows) + "), max is " +
+                            std::to_string(kMaxDimSize) + tag);
+    if (cols > kMaxDimSize)
+        return Status::fail("Too many cols(" + std::to_string(cols) + "), max is " +
+                            std::to_string(kMaxDimSize) + tag);
     if (n1 < 0 || rows < 0 || cols < 0) return Status::fail(std::string("Size<0 [SafeGetMem]") + tag);
-    const auto total = static_cast<unsigned __int128>(n1) * static_cast<unsigned __int128>(rows) * static_cast<unsigned __int128>(cols);
-    if (total > (static_cast<unsigned __int128>(1) << 38)) return Status::fail(std::string("Out of Memory [SafeGetMem]") + tag);
+    const auto total = static_cast<unsigned __int128>(n1) * static_cast<unsigned __int128>(rows) *
+                       static_cast<unsigned __int128>(cols);
+    if (total > (static_cast<unsigned __int128>(1) << 38))
+        return Status::fail(std::string("Out of Memory [SafeGetMem]") + tag);
     try {
         mat.values.assign(static_cast<std::size_t>(total), 0.0f);
     } catch (const std::bad_alloc&) {

@@ -44,23 +44,25 @@ public:
     /// Position of (i1..i7), 1-based, in the block: (i1-1) + d1 x ((i2-1) + ...).
     std::int64_t offset(const Dims7& idx) const {
         std::int64_t off = 0;
-        for (int k = 6; k >= 0; --k) off = off * m_dims[static_cast<std::size_t>(k)] + (idx[static_cast<std::size_t>(k)] - 1);
+        for (int k = 6; k >= 0; --k)
+            off = off * m_dims[static_cast<std::size_t>(k)] + (idx[static_cast<std::size_t>(k)] - 1);
         return off;
     }
     /// The element at 1-based indices (unused trailing indices may be left
     /// at 1).  The caller keeps the indices in range.
-    float& at(std::int64_t i1, std::int64_t i2 = 1, std::int64_t i3 = 1, std::int64_t i4 = 1, std::int64_t i5 = 1,
-              std::int64_t i6 = 1, std::int64_t i7 = 1) {
+    float& at(std::int64_t i1, std::int64_t i2 = 1, std::int64_t i3 = 1, std::int64_t i4 = 1,
+              std::int64_t i5 = 1, std::int64_t i6 = 1, std::int64_t i7 = 1) {
         return Root()[offset({i1, i2, i3, i4, i5, i6, i7})];
     }
-    float at(std::int64_t i1, std::int64_t i2 = 1, std::int64_t i3 = 1, std::int64_t i4 = 1, std::int64_t i5 = 1,
-             std::int64_t i6 = 1, std::int64_t i7 = 1) const {
+    float at(std::int64_t i1, std::int64_t i2 = 1, std::int64_t i3 = 1, std::int64_t i4 = 1,
+             std::int64_t i5 = 1, std::int64_t i6 = 1, std::int64_t i7 = 1) const {
         return Root()[offset({i1, i2, i3, i4, i5, i6, i7})];
     }
 
     /// Backs elements [from, to) (0-based) with memory ahead of filling them.
     void prefault(std::int64_t from, std::int64_t to) {
-        m_block.prefault(static_cast<std::size_t>(from) * sizeof(float), static_cast<std::size_t>(to) * sizeof(float));
+        m_block.prefault(static_cast<std::size_t>(from) * sizeof(float),
+                         static_cast<std::size_t>(to) * sizeof(float));
     }
 
 private:

@@ -40,27 +40,27 @@ bool isNumber(const std::string& s) {
 
 }  // namespace
 
-HarSliceSpec defaultSliceSpec(const HarHeader& h) {
+HarSliceChoice defaultSliceChoice(const HarHeader& h) {
     Dims7 dims;
     const int nd = sliceDims(h, dims);
-    HarSliceSpec spec;
-    spec.rowDim = nd >= 1 ? 1 : 0;
-    spec.colDim = nd >= 2 ? 2 : 0;
-    return spec;
+    HarSliceChoice choice;
+    choice.rowDim = nd >= 1 ? 1 : 0;
+    choice.colDim = nd >= 2 ? 2 : 0;
+    return choice;
 }
 
-Status checkSliceSpec(const HarHeader& h, const HarSliceSpec& spec) {
+Status checkSliceChoice(const HarHeader& h, const HarSliceChoice& choice) {
     Dims7 dims;
     const int nd = sliceDims(h, dims);
-    if (spec.rowDim < 0 || spec.rowDim > nd || (spec.rowDim == 0 && nd >= 1))
-        return Status::fail("Row dimension " + str(spec.rowDim) + " is not a dimension of the header");
-    if (spec.colDim < 0 || spec.colDim > nd || (spec.colDim == 0 && nd >= 2))
-        return Status::fail("Column dimension " + str(spec.colDim) + " is not a dimension of the header");
-    if (spec.rowDim != 0 && spec.rowDim == spec.colDim)
+    if (choice.rowDim < 0 || choice.rowDim > nd || (choice.rowDim == 0 && nd >= 1))
+        return Status::fail("Row dimension " + str(choice.rowDim) + " is not a dimension of the header");
+    if (choice.colDim < 0 || choice.colDim > nd || (choice.colDim == 0 && nd >= 2))
+        return Status::fail("Column dimension " + str(choice.colDim) + " is not a dimension of the header");
+    if (choice.rowDim != 0 && choice.rowDim == choice.colDim)
         return Status::fail("The row and column dimensions must differ");
     for (int k = 1; k <= nd; ++k) {
-        if (k == spec.rowDim || k == spec.colDim) continue;
-        const std::int64_t e = spec.fixed[k - 1];
+        if (k == choice.rowDim || k == choice.colDim) continue;
+        const std::int64_t e = choice.fixed[k - 1];
         if (e < 1 || e > dims[k - 1])
             return Status::fail("Element " + str(e) + " of dimension " + str(k) + " is outside 1.." +
                                 str(dims[k - 1]));
@@ -94,25 +94,25 @@ std::string HarSlice::colLabel(std::int64_t c) const {
     return dimensionLabel(colLabels, c + 1);
 }
 
-HarSlice emptySlice(const HarHeader& h, const HarSliceSpec& spec) {
+HarSlice emptySlice(const HarHeader& h, const HarSliceChoice& choice) {
     HarSlice s;
     s.headerName = h.trimmedName();
     s.headType = h.HeadType;
     auto title = [&](int k) { return h.HeadType == "RE" && k >= 1 ? h.dimLabels[k - 1] : std::string(); };
     Dims7 dims;
     sliceDims(h, dims);
-    if (spec.rowDim >= 1) {
-        s.rowLabels = dimensionLabels(h, spec.rowDim);
-        s.rowTitle = title(spec.rowDim);
-        s.rows = dims[spec.rowDim - 1];
+    if (choice.rowDim >= 1) {
+        s.rowLabels = dimensionLabels(h, choice.rowDim);
+        s.rowTitle = title(choice.rowDim);
+        s.rows = dims[choice.rowDim - 1];
     } else {
         s.rowLabels = {""};
         s.rows = 1;
     }
-    if (spec.colDim >= 1) {
-        s.colLabels = dimensionLabels(h, spec.colDim);
-        s.colTitle = title(spec.colDim);
-        s.cols = dims[spec.colDim - 1];
+    if (choice.colDim >= 1) {
+        s.colLabels = dimensionLabels(h, choice.colDim);
+        s.colTitle = title(choice.colDim);
+        s.cols = dims[choice.colDim - 1];
     } else {
         s.colLabels = {s.headerName};
         s.cols = 1;
@@ -127,11 +127,11 @@ HarSlice emptySlice(const HarHeader& h, const HarSliceSpec& spec) {
     return s;
 }
 
-Result<HarSlice> sliceOf(const HarHeader& h, const HarSliceSpec& spec) {
+Result<HarSlice> sliceOf(const HarHeader& h, const HarSliceChoice& choice) {
     const char* tag = " [sliceOf]";
-    Status st = checkSliceSpec(h, spec);
+    Status st = checkSliceChoice(h, choice);
     if (!st) return std::move(st).tag(tag);
-    HarSlice s = emptySlice(h, spec);
+    HarSlice s = emptySlice(h, choice);
     if (h.HeadType == "1C") {
         for (std::int64_t r = 0; r < s.rows && r < static_cast<std::int64_t>(h.strings.size()); ++r)
             s.strings[static_cast<std::size_t>(r)] = h.strings[static_cast<std::size_t>(r)];
@@ -141,18 +141,18 @@ Result<HarSlice> sliceOf(const HarHeader& h, const HarSliceSpec& spec) {
         if (!h.intMatrix) return Result<HarSlice>::fail("Integer matrix missing" + std::string(tag));
         for (std::int64_t r = 0; r < s.rows; ++r)
             for (std::int64_t c = 0; c < s.cols; ++c) {
-                const std::int64_t i = spec.rowDim == 1 ? r : c, j = spec.rowDim == 1 ? c : r;
+                const std::int64_t i = choice.rowDim == 1 ? r : c, j = choice.rowDim == 1 ? c : r;
                 s.ints[s.index(r, c)] = h.intMatrix->i32(i + 1, j + 1);
             }
         return s;
     }
     if (h.HeadType != "RE" || !h.HeadMat.allocated() || h.HeadMat.dims() != h.dims)
         return Result<HarSlice>::fail("No real array to slice" + std::string(tag));
-    Dims7 idx = spec.fixed;
+    Dims7 idx = choice.fixed;
     for (std::int64_t r = 0; r < s.rows; ++r)
         for (std::int64_t c = 0; c < s.cols; ++c) {
-            if (spec.rowDim >= 1) idx[spec.rowDim - 1] = r + 1;
-            if (spec.colDim >= 1) idx[spec.colDim - 1] = c + 1;
+            if (choice.rowDim >= 1) idx[choice.rowDim - 1] = r + 1;
+            if (choice.colDim >= 1) idx[choice.colDim - 1] = c + 1;
             for (int k = h.NDim; k < 7; ++k) idx[k] = 1;
             s.reals[s.index(r, c)] = h.HeadMat.Root()[h.HeadMat.offset(idx)];
         }
@@ -197,11 +197,11 @@ std::string sliceText(const HarSlice& s, char separator, bool crlf) {
     return out;
 }
 
-Result<HarSliceSpec> parseSliceSpec(const HarHeader& h, const std::string& text) {
+Result<HarSliceChoice> parseSliceChoice(const HarHeader& h, const std::string& text) {
     Dims7 dims;
     const int nd = sliceDims(h, dims);
-    HarSliceSpec spec;
-    spec.rowDim = spec.colDim = 0;
+    HarSliceChoice choice;
+    choice.rowDim = choice.colDim = 0;
     // A dimension by set name (the only one of that name) or by number.
     auto dimension = [&](const std::string& word, int& k) -> Status {
         if (isNumber(word)) {
@@ -225,14 +225,14 @@ Result<HarSliceSpec> parseSliceSpec(const HarHeader& h, const std::string& text)
     bool given[7] = {false, false, false, false, false, false, false};
     for (const std::string& part0 : split(text, ',')) {
         const std::string part = trim(part0);
-        if (part.empty()) return Result<HarSliceSpec>::fail("Empty part in slice " + text);
+        if (part.empty()) return Result<HarSliceChoice>::fail("Empty part in slice " + text);
         const auto eq = part.find('=');
         int k = 0;
         if (eq == std::string::npos) {
             Status s = dimension(part, k);
             if (!s) return s;
             if (shown.size() >= 2)
-                return Result<HarSliceSpec>::fail("More than two dimensions to show in slice " + text);
+                return Result<HarSliceChoice>::fail("More than two dimensions to show in slice " + text);
             shown.push_back(k);
             continue;
         }
@@ -245,30 +245,30 @@ Result<HarSliceSpec> parseSliceSpec(const HarHeader& h, const std::string& text)
             if (iequals(labels[i], element)) e = static_cast<std::int64_t>(i + 1);
         if (e == 0 && isNumber(element)) e = std::atoll(element.c_str());
         if (e < 1 || e > dims[k - 1])
-            return Result<HarSliceSpec>::fail("Dimension " + dimWord + " has no element " + element);
-        spec.fixed[k - 1] = e;
+            return Result<HarSliceChoice>::fail("Dimension " + dimWord + " has no element " + element);
+        choice.fixed[k - 1] = e;
         given[k - 1] = true;
     }
     if (shown.empty()) {
-        HarSliceSpec d = defaultSliceSpec(h);
-        spec.rowDim = d.rowDim;
-        spec.colDim = d.colDim;
+        HarSliceChoice d = defaultSliceChoice(h);
+        choice.rowDim = d.rowDim;
+        choice.colDim = d.colDim;
     } else {
-        spec.rowDim = shown[0];
-        spec.colDim = shown.size() > 1 ? shown[1] : 0;
-        if (spec.colDim == 0 && nd >= 2) {
+        choice.rowDim = shown[0];
+        choice.colDim = shown.size() > 1 ? shown[1] : 0;
+        if (choice.colDim == 0 && nd >= 2) {
             // One dimension named: the first other dimension goes across.
-            for (int j = 1; j <= nd && spec.colDim == 0; ++j)
-                if (j != spec.rowDim) spec.colDim = j;
+            for (int j = 1; j <= nd && choice.colDim == 0; ++j)
+                if (j != choice.rowDim) choice.colDim = j;
         }
     }
-    for (int k : {spec.rowDim, spec.colDim})
+    for (int k : {choice.rowDim, choice.colDim})
         if (k >= 1 && given[k - 1])
-            return Result<HarSliceSpec>::fail("Dimension " + str(k) +
-                                              " is shown and fixed at once in slice " + text);
-    Status s = checkSliceSpec(h, spec);
+            return Result<HarSliceChoice>::fail("Dimension " + str(k) +
+                                                " is shown and fixed at once in slice " + text);
+    Status s = checkSliceChoice(h, choice);
     if (!s) return s;
-    return spec;
+    return choice;
 }
 
 }  // namespace vdln

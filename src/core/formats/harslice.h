@@ -15,7 +15,7 @@ namespace vdln {
 
 /// Which part of a header a slice shows.  Dimensions are 1-based; 0 means
 /// none (a header of fewer dimensions).
-struct HarSliceSpec {
+struct HarSliceChoice {
     int rowDim = 1;
     int colDim = 2;
     /// The 1-based element of every dimension that is neither the row nor
@@ -25,12 +25,12 @@ struct HarSliceSpec {
 
 /// The default slice of a header: dimension 1 down, dimension 2 across
 /// (when it has two), every other dimension at its first element.
-HarSliceSpec defaultSliceSpec(const HarHeader& header);
-/// Checks `spec` against the header's dimensions and clamps nothing.
+HarSliceChoice defaultSliceChoice(const HarHeader& header);
+/// Checks `choice` against the header's dimensions and clamps nothing.
 /// Messages "Row dimension N is not a dimension of the header", "Column
 /// dimension ...", "The row and column dimensions must differ", "Element N
 /// of dimension K is outside 1..SIZE".
-Status checkSliceSpec(const HarHeader& header, const HarSliceSpec& spec);
+Status checkSliceChoice(const HarHeader& header, const HarSliceChoice& choice);
 
 /// A slice: rows x columns values in row order, with labels.
 struct HarSlice {
@@ -60,11 +60,11 @@ struct HarSlice {
 std::vector<std::string> dimensionLabels(const HarHeader& header, int k);
 /// The label of element i (1-based) of dimension k: its name, or its number.
 std::string dimensionLabel(const std::vector<std::string>& names, std::int64_t i);
-/// Prepares an empty slice of the header's shape for `spec` (labels set,
-/// values zero).  The slice description must have passed `checkSliceSpec`.
-HarSlice emptySlice(const HarHeader& header, const HarSliceSpec& spec);
+/// Prepares an empty slice of the header's shape for `choice` (labels set,
+/// values zero).  The slice description must have passed `checkSliceChoice`.
+HarSlice emptySlice(const HarHeader& header, const HarSliceChoice& choice);
 /// The slice of a header held in memory.  Tag " [sliceOf]".
-Result<HarSlice> sliceOf(const HarHeader& header, const HarSliceSpec& spec);
+Result<HarSlice> sliceOf(const HarHeader& header, const HarSliceChoice& choice);
 
 /// The slice as text: a first line of the column labels (after the row
 /// title), then one line per row, the row label and the values, separated
@@ -79,6 +79,6 @@ std::string csvField(const std::string& field, char separator);
 /// where a DIM is a set name (without regard to case) or a dimension
 /// number, and an ELEMENT an element name (without regard to case) or an
 /// element number.  Messages name the part that is wrong.
-Result<HarSliceSpec> parseSliceSpec(const HarHeader& header, const std::string& text);
+Result<HarSliceChoice> parseSliceChoice(const HarHeader& header, const std::string& text);
 
 }  // namespace vdln

@@ -67,7 +67,8 @@ std::string nowText() {
 
 void listLine(std::ostream& out, const HarHeader& h) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%-4s  %-2s  %-4s  ", h.name.c_str(), h.typeRead.c_str(), h.storage.c_str());
+    std::snprintf(buf, sizeof buf, "%-4s  %-2s  %-4s  ", h.name.c_str(), h.typeRead.c_str(),
+                  h.storage.c_str());
     std::string dims = h.dimsText;
     if (dims.size() < 20) dims.resize(20, ' ');
     out << buf << dims << "  " << h.description << "\n";
@@ -117,7 +118,8 @@ void writeLong(const HarHeader& h, char sep, std::ostream& out) {
     Dims7 idx{1, 1, 1, 1, 1, 1, 1};
     for (std::int64_t i = 0; i < m.size(); ++i) {
         std::string line;
-        for (int k = 0; k < nd; ++k) line += field(dimensionLabel(labels[static_cast<std::size_t>(k)], idx[k])) + sep;
+        for (int k = 0; k < nd; ++k)
+            line += field(dimensionLabel(labels[static_cast<std::size_t>(k)], idx[k])) + sep;
         out << line << realText(m.Root()[i]) << "\n";
         for (int k = 0; k < 7; ++k) {
             if (++idx[k] <= m.dim(k + 1)) break;
@@ -157,8 +159,10 @@ int csv(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     Status s = reader.open(file);
     const HarIndexEntry* e = reader.find(plain[1]);
     if (!e) {
-        if (!s) err << forTerminal(s.message()) << "\n";
-        else err << "Header " << plain[1] << " not found on file " << file << "\n";
+        if (!s)
+            err << forTerminal(s.message()) << "\n";
+        else
+            err << "Header " << plain[1] << " not found on file " << file << "\n";
         return 1;
     }
     if (!haveSlice && e->header().HeadType == "RE" && e->header().NDim > 2) {
@@ -170,16 +174,16 @@ int csv(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         writeLong(**h, sep, out);
         return 0;
     }
-    HarSliceSpec spec = defaultSliceSpec(e->header());
+    HarSliceChoice choice = defaultSliceChoice(e->header());
     if (haveSlice) {
-        auto parsed = parseSliceSpec(e->header(), sliceText1);
+        auto parsed = parseSliceChoice(e->header(), sliceText1);
         if (!parsed) {
             err << "Bad --slice " << sliceText1 << ": " << parsed.message() << "\n";
             return 2;
         }
-        spec = *parsed;
+        choice = *parsed;
     }
-    auto slice = reader.readSlice(*e, spec);
+    auto slice = reader.readSlice(*e, choice);
     if (!slice) {
         err << forTerminal(slice.message()) << "\n";
         return 1;
@@ -195,7 +199,8 @@ void dumpReals(const HarHeader& h, std::ostream& out) {
     std::vector<std::vector<std::string>> labels(static_cast<std::size_t>(nd));
     for (int k = 0; k < nd; ++k) {
         auto names = h.elementNames(k + 1);
-        if (static_cast<std::int64_t>(names.size()) == m.dim(k + 1)) labels[static_cast<std::size_t>(k)] = names;
+        if (static_cast<std::int64_t>(names.size()) == m.dim(k + 1))
+            labels[static_cast<std::size_t>(k)] = names;
     }
     Dims7 idx{1, 1, 1, 1, 1, 1, 1};
     const float* root = m.Root();
@@ -244,14 +249,19 @@ int copy(const std::vector<std::string>& args, std::ostream& err) {
     RecordFlavour flavour = RecordFlavour::Fujitsu;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--sort") sort = true;
-        else if (a == "--lahey") setFlavour = true, flavour = RecordFlavour::Lahey;
-        else if (a == "--fujitsu") setFlavour = true, flavour = RecordFlavour::Fujitsu;
+        if (a == "--sort")
+            sort = true;
+        else if (a == "--lahey")
+            setFlavour = true, flavour = RecordFlavour::Lahey;
+        else if (a == "--fujitsu")
+            setFlavour = true, flavour = RecordFlavour::Fujitsu;
         else if (!a.empty() && a[0] == '-') {
             err << "unknown option " << a << "\n" << kUsage;
             return 2;
-        } else if (in.empty()) in = a;
-        else if (outName.empty()) outName = a;
+        } else if (in.empty())
+            in = a;
+        else if (outName.empty())
+            outName = a;
         else {
             err << kUsage;
             return 2;

@@ -53,8 +53,10 @@ void ZeroBlock::prefault(std::size_t from, std::size_t to) {
 
 void ZeroBlock::release() {
     if (m_ptr) {
-        if (m_mapped) ::munmap(m_ptr, m_mapped);
-        else std::free(m_ptr);
+        if (m_mapped)
+            ::munmap(m_ptr, m_mapped);
+        else
+            std::free(m_ptr);
     }
     m_ptr = nullptr;
     m_bytes = m_mapped = 0;
@@ -100,12 +102,15 @@ Status DupePStrVec(const PStrVec& source, PStrVec& target, std::int64_t n, std::
     const auto have = static_cast<std::int64_t>(source->size());
     for (std::int64_t i = 0; i <= n && i < have; ++i) {
         (*target)[static_cast<std::size_t>(i)] = (*source)[static_cast<std::size_t>(i)];
-        maxLen = std::max<std::int64_t>(maxLen, static_cast<std::int64_t>((*source)[static_cast<std::size_t>(i)].size()));
+        maxLen = std::max<std::int64_t>(
+            maxLen, static_cast<std::int64_t>((*source)[static_cast<std::size_t>(i)].size()));
     }
     return Status::ok();
 }
 
-void FreePStrVec(PStrVec& vec, std::int64_t /*n*/) { vec.reset(); }
+void FreePStrVec(PStrVec& vec, std::int64_t /*n*/) {
+    vec.reset();
+}
 
 Status AllocBoolVec(PBoolVec& vec, std::int64_t n) {
     const char* tag = " [AllocBoolVec]";
@@ -134,13 +139,16 @@ Status AllocArr(PArr2& arr, std::int64_t rows, std::int64_t cols, int elemSize) 
     a->m_elemSize = elemSize;
     const auto bytes = static_cast<unsigned __int128>(rows + 1) * static_cast<unsigned __int128>(cols + 1) *
                        static_cast<unsigned>(elemSize);
-    if (bytes > (static_cast<unsigned __int128>(1) << 40) || !a->m_block.allocate(static_cast<std::size_t>(bytes)))
+    if (bytes > (static_cast<unsigned __int128>(1) << 40) ||
+        !a->m_block.allocate(static_cast<std::size_t>(bytes)))
         return Status::fail(std::string("Out of Memory [SafeGetMem]") + tag);
     arr = std::move(a);
     return Status::ok();
 }
 
-void FreeArr(PArr2& arr) { arr.reset(); }
+void FreeArr(PArr2& arr) {
+    arr.reset();
+}
 
 Status DupeLongIntArr(const PArr2& source, PArr2& target, std::int64_t rows, std::int64_t cols) {
     const char* tag = " [DupeLongIntArr]";

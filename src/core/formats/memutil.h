@@ -18,7 +18,9 @@ inline constexpr std::int64_t MaxPtr = 67108862;
 /// Largest count of a boolean vector.
 inline constexpr std::int64_t MaxBool = 268435454;
 /// Largest number of columns of an array of `elemSize`-byte elements.
-inline constexpr std::int64_t MaxCol(std::int64_t elemSize) { return 268435455 / elemSize; }
+inline constexpr std::int64_t MaxCol(std::int64_t elemSize) {
+    return 268435455 / elemSize;
+}
 
 /// The count-limit message: "NElm(" + count + ")>" + limit name + "(" + limit + ")".
 std::string countLimitText(std::int64_t count, const char* limitName, std::int64_t limit);

@@ -12,12 +12,14 @@ namespace vdln {
 namespace {
 
 constexpr std::array<const char*, kMinItemCount> kKeywords = {
-    "#FILES",     "#TABFILE",  "#TMDATE",       "#STIFILE",   "#SETS",     "#VARIABLES",
-    "#VCSTAT",    "#VCTP",     "#SUBSETS",      "#COEFFICIENTS", "#EQUATIONS", "#READS",
-    "#READEXTRA", "#NCVARIABLES", "#STATEMENTS", "#AVAIL",    "#LEVN",     "#NSOL",
-    "#VBDSC",     "#SVVER",    "#PRVER",        "#FINAL_LEVEL"};
+    "#FILES",     "#TABFILE",     "#TMDATE",     "#STIFILE",      "#SETS",      "#VARIABLES",
+    "#VCSTAT",    "#VCTP",        "#SUBSETS",    "#COEFFICIENTS", "#EQUATIONS", "#READS",
+    "#READEXTRA", "#NCVARIABLES", "#STATEMENTS", "#AVAIL",        "#LEVN",      "#NSOL",
+    "#VBDSC",     "#SVVER",       "#PRVER",      "#FINAL_LEVEL"};
 
-std::string quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+std::string quoted(std::string_view s) {
+    return "\"" + std::string(s) + "\"";
+}
 
 /// Reads the lines of the open file, with one line of look-ahead that a
 /// section reader can give back (a '#' line that starts the next section).
@@ -102,7 +104,9 @@ private:
     size_t m_pos = 0;
 };
 
-std::string nameCase(const std::string& name, bool lower) { return lower ? toLower(name) : name; }
+std::string nameCase(const std::string& name, bool lower) {
+    return lower ? toLower(name) : name;
+}
 
 /// A line holding exactly one integer.
 bool lineInt(LineSource& src, std::int64_t& v) {
@@ -122,8 +126,7 @@ Status readSetInfo(LineSource& src, SolInfoRec& rec) {
     if (!rec.sets.empty()) return Status::fail(std::string("SetData<>nil") + tag);
     std::int64_t n = 0;
     if (!lineInt(src, n) || n < 0) return Status::fail(std::string("cannot read NSlvSet") + tag);
-    if (n > kMinMaxSets)
-        return Status::fail("Too many sets - max is " + std::to_string(kMinMaxSets) + tag);
+    if (n > kMinMaxSets) return Status::fail("Too many sets - max is " + std::to_string(kMinMaxSets) + tag);
     std::string line;
     for (std::int64_t s = 0; s < n; ++s) {
         TSetRec set;
@@ -132,8 +135,7 @@ Status readSetInfo(LineSource& src, SolInfoRec& rec) {
         char status = ' ';
         bool ok = src.next(line);
         Cursor c(line);
-        ok = ok && c.skip(6) && c.take(12, name) && c.readInt(size) && c.take(2, dum) &&
-             c.readChar(status);
+        ok = ok && c.skip(6) && c.take(12, name) && c.readInt(size) && c.take(2, dum) && c.readChar(status);
         if (!ok) return Status::fail(std::string("cannot read Set data line") + tag);
         set.name = trim(name);
         set.description = trim(c.rest());
@@ -144,8 +146,7 @@ Status readSetInfo(LineSource& src, SolInfoRec& rec) {
             if (status == 'k') {
                 set.ElmsKnown = true;
                 for (std::int64_t k = 0; k < set.size; ++k) {
-                    if (!src.next(line))
-                        return Status::fail(std::string("cannot read Set data line") + tag);
+                    if (!src.next(line)) return Status::fail(std::string("cannot read Set data line") + tag);
                     elements.push_back(trim(line));
                 }
             } else {
@@ -168,8 +169,8 @@ Status readSetInfo(LineSource& src, SolInfoRec& rec) {
 
 /// Reads `nargs` set numbers from an argument line, checking each against
 /// the set list; the cursor is left after them (coefficients read more).
-Status readArgs(Cursor& c, int nargs, const SolInfoRec& rec, std::vector<int>& sets,
-                std::string& names, bool& unknownSize, const char* readError) {
+Status readArgs(Cursor& c, int nargs, const SolInfoRec& rec, std::vector<int>& sets, std::string& names,
+                bool& unknownSize, const char* readError) {
     sets.clear();
     names.clear();
     unknownSize = false;
@@ -227,8 +228,8 @@ Status readVarDetails(LineSource& src, SolInfoRec& rec, bool lower, bool exoFlag
         if (!s) return std::move(s).tag(tag);
         if (unknown) v.size = -1;
     }
-    const bool keepFlags = exoFlags && v.size >= 0 && v.size <= kMinMaxFlaggedVarSize &&
-                           v.numArgs <= 3 && stat != '?';
+    const bool keepFlags =
+        exoFlags && v.size >= 0 && v.size <= kMinMaxFlaggedVarSize && v.numArgs <= 3 && stat != '?';
     switch (stat) {
         case 'X':
             v.numExog = v.size;
@@ -250,19 +251,18 @@ Status readVarDetails(LineSource& src, SolInfoRec& rec, bool lower, bool exoFlag
             for (;;) {
                 std::string rl;
                 if (!src.next(rl)) return Status::fail(std::string("2I read error") + tag);
-                auto first = parseInt(rl.size() > 10 ? std::string_view(rl).substr(0, 10)
-                                                     : std::string_view(rl));
+                auto first =
+                    parseInt(rl.size() > 10 ? std::string_view(rl).substr(0, 10) : std::string_view(rl));
                 if (!first) return Status::fail(std::string("2I read error") + tag);
                 if (*first == 0) break;
                 if (rl.size() <= 10) return Status::fail(std::string("2I read error") + tag);
                 auto second = parseInt(std::string_view(rl).substr(10, 10));
                 if (!second) return Status::fail(std::string("2I read error") + tag);
-                if (*first > *second)
-                    return Status::fail("1st exog component > 2nd for var " + v.name + tag);
+                if (*first > *second) return Status::fail("1st exog component > 2nd for var " + v.name + tag);
                 if (*first < 1 || (v.size >= 0 && *second > v.size))
                     return Status::fail("Exog component range " + std::to_string(*first) + "-" +
-                                        std::to_string(*second) + " outside 1.." +
-                                        std::to_string(v.size) + " for var " + v.name + tag);
+                                        std::to_string(*second) + " outside 1.." + std::to_string(v.size) +
+                                        " for var " + v.name + tag);
                 const std::int64_t span = *second - *first + 1;
                 if (span > want - counted)  // also guards the sum against overflow
                     return Status::fail("NExog Miscount for var " + v.name + tag);
@@ -292,8 +292,7 @@ Status readVarInfo(LineSource& src, SolInfoRec& rec, bool lower, bool exoFlags) 
     if (!lineInt(src, n) || n < 0) return Status::fail(std::string("cannot read NSlvVar") + tag);
     if (n >= kMinVarLimit) return Status::fail(std::string("Too many variables") + tag);
     for (std::int64_t k = 0; k < n; ++k) {
-        if (Status s = readVarDetails(src, rec, lower, exoFlags, false); !s)
-            return std::move(s).tag(tag);
+        if (Status s = readVarDetails(src, rec, lower, exoFlags, false); !s) return std::move(s).tag(tag);
         rec.numOrdinaryVars = static_cast<int>(rec.vars.size());
     }
     rec.numOrdinaryVars = static_cast<int>(rec.vars.size());
@@ -310,8 +309,7 @@ Status readNCVarInfo(LineSource& src, SolInfoRec& rec, bool lower, bool exoFlags
     if (newN < oldN) return Status::fail(std::string("NewNVar < OldNVar[ExpandVarInfo]") + tag);
     if (newN >= kMinVarLimit) return Status::fail(std::string("Too many variables[ExpandVarInfo]") + tag);
     for (std::int64_t k = 0; k < n; ++k)
-        if (Status s = readVarDetails(src, rec, lower, exoFlags, true); !s)
-            return std::move(s).tag(tag);
+        if (Status s = readVarDetails(src, rec, lower, exoFlags, true); !s) return std::move(s).tag(tag);
     return Status::ok();
 }
 
@@ -329,14 +327,14 @@ Status readCharColumn(LineSource& src, SolInfoRec& rec, bool vcstat) {
         line = trimRight(line);
         for (char ch : line) {
             if (got >= need)
-                return Status::fail("Expected " + std::to_string(need) + " chars in " + what +
-                                    " data" + "\r\n" + "found more" + tag);
+                return Status::fail("Expected " + std::to_string(need) + " chars in " + what + " data" +
+                                    "\r\n" + "found more" + tag);
             char c = vcstat ? static_cast<char>(std::tolower(static_cast<unsigned char>(ch))) : ch;
             if (!vcstat && c == 'n') c = 'c';
             const bool ok = vcstat ? (c == 'b' || c == 'c') : (c == 'p' || c == 'c');
             if (!ok)
-                return Status::fail("Unexpected char " + quoted(std::string(1, ch)) + "in " + what +
-                                    " data" + tag);
+                return Status::fail("Unexpected char " + quoted(std::string(1, ch)) + "in " + what + " data" +
+                                    tag);
             if (vcstat)
                 rec.vars[static_cast<size_t>(got)].vcStat = c;
             else
@@ -344,8 +342,8 @@ Status readCharColumn(LineSource& src, SolInfoRec& rec, bool vcstat) {
             ++got;
         }
         if (got < need && line.size() < 40)
-            return Status::fail("Expected " + std::to_string(need) + " chars in " + what + " data" +
-                                "\r\n" + "found only " + std::to_string(got) + " chars" + tag);
+            return Status::fail("Expected " + std::to_string(need) + " chars in " + what + " data" + "\r\n" +
+                                "found only " + std::to_string(got) + " chars" + tag);
     }
     return Status::ok();
 }
@@ -430,8 +428,8 @@ Status readCoeffDetails(LineSource& src, SolInfoRec& rec, bool lower) {
     if (b1 != ' ' || b2 != ' ' || b3 != ' ')
         return Status::fail(std::string("Unexpected characters: should be blank") + tag);
     if (k.storageType != 'i' && k.storageType != 'r')
-        return Status::fail("Unexpected CSTP " + quoted(std::string(1, k.storageType)) +
-                            " (expect i/r)" + tag);
+        return Status::fail("Unexpected CSTP " + quoted(std::string(1, k.storageType)) + " (expect i/r)" +
+                            tag);
     k.name = nameCase(trim(name), lower);
     k.upperName = toUpper(k.name);
     k.description = trim(c.rest());
@@ -448,8 +446,7 @@ Status readCoeffDetails(LineSource& src, SolInfoRec& rec, bool lower) {
             char blank = 0;
             if (!cur->readChar(blank) || !cur->readChar(k.mapChar))
                 return Status::fail(std::string("read error") + tag);
-            if (blank != ' ')
-                return Status::fail(std::string("Unexpected character: should be blank") + tag);
+            if (blank != ' ') return Status::fail(std::string("Unexpected character: should be blank") + tag);
             if (k.mapChar != 'c' && k.mapChar != 'm')
                 return Status::fail("Unexpected MapChar " + quoted(std::string(1, k.mapChar)) +
                                     " (expect c/m)" + tag);
@@ -491,8 +488,7 @@ Status readFinalLevelInfo(LineSource& src, SolInfoRec& rec) {
         Cursor c(line);
         char d1 = 0, d2 = 0, d3 = 0, flag = 0;
         std::string type;
-        if (!(c.readChar(d1) && c.take(2, type) && c.readChar(d2) && c.readChar(flag) &&
-              c.readChar(d3)))
+        if (!(c.readChar(d1) && c.take(2, type) && c.readChar(d2) && c.readChar(flag) && c.readChar(d3)))
             return Status::fail("Line too short in FinalLevelInfo entry " + std::to_string(entry) + tag);
         if (d1 != ' ' || d2 != ' ' || d3 != ' ')
             return Status::fail(std::string("Dums should be blank") + tag);
@@ -502,8 +498,8 @@ Status readFinalLevelInfo(LineSource& src, SolInfoRec& rec) {
         std::string coefName = trim(c.takeUpTo(16));
         const int vno = rec.findVariable(varName);
         if (vno == 0)
-            return Status::fail("Could not find variable " + quoted(varName) +
-                                " in FinalLevelInfo entry " + std::to_string(entry) + tag);
+            return Status::fail("Could not find variable " + quoted(varName) + " in FinalLevelInfo entry " +
+                                std::to_string(entry) + tag);
         TVarRec& v = rec.vars[static_cast<size_t>(vno - 1)];
         v.levType = type;
         if (type == "lv" && !coefName.empty()) {
@@ -556,10 +552,12 @@ Status readFileInfo(LineSource& src, std::vector<TFileRec>& files, size_t limit)
 }
 
 /// The line after a single-value keyword.
-bool readValueLine(LineSource& src, std::string& value) { return src.next(value); }
+bool readValueLine(LineSource& src, std::string& value) {
+    return src.next(value);
+}
 
-Status getModelInfoImpl(TxtFile& file, const MinItemSet& request, bool lower, bool exoFlags,
-                        SolInfoRec& rec, bool developer) {
+Status getModelInfoImpl(TxtFile& file, const MinItemSet& request, bool lower, bool exoFlags, SolInfoRec& rec,
+                        bool developer) {
     for (int k = 0; k < kMinItemCount; ++k)
         if (request.test(static_cast<size_t>(k)) && !minItemImplemented(k))
             return Status::fail(std::string("Requested UnImplemented Data Item ") + kKeywords[k]);
@@ -589,7 +587,9 @@ Status getModelInfoImpl(TxtFile& file, const MinItemSet& request, bool lower, bo
         Status s;
         std::string value;
         switch (item) {
-            case MinFiles: s = readFileInfo(src, rec.files, kMinMaxFiles); break;
+            case MinFiles:
+                s = readFileInfo(src, rec.files, kMinMaxFiles);
+                break;
             case MinTabFile:
                 if (!readValueLine(src, value)) return Status::fail("Could not read TABFILE field.");
                 rec.tabFile = value;
@@ -614,7 +614,9 @@ Status getModelInfoImpl(TxtFile& file, const MinItemSet& request, bool lower, bo
                 rec.prVer = v;
                 break;
             }
-            case MinSets: s = readSetInfo(src, rec); break;
+            case MinSets:
+                s = readSetInfo(src, rec);
+                break;
             case MinVariables:
                 s = needs({MinSets});
                 if (s) s = readVarInfo(src, rec, lower, exoFlags);
@@ -639,14 +641,17 @@ Status getModelInfoImpl(TxtFile& file, const MinItemSet& request, bool lower, bo
                 s = needs({MinSets, MinVariables});
                 if (s) s = readNCVarInfo(src, rec, lower, exoFlags);
                 break;
-            case MinVbDsc: s = readDescLines(src, rec); break;
+            case MinVbDsc:
+                s = readDescLines(src, rec);
+                break;
             case MinFinalLevel:
                 s = needs({MinVariables, MinCoefficients});
                 if (!s) return s;
                 s = readFinalLevelInfo(src, rec);
                 if (!s && !developer) continue;  // the item stays unread
                 break;
-            default: continue;  // not implemented: never in toRead
+            default:
+                continue;  // not implemented: never in toRead
         }
         if (!s) return s;
         rec.itemsRead.set(static_cast<size_t>(item));
@@ -667,8 +672,7 @@ const char* minItemKeyword(int item) {
 }
 
 bool minItemImplemented(int item) {
-    return (item >= 0 && item <= 7) || item == 9 || item == 10 || item == 13 ||
-           (item >= 18 && item <= 21);
+    return (item >= 0 && item <= 7) || item == 9 || item == 10 || item == 13 || (item >= 18 && item <= 21);
 }
 
 MinItemSet standardMinRequest() {
@@ -689,7 +693,9 @@ int MinNameIndex::find(const std::string& key) const {
     return it == m_map.end() ? 0 : it->second;
 }
 
-void SolInfoRec::clear() { *this = SolInfoRec(); }
+void SolInfoRec::clear() {
+    *this = SolInfoRec();
+}
 
 int SolInfoRec::findVariable(std::string_view name) const {
     return varIndex.find(lowerCaseNames ? toLower(name) : std::string(name));
@@ -706,8 +712,7 @@ bool DeveloperPC() {
 
 Status GetModelInfo(TxtFile& file, const MinItemSet& request, bool lowerCaseNames, bool exoFlags,
                     SolInfoRec& rec, bool developer) {
-    return getModelInfoImpl(file, request, lowerCaseNames, exoFlags, rec, developer)
-        .tag("[GetModelInfo]");
+    return getModelInfoImpl(file, request, lowerCaseNames, exoFlags, rec, developer).tag("[GetModelInfo]");
 }
 
 Status GetModelInfo(TxtFile& file, const MinItemSet& request, bool lowerCaseNames, bool exoFlags,
@@ -715,8 +720,8 @@ Status GetModelInfo(TxtFile& file, const MinItemSet& request, bool lowerCaseName
     return GetModelInfo(file, request, lowerCaseNames, exoFlags, rec, DeveloperPC());
 }
 
-Status AddSolInfo(const std::string& fileName, const MinItemSet& request, bool lowerCaseNames,
-                  bool exoFlags, SolInfoRec& rec, bool developer) {
+Status AddSolInfo(const std::string& fileName, const MinItemSet& request, bool lowerCaseNames, bool exoFlags,
+                  SolInfoRec& rec, bool developer) {
     const std::string tag = "[AddSolInfo:" + fileName + "]";
     TxtFile f;
     if (Status s = TxtOpen(f, fileName); !s) return std::move(s).tag(tag);
@@ -727,8 +732,8 @@ Status AddSolInfo(const std::string& fileName, const MinItemSet& request, bool l
     return Status::ok();
 }
 
-Status AddSolInfo(const std::string& fileName, const MinItemSet& request, bool lowerCaseNames,
-                  bool exoFlags, SolInfoRec& rec) {
+Status AddSolInfo(const std::string& fileName, const MinItemSet& request, bool lowerCaseNames, bool exoFlags,
+                  SolInfoRec& rec) {
     return AddSolInfo(fileName, request, lowerCaseNames, exoFlags, rec, DeveloperPC());
 }
 
@@ -745,8 +750,7 @@ Status RequestSolInfo(const std::string& fileName, const MinItemSet& request, bo
 }
 
 Result<TFileRec> parseMinFileLine(std::string_view line) {
-    if (line.size() < 25)
-        return Result<TFileRec>::fail("Line too short for a logical file: " + quoted(line));
+    if (line.size() < 25) return Result<TFileRec>::fail("Line too short for a logical file: " + quoted(line));
     auto cols = [&](size_t from, size_t n) -> std::string {
         if (from - 1 >= line.size()) return "";
         return std::string(line.substr(from - 1, n));

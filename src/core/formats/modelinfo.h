@@ -108,8 +108,8 @@ struct TEquRec {
 
 /// One logical file of the model.
 struct TFileRec {
-    std::string name;       ///< up to 20 characters
-    std::string fileType;   ///< 3 characters, lower case
+    std::string name;      ///< up to 20 characters
+    std::string fileType;  ///< 3 characters, lower case
     bool updated = false;
     std::string direction;  ///< 3 characters, lower case; "in" marks an input
     std::string rest;       ///< the line from column 38 on
@@ -157,8 +157,8 @@ struct SolInfoRec {
     /// are generated as the set name's first 9 characters + 1, 2, ...
     /// (`ElmsKnown` false); a set of unknown size has no `SetElms`.
     std::vector<TSetRec> sets;
-    int numOrdinaryVars = 0;     ///< variables from "#VARIABLES"
-    std::vector<TVarRec> vars;   ///< all variables: ordinary, then "#NCVARIABLES"
+    int numOrdinaryVars = 0;    ///< variables from "#VARIABLES"
+    std::vector<TVarRec> vars;  ///< all variables: ordinary, then "#NCVARIABLES"
     std::vector<TEquRec> equs;
     std::vector<TCoeffRec> coeffs;
     std::vector<TFileRec> files;
@@ -192,24 +192,24 @@ bool DeveloperPC();
 /// `rec` (which should be empty).  Items 1, 2, 3, 19 and 20 are read
 /// whenever present.  Fails on an unimplemented request, a missing needed
 /// item, or any section error; the message ends with "[GetModelInfo]".
-Status GetModelInfo(TxtFile& file, const MinItemSet& request, bool lowerCaseNames,
-                    bool exoFlags, SolInfoRec& rec, bool developer);
-Status GetModelInfo(TxtFile& file, const MinItemSet& request, bool lowerCaseNames,
-                    bool exoFlags, SolInfoRec& rec);
+Status GetModelInfo(TxtFile& file, const MinItemSet& request, bool lowerCaseNames, bool exoFlags,
+                    SolInfoRec& rec, bool developer);
+Status GetModelInfo(TxtFile& file, const MinItemSet& request, bool lowerCaseNames, bool exoFlags,
+                    SolInfoRec& rec);
 
 /// Opens the file, runs `GetModelInfo` and closes it; failures end with
 /// "[AddSolInfo:" + file name + "]".
-Status AddSolInfo(const std::string& fileName, const MinItemSet& request, bool lowerCaseNames,
-                  bool exoFlags, SolInfoRec& rec, bool developer);
-Status AddSolInfo(const std::string& fileName, const MinItemSet& request, bool lowerCaseNames,
-                  bool exoFlags, SolInfoRec& rec);
+Status AddSolInfo(const std::string& fileName, const MinItemSet& request, bool lowerCaseNames, bool exoFlags,
+                  SolInfoRec& rec, bool developer);
+Status AddSolInfo(const std::string& fileName, const MinItemSet& request, bool lowerCaseNames, bool exoFlags,
+                  SolInfoRec& rec);
 
 /// Releases what `rec` held, then `AddSolInfo`; failures end with
 /// "[RequestSolInfo:" + file name + "]".
-Status RequestSolInfo(const std::string& fileName, const MinItemSet& request,
-                      bool lowerCaseNames, bool exoFlags, SolInfoRec& rec, bool developer);
-Status RequestSolInfo(const std::string& fileName, const MinItemSet& request,
-                      bool lowerCaseNames, bool exoFlags, SolInfoRec& rec);
+Status RequestSolInfo(const std::string& fileName, const MinItemSet& request, bool lowerCaseNames,
+                      bool exoFlags, SolInfoRec& rec, bool developer);
+Status RequestSolInfo(const std::string& fileName, const MinItemSet& request, bool lowerCaseNames,
+                      bool exoFlags, SolInfoRec& rec);
 
 /// One line of the logical-files section, split into its columns.  Columns
 /// 1-20 hold the name; the direction ("in"/"out") and the file type occupy

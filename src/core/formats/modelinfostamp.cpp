@@ -1,8 +1,7 @@
-#include "formats/modelinfo.h"
-
 #include "base/dialogs.h"
 #include "base/strutil.h"
 #include "formats/harfile.h"
+#include "formats/modelinfo.h"
 
 namespace vdln {
 
@@ -67,7 +66,8 @@ Result<bool> MinAxtCompatible(const std::string& minFile, const std::string& axt
     if (!same && !quiet)
         dialogs.message(MsgKind::Error,
                         "Model Information File " + toUpper(minFile) +
-                            " was not created at the same time as the Auxiliary Table File " + toUpper(axtFile),
+                            " was not created at the same time as the Auxiliary Table File " +
+                            toUpper(axtFile),
                         BtnOk | BtnHelp);
     return same;
 }

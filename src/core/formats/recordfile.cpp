@@ -35,7 +35,9 @@ int openReadOnly(const std::string& name) {
 
 }  // namespace
 
-LaheyFile::~LaheyFile() { closeQuietly(); }
+LaheyFile::~LaheyFile() {
+    closeQuietly();
+}
 
 void LaheyFile::closeQuietly() {
     if (m_fd >= 0) {
@@ -99,7 +101,8 @@ std::int64_t LaheyFile::readSome(void* dest, std::int64_t n) {
     std::int64_t total = 0;
     while (n > 0) {
         if (m_ioPos < m_ioEnd) {
-            auto take = static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(m_ioEnd - m_ioPos)));
+            auto take = static_cast<std::size_t>(
+                std::min<std::int64_t>(n, static_cast<std::int64_t>(m_ioEnd - m_ioPos)));
             std::memcpy(out + total, m_io.data() + m_ioPos, take);
             m_ioPos += take;
             total += static_cast<std::int64_t>(take);
@@ -203,7 +206,8 @@ std::int64_t LaheyFile::readAt(std::int64_t pos, void* dest, std::int64_t n) {
     auto* out = static_cast<std::uint8_t*>(dest);
     std::int64_t total = 0;
     while (total < n) {
-        ssize_t got = ::pread(m_fd, out + total, static_cast<std::size_t>(n - total), static_cast<off_t>(pos + total));
+        ssize_t got =
+            ::pread(m_fd, out + total, static_cast<std::size_t>(n - total), static_cast<off_t>(pos + total));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return total > 0 ? total : -1;
         if (got == 0) break;
@@ -317,7 +321,9 @@ Result<LaheyLength> GetRecLen(LaheyFile& file) {
 
 namespace {
 
-int laheyMarkerSize(std::int64_t value) { return value < 64 ? 1 : value < 16384 ? 2 : value < 4194304 ? 3 : 4; }
+int laheyMarkerSize(std::int64_t value) {
+    return value < 64 ? 1 : value < 16384 ? 2 : value < 4194304 ? 3 : 4;
+}
 
 // Checks the bytes of a Lahey trailing marker (extra bytes n..1, then the
 // first byte) against M.
@@ -424,7 +430,8 @@ Result<RecordFlavour> IsWhichLaheyFile(const std::string& fileName) {
     }
     // Not Lahey (or its records did not check out): try the 4-byte framing.
     bestEffort(file.close(), "the file was only probed for its record framing");
-    if (!openForReading(file, fileName)) return Result<RecordFlavour>::fail("Strange? No such file:" + fileName + tag);
+    if (!openForReading(file, fileName))
+        return Result<RecordFlavour>::fail("Strange? No such file:" + fileName + tag);
     if (file.atEnd()) return Result<RecordFlavour>::fail("Strange? Empty file:" + fileName + tag);
     file.setFlavour(RecordFlavour::Fujitsu);
     Status s = tryFlavour(file);
@@ -531,8 +538,8 @@ bool writeTrailing(LaheyFile& file, std::int64_t trailing) {
 
 Status WriteLaheyRec(LaheyFile& file, const void* bytes, std::int64_t length) {
     std::int64_t trailing = 0;
-    if (length < 0 || length > INT32_MAX || !writeLeading(file, length, trailing) || !file.writeBytes(bytes, length) ||
-        !writeTrailing(file, trailing))
+    if (length < 0 || length > INT32_MAX || !writeLeading(file, length, trailing) ||
+        !file.writeBytes(bytes, length) || !writeTrailing(file, trailing))
         return Status::fail(std::string(kNoSpace) + " [WriteLaheyRec]");
     return Status::ok();
 }
@@ -619,7 +626,8 @@ Status SeekHead(LaheyFile& file, bool& found) {
     };
     for (;;) {
         if (pos >= end) {
-            if (!file.seekTo(end)) return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
+            if (!file.seekTo(end))
+                return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
             return Status::ok();
         }
         std::uint8_t lead[4] = {0, 0, 0, 0};
@@ -641,7 +649,8 @@ Status SeekHead(LaheyFile& file, bool& found) {
             trailing = length + leadSize;
         }
         if (length == 4) {
-            if (!file.seekTo(pos)) return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
+            if (!file.seekTo(pos))
+                return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
             found = true;
             return Status::ok();
         }
@@ -651,9 +660,10 @@ Status SeekHead(LaheyFile& file, bool& found) {
         // The trailing marker is checked, so a damaged length is caught here
         // rather than sending the walk into the middle of a record.
         std::uint8_t trail[4] = {0, 0, 0, 0};
-        if (!bytesAt(tpos, tsize, trail)) return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
+        if (!bytesAt(tpos, tsize, trail))
+            return Status::fail(std::string("Unexpected end-of-file [FileRead]") + tag);
         Status s = fuji ? (readI32(trail) == trailing ? Status::ok()
-                                                       : Status::fail("Bad RecLenCheck value [FujiChkRecLen]"))
+                                                      : Status::fail("Bad RecLenCheck value [FujiChkRecLen]"))
                         : checkLaheyTrailer(trail, static_cast<int>(tsize), trailing);
         if (!s) return std::move(s).tag(tag);
         pos = tpos + tsize;

@@ -95,7 +95,6 @@ public:
     void closeQuietly();
 
 private:
-
     int m_fd = -1;
     bool m_writing = false;
     bool m_ioError = false;
@@ -197,9 +196,9 @@ Status GetHead(LaheyFile& file, bool& found, std::string& name);
 
 /// Little-endian helpers for the record layouts.
 inline std::int32_t readI32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                                     (static_cast<std::uint32_t>(p[2]) << 16) |
-                                     (static_cast<std::uint32_t>(p[3]) << 24));
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
 }
 inline void putI32(std::uint8_t* p, std::int32_t v) {
     auto u = static_cast<std::uint32_t>(v);

@@ -41,8 +41,9 @@ bool UseBatJobForSims(ProgramSettings& settings) {
     return settings.model.NotWinconsoleExe;
 }
 
-JobEngine::JobEngine(TSimRecord& rec, ProgramSettings& settings, const EngineEnvironment& env, Dialogs& dialogs,
-                     const Clock& clock, ProcessLauncher& launcher, CompletionRecorder& recorder)
+JobEngine::JobEngine(TSimRecord& rec, ProgramSettings& settings, const EngineEnvironment& env,
+                     Dialogs& dialogs, const Clock& clock, ProcessLauncher& launcher,
+                     CompletionRecorder& recorder)
     : m_rec(rec),
       m_settings(settings),
       m_env(env),
@@ -66,7 +67,8 @@ PlanContext JobEngine::planContext() {
     // that makes the BOT files: its data change from pass to pass.
     c.botNeeded = [this](int i) { return !botDoneThisJob(i) && m_recorder.botNeeded(i); };
     c.botFinishedThisJob = [this](int i) {
-        return botDoneThisJob(i) || m_recorder.botFinishedSince(i, std::max(m_job.StartFileTime, m_botPassStart));
+        return botDoneThisJob(i) ||
+               m_recorder.botFinishedSince(i, std::max(m_job.StartFileTime, m_botPassStart));
     };
     return c;
 }
@@ -150,7 +152,8 @@ bool JobEngine::StartBigJob(JobRequest request) {
     auto recompute = [&] {
         int mode = 1;
         for (int r = 1; r <= 3; ++r)
-            if (request.LastSimYear[r] >= request.FirstSimYear[r] || request.LastSSYear[r] >= request.FirstSSYear[r])
+            if (request.LastSimYear[r] >= request.FirstSimYear[r] ||
+                request.LastSSYear[r] >= request.FirstSSYear[r])
                 mode = r;
         // An iterating policy run may start some periods before its first
         // shock ("Policy run starts"); an offset reaching before the first
@@ -204,12 +207,14 @@ bool JobEngine::StartBigJob(JobRequest request) {
             m_failure = "Could not start the rational-expectations iterations.";
             return false;
         }
-        m_dialogs.message(MsgKind::Information, "Doing Rational Expectations a la KORALE.", BtnOk | BtnHelp, kHelp);
+        m_dialogs.message(MsgKind::Information, "Doing Rational Expectations a la KORALE.", BtnOk | BtnHelp,
+                          kHelp);
     } else if (m_re->boxCheckedOnSupportingModel() && !suppressReQuestion) {
-        if (m_dialogs.message(MsgKind::Confirmation,
-                              "Although you have checked the \"Do Rational Expectations\" box,\r\n this way of "
-                              "running the job will NOT do Rational Expectations.\r\nDo you wish to continue?",
-                              BtnYes | BtnNo | BtnHelp, kHelp) == BtnNo) {
+        if (m_dialogs.message(
+                MsgKind::Confirmation,
+                "Although you have checked the \"Do Rational Expectations\" box,\r\n this way of "
+                "running the job will NOT do Rational Expectations.\r\nDo you wish to continue?",
+                BtnYes | BtnNo | BtnHelp, kHelp) == BtnNo) {
             m_dialogs.waitEnd();
             m_outcome = JobOutcome::Failed;
             m_failure = "Cancelled";
@@ -251,10 +256,11 @@ bool JobEngine::StartBigJob(JobRequest request) {
 
     if (!m_env.batchMode && m_job.FirstSimYear[1] == 1 && !m_settings.SolFileShocks &&
         m_settings.model.Version.ReleaseKnown && m_settings.model.Version.Release > 69999) {
-        if (m_dialogs.message(MsgKind::Confirmation,
-                              "We recommend that you use SOL Files for Shocks.\r\nIf you want to do that, please "
-                              "click on the Yes button.\r\n[Click on the Help button for information about this.]",
-                              BtnYes | BtnNo | BtnHelp, kHelp) == BtnYes)
+        if (m_dialogs.message(
+                MsgKind::Confirmation,
+                "We recommend that you use SOL Files for Shocks.\r\nIf you want to do that, please "
+                "click on the Yes button.\r\n[Click on the Help button for information about this.]",
+                BtnYes | BtnNo | BtnHelp, kHelp) == BtnYes)
             m_settings.SolFileShocks = true;
     }
     StartNextSteps(0);
@@ -284,7 +290,8 @@ Status JobEngine::CopySimFilesToDir(const std::string& set, int run, int year, b
         if (year <= 1) {
             for (const auto& line : m_settings.model.FirstYearList) {
                 const FirstYearLineParts parts = parseFirstYearLine(line);
-                if (parts.valid && !parts.unset()) files.push_back(UserFilePath(m_rec.WorkDir, parts.actualPath()));
+                if (parts.valid && !parts.unset())
+                    files.push_back(UserFilePath(m_rec.WorkDir, parts.actualPath()));
             }
         } else {
             for (int f = 1; f <= m_rec.NumFiles; ++f) {
@@ -298,7 +305,8 @@ Status JobEngine::CopySimFilesToDir(const std::string& set, int run, int year, b
     if (set == "updated inputs") {
         for (int f = 1; f <= m_rec.NumFiles; ++f) {
             const auto& F = m_rec.Files[f];
-            if (F.IsInput && F.IsUpdated) files.push_back(JoinPath(m_rec.WorkDir, DataFileName(m_rec, year, run, noRerun, f)));
+            if (F.IsInput && F.IsUpdated)
+                files.push_back(JoinPath(m_rec.WorkDir, DataFileName(m_rec, year, run, noRerun, f)));
         }
     }
     auto gridFiles = [&](int row, std::initializer_list<int> cols) {
@@ -328,7 +336,8 @@ Status JobEngine::CopySimFilesToDir(const std::string& set, int run, int year, b
         const std::string& f = files[k];
         if (!fileExists(f)) {
             if (onlyExisting) continue;
-            return Status::fail("[CopySimFilesToDir]: File " + f + " does not exist. [k=" + std::to_string(k + 1) + "]");
+            return Status::fail("[CopySimFilesToDir]: File " + f +
+                                " does not exist. [k=" + std::to_string(k + 1) + "]");
         }
         if (Status s = copyFile(f, JoinPath(dir, nameOf(f)), true); !s)
             return Status::fail(s.message() + " [CopySimFilesToDir]");
@@ -349,7 +358,8 @@ Status JobEngine::prepareSlotDirectory(const std::string& dir) {
         // A later start reads data an earlier year wrote; when this job
         // writes it, it arrives with the updated inputs after that year.
         if (m_job.FirstSimYear[r] > 1)
-            if (Status s = CopySimFilesToDir("data inputs", r, m_job.FirstSimYear[r], true, dir); !s) return s;
+            if (Status s = CopySimFilesToDir("data inputs", r, m_job.FirstSimYear[r], true, dir); !s)
+                return s;
         for (int i = m_job.FirstSimYear[r]; i <= m_job.LastSimYear[r]; ++i) {
             if (Status s = CopySimFilesToDir("cmfbits", r, i, false, dir); !s) return s;
             if (Status s = CopySimFilesToDir("cmfstart", r, i, true, dir); !s) return s;
@@ -375,8 +385,8 @@ bool JobEngine::StartNextSteps(int finishedSlot, std::optional<StepChoice> finis
         explicit Selection(CompletionRecorder& rec) : r(rec) { r.selectionBegin(); }
         ~Selection() { r.selectionEnd(); }
     } selection{m_recorder};
-    if (finished && finished->JobName == "sim" && finished->JobPart == "sim" && finished->Year < m_rec.NumYears &&
-        m_job.LastSlot > 1)
+    if (finished && finished->JobName == "sim" && finished->JobPart == "sim" &&
+        finished->Year < m_rec.NumYears && m_job.LastSlot > 1)
         copyUpdatedInputs(finished->Run, finished->Year);
     bool launchedNow = false;
     const PlanOptions opt = planOptions();
@@ -509,9 +519,11 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
                     return Status::fail("File " + top + " does not exist.");
                 }
                 if (!fileExists(botFile)) {
-                    m_dialogs.message(MsgKind::Error, internalErrorText("The BOT file: " + botFile + " does not exist."),
+                    m_dialogs.message(MsgKind::Error,
+                                      internalErrorText("The BOT file: " + botFile + " does not exist."),
                                       BtnOk | BtnHelp, kHelp);
-                    m_dialogs.message(MsgKind::Information, "Sorry, are stopping all jobs because of this.", BtnOk);
+                    m_dialogs.message(MsgKind::Information, "Sorry, are stopping all jobs because of this.",
+                                      BtnOk);
                     return Status::fail("The BOT file: " + botFile + " does not exist.");
                 }
                 if (Status st = copySolShocksForSlot(slot, i, botFile); !st) return st;
@@ -557,7 +569,8 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         if (p.JobName == "csv" || p.JobName == "sssol") {
             auto w = writeCsvScript(sc, p.JobName, r);
             if (!w) return writingFailure(w.message());
-        } else if ((p.JobName == "aggrex" && (p.JobPart == "yony" || (p.JobPart == "py" && !m_job.DoSS[r]))) ||
+        } else if ((p.JobName == "aggrex" &&
+                    (p.JobPart == "yony" || (p.JobPart == "py" && !m_job.DoSS[r]))) ||
                    (p.JobName == "cumsol" && (p.JobPart == "cum" || (p.JobPart == "py" && !m_job.DoSS[r])))) {
             scripts = writeAccumulationScripts(sc, p.JobName, r);
             if (!scripts) return writingFailure(scripts.message());
@@ -587,10 +600,11 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
     if (!m_launchedAny) {
         m_dialogs.waitEnd();
         if (!m_settings.FewerMessages && !m_env.batchMode) {
-            Button b = m_dialogs.message(MsgKind::Information,
-                                         "Beginning simulation(s). The Bottom Panel indicates the part(s) currently "
-                                         "running.\r\n[Job can be cancelled using the \"Cancel Job\" button there.]",
-                                         BtnOk | BtnCancel | BtnHelp, kHelp);
+            Button b =
+                m_dialogs.message(MsgKind::Information,
+                                  "Beginning simulation(s). The Bottom Panel indicates the part(s) currently "
+                                  "running.\r\n[Job can be cancelled using the \"Cancel Job\" button there.]",
+                                  BtnOk | BtnCancel | BtnHelp, kHelp);
             if (b == BtnCancel) return Status::fail("Cancelled");
         }
         m_recorder.backupAtJobStart();
@@ -650,8 +664,9 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
     s.RecordCompletion = recordCompletion;
     m_process[slot] = *handle;
     m_slotStarted[slot] = m_clock.monotonicSeconds();
-    m_slotProgram[slot] = lr->program == "/bin/sh" && !lr->args.empty() ? pf.program + " (through " + lr->args[0] + ")"
-                                                                         : lr->program;
+    m_slotProgram[slot] = lr->program == "/bin/sh" && !lr->args.empty()
+                              ? pf.program + " (through " + lr->args[0] + ")"
+                              : lr->program;
     m_methods[slot] = {method, accuracy};
     m_launchedAny = true;
     m_panelPhase = PanelPhase::Running;
@@ -677,7 +692,8 @@ Result<LaunchRequest> JobEngine::commandFor(const PartFiles& pf, bool modelPart)
     std::vector<std::string> lines = changeDirLines(pf.dir);
     lines.push_back(commandLine(pf.program, {"-sti", pf.stdinFile, "-log", pf.logFile}));
     if (Status st = writeBatchFile(bat, lines); !st) {
-        const std::string text = "Unable to write BAT file to run model.\r\n" + st.message() + " [ChangeDirBat]";
+        const std::string text =
+            "Unable to write BAT file to run model.\r\n" + st.message() + " [ChangeDirBat]";
         m_dialogs.message(MsgKind::Error, text, BtnOk | BtnHelp, kHelp);
         return Status::fail(text);
     }
@@ -755,10 +771,11 @@ Status JobEngine::treatPreviousOutputs() {
     const bool noRerun = m_settings.NoRerun;
     for (int r = 1; r <= 3; ++r) {
         if (!m_job.DoSims[r]) continue;
-        for (int i = std::max(m_job.FirstSimYear[r], r == 1 ? 1 : m_firstPolicyYear); i <= m_job.LastSimYear[r];
-             ++i) {
+        for (int i = std::max(m_job.FirstSimYear[r], r == 1 ? 1 : m_firstPolicyYear);
+             i <= m_job.LastSimYear[r]; ++i) {
             const std::string sol = SolutionFile(m_rec, i, r, noRerun);
-            for (const char* ext : {".sl4", ".slc", ".udc", ".sol", ".sli"}) outputs.push_back(changeExt(sol, ext));
+            for (const char* ext : {".sl4", ".slc", ".udc", ".sol", ".sli"})
+                outputs.push_back(changeExt(sol, ext));
             for (int f = 1; f <= m_rec.NumFiles; ++f) {
                 const auto& F = m_rec.Files[f];
                 if (F.IsInput && !F.IsUpdated) continue;
@@ -821,7 +838,9 @@ Status JobEngine::treatPreviousOutputs() {
                        "This will probably cause an error running this job since" + "\r\n" +
                        " new versions of these files cannot be created." + "\r\n";
     for (const auto& f : locked) text += "  " + nameOf(f) + "\r\n";
-    text += "\r\n\r\nWe recommend that you cancel the job now in order\r\n to unlock these files.\r\nIs this what you wish to do?";
+    text +=
+        "\r\n\r\nWe recommend that you cancel the job now in order\r\n to unlock these files.\r\nIs this "
+        "what you wish to do?";
     if (m_dialogs.message(MsgKind::Error, text, BtnYes | BtnNo | BtnHelp, kHelp) == BtnYes)
         return Status::fail("Files in the Working Directory are locked.");
     return Status::ok();
@@ -867,11 +886,12 @@ void JobEngine::cancelJob(const std::string& reason, int graceMs) {
     m_cancelling = false;
     m_dialogs.message(MsgKind::Information, "Solve job aborted via Cancel button", BtnOk);
     if (!m_stopProblem.empty())
-        m_dialogs.message(MsgKind::Information,
-                          "However the DOS job may still be running.\r\nYou may be able to kill it by clicking on "
-                          "this job in the TaskBar and then hitting Control-C.\r\n" +
-                              m_stopProblem,
-                          BtnOk);
+        m_dialogs.message(
+            MsgKind::Information,
+            "However the DOS job may still be running.\r\nYou may be able to kill it by clicking on "
+            "this job in the TaskBar and then hitting Control-C.\r\n" +
+                m_stopProblem,
+            BtnOk);
 }
 
 // Stops every part still running (a cancel, a failed part, an overrun): a
@@ -883,7 +903,8 @@ void JobEngine::stopRunningParts(int graceMs) {
         if (m_process[s]) running.push_back(m_process[s]);
     m_stopProblem.clear();
     if (running.empty()) return;
-    if (Status st = m_launcher.stop(running, kSignalExitBase + 15, graceMs); !st) m_stopProblem = st.message();
+    if (Status st = m_launcher.stop(running, kSignalExitBase + 15, graceMs); !st)
+        m_stopProblem = st.message();
     for (int s = 1; s <= 3; ++s) {
         if (!m_process[s]) continue;
         m_launcher.release(m_process[s]);
@@ -905,9 +926,10 @@ bool JobEngine::checkTimeLimits() {
         const DescribeContext dc = describeContext();
         const int calendar = dc.year ? dc.year(slot.Year) : slot.Year;
         const std::string text = "Time limit exceeded for:\r\nProgram: " + m_slotProgram[s] + "\r\n" +
-                                 "Run: " + runName(slot.Run) + "\r\n" + "Year: " + std::to_string(calendar) + " (" +
-                                 (dc.usesPeriods ? "period" : "year") + " number " + std::to_string(slot.Year) + ")" +
-                                 "\r\n" + "Part: " + slotDescription(slot, dc) + partNote(slot) + "\r\n" +
+                                 "Run: " + runName(slot.Run) + "\r\n" + "Year: " + std::to_string(calendar) +
+                                 " (" + (dc.usesPeriods ? "period" : "year") + " number " +
+                                 std::to_string(slot.Year) + ")" + "\r\n" +
+                                 "Part: " + slotDescription(slot, dc) + partNote(slot) + "\r\n" +
                                  "Limit: " + std::to_string(limit) + " seconds";
         m_errorLine = partErrorLine(slot, dc, now());
         log({m_errorLine}, s);
@@ -992,7 +1014,8 @@ void JobEngine::handleEnded(int slotNo) {
         const bool stageCompleted = m_job.SSStageDone[before.Run] != stageBefore;
         if (!reAfterCompletion(before, stageCompleted)) return;
         if (m_writeDetails) m_writeDetails(before.Run, before.RecordCompletion);
-        if (partGetsEndLine(before, stageCompleted, m_settings.SolFileShocks)) log({partEndLine(before, dc, now())}, slotNo);
+        if (partGetsEndLine(before, stageCompleted, m_settings.SolFileShocks))
+            log({partEndLine(before, dc, now())}, slotNo);
         if (before.JobName == "sim" && before.JobPart == "sol") m_progress[before.Run] = true;
         const std::string& st = m_job.SSStageDone[before.Run];
         if (st == "aggrex" || st == "cumsol" || (before.Run == 3 && (st == "divero" || st == "devsol")))
@@ -1009,7 +1032,8 @@ void JobEngine::handleEnded(int slotNo) {
     // ended its program, the report's own sentence.
     std::string cause;
     if (endSignal)
-        cause += "\r\nThe program " + m_slotProgram[slotNo] + " was ended by signal " + signalText(*endSignal) + ".";
+        cause += "\r\nThe program " + m_slotProgram[slotNo] + " was ended by signal " +
+                 signalText(*endSignal) + ".";
     if (!reportedError.empty()) cause += "\r\nThe program reported: " + reportedError;
     const std::string partText = "\r\n" + slotDescription(slot, dc) + partNote(slot);
     if (!failed) {
@@ -1018,8 +1042,8 @@ void JobEngine::handleEnded(int slotNo) {
         if (!m_settings.SplitBatchJobs)
             text += "\r\n(\"Do not split batch jobs\" is selected.)";
         else
-            text += "\r\nThe program " + m_slotProgram[slotNo] + " reported success but did not write" + "\r\n  " +
-                    slot.OutputFile;
+            text += "\r\nThe program " + m_slotProgram[slotNo] + " reported success but did not write" +
+                    "\r\n  " + slot.OutputFile;
         m_dialogs.message(MsgKind::Error, internalErrorText(text), BtnOk);
         abortJob(text);
         slot.InUse = false;
@@ -1027,7 +1051,8 @@ void JobEngine::handleEnded(int slotNo) {
     }
     // The part failed: the job ends.
     const std::string description = slotDescription(slot, dc);
-    if (!m_env.batchMode) m_dialogs.message(MsgKind::Error, "An error has occurred doing\r\n" + description, BtnOk);
+    if (!m_env.batchMode)
+        m_dialogs.message(MsgKind::Error, "An error has occurred doing\r\n" + description, BtnOk);
     m_errorLine = partErrorLine(slot, dc, now());
     log({m_errorLine}, slotNo);
     std::string errorLog;
@@ -1045,28 +1070,30 @@ void JobEngine::handleEnded(int slotNo) {
         message = missingReportText(slot.ReportFile, "", false) + cause;
         m_dialogs.message(MsgKind::Error, message, BtnOk | BtnHelp, kHelp);
         if (slot.JobName == "sim" && slot.JobPart == "sim")
-            m_dialogs.message(MsgKind::Error,
-                              "An alternative is that the model \r\n   " + m_settings.model.Model + "\r\n" +
-                                  "was not made with Release 7.0 or later of SOLVANE.\r\n"
-                                  "You can check that explicitly if you load this model again,\r\n"
-                                  " using the \"Change Model\" button on the Model/Data page.\r\n"
-                                  " That will check which version of SOLVANE was used to create this model.\r\n"
-                                  "[Click on the \"Help\" button for more information.]",
-                              BtnOk | BtnHelp, kHelp);
+            m_dialogs.message(
+                MsgKind::Error,
+                "An alternative is that the model \r\n   " + m_settings.model.Model + "\r\n" +
+                    "was not made with Release 7.0 or later of SOLVANE.\r\n"
+                    "You can check that explicitly if you load this model again,\r\n"
+                    " using the \"Change Model\" button on the Model/Data page.\r\n"
+                    " That will check which version of SOLVANE was used to create this model.\r\n"
+                    "[Click on the \"Help\" button for more information.]",
+                BtnOk | BtnHelp, kHelp);
     } else if (m_env.batchMode) {
         if (!errorLog.empty() && dirOf(errorLog) != m_rec.WorkDir) {
             const std::string copy = JoinPath(m_rec.WorkDir, nameOf(errorLog));
             if (copyFile(errorLog, copy, false)) errorLog = copy;
         }
-        message = errorLog.empty() ? "Error running job - no log file" : "Error running job - see log file\r\n" + errorLog;
+        message = errorLog.empty() ? "Error running job - no log file"
+                                   : "Error running job - see log file\r\n" + errorLog;
         message += partText + cause;
     } else if (!errorLog.empty()) {
         const std::string last = JoinPath(m_env.keepDir, "lasterr.log");
         bestEffort(copyFile(errorLog, last, false),
                    "a convenience copy for \"Last Error Log\"; the log itself is named in the message");
         message = "Look at LOG file\r\n" + errorLog + "\r\nto find details of the error." + cause;
-        if (m_dialogs.message(MsgKind::Information, message + "\r\nDo you want to look at it now?", BtnYes | BtnNo) ==
-                BtnYes &&
+        if (m_dialogs.message(MsgKind::Information, message + "\r\nDo you want to look at it now?",
+                              BtnYes | BtnNo) == BtnYes &&
             m_openInEditor)
             m_openInEditor(errorLog);
     } else {
@@ -1087,7 +1114,8 @@ bool JobEngine::reAfterCompletion(const TOneDosJob& before, bool stageCompleted)
     if (before.JobName == "sim" && before.JobPart == "sol" && before.Year == m_job.FirstSimYear[r] &&
         m_re->currentIteration(r) == m_re->startIteration(r)) {
         if (!m_re->startConvergenceFile(r)) {
-            m_dialogs.message(MsgKind::Information, "Cannot continue with Rational Expectations because of earlier error.",
+            m_dialogs.message(MsgKind::Information,
+                              "Cannot continue with Rational Expectations because of earlier error.",
                               BtnOk | BtnHelp, kHelp);
             ok = false;
         }
@@ -1128,8 +1156,8 @@ void JobEngine::finishJob() {
     // else happens here.
     if (m_onFinished && m_onFinished()) return;
     if (!m_env.batchMode)
-        m_dialogs.message(MsgKind::Information, "Vardelon:\r\nWhole job is finished\r\n[" + t + ".]", BtnOk | BtnHelp,
-                          kHelp);
+        m_dialogs.message(MsgKind::Information, "Vardelon:\r\nWhole job is finished\r\n[" + t + ".]",
+                          BtnOk | BtnHelp, kHelp);
     if (m_re->doingRE()) m_re->finalReport();
 }
 

@@ -15,14 +15,14 @@
 #include "base/clock.h"
 #include "base/dialogs.h"
 #include "base/result.h"
-#include "model/solutionmethod.h"
-#include "jobs/jobslog.h"
-#include "plan/plan.h"
 #include "env/process.h"
+#include "jobs/jobslog.h"
 #include "jobs/rehooks.h"
 #include "jobs/ssscripts.h"
 #include "model/settings.h"
 #include "model/simrecord.h"
+#include "model/solutionmethod.h"
+#include "plan/plan.h"
 
 namespace vdln {
 
@@ -170,7 +170,9 @@ public:
     /// Called after every successful part with its run and whether the part
     /// recorded a completion: keeps the job's simulation-details file (and
     /// the copies of the record of runs) up to date.
-    void setDetailsWriter(std::function<void(int run, bool recorded)> writer) { m_writeDetails = std::move(writer); }
+    void setDetailsWriter(std::function<void(int run, bool recorded)> writer) {
+        m_writeDetails = std::move(writer);
+    }
     /// The caller already warned that this way of running does not iterate:
     /// the next job start does not ask again.
     void suppressReQuestionOnce() { m_suppressReQuestion = true; }
@@ -211,7 +213,8 @@ private:
     ScriptContext scriptContext() const;
     bool StartNextSteps(int finishedSlot, std::optional<StepChoice> finished = std::nullopt);
     Status prepareSlotDirectory(const std::string& dir);
-    Status CopySimFilesToDir(const std::string& set, int run, int year, bool onlyExisting, const std::string& dir);
+    Status CopySimFilesToDir(const std::string& set, int run, int year, bool onlyExisting,
+                             const std::string& dir);
     Status treatPreviousOutputs();
     Status launchPart(int slot, const StepChoice& part);
     Status reBeforeModelPart(const StepChoice& part);
@@ -260,8 +263,9 @@ private:
     bool m_cancelling = false;
     std::string m_cancelReason;
     std::string m_stopProblem;
-    std::string m_logProblem;                  ///< the last jobs-log write that failed                 ///< a program that could not be stopped
-    std::array<double, 4> m_slotStarted{};     ///< monotonic start time of each slot's part
+    std::string m_logProblem;  ///< the last jobs-log write that failed                 ///< a program that
+                               ///< could not be stopped
+    std::array<double, 4> m_slotStarted{};       ///< monotonic start time of each slot's part
     std::array<std::string, 4> m_slotProgram{};  ///< the program each slot runs
     bool m_launchedAny = false;
     JobOutcome m_outcome = JobOutcome::None;

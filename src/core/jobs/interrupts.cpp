@@ -62,8 +62,8 @@ int InterruptWatch::poll() {
 
 std::string signalText(int signal) {
     const char* abbrev = ::sigabbrev_np(signal);
-    return std::to_string(signal) + " (" + (abbrev ? std::string("SIG") + abbrev : std::string("unknown signal")) +
-           ")";
+    return std::to_string(signal) + " (" +
+           (abbrev ? std::string("SIG") + abbrev : std::string("unknown signal")) + ")";
 }
 
 }  // namespace vdln

@@ -48,9 +48,10 @@ SlotChoice applyConcurrencyCommand(ConcurrencyCommand command, ProgramSettings& 
 
 bool toggleCompleteBaseFirst(ProgramSettings& settings, Dialogs& dialogs) {
     settings.CompleteBaseFirst = !settings.CompleteBaseFirst;
-    dialogs.info(settings.CompleteBaseFirst
-                     ? "Will aim to complete all years of Base first, then Base Rerun, then Policy."
-                     : "Will aim to complete Base, Rerun and Policy for year1, then these for year 2, and so on.");
+    dialogs.info(
+        settings.CompleteBaseFirst
+            ? "Will aim to complete all years of Base first, then Base Rerun, then Policy."
+            : "Will aim to complete Base, Rerun and Policy for year1, then these for year 2, and so on.");
     return settings.CompleteBaseFirst;
 }
 
@@ -59,25 +60,29 @@ bool chooseOutputsBeforeRun(OutputsBeforeRun choice, ProgramSettings& settings, 
         const char* others = choice == OutputsBeforeRun::Move     ? "[Delete or Do Neither]."
                              : choice == OutputsBeforeRun::Delete ? "[Move or Do Neither]."
                                                                   : "[Move or Delete].";
-        dialogs.info(std::string("This option is already checked. If you wish to change this option,\r\n please "
-                                 "select one of the other two options ") +
-                     others);
+        dialogs.info(
+            std::string("This option is already checked. If you wish to change this option,\r\n please "
+                        "select one of the other two options ") +
+            others);
         return false;
     }
     settings.Outputs = choice;
     switch (choice) {
         case OutputsBeforeRun::Move:
             dialogs.info(
-                "Will now copy output files to subdirectory VDLNRes\r\n and delete the existing versions in the "
+                "Will now copy output files to subdirectory VDLNRes\r\n and delete the existing versions in "
+                "the "
                 "Working Directory before any runs.");
             break;
         case OutputsBeforeRun::Delete:
-            dialogs.info("Will now delete the existing versions of output files from the Working Directory before "
-                         "any run.");
+            dialogs.info(
+                "Will now delete the existing versions of output files from the Working Directory before "
+                "any run.");
             break;
         case OutputsBeforeRun::Neither:
-            dialogs.info("Will now neither move nor delete the existing versions of output files from the Working "
-                         "Directory before any run.");
+            dialogs.info(
+                "Will now neither move nor delete the existing versions of output files from the Working "
+                "Directory before any run.");
             break;
     }
     return true;
@@ -86,12 +91,18 @@ bool chooseOutputsBeforeRun(OutputsBeforeRun choice, ProgramSettings& settings, 
 JobsLogCommands::JobsLogCommands(std::string keepDir, Dialogs& dialogs, OpenInEditorFn openInEditor)
     : m_keepDir(std::move(keepDir)), m_dialogs(dialogs), m_openInEditor(std::move(openInEditor)) {}
 
-std::string JobsLogCommands::jobsLog() const { return JoinPath(m_keepDir, kJobsLogName); }
-std::string JobsLogCommands::batchJobsLog() const { return JoinPath(m_keepDir, kBatchJobsLogName); }
+std::string JobsLogCommands::jobsLog() const {
+    return JoinPath(m_keepDir, kJobsLogName);
+}
+std::string JobsLogCommands::batchJobsLog() const {
+    return JoinPath(m_keepDir, kBatchJobsLogName);
+}
 
 // An empty log in place of the old one; the old one stays when the new one
 // cannot be written.
-Status JobsLogCommands::recreate(const std::string& file) { return writeFileAtomic(file, ""); }
+Status JobsLogCommands::recreate(const std::string& file) {
+    return writeFileAtomic(file, "");
+}
 
 bool JobsLogCommands::toggleAddToJobsLog(ProgramSettings& settings) {
     if (settings.AddToJobsLog) {
@@ -131,7 +142,9 @@ bool JobsLogCommands::view(const std::string& file, const std::string& missingTe
     return m_openInEditor && m_openInEditor(file);
 }
 
-bool JobsLogCommands::viewJobsLog() { return view(jobsLog(), "There is no Jobs Log File."); }
+bool JobsLogCommands::viewJobsLog() {
+    return view(jobsLog(), "There is no Jobs Log File.");
+}
 
 bool JobsLogCommands::restartBatchJobsLog() {
     const std::string log = batchJobsLog();
@@ -143,7 +156,9 @@ bool JobsLogCommands::restartBatchJobsLog() {
     return true;
 }
 
-bool JobsLogCommands::viewBatchJobsLog() { return view(batchJobsLog(), "There is no Batch Jobs Log File."); }
+bool JobsLogCommands::viewBatchJobsLog() {
+    return view(batchJobsLog(), "There is no Batch Jobs Log File.");
+}
 
 std::optional<std::vector<std::string>> summaryOfCurrentJob(const TBigJobDetails& job, const PlanContext& ctx,
                                                             bool usesPeriods, Dialogs& dialogs) {
@@ -154,13 +169,15 @@ std::optional<std::vector<std::string>> summaryOfCurrentJob(const TBigJobDetails
     return jobStatusOverview(job, ctx, usesPeriods);
 }
 
-std::vector<std::string> refreshJobOverview(const TBigJobDetails& job, const PlanContext& ctx, bool usesPeriods) {
+std::vector<std::string> refreshJobOverview(const TBigJobDetails& job, const PlanContext& ctx,
+                                            bool usesPeriods) {
     if (!job.Running) return {"[Nothing is running.]"};
     return jobStatusOverview(job, ctx, usesPeriods);
 }
 
 bool confirmCancelJob(Dialogs& dialogs, const std::function<void()>& requestCancel) {
-    if (dialogs.message(MsgKind::Confirmation, "Do you really want to kill this job?", BtnYes | BtnNo) != BtnYes)
+    if (dialogs.message(MsgKind::Confirmation, "Do you really want to kill this job?", BtnYes | BtnNo) !=
+        BtnYes)
         return false;
     if (requestCancel) requestCancel();
     return true;

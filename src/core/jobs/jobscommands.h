@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "base/dialogs.h"
-#include "plan/plan.h"
 #include "model/settings.h"
+#include "plan/plan.h"
 
 namespace vdln {
 
@@ -56,7 +56,8 @@ SlotChoice applyConcurrencyCommand(ConcurrencyCommand command, ProgramSettings& 
 /// The three "Move/Delete Outputs Before Run ?" commands.  Choosing the
 /// option that is already checked changes nothing and says so; otherwise the
 /// option is stored and explained.  Returns true when it changed.
-[[nodiscard]] bool chooseOutputsBeforeRun(OutputsBeforeRun choice, ProgramSettings& settings, Dialogs& dialogs);
+[[nodiscard]] bool chooseOutputsBeforeRun(OutputsBeforeRun choice, ProgramSettings& settings,
+                                          Dialogs& dialogs);
 
 /// Opens a file in the text editor; false when it could not (the editor has
 /// reported why).
@@ -109,7 +110,8 @@ std::optional<std::vector<std::string>> summaryOfCurrentJob(const TBigJobDetails
                                                             bool usesPeriods, Dialogs& dialogs);
 /// The overview window's Refresh: the lines again, or "[Nothing is
 /// running.]" once the job has ended.
-std::vector<std::string> refreshJobOverview(const TBigJobDetails& job, const PlanContext& ctx, bool usesPeriods);
+std::vector<std::string> refreshJobOverview(const TBigJobDetails& job, const PlanContext& ctx,
+                                            bool usesPeriods);
 
 /// The Cancel panel and the wait window's Cancel button: asks "Do you
 /// really want to kill this job?" (Yes, No); Yes calls `requestCancel`.

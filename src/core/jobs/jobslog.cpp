@@ -36,8 +36,9 @@ Status appendToLog(const std::string& logPath, const std::vector<std::string>& l
         ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            result = Status::fail("Cannot write file " + logPath + ": " + std::strerror(n < 0 ? errno : ENOSPC))
-                         .tag("[TxtAppend]");
+            result =
+                Status::fail("Cannot write file " + logPath + ": " + std::strerror(n < 0 ? errno : ENOSPC))
+                    .tag("[TxtAppend]");
             break;
         }
         done += static_cast<size_t>(n);
@@ -45,7 +46,8 @@ Status appendToLog(const std::string& logPath, const std::vector<std::string>& l
     if (!result && done > 0 && sized && ::ftruncate(fd, st.st_size) != 0)
         result = Status::fail(result.message() + "; the log may end with a partial line");
     if (r == 0) ::flock(fd, LOCK_UN);
-    if (::close(fd) != 0 && result) result = Status::fail("Cannot close file " + logPath + ": " + std::strerror(errno));
+    if (::close(fd) != 0 && result)
+        result = Status::fail("Cannot close file " + logPath + ": " + std::strerror(errno));
     return result;
 }
 
@@ -56,8 +58,7 @@ std::string slotDescription(const TOneDosJob& slot, const DescribeContext& ctx) 
         return std::string(" year ") + std::to_string(ctx.year ? ctx.year(slot.Year) : slot.Year) + " (" +
                (ctx.usesPeriods ? "period" : "year") + " number " + std::to_string(slot.Year) + ")";
     };
-    if (slot.JobName == "sim")
-        return text + (slot.JobPart == "sol" ? "Sol job for" : "sim for") + yearPart();
+    if (slot.JobName == "sim") return text + (slot.JobPart == "sol" ? "Sol job for" : "sim for") + yearPart();
     if (slot.JobName == "bot") return text + "Preparing closure for" + yearPart();
     return text + "Assembling the spreadsheets";
 }
@@ -93,7 +94,8 @@ std::vector<std::string> jobEndedLines(const std::tm& now, bool cancelled, const
     return {line};
 }
 
-std::vector<std::string> partStartLines(const TOneDosJob& slot, const DescribeContext& ctx, const std::tm& now) {
+std::vector<std::string> partStartLines(const TOneDosJob& slot, const DescribeContext& ctx,
+                                        const std::tm& now) {
     const std::string& n = slot.JobName;
     const std::string& p = slot.JobPart;
     bool begins = n == "sim" || (n == "bot" && p == "env") || (n == "csv" && p == "csv") ||
@@ -159,23 +161,23 @@ StatusLines statusLines(const TBigJobDetails& job, int maxConcurrent, const Desc
 BottomPanel bottomPanel(PanelPhase phase, const StatusLines& status, bool noRerun) {
     BottomPanel p;
     switch (phase) {
-    case PanelPhase::Idle:
-    case PanelPhase::Finished:
-        // Leaving "job running": the labels and the Cancel panel go, the run
-        // panels come back.  A finished job's last words stay in the first
-        // label's text.
-        p.jobRunning = false;
-        p.rerunPanel = !noRerun;
-        p.visible = {false, false, false};
-        if (phase == PanelPhase::Finished) p.labels = {"[Job finished] ", "", ""};
-        return p;
-    case PanelPhase::StartingJob:
-        p.jobRunning = true;
-        p.rerunPanel = false;
-        p.labels[0] = "[None running yet] ";
-        return p;
-    case PanelPhase::Running:
-        break;
+        case PanelPhase::Idle:
+        case PanelPhase::Finished:
+            // Leaving "job running": the labels and the Cancel panel go, the run
+            // panels come back.  A finished job's last words stay in the first
+            // label's text.
+            p.jobRunning = false;
+            p.rerunPanel = !noRerun;
+            p.visible = {false, false, false};
+            if (phase == PanelPhase::Finished) p.labels = {"[Job finished] ", "", ""};
+            return p;
+        case PanelPhase::StartingJob:
+            p.jobRunning = true;
+            p.rerunPanel = false;
+            p.labels[0] = "[None running yet] ";
+            return p;
+        case PanelPhase::Running:
+            break;
     }
     p.jobRunning = true;
     p.rerunPanel = false;
@@ -189,7 +191,8 @@ BottomPanel bottomPanel(PanelPhase phase, const StatusLines& status, bool noReru
     return p;
 }
 
-std::vector<std::string> jobStatusOverview(const TBigJobDetails& job, const PlanContext& ctx, bool usesPeriods) {
+std::vector<std::string> jobStatusOverview(const TBigJobDetails& job, const PlanContext& ctx,
+                                           bool usesPeriods) {
     if (!job.Running) return {"Nothing is running."};
     std::vector<std::string> out;
     for (int r = 1; r <= 3; ++r) {
@@ -197,8 +200,8 @@ std::vector<std::string> jobStatusOverview(const TBigJobDetails& job, const Plan
         if (!job.DoSims[r] && !ss) continue;
         out.push_back(runName(r) + ":");
         if (job.DoSims[r]) {
-            out.push_back("  Do simulations for years " + std::to_string(ctx.year(job.FirstSimYear[r])) + " to " +
-                          std::to_string(ctx.year(job.LastSimYear[r])));
+            out.push_back("  Do simulations for years " + std::to_string(ctx.year(job.FirstSimYear[r])) +
+                          " to " + std::to_string(ctx.year(job.LastSimYear[r])));
             int last = job.LastDoneYear[r];
             if (last >= job.FirstSimYear[r])
                 out.push_back("  Last simulation done is that for " + std::to_string(ctx.year(last)) + " [" +
@@ -210,8 +213,9 @@ std::vector<std::string> jobStatusOverview(const TBigJobDetails& job, const Plan
             const std::string& st = job.SSStageDone[r];
             bool done = st == "aggrex" || st == "cumsol" || st == "divero" || st == "devsol";
             if (r == 3 && job.DoDeviations) done = st == "divero" || st == "devsol";
-            out.push_back("  Do spreadsheets for years " + std::to_string(ctx.year(job.FirstSSYear[r])) + " to " +
-                          std::to_string(ctx.year(job.LastSSYear[r])) + (done ? "  [Done.]" : "  [Not yet done.]"));
+            out.push_back("  Do spreadsheets for years " + std::to_string(ctx.year(job.FirstSSYear[r])) +
+                          " to " + std::to_string(ctx.year(job.LastSSYear[r])) +
+                          (done ? "  [Done.]" : "  [Not yet done.]"));
         }
     }
     return out;

@@ -3,8 +3,8 @@
 /// Keep Directory, the descriptions of job slots, the status lines of the
 /// bottom panel and the job status overview.
 
-#include <ctime>
 #include <array>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -45,7 +45,8 @@ std::string logTimeOfDay(const std::tm& t);
 /// Lines written to the jobs log at the first launch of a job.
 std::vector<std::string> jobStartLines(const std::tm& now, int firstSlot, int lastSlot);
 /// "START <description> <time>" for a part that begins a step, or nothing.
-std::vector<std::string> partStartLines(const TOneDosJob& slot, const DescribeContext& ctx, const std::tm& now);
+std::vector<std::string> partStartLines(const TOneDosJob& slot, const DescribeContext& ctx,
+                                        const std::tm& now);
 /// True when a finished part ends its record-keeping unit and gets an
 /// "END" line: "sim" steps (both parts); "bot" with its last part; "csv",
 /// "sssol"; "aggrex"/"cumsol" of runs 1 and 2 when their stage completed;
@@ -67,9 +68,9 @@ std::string elapsedText(double seconds);
 
 /// The bottom panel's status lines.
 struct StatusLines {
-    std::string heading;            ///< "Running jobs:" (with the pass note)
-    std::vector<std::string> lines; ///< one per running slot, at most three
-    std::vector<int> runs;          ///< the run of each line (for its colour)
+    std::string heading;             ///< "Running jobs:" (with the pass note)
+    std::vector<std::string> lines;  ///< one per running slot, at most three
+    std::vector<int> runs;           ///< the run of each line (for its colour)
 };
 
 /// The pass note while "Run Single Job, then Concurrent" is active.
@@ -99,10 +100,10 @@ struct BottomPanel {
 
 /// Where a job is in its life, as the bottom panel shows it.
 enum class PanelPhase {
-    Idle,          ///< no job since the program started (or since the last one ended)
-    StartingJob,   ///< "job running" entered, nothing launched yet
-    Running,       ///< the running slots' status lines
-    Finished,      ///< the whole job has finished
+    Idle,         ///< no job since the program started (or since the last one ended)
+    StartingJob,  ///< "job running" entered, nothing launched yet
+    Running,      ///< the running slots' status lines
+    Finished,     ///< the whole job has finished
 };
 
 /// The bottom panel for a phase: the status lines while running (with

@@ -12,7 +12,8 @@ namespace vdln {
 Status RunRecordRecorder::recordCompletion(int run, int year, const std::string& jobName,
                                            const TSolutionMethod& method, const TAutoAccuracy& accuracy) {
     const bool bot = jobName == "bot";
-    if (WriteRunRecord(m_env, m_dialogs, m_store, run, year, bot ? StepKind::Bot : StepKind::Sim, accuracy, method))
+    if (WriteRunRecord(m_env, m_dialogs, m_store, run, year, bot ? StepKind::Bot : StepKind::Sim, accuracy,
+                       method))
         return Status::ok();
     return Status::fail("Problem updating Record of Runs file \r\n  " + RunRecordFileName(m_env.keep, run) +
                         "\r\nThe " + stepContext(m_env, run, year, bot) + " was not recorded.");
@@ -46,9 +47,13 @@ void RunRecordRecorder::backupAtJobStart() {
         "the backups only tell invalidated runs apart; a missing one is refreshed at the next job start");
 }
 
-void RunRecordRecorder::jobEnded(const std::array<bool, 4>& progress) { EndRunRecordBackups(m_env.keep, progress); }
+void RunRecordRecorder::jobEnded(const std::array<bool, 4>& progress) {
+    EndRunRecordBackups(m_env.keep, progress);
+}
 
-bool RunRecordRecorder::botNeeded(int year) { return BotNeeded(m_env, m_cache, m_store, year); }
+bool RunRecordRecorder::botNeeded(int year) {
+    return BotNeeded(m_env, m_cache, m_store, year);
+}
 
 bool RunRecordRecorder::botFinishedSince(int year, std::int64_t since) {
     if (m_selecting) {

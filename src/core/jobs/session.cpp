@@ -55,12 +55,14 @@ bool JobsSession::runTask(TaskCommand command) {
     return vdln::runTask(command, taskEnv(), [this](const JobRequest& r) { return startJob(r); });
 }
 
-bool JobsSession::runSingleThenConcurrent() { return m_sequence->start(); }
+bool JobsSession::runSingleThenConcurrent() {
+    return m_sequence->start();
+}
 
 SlotChoice JobsSession::concurrency(ConcurrencyCommand command, bool quiet) {
     return applyConcurrencyCommand(
-        command, m_parts.settings, m_firstSlot, [this](int first, int most) { m_engine.setSlots(first, most); },
-        m_parts.dialogs, quiet);
+        command, m_parts.settings, m_firstSlot,
+        [this](int first, int most) { m_engine.setSlots(first, most); }, m_parts.dialogs, quiet);
 }
 
 bool JobsSession::cancelJob() {

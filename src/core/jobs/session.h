@@ -10,9 +10,9 @@
 
 #include "base/clock.h"
 #include "base/dialogs.h"
+#include "env/process.h"
 #include "jobs/engine.h"
 #include "jobs/jobscommands.h"
-#include "env/process.h"
 #include "jobs/singlejob.h"
 #include "jobs/tasks.h"
 #include "model/settings.h"

@@ -15,15 +15,20 @@ namespace {
 constexpr int kHelp = 1;
 constexpr const char* kWaitTitle = "Please Wait - Vardelon at work";
 
-bool isClosureMode(int mode) { return mode >= kJobModeClosure && mode <= kJobModeClosureShocksYears; }
-bool shocksMode(int mode) { return mode == kJobModeClosureShocks || mode == kJobModeClosureShocksYears; }
+bool isClosureMode(int mode) {
+    return mode >= kJobModeClosure && mode <= kJobModeClosureShocksYears;
+}
+bool shocksMode(int mode) {
+    return mode == kJobModeClosureShocks || mode == kJobModeClosureShocksYears;
+}
 }  // namespace
 
 ClosureCheckPlan allYearsClosureChecks(ClosureCheckScope scope, int numYears, int firstPolicyYear,
                                        const ClosureCheckRequest& common) {
-    const bool policy = scope == ClosureCheckScope::PolicyClosures || scope == ClosureCheckScope::PolicyClosuresAndShocks;
-    const bool shocks =
-        scope == ClosureCheckScope::BaseClosuresAndShocks || scope == ClosureCheckScope::PolicyClosuresAndShocks;
+    const bool policy =
+        scope == ClosureCheckScope::PolicyClosures || scope == ClosureCheckScope::PolicyClosuresAndShocks;
+    const bool shocks = scope == ClosureCheckScope::BaseClosuresAndShocks ||
+                        scope == ClosureCheckScope::PolicyClosuresAndShocks;
     ClosureCheckPlan plan;
     plan.mode = shocks ? kJobModeClosureShocksYears : kJobModeClosureYears;
     const int last = std::min(numYears, kMaxYears);
@@ -45,7 +50,8 @@ ClosureCheckPlan cellClosureCheck(int sim, int column, bool withShocks, const Cl
     return {withShocks ? kJobModeClosureShocks : kJobModeClosure, {q}};
 }
 
-ConsoleJobTimer::ConsoleJobTimer(ProcessLauncher& launcher, Dialogs& dialogs, TimerEnvironment env, TimerHooks hooks)
+ConsoleJobTimer::ConsoleJobTimer(ProcessLauncher& launcher, Dialogs& dialogs, TimerEnvironment env,
+                                 TimerHooks hooks)
     : m_launcher(launcher), m_dialogs(dialogs), m_env(std::move(env)), m_hooks(std::move(hooks)) {}
 
 bool ConsoleJobTimer::watchBigJob() {
@@ -85,10 +91,12 @@ bool ConsoleJobTimer::startReleaseCheck(const std::string& program) {
     if (m_env.neverBatJob) {
         started = launchSingle(kJobModeReleaseCheck, direct, text);
     } else {
-        started = launchSingle(kJobModeReleaseCheck, LaunchRequest{m_releaseFiles.bat, {}, m_env.tempDir, "", ""}, text);
+        started = launchSingle(kJobModeReleaseCheck,
+                               LaunchRequest{m_releaseFiles.bat, {}, m_env.tempDir, "", ""}, text);
         if (!started) started = launchSingle(kJobModeReleaseCheck, direct, text);
     }
-    if (!started) m_dialogs.message(MsgKind::Error, "Could not launch model checking job !", BtnOk | BtnHelp, kHelp);
+    if (!started)
+        m_dialogs.message(MsgKind::Error, "Could not launch model checking job !", BtnOk | BtnHelp, kHelp);
     return started;
 }
 
@@ -134,8 +142,8 @@ bool ConsoleJobTimer::launchNextClosureCheck() {
     m_closureFiles = *files;
     if (m_firstClosureCmf.empty()) m_firstClosureCmf = m_closureFiles.cmf;
     bestEffort(deleteFile(m_closureFiles.flg), "an old flag file; the check judges by the new report");
-    const std::string text = std::string("Checking closure") + (shocksMode(mode) ? " and shocks" : "") + " [" +
-                             nameOf(m_closureFiles.cmf) + "]";
+    const std::string text = std::string("Checking closure") + (shocksMode(mode) ? " and shocks" : "") +
+                             " [" + nameOf(m_closureFiles.cmf) + "]";
     if (!launchSingle(mode, LaunchRequest{m_closureFiles.bat, {}, dirOf(m_closureFiles.bat), "", ""}, text)) {
         m_dialogs.message(MsgKind::Error, "Could not launch solution process !", BtnOk | BtnHelp, kHelp);
         return false;
@@ -247,7 +255,8 @@ void ConsoleJobTimer::finishClosureCheck(bool cancelled) {
     if (cancelled) {
         m_dialogs.info("Solve job aborted via Cancel button");
         m_dialogs.info(
-            "However the DOS job may still be running.\r\nYou may be able to kill it by clicking on this job in the "
+            "However the DOS job may still be running.\r\nYou may be able to kill it by clicking on this job "
+            "in the "
             "TaskBar and then hitting Control-C.");
         return;
     }
@@ -263,10 +272,11 @@ void ConsoleJobTimer::finishClosureCheck(bool cancelled) {
             m_mode = kJobModeIdle;
             return;
         }
-        std::string text = "The model program found no problems checking the " + what + " in\r\n  " + m_firstClosureCmf;
+        std::string text =
+            "The model program found no problems checking the " + what + " in\r\n  " + m_firstClosureCmf;
         if (m_closureRequests.size() > 1)
-            text += "\r\nand the " + std::to_string(m_closureRequests.size() - 1) + " later one(s), the last in\r\n  " +
-                    files.cmf;
+            text += "\r\nand the " + std::to_string(m_closureRequests.size() - 1) +
+                    " later one(s), the last in\r\n  " + files.cmf;
         m_dialogs.info(text);
         return;
     }
@@ -282,7 +292,8 @@ void ConsoleJobTimer::showErrorLog(const std::string& log) {
     bestEffort(copyFile(log, JoinPath(m_env.keepDir, "lasterr.log"), false),
                "a convenience copy for \"Last Error Log\"; the log itself is shown");
     if (m_dialogs.message(MsgKind::Information,
-                          "Look at LOG file\r\n" + log + "\r\nto find details of the error.\r\nDo you want to look at it now?",
+                          "Look at LOG file\r\n" + log +
+                              "\r\nto find details of the error.\r\nDo you want to look at it now?",
                           BtnYes | BtnNo) == BtnYes &&
         m_hooks.openInEditor)
         // The editor reports a file it cannot open itself.

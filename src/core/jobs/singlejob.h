@@ -23,8 +23,8 @@
 
 #include "base/dialogs.h"
 #include "cmf/closurecheck.h"
-#include "env/tools.h"
 #include "env/process.h"
+#include "env/tools.h"
 #include "model/release.h"
 
 namespace vdln {
@@ -32,17 +32,17 @@ namespace vdln {
 /// The values of `JobMode`.
 enum : int {
     kJobModeIdle = 0,
-    kJobModeSingleBase = 1,      ///< older way: a single Base run (not offered)
-    kJobModeSingleRerun = 2,     ///< older way: a single Rerun run (not offered)
-    kJobModeSinglePolicy = 3,    ///< older way: a single Policy run (not offered)
-    kJobModePolicyClosures = 4,  ///< older way: preparing the policy closures (not offered)
-    kJobModeClosure = 11,        ///< check one closure
-    kJobModeClosureShocks = 12,  ///< check one closure with its shocks
-    kJobModeClosureYears = 13,   ///< check the closures of several years
+    kJobModeSingleBase = 1,           ///< older way: a single Base run (not offered)
+    kJobModeSingleRerun = 2,          ///< older way: a single Rerun run (not offered)
+    kJobModeSinglePolicy = 3,         ///< older way: a single Policy run (not offered)
+    kJobModePolicyClosures = 4,       ///< older way: preparing the policy closures (not offered)
+    kJobModeClosure = 11,             ///< check one closure
+    kJobModeClosureShocks = 12,       ///< check one closure with its shocks
+    kJobModeClosureYears = 13,        ///< check the closures of several years
     kJobModeClosureShocksYears = 14,  ///< check closures and shocks of several years
-    kJobModeBigJob = 41,         ///< a multi-step job of the job engine
-    kJobModeReleaseCheck = 51,   ///< the model program's release check
-    kJobModeTempDirCheck = 61,   ///< the Temporary Directory check
+    kJobModeBigJob = 41,              ///< a multi-step job of the job engine
+    kJobModeReleaseCheck = 51,        ///< the model program's release check
+    kJobModeTempDirCheck = 61,        ///< the Temporary Directory check
 };
 
 /// The Temporary Directory check gives up after this many seconds.
@@ -51,9 +51,9 @@ inline constexpr double kTempDirCheckLimitSeconds = 20;
 /// What the timer needs of the program.
 struct TimerEnvironment {
     std::string tempDir;
-    std::string keepDir;        ///< "lasterr.log" goes there
-    bool batchMode = false;     ///< no wait window in batch mode
-    bool neverBatJob = false;   ///< "Never Use Bat Job for Simulations"
+    std::string keepDir;       ///< "lasterr.log" goes there
+    bool batchMode = false;    ///< no wait window in batch mode
+    bool neverBatJob = false;  ///< "Never Use Bat Job for Simulations"
 };
 
 /// What the closure-check commands check.
@@ -144,7 +144,8 @@ public:
     /// `prepare` writes each check's files; its failure is shown when it was
     /// not already.  A launch failure shows "Could not launch solution
     /// process !".  False when nothing could be started.
-    bool startClosureChecks(int mode, std::vector<ClosureCheckRequest> requests, PrepareClosureCheckFn prepare);
+    bool startClosureChecks(int mode, std::vector<ClosureCheckRequest> requests,
+                            PrepareClosureCheckFn prepare);
 
     /// The wait window's Cancel: asks "Do you really want to kill this
     /// job?"; Yes marks the single job cancelled (the next tick ends it).

@@ -20,9 +20,13 @@ Result<std::string> writeScript(const std::string& path, const std::vector<std::
     return path;
 }
 
-std::string tempFile(const ScriptContext& c, const std::string& name) { return JoinPath(c.tempDir, name); }
+std::string tempFile(const ScriptContext& c, const std::string& name) {
+    return JoinPath(c.tempDir, name);
+}
 
-std::string yearStem(const ScriptContext& c, int year, int run) { return RunStem(c.rec, year, run); }
+std::string yearStem(const ScriptContext& c, int year, int run) {
+    return RunStem(c.rec, year, run);
+}
 
 // The part names that decide an accumulated name: a "py" part is named like
 // "yony" ("aggrex") or "cum" ("cumsol").
@@ -42,7 +46,9 @@ void partRange(const ScriptContext& c, const std::string& part, int run, int& fi
     }
 }
 
-std::string withoutExt(const std::string& name) { return changeExt(name, ""); }
+std::string withoutExt(const std::string& name) {
+    return changeExt(name, "");
+}
 
 }  // namespace
 
@@ -114,12 +120,14 @@ std::vector<std::string> accumulationLines(const ScriptContext& c, const std::st
     l.push_back(solutionStem(c, first, run) + "    ! relevant SL4 file");
     if (!aggrex) l.push_back(std::to_string(n) + "   ! no files");
     for (int i = first; i <= last; ++i)
-        l.push_back((aggrex ? perYearCsvFile(c, i, run) : perYearRslFile(c, i, run)) + "    ! Input CSV file");
+        l.push_back((aggrex ? perYearCsvFile(c, i, run) : perYearRslFile(c, i, run)) +
+                    "    ! Input CSV file");
     l.push_back(names.output + "   ! Output file");
     return l;
 }
 
-std::vector<std::string> deviationLines(const ScriptContext& c, const std::string& kind, const std::string& part) {
+std::vector<std::string> deviationLines(const ScriptContext& c, const std::string& kind,
+                                        const std::string& part) {
     const bool aggrex = kind == "aggrex";
     const std::string devKind = aggrex ? "divero" : "devsol";
     const AccNames names = accNames(c, devKind, part, 3);
@@ -227,7 +235,8 @@ Result<PartFiles> partFiles(const ScriptContext& c, const StepChoice& p, const s
         f.logFile = tempFile(c, RunPrefix(c.rec, r) + p.JobName + ".log");
         f.stdinFile = changeExt(f.logFile, ".st4");
         f.reportFile = changeExt(f.stdinFile, ".rpt");
-        const int lastYear = std::max(c.job.DoSS[r] ? c.job.LastSSYear[r] : 0, c.job.DoPY[r] ? c.job.PYLastYear[r] : 0);
+        const int lastYear =
+            std::max(c.job.DoSS[r] ? c.job.LastSSYear[r] : 0, c.job.DoPY[r] ? c.job.PYLastYear[r] : 0);
         f.outputFile = p.JobName == "csv" ? perYearCsvFile(c, lastYear, r) : perYearRslFile(c, lastYear, r);
         return f;
     }
@@ -259,7 +268,8 @@ Result<std::string> writeCsvScript(const ScriptContext& c, const std::string& ki
         l.push_back(kOneBlank);
         l.push_back(solutionStem(c, i, run) + "    ! Sl4 file");
         if (csv) {
-            l.push_back(c.opt.subtotals ? "   ! subtotals if available, otherwise cum col" : "c  ! just the cum column");
+            l.push_back(c.opt.subtotals ? "   ! subtotals if available, otherwise cum col"
+                                        : "c  ! just the cum column");
             l.push_back("y  ! use SS mapping file");
             l.push_back(c.opt.mapFile + "    ! SS Map file");
             l.push_back(perYearCsvFile(c, i, run) + "    ! Output CSV file");
@@ -273,7 +283,8 @@ Result<std::string> writeCsvScript(const ScriptContext& c, const std::string& ki
     return writeScript(script, l);
 }
 
-Result<std::vector<std::string>> writeAccumulationScripts(const ScriptContext& c, const std::string& kind, int run) {
+Result<std::vector<std::string>> writeAccumulationScripts(const ScriptContext& c, const std::string& kind,
+                                                          int run) {
     std::vector<std::string> written;
     const bool aggrex = kind == "aggrex";
     std::vector<std::string> parts;
@@ -299,7 +310,8 @@ Result<std::vector<std::string>> writeAccumulationScripts(const ScriptContext& c
         }
     }
     if (aggrex)
-        if (Status s = writeSequenceFiles(c, run); !s) return Result<std::vector<std::string>>::fail(s.message());
+        if (Status s = writeSequenceFiles(c, run); !s)
+            return Result<std::vector<std::string>>::fail(s.message());
     return written;
 }
 

@@ -9,18 +9,18 @@
 #include <vector>
 
 #include "base/result.h"
-#include "plan/plan.h"
 #include "model/simrecord.h"
+#include "plan/plan.h"
 
 namespace vdln {
 
 /// Options read from the main window when a script is written.
 struct ScriptOptions {
-    bool subtotals = false;          ///< "Accumulate Subtotals Results"
-    bool arithmeticNotFatal = false; ///< "Arithmetic problems not fatal for spreadsheet jobs"
-    bool abbreviated = false;        ///< "Do Abbreviated SS Jobs"
-    bool yearOnYearDiffs = false;    ///< "Make Year-on-Year Differences SS"
-    std::string mapFile;             ///< "Results Map File"
+    bool subtotals = false;           ///< "Accumulate Subtotals Results"
+    bool arithmeticNotFatal = false;  ///< "Arithmetic problems not fatal for spreadsheet jobs"
+    bool abbreviated = false;         ///< "Do Abbreviated SS Jobs"
+    bool yearOnYearDiffs = false;     ///< "Make Year-on-Year Differences SS"
+    std::string mapFile;              ///< "Results Map File"
 };
 
 /// Everything a script writer needs.
@@ -53,9 +53,9 @@ std::string accumulatedName(const ScriptContext& c, const std::string& kind, con
 
 /// The files of one part of a step (all full paths).
 struct PartFiles {
-    std::string program;     ///< suite program file name ("" for the model program)
-    std::string dir;         ///< directory the part runs in
-    std::string stdinFile;   ///< the stored input
+    std::string program;    ///< suite program file name ("" for the model program)
+    std::string dir;        ///< directory the part runs in
+    std::string stdinFile;  ///< the stored input
     std::string logFile;
     std::string reportFile;
     std::string outputFile;  ///< its existence proves success
@@ -75,7 +75,8 @@ Result<std::string> writeCsvScript(const ScriptContext& c, const std::string& ki
 /// (one per part: "yony", "cum", "py" as applicable), the deviation scripts
 /// when the run is the policy run with deviations, and, for "aggrex", the
 /// solution-sequence files.  Returns the paths written.
-Result<std::vector<std::string>> writeAccumulationScripts(const ScriptContext& c, const std::string& kind, int run);
+Result<std::vector<std::string>> writeAccumulationScripts(const ScriptContext& c, const std::string& kind,
+                                                          int run);
 
 /// Writes the "sol" script of a finished simulation; returns its path.
 Result<std::string> writeSolScript(const ScriptContext& c, int year, int run);

@@ -14,16 +14,26 @@ YearsAnswer ScriptedYearsDialog::ask(const YearsDialogRequest& request) {
 
 std::string taskName(TaskCommand command) {
     switch (command) {
-        case TaskCommand::RunBaseToPolicy: return "Run Base to Policy";
-        case TaskCommand::DoBaseAndRerun: return "Do Base and Base Rerun";
-        case TaskCommand::RerunBaseAndRunPolicy: return "Rerun Base and Run Policy";
-        case TaskCommand::PartBaseSamePartsOthers: return "Run Part Base, Same Parts Others";
-        case TaskCommand::PartBaseSamePartRerun: return "Run Part Base, Same Part BaseRerun";
-        case TaskCommand::PartRerunSamePartPolicy: return "Run Part BaseRerun, Same Part Policy";
-        case TaskCommand::PartBaseAllPartsOthers: return "Run Part Base, All Parts Others";
-        case TaskCommand::PartBaseAllPartsRerun: return "Run Part Base, All Parts BaseRerun";
-        case TaskCommand::PartRerunAllPartsPolicy: return "Run Part BaseRerun, All Parts Policy";
-        case TaskCommand::SimsForSelectedYears: return "Run Simulations for Selected Years";
+        case TaskCommand::RunBaseToPolicy:
+            return "Run Base to Policy";
+        case TaskCommand::DoBaseAndRerun:
+            return "Do Base and Base Rerun";
+        case TaskCommand::RerunBaseAndRunPolicy:
+            return "Rerun Base and Run Policy";
+        case TaskCommand::PartBaseSamePartsOthers:
+            return "Run Part Base, Same Parts Others";
+        case TaskCommand::PartBaseSamePartRerun:
+            return "Run Part Base, Same Part BaseRerun";
+        case TaskCommand::PartRerunSamePartPolicy:
+            return "Run Part BaseRerun, Same Part Policy";
+        case TaskCommand::PartBaseAllPartsOthers:
+            return "Run Part Base, All Parts Others";
+        case TaskCommand::PartBaseAllPartsRerun:
+            return "Run Part Base, All Parts BaseRerun";
+        case TaskCommand::PartRerunAllPartsPolicy:
+            return "Run Part BaseRerun, All Parts Policy";
+        case TaskCommand::SimsForSelectedYears:
+            return "Run Simulations for Selected Years";
     }
     return "";
 }
@@ -33,14 +43,17 @@ std::string taskCaption(TaskCommand command, bool noRerun) {
         case TaskCommand::RunBaseToPolicy:
             return noRerun ? "Run Base and Policy" : "Run Base, Base Rerun and Policy";
         case TaskCommand::PartBaseSamePartsOthers:
-            return noRerun ? "Run Part Base, Same Part Policy" : "Run Part Base, Same Part BaseRerun and Policy";
+            return noRerun ? "Run Part Base, Same Part Policy"
+                           : "Run Part Base, Same Part BaseRerun and Policy";
         case TaskCommand::PartBaseAllPartsOthers:
-            return noRerun ? "Complete Base, Do All Parts Policy" : "Complete Base, Do All Parts BaseRerun and Policy";
+            return noRerun ? "Complete Base, Do All Parts Policy"
+                           : "Complete Base, Do All Parts BaseRerun and Policy";
         case TaskCommand::PartBaseAllPartsRerun:
             return noRerun ? taskName(command) : "Complete Base, Do All Parts BaseRerun";
         case TaskCommand::PartRerunAllPartsPolicy:
             return noRerun ? taskName(command) : "Complete BaseRerun, Do All Parts Policy";
-        default: return taskName(command);
+        default:
+            return taskName(command);
     }
 }
 
@@ -57,27 +70,41 @@ struct CommandShape {
 CommandShape shapeOf(TaskCommand command) {
     using Y = CommandShape::Years;
     switch (command) {
-        case TaskCommand::RunBaseToPolicy: return {1, 3, Y::All, true};
-        case TaskCommand::DoBaseAndRerun: return {1, 2, Y::All, true};
-        case TaskCommand::RerunBaseAndRunPolicy: return {2, 3, Y::All, true};
-        case TaskCommand::PartBaseSamePartsOthers: return {1, 3, Y::SameParts, true};
-        case TaskCommand::PartBaseSamePartRerun: return {1, 2, Y::SameParts, true};
-        case TaskCommand::PartRerunSamePartPolicy: return {2, 3, Y::SameParts, true};
-        case TaskCommand::PartBaseAllPartsOthers: return {1, 3, Y::FromYearThenAll, true};
-        case TaskCommand::PartBaseAllPartsRerun: return {1, 2, Y::FromYearThenAll, false};
-        case TaskCommand::PartRerunAllPartsPolicy: return {2, 3, Y::FromYearThenAll, false};
-        case TaskCommand::SimsForSelectedYears: return {1, 3, Y::All, true};
+        case TaskCommand::RunBaseToPolicy:
+            return {1, 3, Y::All, true};
+        case TaskCommand::DoBaseAndRerun:
+            return {1, 2, Y::All, true};
+        case TaskCommand::RerunBaseAndRunPolicy:
+            return {2, 3, Y::All, true};
+        case TaskCommand::PartBaseSamePartsOthers:
+            return {1, 3, Y::SameParts, true};
+        case TaskCommand::PartBaseSamePartRerun:
+            return {1, 2, Y::SameParts, true};
+        case TaskCommand::PartRerunSamePartPolicy:
+            return {2, 3, Y::SameParts, true};
+        case TaskCommand::PartBaseAllPartsOthers:
+            return {1, 3, Y::FromYearThenAll, true};
+        case TaskCommand::PartBaseAllPartsRerun:
+            return {1, 2, Y::FromYearThenAll, false};
+        case TaskCommand::PartRerunAllPartsPolicy:
+            return {2, 3, Y::FromYearThenAll, false};
+        case TaskCommand::SimsForSelectedYears:
+            return {1, 3, Y::All, true};
     }
     return {};
 }
 
-int numYearsOf(const TSimRecord& rec) { return std::clamp(rec.NumYears, 0, kMaxYears); }
+int numYearsOf(const TSimRecord& rec) {
+    return std::clamp(rec.NumYears, 0, kMaxYears);
+}
 
 int earliestYear(int run, const TaskEnv& env) {
     return run == kRunBase ? 1 : std::clamp(env.firstPolicyYear, 1, std::max(1, numYearsOf(env.rec)));
 }
 
-int calendarYear(const TSimRecord& rec, int i) { return (i >= -1 && i <= kMaxYears) ? rec.Years[i] : 0; }
+int calendarYear(const TSimRecord& rec, int i) {
+    return (i >= -1 && i <= kMaxYears) ? rec.Years[i] : 0;
+}
 
 YearsDialogRequest yearsRequest(int run, bool askLast, bool offerNone, const TaskEnv& env) {
     YearsDialogRequest q;
@@ -159,9 +186,10 @@ std::optional<JobRequest> buildTaskRequest(TaskCommand command, const TaskEnv& e
             const YearsDialogRequest q = yearsRequest(shape.firstRun, false, false, env);
             const YearsAnswer a = keptInRange(env.years.ask(q), q);
             if (a.kind != YearsAnswer::Kind::Chosen) return std::nullopt;
-            std::string text = std::string("Will do ") + (shape.firstRun == kRunBase ? "Base" : "Base Rerun") +
-                               " from year " + std::to_string(calendarYear(env.rec, a.first)) +
-                               " to Spreadsheet job" + "\r\n";
+            std::string text = std::string("Will do ") +
+                               (shape.firstRun == kRunBase ? "Base" : "Base Rerun") + " from year " +
+                               std::to_string(calendarYear(env.rec, a.first)) + " to Spreadsheet job" +
+                               "\r\n";
             if (command == TaskCommand::PartBaseAllPartsOthers)
                 text += env.settings.NoRerun ? "and will do all parts of Policy."
                                              : "and will do all parts of Base Rerun and Policy.";
@@ -169,7 +197,8 @@ std::optional<JobRequest> buildTaskRequest(TaskCommand command, const TaskEnv& e
                 text += "and will do all parts of Base Rerun.";
             else
                 text += "and will do all parts of Policy.";
-            if (env.dialogs.message(MsgKind::Confirmation, text, BtnOk | BtnCancel) != BtnOk) return std::nullopt;
+            if (env.dialogs.message(MsgKind::Confirmation, text, BtnOk | BtnCancel) != BtnOk)
+                return std::nullopt;
             setSims(req, shape.firstRun, a.first, n);
             for (int run = shape.firstRun + 1; run <= shape.lastRun; ++run) setSims(req, run, 1, n);
             if (a.spreadsheets)

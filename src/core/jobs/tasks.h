@@ -18,18 +18,18 @@
 
 #include "base/dialogs.h"
 #include "jobs/jobslog.h"
-#include "plan/plan.h"
 #include "model/settings.h"
 #include "model/simrecord.h"
+#include "plan/plan.h"
 
 namespace vdln {
 
 /// The request of the years dialog used by the commands that run part of a
 /// run: which years may be chosen and whether a "do none" choice is offered.
 struct YearsDialogRequest {
-    std::string title;       ///< e.g. "Which of the Policy to do ?"
-    int earliest = 1;        ///< first year index offered
-    int latest = 1;          ///< last year index offered (`NumYears`)
+    std::string title;  ///< e.g. "Which of the Policy to do ?"
+    int earliest = 1;   ///< first year index offered
+    int latest = 1;     ///< last year index offered (`NumYears`)
     /// Calendar years of the indexes `earliest`..`latest`, in order (what the
     /// dialog shows).
     std::vector<int> calendarYears;

@@ -59,7 +59,9 @@ std::string RunStem(const TSimRecord& rec, int i, int r) {
     return RunPrefix(rec, r) + year;
 }
 
-std::string RunPrefix(const TSimRecord& rec, int r) { return simName(rec, r) + runLetter(r); }
+std::string RunPrefix(const TSimRecord& rec, int r) {
+    return simName(rec, r) + runLetter(r);
+}
 
 std::string FiveCharStem(const TSimRecord& rec, int i, int r) {
     std::string s = RunStem(rec, i, r);
@@ -164,7 +166,8 @@ std::string DataFileName(const TSimRecord& rec, int i, int r, bool noRerun, int 
     if (!f) return "";
     std::string name;
     if (rec.FileNaming.LongNames)
-        name = f->Key + rec.FileNaming.Separator + LongStem(rec, i, r, noRerun, fileIndex) + "." + f->FileType;
+        name =
+            f->Key + rec.FileNaming.Separator + LongStem(rec, i, r, noRerun, fileIndex) + "." + f->FileType;
     else
         name = f->Key + simName(rec, r) + twoDigitYear(yearOf(rec, i)) + "." + f->FileType;
     return toLower(name);
@@ -181,7 +184,8 @@ std::string SpreadsheetRangeSuffix(const TSimRecord& rec, int r, int c, int a, i
     if (c <= f0 && a >= rec.NumYears) return "";
     int from = std::max(c, f0);
     int to = std::min(a, rec.NumYears);
-    return "-" + std::to_string(yearOf(rec, from)).substr(0, 4) + "-" + std::to_string(yearOf(rec, to)).substr(0, 4);
+    return "-" + std::to_string(yearOf(rec, from)).substr(0, 4) + "-" +
+           std::to_string(yearOf(rec, to)).substr(0, 4);
 }
 
 std::string SpreadsheetCsvName(const TSimRecord& rec, int r, int c, int a, int firstRun, bool noRerun,
@@ -211,10 +215,14 @@ std::string SpreadsheetLogFile(const TSimRecord& rec, int r, int c, int a, int f
 
 std::string RecordOfRunsFile(const std::string& dir, int run) {
     switch (run) {
-        case 1: return JoinPath(dir, "base.ini");
-        case 2: return JoinPath(dir, "rbase.ini");
-        case 3: return JoinPath(dir, "pol.ini");
-        default: return "";
+        case 1:
+            return JoinPath(dir, "base.ini");
+        case 2:
+            return JoinPath(dir, "rbase.ini");
+        case 3:
+            return JoinPath(dir, "pol.ini");
+        default:
+            return "";
     }
 }
 
@@ -256,10 +264,11 @@ Result<TResolvedFile> ResolveLogicalFile(const TSimRecord& rec, int i, int run, 
     const TSimFileEntry* F = fileEntry(rec, fileIndex);
     if (!F) return Result<TResolvedFile>::fail("No user file " + std::to_string(fileIndex) + tag);
     if (i < 1 || i > kMaxYears || run < 1 || run > 3)
-        return Result<TResolvedFile>::fail("Bad year " + std::to_string(i) + " or run " + std::to_string(run) + tag);
+        return Result<TResolvedFile>::fail("Bad year " + std::to_string(i) + " or run " +
+                                           std::to_string(run) + tag);
 
-    bool fIsInput = F->Usage == kUsageUpdatedInput || F->Usage == kUsageLaggedInput ||
-                    F->Usage == kUsageConstantInput;
+    bool fIsInput =
+        F->Usage == kUsageUpdatedInput || F->Usage == kUsageLaggedInput || F->Usage == kUsageConstantInput;
     if (fIsInput && run > 1 && i <= firstRun) run = 1;
     if (F->Usage == kUsageLaggedInput && run > 1 && i == firstRun + 1) run = 1;
 
@@ -296,7 +305,8 @@ Result<TResolvedFile> ResolveLogicalFile(const TSimRecord& rec, int i, int run, 
     }
     std::string name;
     if (rec.FileNaming.LongNames)
-        name = S->Key + rec.FileNaming.Separator + LongStem(rec, k - 1, r, noRerun, fileIndex) + "." + S->FileType;
+        name = S->Key + rec.FileNaming.Separator + LongStem(rec, k - 1, r, noRerun, fileIndex) + "." +
+               S->FileType;
     else
         name = S->Key + simName(rec, r) + twoDigitYear(yearOf(rec, k - 1)) + "." + S->FileType;
     out.name = k <= 1 ? toUpper(name) : toLower(name);

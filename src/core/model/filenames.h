@@ -59,13 +59,13 @@ std::string LongStem(const TSimRecord& rec, int i, int r, bool noRerun,
 
 /// The generated files of one simulation of one run.
 struct TPerYearFiles {
-    std::string solution;   ///< <WorkDir>/<stem>.sl4 (name lower-cased)
-    std::string simLog;     ///< .log beside the solution file
-    std::string cmf;        ///< .cmf beside the solution file
-    std::string top;        ///< .top beside the solution file
-    std::string jobLog;     ///< in the job directory, "...sim.log"
-    std::string sti;        ///< the job log with ".sti"
-    std::string rpt;        ///< the job log with ".rpt"
+    std::string solution;  ///< <WorkDir>/<stem>.sl4 (name lower-cased)
+    std::string simLog;    ///< .log beside the solution file
+    std::string cmf;       ///< .cmf beside the solution file
+    std::string top;       ///< .top beside the solution file
+    std::string jobLog;    ///< in the job directory, "...sim.log"
+    std::string sti;       ///< the job log with ".sti"
+    std::string rpt;       ///< the job log with ".rpt"
 };
 
 /// Solution file: JoinPath(WorkDir, LongStem(i, r) + ".sl4"), name lower-cased.
@@ -87,7 +87,9 @@ std::string RptFile(const TSimRecord& rec, int i, int r, bool noRerun, const std
 TPerYearFiles PerYearFiles(const TSimRecord& rec, int i, int r, bool noRerun, const std::string& jobDir);
 
 /// The run whose Base results become shocks: 3 in no-rerun mode, else 2.
-inline int botRun(bool noRerun) { return noRerun ? 3 : 2; }
+inline int botRun(bool noRerun) {
+    return noRerun ? 3 : 2;
+}
 /// BOT file of simulation i: JoinPath(WorkDir, stem of the BOT run + ".bot"),
 /// name lower-cased (long stem with long names, short stem otherwise).
 std::string BotFile(const TSimRecord& rec, int i, bool noRerun);

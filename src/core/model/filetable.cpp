@@ -33,16 +33,19 @@ Status ReadDinFile(const std::string& fileName, TSimRecord& rec, Dialogs& dialog
         const DinFileFacts& facts = din.files[i];
         TSimFileEntry& f = rec.Files[static_cast<int>(i) + 1];
         if (facts.key) f.Key = *facts.key;
-        if (facts.role) f.Usage = *facts.role == DinRole::LaggedInput ? kUsageLaggedInput : kUsageConstantInput;
+        if (facts.role)
+            f.Usage = *facts.role == DinRole::LaggedInput ? kUsageLaggedInput : kUsageConstantInput;
         if (facts.lagOf) f.LagFile = *facts.lagOf;
         if (facts.usage)
             for (int r = 0; r <= 3; ++r) f.InputUsage[r] = (*facts.usage)[static_cast<size_t>(r)];
     }
     if (!din.error.empty())
-        return fail(din.error + " in DIN file" + "\r\n" + fileName + "\r\n" + "Unable to process this DIN file.");
+        return fail(din.error + " in DIN file" + "\r\n" + fileName + "\r\n" +
+                    "Unable to process this DIN file.");
 
     if (Status v = ValidateFileTable(rec); !v)
-        return fail("Problem with Model Information on DIN file\r\n" + fileName + "\r\n" + v.message() + "\r\n" +
+        return fail("Problem with Model Information on DIN file\r\n" + fileName + "\r\n" + v.message() +
+                    "\r\n" +
                     "Use menu item \"Edit Dynamic Info File\" under the File menu to fix the problem.");
     return Status::ok();
 }

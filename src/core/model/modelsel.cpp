@@ -7,8 +7,8 @@
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
-#include "model/filetable.h"
 #include "formats/modelinfo.h"
+#include "model/filetable.h"
 
 namespace vdln {
 
@@ -138,17 +138,20 @@ bool ModelSelector::CheckModelFiles(const std::string& path) {
     if (files->size() > static_cast<size_t>(kMaxModelFiles)) return refuse(tooManyFilesText(files->size()));
     for (const TFileRec& f : files.value()) {
         if (iequals(f.name, "(terminal)"))
-            return refuse(std::string("This model reads data from the terminal.\r\nAt present such models cannot be used with ") +
+            return refuse(std::string("This model reads data from the terminal.\r\nAt present such models "
+                                      "cannot be used with ") +
                           "Vardelon" + "." + kNoChange);
         if (iequals(f.name, "(solution)") && !f.updated)
-            return refuse(std::string("Nothing in this model is updated, so\r\n it is not possible to carry out simulations "
-                                      "with this model.\r\nSuch models cannot be used with ") +
-                          "Vardelon" + "." + kNoChange);
+            return refuse(
+                std::string(
+                    "Nothing in this model is updated, so\r\n it is not possible to carry out simulations "
+                    "with this model.\r\nSuch models cannot be used with ") +
+                "Vardelon" + "." + kNoChange);
         if (!f.rest.empty())
-            return refuse("In this model, the name of the data file corresponding \r\n to logical name " + f.name + "\r\n" +
-                          " is hard-wired in the TAB file as " + "\r\n" + f.rest + "\r\n" +
-                          "At present models where actual file names are hard-wired cannot be used with " + "Vardelon" +
-                          "." + kNoChange);
+            return refuse("In this model, the name of the data file corresponding \r\n to logical name " +
+                          f.name + "\r\n" + " is hard-wired in the TAB file as " + "\r\n" + f.rest + "\r\n" +
+                          "At present models where actual file names are hard-wired cannot be used with " +
+                          "Vardelon" + "." + kNoChange);
     }
     return true;
 }
@@ -238,9 +241,11 @@ bool ModelSelector::LoadModel(bool reset, bool quietNoDin) {
     m_state.inputFiles.clear();
     for (const TFileRec& f : files.value()) {
         const bool terminal = iequals(f.name, "(terminal)");
-        const std::string desc = terminal ? std::string("Data read from terminal") : trim(leftStr(f.line2, 80));
+        const std::string desc =
+            terminal ? std::string("Data read from terminal") : trim(leftStr(f.line2, 80));
         const bool input = f.direction == "in";
-        m_rec.ModelFiles[++m_rec.NumModelFiles] = makeModelFileDesc(f.name, f.fileType, input, f.updated, desc);
+        m_rec.ModelFiles[++m_rec.NumModelFiles] =
+            makeModelFileDesc(f.name, f.fileType, input, f.updated, desc);
         if (input && !iequals(f.name, "(solution)") && !iequals(f.name, "(equations)"))
             m_state.inputFiles.push_back({f.name, desc, f.fileType});
     }
@@ -296,7 +301,8 @@ int ModelSelector::userFileIndex(const std::string& logical) const {
 
 int ModelSelector::listLineOf(const std::string& logical) const {
     for (size_t i = 0; i < m_state.firstYearList.size(); ++i)
-        if (iequals(parseFirstYearLine(m_state.firstYearList[i]).logical, logical)) return static_cast<int>(i);
+        if (iequals(parseFirstYearLine(m_state.firstYearList[i]).logical, logical))
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -318,16 +324,19 @@ bool ModelSelector::SelectDataFile(int line) {
         const int g = e.InputUsage[0];
         if (g != f && g >= 1 && g <= m_rec.NumFiles && g <= kMaxUserFiles && e.InputUsage[1] == 1 &&
             e.Usage != kUsageLaggedInput) {
-            m_dialogs.info("Cannot alter this name since it must be the same as\r\nthat of file with logical name " +
-                           m_rec.Files[g].Name + ".");
+            m_dialogs.info(
+                "Cannot alter this name since it must be the same as\r\nthat of file with logical name " +
+                m_rec.Files[g].Name + ".");
             return false;
         }
         for (int h = 1; h <= m_rec.NumFiles && h <= kMaxUserFiles; ++h) {
             const TSimFileEntry& o = m_rec.Files[h];
             if (h != f && o.InputUsage[0] == f && o.InputUsage[1] == 1 && o.Usage != kUsageLaggedInput) {
                 tied.push_back(h);
-                m_dialogs.info("Whatever file name you select here will\r\nwill also be associated with logical file\r\n" +
-                               o.Name + ".");
+                m_dialogs.info(
+                    "Whatever file name you select here will\r\nwill also be associated with logical "
+                    "file\r\n" +
+                    o.Name + ".");
             }
         }
     }
@@ -380,8 +389,9 @@ void ModelSelector::DataFileInfo(int line) {
         type = mf->fileType;
     const ModelInputFile* mf = inputFile(name);
     const std::string desc = mf ? mf->description : lineDescription(l);
-    m_dialogs.info("This is a " + std::string(iequals(type, "TXT") ? "text" : "Header Array") + " file described as" +
-                   "\r\n" + Q + desc + Q + "\r\n" + "To see what is read from this file, search for " + Q + name + Q +
+    m_dialogs.info("This is a " + std::string(iequals(type, "TXT") ? "text" : "Header Array") +
+                   " file described as" + "\r\n" + Q + desc + Q + "\r\n" +
+                   "To see what is read from this file, search for " + Q + name + Q +
                    " in the main Lexor file.");
 }
 
@@ -391,9 +401,9 @@ bool ModelSelector::CheckDataFiles(bool quiet) {
         if (!p.valid || p.unset() || actualExists(p.actualPath())) continue;
         ClearDataFile(static_cast<int>(i));
         if (!quiet &&
-            m_dialogs.askYesNo("Message about the Data part of Model/Data page.\r\nThe file " + p.actualPath() + "\r\n" +
-                               " (associated with logical file " + p.logical + ") no longer exists." + "\r\n" +
-                               "Do you wish to specify this file again?"))
+            m_dialogs.askYesNo("Message about the Data part of Model/Data page.\r\nThe file " +
+                               p.actualPath() + "\r\n" + " (associated with logical file " + p.logical +
+                               ") no longer exists." + "\r\n" + "Do you wish to specify this file again?"))
             if (!SelectDataFile(static_cast<int>(i))) {
                 // Refused or cancelled: the line keeps naming the missing
                 // file, which the checks before a job report.

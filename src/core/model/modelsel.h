@@ -50,13 +50,13 @@ struct ModelInputFile {
 
 /// The model and first-year data chosen on the Model/Data page.
 struct ModelDataState {
-    std::string modelPath;    ///< empty when no model is selected
+    std::string modelPath;  ///< empty when no model is selected
     std::string modelDir;
-    std::string modelName;    ///< file name without extension
+    std::string modelName;  ///< file name without extension
     std::string modelLabel = std::string("Model: ") + kNoModel;
-    std::string programPath;  ///< the model program, or the interpreter for ".gss"
-    bool interpreter = false; ///< a ".gss" model
-    std::string dataDir;      ///< where the data-file chooser starts
+    std::string programPath;   ///< the model program, or the interpreter for ".gss"
+    bool interpreter = false;  ///< a ".gss" model
+    std::string dataDir;       ///< where the data-file chooser starts
     TMinDinInfo minDin;
     /// Input files of the model other than "(solution)" and "(equations)".
     std::vector<ModelInputFile> inputFiles;

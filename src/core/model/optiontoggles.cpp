@@ -10,10 +10,10 @@ struct OptionDef {
     OptionCommand command;
     const char* caption;
     bool* (*field)(ProgramSettings&);
-    bool valueWhenChecked;   ///< the field's value that checks this item
-    int pair;                ///< index of the other item of a pair; -1 for a toggle
-    const char* onText;      ///< confirmation when the option is on after the command
-    const char* offText;     ///< confirmation when it is off
+    bool valueWhenChecked;  ///< the field's value that checks this item
+    int pair;               ///< index of the other item of a pair; -1 for a toggle
+    const char* onText;     ///< confirmation when the option is on after the command
+    const char* offText;    ///< confirmation when it is off
 };
 
 #define FIELD(name) [](ProgramSettings& s) -> bool* { return &s.name; }
@@ -22,12 +22,15 @@ const OptionDef kDefs[] = {
     {OptionCommand::DoRerunBase, "Do Rerun Base Case with &Policy Closures", FIELD(NoRerun), false, 1,
      "The Base Case will be rerun with the Policy closures.", ""},
     {OptionCommand::DoNotRerunBase, "Do &Not Rerun Base Case with Policy Closures", FIELD(NoRerun), true, 0,
-     "The Base Case will not be rerun with the Policy closures.\r\nPolicy deviations will be from the Base Case.", ""},
+     "The Base Case will not be rerun with the Policy closures.\r\nPolicy deviations will be from the Base "
+     "Case.",
+     ""},
     {OptionCommand::AbbreviatedSsJobs, "Do Abbreviated SS Jobs", FIELD(AbbreviatedSsJobs), true, -1,
      "Will do abbreviated spreadsheet jobs (year-on-year results only).",
      "Will do full spreadsheet jobs (year-on-year and cumulative results)."},
-    {OptionCommand::YearOnYearDifferencesSs, "Make Year-on-Year Differences SS", FIELD(YonYDifferencesSs), true, -1,
-     "Will make year-on-year differences spreadsheets.", "Will not make year-on-year differences spreadsheets."},
+    {OptionCommand::YearOnYearDifferencesSs, "Make Year-on-Year Differences SS", FIELD(YonYDifferencesSs),
+     true, -1, "Will make year-on-year differences spreadsheets.",
+     "Will not make year-on-year differences spreadsheets."},
     {OptionCommand::AccumulateSubtotals, "Accumulate Subtotals Results", FIELD(AccumulateSubtotals), true, -1,
      "Will accumulate subtotals results.", "Will not accumulate subtotals results."},
     {OptionCommand::ArithmeticNotFatal, "Arithmetic problems not fatal for spreadsheet jobs",
@@ -38,36 +41,43 @@ const OptionDef kDefs[] = {
     {OptionCommand::AddToJobsLog, "Add to Jobs Log File", FIELD(AddToJobsLog), true, -1,
      "Each job will add to the Jobs Log File.", "Each job will restart the Jobs Log File."},
     {OptionCommand::NeverBatJob, "Never Use Bat Job for Simulations", FIELD(NeverBatJob), true, -1,
-     "Will never use a BAT job for simulations.", "Will use a BAT job for simulations when the model program needs one."},
+     "Will never use a BAT job for simulations.",
+     "Will use a BAT job for simulations when the model program needs one."},
     {OptionCommand::BeLikeOld, "Be Like Old Vardelon", FIELD(BeLikeOldVardelon), true, -1,
      "Vardelon will now behave like older versions.", "Vardelon will now behave as the current version."},
     {OptionCommand::VisibleLogFiles, "Log Files Visible During Run", FIELD(VisibleLogFiles), true, -1,
      "Log files will be visible during runs.", "Log files will not be visible during runs."},
-    {OptionCommand::SuppressScreenSaver, "Suppress Screen Saver While Job Running", FIELD(SuppressScreenSaver), true,
-     -1, "The screen saver will be suppressed while a job runs.", "The screen saver will not be suppressed while a job runs."},
+    {OptionCommand::SuppressScreenSaver, "Suppress Screen Saver While Job Running",
+     FIELD(SuppressScreenSaver), true, -1, "The screen saver will be suppressed while a job runs.",
+     "The screen saver will not be suppressed while a job runs."},
     {OptionCommand::CheckPrerequisites, "Check Job Prerequisites", FIELD(CheckPrerequisites), true, -1,
      "Will check the prerequisites of each job before it starts.",
      "Will not check the prerequisites of jobs before they start."},
-    {OptionCommand::DeleteTempFilesAtExit, "Delete Temp Dir Files when Exit", FIELD(ClearTempDirAtExit), true, 14,
-     "Files in the Temporary Directory will be deleted when Vardelon exits.", ""},
-    {OptionCommand::KeepTempFilesAtExit, "Do not Delete Temp Dir Files when Exit", FIELD(ClearTempDirAtExit), false,
-     13, "Files in the Temporary Directory will be kept when Vardelon exits.", ""},
-    {OptionCommand::DontUpdateIniAtExit, "Don't update INI file when exit", FIELD(DontUpdateIniAtExit), true, -1,
-     "The INI file will not be updated when Vardelon exits.", "The INI file will be updated when Vardelon exits."},
+    {OptionCommand::DeleteTempFilesAtExit, "Delete Temp Dir Files when Exit", FIELD(ClearTempDirAtExit), true,
+     14, "Files in the Temporary Directory will be deleted when Vardelon exits.", ""},
+    {OptionCommand::KeepTempFilesAtExit, "Do not Delete Temp Dir Files when Exit", FIELD(ClearTempDirAtExit),
+     false, 13, "Files in the Temporary Directory will be kept when Vardelon exits.", ""},
+    {OptionCommand::DontUpdateIniAtExit, "Don't update INI file when exit", FIELD(DontUpdateIniAtExit), true,
+     -1, "The INI file will not be updated when Vardelon exits.",
+     "The INI file will be updated when Vardelon exits."},
     {OptionCommand::SplitBatchJobs, "Split batch jobs", FIELD(SplitBatchJobs), true, 17,
      "Batch jobs will be split: each part starts when the one before has ended.", ""},
     {OptionCommand::DoNotSplitBatchJobs, "Do not split batch jobs", FIELD(SplitBatchJobs), false, 16,
      "Batch jobs will not be split.", ""},
     {OptionCommand::FewerMessages, "Fewer Messages and Questions", FIELD(FewerMessages), true, -1,
-     "Vardelon will show fewer messages and ask fewer questions.", "Vardelon will show all messages and questions."},
-    {OptionCommand::HideRationalExpectations, "Hide Rational Expectations", [](ProgramSettings& s) -> bool* {
-         return &s.re.HideRE;
-     }, true, -1, "The Rational Expectations controls are now hidden.", "The Rational Expectations controls are now shown."},
+     "Vardelon will show fewer messages and ask fewer questions.",
+     "Vardelon will show all messages and questions."},
+    {OptionCommand::HideRationalExpectations, "Hide Rational Expectations",
+     [](ProgramSettings& s) -> bool* { return &s.re.HideRE; }, true, -1,
+     "The Rational Expectations controls are now hidden.",
+     "The Rational Expectations controls are now shown."},
 };
 
 #undef FIELD
 
-const OptionDef& def(OptionCommand c) { return kDefs[static_cast<int>(c)]; }
+const OptionDef& def(OptionCommand c) {
+    return kDefs[static_cast<int>(c)];
+}
 
 std::string plainCaption(const char* caption) {
     std::string s;
@@ -87,7 +97,9 @@ const std::vector<OptionCommand>& allOptionCommands() {
     return all;
 }
 
-std::string optionCaption(OptionCommand c) { return def(c).caption; }
+std::string optionCaption(OptionCommand c) {
+    return def(c).caption;
+}
 
 bool optionChecked(OptionCommand c, const ProgramSettings& settings) {
     const OptionDef& d = def(c);
@@ -110,16 +122,20 @@ bool applyOptionCommand(OptionCommand c, ProgramSettings& settings, Dialogs& dia
     if (d.pair >= 0) {
         if (*field == d.valueWhenChecked) {
             if (!quiet)
-                dialogs.info("This option is already checked. If you wish to change this option,\r\n please select the "
-                             "other option [" + plainCaption(kDefs[d.pair].caption) + "].");
+                dialogs.info(
+                    "This option is already checked. If you wish to change this option,\r\n please select "
+                    "the "
+                    "other option [" +
+                    plainCaption(kDefs[d.pair].caption) + "].");
             return false;
         }
         *field = d.valueWhenChecked;
     } else {
         if (c == OptionCommand::HideRationalExpectations && !settings.re.HideRE && settings.re.DoingRE) {
             if (!quiet)
-                dialogs.info("Cannot hide Rational Expectations while the Rational Expectations box on the Sim "
-                             "Overview page is checked.");
+                dialogs.info(
+                    "Cannot hide Rational Expectations while the Rational Expectations box on the Sim "
+                    "Overview page is checked.");
             return false;
         }
         *field = !*field;

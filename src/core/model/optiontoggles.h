@@ -18,26 +18,26 @@ namespace vdln {
 class Dialogs;
 
 enum class OptionCommand {
-    DoRerunBase,              ///< "Do Rerun Base Case with &Policy Closures"
-    DoNotRerunBase,           ///< "Do &Not Rerun Base Case with Policy Closures"
-    AbbreviatedSsJobs,        ///< "Do Abbreviated SS Jobs"
-    YearOnYearDifferencesSs,  ///< "Make Year-on-Year Differences SS"
-    AccumulateSubtotals,      ///< "Accumulate Subtotals Results"
-    ArithmeticNotFatal,       ///< "Arithmetic problems not fatal for spreadsheet jobs"
-    SolFilesForShocks,        ///< "Use SOL files for Shocks"
-    AddToJobsLog,             ///< "Add to Jobs Log File"
-    NeverBatJob,              ///< "Never Use Bat Job for Simulations"
-    BeLikeOld,                ///< "Be Like Old Vardelon"
-    VisibleLogFiles,          ///< "Log Files Visible During Run"
-    SuppressScreenSaver,      ///< "Suppress Screen Saver While Job Running"
-    CheckPrerequisites,       ///< "Check Job Prerequisites"
-    DeleteTempFilesAtExit,    ///< "Delete Temp Dir Files when Exit ?" (yes)
-    KeepTempFilesAtExit,      ///< "Delete Temp Dir Files when Exit ?" (no)
-    DontUpdateIniAtExit,      ///< "Don't update INI file when exit"
-    SplitBatchJobs,           ///< "Split batch jobs"
-    DoNotSplitBatchJobs,      ///< "Do not split batch jobs"
-    FewerMessages,            ///< "Fewer Messages and Questions"
-    HideRationalExpectations, ///< "Hide Rational Expectations"
+    DoRerunBase,               ///< "Do Rerun Base Case with &Policy Closures"
+    DoNotRerunBase,            ///< "Do &Not Rerun Base Case with Policy Closures"
+    AbbreviatedSsJobs,         ///< "Do Abbreviated SS Jobs"
+    YearOnYearDifferencesSs,   ///< "Make Year-on-Year Differences SS"
+    AccumulateSubtotals,       ///< "Accumulate Subtotals Results"
+    ArithmeticNotFatal,        ///< "Arithmetic problems not fatal for spreadsheet jobs"
+    SolFilesForShocks,         ///< "Use SOL files for Shocks"
+    AddToJobsLog,              ///< "Add to Jobs Log File"
+    NeverBatJob,               ///< "Never Use Bat Job for Simulations"
+    BeLikeOld,                 ///< "Be Like Old Vardelon"
+    VisibleLogFiles,           ///< "Log Files Visible During Run"
+    SuppressScreenSaver,       ///< "Suppress Screen Saver While Job Running"
+    CheckPrerequisites,        ///< "Check Job Prerequisites"
+    DeleteTempFilesAtExit,     ///< "Delete Temp Dir Files when Exit ?" (yes)
+    KeepTempFilesAtExit,       ///< "Delete Temp Dir Files when Exit ?" (no)
+    DontUpdateIniAtExit,       ///< "Don't update INI file when exit"
+    SplitBatchJobs,            ///< "Split batch jobs"
+    DoNotSplitBatchJobs,       ///< "Do not split batch jobs"
+    FewerMessages,             ///< "Fewer Messages and Questions"
+    HideRationalExpectations,  ///< "Hide Rational Expectations"
 };
 
 /// Every option command, in menu order.
@@ -56,6 +56,7 @@ std::string optionConfirmation(OptionCommand command, const ProgramSettings& set
 /// expectations are being done ("Cannot hide Rational Expectations while
 /// the Rational Expectations box on the Sim Overview page is checked.").
 /// Returns true when the settings changed.
-bool applyOptionCommand(OptionCommand command, ProgramSettings& settings, Dialogs& dialogs, bool quiet = false);
+bool applyOptionCommand(OptionCommand command, ProgramSettings& settings, Dialogs& dialogs,
+                        bool quiet = false);
 
 }  // namespace vdln

@@ -70,10 +70,16 @@ std::string versionRefusalText(VersionVerdict verdict, const std::string& modelP
                     "\r\n" + "   " + modelPath + "\r\n";
     t += interpreter ? "The Calvex you are using" : "This program";
     switch (verdict) {
-        case VersionVerdict::CompilerRefused: t += " was made with F77L3."; break;
+        case VersionVerdict::CompilerRefused:
+            t += " was made with F77L3.";
+            break;
         // A report that names no compiler must not be described as F77L3.
-        case VersionVerdict::CompilerUnknown: t += " did not report its Fortran compiler."; break;
-        default: t += " was not made SOLVANE Release 7.0 or later."; break;
+        case VersionVerdict::CompilerUnknown:
+            t += " did not report its Fortran compiler.";
+            break;
+        default:
+            t += " was not made SOLVANE Release 7.0 or later.";
+            break;
     }
     t += "\r\n";
     t += "Either switch to a program made with Release 7.0 or later of SOLVANE,\r\n";
@@ -118,8 +124,8 @@ std::string missingReportText(const std::string& report, const std::string& prog
     if (program.empty())
         t = "The expected Report File\r\n  " + report + "\r\n" + " has not been created" + stop;
     else
-        t = "The program\r\n  " + program + "\r\n" + "did not produce the expected Report File" + "\r\n" + "  " +
-            report + stop;
+        t = "The program\r\n  " + program + "\r\n" + "did not produce the expected Report File" + "\r\n" +
+            "  " + report + stop;
     t += "\r\nThis error is probably because your Temporary Directory is not set appropriately.\r\n"
          "Click on the Help button for more details.";
     t += "\r\nYou cannot run ";
@@ -128,7 +134,8 @@ std::string missingReportText(const std::string& report, const std::string& prog
     return t;
 }
 
-ReleaseJobResult EvaluateReleaseJob(const ReleaseJobFiles& files, const std::string& program, Dialogs& dialogs) {
+ReleaseJobResult EvaluateReleaseJob(const ReleaseJobFiles& files, const std::string& program,
+                                    Dialogs& dialogs) {
     ReleaseJobResult r;
     auto ini = fileExists(files.rpt) ? IniFile::load(files.rpt) : Result<IniFile>::fail("missing");
     if (!ini) {

@@ -58,15 +58,15 @@ VersionVerdict versionVerdict(const TSVVersionInfo& info);
 
 /// The refusal message for the model at `modelPath`; `interpreter` is true
 /// for a model run by the suite's interpreter.
-std::string versionRefusalText(VersionVerdict verdict, const std::string& modelPath,
-                               bool interpreter);
+std::string versionRefusalText(VersionVerdict verdict, const std::string& modelPath, bool interpreter);
 
 /// Applies the acceptance rule.  On refusal shows the refusal message
 /// (error with Help), calls `clearModel` (which clears the model and brings
 /// the Model/Data page to the front), then shows "The Model shown on the
 /// Model/Data page has been cleared.\r\nPlease select a new model.".
-[[nodiscard]] bool VersionAcceptable(const TSVVersionInfo& info, const std::string& modelPath, bool interpreter,
-                       Dialogs& dialogs, const std::function<void()>& clearModel);
+[[nodiscard]] bool VersionAcceptable(const TSVVersionInfo& info, const std::string& modelPath,
+                                     bool interpreter, Dialogs& dialogs,
+                                     const std::function<void()>& clearModel);
 
 /// The files of the checking job, all in the Temporary Directory.
 struct ReleaseJobFiles {
@@ -94,7 +94,7 @@ std::string missingReportText(const std::string& report, const std::string& prog
 
 /// The outcome of a finished checking job.
 struct ReleaseJobResult {
-    TSVVersionInfo info;      ///< nothing known when the report is missing
+    TSVVersionInfo info;  ///< nothing known when the report is missing
     bool reportFound = false;
     bool dateProblem = false;  ///< the report named an "E-AX"/"E-PG" date problem
 };

@@ -26,25 +26,36 @@ bool flag(const IniFile& ini, const char* section, const char* key, bool def) {
 }
 
 // A yes/no option whose default is "no": only "yes" switches it on.
-bool yesOption(const IniFile& ini, const char* key) { return iequals(ini.getString(kEnv, key, "no"), "yes"); }
+bool yesOption(const IniFile& ini, const char* key) {
+    return iequals(ini.getString(kEnv, key, "no"), "yes");
+}
 
 int ranged(const IniFile& ini, const char* key, int def, int lo, int hi) {
     long long v = ini.getInt(kEnv, key, def);
     return v >= lo && v <= hi ? static_cast<int>(v) : def;
 }
 
-const char* flagText(bool b) { return b ? "1" : "0"; }
-const char* yesNo(bool b) { return b ? "yes" : "no"; }
+const char* flagText(bool b) {
+    return b ? "1" : "0";
+}
+const char* yesNo(bool b) {
+    return b ? "yes" : "no";
+}
 
 std::string outputsText(OutputsBeforeRun o) {
     switch (o) {
-        case OutputsBeforeRun::Move: return "move";
-        case OutputsBeforeRun::Neither: return "neither";
-        default: return "delete";
+        case OutputsBeforeRun::Move:
+            return "move";
+        case OutputsBeforeRun::Neither:
+            return "neither";
+        default:
+            return "delete";
     }
 }
 
-bool existingFile(const std::string& path) { return !path.empty() && fileExists(findFileIgnoringCase(path)); }
+bool existingFile(const std::string& path) {
+    return !path.empty() && fileExists(findFileIgnoringCase(path));
+}
 
 bool defaultCompanionsExist(const std::string& model) {
     if (iequals(extOf(model), ".gss")) return existingFile(changeExt(model, ".gst"));
@@ -61,13 +72,16 @@ std::string altYearsText(const TSimRecord& rec) {
 // The keys of section "Environment" in writing order, with their values.
 // `textForm` puts "VardelVersion" after "Model Name" and "TempDir" gets the
 // directory in use.
-std::vector<std::pair<std::string, std::string>> environmentKeys(const ProgramSettings& st, const TSimRecord& rec,
+std::vector<std::pair<std::string, std::string>> environmentKeys(const ProgramSettings& st,
+                                                                 const TSimRecord& rec,
                                                                  const std::string& tempDir, bool textForm) {
     const ModelSettings& m = st.model;
     std::vector<std::pair<std::string, std::string>> k;
     k.emplace_back("Model", m.Model);
-    k.emplace_back("Simulation Program SV Release", std::to_string(m.Version.ReleaseKnown ? m.Version.Release : 0));
-    k.emplace_back("Simulation Program Version", std::to_string(m.Version.VersionKnown ? m.Version.Version : 0));
+    k.emplace_back("Simulation Program SV Release",
+                   std::to_string(m.Version.ReleaseKnown ? m.Version.Release : 0));
+    k.emplace_back("Simulation Program Version",
+                   std::to_string(m.Version.VersionKnown ? m.Version.Version : 0));
     k.emplace_back("Simulation Program Compiler", m.Version.CompilerKnown ? m.Version.Compiler : "");
     k.emplace_back("Not winconsole exe", flagText(m.NotWinconsoleExe));
     k.emplace_back("Model Name", m.ModelName);
@@ -120,7 +134,9 @@ std::vector<std::pair<std::string, std::string>> environmentKeys(const ProgramSe
     return k;
 }
 
-int periodCount(const TSimRecord& rec) { return std::clamp(rec.NumYears, 0, kMaxYears); }
+int periodCount(const TSimRecord& rec) {
+    return std::clamp(rec.NumYears, 0, kMaxYears);
+}
 
 // The keys of a section by lower-cased name, the first of a repeated key
 // winning as in `IniFile::get`.  Numbered lists are looked up here, so a long
@@ -214,11 +230,12 @@ bool ReadIniOptionsText(std::string_view text, SettingsParts parts, ProgramSetti
     if (parts.details) {
         std::string dir = ini.getString(kEnv, "Sim Directory", ctx.programDir);
         if (!directoryExists(dir)) {
-            dialogs.message(MsgKind::Information,
-                            "Previously the Working Directory (see Sim Overview page) was\r\n" + dir +
-                                "\r\nSince this directory no longer exists, the Working Directory is now set to\r\n" +
-                                ctx.programDir + "\r\nYou may wish to change this as soon as possible.",
-                            BtnOk | BtnHelp);
+            dialogs.message(
+                MsgKind::Information,
+                "Previously the Working Directory (see Sim Overview page) was\r\n" + dir +
+                    "\r\nSince this directory no longer exists, the Working Directory is now set to\r\n" +
+                    ctx.programDir + "\r\nYou may wish to change this as soon as possible.",
+                BtnOk | BtnHelp);
             dir = ctx.programDir;
         }
         rec.WorkDir = dir;
@@ -257,21 +274,25 @@ bool ReadIniOptionsText(std::string_view text, SettingsParts parts, ProgramSetti
         st.SuppressScreenSaver = flag(ini, kEnv, "Suppress Screen Saver", true);
         st.FewerMessages = flag(ini, kEnv, "Fewer Messages", false);
         st.CheckPrerequisites = flag(ini, kEnv, "Check Prerequisites", true);
-        st.PartTimeLimit = static_cast<int>(std::clamp<long long>(ini.getInt(kEnv, "Part Time Limit", 0), 0, 86400 * 30));
+        st.PartTimeLimit =
+            static_cast<int>(std::clamp<long long>(ini.getInt(kEnv, "Part Time Limit", 0), 0, 86400 * 30));
         st.re.HideRE = flag(ini, kEnv, "Hide Rational Expectations", false) && !st.re.DoingRE;
     }
 
     // 7. Solution methods and alternative-method years.
     if (parts.details) {
         st.Method = ReadMethodSection(ini, kMethodSection, true);
-        st.Accuracy = st.Method.AutoAccuracy ? ReadAccuracySection(ini, kMethodSection) : defaultAutoAccuracy();
+        st.Accuracy =
+            st.Method.AutoAccuracy ? ReadAccuracySection(ini, kMethodSection) : defaultAutoAccuracy();
         st.AltMethod = ReadMethodSection(ini, kAltMethodSection, true);
         st.AltAccuracy =
             st.AltMethod.AutoAccuracy ? ReadAccuracySection(ini, kAltMethodSection) : defaultAutoAccuracy();
         rec.AltMethodInUse = flag(ini, kAltMethodSection, "Alternative SLMethod In Use", false);
-        std::string years = ini.getString(kAltMethodSection, "Use Alternatives in Years", std::string(kMaxYears, 'u'));
+        std::string years =
+            ini.getString(kAltMethodSection, "Use Alternatives in Years", std::string(kMaxYears, 'u'));
         for (int i = 1; i <= kMaxYears; ++i)
-            rec.AltMethodYears[i] = static_cast<size_t>(i) <= years.size() && (years[i - 1] == 'a' || years[i - 1] == 'A');
+            rec.AltMethodYears[i] =
+                static_cast<size_t>(i) <= years.size() && (years[i - 1] == 'a' || years[i - 1] == 'A');
     }
 
     // 8, 9. Tools, directories and job options.
@@ -290,15 +311,16 @@ bool ReadIniOptionsText(std::string_view text, SettingsParts parts, ProgramSetti
         if (!t.UseSolvaneDir.empty() && !directoryExists(t.UseSolvaneDir)) t.UseSolvaneDir.clear();
 
         st.ClearTempDirAtExit = flag(ini, kEnv, "Clear Temp Dir when Exit", true);
-        st.RequestedTempDir = version > kTempDirMinVersion ? ini.getString(kEnv, "TempDir", ctx.currentTempDir)
-                                                           : ctx.currentTempDir;
+        st.RequestedTempDir = version > kTempDirMinVersion
+                                  ? ini.getString(kEnv, "TempDir", ctx.currentTempDir)
+                                  : ctx.currentTempDir;
         st.CompleteBaseFirst = flag(ini, kEnv, "Complete Base First", false);
         st.AddToJobsLog = flag(ini, kEnv, "Add to Jobs Log File", false);
         bool two = flag(ini, kEnv, "Allow 2 Concurrent Solves", false);
         bool three = flag(ini, kEnv, "Allow 3 Concurrent Solves", false);
         st.ConcurrentSolves = three ? 3 : two ? 2 : 1;
         std::string outputs = ini.getString(kEnv, "Outputs Before Run", "delete");
-        st.Outputs = outputs == "move" ? OutputsBeforeRun::Move
+        st.Outputs = outputs == "move"      ? OutputsBeforeRun::Move
                      : outputs == "neither" ? OutputsBeforeRun::Neither
                                             : OutputsBeforeRun::Delete;
     }
@@ -391,14 +413,15 @@ std::vector<std::string> SettingsTextLines(const ProgramSettings& st, const TSim
     return out;
 }
 
-bool WriteIniOptions(const std::string& file, bool textForm, const ProgramSettings& settings, const TSimRecord& rec,
-                     const SettingsContext& ctx, Dialogs& dialogs) {
+bool WriteIniOptions(const std::string& file, bool textForm, const ProgramSettings& settings,
+                     const TSimRecord& rec, const SettingsContext& ctx, Dialogs& dialogs) {
     if (textForm) {
         Status s = writeLinesAtomic(file, SettingsTextLines(settings, rec, ctx));
         if (!s) {
-            dialogs.error(s.message() +
-                          "[WriteIniOptions]\r\nIs this file locked by another application?\r\nIf so, free it and "
-                          "try again.");
+            dialogs.error(
+                s.message() +
+                "[WriteIniOptions]\r\nIs this file locked by another application?\r\nIf so, free it and "
+                "try again.");
             return false;
         }
         return true;
@@ -432,12 +455,13 @@ Status CheckSettingsText(std::string_view text, const std::string& name) {
         }
         if (t.front() == '[') {
             if (t.back() != ']')
-                return Status::fail("Line " + std::to_string(lineNo) + " of file " + name + " (\"" + leftStr(t, 40) +
-                                    "\"): expected a section name in brackets");
+                return Status::fail("Line " + std::to_string(lineNo) + " of file " + name + " (\"" +
+                                    leftStr(t, 40) + "\"): expected a section name in brackets");
             inEnvironment = iequals(trim(t.substr(1, t.size() - 2)), kEnv);
             haveEnvironment = haveEnvironment || inEnvironment;
         } else if (t.find('=') == std::string::npos) {
-            return Status::fail("Line " + std::to_string(lineNo) + " of file " + name + " (\"" + leftStr(t, 40) +
+            return Status::fail("Line " + std::to_string(lineNo) + " of file " + name + " (\"" +
+                                leftStr(t, 40) +
                                 "\"): expected a \"key=value\" line or a section name in brackets");
         } else if (inEnvironment && iequals(trim(t.substr(0, t.find('='))), "Model")) {
             haveModel = true;
@@ -445,7 +469,8 @@ Status CheckSettingsText(std::string_view text, const std::string& name) {
         if (last) break;
     }
     if (!haveEnvironment || !haveModel)
-        return Status::fail("File " + name + " has no \"[" + std::string(kEnv) + "]\" section with a \"Model\" key" +
+        return Status::fail("File " + name + " has no \"[" + std::string(kEnv) +
+                            "]\" section with a \"Model\" key" +
                             ": expected the settings of a simulation-details file");
     return Status::ok();
 }

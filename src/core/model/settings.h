@@ -21,9 +21,9 @@
 
 #include "base/inifile.h"
 #include "base/result.h"
-#include "model/solutionmethod.h"
 #include "model/release.h"
 #include "model/simrecord.h"
+#include "model/solutionmethod.h"
 
 namespace vdln {
 
@@ -46,15 +46,15 @@ enum class OutputsBeforeRun { Delete, Move, Neither };
 
 /// The model part of the settings.
 struct ModelSettings {
-    std::string Model;            ///< model program (".exe") or auxiliary statement file
-    TSVVersionInfo Version;       ///< release, version and compiler of the model program
+    std::string Model;       ///< model program (".exe") or auxiliary statement file
+    TSVVersionInfo Version;  ///< release, version and compiler of the model program
     bool NotWinconsoleExe = false;
-    bool UsesInterpreter = false; ///< the model is not an ".exe": the suite's interpreter runs it
+    bool UsesInterpreter = false;  ///< the model is not an ".exe": the suite's interpreter runs it
     std::string ModelName;
     std::string ModelDir;
     std::string ModelInfoFile;
     std::string DynamicInfoFile;
-    std::int64_t MinFileId = 0;   ///< packed date-time of the Model Information file
+    std::int64_t MinFileId = 0;  ///< packed date-time of the Model Information file
     std::int64_t DinFileId = 0;
     bool IsDinFile = false;
     /// First-year input files, lines "file <logical name> = <file> ;".
@@ -67,7 +67,7 @@ struct ModelSettings {
 
 /// Rational-expectations settings.
 struct RESettings {
-    bool DoingRE = false;          ///< the rational-expectations check box
+    bool DoingRE = false;  ///< the rational-expectations check box
     /// "Hide Rational Expectations"; never on while `DoingRE` after a read.
     bool HideRE = false;
     int BaseIterations = 30;
@@ -140,17 +140,17 @@ struct ProgramSettings {
     /// stopped and the job fails; 0 = no limit.
     int PartTimeLimit = 0;
     OutputsBeforeRun Outputs = OutputsBeforeRun::Delete;
-    bool BeLikeOldVardelon = false;       ///< menu option; "Use RunSpecific CMFStart" is off while on
-    bool DontUpdateIniAtExit = false;     ///< menu "Don't update INI file when exit"
+    bool BeLikeOldVardelon = false;    ///< menu option; "Use RunSpecific CMFStart" is off while on
+    bool DontUpdateIniAtExit = false;  ///< menu "Don't update INI file when exit"
 
     bool operator==(const ProgramSettings&) const = default;
 };
 
 /// The environment the reader needs.
 struct SettingsContext {
-    std::string programDir;        ///< default "Sim Directory"
-    std::string currentTempDir;    ///< default "TempDir"; written in the text form
-    bool batchMode = false;        ///< no message for a missing model
+    std::string programDir;      ///< default "Sim Directory"
+    std::string currentTempDir;  ///< default "TempDir"; written in the text form
+    bool batchMode = false;      ///< no message for a missing model
     /// Whether the companion files of a model exist (".gst" beside a ".gss";
     /// ".axs" and ".axt" beside a model program).  Empty: that rule.
     std::function<bool(const std::string& model)> companionsExist;
@@ -173,8 +173,8 @@ struct SettingsParts {
 bool ReadIniOptions(const std::string& file, SettingsParts parts, ProgramSettings& settings, TSimRecord& rec,
                     const SettingsContext& ctx, Dialogs& dialogs);
 /// As above from text already read (used for archive members).
-bool ReadIniOptionsText(std::string_view text, SettingsParts parts, ProgramSettings& settings, TSimRecord& rec,
-                        const SettingsContext& ctx, Dialogs& dialogs);
+bool ReadIniOptionsText(std::string_view text, SettingsParts parts, ProgramSettings& settings,
+                        TSimRecord& rec, const SettingsContext& ctx, Dialogs& dialogs);
 
 /// Checks the text of a ".ds1" file (or of an archive's "app.ds1") before
 /// it is read: only text (no NUL or other control character but tab, CR and
@@ -192,7 +192,7 @@ Status CheckSettingsFile(const std::string& file);
 /// "<reason>[WriteIniOptions]\r\nIs this file locked by another
 /// application?\r\nIf so, free it and try again." and gives false.
 [[nodiscard]] bool WriteIniOptions(const std::string& file, bool textForm, const ProgramSettings& settings,
-                     const TSimRecord& rec, const SettingsContext& ctx, Dialogs& dialogs);
+                                   const TSimRecord& rec, const SettingsContext& ctx, Dialogs& dialogs);
 /// The lines of the text form (without line endings).
 std::vector<std::string> SettingsTextLines(const ProgramSettings& settings, const TSimRecord& rec,
                                            const SettingsContext& ctx);
@@ -226,7 +226,8 @@ std::string StartupReadSettings(const std::string& keepDir, const std::string& l
 /// A failure shows an error ending with "[CloseDown]" (the current-simulation
 /// writer's message first) and gives false.  `keepDirUsable` false skips the
 /// settings file.
-[[nodiscard]] bool ExitWriteSettings(const std::string& keepDir, bool keepDirUsable, const ProgramSettings& settings,
-                       TSimRecord& rec, const SettingsContext& ctx, Dialogs& dialogs);
+[[nodiscard]] bool ExitWriteSettings(const std::string& keepDir, bool keepDirUsable,
+                                     const ProgramSettings& settings, TSimRecord& rec,
+                                     const SettingsContext& ctx, Dialogs& dialogs);
 
 }  // namespace vdln

@@ -24,8 +24,8 @@ public:
     static constexpr std::size_t kCapacity = N;
 
     ShortString() = default;
-    ShortString(std::string_view s) : m_s(s.substr(0, N)) {}  // NOLINT: implicit on purpose
-    ShortString(const char* s) : ShortString(std::string_view(s)) {}  // NOLINT
+    ShortString(std::string_view s) : m_s(s.substr(0, N)) {}                 // NOLINT: implicit on purpose
+    ShortString(const char* s) : ShortString(std::string_view(s)) {}         // NOLINT
     ShortString(const std::string& s) : ShortString(std::string_view(s)) {}  // NOLINT
 
     ShortString& operator=(std::string_view s) {
@@ -38,7 +38,7 @@ public:
     const std::string& str() const { return m_s; }
     const char* c_str() const { return m_s.c_str(); }
     operator const std::string&() const { return m_s; }  // NOLINT: implicit on purpose
-    operator std::string_view() const { return m_s; }     // NOLINT
+    operator std::string_view() const { return m_s; }    // NOLINT
     bool empty() const { return m_s.empty(); }
     std::size_t size() const { return m_s.size(); }
     char operator[](std::size_t i) const { return m_s[i]; }
@@ -47,12 +47,8 @@ public:
     friend bool operator==(const ShortString& a, const char* b) { return a.m_s == b; }
     friend bool operator==(const ShortString& a, const std::string& b) { return a.m_s == b; }
     friend bool operator==(const ShortString& a, std::string_view b) { return a.m_s == b; }
-    friend std::string operator+(const ShortString& a, std::string_view b) {
-        return a.m_s + std::string(b);
-    }
-    friend std::string operator+(std::string_view a, const ShortString& b) {
-        return std::string(a) + b.m_s;
-    }
+    friend std::string operator+(const ShortString& a, std::string_view b) { return a.m_s + std::string(b); }
+    friend std::string operator+(std::string_view a, const ShortString& b) { return std::string(a) + b.m_s; }
     friend std::string operator+(const char* a, const ShortString& b) { return std::string(a) + b.m_s; }
     friend std::string operator+(const ShortString& a, const char* b) { return a.m_s + b; }
     friend std::string operator+(const std::string& a, const ShortString& b) { return a + b.m_s; }
@@ -92,8 +88,9 @@ public:
 
 private:
     static std::size_t slot(int i) {
-        if (i < Lo || i > Hi) throw std::out_of_range("index " + std::to_string(i) + " outside " +
-                                                      std::to_string(Lo) + ".." + std::to_string(Hi));
+        if (i < Lo || i > Hi)
+            throw std::out_of_range("index " + std::to_string(i) + " outside " + std::to_string(Lo) + ".." +
+                                    std::to_string(Hi));
         return static_cast<std::size_t>(i - Lo);
     }
     std::vector<T> m_items;

@@ -17,13 +17,16 @@ const char* const kLoadPartsTitle = "Which parts to load?";
 std::string omitPeriodsBoxText(const TSimRecord& rec, int n, bool checked) {
     if (!checked) return "Will not change the First Year Data files on the Model/Data page.";
     int year = n >= 1 && n <= kMaxYears ? rec.Years[n] : 0;
-    return "Will change First Year Data files (Model/Data page) to the files\r\n produced by the simulation for year " +
+    return "Will change First Year Data files (Model/Data page) to the files\r\n produced by the simulation "
+           "for year " +
            std::to_string(year) + " of the Base.";
 }
 
 const char* const kLoadPartsText =
-    "Please indicate which parts to load.\r\nClick on the Help button if you are not sure about the consequences\r\n"
-    " of the various choices.\r\nNote that, in all cases, the record of Times and Dates of previous runs relating\r\n"
+    "Please indicate which parts to load.\r\nClick on the Help button if you are not sure about the "
+    "consequences\r\n"
+    " of the various choices.\r\nNote that, in all cases, the record of Times and Dates of previous runs "
+    "relating\r\n"
     " to the new Sim Names will be loaded.";
 
 std::vector<std::string> loadPartsOptions() {
@@ -60,8 +63,8 @@ std::optional<OmitPeriodsChoice> SimDetailsHooks::chooseOmitPeriods(Dialogs& dia
 }
 
 std::string DefaultDs1Path(const TSimRecord& rec, const std::string& modelName, bool noRerun) {
-    return JoinPath(rec.WorkDir,
-                    modelName + rec.FileNaming.Separator + joinedSimNames(rec, true, !noRerun, true) + ".ds1");
+    return JoinPath(rec.WorkDir, modelName + rec.FileNaming.Separator +
+                                     joinedSimNames(rec, true, !noRerun, true) + ".ds1");
 }
 
 std::string DefaultDs0Path(const TSimRecord& rec, const std::string& modelName, bool noRerun) {
@@ -71,10 +74,17 @@ std::string DefaultDs0Path(const TSimRecord& rec, const std::string& modelName, 
 std::string RunRecordCopyPath(const TSimRecord& rec, const std::string& modelName, int run, bool noRerun) {
     std::string names;
     switch (run) {
-        case 1: names = joinedSimNames(rec, true, false, false); break;
-        case 2: names = joinedSimNames(rec, true, true, false); break;
-        case 3: names = joinedSimNames(rec, true, !noRerun, true); break;
-        default: return "";
+        case 1:
+            names = joinedSimNames(rec, true, false, false);
+            break;
+        case 2:
+            names = joinedSimNames(rec, true, true, false);
+            break;
+        case 3:
+            names = joinedSimNames(rec, true, !noRerun, true);
+            break;
+        default:
+            return "";
     }
     const char* ext[] = {"", ".ds3", ".ds4", ".ds5"};
     return JoinPath(rec.WorkDir, modelName + rec.FileNaming.Separator + names + ext[run]);
@@ -108,7 +118,9 @@ bool WriteDynamicSimInfo(SimDetailsSession& s, const std::string& ds1File, bool 
 namespace {
 const char* const kDs1Message = "Sim Details file name must end with \".ds1\".\r\nPlease choose it again.";
 
-bool hasDs1Ext(const std::string& name) { return toLower(extOf(name)) == ".ds1"; }
+bool hasDs1Ext(const std::string& name) {
+    return toLower(extOf(name)) == ".ds1";
+}
 }  // namespace
 
 std::optional<std::string> SaveSimDetails(SimDetailsSession& s) {
@@ -142,7 +154,8 @@ std::optional<std::string> SaveSimDetails(SimDetailsSession& s) {
                 s.dialogs.infoHelp(kDs1Message);
                 continue;
             }
-            if (fileExists(*chosen) && !s.dialogs.askYesNo("Overwrite existing Sim Details in file\r\n" + *chosen))
+            if (fileExists(*chosen) &&
+                !s.dialogs.askYesNo("Overwrite existing Sim Details in file\r\n" + *chosen))
                 continue;
             name = *chosen;
             break;
@@ -197,7 +210,8 @@ bool LoadSimDetails(SimDetailsSession& s, std::optional<std::string> ds1File) {
     using K = LoadPartsChoice;
     if (choice.kind == K::Nothing) {
         s.dialogs.infoHelp(
-            "You did not specify any parts to load.\r\nPlease try again, and make sure that one button is checked.");
+            "You did not specify any parts to load.\r\nPlease try again, and make sure that one button is "
+            "checked.");
         return false;
     }
     bool loadModel = choice.kind == K::All || choice.kind == K::ModelOnly;
@@ -228,8 +242,10 @@ bool LoadSimDetails(SimDetailsSession& s, std::optional<std::string> ds1File) {
         if (choice.kind == K::Columns && loaded.StartYear != rec.StartYear) {
             s.dialogs.message(
                 MsgKind::Error,
-                "When you load just come columns into the Closure/Shocks page, the\r\n Starting year from the loaded "
-                "file must be the same as is currently shown\r\n on the Sim Overview page. But on the Sim Overview "
+                "When you load just come columns into the Closure/Shocks page, the\r\n Starting year from "
+                "the loaded "
+                "file must be the same as is currently shown\r\n on the Sim Overview page. But on the Sim "
+                "Overview "
                 "page the Starting year is " +
                     std::to_string(rec.StartYear) +
                     "\r\n whereas on the Sim Details you are loading from, the Starting year was " +
@@ -256,15 +272,18 @@ bool LoadSimDetails(SimDetailsSession& s, std::optional<std::string> ds1File) {
         }
     } else {
         if (choice.kind == K::Columns && loaded.NumYears != rec.NumYears) {
-            std::string text = "Currently there are simulations for " + std::to_string(rec.NumYears) +
-                               " years\r\nHowever the Simulation Details you are loading from has sims for " +
-                               std::to_string(loaded.NumYears) + " years.\r\nThere will still be simulations for " +
-                               std::to_string(rec.NumYears) + " years after you load these Simulation Details.";
+            std::string text =
+                "Currently there are simulations for " + std::to_string(rec.NumYears) +
+                " years\r\nHowever the Simulation Details you are loading from has sims for " +
+                std::to_string(loaded.NumYears) + " years.\r\nThere will still be simulations for " +
+                std::to_string(rec.NumYears) + " years after you load these Simulation Details.";
             if (loaded.NumYears >= rec.NumYears)
                 text += "\r\nThe extra years from the Simulation Details you are loading will be ignored.";
             else
-                text += "\r\nThe extra years of the relevant columns on the Closure/Shocks page will be filled with "
-                        "default names.";
+                text +=
+                    "\r\nThe extra years of the relevant columns on the Closure/Shocks page will be filled "
+                    "with "
+                    "default names.";
             s.dialogs.info(text);
         }
         if (loadDetails || choice.kind == K::Columns) {
@@ -281,8 +300,8 @@ bool LoadSimDetails(SimDetailsSession& s, std::optional<std::string> ds1File) {
             for (int i = 1; i <= rec.NumYears; ++i)
                 for (int c = 1; c <= 4; ++c) {
                     if (!cols[c - 1]) continue;
-                    rec.GridStem(i, c) =
-                        i <= loaded.NumYears ? loaded.GridStem(i, c).str() : RunStem(rec, i, gridColumnRun(c));
+                    rec.GridStem(i, c) = i <= loaded.NumYears ? loaded.GridStem(i, c).str()
+                                                              : RunStem(rec, i, gridColumnRun(c));
                 }
         }
         if (loadModel) {
@@ -303,8 +322,9 @@ bool EditSimDescription(SimDetailsSession& s) {
     std::string file = DefaultDs0Path(rec, s.settings.model.ModelName, s.settings.NoRerun);
     std::string existing = findFileIgnoringCase(file);
     if (fileExists(existing)) {
-        s.dialogs.infoHelp("The current Simulation Description for these Simulation Details\r\n is in the file\r\n   " +
-                           existing + "\r\nPlease edit this file and then save the changes.");
+        s.dialogs.infoHelp(
+            "The current Simulation Description for these Simulation Details\r\n is in the file\r\n   " +
+            existing + "\r\nPlease edit this file and then save the changes.");
         s.hooks.openInEditor(existing);
         return true;
     }
@@ -317,8 +337,8 @@ bool EditSimDescription(SimDetailsSession& s) {
     }
     std::tm t = s.clock.nowLocal();
     char when[64];
-    std::snprintf(when, sizeof when, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
-                  t.tm_hour, t.tm_min, t.tm_sec);
+    std::snprintf(when, sizeof when, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1,
+                  t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
     lines.push_back(std::string("This Simulation Description file was begun on ") + when);
     lines.push_back(" when the Working Directory was:");
     lines.push_back("   " + rec.WorkDir);
@@ -327,9 +347,10 @@ bool EditSimDescription(SimDetailsSession& s) {
         s.dialogs.error(w.message() + " [EditSimDescription]");
         return false;
     }
-    s.dialogs.infoHelp("At present there is no Simulation Description for these Simulation Details.\r\nPlease edit "
-                       "the file\r\n   " +
-                       file + "\r\n and then save the changes.");
+    s.dialogs.infoHelp(
+        "At present there is no Simulation Description for these Simulation Details.\r\nPlease edit "
+        "the file\r\n   " +
+        file + "\r\n and then save the changes.");
     s.hooks.openInEditor(file);
     return true;
 }
@@ -349,8 +370,9 @@ bool OmitPeriodsAtStart(SimDetailsSession& s) {
     TSimRecord& rec = s.rec;
     if (rec.NumYears <= 1) {
         s.dialogs.infoHelp("There is only one year on the Closure/Shocks page so you cannot omit it.");
-        s.dialogs.infoHelp("Omitting some years at the start.\r\nNo change has been made because of the earlier "
-                           "message.");
+        s.dialogs.infoHelp(
+            "Omitting some years at the start.\r\nNo change has been made because of the earlier "
+            "message.");
         return false;
     }
     std::optional<OmitPeriodsChoice> choice = s.hooks.chooseOmitPeriods(s.dialogs, rec.NumYears - 1);
@@ -361,12 +383,13 @@ bool OmitPeriodsAtStart(SimDetailsSession& s) {
     if (choice->changeDataFiles) {
         const Buttons yesCancel = BtnYes | BtnCancel | BtnHelp;
         if (!s.hooks.yearFinishedOk(1, n)) {
-            Button b = s.dialogs.message(MsgKind::Confirmation,
-                                         "It seems that you have not completed the Base simulation for year " +
-                                             std::to_string(rec.Years[n]) +
-                                             "\r\nDo you wish to continue? [Click on \"Yes\" to continue or "
-                                             "\"Cancel\" to stop.]",
-                                         yesCancel);
+            Button b =
+                s.dialogs.message(MsgKind::Confirmation,
+                                  "It seems that you have not completed the Base simulation for year " +
+                                      std::to_string(rec.Years[n]) +
+                                      "\r\nDo you wish to continue? [Click on \"Yes\" to continue or "
+                                      "\"Cancel\" to stop.]",
+                                  yesCancel);
             if (b != BtnYes) return false;
         }
         for (std::string& line : newList) {
@@ -376,11 +399,12 @@ bool OmitPeriodsAtStart(SimDetailsSession& s) {
             std::string updated = JoinPath(rec.WorkDir, UpdatedFileName(rec, n, 1, s.settings.NoRerun, *f));
             std::string actual = updated;
             if (!fileExists(updated)) {
-                Button b = s.dialogs.message(MsgKind::Confirmation,
-                                             "Data file \r\n   " + updated + "\r\ndoes not exist.\r\n" +
-                                                 "This is one of the data files you have asked to be put in the" +
-                                                 " First Year Data on the Model/Data page.",
-                                             yesCancel);
+                Button b =
+                    s.dialogs.message(MsgKind::Confirmation,
+                                      "Data file \r\n   " + updated + "\r\ndoes not exist.\r\n" +
+                                          "This is one of the data files you have asked to be put in the" +
+                                          " First Year Data on the Model/Data page.",
+                                      yesCancel);
                 if (b != BtnYes) return false;
                 actual = "??";
             }

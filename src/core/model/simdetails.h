@@ -145,7 +145,8 @@ struct SimDetailsSession {
 /// `copyRunRecords` saves the record-of-runs copies of `run` (0: all).
 /// Failures are shown (".ds1": the writer's message then "[WriteDynamicSimInfo]";
 /// ".ds2": the writer's message) and give false.
-[[nodiscard]] bool WriteDynamicSimInfo(SimDetailsSession& s, const std::string& ds1File, bool copyRunRecords, int run);
+[[nodiscard]] bool WriteDynamicSimInfo(SimDetailsSession& s, const std::string& ds1File, bool copyRunRecords,
+                                       int run);
 
 /// "Save Sim Details": asks for a ".ds1" name (batch mode: the default name
 /// in `WorkDir`), confirms overwriting, writes the pair and the run-record

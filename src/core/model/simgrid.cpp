@@ -15,9 +15,15 @@
 namespace vdln {
 
 namespace {
-bool isYearRow(int row) { return row >= 1 && row <= kMaxYears; }
-bool isCell(int row, int col) { return GridArray<int>::inRange(row, col); }
-bool isNACell(int row, int col) { return row == kGridCMFStartRow && col == 2; }
+bool isYearRow(int row) {
+    return row >= 1 && row <= kMaxYears;
+}
+bool isCell(int row, int col) {
+    return GridArray<int>::inRange(row, col);
+}
+bool isNACell(int row, int col) {
+    return row == kGridCMFStartRow && col == 2;
+}
 
 // The stem of a cell that names a file: "" for the markers.
 std::string namedStem(const TSimRecord& rec, int row, int col) {
@@ -35,15 +41,22 @@ std::string trimmedDir(std::string d) {
 
 std::string gridColumnExt(int col) {
     switch (col) {
-        case 1: return ".CLS";
-        case 2: return ".BSH";
-        case 3: return ".CLS";
-        case 4: return ".PSH";
-        default: return "";
+        case 1:
+            return ".CLS";
+        case 2:
+            return ".BSH";
+        case 3:
+            return ".CLS";
+        case 4:
+            return ".PSH";
+        default:
+            return "";
     }
 }
 
-int gridColumnRun(int col) { return col <= 2 ? 1 : 3; }
+int gridColumnRun(int col) {
+    return col <= 2 ? 1 : 3;
+}
 
 std::string UserFilePath(const std::string& dir, const std::string& name) {
     return findFileIgnoringCase(ResolvePath(dir, name));
@@ -233,11 +246,17 @@ std::string ClosureFileForYear(const TSimRecord& rec, int i, int run) {
     return yearFile(rec, i, run == 1 ? 1 : 3);
 }
 
-std::string ShockFileForYear(const TSimRecord& rec, int i) { return yearFile(rec, i, 2); }
+std::string ShockFileForYear(const TSimRecord& rec, int i) {
+    return yearFile(rec, i, 2);
+}
 
-std::string ExtraShockFileForYear(const TSimRecord& rec, int i) { return yearFile(rec, i, 4); }
+std::string ExtraShockFileForYear(const TSimRecord& rec, int i) {
+    return yearFile(rec, i, 4);
+}
 
-std::string CommonClosureFile(const TSimRecord& rec, int run) { return commonFile(rec, run == 1 ? 1 : 3); }
+std::string CommonClosureFile(const TSimRecord& rec, int run) {
+    return commonFile(rec, run == 1 ? 1 : 3);
+}
 
 std::string CommonShockFile(const TSimRecord& rec, int run) {
     if (run == 1) return commonFile(rec, 2);

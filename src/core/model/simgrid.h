@@ -75,7 +75,7 @@ void SetNone(TSimRecord& rec, int row, int col);
 /// have more than 4 characters.".  Otherwise stores the stem (upper-cased)
 /// and, in the CMFSTART row, the extension; true.
 [[nodiscard]] bool SelectOne(TSimRecord& rec, int row, int col, Dialogs& dialogs,
-               std::optional<std::string> chosenPath = std::nullopt);
+                             std::optional<std::string> chosenPath = std::nullopt);
 
 /// The text shown in a cell: "common" for "?", "none" for an empty stem,
 /// "N/A" for "N/A", otherwise the file name (`GridFile`, upper case).
@@ -89,8 +89,12 @@ std::string GridPatternText(const TSimRecord& rec, int col);
 /// "*" when the alternative method is used in that year).
 std::string GridRowLabel(const TSimRecord& rec, int row);
 /// Screen rows: two header rows, then CMFStart, Common and the years.
-inline int gridDataRow(int screenRow) { return screenRow - 3; }
-inline int gridScreenRow(int dataRow) { return dataRow + 3; }
+inline int gridDataRow(int screenRow) {
+    return screenRow - 3;
+}
+inline int gridScreenRow(int dataRow) {
+    return dataRow + 3;
+}
 
 // Per-year file queries; names are relative to `WorkDir`, "" when none.
 

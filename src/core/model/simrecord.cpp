@@ -8,24 +8,35 @@
 
 namespace vdln {
 
-char runLetter(int run) { return run >= 1 && run <= 3 ? kRunLetters[run - 1] : '?'; }
+char runLetter(int run) {
+    return run >= 1 && run <= 3 ? kRunLetters[run - 1] : '?';
+}
 
 std::string runName(int run) {
     switch (run) {
-        case 1: return "Base";
-        case 2: return "Rerun";
-        case 3: return "Policy";
-        default: return "";
+        case 1:
+            return "Base";
+        case 2:
+            return "Rerun";
+        case 3:
+            return "Policy";
+        default:
+            return "";
     }
 }
 
 std::string usageWord(int usage) {
     switch (usage) {
-        case kUsageOutput: return "output";
-        case kUsageUpdatedInput: return "updated input";
-        case kUsageLaggedInput: return "lagged input";
-        case kUsageConstantInput: return "constant input";
-        default: return "";
+        case kUsageOutput:
+            return "output";
+        case kUsageUpdatedInput:
+            return "updated input";
+        case kUsageLaggedInput:
+            return "lagged input";
+        case kUsageConstantInput:
+            return "constant input";
+        default:
+            return "";
     }
 }
 
@@ -97,13 +108,11 @@ void InitSimRecord(TSimRecord& rec, const std::string& workDir) {
         bool input, updated;
     };
     static const Decl decls[] = {
-        {"FID", "HAR", true, true},        {"PARAMS", "HAR", true, false},
-        {"SETINFO", "HAR", true, false},   {"EXTRA", "HAR", true, true},
-        {"ROREXT", "HAR", true, true},     {"EXTRA3", "HAR", true, true},
-        {"EXTRA4", "HAR", true, false},    {"EXTRA5", "HAR", true, false},
-        {"REGSET", "HAR", true, false},    {"REGDATA", "HAR", true, true},
-        {"WRITFILE", "TXT", false, false}, {"(Display)", "", false, false},
-        {"(Solution)", "", false, true},   {"(Equations)", "", false, true},
+        {"FID", "HAR", true, true},      {"PARAMS", "HAR", true, false},    {"SETINFO", "HAR", true, false},
+        {"EXTRA", "HAR", true, true},    {"ROREXT", "HAR", true, true},     {"EXTRA3", "HAR", true, true},
+        {"EXTRA4", "HAR", true, false},  {"EXTRA5", "HAR", true, false},    {"REGSET", "HAR", true, false},
+        {"REGDATA", "HAR", true, true},  {"WRITFILE", "TXT", false, false}, {"(Display)", "", false, false},
+        {"(Solution)", "", false, true}, {"(Equations)", "", false, true},
     };
     rec.ModelFiles.fill(TModelFileDesc{});
     rec.Files.fill(TSimFileEntry{});
@@ -174,7 +183,8 @@ bool CheckLastYear(TSimRecord& rec, Dialogs& dialogs) {
     long long byPeriods = rec.Years[rec.NumYears];
     if (std::max(byCount, byPeriods) > kMaxLastYear) {
         dialogs.info(
-            "Please adjust Starting Year and/or Number of Years on Sim Overview page so that ending year is at "
+            "Please adjust Starting Year and/or Number of Years on Sim Overview page so that ending year is "
+            "at "
             "most 9999.");
         return false;
     }

@@ -194,6 +194,7 @@ struct PolicyStartOptions {
 /// reset of the offset to first - 1), or when a policy request finds no
 /// policy shocks ("Are no policy shocks, so nothing to do.").
 [[nodiscard]] bool ComputeFirstPolicyYear(const TSimRecord& rec, int mode, bool quiet, bool modelLoaded,
-                            PolicyStartOptions& options, int& firstPolicyYear, Dialogs& dialogs);
+                                          PolicyStartOptions& options, int& firstPolicyYear,
+                                          Dialogs& dialogs);
 
 }  // namespace vdln

@@ -18,11 +18,13 @@ const char* const kWriteTag = " [WriteSimRecordFile]";
 const char* const kReadTag = " [ReadSimRecordFile]";
 
 std::string tooManyFilesText(int n) {
-    return internalErrorText("Sorry, there are too many files in this model. This model has " + std::to_string(n) +
-                             " files\r\nbut the maximum this program can handle is 50.");
+    return internalErrorText("Sorry, there are too many files in this model. This model has " +
+                             std::to_string(n) + " files\r\nbut the maximum this program can handle is 50.");
 }
 
-char flagChar(bool b) { return b ? 'T' : 'F'; }
+char flagChar(bool b) {
+    return b ? 'T' : 'F';
+}
 
 std::string rightAligned(const std::string& s, size_t width) {
     if (s.size() >= width) return s;
@@ -45,7 +47,8 @@ bool compactFormPossible(const TSimRecord& rec) {
         std::string def = kDefaultStartFiles[c];
         bool defExists = userFileExists(rec.WorkDir, def);
         bool plainExists = userFileExists(rec.WorkDir, "CMFSTART");
-        bool ok = cell == def || (cell == "CMFSTART" && !defExists) || (cell.empty() && !plainExists && !defExists);
+        bool ok =
+            cell == def || (cell == "CMFSTART" && !defExists) || (cell.empty() && !plainExists && !defExists);
         if (!ok) return false;
     }
     return true;
@@ -80,7 +83,8 @@ void appendCompatibilityBlock(const TSimRecord& rec, std::vector<std::string>& o
 // A cursor over the lines of a ".ds2" text.
 class LineReader {
 public:
-    LineReader(std::string_view text, std::string name) : m_lines(splitLines(text)), m_name(std::move(name)) {}
+    LineReader(std::string_view text, std::string name)
+        : m_lines(splitLines(text)), m_name(std::move(name)) {}
     bool atEnd() const { return m_pos >= m_lines.size(); }
     /// What the next line should hold, for the message of a file cut short.
     void expect(std::string what) { m_expect = std::move(what); }
@@ -99,8 +103,8 @@ public:
         auto n = parseInt(line);
         if (!n || *n < lo || *n > hi)
             return Status::fail("Bad number \"" + leftStr(line, 40) + "\" in line " + std::to_string(m_pos) +
-                                " of file " + m_name + ": expected " + what + " from " + std::to_string(lo) + " to " +
-                                std::to_string(hi));
+                                " of file " + m_name + ": expected " + what + " from " + std::to_string(lo) +
+                                " to " + std::to_string(hi));
         v = *n;
         return Status::ok();
     }
@@ -120,7 +124,9 @@ private:
     std::string m_expect;
 };
 
-bool flagAt(const std::string& line, size_t i) { return i < line.size() && (line[i] == 'T' || line[i] == 't'); }
+bool flagAt(const std::string& line, size_t i) {
+    return i < line.size() && (line[i] == 'T' || line[i] == 't');
+}
 
 constexpr long long kIntMin = -2147483647LL - 1;
 constexpr long long kIntMax = 2147483647LL;
@@ -165,7 +171,8 @@ Status readOldStyleGrid(TSimRecord& rec, LineReader& in, const std::string& firs
 
 // What a grid line of the "#FILES" block names (for a file cut short).
 std::string gridCellWhat(int row, int column, int numYears) {
-    static const char* const kColumns[5] = {"", "Base closure", "Base shocks", "Policy closure", "Policy shocks"};
+    static const char* const kColumns[5] = {"", "Base closure", "Base shocks", "Policy closure",
+                                            "Policy shocks"};
     std::string what = std::string("the ") + kColumns[column] + " file of ";
     if (row == kGridCMFStartRow) return what + "the CMFSTART row";
     if (row == kGridCommonRow) return what + "the Common row";
@@ -175,7 +182,8 @@ std::string gridCellWhat(int row, int column, int numYears) {
 // Splits a CMFSTART line into stem and extension (see the header).
 void splitStartLine(const std::string& line, int w1, int w2, std::string& stem, std::string& ext) {
     size_t dot = line.rfind('.');
-    if (dot != std::string::npos && dot <= static_cast<size_t>(w1) && line.size() - dot <= static_cast<size_t>(w2)) {
+    if (dot != std::string::npos && dot <= static_cast<size_t>(w1) &&
+        line.size() - dot <= static_cast<size_t>(w2)) {
         stem = trimRight(line.substr(0, dot));
         ext = line.substr(dot);
         return;
@@ -368,7 +376,9 @@ Status WriteSimRecordFile(const TSimRecord& rec, const std::string& file) {
 // Directory: simulation names and the files of the Closure/Shocks grid.
 Status checkNames(const TSimRecord& rec, const std::string& file) {
     for (int r = 1; r <= 3; ++r)
-        if (Status s = checkPathComponent(rec.SimNames[r].str(), "The simulation name of run " + std::to_string(r)); !s)
+        if (Status s =
+                checkPathComponent(rec.SimNames[r].str(), "The simulation name of run " + std::to_string(r));
+            !s)
             return Status::fail(s.message() + "\r\nFile: " + file);
     for (int row = kGridCMFStartRow; row <= rec.NumYears; ++row)
         for (int c = 1; c <= 4; ++c) {

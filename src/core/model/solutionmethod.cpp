@@ -10,9 +10,15 @@ namespace vdln {
 
 namespace {
 
-bool validMethod(long long m) { return m >= kJohansen && m <= kMidpoint; }
-bool validNSol(long long n) { return n >= 1 && n <= 3; }
-bool validSteps(long long s) { return s >= 1 && s <= 999; }
+bool validMethod(long long m) {
+    return m >= kJohansen && m <= kMidpoint;
+}
+bool validNSol(long long n) {
+    return n >= 1 && n <= 3;
+}
+bool validSteps(long long s) {
+    return s >= 1 && s <= 999;
+}
 
 // Clamps a value read from a settings file into an int without overflow.
 int toInt(long long v) {
@@ -23,7 +29,9 @@ int toInt(long long v) {
 
 }  // namespace
 
-TSolutionMethod defaultSolutionMethod() { return TSolutionMethod{}; }
+TSolutionMethod defaultSolutionMethod() {
+    return TSolutionMethod{};
+}
 
 TSolutionMethod graggDefaultMethod() {
     TSolutionMethod m;
@@ -35,23 +43,33 @@ TSolutionMethod graggDefaultMethod() {
     return m;
 }
 
-TAutoAccuracy defaultAutoAccuracy() { return TAutoAccuracy{}; }
+TAutoAccuracy defaultAutoAccuracy() {
+    return TAutoAccuracy{};
+}
 
 std::string methodName(int method) {
     switch (method) {
-        case kJohansen: return "Johansen";
-        case kEuler: return "Euler";
-        case kGragg: return "Gragg";
-        case kMidpoint: return "Midpoint";
-        default: return "Unknown";
+        case kJohansen:
+            return "Johansen";
+        case kEuler:
+            return "Euler";
+        case kGragg:
+            return "Gragg";
+        case kMidpoint:
+            return "Midpoint";
+        default:
+            return "Unknown";
     }
 }
 
 std::string criterionName(int criterion) {
     switch (criterion) {
-        case 1: return "Solution";
-        case 2: return "Both";
-        default: return "Data";
+        case 1:
+            return "Solution";
+        case 2:
+            return "Both";
+        default:
+            return "Data";
     }
 }
 
@@ -271,7 +289,9 @@ int MethodEditor::subintervalsValue() const {
     return m_method.AutoAccuracy ? m_accuracy.Subintervals : m_method.Subintervals;
 }
 
-int MethodEditor::subintervalsMax() const { return std::max(100, subintervalsValue()); }
+int MethodEditor::subintervalsMax() const {
+    return std::max(100, subintervalsValue());
+}
 
 void MethodEditor::setSubintervals(int n) {
     if (n < 1 || n > subintervalsMax()) return;
@@ -301,7 +321,9 @@ int MethodEditor::minSubintervalExponent() const {
     return static_cast<int>(std::clamp(n, -9L, -1L));
 }
 
-void MethodEditor::setFailStop(bool stop) { m_accuracy.FailStop = stop; }
+void MethodEditor::setFailStop(bool stop) {
+    m_accuracy.FailStop = stop;
+}
 
 void MethodEditor::setCriterion(int criterion) {
     if (criterion >= 0 && criterion <= 2) m_accuracy.Criterion = static_cast<std::uint8_t>(criterion);

@@ -20,10 +20,10 @@ enum MethodKind : int { kJohansen = 1, kEuler = 2, kGragg = 3, kMidpoint = 4 };
 /// One solution method.  `Steps[0..2]` hold the step counts of solutions
 /// 1..3 (at most three digits each).
 struct TSolutionMethod {
-    int Method = kJohansen;            ///< 1 Johansen, 2 Euler, 3 Gragg, 4 Midpoint
-    int NSol = 1;                      ///< number of solutions, 1..3
-    std::array<int, 3> Steps{1, 3, 5}; ///< steps of each solution
-    int Subintervals = 1;              ///< used when automatic accuracy is off
+    int Method = kJohansen;             ///< 1 Johansen, 2 Euler, 3 Gragg, 4 Midpoint
+    int NSol = 1;                       ///< number of solutions, 1..3
+    std::array<int, 3> Steps{1, 3, 5};  ///< steps of each solution
+    int Subintervals = 1;               ///< used when automatic accuracy is off
     bool AutoAccuracy = false;
 
     bool operator==(const TSolutionMethod&) const = default;
@@ -31,12 +31,12 @@ struct TSolutionMethod {
 
 /// Automatic-accuracy settings.
 struct TAutoAccuracy {
-    int Percent = 80;              ///< 60..99
-    int Subintervals = 2;          ///< >= 1
-    int Figures = 4;               ///< 1..6
-    float MinSubinterval = 0.001f; ///< a power of ten 1e-9..1e-1
-    bool FailStop = true;          ///< stop when the minimum subinterval fails
-    std::uint8_t Criterion = 0;    ///< 0 "Data", 1 "Solution", 2 "Both"
+    int Percent = 80;               ///< 60..99
+    int Subintervals = 2;           ///< >= 1
+    int Figures = 4;                ///< 1..6
+    float MinSubinterval = 0.001f;  ///< a power of ten 1e-9..1e-1
+    bool FailStop = true;           ///< stop when the minimum subinterval fails
+    std::uint8_t Criterion = 0;     ///< 0 "Data", 1 "Solution", 2 "Both"
 
     bool operator==(const TAutoAccuracy&) const = default;
 };

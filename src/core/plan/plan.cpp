@@ -13,8 +13,8 @@ JobRequest emptyRequest(int numYears) {
     return r;
 }
 
-void normaliseRequest(JobRequest& req, PlanContext& ctx, const std::function<void()>& recomputeFirstPolicyYear,
-                      TBigJobDetails& job) {
+void normaliseRequest(JobRequest& req, PlanContext& ctx,
+                      const std::function<void()>& recomputeFirstPolicyYear, TBigJobDetails& job) {
     const int n = ctx.numYears;
     if (ctx.noRerun) {
         req.FirstSimYear[2] = req.FirstSSYear[2] = n + 1;
@@ -28,7 +28,8 @@ void normaliseRequest(JobRequest& req, PlanContext& ctx, const std::function<voi
         }
     };
     flags();
-    if ((doSims[2] || doSS[2] || doSims[3] || doSS[3]) && recomputeFirstPolicyYear) recomputeFirstPolicyYear();
+    if ((doSims[2] || doSS[2] || doSims[3] || doSS[3]) && recomputeFirstPolicyYear)
+        recomputeFirstPolicyYear();
     const int fpy = ctx.firstPolicyYear;
     for (int r = 2; r <= 3; ++r) {
         req.FirstSimYear[r] = std::max(req.FirstSimYear[r], fpy);
@@ -121,7 +122,8 @@ bool IsBotRunning(const TBigJobDetails& job, int year) {
 }
 
 bool IsSimRunning(const TBigJobDetails& job, int run, int year) {
-    return anySlot(job, [&](const TOneDosJob& j) { return j.JobName == "sim" && j.Run == run && j.Year == year; });
+    return anySlot(job,
+                   [&](const TOneDosJob& j) { return j.JobName == "sim" && j.Run == run && j.Year == year; });
 }
 
 bool YearInSimRange(const TBigJobDetails& job, const PlanContext& ctx, int year, int run) {
@@ -188,7 +190,8 @@ SelectResult SelectNextStep(const TBigJobDetails& job, const PlanContext& ctx, c
                         if (!atStart && finished) {
                             res.ok = false;
                             res.error = "Have got into infinite loop running BOT job for year " +
-                                        std::to_string(ctx.year(i)) + " [TrySimType=" + std::to_string(r) + "]";
+                                        std::to_string(ctx.year(i)) + " [TrySimType=" + std::to_string(r) +
+                                        "]";
                             return res;
                         }
                         if (r == 2 && !YearInSimRange(job, ctx, i, 2)) {
@@ -200,7 +203,8 @@ SelectResult SelectNextStep(const TBigJobDetails& job, const PlanContext& ctx, c
                     }
                 }
                 if (!found && !IsSimRunning(job, r, i) && !IsBotRunning(job, i) && baseDone) {
-                    if (r == 2 || ctx.noRerun || job.LastDoneYear[2] >= i - 1) found = StepChoice{"sim", "sim", r, i};
+                    if (r == 2 || ctx.noRerun || job.LastDoneYear[2] >= i - 1)
+                        found = StepChoice{"sim", "sim", r, i};
                 }
             }
         }

@@ -21,11 +21,11 @@ using PerRun = std::array<T, 4>;
 
 /// What the plan needs to know of the application and of the record of runs.
 struct PlanContext {
-    int numYears = 1;                      ///< `NumYears`
-    std::function<int(int)> year;          ///< `Years[i]`, calendar year of index i
-    bool noRerun = false;                  ///< no-rerun mode: run 2 is not used
-    int firstPolicyYear = 1;               ///< `FirstPolicyYear`
-    bool doingRE = false;                  ///< doing rational expectations
+    int numYears = 1;              ///< `NumYears`
+    std::function<int(int)> year;  ///< `Years[i]`, calendar year of index i
+    bool noRerun = false;          ///< no-rerun mode: run 2 is not used
+    int firstPolicyYear = 1;       ///< `FirstPolicyYear`
+    bool doingRE = false;          ///< doing rational expectations
     /// Iterations of a run completed and the most it may do (only read
     /// while doing rational expectations).
     std::function<int(int)> reIterationsDone;
@@ -38,9 +38,9 @@ struct PlanContext {
 
 /// Options that shape the steps of a job.
 struct PlanOptions {
-    bool abbreviatedSS = false;           ///< "Do Abbreviated SS Jobs"
-    bool yearOnYearDiffs = false;         ///< "Make Year-on-Year Differences SS"
-    bool useSOLFilesForShocks = false;    ///< `UseSOLFilesForShocks`
+    bool abbreviatedSS = false;         ///< "Do Abbreviated SS Jobs"
+    bool yearOnYearDiffs = false;       ///< "Make Year-on-Year Differences SS"
+    bool useSOLFilesForShocks = false;  ///< `UseSOLFilesForShocks`
 };
 
 /// One job slot.
@@ -97,8 +97,7 @@ JobRequest emptyRequest(int numYears);
 /// progress of every run reset.  `recomputeFirstPolicyYear` is called when
 /// run 2 or 3 has work; it may change `ctx.firstPolicyYear`.
 void normaliseRequest(JobRequest& req, PlanContext& ctx,
-                      const std::function<void()>& recomputeFirstPolicyYear,
-                      TBigJobDetails& job);
+                      const std::function<void()>& recomputeFirstPolicyYear, TBigJobDetails& job);
 
 /// True when the job has any simulation or spreadsheet to do.
 bool anythingToDo(const TBigJobDetails& job);
@@ -148,7 +147,9 @@ bool IsSimRunning(const TBigJobDetails& job, int run, int year);
 bool YearInSimRange(const TBigJobDetails& job, const PlanContext& ctx, int year, int run);
 
 /// The run whose results the policy is compared with (2, or 1 in no-rerun mode).
-inline int comparisonRun(bool noRerun) { return noRerun ? 1 : 2; }
+inline int comparisonRun(bool noRerun) {
+    return noRerun ? 1 : 2;
+}
 
 /// True when the part in a slot ends its step's record keeping: "sim"/"sol";
 /// "bot" with its last part; "cumsol" of runs 1 and 2 and "devsol" of run 3

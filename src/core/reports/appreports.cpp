@@ -12,10 +12,10 @@
 #include "base/strutil.h"
 #include "base/textfile.h"
 #include "cmf/cmfreader.h"
-#include "model/solutionmethod.h"
 #include "model/modelsel.h"
 #include "model/simdetails.h"
 #include "model/simgrid.h"
+#include "model/solutionmethod.h"
 #include "runrecord/recordfiles.h"
 
 namespace vdln {

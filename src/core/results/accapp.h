@@ -2,9 +2,9 @@
 /// The accuracy summaries of the current application: what they need from
 /// the simulation record and the solution-method settings.
 
-#include "model/solutionmethod.h"
 #include "model/settings.h"
 #include "model/simrecord.h"
+#include "model/solutionmethod.h"
 #include "results/accdialogs.h"
 
 namespace vdln {

@@ -54,7 +54,8 @@ Result<ResultsTable> readResultsTable(const std::string& file) {
     ResultsTable t;
     t.file = file;
     auto bad = [&](size_t line, const std::string& what) {
-        return Result<ResultsTable>::fail("File " + file + ", line " + std::to_string(line + 1) + ": " + what);
+        return Result<ResultsTable>::fail("File " + file + ", line " + std::to_string(line + 1) + ": " +
+                                          what);
     };
     size_t k = 0;
     while (k < lines->size() && trim((*lines)[k]).empty()) ++k;
@@ -151,7 +152,8 @@ Result<ChartData> buildChartData(const ChartSources& sources, const ChartRequest
         d.valueTitle = "% deviation";
     } else {
         d.title = std::string(style) + " results";
-        d.valueTitle = request.cumulative ? "% change since the start of the run" : "% change on the previous year";
+        d.valueTitle =
+            request.cumulative ? "% change since the start of the run" : "% change on the previous year";
     }
     std::vector<std::pair<int, ResultsTable>> tables;
     for (const auto& [run, file] : requestFiles(sources, request)) {

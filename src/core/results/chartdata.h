@@ -62,8 +62,8 @@ struct ChartRequest {
 };
 
 struct ChartSeries {
-    std::string name;            ///< "Base x(AGR)", or "x(AGR)" for deviations
-    int run = 0;                 ///< 1..3; 0 for deviations
+    std::string name;  ///< "Base x(AGR)", or "x(AGR)" for deviations
+    int run = 0;       ///< 1..3; 0 for deviations
     std::string row;
     std::vector<double> values;  ///< one per chart year; NaN where the run has no value
 };

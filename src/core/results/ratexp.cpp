@@ -20,14 +20,17 @@ namespace {
 constexpr int kHelp = 1;
 constexpr const char* kProgram = "Vardelon";
 
-std::string str(long long v) { return std::to_string(v); }
+std::string str(long long v) {
+    return std::to_string(v);
+}
 
 // A start copy replaces its target: the source must exist, an existing
 // target goes first, and the copy must be there afterwards.
 Status copyStartCopy(const std::string& from, const std::string& to) {
     if (!fileExists(from)) return Status::fail("Source file " + from + " does not exist");
     if (fileExists(to)) {
-        if (Status d = deleteFile(to); !d || fileExists(to)) return Status::fail("Could not delete dest file");
+        if (Status d = deleteFile(to); !d || fileExists(to))
+            return Status::fail("Could not delete dest file");
     }
     if (Status c = copyFile(from, to, false); !c || !fileExists(to)) return Status::fail("Dest not created");
     return Status::ok();
@@ -87,19 +90,25 @@ std::string scientificText(double value) {
     return std::string(value < 0 ? "-" : " ") + mantissa + "E" + sign + digits;
 }
 
-std::string convergenceReportText(int maxIterations, int run, int baseIterationsNote, const ConvergenceCounts& c) {
-    std::string t = "Convergence report after " + str(maxIterations) + " iterations of the " + runName(run) + ".";
+std::string convergenceReportText(int maxIterations, int run, int baseIterationsNote,
+                                  const ConvergenceCounts& c) {
+    std::string t =
+        "Convergence report after " + str(maxIterations) + " iterations of the " + runName(run) + ".";
     if (baseIterationsNote > 0)
         t += "\r\n [There were " + str(baseIterationsNote) + " iterations of the " + "Base" + ".]";
-    t += "\r\nThis report relates to the IND*YEAR data (this is usually the EROR_G data) at header \"RORG\" on the "
+    t += "\r\nThis report relates to the IND*YEAR data (this is usually the EROR_G data) at header \"RORG\" "
+         "on the "
          "ROREXT file.";
     t += "\r\nThere are " + str(c.pairs) + " IND*YEAR pairs.";
     t += "\r\nNumber apparently not converging is " + str(c.notConverging) + ".";
     t += "\r\nNumber not monotonic over last 3 iterations is " + str(c.notMonotonic) + ".";
     t += "\r\nLargest difference between last two iterations is " + scientificText(c.largest) + " .";
-    t += "\r\nNumber with difference between last two iterations greater than 0.001 is " + str(c.above001) + ".";
-    t += "\r\nNumber with difference between last two iterations greater than 0.0005 is " + str(c.above0005) + ".";
-    t += "\r\nNumber with difference between last two iterations greater than 0.0001 is " + str(c.above0001) + ".";
+    t += "\r\nNumber with difference between last two iterations greater than 0.001 is " + str(c.above001) +
+         ".";
+    t += "\r\nNumber with difference between last two iterations greater than 0.0005 is " + str(c.above0005) +
+         ".";
+    t += "\r\nNumber with difference between last two iterations greater than 0.0001 is " + str(c.above0001) +
+         ".";
     t += "\r\nCheck the Convergence HAR file etc to see more detail about convergence.";
     return t;
 }
@@ -144,7 +153,8 @@ void KoraleRE::setCounts(const ReIterationCounts& c) {
 
 void KoraleRE::setExtraIterations(int run, int done, int wanted, bool doingRE) {
     m_doingRE = doingRE;
-    m_max = {0, m_ctx.settings.re.BaseIterations, m_ctx.settings.NoRerun ? 0 : m_ctx.settings.re.RerunIterations,
+    m_max = {0, m_ctx.settings.re.BaseIterations,
+             m_ctx.settings.NoRerun ? 0 : m_ctx.settings.re.RerunIterations,
              m_ctx.settings.re.PolicyIterations};
     m_done = {0, 0, 0, 0};
     m_currentIt = m_start = {0, 1, 1, 1};
@@ -173,17 +183,25 @@ int KoraleRE::firstPolicyYear() const {
     return std::clamp(f, 1, std::max(1, m_ctx.rec.NumYears));
 }
 
-int KoraleRE::firstYearOf(int run) const { return run == 1 ? 1 : firstPolicyYear(); }
+int KoraleRE::firstYearOf(int run) const {
+    return run == 1 ? 1 : firstPolicyYear();
+}
 
-int KoraleRE::lastYearOf(int /*run*/) const { return m_ctx.rec.NumYears; }
+int KoraleRE::lastYearOf(int /*run*/) const {
+    return m_ctx.rec.NumYears;
+}
 
 int KoraleRE::userFile(const std::string& logical) const {
     return FindUserFileByName(m_ctx.rec, logical).value_or(0);
 }
 
-std::string KoraleRE::nowText() const { return logDateTime(m_ctx.clock.nowLocal()); }
+std::string KoraleRE::nowText() const {
+    return logDateTime(m_ctx.clock.nowLocal());
+}
 
-std::string KoraleRE::reDirectory() const { return JoinPath(m_ctx.tempDir, kKorREDirName); }
+std::string KoraleRE::reDirectory() const {
+    return JoinPath(m_ctx.tempDir, kKorREDirName);
+}
 
 bool KoraleRE::boxCheckedOnSupportingModel() const {
     return m_ctx.settings.re.DoingRE && userFile("ITER") && userFile("ROREXT") && userFile("EXTRA");
@@ -221,7 +239,8 @@ std::string aggrexCsv(const TSimRecord& rec, int run, int firstRun, bool noRerun
 
 std::string KoraleRE::preservedCsvName(int run, const std::string& resultType, int iteration) const {
     const std::string csv = aggrexCsv(m_ctx.rec, run, firstYearOf(run), m_ctx.settings.NoRerun, resultType);
-    return JoinPath(m_ctx.rec.WorkDir, changeExt(csv, "") + "_" + runLetter(run) + "Iter" + str(iteration) + ".csv");
+    return JoinPath(m_ctx.rec.WorkDir,
+                    changeExt(csv, "") + "_" + runLetter(run) + "Iter" + str(iteration) + ".csv");
 }
 
 std::string KoraleRE::convergenceFileName(int run, int globalIt) const {
@@ -233,13 +252,15 @@ std::string KoraleRE::convergenceFileName(int run, int globalIt) const {
 std::string KoraleRE::generatedLastYearFile(int run, const std::string& logical) const {
     const int f = userFile(logical);
     if (!f) return "";
-    return JoinPath(m_ctx.rec.WorkDir, DataFileName(m_ctx.rec, m_ctx.rec.NumYears, run, m_ctx.settings.NoRerun, f));
+    return JoinPath(m_ctx.rec.WorkDir,
+                    DataFileName(m_ctx.rec, m_ctx.rec.NumYears, run, m_ctx.settings.NoRerun, f));
 }
 
 std::string KoraleRE::firstYearInput(const std::string& logical) const {
     const int f = userFile(logical);
     if (!f) return "";
-    auto res = ResolveLogicalFile(m_ctx.rec, 1, 1, 1, m_ctx.settings.NoRerun, f, m_ctx.settings.model.FirstYearList);
+    auto res =
+        ResolveLogicalFile(m_ctx.rec, 1, 1, 1, m_ctx.settings.NoRerun, f, m_ctx.settings.model.FirstYearList);
     if (!res || res->name.empty()) return "";
     return ResolvePath(m_ctx.rec.WorkDir, res->name);
 }
@@ -247,7 +268,8 @@ std::string KoraleRE::firstYearInput(const std::string& logical) const {
 bool KoraleRE::setUpNames() {
     for (const char* name : {"ITER", "ROREXT", "EXTRA"}) {
         if (!userFile(name)) {
-            error(std::string(name) + " is not one of the logical file names.\r\nCannot do rational expectations.");
+            error(std::string(name) +
+                  " is not one of the logical file names.\r\nCannot do rational expectations.");
             return false;
         }
     }
@@ -267,7 +289,8 @@ std::optional<int> KoraleRE::readIterationCount(int run, bool quiet) {
         return std::nullopt;
     };
     const std::string file = generatedLastYearFile(run, "ITER");
-    if (file.empty() || !fileExists(file)) return fail("Original file\r\n" + file + "\r\n" + "does not exist.");
+    if (file.empty() || !fileExists(file))
+        return fail("Original file\r\n" + file + "\r\n" + "does not exist.");
     auto h = ReadHeaderFromHarFile(file, "ITNO");
     if (!h) return fail(h.message());
     if (!*h) return fail("Header ITNO not found on ITER file");
@@ -287,17 +310,18 @@ bool KoraleRE::checkCompletedRuns(const TBigJobDetails& job) {
         auto n = readIterationCount(e);
         if (!n) return false;
         if (e == 1 && *n != nb) {
-            error("Serious problem. When you completed the " + runName(1) + "," + "\r\n" + " you had done a total of " +
-                  str(*n) + " iterations." + "\r\n" + "However the Sim Overview page says " + str(nb) +
-                  " iterations for the Base." + "\r\n" + "Please check. Either adjust the number on the Sim Overview page" +
-                  "\r\n" + " or else you may need to run the Base again.");
+            error("Serious problem. When you completed the " + runName(1) + "," + "\r\n" +
+                  " you had done a total of " + str(*n) + " iterations." + "\r\n" +
+                  "However the Sim Overview page says " + str(nb) + " iterations for the Base." + "\r\n" +
+                  "Please check. Either adjust the number on the Sim Overview page" + "\r\n" +
+                  " or else you may need to run the Base again.");
             return false;
         }
         if (e == 2 && *n != nb + nr) {
-            error("Serious problem. When you completed the " + runName(2) + "," + "\r\n" + " you had done a total of " +
-                  str(*n) + " iterations (Base and Rerun)." + "\r\n" +
-                  "However the numbers on the Sim Overview page imply a total of " + str(nb + nr) + "." + "\r\n" +
-                  "Please check. Either adjust the numbers on the Sim Overview page" + "\r\n" +
+            error("Serious problem. When you completed the " + runName(2) + "," + "\r\n" +
+                  " you had done a total of " + str(*n) + " iterations (Base and Rerun)." + "\r\n" +
+                  "However the numbers on the Sim Overview page imply a total of " + str(nb + nr) + "." +
+                  "\r\n" + "Please check. Either adjust the numbers on the Sim Overview page" + "\r\n" +
                   " or else you may need to start this run earlier (at the Base or the Rerun).");
             return false;
         }
@@ -319,9 +343,11 @@ bool KoraleRE::startJob(const TBigJobDetails& job) {
     if (m_ctx.settings.re.ConvergenceHar) {
         const std::string map = JoinPath(m_ctx.rec.WorkDir, kIterVarMapName);
         if (!fileExists(findFileIgnoringCase(map))) {
-            error("Since you are creating Convergence HAR files,\r\n you must specify the names of the variables to "
-                  "include\r\n on the Interation Variables Mapping file\r\n" +
-                  map + "\r\n" + "This file does not exist. Please create such a file.");
+            error(
+                "Since you are creating Convergence HAR files,\r\n you must specify the names of the "
+                "variables to "
+                "include\r\n on the Interation Variables Mapping file\r\n" +
+                map + "\r\n" + "This file does not exist. Please create such a file.");
             return false;
         }
     }
@@ -375,24 +401,28 @@ Status KoraleRE::prepare(int run) {
     if (run == 1 && fresh) {
         HarHeader* rorg = rx.find("RORG");
         if (!rorg) return Status::fail("Header RORG not found on ROREXT file");
-        if (rorg->HeadType != "RE" || rorg->NDim < 2 || rorg->dims[0] != industries || !rorg->HeadMat.allocated())
+        if (rorg->HeadType != "RE" || rorg->NDim < 2 || rorg->dims[0] != industries ||
+            !rorg->HeadMat.allocated())
             return Status::fail("Header " + std::string("RORG") + " not as expected");
         if (Status s = fillvalue7(rorg->HeadMat, 0.0f); !s) return s;
     }
     if (run == 1) {
         if (Status s = setOneValue(rx, "NFIT", nb, "Header NFIT not found on ROREXT file"); !s) return s;
     } else if (re.SeveralRerunIterations) {
-        if (Status s = setOneValue(rx, "NRIT", nr,
-                                   "Header NRIT not found on ROREXT file.\r\nDoes your TAB file  really allow more "
-                                   "than one iteration on the Rerun?");
+        if (Status s =
+                setOneValue(rx, "NRIT", nr,
+                            "Header NRIT not found on ROREXT file.\r\nDoes your TAB file  really allow more "
+                            "than one iteration on the Rerun?");
             !s)
             return s;
     }
     if (run == 1 && fresh)
-        if (Status s = setOneValue(rx, "HORZ", m_ctx.rec.NumYears, "Header HORZ not found on ROREXT file"); !s)
+        if (Status s = setOneValue(rx, "HORZ", m_ctx.rec.NumYears, "Header HORZ not found on ROREXT file");
+            !s)
             return s;
     if (run == 1 || fresh)
-        if (Status s = setOneValue(rx, "YRPL", run == 1 ? 1 : firstPolicyYear(), "Header YRPL not found on ROREXT file");
+        if (Status s = setOneValue(rx, "YRPL", run == 1 ? 1 : firstPolicyYear(),
+                                   "Header YRPL not found on ROREXT file");
             !s)
             return s;
     if (Status s = WriteHarFile(m_current.rorext, kProgram, now, rx); !s) return s;
@@ -404,7 +434,8 @@ Status KoraleRE::prepare(int run) {
     if (iterOriginal.empty() || !fileExists(iterOriginal)) return Status::fail(missingOriginal(iterOriginal));
     auto iter = ReadHarFile(iterOriginal);
     if (!iter) return iter.status();
-    if (Status s = setOneValue(*iter, "ITNO", globalIteration(run, m_currentIt[run]), "Header ITNO not found on ITER file");
+    if (Status s = setOneValue(*iter, "ITNO", globalIteration(run, m_currentIt[run]),
+                               "Header ITNO not found on ITER file");
         !s)
         return s;
     if (Status s = WriteHarFile(m_current.iter, kProgram, now, *iter); !s) return s;
@@ -414,7 +445,8 @@ Status KoraleRE::prepare(int run) {
     // EXTRA, when the run starts at the first year.
     if (firstYearOf(run) == 1) {
         const std::string extraOriginal = firstYearInput("EXTRA");
-        if (extraOriginal.empty() || !fileExists(extraOriginal)) return Status::fail(missingOriginal(extraOriginal));
+        if (extraOriginal.empty() || !fileExists(extraOriginal))
+            return Status::fail(missingOriginal(extraOriginal));
         auto extra = ReadHarFile(extraOriginal);
         if (!extra) return extra.status();
         if (Status s = setOneValue(*extra, "YEAR", 1, "Header YEAR not found on EXTRA file"); !s) return s;
@@ -523,9 +555,11 @@ bool KoraleRE::standardChecks(int run, int year) {
     info.clear();
     if (lines.empty()) return true;
     const int calendar = (year >= -1 && year <= kMaxYears) ? m_ctx.rec.Years[year] : 0;
-    error("Doing rational expectations (KORALE style).\r\nThere is a problem the with closure for simulation for year " +
-          str(calendar) + " (year number " + str(year) + ") of the " + runName(run) + ":" + lines + "\r\n" +
-          "Please fix these problems and run the application again.");
+    error(
+        "Doing rational expectations (KORALE style).\r\nThere is a problem the with closure for simulation "
+        "for year " +
+        str(calendar) + " (year number " + str(year) + ") of the " + runName(run) + ":" + lines + "\r\n" +
+        "Please fix these problems and run the application again.");
     return false;
 }
 
@@ -572,14 +606,15 @@ Status KoraleRE::buildConvergenceFile(int run, const std::string& solName) {
     for (const auto& name : iterVarNames(*mapLines)) {
         const HarHeader* h = headerOfVariable(*sol, name);
         if (!h)
-            return Status::fail("Rational Expectations: Results are not available for variable " + name + "\r\n" +
-                                "Please modify file " + mapName);
+            return Status::fail("Rational Expectations: Results are not available for variable " + name +
+                                "\r\n" + "Please modify file " + mapName);
         m_varMap.push_back({name, h->trimmedName()});
     }
 
     // The report list.
     const int max = m_max[run];
-    const std::string listFile = findFileIgnoringCase(JoinPath(m_ctx.rec.WorkDir, std::string("iter") + runLetter(run)));
+    const std::string listFile =
+        findFileIgnoringCase(JoinPath(m_ctx.rec.WorkDir, std::string("iter") + runLetter(run)));
     std::optional<std::vector<std::string>> listLines;
     if (fileExists(listFile)) {
         auto l = readTextLines(listFile);
@@ -600,10 +635,12 @@ Status KoraleRE::buildConvergenceFile(int run, const std::string& solName) {
         const HarHeader* h = sol->find(e.header);
         if (!h) return Status::fail("Could not find header " + e.header + " on SOL file");
         if (h->NDim > 5)
-            return Status::fail("Max dimension allowed is 5. Variable " + e.variable + " has dimension " + str(h->NDim));
+            return Status::fail("Max dimension allowed is 5. Variable " + e.variable + " has dimension " +
+                                str(h->NDim));
         PHarHeader withYears, withIterations;
         if (Status s = AddADim(*h, namedSet("YEARS", years), true, withYears, false); !s) return s;
-        if (Status s = AddADim(*withYears, namedSet("ITERATIONS", iterations), true, withIterations, true); !s)
+        if (Status s = AddADim(*withYears, namedSet("ITERATIONS", iterations), true, withIterations, true);
+            !s)
             return s;
         withIterations->name = fourDigits(static_cast<int>(n + 1));
         setCoefficientName(*withIterations, e.variable);
@@ -622,8 +659,8 @@ Status KoraleRE::buildConvergenceFile(int run, const std::string& solName) {
         }
         if (!old) {
             m_ctx.dialogs.message(MsgKind::Information,
-                                  "Convergence information HAR file from end of iteration number " + str(previous) +
-                                      " does not exist." + "\r\n" +
+                                  "Convergence information HAR file from end of iteration number " +
+                                      str(previous) + " does not exist." + "\r\n" +
                                       "Can only put information for new iterations on this time.",
                                   BtnOk);
         } else {
@@ -631,18 +668,21 @@ Status KoraleRE::buildConvergenceFile(int run, const std::string& solName) {
                 if (!nh || nh->HeadType != "RE") continue;
                 const HarHeader* oh = nullptr;
                 for (const auto& c : old->headers)
-                    if (c && c->HeadType == "RE" && iequals(trim(c->re.coefName), trim(nh->re.coefName))) oh = c.get();
+                    if (c && c->HeadType == "RE" && iequals(trim(c->re.coefName), trim(nh->re.coefName)))
+                        oh = c.get();
                 if (!oh || oh->NDim != nh->NDim || oh->elementNames(2) != nh->elementNames(2)) continue;
                 bool sameShape = true;
-                for (int k = 2; k <= nh->NDim; ++k) sameShape = sameShape && oh->dims[k - 1] == nh->dims[k - 1];
+                for (int k = 2; k <= nh->NDim; ++k)
+                    sameShape = sameShape && oh->dims[k - 1] == nh->dims[k - 1];
                 if (!sameShape) continue;
                 const auto oldIts = oh->elementNames(1);
                 const auto newIts = nh->elementNames(1);
                 std::int64_t rest = 1;
                 for (int k = 2; k <= nh->NDim; ++k) rest *= nh->dims[k - 1];
                 for (size_t oi = 0; oi < oldIts.size(); ++oi) {
-                    auto pos = std::find_if(newIts.begin(), newIts.end(),
-                                            [&](const std::string& s) { return iequals(trim(s), trim(oldIts[oi])); });
+                    auto pos = std::find_if(newIts.begin(), newIts.end(), [&](const std::string& s) {
+                        return iequals(trim(s), trim(oldIts[oi]));
+                    });
                     if (pos == newIts.end()) continue;
                     const std::int64_t ni = pos - newIts.begin();
                     for (std::int64_t j = 0; j < rest; ++j)
@@ -672,7 +712,8 @@ Status KoraleRE::addIterationToConvergenceFile(int run, int position) {
     HarFile& file = *m_convergence[run];
     const int first = firstYearOf(run);
     for (int y = first; y <= lastYearOf(run); ++y) {
-        const std::string solName = changeExt(SolutionFile(m_ctx.rec, y, run, m_ctx.settings.NoRerun), ".sol");
+        const std::string solName =
+            changeExt(SolutionFile(m_ctx.rec, y, run, m_ctx.settings.NoRerun), ".sol");
         auto sol = ReadHarFile(solName);
         if (!sol) return sol.status();
         for (size_t n = 0; n < m_varMap.size(); ++n) {
@@ -692,7 +733,8 @@ Status KoraleRE::addIterationToConvergenceFile(int run, int position) {
                 c->HeadMat.Root()[(position - 1) + nIt * ((y - first) + nY * j)] = h->HeadMat.Root()[j];
         }
     }
-    return WriteHarFile(convergenceFileName(run, globalIteration(run, m_max[run])), kProgram, nowText(), file);
+    return WriteHarFile(convergenceFileName(run, globalIteration(run, m_max[run])), kProgram, nowText(),
+                        file);
 }
 
 bool KoraleRE::endOfIteration(int run) {
@@ -712,8 +754,8 @@ bool KoraleRE::endOfIteration(int run) {
         std::vector<std::string> types{"yony"};
         if (!m_ctx.settings.AbbreviatedSsJobs) types.push_back("cum");
         for (const auto& type : types) {
-            const std::string csv = JoinPath(m_ctx.rec.WorkDir, aggrexCsv(m_ctx.rec, run, firstYearOf(run),
-                                                                          m_ctx.settings.NoRerun, type));
+            const std::string csv = JoinPath(
+                m_ctx.rec.WorkDir, aggrexCsv(m_ctx.rec, run, firstYearOf(run), m_ctx.settings.NoRerun, type));
             if (!fileExists(csv)) {
                 error(missingOriginal(csv), false);
                 return false;
@@ -756,14 +798,15 @@ std::optional<std::string> KoraleRE::convergenceReport(int run) {
     if (!filled[0] || !filled[1] || !filled[2]) return std::nullopt;
     const Mat3& h = *m_history[run];
     if (h.rows != lastYearOf(run) - firstYearOf(run) + 1) {
-        error("Sorry, an internal error has occurred.\r\nProblem producing convergence report for " + runName(run) +
-                  "." + "\r\n" + " Num year problem",
+        error("Sorry, an internal error has occurred.\r\nProblem producing convergence report for " +
+                  runName(run) + "." + "\r\n" + " Num year problem",
               false);
         return std::nullopt;
     }
     std::vector<ConvergenceTriple> triples;
     for (std::int64_t y = 0; y < h.rows; ++y)
-        for (std::int64_t i = 0; i < h.cols; ++i) triples.push_back({h.at(0, y, i), h.at(1, y, i), h.at(2, y, i)});
+        for (std::int64_t i = 0; i < h.cols; ++i)
+            triples.push_back({h.at(0, y, i), h.at(1, y, i), h.at(2, y, i)});
     int note = 0;
     if (run == 3) {
         auto base = readIterationCount(1, true);

@@ -24,11 +24,11 @@
 #include "base/result.h"
 #include "formats/harfile.h"
 #include "formats/harray.h"
-#include "plan/plan.h"
 #include "jobs/rehooks.h"
 #include "jobs/tasks.h"
 #include "model/settings.h"
 #include "model/simrecord.h"
+#include "plan/plan.h"
 
 namespace vdln {
 
@@ -95,7 +95,8 @@ std::string scientificText(double value);
 
 /// The report text of a run (see `KoraleRE::convergenceReport`);
 /// `baseIterationsNote` > 0 adds the Policy's note on the Base's iterations.
-std::string convergenceReportText(int maxIterations, int run, int baseIterationsNote, const ConvergenceCounts& counts);
+std::string convergenceReportText(int maxIterations, int run, int baseIterationsNote,
+                                  const ConvergenceCounts& counts);
 
 /// The report list of a run from its "iterB"/"iterR"/"iterP" lines: positive
 /// numbers up to `maxIterations`, then every iteration after the largest
@@ -193,7 +194,9 @@ public:
     void release() override;
 
 private:
-    static int at(const PerRun<int>& a, int run) { return run >= 1 && run <= 3 ? a[static_cast<size_t>(run)] : 0; }
+    static int at(const PerRun<int>& a, int run) {
+        return run >= 1 && run <= 3 ? a[static_cast<size_t>(run)] : 0;
+    }
     int firstPolicyYear() const;
     int firstYearOf(int run) const;
     int lastYearOf(int run) const;

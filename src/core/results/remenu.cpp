@@ -15,7 +15,9 @@ namespace {
 
 constexpr int kHelp = 1;
 
-std::string str(long long v) { return std::to_string(v); }
+std::string str(long long v) {
+    return std::to_string(v);
+}
 
 // A running job keeps its iteration counts: the request is refused first.
 bool refusedWhileRunning(REMenuContext& c) {
@@ -59,8 +61,8 @@ std::optional<REViewChoice> viewConvergence(REMenuContext& c, int run, const std
     if (pattern.empty()) return std::nullopt;
     if (!anyFileMatches(c.rec.WorkDir, pattern)) {
         c.dialogs.message(MsgKind::Information,
-                          "Convergence " + kind + " Files for the " + runName(run) + " are of the form " + "\r\n" +
-                              "   " + pattern + "\r\n" + "There are no such files.",
+                          "Convergence " + kind + " Files for the " + runName(run) + " are of the form " +
+                              "\r\n" + "   " + pattern + "\r\n" + "There are no such files.",
                           BtnOk);
         return std::nullopt;
     }
@@ -74,30 +76,41 @@ std::optional<REViewChoice> viewConvergence(REMenuContext& c, int run, const std
     return REViewChoice{ResolvePath(c.rec.WorkDir, *chosen), viewer};
 }
 
-bool isIterationInput(const std::string& logical) { return iequals(logical, "ROREXT") || iequals(logical, "ITER"); }
+bool isIterationInput(const std::string& logical) {
+    return iequals(logical, "ROREXT") || iequals(logical, "ITER");
+}
 
 }  // namespace
 
 bool reRunBaseToPolicy(REMenuContext& c, const TaskEnv& env) {
     return runReCommand(c, env, TaskCommand::RunBaseToPolicy);
 }
-bool reDoBaseAndRerun(REMenuContext& c, const TaskEnv& env) { return runReCommand(c, env, TaskCommand::DoBaseAndRerun); }
+bool reDoBaseAndRerun(REMenuContext& c, const TaskEnv& env) {
+    return runReCommand(c, env, TaskCommand::DoBaseAndRerun);
+}
 bool reRerunBaseAndRunPolicy(REMenuContext& c, const TaskEnv& env) {
     return runReCommand(c, env, TaskCommand::RerunBaseAndRunPolicy);
 }
 
-bool reBaseExtraIterations(REMenuContext& c) { return doExtraIterations(c, 1); }
-bool reRerunExtraIterations(REMenuContext& c) { return doExtraIterations(c, 2); }
-bool rePolicyExtraIterations(REMenuContext& c) { return doExtraIterations(c, 3); }
+bool reBaseExtraIterations(REMenuContext& c) {
+    return doExtraIterations(c, 1);
+}
+bool reRerunExtraIterations(REMenuContext& c) {
+    return doExtraIterations(c, 2);
+}
+bool rePolicyExtraIterations(REMenuContext& c) {
+    return doExtraIterations(c, 3);
+}
 
 bool doExtraIterations(REMenuContext& c, int run) {
     if (run < 1 || run > 3 || refusedWhileRunning(c)) return false;
     const RESettings& re = c.settings.re;
     if (run == 2 && !re.SeveralRerunIterations) {
-        c.dialogs.message(MsgKind::Information,
-                          "This is only possible if your TAB file allows more than one iteration of Rerun.\r\nIf so, "
-                          "please check the relevant menu item under the Rational Expectations menu.",
-                          BtnOk);
+        c.dialogs.message(
+            MsgKind::Information,
+            "This is only possible if your TAB file allows more than one iteration of Rerun.\r\nIf so, "
+            "please check the relevant menu item under the Rational Expectations menu.",
+            BtnOk);
         return false;
     }
     if (!c.re.setUpNames()) return false;
@@ -140,12 +153,18 @@ bool doExtraIterations(REMenuContext& c, int run) {
     return true;
 }
 
-bool toggleCreateConvergenceHarFiles(ProgramSettings& s) { return s.re.ConvergenceHar = !s.re.ConvergenceHar; }
+bool toggleCreateConvergenceHarFiles(ProgramSettings& s) {
+    return s.re.ConvergenceHar = !s.re.ConvergenceHar;
+}
 bool togglePreserveConvergenceRorextFiles(ProgramSettings& s) {
     return s.re.ConvergenceRorext = !s.re.ConvergenceRorext;
 }
-bool togglePreserveConvergenceCsvFiles(ProgramSettings& s) { return s.re.ConvergenceCsv = !s.re.ConvergenceCsv; }
-bool toggleStandardKoraleChecks(ProgramSettings& s) { return s.re.StandardChecks = !s.re.StandardChecks; }
+bool togglePreserveConvergenceCsvFiles(ProgramSettings& s) {
+    return s.re.ConvergenceCsv = !s.re.ConvergenceCsv;
+}
+bool toggleStandardKoraleChecks(ProgramSettings& s) {
+    return s.re.StandardChecks = !s.re.StandardChecks;
+}
 bool toggleSeveralRerunIterations(ProgramSettings& s, Dialogs& dialogs) {
     s.re.SeveralRerunIterations = !s.re.SeveralRerunIterations;
     if (!s.re.SeveralRerunIterations) rerunCountChanged(s, s.re.RerunIterations, dialogs);
@@ -163,7 +182,8 @@ std::string convergenceCsvPattern(const KoraleRE& re, int run) {
 }
 
 std::optional<REViewChoice> viewConvergenceHarFile(REMenuContext& c, int run) {
-    return viewConvergence(c, run, "HAR", convergenceHarPattern(c.re, run), "*.har", REViewChoice::Viewer::HeaderArray);
+    return viewConvergence(c, run, "HAR", convergenceHarPattern(c.re, run), "*.har",
+                           REViewChoice::Viewer::HeaderArray);
 }
 std::optional<REViewChoice> viewConvergenceRorextFile(REMenuContext& c, int run) {
     if (!c.re.setUpNames()) return std::nullopt;
@@ -206,23 +226,24 @@ std::optional<std::string> viewFirstYearInputFile(REMenuContext& c, const std::s
     if (!c.settings.re.DoingRE || !isIterationInput(logical)) return prepared;
     if (!c.re.setUpNames()) return prepared;
     const std::string copy = c.re.startCopyName(1, logical, 1);
-    std::string text = "Since you are doing Rational Expectations a la Korale, the file\r\n" + prepared + "\r\n" +
-                       "you prepared will be altered by " + "Vardelon" + ".";
+    std::string text = "Since you are doing Rational Expectations a la Korale, the file\r\n" + prepared +
+                       "\r\n" + "you prepared will be altered by " + "Vardelon" + ".";
     if (!copy.empty() && fileExists(copy)) {
         text += std::string("\r\n") + "Click \"Yes\" if you wish to see the file you prepared, or" + "\r\n" +
-                "click \"No\" if you wish to see the file" + "\r\n" + "  " + copy + "\r\n" + "used by " + "Vardelon" +
-                " when you ran the FIRST iteration of the Base.";
+                "click \"No\" if you wish to see the file" + "\r\n" + "  " + copy + "\r\n" + "used by " +
+                "Vardelon" + " when you ran the FIRST iteration of the Base.";
         const Button b = c.dialogs.message(MsgKind::Confirmation, text, BtnYes | BtnNo | BtnHelp, kHelp);
         return b == BtnNo ? copy : prepared;
     }
-    text += std::string("\r\n") + "It looks as if you have not yet run any interations of the Base." + "\r\n" +
-            "Click \"Yes\" if you wish to see the file you prepared, otherwise click \"No\".";
+    text += std::string("\r\n") + "It looks as if you have not yet run any interations of the Base." +
+            "\r\n" + "Click \"Yes\" if you wish to see the file you prepared, otherwise click \"No\".";
     const Button b = c.dialogs.message(MsgKind::Confirmation, text, BtnYes | BtnNo | BtnHelp, kHelp);
     if (b == BtnYes) return prepared;
     return std::nullopt;
 }
 
-std::string viewResultsInputFile(REMenuContext& c, int run, const std::string& logical, const std::string& offered) {
+std::string viewResultsInputFile(REMenuContext& c, int run, const std::string& logical,
+                                 const std::string& offered) {
     if (!c.settings.re.DoingRE || !isIterationInput(logical) || run < 1 || run > 3) return offered;
     if (!c.re.setUpNames()) return offered;
     const std::string generated = c.re.generatedLastYearFile(run, logical);
@@ -232,10 +253,10 @@ std::string viewResultsInputFile(REMenuContext& c, int run, const std::string& l
     const std::string text = "This file is input into the first year of the " + name + "." + "\r\n" +
                              "Since you are doing Rational Expectations a la Korale, this file" + "\r\n" +
                              " changes from iteration to iteration." + "\r\n" +
-                             "Click \"Yes\" if you wish to see the file" + "\r\n" + "  " + generated + "\r\n" +
-                             "which WOULD be used if you did an EXTRA iteration of the " + name + " or" + "\r\n" +
-                             "click \"No\" if you wish to see the file" + "\r\n" + "  " + copy + "\r\n" +
-                             "which WAS used in the FIRST iteration of the " + name + ".";
+                             "Click \"Yes\" if you wish to see the file" + "\r\n" + "  " + generated +
+                             "\r\n" + "which WOULD be used if you did an EXTRA iteration of the " + name +
+                             " or" + "\r\n" + "click \"No\" if you wish to see the file" + "\r\n" + "  " +
+                             copy + "\r\n" + "which WAS used in the FIRST iteration of the " + name + ".";
     const Button b = c.dialogs.message(MsgKind::Confirmation, text, BtnYes | BtnNo | BtnHelp, kHelp);
     return b == BtnNo ? copy : generated;
 }

@@ -109,6 +109,7 @@ std::optional<std::string> viewFirstYearInputFile(REMenuContext& c, const std::s
 /// run r in the results view: with the box checked, for "ROREXT" and "ITER"
 /// the file the next iteration would read, or (when asked) the run's start
 /// copy; otherwise `offered`.
-std::string viewResultsInputFile(REMenuContext& c, int run, const std::string& logical, const std::string& offered);
+std::string viewResultsInputFile(REMenuContext& c, int run, const std::string& logical,
+                                 const std::string& offered);
 
 }  // namespace vdln

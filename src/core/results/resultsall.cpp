@@ -36,19 +36,23 @@ bool acceptAgainstRecord(const ResultsContext& ctx, int run, const std::string& 
                          Dialogs& dialogs) {
     RunRecordView view = RunRecordView::load(RunRecordFileName(ctx.keep, run));
     switch (checkAgainstRecord(view, "Run", key, file, "created", true)) {
-        case RecordCheck::Same: return true;
+        case RecordCheck::Same:
+            return true;
         case RecordCheck::NoRecord:
             dialogs.warning("Can see no indication that this run completed successfully.", ctx.helpContext);
             return true;
         case RecordCheck::Differs:
-            return dialogs.askYesNo("This file is not the one created during the last successful run.\r\n"
-                                    "Do you still want to look at it?",
-                                    ctx.helpContext);
+            return dialogs.askYesNo(
+                "This file is not the one created during the last successful run.\r\n"
+                "Do you still want to look at it?",
+                ctx.helpContext);
     }
     return false;
 }
 
-int lastSim(const ResultsContext& ctx) { return std::clamp(ctx.rec.NumYears, 1, kMaxYears); }
+int lastSim(const ResultsContext& ctx) {
+    return std::clamp(ctx.rec.NumYears, 1, kMaxYears);
+}
 
 }  // namespace
 
@@ -57,7 +61,8 @@ RecordCheck checkAgainstRecord(const RunRecordView& view, const std::string& sec
     if (!view.present()) return RecordCheck::NoRecord;
     const std::string* stored = view.find(section, key);
     if (!stored || trim(*stored).empty()) return RecordCheck::Differs;
-    StampCompareResult r = CompareFileStamp("The file", "run", *stored, file, verb, StampCheck{checkName, true});
+    StampCompareResult r =
+        CompareFileStamp("The file", "run", *stored, file, verb, StampCheck{checkName, true});
     return r.ok ? RecordCheck::Same : RecordCheck::Differs;
 }
 
@@ -123,7 +128,9 @@ std::string graphsCaption(bool solutionViewerForGraphs) {
     return solutionViewerForGraphs ? "&Graph/Outlens" : "&Graphs";
 }
 
-int requestRun(AllYearsRun run) { return run == AllYearsRun::Differences ? kRunPolicy : static_cast<int>(run); }
+int requestRun(AllYearsRun run) {
+    return run == AllYearsRun::Differences ? kRunPolicy : static_cast<int>(run);
+}
 
 std::string allYearsSpreadsheetFile(const ResultsContext& ctx, const AllYearsRequest& req) {
     const int r = requestRun(req.run);
@@ -138,7 +145,8 @@ std::string spreadsheetRecordKey(const AllYearsRequest& req) {
     return std::string(diff ? "Output diff " : "Output ss ") + (req.cumulative ? "cum" : "YOnY");
 }
 
-bool viewSpreadsheet(ResultsContext& ctx, const AllYearsRequest& req, Dialogs& dialogs, ProgramStarter& starter) {
+bool viewSpreadsheet(ResultsContext& ctx, const AllYearsRequest& req, Dialogs& dialogs,
+                     ProgramStarter& starter) {
     std::string file = allYearsSpreadsheetFile(ctx, req);
     if (req.someYears) {
         const std::string pattern = changeExt(file, "-*.csv");
@@ -158,7 +166,8 @@ bool viewSpreadsheet(ResultsContext& ctx, const AllYearsRequest& req, Dialogs& d
         dialogs.error("File \r\n" + file + "\r\ndoes not exist.", ctx.helpContext);
         return false;
     }
-    if (!req.someYears && !acceptAgainstRecord(ctx, requestRun(req.run), spreadsheetRecordKey(req), file, dialogs))
+    if (!req.someYears &&
+        !acceptAgainstRecord(ctx, requestRun(req.run), spreadsheetRecordKey(req), file, dialogs))
         return false;
 
     std::string program = trim(ctx.settings.tools.Spreadsheet);
@@ -173,7 +182,8 @@ bool viewSpreadsheet(ResultsContext& ctx, const AllYearsRequest& req, Dialogs& d
         ctx.settings.tools.Spreadsheet = program;
     }
     if (Status s = starter.startProgram(program, {file}, ctx.rec.WorkDir); !s) {
-        dialogs.error("Failed to execute " + toUpper(nameOf(program)) + "\r\n[" + s.message() + "]", ctx.helpContext);
+        dialogs.error("Failed to execute " + toUpper(nameOf(program)) + "\r\n[" + s.message() + "]",
+                      ctx.helpContext);
         return false;
     }
     return true;
@@ -217,8 +227,8 @@ bool openGraphsInOutlens(ResultsContext& ctx, const AllYearsRequest& req, Dialog
     auto seq = graphsSequenceFile(ctx, req, dialogs);
     if (!seq) return false;
     ToolLocations tools = ctx.toolLocations();
-    bool ok = LaunchViewer(Viewer::Outlens, graphsArgument(req.run, req.cumulative, *seq), ctx.settings.model.ModelDir,
-                           ctx.env, tools, dialogs, starter);
+    bool ok = LaunchViewer(Viewer::Outlens, graphsArgument(req.run, req.cumulative, *seq),
+                           ctx.settings.model.ModelDir, ctx.env, tools, dialogs, starter);
     ctx.settings.tools.Outlens = tools.outlens;
     return ok;
 }
@@ -248,7 +258,8 @@ std::string allYearsRslFile(const ResultsContext& ctx, const AllYearsRequest& re
     const int r = requestRun(req.run);
     const int f0 = ctx.firstSimOf(r);
     const char* job = req.run == AllYearsRun::Differences ? "devsol" : "cumsol";
-    return JoinPath(ctx.rec.WorkDir, CumulativeResultsName(ctx.rec, r, f0, lastSim(ctx), f0, ctx.noRerun(), job));
+    return JoinPath(ctx.rec.WorkDir,
+                    CumulativeResultsName(ctx.rec, r, f0, lastSim(ctx), f0, ctx.noRerun(), job));
 }
 
 std::optional<std::pair<int, int>> rslFileRange(const ResultsContext& ctx, const AllYearsRequest& req,
@@ -291,20 +302,21 @@ CumulativeAnalysis describeCumulativeAnalysis(const ResultsContext& ctx, const A
     if (req.run == AllYearsRun::Differences)
         lines.push_back("Will load cumulative differences for years " + first + " to " + last + ".");
     else
-        lines.push_back("Will load cumulative results for years " + first + " to " + last + " of the " + runName(r) +
-                        ".");
+        lines.push_back("Will load cumulative results for years " + first + " to " + last + " of the " +
+                        runName(r) + ".");
     if (haveUdc)
         lines.push_back("Coefficient values will be taken from the updated data at the end of the" + sim);
     else
         lines.push_back("Coefficient values will be taken from data as it was just before the" + sim +
                         " [The UDC file after this simulation does not exist.]");
-    lines.push_back("Closure shown in Probex will be taken from the simulation for year " + last + " of the " +
-                    runName(r) + ".");
+    lines.push_back("Closure shown in Probex will be taken from the simulation for year " + last +
+                    " of the " + runName(r) + ".");
     a.information = joinCrLf(lines);
     return a;
 }
 
-bool analyseCumulative(ResultsContext& ctx, const AllYearsRequest& req, Dialogs& dialogs, ProgramStarter& starter) {
+bool analyseCumulative(ResultsContext& ctx, const AllYearsRequest& req, Dialogs& dialogs,
+                       ProgramStarter& starter) {
     const int r = requestRun(req.run);
     std::string rsl = allYearsRslFile(ctx, req);
     int first = ctx.firstSimOf(r), last = lastSim(ctx);
@@ -328,12 +340,13 @@ bool analyseCumulative(ResultsContext& ctx, const AllYearsRequest& req, Dialogs&
     CumulativeAnalysis a = describeCumulativeAnalysis(ctx, req, rsl, first, last);
     dialogs.info(a.information, ctx.helpContext);
     if (!fileExists(a.solutionFile)) {
-        dialogs.error("The designated Solution file\r\n     " + a.solutionFile + "\r\ndoes not exist.", ctx.helpContext);
+        dialogs.error("The designated Solution file\r\n     " + a.solutionFile + "\r\ndoes not exist.",
+                      ctx.helpContext);
         return false;
     }
     if (!fileExists(a.coefficientsFile)) {
-        dialogs.error("The designated file from which Coefficient values are to be read\r\n     " + a.coefficientsFile +
-                          "\r\ndoes not exist.",
+        dialogs.error("The designated file from which Coefficient values are to be read\r\n     " +
+                          a.coefficientsFile + "\r\ndoes not exist.",
                       ctx.helpContext);
         return false;
     }
@@ -344,10 +357,12 @@ bool analyseCumulative(ResultsContext& ctx, const AllYearsRequest& req, Dialogs&
         return false;
     }
     if (!req.someYears &&
-        !acceptAgainstRecord(ctx, r, req.run == AllYearsRun::Differences ? "Output RSL dev" : "Output RSL cum", a.rslFile,
-                             dialogs))
+        !acceptAgainstRecord(ctx, r,
+                             req.run == AllYearsRun::Differences ? "Output RSL dev" : "Output RSL cum",
+                             a.rslFile, dialogs))
         return false;
-    return startProbex(ctx, {a.solutionFile, a.coefficientsFile, a.rslFile}, ctx.rec.WorkDir, dialogs, starter);
+    return startProbex(ctx, {a.solutionFile, a.coefficientsFile, a.rslFile}, ctx.rec.WorkDir, dialogs,
+                       starter);
 }
 
 ProbexLocation locateProbex(const ResultsContext& ctx) {
@@ -393,7 +408,8 @@ bool startProbex(const ResultsContext& ctx, const std::vector<std::string>& args
         dialogs.error(probexNotFoundText(where), ctx.helpContext);
         return false;
     }
-    if (Status s = starter.startProgram(where.program, args, workDir.empty() ? std::string("/") : workDir); !s) {
+    if (Status s = starter.startProgram(where.program, args, workDir.empty() ? std::string("/") : workDir);
+        !s) {
         dialogs.error("Could not run \r\n" + where.program + "\r\n[" + s.message() + "]", ctx.helpContext);
         return false;
     }

@@ -5,7 +5,8 @@ namespace vdln {
 namespace {
 
 void applyStyle(ResultsPageState& page, const ResultsContext& ctx, bool wantCumulative) {
-    page.style = allYearsStyle(page.allYears.run, ctx.settings.YonYDifferencesSs, ctx.settings.AbbreviatedSsJobs);
+    page.style =
+        allYearsStyle(page.allYears.run, ctx.settings.YonYDifferencesSs, ctx.settings.AbbreviatedSsJobs);
     // The rule's default, unless the other style was asked for and is enabled.
     bool cumulative = page.style.cumulativeChecked;
     if (wantCumulative && page.style.cumulativeEnabled) cumulative = true;
@@ -54,7 +55,8 @@ void chooseAllYearsRun(ResultsPageState& page, AllYearsRun run, const ResultsCon
 void applyResultsChoice(ResultsPageState& page, const ResultsPageChoice& choice, const ResultsContext& ctx) {
     if (!choice.valid) return;
     if (choice.run >= kRunBase && choice.run <= kRunPolicy) {
-        page.allYears.run = choice.differences ? AllYearsRun::Differences : static_cast<AllYearsRun>(choice.run);
+        page.allYears.run =
+            choice.differences ? AllYearsRun::Differences : static_cast<AllYearsRun>(choice.run);
         page.allYears.someYears = !choice.allYears;
         page.allYears.cumulative = choice.cumulative || !choice.yearOnYear;
     }

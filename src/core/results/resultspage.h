@@ -15,15 +15,15 @@ namespace vdln {
 
 struct ResultsPageState {
     // Individual years.
-    int yearRun = kRunBase;           ///< 1..3
+    int yearRun = kRunBase;  ///< 1..3
     std::vector<YearItem> items;
     std::vector<YearEntry> years;
-    int item = 0;                     ///< index in `items`
-    int year = 0;                     ///< index in `years`
+    int item = 0;  ///< index in `items`
+    int year = 0;  ///< index in `years`
     // All or some years.
     AllYearsRequest allYears;
     AllYearsStyle style;
-    bool rerunEnabled = true;         ///< the Base-rerun choices
+    bool rerunEnabled = true;  ///< the Base-rerun choices
     std::string differencesCaption;
     std::string graphsCaption;
 

@@ -24,15 +24,21 @@ constexpr const char* kAltMethodText =
     "This does not extrapolate from 3 solutions so there is\r\n"
     " no Accuracy Summary information available for this year.";
 
-int yearOf(const TSimRecord& rec, int sim) { return rec.Years[std::clamp(sim, -1, kMaxYears)]; }
+int yearOf(const TSimRecord& rec, int sim) {
+    return rec.Years[std::clamp(sim, -1, kMaxYears)];
+}
 
 // The model's logical file of a descriptor that a simulation writes.
-bool writtenLogicalFile(const TModelFileDesc& d) { return !d.IsSpecial && (!d.IsInput || d.IsUpdated); }
+bool writtenLogicalFile(const TModelFileDesc& d) {
+    return !d.IsSpecial && (!d.IsInput || d.IsUpdated);
+}
 
 // A data file's entry of the user table written by the simulation itself
 // (an output, or an updated input); otherwise the file of a year is the one
 // the next year reads.
-bool writtenBySimulation(const TSimFileEntry& f) { return f.Usage == kUsageOutput || f.IsUpdated; }
+bool writtenBySimulation(const TSimFileEntry& f) {
+    return f.Usage == kUsageOutput || f.IsUpdated;
+}
 
 // Where the record keeps the stamp of a year's file.
 struct RecordRef {
@@ -62,14 +68,16 @@ std::optional<ItemFile> itemFile(const ResultsContext& ctx, const YearItem& item
             return std::nullopt;
         }
         if (run != kRunBase && sim < fpy) {
-            dialogs.info("There is no " + item.label + " for any pre-policy year.\r\nThe first policy sim is for year " +
+            dialogs.info("There is no " + item.label +
+                             " for any pre-policy year.\r\nThe first policy sim is for year " +
                              std::to_string(yearOf(rec, fpy)),
                          help);
             return std::nullopt;
         }
         if (item.kind == YearItemKind::Accuracy) {
             AccApplication app = accApplicationFor(rec, ctx.settings, fpy, help);
-            if (sim < static_cast<int>(app.altNoSummary.size()) && app.altNoSummary[static_cast<size_t>(sim)]) {
+            if (sim < static_cast<int>(app.altNoSummary.size()) &&
+                app.altNoSummary[static_cast<size_t>(sim)]) {
                 dialogs.info(kAltMethodText, help);
                 return std::nullopt;
             }
@@ -77,7 +85,8 @@ std::optional<ItemFile> itemFile(const ResultsContext& ctx, const YearItem& item
         ItemFile out;
         out.file = item.kind == YearItemKind::Solution ? SolutionFile(rec, sim, run, noRerun)
                                                        : SimLogFile(rec, sim, run, noRerun);
-        out.ref = {run, std::to_string(yearOf(rec, sim)), item.kind == YearItemKind::Solution ? "Solution file" : "Log file"};
+        out.ref = {run, std::to_string(yearOf(rec, sim)),
+                   item.kind == YearItemKind::Solution ? "Solution file" : "Log file"};
         return out;
     }
 
@@ -85,9 +94,11 @@ std::optional<ItemFile> itemFile(const ResultsContext& ctx, const YearItem& item
     const TSimFileEntry& f = rec.Files[item.fileIndex];
     const std::string logical = f.Name.str();
     if (run != kRunBase && sim < fpy - 1) {
-        dialogs.info("There are no data files for this run before the last pre-policy year.\r\n[The last pre-policy year is " +
-                         std::to_string(yearOf(rec, fpy - 1)) + ".]",
-                     help);
+        dialogs.info(
+            "There are no data files for this run before the last pre-policy year.\r\n[The last pre-policy "
+            "year is " +
+                std::to_string(yearOf(rec, fpy - 1)) + ".]",
+            help);
         return std::nullopt;
     }
     const bool written = writtenBySimulation(f);
@@ -99,7 +110,8 @@ std::optional<ItemFile> itemFile(const ResultsContext& ctx, const YearItem& item
     // iteration to iteration.
     if (ctx.settings.re.DoingRE && sim == ctx.firstSimOf(run) - 1 &&
         (iequals(logical, "ROREXT") || iequals(logical, "ITER"))) {
-        const std::string generated = JoinPath(rec.WorkDir, DataFileName(rec, rec.NumYears, run, noRerun, item.fileIndex));
+        const std::string generated =
+            JoinPath(rec.WorkDir, DataFileName(rec, rec.NumYears, run, noRerun, item.fileIndex));
         const std::string startCopy = ctx.reStartCopy ? ctx.reStartCopy(run, logical) : std::string();
         ItemFile out;
         out.file = generated;
@@ -110,9 +122,10 @@ std::optional<ItemFile> itemFile(const ResultsContext& ctx, const YearItem& item
                                      "Since you are doing Rational Expectations a la Korale, this file\r\n" +
                                      " changes from iteration to iteration.\r\n" +
                                      "Click \"Yes\" if you wish to see the file\r\n  " + generated + "\r\n" +
-                                     "which WOULD be used if you did an EXTRA iteration of the " + rn + " or\r\n" +
-                                     "click \"No\" if you wish to see the file\r\n  " + startCopy + "\r\n" +
-                                     "which WAS used in the FIRST iteration of the " + rn + ".";
+                                     "which WOULD be used if you did an EXTRA iteration of the " + rn +
+                                     " or\r\n" + "click \"No\" if you wish to see the file\r\n  " +
+                                     startCopy + "\r\n" + "which WAS used in the FIRST iteration of the " +
+                                     rn + ".";
             if (dialogs.message(MsgKind::Confirmation, text, BtnYes | BtnNo | BtnHelp, help) == BtnNo) {
                 out.file = startCopy;
                 out.ref = {};  // a saved copy has no stamp of its own in the record
@@ -152,7 +165,8 @@ std::optional<ItemFile> itemFile(const ResultsContext& ctx, const YearItem& item
 }  // namespace
 
 ToolLocations ResultsContext::toolLocations() const {
-    return {settings.tools.Outlens, settings.tools.Gridlens, settings.tools.Editor, settings.tools.UseSolvaneDir};
+    return {settings.tools.Outlens, settings.tools.Gridlens, settings.tools.Editor,
+            settings.tools.UseSolvaneDir};
 }
 
 std::vector<YearItem> individualYearItems(const TSimRecord& rec, int numSolutions) {
@@ -178,7 +192,8 @@ std::vector<YearEntry> individualYearList(const TSimRecord& rec, int firstPolicy
     return years;
 }
 
-int keptSelection(const std::vector<std::string>& oldKeys, int oldIndex, const std::vector<std::string>& newKeys) {
+int keptSelection(const std::vector<std::string>& oldKeys, int oldIndex,
+                  const std::vector<std::string>& newKeys) {
     if (newKeys.empty()) return -1;
     if (oldIndex >= 0 && oldIndex < static_cast<int>(oldKeys.size())) {
         auto it = std::find(newKeys.begin(), newKeys.end(), oldKeys[static_cast<size_t>(oldIndex)]);
@@ -216,7 +231,8 @@ ViewAction viewYearFile(const ResultsContext& ctx, const YearItem& item, int run
     }
     if (f->ref.run) {
         RunRecordView view = RunRecordView::load(RunRecordFileName(ctx.keep, f->ref.run));
-        RecordCheck check = checkAgainstRecord(view, f->ref.section, f->ref.key, f->file, f->ref.verb, f->ref.checkName);
+        RecordCheck check =
+            checkAgainstRecord(view, f->ref.section, f->ref.key, f->file, f->ref.verb, f->ref.checkName);
         if (check == RecordCheck::NoRecord) {
             dialogs.warning("Can see no indication that this run completed successfully.", ctx.helpContext);
         } else if (check == RecordCheck::Differs) {
@@ -230,10 +246,15 @@ ViewAction viewYearFile(const ResultsContext& ctx, const YearItem& item, int run
     ViewAction out;
     out.file = f->file;
     switch (item.kind) {
-        case YearItemKind::Solution: out.target = ViewTarget::SolutionViewer; break;
-        case YearItemKind::Log: out.target = ViewTarget::TextEditor; break;
+        case YearItemKind::Solution:
+            out.target = ViewTarget::SolutionViewer;
+            break;
+        case YearItemKind::Log:
+            out.target = ViewTarget::TextEditor;
+            break;
         case YearItemKind::Accuracy: {
-            AccApplication app = accApplicationFor(ctx.rec, ctx.settings, ctx.firstPolicyYear, ctx.helpContext);
+            AccApplication app =
+                accApplicationFor(ctx.rec, ctx.settings, ctx.firstPolicyYear, ctx.helpContext);
             const std::string log = f->file;
             app.logFile = [log](int, int) { return log; };
             out.accuracy = openYearAccuracySummary(app, sim, run, dialogs);
@@ -243,7 +264,8 @@ ViewAction viewYearFile(const ResultsContext& ctx, const YearItem& item, int run
         }
         case YearItemKind::DataFile: {
             const TSimFileEntry& e = ctx.rec.Files[item.fileIndex];
-            out.target = iequals(e.FileType.str(), "TXT") ? ViewTarget::TextEditor : ViewTarget::HeaderArrayViewer;
+            out.target =
+                iequals(e.FileType.str(), "TXT") ? ViewTarget::TextEditor : ViewTarget::HeaderArrayViewer;
             break;
         }
     }
@@ -254,21 +276,26 @@ bool gridlensAvailable(const ResultsContext& ctx) {
     return !locateProgram(ctx.env, ctx.toolLocations(), "gridlens").empty();
 }
 
-bool openViewAction(const ViewAction& action, ResultsContext& ctx, Dialogs& dialogs, ProgramStarter& starter) {
+bool openViewAction(const ViewAction& action, ResultsContext& ctx, Dialogs& dialogs,
+                    ProgramStarter& starter) {
     ToolLocations tools = ctx.toolLocations();
     bool started = false;
     switch (action.target) {
         case ViewTarget::SolutionViewer:
         case ViewTarget::HeaderArrayViewer:
-            started = LaunchViewer(action.target == ViewTarget::SolutionViewer ? Viewer::Outlens : Viewer::Gridlens,
-                                   action.file, ctx.settings.model.ModelDir, ctx.env, tools, dialogs, starter);
+            started =
+                LaunchViewer(action.target == ViewTarget::SolutionViewer ? Viewer::Outlens : Viewer::Gridlens,
+                             action.file, ctx.settings.model.ModelDir, ctx.env, tools, dialogs, starter);
             // A viewer the user picked on the way is kept in the settings.
             ctx.settings.tools.Outlens = tools.outlens;
             ctx.settings.tools.Gridlens = tools.gridlens;
             break;
-        case ViewTarget::TextEditor: started = OpenInEditor(action.file, ctx.env, tools, dialogs, starter); break;
+        case ViewTarget::TextEditor:
+            started = OpenInEditor(action.file, ctx.env, tools, dialogs, starter);
+            break;
         case ViewTarget::AccuracyDialog:
-        case ViewTarget::None: break;
+        case ViewTarget::None:
+            break;
     }
     return started;
 }
@@ -286,9 +313,10 @@ bool analyseYear(ResultsContext& ctx, const YearItem& item, int run, int sim, Di
         return false;
     }
     if (!fileExists(changeExt(*file, ".slc"))) {
-        dialogs.error("Sorry, there is no coresponding SLC file.\r\nThis means that you cannot run Probex on this "
-                      "Solution file.\r\n[SLC files are only created by recent releases of Solvane.]",
-                      ctx.helpContext);
+        dialogs.error(
+            "Sorry, there is no coresponding SLC file.\r\nThis means that you cannot run Probex on this "
+            "Solution file.\r\n[SLC files are only created by recent releases of Solvane.]",
+            ctx.helpContext);
         return false;
     }
     return startProbex(ctx, {*file}, ctx.rec.WorkDir, dialogs, starter);

@@ -33,13 +33,14 @@ namespace vdln {
 /// What the Results page operations read.  `rec`, `settings` and `env`
 /// must outlive the context.
 struct ResultsContext {
-    ResultsContext(const TSimRecord& r, ProgramSettings& s, const Environment& e) : rec(r), settings(s), env(e) {}
+    ResultsContext(const TSimRecord& r, ProgramSettings& s, const Environment& e)
+        : rec(r), settings(s), env(e) {}
 
     const TSimRecord& rec;
     ProgramSettings& settings;  ///< tool paths chosen on the way are stored here
     const Environment& env;
-    int firstPolicyYear = 1;    ///< `FirstPolicyYear` (at least 1)
-    TKeepRunInfo keep;          ///< the record-of-runs files
+    int firstPolicyYear = 1;  ///< `FirstPolicyYear` (at least 1)
+    TKeepRunInfo keep;        ///< the record-of-runs files
     /// The start copy of a rational-expectations input (logical name
     /// "ROREXT" or "ITER") saved at the first iteration of a run; "" when
     /// there is none.  Unset: no start copies.
@@ -61,8 +62,8 @@ enum class YearItemKind { Solution, Log, Accuracy, DataFile };
 
 struct YearItem {
     YearItemKind kind = YearItemKind::Solution;
-    std::string label;   ///< "Solution file", "Log file", "Accuracy Summary" or the logical name
-    int fileIndex = 0;   ///< data files: the index in `Files` (1-based)
+    std::string label;  ///< "Solution file", "Log file", "Accuracy Summary" or the logical name
+    int fileIndex = 0;  ///< data files: the index in `Files` (1-based)
     bool operator==(const YearItem&) const = default;
 };
 
@@ -74,8 +75,8 @@ struct YearItem {
 std::vector<YearItem> individualYearItems(const TSimRecord& rec, int numSolutions);
 
 struct YearEntry {
-    int sim = 0;         ///< simulation index (0: the base year)
-    std::string label;   ///< the year, with " (base year)" or " (pre-policy)"
+    int sim = 0;        ///< simulation index (0: the base year)
+    std::string label;  ///< the year, with " (base year)" or " (pre-policy)"
 };
 
 /// The year before the first simulation (" (base year)"), the years before
@@ -85,7 +86,8 @@ std::vector<YearEntry> individualYearList(const TSimRecord& rec, int firstPolicy
 /// The selection to keep when a list is rebuilt: the entry with the key of
 /// the previous selection when it is still there (items by label, years by
 /// simulation), else the previous index when it is in range, else 0.
-int keptSelection(const std::vector<std::string>& oldKeys, int oldIndex, const std::vector<std::string>& newKeys);
+int keptSelection(const std::vector<std::string>& oldKeys, int oldIndex,
+                  const std::vector<std::string>& newKeys);
 /// The keys `keptSelection` compares.
 std::vector<std::string> selectionKeys(const std::vector<YearItem>& items);
 std::vector<std::string> selectionKeys(const std::vector<YearEntry>& years);
@@ -176,7 +178,8 @@ std::string spreadsheetRecordKey(const AllYearsRequest& req);
 /// "&View" of the all-years group: the spreadsheet (picked among the
 /// "-*.csv" files with "&Some"), checked against the record, opened in the
 /// spreadsheet program of the options (asked for when none is set).
-bool viewSpreadsheet(ResultsContext& ctx, const AllYearsRequest& req, Dialogs& dialogs, ProgramStarter& starter);
+bool viewSpreadsheet(ResultsContext& ctx, const AllYearsRequest& req, Dialogs& dialogs,
+                     ProgramStarter& starter);
 
 /// The one-letter graph code: "d" Differences, "p" Policy, "b" Base and
 /// Base rerun; upper case for cumulative.
@@ -213,7 +216,7 @@ struct CumulativeAnalysis {
     std::string solutionFile;       ///< of the last simulation covered (its closure is shown)
     std::string coefficientsFile;   ///< its ".udc" when it exists, else its ".slc"
     std::string rslFile;
-    std::string information;        ///< the message shown before starting
+    std::string information;  ///< the message shown before starting
 };
 
 /// The RSL file of the request over the run's whole range.
@@ -230,7 +233,8 @@ CumulativeAnalysis describeCumulativeAnalysis(const ResultsContext& ctx, const A
 /// "&Some"), shows the information, checks the three files and, with
 /// "&All", the record; then starts `Probex` with the solution, coefficients
 /// and RSL files.
-bool analyseCumulative(ResultsContext& ctx, const AllYearsRequest& req, Dialogs& dialogs, ProgramStarter& starter);
+bool analyseCumulative(ResultsContext& ctx, const AllYearsRequest& req, Dialogs& dialogs,
+                       ProgramStarter& starter);
 
 // ---------------------------------------------------------------------------
 // Probex.

@@ -79,7 +79,9 @@ std::string lowerFirst(std::string_view s) {
 }
 
 // A size as the messages show it: -1 for a missing file's stamp.
-std::string sizeText(std::int64_t size) { return std::to_string(size < 0 ? -1 : size); }
+std::string sizeText(std::int64_t size) {
+    return std::to_string(size < 0 ? -1 : size);
+}
 
 std::string joinLines(const std::vector<std::string>& lines) {
     std::string out;
@@ -93,8 +95,9 @@ std::string joinLines(const std::vector<std::string>& lines) {
 }  // namespace
 
 std::int64_t ParsedStamp::size() const {
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(sizeHigh)) << 32) |
-                                     static_cast<std::uint32_t>(sizeLow));
+    return static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(sizeHigh)) << 32) |
+        static_cast<std::uint32_t>(sizeLow));
 }
 
 std::string formatFileStamp(std::int64_t fileTime, std::int64_t size, std::string_view name) {
@@ -129,8 +132,9 @@ ParsedStamp parseStamp(std::string_view stamp) {
         auto a = parseInt32(f[0]), b = parseInt32(f[1]), c = parseInt32(f[2]), d = parseInt32(f[3]);
         if (a && b && c && d) {
             p.form = ParsedStamp::Form::Current;
-            p.fileTime = static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(*b)) << 32) |
-                                                   static_cast<std::uint32_t>(*a));
+            p.fileTime =
+                static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(*b)) << 32) |
+                                          static_cast<std::uint32_t>(*a));
             p.sizeLow = *c;
             p.sizeHigh = *d;
             p.name = std::string(rest);
@@ -180,7 +184,9 @@ std::string formatDosDateTime(std::uint32_t dosTime) {
     return buf;
 }
 
-std::string formatStampTime(std::int64_t fileTime) { return formatDosDateTime(dosDateTimeOfFileTime(fileTime)); }
+std::string formatStampTime(std::int64_t fileTime) {
+    return formatDosDateTime(dosDateTimeOfFileTime(fileTime));
+}
 
 StampCompareResult CompareFileStamp(std::string_view label, std::string_view context,
                                     std::string_view storedStamp, const std::string& currentFile,
@@ -193,8 +199,9 @@ StampCompareResult CompareFileStamp(std::string_view label, std::string_view con
         std::string storedName = stored.form == ParsedStamp::Form::Invalid ? std::string() : stored.name;
         if (storedName.empty() || !iequals(storedName, currentFile)) {
             r.ok = false;
-            r.message = joinLines({"The name of " + lowerFirst(lab), "    has changed. Now it is: " + currentFile,
-                                   "    but when you last ran the " + ctx + " it was: " + storedName});
+            r.message =
+                joinLines({"The name of " + lowerFirst(lab), "    has changed. Now it is: " + currentFile,
+                           "    but when you last ran the " + ctx + " it was: " + storedName});
             return r;
         }
     }
@@ -224,16 +231,19 @@ StampCompareResult CompareFileStamp(std::string_view label, std::string_view con
     if (!timesAgree) {
         r.ok = false;
         if (now.time) {
-            r.message = joinLines({head + " is different since",
-                                   "    the current file was created on " + formatStampTime(*now.time) + " but",
-                                   "    the file " + vb + " when you last ran the " + ctx,
-                                   "    was created on " + storedTimeText + "."});
+            r.message =
+                joinLines({head + " is different since",
+                           "    the current file was created on " + formatStampTime(*now.time) + " but",
+                           "    the file " + vb + " when you last ran the " + ctx,
+                           "    was created on " + storedTimeText + "."});
         } else if (now.exists) {
-            r.message = joinLines({head + " exists yet", "   this program cannot identify when it was created. The",
-                                   "    file " + vb + " when you last ran the " + ctx,
-                                   "    was created on " + storedTimeText + "."});
+            r.message =
+                joinLines({head + " exists yet", "   this program cannot identify when it was created. The",
+                           "    file " + vb + " when you last ran the " + ctx,
+                           "    was created on " + storedTimeText + "."});
         } else {
-            r.message = joinLines({head + " no longer exists while", "    the file " + vb + " when you last ran the " + ctx,
+            r.message = joinLines({head + " no longer exists while",
+                                   "    the file " + vb + " when you last ran the " + ctx,
                                    "    was created on " + storedTimeText + "."});
         }
         return r;
@@ -249,11 +259,13 @@ StampCompareResult CompareFileStamp(std::string_view label, std::string_view con
                                    "    the version " + vb + " when you last ran the " + ctx,
                                    "    had size " + storedSize + " bytes."});
         } else if (now.exists) {
-            r.message = joinLines({head + " exists yet", "   this program cannot identify when it was created. The",
-                                   "    version " + vb + " when you last ran the " + ctx,
-                                   "    had size " + storedSize + " bytes."});
+            r.message =
+                joinLines({head + " exists yet", "   this program cannot identify when it was created. The",
+                           "    version " + vb + " when you last ran the " + ctx,
+                           "    had size " + storedSize + " bytes."});
         } else {
-            r.message = joinLines({head + " no longer exists while", "    the version " + vb + " when you last ran the " + ctx,
+            r.message = joinLines({head + " no longer exists while",
+                                   "    the version " + vb + " when you last ran the " + ctx,
                                    "    had size " + storedSize + " bytes."});
         }
     }

@@ -44,15 +44,17 @@ std::int64_t StampSize(std::string_view stamp);
 struct ParsedStamp {
     enum class Form { Invalid, Current, OldDos };
     Form form = Form::Invalid;
-    std::int64_t fileTime = 0;    ///< current form
-    std::int32_t sizeLow = -1;    ///< current form
-    std::int32_t sizeHigh = -1;   ///< current form
-    std::uint32_t dosTime = 0;    ///< older form
+    std::int64_t fileTime = 0;   ///< current form
+    std::int32_t sizeLow = -1;   ///< current form
+    std::int32_t sizeHigh = -1;  ///< current form
+    std::uint32_t dosTime = 0;   ///< older form
     std::string name;
 
     std::int64_t size() const;
     /// The stamp of a file that did not exist when it was taken.
-    bool isMissingFile() const { return form == Form::Current && fileTime == 0 && sizeLow == -1 && sizeHigh == -1; }
+    bool isMissingFile() const {
+        return form == Form::Current && fileTime == 0 && sizeLow == -1 && sizeHigh == -1;
+    }
 };
 
 /// Takes a stamp apart (never fails; an unknown text gives Form::Invalid).
@@ -68,8 +70,8 @@ std::string formatStampTime(std::int64_t fileTime);
 
 /// What `CompareFileStamp` should check.
 struct StampCheck {
-    bool name = false;          ///< the name must be the same (ignoring case)
-    bool timeAndSize = true;    ///< the time (2-second resolution) and size must agree
+    bool name = false;        ///< the name must be the same (ignoring case)
+    bool timeAndSize = true;  ///< the time (2-second resolution) and size must agree
 };
 
 /// The outcome of a comparison: ok, or the lines of the message (joined with

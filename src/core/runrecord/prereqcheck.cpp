@@ -25,7 +25,8 @@ const char* const kIgnorePrerequisiteProblemsQuestion =
     "[You should only say \"Yes\" if you think the software is incorrect in this case\r\n"
     "  when it says that the prerequisite files are not ok.]";
 
-const char* const kCheckPrerequisitesQuestion = "Do you want a check that all prerequisite files are still ok?";
+const char* const kCheckPrerequisitesQuestion =
+    "Do you want a check that all prerequisite files are still ok?";
 
 namespace {
 
@@ -53,26 +54,31 @@ std::string orderProblem(const PrereqPlan& plan, WorkItem dependent, WorkItem pr
     if (dependent.year > env.sim.NumYears) {
         if (prerequisite.year > env.sim.NumYears)
             return "SS job for " + runTitle(rd) + " was completed before SS job for " + runTitle(rp) + ".";
-        return "SS job for " + runTitle(rd) + " was completed before sim for year " + year(prerequisite.year) + ".";
+        return "SS job for " + runTitle(rd) + " was completed before sim for year " +
+               year(prerequisite.year) + ".";
     }
     if (dependent.type == kItemBot) {
-        std::string text = "   The " + plan.describe(dependent) + " was completed before the " + plan.describe(prerequisite);
+        std::string text =
+            "   The " + plan.describe(dependent) + " was completed before the " + plan.describe(prerequisite);
         if (prerequisite.year < dependent.year)
-            text += "\r\n      [The starting data for this BOT job includes updated data from that simulation.]";
+            text +=
+                "\r\n      [The starting data for this BOT job includes updated data from that simulation.]";
         return text;
     }
     if (prerequisite.type == kItemBot)
-        return simulationPhrase(env, rd, dependent.year, true) + " was completed before BOT job for the same year.";
+        return simulationPhrase(env, rd, dependent.year, true) +
+               " was completed before BOT job for the same year.";
     if (isSim(plan, prerequisite) && rd == rp)
-        return "Sim for year " + year(dependent.year) + " of " + runTitle(rd) + " was completed before sim for year " +
-               year(prerequisite.year) + ".";
+        return "Sim for year " + year(dependent.year) + " of " + runTitle(rd) +
+               " was completed before sim for year " + year(prerequisite.year) + ".";
     return "   The " + plan.describe(dependent) + " was completed before the " + plan.describe(prerequisite);
 }
 
 // The wait window, never shown in batch mode; message boxes close it first.
 class WaitWindow {
 public:
-    WaitWindow(Dialogs& d, bool enabled, std::string title) : m_d(d), m_enabled(enabled), m_title(std::move(title)) {}
+    WaitWindow(Dialogs& d, bool enabled, std::string title)
+        : m_d(d), m_enabled(enabled), m_title(std::move(title)) {}
     ~WaitWindow() { hide(); }
     void stage(const std::string& text) {
         if (!m_enabled) return;
@@ -126,8 +132,8 @@ std::vector<std::string> previousResultProblems(const PrereqPlan& plan, const St
         }
         const CheckOutcome ok = checker.checkStep(run, p.year, bot, true, sel);
         if (!ok.ok)
-            out.push_back("Results from the " + stepContext(plan.env(), run, p.year, bot) + " are not ok.\r\n" +
-                          ok.reason);
+            out.push_back("Results from the " + stepContext(plan.env(), run, p.year, bot) +
+                          " are not ok.\r\n" + ok.reason);
     }
     return out;
 }
@@ -146,7 +152,8 @@ PrereqOutcome runCheck(const RunRecordEnv& env, const TBigJobDetails& job, const
     const bool interpreter = !iendsWith(env.modelFile, ".exe");
 
     // The runs asked for keep each run in sequence with the Base.
-    if (std::string seq = sequenceCheckMessage(job, env.firstPolicyYear, year, env.usesPeriods(), env.noRerun);
+    if (std::string seq =
+            sequenceCheckMessage(job, env.firstPolicyYear, year, env.usesPeriods(), env.noRerun);
         !seq.empty())
         return stop(seq);
 
@@ -170,9 +177,9 @@ PrereqOutcome runCheck(const RunRecordEnv& env, const TBigJobDetails& job, const
         in.resultsMapFile = env.resultsMapFile;
         in.noRerun = env.noRerun;
         in.firstPolicyYear = env.firstPolicyYear;
-        const std::string missing =
-            missingEssentialInput(env.sim, job, in, env.usesPeriods(), dialogs,
-                                  [&](int i) { wait.stage(stage + ". [YearNo = " + std::to_string(i) + "]"); });
+        const std::string missing = missingEssentialInput(
+            env.sim, job, in, env.usesPeriods(), dialogs,
+            [&](int i) { wait.stage(stage + ". [YearNo = " + std::to_string(i) + "]"); });
         if (!missing.empty()) return stop(missing);
     }
 
@@ -197,8 +204,8 @@ PrereqOutcome runCheck(const RunRecordEnv& env, const TBigJobDetails& job, const
         wait.stage(" Checking if previous sims are still ok");
         if (!options.fewerMessages) {
             wait.hide();
-            if (dialogs.message(MsgKind::Confirmation, kCheckPrerequisitesQuestion, BtnYes | BtnNo | BtnHelp) ==
-                BtnNo)
+            if (dialogs.message(MsgKind::Confirmation, kCheckPrerequisitesQuestion,
+                                BtnYes | BtnNo | BtnHelp) == BtnNo)
                 return {true, ""};
         }
         bestEffort(
@@ -213,7 +220,8 @@ PrereqOutcome runCheck(const RunRecordEnv& env, const TBigJobDetails& job, const
             const std::string text = joinLines(problems);
             wait.hide();
             dialogs.message(MsgKind::Error, text, BtnOk | BtnHelp);
-            if (dialogs.message(MsgKind::Confirmation, kIgnorePrerequisiteProblemsQuestion, BtnYes | BtnNo) == BtnYes)
+            if (dialogs.message(MsgKind::Confirmation, kIgnorePrerequisiteProblemsQuestion, BtnYes | BtnNo) ==
+                BtnYes)
                 return {true, ""};
             return {false, text};
         }
@@ -224,13 +232,15 @@ PrereqOutcome runCheck(const RunRecordEnv& env, const TBigJobDetails& job, const
 }  // namespace
 
 PrereqOutcome PreviousSimsEtcStillOk_Version2(const RunRecordEnv& env, const TBigJobDetails& job,
-                                              const PrereqOptions& options, BotCache& cache, Dialogs& dialogs) {
+                                              const PrereqOptions& options, BotCache& cache,
+                                              Dialogs& dialogs) {
     CacheInUse cacheInUse(cache);
     try {
         return runCheck(env, job, options, cache, dialogs);
     } catch (const std::exception& e) {
         // Whatever went wrong, the job must not start on an unfinished check.
-        const std::string text = internalErrorText(std::string(e.what()) + " [PreviousSimsEtcStillOk_Version2]");
+        const std::string text =
+            internalErrorText(std::string(e.what()) + " [PreviousSimsEtcStillOk_Version2]");
         dialogs.message(MsgKind::Error, text, BtnOk | BtnHelp);
         return {false, text};
     }

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "base/dialogs.h"
-#include "plan/plan.h"
 #include "model/release.h"
+#include "plan/plan.h"
 #include "runrecord/prereqfiles.h"
 #include "runrecord/runrecord.h"
 #include "runrecord/wheretostart.h"
@@ -50,7 +50,8 @@ std::vector<std::string> previousResultProblems(const PrereqPlan& plan, const St
 /// program, essential inputs, pass 1, pass 2.  Every problem is shown through
 /// `dialogs`.  The BOT cache is in use (reset) for the duration of the check.
 PrereqOutcome PreviousSimsEtcStillOk_Version2(const RunRecordEnv& env, const TBigJobDetails& job,
-                                              const PrereqOptions& options, BotCache& cache, Dialogs& dialogs);
+                                              const PrereqOptions& options, BotCache& cache,
+                                              Dialogs& dialogs);
 
 /// The two override questions (Yes and No).
 extern const char* const kIgnoreMissingFilesQuestion;

@@ -24,7 +24,8 @@ bool present(const std::string& file) {
 
 }  // namespace
 
-PrereqPlan::PrereqPlan(const RunRecordEnv& env, const TBigJobDetails& job, const std::function<bool(int)>& botNeeded)
+PrereqPlan::PrereqPlan(const RunRecordEnv& env, const TBigJobDetails& job,
+                       const std::function<bool(int)>& botNeeded)
     : m_env(env), m_job(job), m_n(std::clamp(env.sim.NumYears, 0, kMaxYears)) {
     // A BOT job runs in the job when a Rerun or Policy simulation of its year
     // does and either both runs do that year (the engine then always makes it
@@ -44,10 +45,14 @@ PrereqPlan::PrereqPlan(const RunRecordEnv& env, const TBigJobDetails& job, const
 
 int PrereqPlan::runOf(int type) const {
     switch (type) {
-        case kItemBase: return 1;
-        case kItemBot: return m_env.botRecordRun();
-        case kItemRerun: return 2;
-        default: return 3;
+        case kItemBase:
+            return 1;
+        case kItemBot:
+            return m_env.botRecordRun();
+        case kItemRerun:
+            return 2;
+        default:
+            return 3;
     }
 }
 
@@ -90,8 +95,10 @@ void PrereqPlan::dataInputs(int run, int i, std::vector<ItemInput>& out) const {
     const int n = std::min(sim.NumFiles, kMaxUserFiles);
     for (int k = 1; k <= n; ++k) {
         const TSimFileEntry& f = sim.Files[k];
-        if (f.Usage != kUsageUpdatedInput && f.Usage != kUsageLaggedInput && f.Usage != kUsageConstantInput) continue;
-        auto r = ResolveLogicalFile(sim, i, run, m_env.firstYearOf(run), m_env.noRerun, k, m_env.firstYearList);
+        if (f.Usage != kUsageUpdatedInput && f.Usage != kUsageLaggedInput && f.Usage != kUsageConstantInput)
+            continue;
+        auto r =
+            ResolveLogicalFile(sim, i, run, m_env.firstYearOf(run), m_env.noRerun, k, m_env.firstYearList);
         ItemInput in;
         if (!r || r->name.empty()) {
             in.role = "    The starting data file for logical name " + f.Name.str() +
@@ -112,8 +119,8 @@ void PrereqPlan::dataInputs(int run, int i, std::vector<ItemInput>& out) const {
 
 ItemInput PrereqPlan::solutionInput(int run, int i) const {
     const WorkItem producer{typeOfRun(run), i};
-    return {"    The Solution file from the " + describe(producer), SolutionFile(m_env.sim, i, run, m_env.noRerun),
-            producer};
+    return {"    The Solution file from the " + describe(producer),
+            SolutionFile(m_env.sim, i, run, m_env.noRerun), producer};
 }
 
 std::vector<int> PrereqPlan::spreadsheetYears(int run) const {
@@ -166,8 +173,8 @@ std::vector<ItemInput> PrereqPlan::inputs(WorkItem it) const {
         // And the comparison run's cumulative results over that range, made
         // by its spreadsheet job (in this job, or an earlier one).
         if (from <= to) {
-            const std::string name = SpreadsheetCsvName(sim, cmp, from, to, m_env.firstYearOf(cmp), m_env.noRerun,
-                                                        "aggrex", "cum");
+            const std::string name = SpreadsheetCsvName(sim, cmp, from, to, m_env.firstYearOf(cmp),
+                                                        m_env.noRerun, "aggrex", "cum");
             const WorkItem producer{typeOfRun(cmp), m_n + 1};
             out.push_back({"    The cumulative results file from the " + describe(producer),
                            JoinPath(sim.WorkDir, changeExt(name, ".rsl")), producer});
@@ -206,7 +213,8 @@ std::vector<WorkItem> PrereqPlan::prerequisites() const {
     return found;
 }
 
-std::vector<std::string> missingPrerequisiteFiles(const PrereqPlan& plan, const std::function<void(int)>& onYear) {
+std::vector<std::string> missingPrerequisiteFiles(const PrereqPlan& plan,
+                                                  const std::function<void(int)>& onYear) {
     std::vector<std::string> out;
     const int n = std::clamp(plan.env().sim.NumYears, 0, kMaxYears);
     for (int i = 1; i <= n + 2; ++i) {
@@ -216,12 +224,14 @@ std::vector<std::string> missingPrerequisiteFiles(const PrereqPlan& plan, const 
             if (!plan.inJob(it)) continue;
             for (const ItemInput& in : plan.inputs(it)) {
                 if (present(in.file)) continue;
-                if (in.producer && plan.inJob(*in.producer) && plan.order(*in.producer) < plan.order(it)) continue;
+                if (in.producer && plan.inJob(*in.producer) && plan.order(*in.producer) < plan.order(it))
+                    continue;
                 std::string text = in.file.empty() ? in.role : in.role + " " + in.file;
                 text += in.producer ? "\r\n     created by the " + plan.describe(*in.producer)
                                     : std::string("\r\n     (see the Data part of the Model/Data page)");
                 text += "\r\n     does not exist.";
-                text += "\r\n    This file will not be created by any of the other jobs you are about to run.";
+                text +=
+                    "\r\n    This file will not be created by any of the other jobs you are about to run.";
                 text += "\r\n    This makes it IMPOSSIBLE to run the " + plan.describe(it) + ".";
                 out.push_back(std::move(text));
             }

@@ -33,9 +33,9 @@ struct WorkItem {
 
 /// One input file of an item.
 struct ItemInput {
-    std::string role;                 ///< e.g. "    The BOT file"
-    std::string file;                 ///< full path ("" when the name is not known)
-    std::optional<WorkItem> producer; ///< the item that makes it; none for starting data
+    std::string role;                  ///< e.g. "    The BOT file"
+    std::string file;                  ///< full path ("" when the name is not known)
+    std::optional<WorkItem> producer;  ///< the item that makes it; none for starting data
 };
 
 /// The items of a job, their inputs and producers.

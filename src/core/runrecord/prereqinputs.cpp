@@ -16,7 +16,8 @@ const char* kModelTail = "\r\nfor the Model (see the Model part of the Model/Dat
 }  // namespace
 
 std::string missingEssentialInput(const TSimRecord& rec, const TBigJobDetails& job, const EssentialInputs& in,
-                                  bool usesPeriods, Dialogs& dialogs, const std::function<void(int)>& onYear) {
+                                  bool usesPeriods, Dialogs& dialogs,
+                                  const std::function<void(int)>& onYear) {
     bool anySims = false, anySS = false;
     for (int r = 1; r <= 3; ++r) {
         if (r == 2 && in.noRerun) continue;
@@ -27,12 +28,13 @@ std::string missingEssentialInput(const TSimRecord& rec, const TBigJobDetails& j
         if (!fileExists(in.modelProgram))
             return "The Model Lexor-generated EXE\r\n   " + in.modelProgram +
                    "\r\n(see the Model part of the Model/Data page) does not exist." + kImpossibleSims;
-        const std::vector<std::string> exts =
-            in.usesInterpreter ? std::vector<std::string>{".gss", ".gst"} : std::vector<std::string>{".axs", ".axt"};
+        const std::vector<std::string> exts = in.usesInterpreter ? std::vector<std::string>{".gss", ".gst"}
+                                                                 : std::vector<std::string>{".axs", ".axt"};
         for (const std::string& ext : exts) {
             const std::string aux = changeExt(in.modelProgram, ext);
             if (!fileExists(aux))
-                return std::string(in.usesInterpreter ? "The Calvex Auxiliary file\r\n   " : "The Auxiliary file\r\n   ") +
+                return std::string(in.usesInterpreter ? "The Calvex Auxiliary file\r\n   "
+                                                      : "The Auxiliary file\r\n   ") +
                        aux + kModelTail + kImpossibleSims;
         }
         if (!in.modelInfoFile.empty() && !fileExists(in.modelInfoFile))
@@ -50,8 +52,8 @@ std::string missingEssentialInput(const TSimRecord& rec, const TBigJobDetails& j
             const std::string period = rec.GridStem(i, closureCol);
             const bool hasPeriod = !period.empty() && period != "?";
             if (common.empty() && !hasPeriod)
-                return "No closure file (Common or period-specific) has been specified\r\n for the " + what + "." +
-                       "\r\nThis makes it IMPOSSIBLE to carry out the " + what + ".";
+                return "No closure file (Common or period-specific) has been specified\r\n for the " + what +
+                       "." + "\r\nThis makes it IMPOSSIBLE to carry out the " + what + ".";
             struct Named {
                 const char* kind;
                 int row, col;
@@ -72,15 +74,18 @@ std::string missingEssentialInput(const TSimRecord& rec, const TBigJobDetails& j
                 const std::string name = rec.GridFile(n.row, n.col);
                 const std::string file = UserFilePath(rec.WorkDir, name);
                 if (!fileExists(file))
-                    return std::string(n.kind) + " file " + name + " (see the Closure/Shocks page) does not exist." +
+                    return std::string(n.kind) + " file " + name +
+                           " (see the Closure/Shocks page) does not exist." +
                            "\r\nThis makes it IMPOSSIBLE to carry out the " + what;
                 std::vector<std::string> problems;
                 if (!CheckConstituents(file, false, true, dialogs, &problems)) {
                     std::string text;
                     for (const auto& p : problems) text += p + "\r\n";
-                    return text + "Earlier messages about missing files are about files\r\n referred to in the " +
-                           n.kind + " file" + "\r\n" + "   " + name + "  (see the Closure/Shocks page)." + "\r\n" +
-                           "These missing files make it IMPOSSIBLE to carry out the " + "\r\n" + "  " + what + ".";
+                    return text +
+                           "Earlier messages about missing files are about files\r\n referred to in the " +
+                           n.kind + " file" + "\r\n" + "   " + name + "  (see the Closure/Shocks page)." +
+                           "\r\n" + "These missing files make it IMPOSSIBLE to carry out the " + "\r\n" +
+                           "  " + what + ".";
                 }
             }
         }
@@ -88,10 +93,12 @@ std::string missingEssentialInput(const TSimRecord& rec, const TBigJobDetails& j
     if (anySS) {
         const char* tail = "\r\nThis means that it is IMPOSSIBLE to run any spreadsheet jobs.";
         if (in.resultsMapFile.empty())
-            return std::string("Name of Result Mapping file has not been specified - see the Sim Overview page.") + tail;
-        if (!fileExists(in.resultsMapFile))
-            return "Result Mapping file\r\n  " + in.resultsMapFile + "\r\n(see the Sim Overview page) does not exist." +
+            return std::string(
+                       "Name of Result Mapping file has not been specified - see the Sim Overview page.") +
                    tail;
+        if (!fileExists(in.resultsMapFile))
+            return "Result Mapping file\r\n  " + in.resultsMapFile +
+                   "\r\n(see the Sim Overview page) does not exist." + tail;
     }
     return "";
 }

@@ -10,17 +10,17 @@
 #include <string>
 
 #include "base/dialogs.h"
-#include "plan/plan.h"
 #include "model/simrecord.h"
+#include "plan/plan.h"
 
 namespace vdln {
 
 /// The inputs checked beside the record.
 struct EssentialInputs {
-    std::string modelProgram;   ///< the model program (or interpreter statement file)
+    std::string modelProgram;  ///< the model program (or interpreter statement file)
     bool usesInterpreter = false;
-    std::string modelInfoFile;  ///< the Model Information file
-    std::string resultsMapFile; ///< "Results Map File"
+    std::string modelInfoFile;   ///< the Model Information file
+    std::string resultsMapFile;  ///< "Results Map File"
     bool noRerun = false;
     int firstPolicyYear = 1;
 };

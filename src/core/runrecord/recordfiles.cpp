@@ -18,10 +18,14 @@ TKeepRunInfo TKeepRunInfo::inDirectory(const std::string& keepDir) {
 
 std::string RunRecordFileName(const TKeepRunInfo& keep, int run) {
     switch (run) {
-        case 1: return keep.BaseFile;
-        case 2: return keep.RerunFile;
-        case 3: return keep.PolicyFile;
-        default: return std::string();
+        case 1:
+            return keep.BaseFile;
+        case 2:
+            return keep.RerunFile;
+        case 3:
+            return keep.PolicyFile;
+        default:
+            return std::string();
     }
 }
 
@@ -37,7 +41,8 @@ std::optional<std::int64_t> parseCompletionTime(std::string_view text) {
     if (sp == std::string::npos) return std::nullopt;
     auto lo = parseInt(std::string_view(t).substr(0, sp));
     auto hi = parseInt(std::string_view(t).substr(sp + 1));
-    if (!lo || !hi || *lo < INT32_MIN || *lo > INT32_MAX || *hi < INT32_MIN || *hi > INT32_MAX) return std::nullopt;
+    if (!lo || !hi || *lo < INT32_MIN || *lo > INT32_MAX || *hi < INT32_MIN || *hi > INT32_MAX)
+        return std::nullopt;
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(*hi)) << 32) |
                                      static_cast<std::uint32_t>(*lo));
 }
@@ -73,7 +78,9 @@ const RunRecordView::Section* RunRecordView::section(std::string_view name) cons
     return it == m_sections.end() ? nullptr : &it->second;
 }
 
-bool RunRecordView::hasSection(std::string_view name) const { return section(name) != nullptr; }
+bool RunRecordView::hasSection(std::string_view name) const {
+    return section(name) != nullptr;
+}
 
 const std::string* RunRecordView::find(std::string_view sec, std::string_view key) const {
     const Section* s = section(sec);
@@ -194,7 +201,9 @@ Status WriteUserDsName(const std::string& file, const std::string& name, RunReco
     return store.save(file).tag(" [WriteUserDsName]");
 }
 
-std::string runRecordBackupName(const std::string& recordFile) { return changeExt(recordFile, ".bak"); }
+std::string runRecordBackupName(const std::string& recordFile) {
+    return changeExt(recordFile, ".bak");
+}
 
 Status BackupRunRecords(const TKeepRunInfo& keep) {
     Status first;

@@ -54,8 +54,8 @@ private:
     };
     struct Entry {
         Identity id;
-        bool readable = true;   ///< false: the file exists but could not be read
-        std::string error;      ///< why it could not be read
+        bool readable = true;  ///< false: the file exists but could not be read
+        std::string error;     ///< why it could not be read
         IniFile ini;
         std::optional<RunRecordView> view;  ///< built from `ini` at first lookup
     };

@@ -42,16 +42,21 @@ std::string stepSection(const RunRecordEnv& env, int i, bool bot, const std::str
 
 std::string runTitle(int run) {
     switch (run) {
-        case 1: return "Base";
-        case 2: return "Rerun";
-        case 3: return "Policy";
-        default: return "?";
+        case 1:
+            return "Base";
+        case 2:
+            return "Rerun";
+        case 3:
+            return "Policy";
+        default:
+            return "?";
     }
 }
 
 std::string simulationPhrase(const RunRecordEnv& env, int run, int i, bool capital) {
-    return std::string(capital ? "S" : "s") + "imulation for year " + std::to_string(env.sim.Years[i]) + " (" +
-           (env.usesPeriods() ? "period" : "year") + " number " + std::to_string(i) + ") of the " + runTitle(run);
+    return std::string(capital ? "S" : "s") + "imulation for year " + std::to_string(env.sim.Years[i]) +
+           " (" + (env.usesPeriods() ? "period" : "year") + " number " + std::to_string(i) + ") of the " +
+           runTitle(run);
 }
 
 std::string stepContext(const RunRecordEnv& env, int run, int i, bool bot) {
@@ -64,7 +69,8 @@ StampCompareResult CompareFileStamp(const RunRecordEnv& env, std::string_view la
                                     std::string_view storedStamp, const std::string& currentFile,
                                     std::string_view verb, bool checkName, bool checkTimeAndSize, bool bot) {
     const std::string context = year == 0 ? runTitle(run) : stepContext(env, run, year, bot);
-    return CompareFileStamp(label, context, storedStamp, currentFile, verb, StampCheck{checkName, checkTimeAndSize});
+    return CompareFileStamp(label, context, storedStamp, currentFile, verb,
+                            StampCheck{checkName, checkTimeAndSize});
 }
 
 std::vector<std::pair<std::string, std::string>> spreadsheetOutputs(const RunRecordEnv& env, int run) {
@@ -80,7 +86,8 @@ std::vector<std::pair<std::string, std::string>> spreadsheetOutputs(const RunRec
     add("SEQ file", SequenceFile(s, run, c, a, f0, nr, false));
     add("Output RSL cum", CumulativeResultsName(s, run, c, a, f0, nr, "cumsol"));
     if (run == 3) {
-        if (env.yearOnYearDiffs) add("Output diff YOnY", SpreadsheetCsvName(s, run, c, a, f0, nr, "divero", "yony"));
+        if (env.yearOnYearDiffs)
+            add("Output diff YOnY", SpreadsheetCsvName(s, run, c, a, f0, nr, "divero", "yony"));
         add("Output diff cum", SpreadsheetCsvName(s, run, c, a, f0, nr, "divero", "cum"));
         add("SEQ dev file", SequenceFile(s, run, c, a, f0, nr, true));
         add("Output RSL dev", CumulativeResultsName(s, run, c, a, f0, nr, "devsol"));
@@ -254,7 +261,8 @@ private:
                 }
             }
             file = trim(file);
-            if (file.size() >= 2 && file.front() == '"' && file.back() == '"') file = file.substr(1, file.size() - 2);
+            if (file.size() >= 2 && file.front() == '"' && file.back() == '"')
+                file = file.substr(1, file.size() - 2);
             if (name.empty()) continue;
             stamp(section, name, file.empty() ? file : m_env.inWorkDir(file));
         }
@@ -272,7 +280,8 @@ private:
         if (m_run >= 2 || m_bot) {
             const std::string section = m_bot ? year() : year() + "i";
             stamp(section, "Bot file", BotFile(m_sim, m_i, nr));
-            if (m_env.solFileShocks) stamp(section, "SOL file for Policy shocks", BotResultsFile(m_sim, m_i, nr));
+            if (m_env.solFileShocks)
+                stamp(section, "SOL file for Policy shocks", BotResultsFile(m_sim, m_i, nr));
         }
         const std::string baseSol = SolutionFile(m_sim, m_i, 1, nr);
         if (m_bot)
@@ -288,7 +297,8 @@ private:
         for (int k = 1; k <= n; ++k) {
             m_stage = "inputs of files. k= " + std::to_string(k);
             const TSimFileEntry& f = m_sim.Files[k];
-            if (f.Usage == kUsageUpdatedInput || f.Usage == kUsageLaggedInput || f.Usage == kUsageConstantInput) {
+            if (f.Usage == kUsageUpdatedInput || f.Usage == kUsageLaggedInput ||
+                f.Usage == kUsageConstantInput) {
                 auto r = ResolveLogicalFile(m_sim, m_i, m_run, firstRun, nr, k, m_env.firstYearList);
                 std::string file = r ? m_env.inWorkDir(r->name) : std::string();
                 stamp(sec("i"), f.Name.str(), file);
@@ -310,7 +320,8 @@ private:
         for (int n = 0;; ++n)  // drop constituents recorded by an earlier run of this step
             if (!m_ini.eraseKey(section, prefix + "Constituent " + std::to_string(n))) break;
         const auto list = sortedConstituents(m_env, file);
-        for (size_t n = 0; n < list.size(); ++n) stamp(section, prefix + "Constituent " + std::to_string(n), list[n]);
+        for (size_t n = 0; n < list.size(); ++n)
+            stamp(section, prefix + "Constituent " + std::to_string(n), list[n]);
     }
 
     void closureAndShocks(bool sim) {
@@ -321,7 +332,8 @@ private:
         const std::string s = sec("s");
         const std::string ext = m_run == 1 ? "BSH" : "PSH";
         fileWithConstituents(s, "Common ", ext, CommonShockFile(m_sim, m_run));
-        fileWithConstituents(s, "", ext, m_run == 1 ? ShockFileForYear(m_sim, m_i) : ExtraShockFileForYear(m_sim, m_i));
+        fileWithConstituents(s, "", ext,
+                             m_run == 1 ? ShockFileForYear(m_sim, m_i) : ExtraShockFileForYear(m_sim, m_i));
     }
 
     void startFile() {
@@ -336,7 +348,8 @@ private:
                 if (!m_ini.eraseKey(section, "Constituent " + std::to_string(n))) break;
             if (!exists) continue;
             const auto list = sortedConstituents(m_env, file);
-            for (size_t n = 0; n < list.size(); ++n) stamp(section, "Constituent " + std::to_string(n), list[n]);
+            for (size_t n = 0; n < list.size(); ++n)
+                stamp(section, "Constituent " + std::to_string(n), list[n]);
         }
     }
 
@@ -366,7 +379,8 @@ void invalidateLaterRuns(const RunRecordEnv& env, int run, RunRecordStore& store
         if (!fileExists(file)) continue;
         bool remove = env.beLikeOld;
         if (!remove) {
-            remove = !iequals(trim(store.value(file, "Run", "Sim name").value_or("")), env.sim.SimNames[r].str());
+            remove =
+                !iequals(trim(store.value(file, "Run", "Sim name").value_or("")), env.sim.SimNames[r].str());
         }
         if (remove) {
             bestEffort(deleteFile(file),
@@ -421,8 +435,8 @@ bool WriteRunRecord(const RunRecordEnv& env, Dialogs& dialogs, RunRecordStore& s
         return true;
     } catch (const std::exception&) {
         dialogs.message(MsgKind::Error,
-                        "Problem updating Record of Runs file \r\n  " + file + "\r\nLast part done is: " + stage +
-                            "\r\nBut will attempt to continue.",
+                        "Problem updating Record of Runs file \r\n  " + file +
+                            "\r\nLast part done is: " + stage + "\r\nBut will attempt to continue.",
                         BtnOk | BtnHelp);
         return false;
     }

@@ -9,8 +9,8 @@
 
 #include "base/clock.h"
 #include "base/dialogs.h"
-#include "model/solutionmethod.h"
 #include "model/simrecord.h"
+#include "model/solutionmethod.h"
 #include "runrecord/filestamp.h"
 #include "runrecord/recordfiles.h"
 
@@ -28,23 +28,23 @@ struct RunRecordEnv {
     const TSimRecord& sim;
     TKeepRunInfo keep;
     const Clock& clock;
-    DurableCopyNames copies;          ///< the ".ds3", ".ds4", ".ds5" names of the application
-    int firstPolicyYear = 1;          ///< `FirstPolicyYear`
-    bool noRerun = false;             ///< no-rerun mode ("Rerun FC with Dev" = "no")
-    bool beLikeOld = false;           ///< menu "Be Like Old Vardelon"
-    bool developerMode = false;       ///< "DeveloperMode"
+    DurableCopyNames copies;     ///< the ".ds3", ".ds4", ".ds5" names of the application
+    int firstPolicyYear = 1;     ///< `FirstPolicyYear`
+    bool noRerun = false;        ///< no-rerun mode ("Rerun FC with Dev" = "no")
+    bool beLikeOld = false;      ///< menu "Be Like Old Vardelon"
+    bool developerMode = false;  ///< "DeveloperMode"
     // Model.
-    std::string modelFile;            ///< model program (".exe") or auxiliary statement file (".gss")
-    bool notWinconsoleExe = false;    ///< "Not winconsole exe"
-    std::string modelInfoFile;        ///< Model Information file
-    std::string dynamicInfoFile;      ///< Dynamic Information file ("" when none)
-    bool writesUdc = false;           ///< the model program writes a ".udc" file
+    std::string modelFile;          ///< model program (".exe") or auxiliary statement file (".gss")
+    bool notWinconsoleExe = false;  ///< "Not winconsole exe"
+    std::string modelInfoFile;      ///< Model Information file
+    std::string dynamicInfoFile;    ///< Dynamic Information file ("" when none)
+    bool writesUdc = false;         ///< the model program writes a ".udc" file
     // Options.
-    bool solFileShocks = false;       ///< "Sol File Shocks"
-    std::string resultsMapFile;       ///< "Results Map File"
-    bool abbreviatedSS = false;       ///< "Do Abbreviated SS Jobs"
-    bool yearOnYearDiffs = false;     ///< "Make Year-on-Year Differences SS"
-    bool useCMFStart = true;          ///< "Use CMFStart"
+    bool solFileShocks = false;          ///< "Sol File Shocks"
+    std::string resultsMapFile;          ///< "Results Map File"
+    bool abbreviatedSS = false;          ///< "Do Abbreviated SS Jobs"
+    bool yearOnYearDiffs = false;        ///< "Make Year-on-Year Differences SS"
+    bool useCMFStart = true;             ///< "Use CMFStart"
     bool useRunSpecificCMFStart = true;  ///< "Use RunSpecific CMFStart"
     /// The run's convergence header array file to record with the spreadsheet
     /// job ("" unless rational-expectations iterations are on their last
@@ -122,7 +122,7 @@ std::string currentCMFStartFile(const RunRecordEnv& env, int run);
 /// Record of Runs file ..." is shown (OK and Help) and the result is false;
 /// the job goes on.
 [[nodiscard]] bool WriteRunRecord(const RunRecordEnv& env, Dialogs& dialogs, int run, int year, StepKind kind,
-                    const TAutoAccuracy& accuracy, const TSolutionMethod& method);
+                                  const TAutoAccuracy& accuracy, const TSolutionMethod& method);
 /// The same, reading and editing the files held by `store` (a job's
 /// completions): nothing is read from disk unless a file changed under the
 /// store; the file is still written atomically at every completion.

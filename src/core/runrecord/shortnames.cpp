@@ -21,8 +21,9 @@ const char* const kShortNameInternalProblem =
 
 std::string shortNameClashText(const std::string& shortName, const std::string& file) {
     return std::string("File with short name ") + "\"" + shortName + "\"" + " is used" + "\r\n" +
-           " as a data file (Model/Data page)" + "\r\n" + "and in file " + file + " on the Closure/Shocks page." +
-           "\r\n" + "Sorry, but this is not allowed." + "\r\n" + "Please change this.";
+           " as a data file (Model/Data page)" + "\r\n" + "and in file " + file +
+           " on the Closure/Shocks page." + "\r\n" + "Sorry, but this is not allowed." + "\r\n" +
+           "Please change this.";
 }
 
 namespace {
@@ -40,8 +41,8 @@ std::vector<std::string> jobClosureAndShockFiles(const RunRecordEnv& env, const 
     for (int r = 1; r <= 3; ++r) {
         if (r == 2 && env.noRerun) continue;
         if (!job.DoSims[r]) continue;
-        for (int i = std::max(job.FirstSimYear[r], 1); i <= std::min({job.LastSimYear[r], sim.NumYears, kMaxYears});
-             ++i) {
+        for (int i = std::max(job.FirstSimYear[r], 1);
+             i <= std::min({job.LastSimYear[r], sim.NumYears, kMaxYears}); ++i) {
             add(CommonClosureFile(sim, r));
             add(ClosureFileForYear(sim, i, r));
             if (r == 1) {
@@ -62,7 +63,8 @@ std::vector<std::string> dataShortNames(const RunRecordEnv& env) {
     std::vector<std::string> out;
     for (int k = 1; k <= std::min(sim.NumFiles, kMaxUserFiles); ++k) {
         const TSimFileEntry& f = sim.Files[k];
-        if (f.Usage != kUsageUpdatedInput && f.Usage != kUsageLaggedInput && f.Usage != kUsageConstantInput) continue;
+        if (f.Usage != kUsageUpdatedInput && f.Usage != kUsageLaggedInput && f.Usage != kUsageConstantInput)
+            continue;
         auto file = firstYearFileFor(env.firstYearList, f.Name.str());
         if (!file || file->empty()) continue;
         const std::string shortName = nameOf(*file);
@@ -73,7 +75,8 @@ std::vector<std::string> dataShortNames(const RunRecordEnv& env) {
 
 }  // namespace
 
-ShortNameOutcome CheckShortNamesDataCMFBits(const RunRecordEnv& env, const TBigJobDetails& job, Dialogs& dialogs) {
+ShortNameOutcome CheckShortNamesDataCMFBits(const RunRecordEnv& env, const TBigJobDetails& job,
+                                            Dialogs& dialogs) {
     const std::vector<std::string> data = dataShortNames(env);
     if (data.empty()) return {};
     bool internalShown = false;

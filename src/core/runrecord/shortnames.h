@@ -15,8 +15,8 @@ namespace vdln {
 
 /// What the short-name check found.
 struct ShortNameOutcome {
-    bool ok = true;        ///< false: the job must not start
-    std::string problem;   ///< the message shown when not ok
+    bool ok = true;       ///< false: the job must not start
+    std::string problem;  ///< the message shown when not ok
 };
 
 /// Checks the closure and shock files of the job's simulations against the
@@ -24,7 +24,8 @@ struct ShortNameOutcome {
 /// A closure or shock file that cannot be found or read is an internal
 /// problem: "Sorry, internal program problem. ..." is shown and the job may
 /// still go ahead.
-ShortNameOutcome CheckShortNamesDataCMFBits(const RunRecordEnv& env, const TBigJobDetails& job, Dialogs& dialogs);
+ShortNameOutcome CheckShortNamesDataCMFBits(const RunRecordEnv& env, const TBigJobDetails& job,
+                                            Dialogs& dialogs);
 
 /// The clash message for short name `shortName` and closure or shock file `file`.
 std::string shortNameClashText(const std::string& shortName, const std::string& file);

@@ -13,15 +13,19 @@ namespace vdln {
 
 namespace {
 
-constexpr const char* kModelLabel = "The Lexor-generated program EXE (see the Model part of the Model/Data page)";
+constexpr const char* kModelLabel =
+    "The Lexor-generated program EXE (see the Model part of the Model/Data page)";
 constexpr const char* kAuxLabel = "The Auxiliary file (see the Model part of the Model/Data page)";
-constexpr const char* kCalvexAuxLabel = "The Calvex Auxiliary file (see the Model part of the Model/Data page)";
+constexpr const char* kCalvexAuxLabel =
+    "The Calvex Auxiliary file (see the Model part of the Model/Data page)";
 constexpr const char* kMinLabel = "The Model Information (.MIN) file";
 constexpr const char* kDinLabel = "The Dynamic Information (.DIN) file";
 
 const StampCheck kNameAndTime{true, true};
 
-std::string yesNo(bool b) { return b ? "yes" : "no"; }
+std::string yesNo(bool b) {
+    return b ? "yes" : "no";
+}
 
 }  // namespace
 
@@ -31,9 +35,10 @@ const std::vector<std::string>& StillOkChecker::constituents(const std::string& 
     return m_constituents.emplace(file, sortedConstituents(m_env, file)).first->second;
 }
 
-void StillOkChecker::compareConstituents(CheckOutcome& out, const RunRecordView& v, const std::string& section,
-                                         const std::string& prefix, const std::string& currentFile,
-                                         const std::string& header, const std::string& context) const {
+void StillOkChecker::compareConstituents(CheckOutcome& out, const RunRecordView& v,
+                                         const std::string& section, const std::string& prefix,
+                                         const std::string& currentFile, const std::string& header,
+                                         const std::string& context) const {
     std::vector<std::string> stored;
     for (int n = 0;; ++n) {
         const std::string* s = v.find(section, prefix + "Constituent " + std::to_string(n));
@@ -98,20 +103,21 @@ CheckOutcome StillOkChecker::ModelFilesStillOk(int run, int i, bool bot) const {
     const bool dinThen = v.getBool(s, "Is DIN file", false);
     if (dinNow && !dinThen) {
         out.fail("You are now using Dynamic Information file: " + m_env.dynamicInfoFile +
-                 "\r\nHowever, when you last ran the " + ctx + " you were not using a Dynamic Information file.");
+                 "\r\nHowever, when you last ran the " + ctx +
+                 " you were not using a Dynamic Information file.");
     } else if (!dinNow && dinThen) {
         out.fail("You are not using a Dynamic Information file.\r\nHowever, when you last ran the " + ctx +
                  " you were using a Dynamic Information file.");
     } else if (dinNow) {
-        auto r = CompareFileStamp(kDinLabel, ctx, v.get(s, "Dynamic Info File"), m_env.dynamicInfoFile, "used",
-                                  kNameAndTime);
+        auto r = CompareFileStamp(kDinLabel, ctx, v.get(s, "Dynamic Info File"), m_env.dynamicInfoFile,
+                                  "used", kNameAndTime);
         if (!r.ok) out.fail(r.message);
     }
     const std::string thenRerun = toLower(trim(v.get(s, "Rerun FC with Dev", "yes")));
     const std::string nowRerun = yesNo(!m_env.noRerun);
     if (thenRerun != nowRerun)
-        out.fail("The setting \"Rerun FC with Dev\" has changed. Now it is " + nowRerun + " but when you last ran the " +
-                 ctx + " it was " + thenRerun + ".");
+        out.fail("The setting \"Rerun FC with Dev\" has changed. Now it is " + nowRerun +
+                 " but when you last ran the " + ctx + " it was " + thenRerun + ".");
     return out;
 }
 
@@ -124,8 +130,8 @@ CheckOutcome StillOkChecker::CMFStartStillOk(int run, int i, bool bot) const {
     const bool now = !file.empty() && fileExists(file);
     const bool then = v.getBool(s, "Exists", false);
     if (now && !then) {
-        out.fail("  You are now using CMFStart file: " + file + "\r\n   However, when you last ran the " + ctx +
-                 " you were not using a CMFStart file.");
+        out.fail("  You are now using CMFStart file: " + file + "\r\n   However, when you last ran the " +
+                 ctx + " you were not using a CMFStart file.");
         return out;
     }
     if (!now && then) {
@@ -134,31 +140,37 @@ CheckOutcome StillOkChecker::CMFStartStillOk(int run, int i, bool bot) const {
         return out;
     }
     if (!now) return out;
-    auto r = CompareFileStamp("The CMFStart file", ctx, v.get(s, "CMFStart file"), file, "used", kNameAndTime);
+    auto r =
+        CompareFileStamp("The CMFStart file", ctx, v.get(s, "CMFStart file"), file, "used", kNameAndTime);
     if (!r.ok) {
-        out.fail("The CMFStart file to be used in the " + ctx + " should be the same as when a simulation from the " +
-                 runTitle(run) + " was last run.\r\n" + r.message);
+        out.fail("The CMFStart file to be used in the " + ctx +
+                 " should be the same as when a simulation from the " + runTitle(run) + " was last run.\r\n" +
+                 r.message);
         return out;
     }
     compareConstituents(out, v, s, "", file,
                         "All constituents of the CMFStart file: " + file + " to be used in the " + ctx +
-                            " should be the same as when a simulation from the " + runTitle(run) + " was last run.",
+                            " should be the same as when a simulation from the " + runTitle(run) +
+                            " was last run.",
                         ctx);
     return out;
 }
 
-CheckOutcome StillOkChecker::BaseSolutionFileOutputStillAsWhenLastUsedOrCreated(int run, int i, bool bot) const {
+CheckOutcome StillOkChecker::BaseSolutionFileOutputStillAsWhenLastUsedOrCreated(int run, int i,
+                                                                                bool bot) const {
     CheckOutcome out;
     if (i > m_env.sim.NumYears || (!bot && run == 1)) return out;
     const RunRecordView& v = view(run);
     const std::string y = std::to_string(m_env.sim.Years[i]);
-    const std::string stored = bot ? v.get(y + "boti", "Base Solution file used") : v.get(y + "i", "Base Solution file");
+    const std::string stored =
+        bot ? v.get(y + "boti", "Base Solution file used") : v.get(y + "i", "Base Solution file");
     const std::string ctx = stepContext(m_env, run, i, bot);
     const std::string current = SolutionFile(m_env.sim, i, 1, m_env.noRerun);
     auto r = CompareFileStamp("The Solution file", ctx, stored, current, "used", kNameAndTime);
     if (!r.ok)
-        out.fail("  The Solution file used in the " + ctx + "\r\n    should be the same as the file used when you last ran the " +
-                 ctx + ".\r\n    However that Solution file has changed:\r\n" + r.message +
+        out.fail("  The Solution file used in the " + ctx +
+                 "\r\n    should be the same as the file used when you last ran the " + ctx +
+                 ".\r\n    However that Solution file has changed:\r\n" + r.message +
                  "\r\n    [You need to rerun the " + ctx + " to correct this.]");
     return out;
 }
@@ -172,8 +184,8 @@ CheckOutcome botLikeCheck(const RunRecordEnv& env, const RunRecordView& v, int r
     const std::string y = std::to_string(env.sim.Years[i]);
     const std::string stored = v.get(bot ? y : y + "i", key);
     const std::string ctx = stepContext(env, run, i, bot);
-    auto r = CompareFileStamp(bot ? "The BOT file" : "The file", ctx, stored, current, bot ? "created" : "used",
-                              kNameAndTime);
+    auto r = CompareFileStamp(bot ? "The BOT file" : "The file", ctx, stored, current,
+                              bot ? "created" : "used", kNameAndTime);
     if (!r.ok)
         out.fail(lead + simulationPhrase(env, 1, i) + "\r\n    should be the same\r\n" +
                  (bot ? std::string("    as the file created during the BOT job for that year.")
@@ -189,7 +201,8 @@ CheckOutcome botLikeCheck(const RunRecordEnv& env, const RunRecordView& v, int r
 CheckOutcome StillOkChecker::BotFileStillAsWhenLastUsedOrCreated(int run, int i, bool bot) const {
     if (i > m_env.sim.NumYears || (!bot && run == 1)) return {};
     return botLikeCheck(m_env, view(run), run, i, bot, "Bot file", BotFile(m_env.sim, i, m_env.noRerun),
-                        "  The BOT file to be used to read results from the\r\n    ", "    However that BOT file");
+                        "  The BOT file to be used to read results from the\r\n    ",
+                        "    However that BOT file");
 }
 
 CheckOutcome StillOkChecker::SolFileForShocksStillAsWhenLastUsedOrCreated(int run, int i, bool bot) const {
@@ -225,7 +238,8 @@ CheckOutcome StillOkChecker::SimOverviewStillOk(int run, int i, bool bot) const 
     auto textKey = [&](const char* key, const std::string& now, const std::string& what, const char* colon) {
         std::string then = trim(v.get(s, key));
         if (!iequals(then, now))
-            out.fail(what + "has changed. Now it is" + colon + " " + now + when + " it was" + colon + " " + then);
+            out.fail(what + "has changed. Now it is" + colon + " " + now + when + " it was" + colon + " " +
+                     then);
     };
     textKey("Sim name", sim.SimNames[run].str(), "Sim Name for " + rn + " ", "");
     textKey("Sim char", std::string(1, runLetter(run)), "Sim Type Character for " + rn + " ", "");
@@ -252,28 +266,31 @@ CheckOutcome StillOkChecker::SimOverviewStillOk(int run, int i, bool bot) const 
         const std::string stored = v.get(s, "Map file");
         // No map file then and none now is no change.
         if (!(m_env.resultsMapFile.empty() && StampName(stored).empty())) {
-            auto r = CompareFileStamp("The Spreadsheet Mapping file", ctx, stored, m_env.resultsMapFile, "used",
-                                      kNameAndTime);
+            auto r = CompareFileStamp("The Spreadsheet Mapping file", ctx, stored, m_env.resultsMapFile,
+                                      "used", kNameAndTime);
             if (!r.ok) out.fail(r.message);
         }
     }
-    intKey("End year", sim.Years[sim.NumYears], "The year for which data is produced in the last simulation of the " + rn);
+    intKey("End year", sim.Years[sim.NumYears],
+           "The year for which data is produced in the last simulation of the " + rn);
     const std::string unit = m_env.usesPeriods() ? "period" : "year";
     {
         long long then = v.getInt(s, "Number of periods", -1);
         if (then != sim.NumYears)
-            out.fail("Number of " + unit + "s has changed. Now there are " + std::to_string(sim.NumYears) + when +
-                     " there were " + std::to_string(then) + ".");
+            out.fail("Number of " + unit + "s has changed. Now there are " + std::to_string(sim.NumYears) +
+                     when + " there were " + std::to_string(then) + ".");
     }
     auto lengthCheck = [&](int k, long long then) {
         if (then != sim.PeriodLength[k])
             out.fail("Now have " + std::to_string(sim.PeriodLength[k]) + " years in period number " +
-                     std::to_string(k) + when + " there were " + std::to_string(then) + " years in this period.");
+                     std::to_string(k) + when + " there were " + std::to_string(then) +
+                     " years in this period.");
     };
     if (!ss) {
         lengthCheck(i, v.getInt(s, "Length this period", -1));
     } else {
-        for (int k = 1; k <= sim.NumYears; ++k) lengthCheck(k, v.getInt("Length Periods", std::to_string(k), -1));
+        for (int k = 1; k <= sim.NumYears; ++k)
+            lengthCheck(k, v.getInt("Length Periods", std::to_string(k), -1));
     }
     return out;
 }
@@ -294,18 +311,19 @@ CheckOutcome StillOkChecker::ClosureShocksPageStillOkOneJob(int run, int i, bool
             return;
         }
         if (current.empty()) {
-            out.fail("Now you have specified no " + kind + " but when you last ran that simulation you specified " +
-                     StampName(stored));
+            out.fail("Now you have specified no " + kind +
+                     " but when you last ran that simulation you specified " + StampName(stored));
             return;
         }
         auto r = CompareFileStamp("The " + kind + " file", ctx, stored, current, "used", kNameAndTime);
         if (!r.ok) {
-            out.fail("The " + kind + " file used when you last ran the " + ctx + " has changed.\r\n" + r.message);
+            out.fail("The " + kind + " file used when you last ran the " + ctx + " has changed.\r\n" +
+                     r.message);
             return;
         }
         compareConstituents(out, v, section, prefix, current,
-                            "All constituents of the " + kind + " file: " + current + " to be used in the " + ctx +
-                                " should be the same as when a simulation from the " + runTitle(run) +
+                            "All constituents of the " + kind + " file: " + current + " to be used in the " +
+                                ctx + " should be the same as when a simulation from the " + runTitle(run) +
                                 " was last run.",
                             ctx);
     };
@@ -317,13 +335,14 @@ CheckOutcome StillOkChecker::ClosureShocksPageStillOkOneJob(int run, int i, bool
         const std::string s = sec(i, bot, "s");
         const std::string ext = run == 1 ? "BSH" : "PSH";
         one(s, "Common ", ext, "Common shocks", CommonShockFile(sim, run));
-        one(s, "", ext, "Period-specific shocks", run == 1 ? ShockFileForYear(sim, i) : ExtraShockFileForYear(sim, i));
+        one(s, "", ext, "Period-specific shocks",
+            run == 1 ? ShockFileForYear(sim, i) : ExtraShockFileForYear(sim, i));
     }
     return out;
 }
 
-CheckOutcome StillOkChecker::IsThisSimSolutionLogSLCFileStillAsWhenLastCreated(int run, int i,
-                                                                               const CheckSelection& sel) const {
+CheckOutcome StillOkChecker::IsThisSimSolutionLogSLCFileStillAsWhenLastCreated(
+    int run, int i, const CheckSelection& sel) const {
     CheckOutcome out;
     if (i > m_env.sim.NumYears) return out;
     const RunRecordView& v = view(run);
@@ -345,12 +364,14 @@ CheckOutcome StillOkChecker::IsThisSimSolutionLogSLCFileStillAsWhenLastCreated(i
     for (const Item& it : items) {
         if (!it.wanted) continue;
         const std::string kind = it.kind;
-        auto r = CompareFileStamp("The " + kind + " file", ctx, v.get(y, it.key), it.file, "created", kNameAndTime);
+        auto r = CompareFileStamp("The " + kind + " file", ctx, v.get(y, it.key), it.file, "created",
+                                  kNameAndTime);
         if (!r.ok)
-            out.fail("  The " + kind + " file from " + ctx +
-                     "\r\n    should be the same as the file created in the simulation for that year of the " +
-                     runTitle(run) + ".\r\n    However that " + kind + " file has changed:\r\n" + r.message +
-                     "\r\n    [You need to rerun the " + ctx + " to correct this.]");
+            out.fail(
+                "  The " + kind + " file from " + ctx +
+                "\r\n    should be the same as the file created in the simulation for that year of the " +
+                runTitle(run) + ".\r\n    However that " + kind + " file has changed:\r\n" + r.message +
+                "\r\n    [You need to rerun the " + ctx + " to correct this.]");
     }
     return out;
 }
@@ -379,10 +400,11 @@ CheckOutcome StillOkChecker::AreDataFileOutputsThisSimStillAsWhenLastRan(int run
         auto r = CompareFileStamp("The " + kind + " file", ctx, v.get(y, f.Name.str()), m_env.inWorkDir(file),
                                   "created", kNameAndTime);
         if (!r.ok)
-            out.fail("  The " + kind + " file with logical name " + f.Name.str() + "\r\n    from " + ctx +
-                     "\r\n    should be the same as the file created in that simulation.\r\n    However that file"
-                     " has changed:\r\n" +
-                     r.message + "\r\n    [You need to rerun the " + ctx + " to correct this.]");
+            out.fail(
+                "  The " + kind + " file with logical name " + f.Name.str() + "\r\n    from " + ctx +
+                "\r\n    should be the same as the file created in that simulation.\r\n    However that file"
+                " has changed:\r\n" +
+                r.message + "\r\n    [You need to rerun the " + ctx + " to correct this.]");
     }
     return out;
 }
@@ -396,14 +418,21 @@ CheckOutcome StillOkChecker::AreSpreadsheetAndCumDevSolFileOutputsThisSimTypeSti
     for (const auto& [key, file] : spreadsheetOutputs(m_env, run)) {
         std::string kind;
         bool wanted = false;
-        if (iequals(key, "Output ss YOnY")) kind = "year-on-year spreadsheet", wanted = sel.ssSpreadsheets;
-        else if (iequals(key, "Output ss cum")) kind = "cumulative spreadsheet", wanted = sel.ssSpreadsheets;
-        else if (iequals(key, "Output RSL cum")) kind = "cumulative results RSL", wanted = sel.ssSpreadsheets;
-        else if (iequals(key, "Output diff YOnY")) kind = "year-on-year differences spreadsheet", wanted = sel.ssDeviations;
-        else if (iequals(key, "Output diff cum")) kind = "cumulative differences spreadsheet", wanted = sel.ssDeviations;
-        else if (iequals(key, "Output RSL dev")) kind = "cumulative differences RSL", wanted = sel.ssDeviations;
+        if (iequals(key, "Output ss YOnY"))
+            kind = "year-on-year spreadsheet", wanted = sel.ssSpreadsheets;
+        else if (iequals(key, "Output ss cum"))
+            kind = "cumulative spreadsheet", wanted = sel.ssSpreadsheets;
+        else if (iequals(key, "Output RSL cum"))
+            kind = "cumulative results RSL", wanted = sel.ssSpreadsheets;
+        else if (iequals(key, "Output diff YOnY"))
+            kind = "year-on-year differences spreadsheet", wanted = sel.ssDeviations;
+        else if (iequals(key, "Output diff cum"))
+            kind = "cumulative differences spreadsheet", wanted = sel.ssDeviations;
+        else if (iequals(key, "Output RSL dev"))
+            kind = "cumulative differences RSL", wanted = sel.ssDeviations;
         if (!wanted) continue;
-        auto r = CompareFileStamp("The " + kind + " file", ctx, v.get("Run", key), file, "created", kNameAndTime);
+        auto r =
+            CompareFileStamp("The " + kind + " file", ctx, v.get("Run", key), file, "created", kNameAndTime);
         if (!r.ok)
             out.fail("The " + kind + " file from the " + rn +
                      " should be the same as the file created in the spreadsheet job for the " + rn +
@@ -413,7 +442,8 @@ CheckOutcome StillOkChecker::AreSpreadsheetAndCumDevSolFileOutputsThisSimTypeSti
     return out;
 }
 
-CheckOutcome StillOkChecker::StartingDataInputsForSimOrBotJobStillAsWhenLastRan(int run, int i, bool bot) const {
+CheckOutcome StillOkChecker::StartingDataInputsForSimOrBotJobStillAsWhenLastRan(int run, int i,
+                                                                                bool bot) const {
     CheckOutcome out;
     const TSimRecord& sim = m_env.sim;
     if (i > sim.NumYears) return out;
@@ -423,20 +453,24 @@ CheckOutcome StillOkChecker::StartingDataInputsForSimOrBotJobStillAsWhenLastRan(
     const int n = std::min(sim.NumFiles, kMaxUserFiles);
     for (int k = 1; k <= n; ++k) {
         const TSimFileEntry& f = sim.Files[k];
-        if (f.Usage != kUsageUpdatedInput && f.Usage != kUsageLaggedInput && f.Usage != kUsageConstantInput) continue;
-        auto resolved = ResolveLogicalFile(sim, i, run, m_env.firstYearOf(run), m_env.noRerun, k, m_env.firstYearList);
+        if (f.Usage != kUsageUpdatedInput && f.Usage != kUsageLaggedInput && f.Usage != kUsageConstantInput)
+            continue;
+        auto resolved =
+            ResolveLogicalFile(sim, i, run, m_env.firstYearOf(run), m_env.noRerun, k, m_env.firstYearList);
         const std::string current = resolved ? m_env.inWorkDir(resolved->name) : std::string();
-        auto r = CompareFileStamp("The input file", ctx, v.get(s, f.Name.str()), current, "used", kNameAndTime);
+        auto r =
+            CompareFileStamp("The input file", ctx, v.get(s, f.Name.str()), current, "used", kNameAndTime);
         if (!r.ok)
-            out.fail("The input file to be used in the " + ctx + " should be the same as the file with logical name " +
-                     f.Name.str() + " used when you last ran the " + ctx + ".\r\n    However that file has changed:\r\n" +
+            out.fail("The input file to be used in the " + ctx +
+                     " should be the same as the file with logical name " + f.Name.str() +
+                     " used when you last ran the " + ctx + ".\r\n    However that file has changed:\r\n" +
                      r.message);
     }
     return out;
 }
 
-CheckOutcome StillOkChecker::checkStep(int run, int i, bool bot, bool prerequisites, const CheckSelection& sel,
-                                       bool collectAll) const {
+CheckOutcome StillOkChecker::checkStep(int run, int i, bool bot, bool prerequisites,
+                                       const CheckSelection& sel, bool collectAll) const {
     CheckOutcome out;
     const bool ss = i > m_env.sim.NumYears;
     auto step = [&](const CheckOutcome& o) {
@@ -450,7 +484,8 @@ CheckOutcome StillOkChecker::checkStep(int run, int i, bool bot, bool prerequisi
     if (!ss && (run >= 2 || bot)) {
         if (!step(BaseSolutionFileOutputStillAsWhenLastUsedOrCreated(run, i, bot))) return out;
         if ((sel.bot || prerequisites) && !step(BotFileStillAsWhenLastUsedOrCreated(run, i, bot))) return out;
-        if ((sel.solShocks || prerequisites) && !step(SolFileForShocksStillAsWhenLastUsedOrCreated(run, i, bot)))
+        if ((sel.solShocks || prerequisites) &&
+            !step(SolFileForShocksStillAsWhenLastUsedOrCreated(run, i, bot)))
             return out;
     }
     if (!step(SimOverviewStillOk(run, i, bot))) return out;
@@ -459,7 +494,8 @@ CheckOutcome StillOkChecker::checkStep(int run, int i, bool bot, bool prerequisi
         if (!step(IsThisSimSolutionLogSLCFileStillAsWhenLastCreated(run, i, sel))) return out;
         if (!step(AreDataFileOutputsThisSimStillAsWhenLastRan(run, i, sel))) return out;
     }
-    if (ss && !step(AreSpreadsheetAndCumDevSolFileOutputsThisSimTypeStillAsWhenLastCreated(run, sel))) return out;
+    if (ss && !step(AreSpreadsheetAndCumDevSolFileOutputsThisSimTypeStillAsWhenLastCreated(run, sel)))
+        return out;
     if (!ss && prerequisites) step(StartingDataInputsForSimOrBotJobStillAsWhenLastRan(run, i, bot));
     return out;
 }
@@ -474,7 +510,8 @@ std::optional<std::int64_t> StillOkChecker::completionTime(int run, int i, bool 
 std::string StillOkChecker::notCompletedReason(int run, int i, bool bot) const {
     if (i > m_env.sim.NumYears) return "Spreadsheet job for " + runTitle(run) + " has not been completed.";
     if (bot)
-        return "BOT job for year number " + std::to_string(i) + " of the " + runTitle(run) + " has not been completed.";
+        return "BOT job for year number " + std::to_string(i) + " of the " + runTitle(run) +
+               " has not been completed.";
     return simulationPhrase(m_env, run, i, true) + " has not been completed.";
 }
 
@@ -494,7 +531,8 @@ std::optional<std::string> StillOkChecker::lastRanProblem(int run) const {
     }
     const std::string rerun = trim(v.get("LastRan", kKeys[2]));
     if (!baseSame || !iequals(rerun, sim.SimNames[2].str()))
-        return rn + " has been run after Base with Sim Name " + base + " and Rerun with Sim Name " + rerun + ".";
+        return rn + " has been run after Base with Sim Name " + base + " and Rerun with Sim Name " + rerun +
+               ".";
     return std::nullopt;
 }
 

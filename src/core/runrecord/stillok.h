@@ -17,17 +17,17 @@ namespace vdln {
 
 /// Which results a check looks at (all on by default).
 struct CheckSelection {
-    bool solution = true;       ///< solution files
-    bool slc = true;            ///< SLC (and UDC) files
-    bool log = true;            ///< LOG files of simulations
-    bool updated = true;        ///< updated data files
-    bool otherOutputs = true;   ///< other output data files
-    bool bot = true;            ///< BOT files used by the Policy and Rerun
-    bool solShocks = true;      ///< SOL files used for shocks
-    bool spreadsheets = true;   ///< spreadsheets and cumulative results files
-    bool deviations = true;     ///< deviation spreadsheets and cumulative differences files
-    bool ssSpreadsheets = true; ///< the spreadsheet job's copy of `spreadsheets`
-    bool ssDeviations = true;   ///< the spreadsheet job's copy of `deviations`
+    bool solution = true;        ///< solution files
+    bool slc = true;             ///< SLC (and UDC) files
+    bool log = true;             ///< LOG files of simulations
+    bool updated = true;         ///< updated data files
+    bool otherOutputs = true;    ///< other output data files
+    bool bot = true;             ///< BOT files used by the Policy and Rerun
+    bool solShocks = true;       ///< SOL files used for shocks
+    bool spreadsheets = true;    ///< spreadsheets and cumulative results files
+    bool deviations = true;      ///< deviation spreadsheets and cumulative differences files
+    bool ssSpreadsheets = true;  ///< the spreadsheet job's copy of `spreadsheets`
+    bool ssDeviations = true;    ///< the spreadsheet job's copy of `deviations`
 };
 
 /// The result of one check: ok, or the reason (lines joined with CR LF).
@@ -88,7 +88,9 @@ public:
 
 private:
     const RunRecordView& view(int run) const { return m_records.run(run); }
-    std::string sec(int i, bool bot, const std::string& suffix) const { return stepSection(m_env, i, bot, suffix); }
+    std::string sec(int i, bool bot, const std::string& suffix) const {
+        return stepSection(m_env, i, bot, suffix);
+    }
     const std::vector<std::string>& constituents(const std::string& file) const;
     /// Compares the stored "<prefix>Constituent n" stamps of a section with
     /// the current list; adds `header` and the first difference to `out`.

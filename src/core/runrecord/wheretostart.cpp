@@ -31,7 +31,9 @@ std::string trimLineBreaks(std::string s) {
     return s;
 }
 
-bool runUsed(const RunRecordEnv& env, int r) { return !(r == 2 && env.noRerun); }
+bool runUsed(const RunRecordEnv& env, int r) {
+    return !(r == 2 && env.noRerun);
+}
 
 }  // namespace
 
@@ -57,9 +59,10 @@ RunStarts WhereRunInSequence(const StillOkChecker& ck) {
                 break;
             }
             if (prev && *t < *prev) {
-                std::string reason = i > n ? "SS job for Base was completed before sim for year " + year(n) + "."
-                                           : "Sim for year " + year(i) + " of Base was completed before sim for year " +
-                                                 year(i - 1) + ".";
+                std::string reason =
+                    i > n ? "SS job for Base was completed before sim for year " + year(n) + "."
+                          : "Sim for year " + year(i) + " of Base was completed before sim for year " +
+                                year(i - 1) + ".";
                 base = {i, reason, false};
                 break;
             }
@@ -92,7 +95,8 @@ RunStarts WhereRunInSequence(const StillOkChecker& ck) {
         auto tb = ck.completionTime(1, i, false);
         if (!tb || *t < *tb) {
             botStart = i;
-            botReason = "   The BOT job for year " + year(i) + " was completed before the " + simulationPhrase(env, 1, i);
+            botReason = "   The BOT job for year " + year(i) + " was completed before the " +
+                        simulationPhrase(env, 1, i);
             break;
         }
         if (i - 1 >= f) {
@@ -101,7 +105,8 @@ RunStarts WhereRunInSequence(const StillOkChecker& ck) {
                 botStart = i;
                 botReason = "   The BOT job for year " + year(i) + " was completed before the " +
                             simulationPhrase(env, b, i - 1) +
-                            "\r\n      [The starting data for this BOT job includes updated data from that simulation.]";
+                            "\r\n      [The starting data for this BOT job includes updated data from that "
+                            "simulation.]";
                 break;
             }
         }
@@ -117,7 +122,8 @@ RunStarts WhereRunInSequence(const StillOkChecker& ck) {
             if (f == baseStart) rs = {f, *p + "\r\n" + kRerunBaseYear, true};
             continue;
         }
-        const int cmpRun = env.noRerun ? 1 : 2;  // the run whose spreadsheets a Policy deviation compares with
+        const int cmpRun =
+            env.noRerun ? 1 : 2;  // the run whose spreadsheets a Policy deviation compares with
         std::optional<std::int64_t> prev;
         for (int i = f; i <= n + 1; ++i) {
             auto t = ck.completionTime(r, i, false);
@@ -134,8 +140,9 @@ RunStarts WhereRunInSequence(const StillOkChecker& ck) {
             if (i <= n) {
                 // The previous year of this run (or of the Base before the policy start).
                 if (prev && *t < *prev) {
-                    rs = {i, "Sim for year " + year(i) + " of " + runTitle(r) + " was completed before sim for year " +
-                                 year(i - 1) + ".",
+                    rs = {i,
+                          "Sim for year " + year(i) + " of " + runTitle(r) +
+                              " was completed before sim for year " + year(i - 1) + ".",
                           false};
                     break;
                 }
@@ -164,12 +171,17 @@ RunStarts WhereRunInSequence(const StillOkChecker& ck) {
                 }
                 auto tbot = ck.completionTime(b, i, true);
                 if (tbot && *t < *tbot) {
-                    rs = {i, simulationPhrase(env, r, i, true) + " was completed before BOT job for the same year.", false};
+                    rs = {i,
+                          simulationPhrase(env, r, i, true) +
+                              " was completed before BOT job for the same year.",
+                          false};
                     break;
                 }
             } else {
                 if (prev && *t < *prev) {
-                    rs = {i, "SS job for " + runTitle(r) + " was completed before sim for year " + year(n) + ".", false};
+                    rs = {i,
+                          "SS job for " + runTitle(r) + " was completed before sim for year " + year(n) + ".",
+                          false};
                     break;
                 }
                 if (r == 3) {
@@ -185,7 +197,9 @@ RunStarts WhereRunInSequence(const StillOkChecker& ck) {
                         break;
                     }
                     if (*t < *tc) {
-                        rs = {i, "SS job for " + runTitle(r) + " was completed before SS job for " + runTitle(cmpRun) + ".",
+                        rs = {i,
+                              "SS job for " + runTitle(r) + " was completed before SS job for " +
+                                  runTitle(cmpRun) + ".",
                               false};
                         break;
                     }
@@ -197,8 +211,8 @@ RunStarts WhereRunInSequence(const StillOkChecker& ck) {
     return out;
 }
 
-std::array<StepsFromResult, 4> CheckStepsFrom(const StillOkChecker& ck, const CheckSelection& sel, bool prerequisites,
-                                              const RunStarts& starts, Dialogs* dialogs) {
+std::array<StepsFromResult, 4> CheckStepsFrom(const StillOkChecker& ck, const CheckSelection& sel,
+                                              bool prerequisites, const RunStarts& starts, Dialogs* dialogs) {
     const RunRecordEnv& env = ck.env();
     const int n = env.sim.NumYears;
     const int b = env.botRecordRun();
@@ -225,7 +239,8 @@ std::array<StepsFromResult, 4> CheckStepsFrom(const StillOkChecker& ck, const Ch
                 o = ck.checkStep(b, i, true, prerequisites, sel);
                 if (!o.ok) {
                     res.firstFailed = i;
-                    res.reason = "Results from the " + stepContext(env, b, i, true) + " are not ok.\r\n" + o.reason;
+                    res.reason =
+                        "Results from the " + stepContext(env, b, i, true) + " are not ok.\r\n" + o.reason;
                     break;
                 }
             }
@@ -333,16 +348,18 @@ CheckReport areResultsOk(const RunRecordEnv& env, Dialogs& dialogs, bool prerequ
     auto results = CheckStepsFrom(ck, sel, prerequisites, starts, &dialogs);
     dialogs.waitEnd();
 
-    std::string text = prerequisites ? "Results OK. Would the specified Results be the Same if you Run the jobs Again?"
-                                     : "Results OK. Are the specified Results the Same as when they were last Created?";
+    std::string text = prerequisites
+                           ? "Results OK. Would the specified Results be the Same if you Run the jobs Again?"
+                           : "Results OK. Are the specified Results the Same as when they were last Created?";
     text += "\r\n";
     text += prerequisites ? "The report below is based on completion of the jobs in sequence."
                           : "The report below does NOT take into account completion of the jobs in sequence.";
     text += "\r\n";
-    text += prerequisites ? "It has checked if the results would be the same if you were to run again\r\n"
-                            " by checking that the prerequisites (input files) are still ok."
-                          : "It does NOT take account of prerequisites being ok, so does not\r\n"
-                            " indicate whether or not the results would be the same if you were to run again.";
+    text += prerequisites
+                ? "It has checked if the results would be the same if you were to run again\r\n"
+                  " by checking that the prerequisites (input files) are still ok."
+                : "It does NOT take account of prerequisites being ok, so does not\r\n"
+                  " indicate whether or not the results would be the same if you were to run again.";
     text += "\r\n\r\n";
     std::string reasons;
     bool allOk = true;
@@ -360,11 +377,14 @@ CheckReport areResultsOk(const RunRecordEnv& env, Dialogs& dialogs, bool prerequ
         if (res.lastGood >= n + 1 && reason.empty()) {
             line = "All results you asked to be checked are ok";
         } else if (res.lastGood >= n) {
-            line = "Results you asked to be checked are ok for all simulations but not for the Spreadsheet job";
+            line =
+                "Results you asked to be checked are ok for all simulations but not for the Spreadsheet job";
         } else if (res.lastGood >= first) {
-            line = "Results you asked to be checked are ok up to the " + simulationPhrase(env, r, res.lastGood);
+            line =
+                "Results you asked to be checked are ok up to the " + simulationPhrase(env, r, res.lastGood);
         } else {
-            line = "Results you asked to be checked are not ok, starting with the " + stepContext(env, r, first, false);
+            line = "Results you asked to be checked are not ok, starting with the " +
+                   stepContext(env, r, first, false);
         }
         text += runTitle(r) + ": " + line + "\r\n";
         if (!reason.empty()) {
@@ -388,7 +408,8 @@ CheckReport areResultsOk(const RunRecordEnv& env, Dialogs& dialogs, bool prerequ
 CheckReport whereToStart(const RunRecordEnv& env, Dialogs& dialogs, bool justSequence,
                          const CheckOperationHooks& hooks) {
     CheckReport rep;
-    if (!prepare(env, dialogs, hooks, "Sorry, not checking Where to Start until this problem is fixed.")) return rep;
+    if (!prepare(env, dialogs, hooks, "Sorry, not checking Where to Start until this problem is fixed."))
+        return rep;
     const int n = env.sim.NumYears;
     RunRecords records(env.keep);
     StillOkChecker ck(env, records);
@@ -414,14 +435,13 @@ CheckReport whereToStart(const RunRecordEnv& env, Dialogs& dialogs, bool justSeq
     dialogs.waitEnd();
 
     std::string text =
-        justSequence
-            ? "Where to Start?. Just based on completion of jobs in sequence.\r\n"
-              "The report below does not take account of prerequisites being ok, so does not\r\n"
-              " indicate whether or not the results would be the same if you were to run again."
-            : "Where to Start?. Taking account of prerequisites.\r\n"
-              " That is, \"Would the Results be the Same if you Run the jobs Again?\"\r\n"
-              "The report below takes account of prerequisites (input files) and of\r\n"
-              " completion of the jobs in sequence.";
+        justSequence ? "Where to Start?. Just based on completion of jobs in sequence.\r\n"
+                       "The report below does not take account of prerequisites being ok, so does not\r\n"
+                       " indicate whether or not the results would be the same if you were to run again."
+                     : "Where to Start?. Taking account of prerequisites.\r\n"
+                       " That is, \"Would the Results be the Same if you Run the jobs Again?\"\r\n"
+                       "The report below takes account of prerequisites (input files) and of\r\n"
+                       " completion of the jobs in sequence.";
     text += "\r\n\r\n";
     std::string reasons;
     bool remaining = false;
@@ -430,8 +450,10 @@ CheckReport whereToStart(const RunRecordEnv& env, Dialogs& dialogs, bool justSeq
         const RunStart& s = starts[r];
         std::string line;
         if (s.start >= n + 2) {
-            line = justSequence ? "All completed in sequence."
-                                : "Completed in sequence. Results would be the same if you were to run the jobs again.";
+            line =
+                justSequence
+                    ? "All completed in sequence."
+                    : "Completed in sequence. Results would be the same if you were to run the jobs again.";
         } else if (s.start == n + 1) {
             line = "Start at Spreadsheet job";
         } else {
@@ -458,9 +480,10 @@ CheckReport whereToStart(const RunRecordEnv& env, Dialogs& dialogs, bool justSeq
         return rep;
     const RunStarts* chosen = &starts;
     if (!justSequence && moved) {
-        Button b = dialogs.message(MsgKind::Confirmation,
-                                   "Do you want the start of this job to take into account whether prerequisites are ok?",
-                                   BtnYes | BtnNo | BtnCancel | BtnHelp);
+        Button b = dialogs.message(
+            MsgKind::Confirmation,
+            "Do you want the start of this job to take into account whether prerequisites are ok?",
+            BtnYes | BtnNo | BtnCancel | BtnHelp);
         if (b == BtnCancel) return rep;
         if (b == BtnNo) chosen = &seq;
     }
@@ -496,7 +519,8 @@ bool BotNeeded(const RunRecordEnv& env, BotCache& cache, RunRecordStore& store, 
             StillOkChecker ck(env, records);
             auto tBase = ck.completionTime(1, year, false);
             auto tBot = ck.completionTime(b, year, true);
-            if (tBase && tBot && *tBot >= *tBase) needed = !ck.checkStep(b, year, true, true, CheckSelection{}).ok;
+            if (tBase && tBot && *tBot >= *tBase)
+                needed = !ck.checkStep(b, year, true, true, CheckSelection{}).ok;
         }
     } catch (const std::exception&) {
         needed = true;  // whatever cannot be judged is made again

@@ -33,9 +33,9 @@ RunStarts WhereRunInSequence(const StillOkChecker& checker);
 
 /// The outcome of `CheckStepsFrom` for one run.
 struct StepsFromResult {
-    int lastGood = 0;      ///< the last step that passed (first year - 1 when none)
-    int firstFailed = 0;   ///< the first step that failed; 0 when none failed
-    std::string reason;    ///< "Results from the <step> are not ok." and the check messages
+    int lastGood = 0;     ///< the last step that passed (first year - 1 when none)
+    int firstFailed = 0;  ///< the first step that failed; 0 when none failed
+    std::string reason;   ///< "Results from the <step> are not ok." and the check messages
     bool needsBaseFirst = false;
 };
 
@@ -75,10 +75,10 @@ struct CheckOperationHooks {
 
 /// The report of an operation and what it decided.
 struct CheckReport {
-    bool done = false;        ///< false when the operation stopped before reporting
-    std::string text;         ///< the report shown
-    RunStarts sequence{};     ///< start points judged on completion only
-    RunStarts starts{};       ///< the start points reported
+    bool done = false;     ///< false when the operation stopped before reporting
+    std::string text;      ///< the report shown
+    RunStarts sequence{};  ///< start points judged on completion only
+    RunStarts starts{};    ///< the start points reported
     bool jobStarted = false;
     JobStartRanges ranges{};  ///< the ranges handed to `startJob`
 };
