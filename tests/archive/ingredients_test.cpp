@@ -51,7 +51,8 @@ bool contains(const std::vector<std::string>& texts, const std::string& part) {
 class IngredientsTest : public testing::ArchiveFixture {
 protected:
     // Saves a full archive without questions.
-    std::string saveFull(const std::string& name = "out/app.zip", IngredientsKind kind = IngredientsKind::Full) {
+    std::string saveFull(const std::string& name = "out/app.zip",
+                         IngredientsKind kind = IngredientsKind::Full) {
         env->batch = true;
         IngredientsRequest req;
         req.kind = kind;
@@ -66,18 +67,19 @@ protected:
 TEST_F(IngredientsTest, AFullArchiveHoldsTheLayoutAndEveryInnerArchiveItsStamps) {
     std::string zip = saveFull();
     EXPECT_EQ(dlg.lastMessage(), "ZIP archive " + zip + " created.");
-    EXPECT_TRUE(contains(dlg.messages(), "Warning. TAB file not found so cannot include it in the TABETC part"));
-    EXPECT_EQ(memberNames(zip),
-              (std::set<std::string>{"app.ds1", "app.ds2", "ziphist.txt", "model.zip", "data.zip", "cmfbits.zip"}));
-    EXPECT_EQ(innerNames(zip, "model.zip"),
-              (std::set<std::string>{"growth.exe", "growth.axs", "growth.axt", "growth.min", "xxfltime.xxx"}));
+    EXPECT_TRUE(
+        contains(dlg.messages(), "Warning. TAB file not found so cannot include it in the TABETC part"));
+    EXPECT_EQ(memberNames(zip), (std::set<std::string>{"app.ds1", "app.ds2", "ziphist.txt", "model.zip",
+                                                       "data.zip", "cmfbits.zip"}));
+    EXPECT_EQ(innerNames(zip, "model.zip"), (std::set<std::string>{"growth.exe", "growth.axs", "growth.axt",
+                                                                   "growth.min", "xxfltime.xxx"}));
     EXPECT_EQ(innerNames(zip, "data.zip"),
               (std::set<std::string>{"basedata2023.har", "params2023.har", "xxfltime.xxx"}));
     // Every year's closure and shock files, the file a shock file draws in,
     // and the results map file.
     EXPECT_EQ(innerNames(zip, "cmfbits.zip"),
-              (std::set<std::string>{"BASE.CLS", "POLICY.CLS", "B2024.BSH", "B2025.BSH", "B2026.BSH", "P2025.PSH",
-                                     "P2026.PSH", "grow.har", "growth.map", "xxfltime.xxx"}));
+              (std::set<std::string>{"BASE.CLS", "POLICY.CLS", "B2024.BSH", "B2025.BSH", "B2026.BSH",
+                                     "P2025.PSH", "P2026.PSH", "grow.har", "growth.map", "xxfltime.xxx"}));
     // The history and the settings text.
     auto r = ZipReader::open(zip);
     ASSERT_TRUE(r);
@@ -103,7 +105,8 @@ TEST_F(IngredientsTest, TheExtractedTabAndStiFilesGoInTabEtc) {
     env->extractTabEtc = [&] { return std::vector<std::string>{path("x/growth.tab"), path("x/growth.sti")}; };
     std::string zip = saveFull();
     EXPECT_FALSE(contains(dlg.messages(), "Warning. TAB file not found"));
-    EXPECT_EQ(innerNames(zip, "tabetc.zip"), (std::set<std::string>{"growth.tab", "growth.sti", "xxfltime.xxx"}));
+    EXPECT_EQ(innerNames(zip, "tabetc.zip"),
+              (std::set<std::string>{"growth.tab", "growth.sti", "xxfltime.xxx"}));
     env->batch = true;
     ASSERT_TRUE(RestoreIngredientsFromZip(*env, zip, path("r"), false));
     EXPECT_EQ(readFile(path("r/tabetc/growth.tab")), "equations");
@@ -121,11 +124,14 @@ TEST_F(IngredientsTest, DefaultNamesFollowTheRunsAndFilesSelected) {
         {IngredientsKind::Full, ClosShRuns::All, ClosShFiles::Both, true, "growth-BS1B-PL1P.zip"},
         {IngredientsKind::ClosSh, ClosShRuns::All, ClosShFiles::Both, false,
          "growth-BS1B-BR1R-PL1P-BS1B-BR1R-PL1P-clsh.zip"},
-        {IngredientsKind::ClosSh, ClosShRuns::Base, ClosShFiles::Closures, false, "growth-BS1B-BR1R-PL1P-BS1B-cl.zip"},
+        {IngredientsKind::ClosSh, ClosShRuns::Base, ClosShFiles::Closures, false,
+         "growth-BS1B-BR1R-PL1P-BS1B-cl.zip"},
         {IngredientsKind::ClosSh, ClosShRuns::Policy, ClosShFiles::Closures, false,
          "growth-BS1B-BR1R-PL1P-BR1R-PL1P-cl.zip"},
-        {IngredientsKind::ClosSh, ClosShRuns::Policy, ClosShFiles::Shocks, false, "growth-BS1B-BR1R-PL1P-PL1P-sh.zip"},
-        {IngredientsKind::ClosSh, ClosShRuns::Policy, ClosShFiles::Closures, true, "growth-BS1B-PL1P-PL1P-cl.zip"},
+        {IngredientsKind::ClosSh, ClosShRuns::Policy, ClosShFiles::Shocks, false,
+         "growth-BS1B-BR1R-PL1P-PL1P-sh.zip"},
+        {IngredientsKind::ClosSh, ClosShRuns::Policy, ClosShFiles::Closures, true,
+         "growth-BS1B-PL1P-PL1P-cl.zip"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
@@ -147,7 +153,8 @@ TEST_F(IngredientsTest, AClosureShockArchiveHoldsOnlyTheSelectedFiles) {
     req.bits = {ClosShRuns::Base, ClosShFiles::Closures};
     req.archiveName = path("cl.zip");
     ASSERT_TRUE(SaveIngredientsAsZip(*env, req)) << dlg.lastMessage();
-    EXPECT_EQ(memberNames(path("cl.zip")), (std::set<std::string>{"app.ds1", "app.ds2", "ziphist.txt", "cmfbits.zip"}));
+    EXPECT_EQ(memberNames(path("cl.zip")),
+              (std::set<std::string>{"app.ds1", "app.ds2", "ziphist.txt", "cmfbits.zip"}));
     EXPECT_EQ(innerNames(path("cl.zip"), "cmfbits.zip"), (std::set<std::string>{"BASE.CLS", "xxfltime.xxx"}));
     req.bits = {ClosShRuns::Policy, ClosShFiles::Shocks};
     req.archiveName = path("sh.zip");
@@ -174,9 +181,11 @@ TEST_F(IngredientsTest, AMissingClosureFileStopsTheSaveAndLeavesNoArchive) {
     req.archiveName = path("out.zip");
     dlg.queueButton(BtnYes);
     EXPECT_FALSE(SaveIngredientsAsZip(*env, req));
-    EXPECT_EQ(dlg.messages()[0], "File " + app->work + "/B2025.BSH does not exist.\r\nThis file should be in the "
-                                 "CMFBITS zip file.\r\nStop making the Zip archive?\r\n[If you say \"No\", you "
-                                 "will not be warned about any other missing files.]");
+    EXPECT_EQ(dlg.messages()[0],
+              "File " + app->work +
+                  "/B2025.BSH does not exist.\r\nThis file should be in the "
+                  "CMFBITS zip file.\r\nStop making the Zip archive?\r\n[If you say \"No\", you "
+                  "will not be warned about any other missing files.]");
     EXPECT_EQ(dlg.lastMessage(), "Creation of ZIP archive cancelled.");
     EXPECT_FALSE(fileExists(path("out.zip")));
 
@@ -193,8 +202,8 @@ TEST_F(IngredientsTest, AMissingClosureFileStopsTheSaveAndLeavesNoArchive) {
     env->batch = true;
     dlg.clear();
     EXPECT_FALSE(SaveIngredientsAsZip(*env, req));
-    EXPECT_TRUE(contains(dlg.messages(), "There was an error creating the CMFBits ZIP file.\r\nFile " + app->work +
-                                             "/B2025.BSH does not exist.[AddCMFBitsToZip]"));
+    EXPECT_TRUE(contains(dlg.messages(), "There was an error creating the CMFBits ZIP file.\r\nFile " +
+                                             app->work + "/B2025.BSH does not exist.[AddCMFBitsToZip]"));
     EXPECT_EQ(readFile(path("out.zip")), before);
     for (const auto& e : std::filesystem::directory_iterator(dir()))
         EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << e.path();
@@ -273,16 +282,17 @@ TEST_F(IngredientsTest, TheProposedFolderIsTheArchiveNameThenWithAVersionNumber)
         SCOPED_TRACE(expected);
         dlg.clear();
         const std::string proposal = prog + "/" + expected;
-        dlg.queueButton(BtnOk);         // the history
-        dlg.queueText(proposal);        // the folder chooser: take the proposal
-        dlg.queueButton(BtnOk);         // the layout
-        dlg.queueButton(BtnOk);         // the report
-        dlg.queueButton(BtnNo);         // do not load
+        dlg.queueButton(BtnOk);   // the history
+        dlg.queueText(proposal);  // the folder chooser: take the proposal
+        dlg.queueButton(BtnOk);   // the layout
+        dlg.queueButton(BtnOk);   // the report
+        dlg.queueButton(BtnNo);   // do not load
         auto out = RestoreIngredientsFromZip(*env, zip, std::nullopt, false);
         ASSERT_TRUE(out) << dlg.lastMessage();
         const auto& recs = dlg.records();
-        auto folderAsk = std::find_if(recs.begin(), recs.end(),
-                                      [](const DialogRecord& d) { return d.type == DialogRecord::Type::Folder; });
+        auto folderAsk = std::find_if(recs.begin(), recs.end(), [](const DialogRecord& d) {
+            return d.type == DialogRecord::Type::Folder;
+        });
         ASSERT_NE(folderAsk, recs.end());
         EXPECT_EQ(folderAsk->text, proposal);
         EXPECT_EQ(out->folder, proposal);
@@ -295,20 +305,24 @@ TEST_F(IngredientsTest, RootAndProgramFoldersAreRefusedAndANonEmptyFolderAsks) {
     std::string zip = saveFull("out/app.zip");
     writeFile(path("busy/keep.txt"), "mine");
     dlg.clear();
-    dlg.queueButton(BtnOk);       // the history
-    dlg.queueText("/");           // refused
+    dlg.queueButton(BtnOk);  // the history
+    dlg.queueText("/");      // refused
     dlg.queueButton(BtnOk);
-    dlg.queueText(prog);          // refused
+    dlg.queueText(prog);  // refused
     dlg.queueButton(BtnOk);
     dlg.queueText(path("busy"));  // not empty: "No"
     dlg.queueButton(BtnNo);
-    dlg.queueCancel();            // give up
+    dlg.queueCancel();  // give up
     EXPECT_FALSE(RestoreIngredientsFromZip(*env, zip, std::nullopt, false));
     auto msgs = dlg.messages();
-    EXPECT_TRUE(contains(msgs, "Please choose another directory.\r\nRestoring to a top-level directory is unwise and "
-                               "is not allowed."));
-    EXPECT_TRUE(contains(msgs, "Please choose another directory.\r\nRestoring to the same directory as this program is "
-                               "running in is not allowed."));
+    EXPECT_TRUE(
+        contains(msgs,
+                 "Please choose another directory.\r\nRestoring to a top-level directory is unwise and "
+                 "is not allowed."));
+    EXPECT_TRUE(
+        contains(msgs,
+                 "Please choose another directory.\r\nRestoring to the same directory as this program is "
+                 "running in is not allowed."));
     EXPECT_TRUE(contains(msgs, "This directory is not empty. Do you want to continue?"));
     EXPECT_EQ(readFile(path("busy/keep.txt")), "mine");
     EXPECT_FALSE(std::filesystem::exists(prog + "/app")) << "the unused proposed folder is removed";
@@ -334,11 +348,12 @@ TEST_F(IngredientsTest, AnArchiveWithoutModelFilesIsRefusedByTheFullRestore) {
     EXPECT_FALSE(RestoreIngredientsFromZip(*env, zip, path("r"), false));
     auto msgs = dlg.messages();
     ASSERT_EQ(msgs.size(), 2u);
-    EXPECT_EQ(msgs[0], "Sorry, unable to extract files from " + zip +
-                           "\r\nFile MODEL.ZIP is not present in this zip file.\r\nThis menu item can only be used to "
-                           "restore from a Zip Archive made by Vardelon\r\n(not from a zip file you have made outside "
-                           "Vardelon).\r\n[Maybe " +
-                           zip + " is not a valid ZIP Archive.]");
+    EXPECT_EQ(msgs[0],
+              "Sorry, unable to extract files from " + zip +
+                  "\r\nFile MODEL.ZIP is not present in this zip file.\r\nThis menu item can only be used to "
+                  "restore from a Zip Archive made by Vardelon\r\n(not from a zip file you have made outside "
+                  "Vardelon).\r\n[Maybe " +
+                  zip + " is not a valid ZIP Archive.]");
     EXPECT_EQ(msgs[1], "Restoring unsuccessful.");
     EXPECT_FALSE(std::filesystem::exists(path("r/data")));
     // The closure/shock restore takes what it needs from it.
@@ -395,11 +410,12 @@ TEST_F(IngredientsTest, HostileArchivesAreRefusedAndWriteNothingOutsideTheFolder
 }
 
 TEST_F(IngredientsTest, NamesFromTheArchiveCannotLeadOutOfTheFolder) {
-    std::string bytes = rawZipBytes({{"app.ds1", "[Environment]\r\nModel=growth.exe\r\nModel Name=../../evil\r\n"},
-                                     {"app.ds2", smallDs2Text()},
-                                     {"model.zip", rawZipBytes({{"growth.exe", "program"}})},
-                                     {"data.zip", rawZipBytes({{"base.har", "data"}})},
-                                     {"cmfbits.zip", rawZipBytes({{"BASE.CLS", "ok"}})}});
+    std::string bytes =
+        rawZipBytes({{"app.ds1", "[Environment]\r\nModel=growth.exe\r\nModel Name=../../evil\r\n"},
+                     {"app.ds2", smallDs2Text()},
+                     {"model.zip", rawZipBytes({{"growth.exe", "program"}})},
+                     {"data.zip", rawZipBytes({{"base.har", "data"}})},
+                     {"cmfbits.zip", rawZipBytes({{"BASE.CLS", "ok"}})}});
     writeFile(path("names.zip"), bytes);
     env->batch = true;
     EXPECT_FALSE(RestoreIngredientsFromZip(*env, path("names.zip"), path("t/u"), false));
@@ -412,12 +428,12 @@ TEST_F(IngredientsTest, AFileThatIsNotAnArchiveIsReported) {
     writeFile(path("junk.zip"), "not a zip");
     env->batch = true;
     EXPECT_FALSE(RestoreIngredientsFromZip(*env, path("junk.zip"), path("t"), false));
-    EXPECT_EQ(dlg.messages()[0], "Sorry, unable to extract files from " + path("junk.zip") + "\r\n" +
-                                     path("junk.zip") +
-                                     "seems not to be a valid zip archive.\r\nThis menu item can only be used to "
-                                     "restore from a Zip Archive made by Vardelon\r\n(not from a zip file you have "
-                                     "made outside Vardelon).\r\n[Maybe " +
-                                     path("junk.zip") + " is not a valid ZIP Archive.]");
+    EXPECT_EQ(dlg.messages()[0],
+              "Sorry, unable to extract files from " + path("junk.zip") + "\r\n" + path("junk.zip") +
+                  "seems not to be a valid zip archive.\r\nThis menu item can only be used to "
+                  "restore from a Zip Archive made by Vardelon\r\n(not from a zip file you have "
+                  "made outside Vardelon).\r\n[Maybe " +
+                  path("junk.zip") + " is not a valid ZIP Archive.]");
 }
 
 TEST_F(IngredientsTest, ListingCommandsShowTheFilesOfAPart) {
@@ -465,8 +481,9 @@ TEST_F(IngredientsTest, TheCommandLineFormsSaveAndRestore) {
     EXPECT_EQ(missing.message, "Specified ZIP file to load nothing.zip does not exist.");
     auto refused = batchLoadZip({"-loadzip", "saved.zip", "-workdir", prog}, ctx, dlg, app->clock);
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_EQ(refused.message, "Please choose another directory.\r\nRestoring to the same directory as this program "
-                               "is running in is not allowed.");
+    EXPECT_EQ(refused.message,
+              "Please choose another directory.\r\nRestoring to the same directory as this program "
+              "is running in is not allowed.");
 }
 
 }  // namespace

@@ -16,7 +16,9 @@ namespace {
 using testing::readFile;
 using testing::writeFile;
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 bool contains(const std::vector<std::string>& texts, const std::string& part) {
     for (const auto& t : texts)
         if (contains(t, part)) return true;
@@ -48,9 +50,9 @@ TEST_F(ResultsArchiveTest, AllResultsGoInWithTheRecordsStampsAndHistory) {
     EXPECT_EQ(dlg.lastMessage(), "Created Results Zip file\r\n  " + path("res.zip") +
                                      "\r\nFile AAHIST in the ZIP describes files included.");
     auto names = memberNames(path("res.zip"));
-    for (const char* want : {"bs1b-2024.sl4", "bs1b-2026.slc", "bs1b-2024.log", "bs1b-br1r-pl1p-2025.sl4",
-                             "bs1b-br1r-2025.bot", "growth-app.ds3", "growth-app.ds4", "growth-app.ds5", "xxfltime.xxx",
-                             "aahist"}) {
+    for (const char* want :
+         {"bs1b-2024.sl4", "bs1b-2026.slc", "bs1b-2024.log", "bs1b-br1r-pl1p-2025.sl4", "bs1b-br1r-2025.bot",
+          "growth-app.ds3", "growth-app.ds4", "growth-app.ds5", "xxfltime.xxx", "aahist"}) {
         SCOPED_TRACE(want);
         EXPECT_EQ(names.count(want), 1u);
     }
@@ -71,7 +73,8 @@ TEST_F(ResultsArchiveTest, AllResultsGoInWithTheRecordsStampsAndHistory) {
     EXPECT_EQ(lines[2], "   " + app->work);
     EXPECT_EQ(lines[8], "Results for years 2024 to 2026 for the Base");
     EXPECT_EQ(lines[9], "Results for years 2025 to 2026 for the Rerun");
-    EXPECT_TRUE(contains(*hist, "The following sorts of results files are included:\r\n   Solution Files\r\n"));
+    EXPECT_TRUE(
+        contains(*hist, "The following sorts of results files are included:\r\n   Solution Files\r\n"));
     EXPECT_FALSE(contains(*hist, "%% However"));
 }
 
@@ -92,9 +95,11 @@ TEST_F(ResultsArchiveTest, NothingSelectedOrIncompleteResultsMakeNoArchiveUnless
     env->batch = false;
     dlg.queueButton(BtnNo);  // do not keep it
     EXPECT_FALSE(ZipUpResults(*env, *app->env, &some, path("some.zip")));
-    EXPECT_TRUE(contains(dlg.messages(), "1 files which you have selected to\r\n add to the Results Zip file are "
-                                         "missing.\r\n These files should all be in the Working Directory: "));
-    EXPECT_TRUE(contains(dlg.messages(), "The missing files are:\r\n   bs1b-2026.sl4\r\nDo you want to keep"));
+    EXPECT_TRUE(contains(dlg.messages(),
+                         "1 files which you have selected to\r\n add to the Results Zip file are "
+                         "missing.\r\n These files should all be in the Working Directory: "));
+    EXPECT_TRUE(
+        contains(dlg.messages(), "The missing files are:\r\n   bs1b-2026.sl4\r\nDo you want to keep"));
     EXPECT_FALSE(fileExists(path("some.zip")));
     dlg.queueButton(BtnYes);
     ASSERT_TRUE(ZipUpResults(*env, *app->env, &some, path("some.zip")));
@@ -142,13 +147,15 @@ TEST_F(ResultsArchiveTest, RestoredIngredientsAndResultsAreStillAsWhenCreated) {
     env2->batch = true;
 
     // Unchanged records name the files of the original folder.
-    ASSERT_TRUE(RestoreResultsFromZip(*env2, rr, path("res.zip"), r, RecordsChoice::Unchanged)) << dlg.lastMessage();
+    ASSERT_TRUE(RestoreResultsFromZip(*env2, rr, path("res.zip"), r, RecordsChoice::Unchanged))
+        << dlg.lastMessage();
     EXPECT_EQ(dlg.lastMessage(), "Unzipping done ok");
     EXPECT_EQ(fileWriteTime(r + "/bs1b-2024.sl4"), fileWriteTime(app->work + "/bs1b-2024.sl4"));
     CheckReport before = AreResultsOk(rr, dlg, false, {});
     EXPECT_TRUE(contains(before.text, "Reasons:")) << before.text;
 
-    ASSERT_TRUE(RestoreResultsFromZip(*env2, rr, path("res.zip"), r, RecordsChoice::Rewrite)) << dlg.lastMessage();
+    ASSERT_TRUE(RestoreResultsFromZip(*env2, rr, path("res.zip"), r, RecordsChoice::Rewrite))
+        << dlg.lastMessage();
     CheckReport still = AreResultsOk(rr, dlg, false, {});
     EXPECT_FALSE(contains(still.text, "Reasons:")) << still.text;
     CheckReport again = AreResultsOk(rr, dlg, true, {});
@@ -181,7 +188,8 @@ TEST_F(ResultsArchiveTest, ChoiceOneKeepsTheRecordsAndOverwritingAsksOnce) {
     auto msgs = dlg.messages();
     int warnings = 0;
     for (const auto& m : msgs)
-        if (contains(m, "WARNING. Unzipping results files. You are about to overwrite results file\r\n   " + t + "/"))
+        if (contains(m, "WARNING. Unzipping results files. You are about to overwrite results file\r\n   " +
+                            t + "/"))
             ++warnings;
     EXPECT_EQ(warnings, 1);
     EXPECT_EQ(dlg.lastMessage(), "Stopping the unzipping.");
@@ -190,7 +198,8 @@ TEST_F(ResultsArchiveTest, ChoiceOneKeepsTheRecordsAndOverwritingAsksOnce) {
 
 TEST_F(ResultsArchiveTest, HostileMembersAndMissingHistory) {
     writeFile(path("bad.zip"), rawZipBytes({{"ok.sl4", "x"}, {"../evil.sl4", "y"}}));
-    EXPECT_FALSE(RestoreResultsFromZip(*env, *app->env, path("bad.zip"), path("T"), RecordsChoice::DoNothing));
+    EXPECT_FALSE(
+        RestoreResultsFromZip(*env, *app->env, path("bad.zip"), path("T"), RecordsChoice::DoNothing));
     EXPECT_TRUE(contains(dlg.lastMessage(), "Refused to extract a member name leading out of the folder"));
     EXPECT_FALSE(fileExists(path("evil.sl4")));
     EXPECT_FALSE(fileExists(path("T/ok.sl4")));
@@ -199,8 +208,9 @@ TEST_F(ResultsArchiveTest, HostileMembersAndMissingHistory) {
     EXPECT_EQ(dlg.lastMessage(), "Sorry, there is no History saved in this Results Zip archive.");
     writeFile(path("good.zip"), rawZipBytes({{"ok.sl4", "x"}}));
     EXPECT_FALSE(RestoreResultsFromZip(*env, *app->env, path("good.zip"), prog, RecordsChoice::DoNothing));
-    EXPECT_EQ(dlg.lastMessage(), "Please choose another directory.\r\nRestoring results to the same directory as this "
-                                 "program is running in is not allowed.");
+    EXPECT_EQ(dlg.lastMessage(),
+              "Please choose another directory.\r\nRestoring results to the same directory as this "
+              "program is running in is not allowed.");
 }
 
 }  // namespace

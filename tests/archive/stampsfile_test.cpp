@@ -30,7 +30,8 @@ TEST_F(StampsFileTest, RestoredFilesGetTheirRecordedTimesBack) {
     EXPECT_EQ(*n, 2);
     EXPECT_EQ(*fileWriteTime(path("restored/base.har")), when);
     // Now the stamp of the original compares equal with the restored file.
-    auto cmp = CompareFileStamp("The data file", "Base", lines[0].find("BASE") != std::string::npos ? lines[0] : lines[1],
+    auto cmp = CompareFileStamp("The data file", "Base",
+                                lines[0].find("BASE") != std::string::npos ? lines[0] : lines[1],
                                 path("restored/base.har"), "used", StampCheck{false, true});
     EXPECT_TRUE(cmp.ok) << cmp.message;
     EXPECT_FALSE(applyStamps(path("nofolder"), text));

@@ -52,16 +52,20 @@ protected:
 TEST_F(TabEtcTest, TheReportedFilesAreReturnedOnlyWhenStored) {
     EXPECT_EQ(extractionStoredInput("r.rpt", "t", "a.axt"),
               (std::vector<std::string>{"bat", "rpt", "r.rpt", " ", "t", "a.axt", " "}));
-    auto files = extractTabEtcFiles(launcher, dlg, path("prog/pryxoa.exe"), path("temp"), path("model/growth.exe"));
+    auto files =
+        extractTabEtcFiles(launcher, dlg, path("prog/pryxoa.exe"), path("temp"), path("model/growth.exe"));
     EXPECT_EQ(files, (std::vector<std::string>{path("temp/growth.tab"), path("temp/growth.sti")}));
     EXPECT_EQ(auxSeen, path("model/growth.axt"));
     stiStored = false;
     ASSERT_TRUE(deleteFile(path("temp/growth.sti")));
-    files = extractTabEtcFiles(launcher, dlg, path("prog/pryxoa.exe"), path("temp"), path("model/growth.exe"));
+    files =
+        extractTabEtcFiles(launcher, dlg, path("prog/pryxoa.exe"), path("temp"), path("model/growth.exe"));
     EXPECT_EQ(files, (std::vector<std::string>{path("temp/growth.tab")}));
     // Without the program nothing is started.
     size_t starts = launcher.started().size();
-    EXPECT_TRUE(extractTabEtcFiles(launcher, dlg, path("prog/none.exe"), path("temp"), path("model/growth.exe")).empty());
+    EXPECT_TRUE(
+        extractTabEtcFiles(launcher, dlg, path("prog/none.exe"), path("temp"), path("model/growth.exe"))
+            .empty());
     EXPECT_EQ(launcher.started().size(), starts);
 }
 

@@ -18,7 +18,8 @@ class ZipFileTest : public testing::TempDirTest {
 protected:
     // Writes an archive with libzip directly, so tests can make members that
     // the program's own writer never makes.
-    std::string rawZip(const std::string& name, const std::vector<std::pair<std::string, std::string>>& members,
+    std::string rawZip(const std::string& name,
+                       const std::vector<std::pair<std::string, std::string>>& members,
                        bool symlinkFirst = false) {
         std::string p = path(name);
         int err = 0;

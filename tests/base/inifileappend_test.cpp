@@ -16,12 +16,25 @@ TEST(IniFileAppend, AddsKeysWhereSetWould) {
         const char* after;
     };
     const Case cases[] = {
-        {"before the blank lines that end the section", "[A]\nx=1\n\n[B]\ny=2\n", "a", false, {{"p", "1"}, {"q", "2"}},
+        {"before the blank lines that end the section",
+         "[A]\nx=1\n\n[B]\ny=2\n",
+         "a",
+         false,
+         {{"p", "1"}, {"q", "2"}},
          "[A]\r\nx=1\r\np=1\r\nq=2\r\n\r\n[B]\r\ny=2\r\n"},
-        {"a new section at the end", "[A]\nx=1\n", "New", false, {{"k", "v"}}, "[A]\r\nx=1\r\n[New]\r\nk=v\r\n"},
+        {"a new section at the end",
+         "[A]\nx=1\n",
+         "New",
+         false,
+         {{"k", "v"}},
+         "[A]\r\nx=1\r\n[New]\r\nk=v\r\n"},
         {"into an empty file", "", "S", false, {{"0", ""}}, "[S]\r\n0=\r\n"},
         {"nothing to add", "[A]\nx=1\n", "B", false, {}, "[A]\r\nx=1\r\n"},
-        {"a cleared section keeps its place", "[A]\nx=1\n\n[B]\ny=2\n", "A", true, {{"z", "3"}},
+        {"a cleared section keeps its place",
+         "[A]\nx=1\n\n[B]\ny=2\n",
+         "A",
+         true,
+         {{"z", "3"}},
          "[A]\r\nz=3\r\n[B]\r\ny=2\r\n"},
     };
     for (const Case& c : cases) {

@@ -9,8 +9,12 @@
 namespace vdln {
 namespace {
 
-Status inner() { return Status::fail("File record too long"); }
-Status middle() { return inner().tag(" [GetLaheyRec]"); }
+Status inner() {
+    return Status::fail("File record too long");
+}
+Status middle() {
+    return inner().tag(" [GetLaheyRec]");
+}
 Result<int> outer() {
     if (Status s = middle(); !s) return std::move(s).tag(" [GetRecBuf]");
     return 1;

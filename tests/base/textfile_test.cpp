@@ -49,13 +49,17 @@ TEST_F(TextFileTest, OpenCreateAndCloseMessages) {
 }
 
 TEST_F(TextFileTest, AppendCopiesLinesAndCleansControlCharacters) {
-    writeFile(path("src.txt"), "a\tb\x01" "c\nplain~\n");
+    writeFile(path("src.txt"),
+              "a\tb\x01"
+              "c\nplain~\n");
     TxtFile out;
     ASSERT_TRUE(TxtCreate(out, path("out.txt")));
     ASSERT_TRUE(TxtAppend(out, path("src.txt")));
     ASSERT_TRUE(TxtAppend2(out, path("src.txt"), true));
     ASSERT_TRUE(TxtClose(out));
-    EXPECT_EQ(readFile(path("out.txt")), "a\tb\x01" "c\r\nplain~\r\na b c\r\nplain~\r\n");
+    EXPECT_EQ(readFile(path("out.txt")),
+              "a\tb\x01"
+              "c\r\nplain~\r\na b c\r\nplain~\r\n");
 
     TxtFile out2;
     ASSERT_TRUE(TxtCreate(out2, path("out2.txt")));

@@ -3,6 +3,8 @@
 // programs, as the end-to-end tests run them): the series drawn equal the
 // files' values read here, and the Base and deviation values follow from
 // the demo's shocks.
+#include "charts/chartwindow.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -18,14 +20,14 @@
 #include <map>
 #include <sstream>
 
-#include "charts/chartwindow.h"
 #include "charts/resultschart.h"
 #include "support/tempdir.h"
+#include "support/testpaths.h"
 
 namespace vdln {
 namespace {
 
-const std::string kBin = VARDELON_BIN_DIR;
+const std::string kBin = vdln::testing::testBinDir();
 
 // A table read with nothing of the program's: row -> year -> value.
 using Table = std::map<std::string, std::map<int, double>>;
@@ -56,11 +58,13 @@ Table readCsv(const std::string& file) {
 class ChartWindowTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (!std::filesystem::exists(kBin + "/growth.exe") || !std::filesystem::exists(kBin + "/vardelon-demo"))
+        if (!std::filesystem::exists(kBin + "/growth.exe") ||
+            !std::filesystem::exists(kBin + "/vardelon-demo"))
             return;
         root = testing::makeTempDir("vdlncharts");
-        const std::string cmd = "cd " + root + " && mkdir -p keep temp && " + kBin + "/vardelon-demo app > demo.txt 2>&1 && SVKEEP=" +
-                                root + "/keep SVTEMP=" + root + "/temp " + kBin +
+        const std::string cmd = "cd " + root + " && mkdir -p keep temp && " + kBin +
+                                "/vardelon-demo app > demo.txt 2>&1 && SVKEEP=" + root +
+                                "/keep SVTEMP=" + root + "/temp " + kBin +
                                 "/vardelon all all app/growth.ds1 > job.txt 2>&1";
         const int rc = std::system(cmd.c_str());
         ran = WIFEXITED(rc) && WEXITSTATUS(rc) == 0;
@@ -208,14 +212,16 @@ TEST_F(ChartWindowTest, ExportsAndScreenshot) {
     EXPECT_FALSE(w.chart().savePng(QString::fromStdString(root + "/no/such/folder/chart.png"), &error));
 
     // Screenshots of the whole window for the documentation.
-    QDir().mkpath(VARDELON_SCREENSHOT_DIR);
-    EXPECT_TRUE(w.grab().save(VARDELON_SCREENSHOT_DIR "/results-chart.png"));
+    QDir().mkpath(QString::fromStdString(vdln::testing::testScreenshotDir()));
+    EXPECT_TRUE(
+        w.grab().save(QString::fromStdString(vdln::testing::testScreenshotDir() + "/results-chart.png")));
     req.mode = ChartMode::DeviationBars;
     req.cumulative = true;
     req.rows = {"x(MAN)", "k(MAN)"};
     w.setRequest(req);
     QApplication::processEvents();
-    EXPECT_TRUE(w.grab().save(VARDELON_SCREENSHOT_DIR "/results-chart-deviations.png"));
+    EXPECT_TRUE(w.grab().save(
+        QString::fromStdString(vdln::testing::testScreenshotDir() + "/results-chart-deviations.png")));
 }
 
 TEST_F(ChartWindowTest, NoFilesGiveTheReason) {

@@ -102,9 +102,8 @@ TEST(CmfReader, StatementsAcrossLinesAndCounters) {
         all.push_back(st.tokens);
         terminated.push_back(st.terminated);
     }
-    EXPECT_EQ(all, (std::vector<std::vector<std::string>>{{"exogenous", "x", "l", "t"},
-                                                          {"rest", "endogenous"},
-                                                          {"shock", "x", "=", "1"}}));
+    EXPECT_EQ(all, (std::vector<std::vector<std::string>>{
+                       {"exogenous", "x", "l", "t"}, {"rest", "endogenous"}, {"shock", "x", "=", "1"}}));
     EXPECT_EQ(terminated, (std::vector<bool>{true, true, false}));
 }
 
@@ -114,15 +113,33 @@ TEST(CmfReader, NormaliseKeyword) {
         const char* keyword;
     };
     const Case cases[] = {
-        {"Exo", "exogenous"},   {"modi", "modify"},        {"mod", "mod"},
-        {"SHOCK", "shock"},     {"ashock", "ashock"},      {"fil", "file"},
-        {"files", "file"},      {"xfile", "xfile"},        {"final", "final_level"},
-        {"ts", "tshock"},       {"tf", "tfinal_level"},    {"ach", "achange"},
-        {"tc", "tchange"},      {"ap", "apercent_change"}, {"tp", "tpercent_change"},
-        {"usE", "use"},         {"env", "environment"},    {"lu", "lu"},
-        {"endo", "endogenous"}, {"rest", "rest"},          {"ta", "take"},
-        {"chan", "change"},     {"perc", "percent_change"},{"swap", "swap"},
-        {"e", "e"},             {"", ""},                  {"t", "t"},
+        {"Exo", "exogenous"},
+        {"modi", "modify"},
+        {"mod", "mod"},
+        {"SHOCK", "shock"},
+        {"ashock", "ashock"},
+        {"fil", "file"},
+        {"files", "file"},
+        {"xfile", "xfile"},
+        {"final", "final_level"},
+        {"ts", "tshock"},
+        {"tf", "tfinal_level"},
+        {"ach", "achange"},
+        {"tc", "tchange"},
+        {"ap", "apercent_change"},
+        {"tp", "tpercent_change"},
+        {"usE", "use"},
+        {"env", "environment"},
+        {"lu", "lu"},
+        {"endo", "endogenous"},
+        {"rest", "rest"},
+        {"ta", "take"},
+        {"chan", "change"},
+        {"perc", "percent_change"},
+        {"swap", "swap"},
+        {"e", "e"},
+        {"", ""},
+        {"t", "t"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.word);
@@ -140,12 +157,17 @@ TEST(CmfReader, FileTable) {
         return TFileXFileGroup{k, std::move(l), std::move(a), std::move(s)};
     };
     const Case cases[] = {
-        {"xfile new then file", {"xfile (new) work ;", "file work = work.har ;"}, {g('b', "work", "work.har", "new")}},
-        {"file then xfile old", {"File WORK = \"my work.har\";", "xfile work;"}, {g('b', "WORK", "my work.har", "old")}},
+        {"xfile new then file",
+         {"xfile (new) work ;", "file work = work.har ;"},
+         {g('b', "work", "work.har", "new")}},
+        {"file then xfile old",
+         {"File WORK = \"my work.har\";", "xfile work;"},
+         {g('b', "WORK", "my work.har", "old")}},
         {"xfile with quoted name", {"xfile (new,old) w2 \"w 2.har\" ;"}, {g('b', "w2", "w 2.har", "old")}},
         {"list option order", {"xfile (old, new) w3 ;"}, {g('x', "w3", "", "new")}},
         {"unknown option", {"xfile (temp) w4 ;"}, {g('x', "w4", "", "old")}},
-        {"file only", {"file basedata = b.har ; file params = p.har;"},
+        {"file only",
+         {"file basedata = b.har ; file params = p.har;"},
          {g('f', "basedata", "b.har", ""), g('f', "params", "p.har", "")}},
         {"file statement cut short", {"file a ;", "file b = ;", "file"}, {}},
         {"xfile cut short", {"xfile ( new", ";", "xfile ;"}, {}},
@@ -231,9 +253,9 @@ TEST_F(CmfFilesTest, CheckConstituents) {
     writeFile(path("shk.har"), "");
     const std::string cmfName = path("c.cmf");
     writeFile(cmfName,
-              "xfile (new) work ; file work = missing.har ;\n"   // new: not checked
-              "xfile (old) in1 ; file in1 = old.har ;\n"         // old: checked, exists
-              "use environment file base ;\n"                    // base.en4
+              "xfile (new) work ; file work = missing.har ;\n"  // new: not checked
+              "xfile (old) in1 ; file in1 = old.har ;\n"        // old: checked, exists
+              "use environment file base ;\n"                   // base.en4
               "shock x = file shk.har header \"X\" ;\n");
     ScriptedDialogs dlg;
     std::vector<std::string> msgs;
@@ -257,8 +279,8 @@ TEST_F(CmfFilesTest, CheckConstituents) {
     EXPECT_TRUE(dlg.messages().empty());  // quiet
     ASSERT_EQ(msgs.size(), 2u);
     EXPECT_EQ(msgs[0], "The Command file\r\n   " + cmfName +
-                           "\r\n includes a \"modify\" statement which refers to file\r\n   " + path("gone.lu4") +
-                           "\r\nThis latter file does not exist.");
+                           "\r\n includes a \"modify\" statement which refers to file\r\n   " +
+                           path("gone.lu4") + "\r\nThis latter file does not exist.");
     EXPECT_EQ(msgs[1], "The Command file\r\n   " + cmfName +
                            "\r\n includes a \"take\" statement which refers to file\r\n   sub/d.har\r\n"
                            "The name of files invoked here must be short file\r\n"
@@ -298,10 +320,11 @@ TEST_F(CmfFilesTest, CheckControlZ) {
     writeFile(path("z.cls"), "exo x ;\r\nab\x1a c\r\n");
     TOpenCMFFile cmf;
     ASSERT_TRUE(cmf.OpenCMF(path("z.cls")));
-    EXPECT_EQ(cmf.CheckControlZ("in closure file \r\nz.cls").message(),
-              "ControlZ found in text in closure file \r\nz.cls\r\nin position 3 in line number 2\r\n"
-              "\"ab\x1a c\"\r\n Please remove ControlZ to fix this.\r\n"
-              "[Having such a character before the end of the file will\r\n  confuse some compilers and editors.]");
+    EXPECT_EQ(
+        cmf.CheckControlZ("in closure file \r\nz.cls").message(),
+        "ControlZ found in text in closure file \r\nz.cls\r\nin position 3 in line number 2\r\n"
+        "\"ab\x1a c\"\r\n Please remove ControlZ to fix this.\r\n"
+        "[Having such a character before the end of the file will\r\n  confuse some compilers and editors.]");
 }
 
 TEST_F(CmfFilesTest, KeywordChecks) {
@@ -311,7 +334,8 @@ TEST_F(CmfFilesTest, KeywordChecks) {
     EXPECT_TRUE(CheckClosureFile(f, false, false, dlg));
     writeFile(f, "exo x ;\nmod y ;\n");
     Status s = CheckClosureFile(f, false, false, dlg);
-    EXPECT_EQ(s.message(), "Key word \"mod\" must not be in closure file\r\n" + f + "\r\nPlease change this file.");
+    EXPECT_EQ(s.message(),
+              "Key word \"mod\" must not be in closure file\r\n" + f + "\r\nPlease change this file.");
     ASSERT_EQ(dlg.records().size(), 1u);
     EXPECT_EQ(dlg.records()[0].kind, MsgKind::Error);
     EXPECT_TRUE(dlg.records()[0].buttons & BtnHelp);
@@ -326,8 +350,9 @@ TEST_F(CmfFilesTest, KeywordChecks) {
               "Key word \"ashock\" must not be in shocks file\r\n" + f + "\r\nPlease change this file.");
 
     writeFile(f, "file x = y ;\nmethod = gragg ;\nEndo x ;\n");
-    EXPECT_EQ(CheckCMFStartFile(f, true, dlg).message(),
-              "Key word \"endogenous\" must not be in CMFSTART file\r\n  " + f + "\r\nPlease change this file.");
+    EXPECT_EQ(
+        CheckCMFStartFile(f, true, dlg).message(),
+        "Key word \"endogenous\" must not be in CMFSTART file\r\n  " + f + "\r\nPlease change this file.");
 
     // A Control-Z failure ends the check with its own message only.
     writeFile(f, "exo x ;\x1a mod\n");

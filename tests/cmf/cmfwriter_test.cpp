@@ -31,7 +31,10 @@ protected:
         tempDir = path("tmp");
         checkDir = path("check");
         for (const auto& d : {work, modelDir, jobDir, tempDir, checkDir}) ASSERT_TRUE(makeDirectories(d));
-        vars = {{"@WORK@", work}, {"@MODEL@", modelDir}, {"@JOB@", jobDir}, {"@TEMP@", tempDir},
+        vars = {{"@WORK@", work},
+                {"@MODEL@", modelDir},
+                {"@JOB@", jobDir},
+                {"@TEMP@", tempDir},
                 {"@D@", checkDir}};
 
         rec = CreateSimRecord();
@@ -47,11 +50,14 @@ protected:
             const char* name;
             const char* type;
             bool in, upd;
-        } decls[] = {{"BASEDATA", "HAR", true, true}, {"PARAMS", "HAR", true, false}, {"SUMMARY", "TXT", false, false}};
+        } decls[] = {{"BASEDATA", "HAR", true, true},
+                     {"PARAMS", "HAR", true, false},
+                     {"SUMMARY", "TXT", false, false}};
         rec.NumFiles = 0;
         for (const auto& d : decls) {
             ++rec.NumFiles;
-            rec.Files[rec.NumFiles] = makeSimFileEntry(makeModelFileDesc(d.name, d.type, d.in, d.upd), rec.NumFiles);
+            rec.Files[rec.NumFiles] =
+                makeSimFileEntry(makeModelFileDesc(d.name, d.type, d.in, d.upd), rec.NumFiles);
         }
         for (int row = -1; row <= kMaxYears; ++row)
             for (int col = 1; col <= 4; ++col) rec.GridStem(row, col) = "";
@@ -67,12 +73,14 @@ protected:
 
         writeFile(JoinPath(work, "CMFSTART.TXT"), "! start options\r\nlog file = yes ;\r\n");
         writeFile(JoinPath(work, "BASE.CLS"), "exogenous x l t ;\r\nrest endogenous ;\r\n");
-        writeFile(JoinPath(work, "B2025.CLS"), "swap x(\"MAN\") = a(\"MAN\") ; ! period-specific\tremark\r\n");
+        writeFile(JoinPath(work, "B2025.CLS"),
+                  "swap x(\"MAN\") = a(\"MAN\") ; ! period-specific\tremark\r\n");
         writeFile(JoinPath(work, "POLICY.CLS"), "exogenous a l t ;\r\nrest endogenous ;\r\n");
         writeFile(JoinPath(work, "COMMON.BSH"), "shock l = uniform 1 ;\r\n");
         writeFile(JoinPath(work, "B2024.BSH"), "shock x = uniform 3.0 ;\r\n");
         writeFile(JoinPath(work, "B2025.BSH"),
-                  "! growth of output\r\nshock <year> x = uniform 2.8 ;\r\nshock <YEAR=G> a\r\n  = 1 2\r\n  3 ;\r\n");
+                  "! growth of output\r\nshock <year> x = uniform 2.8 ;\r\nshock <YEAR=G> a\r\n  = 1 2\r\n  "
+                  "3 ;\r\n");
         writeFile(JoinPath(work, "B2026.BSH"), "shock x = uniform 2.6 ;\r\n");
         writeFile(JoinPath(work, "P2025.PSH"), "ashock t(\"MAN\") = 10 ;\r\n");
         RefreshGrid(rec);
@@ -105,7 +113,8 @@ TEST(CmfQuote, QuotesBlanksAndAmpersands) {
     EXPECT_EQ(QuoteCmf("R&D.har"), "\"R&D.har\"");
     EXPECT_EQ(QuoteCmf("\"/a b/c\""), "\"/a b/c\"");
     EXPECT_EQ(QuoteCmf(""), "");
-    EXPECT_EQ(markerLine("! Begin Common Closure file ", "BASE.CLS"), "! Begin Common Closure file \"BASE.CLS\"");
+    EXPECT_EQ(markerLine("! Begin Common Closure file ", "BASE.CLS"),
+              "! Begin Common Closure file \"BASE.CLS\"");
 }
 
 TEST_F(CmfWriterTest, BaseYearWithCmfStartClosuresAndShocks) {
@@ -220,7 +229,9 @@ TEST_F(CmfWriterTest, FailureDeletesTheHalfWrittenFile) {
 // ---------------------------------------------------------------------------
 // Year-run input files.
 
-std::string locateAll(std::string_view name) { return "/suite/" + std::string(name) + "a.exe"; }
+std::string locateAll(std::string_view name) {
+    return "/suite/" + std::string(name) + "a.exe";
+}
 
 TEST_F(CmfWriterTest, RunBatBaseWritesOnlyTheSimulationInput) {
     ScriptedDialogs dlg;
@@ -298,7 +309,8 @@ TEST_F(CmfWriterTest, RunBatFailures) {
 
     files = WriteRunBat(rec, request(2, 2), path("no such dir"), false, locateAll, dlg);
     ASSERT_FALSE(files);
-    EXPECT_EQ(files.message().rfind("Cannot create file " + JoinPath(path("no such dir"), "bs1b-br1r-2025sim.sti"), 0),
+    EXPECT_EQ(files.message().rfind(
+                  "Cannot create file " + JoinPath(path("no such dir"), "bs1b-br1r-2025sim.sti"), 0),
               0u);
     EXPECT_EQ(files.message().substr(files.message().size() - 13), "[WriteRunBat]");
 }
@@ -320,7 +332,8 @@ TEST_F(CmfWriterTest, GridFileChecks) {
     writeFile(JoinPath(work, "B2026.BSH"), "shock x = file gone.har header \"X\" ;\r\n");
     EXPECT_FALSE(CheckGridFiles(rec, 1, 4, ranges, false, false, dlg));
     ASSERT_EQ(dlg.messages().size(), 2u);
-    EXPECT_EQ(dlg.messages()[1], "Above refer to files referred to in file\r\n" + JoinPath(work, "B2026.BSH"));
+    EXPECT_EQ(dlg.messages()[1],
+              "Above refer to files referred to in file\r\n" + JoinPath(work, "B2026.BSH"));
     // Checking only the closure column does not look at the shocks.
     dlg.clear();
     EXPECT_TRUE(CheckGridFiles(rec, 1, 1, ranges, false, false, dlg));
@@ -330,7 +343,8 @@ TEST_F(CmfWriterTest, GridFileChecks) {
     ASSERT_TRUE(deleteFile(JoinPath(work, "P2025.PSH")));
     dlg.clear();
     EXPECT_FALSE(CheckGridFiles(rec, 1, 4, ranges, false, false, dlg));
-    EXPECT_EQ(dlg.messages(), std::vector<std::string>{"CMF file for year number 2 column 4 does not exist."});
+    EXPECT_EQ(dlg.messages(),
+              std::vector<std::string>{"CMF file for year number 2 column 4 does not exist."});
     dlg.clear();
     EXPECT_FALSE(CheckGridFiles(rec, 1, 4, ranges, false, true, dlg));
     EXPECT_TRUE(dlg.messages().empty());  // quiet
@@ -390,8 +404,8 @@ TEST_F(CmfWriterTest, ClosureCheckJobFiles) {
     dlg.clear();
     files = CheckClosureCMF(rec, q, dlg);
     ASSERT_FALSE(files);
-    EXPECT_EQ(files.message(), "At least one constituent of the CMFStart file\r\n" + JoinPath(work, "CMFSTART.TXT") +
-                                   "\r\n does not exist.");
+    EXPECT_EQ(files.message(), "At least one constituent of the CMFStart file\r\n" +
+                                   JoinPath(work, "CMFSTART.TXT") + "\r\n does not exist.");
     EXPECT_EQ(dlg.lastMessage(), files.message());
     EXPECT_EQ(dlg.messages().size(), 2u);
 }

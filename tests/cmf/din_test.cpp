@@ -1,8 +1,7 @@
-#include "model/filetable.h"
-
 #include <gtest/gtest.h>
 
 #include "doubles/scripteddialogs.h"
+#include "model/filetable.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -75,12 +74,14 @@ TEST_F(DinTest, ErrorsStopReadingWithTheirMessage) {
          "A line containing \"lagof\" does not end with \";\""},
         {"no final semicolon, even", "file EXTRA4 role lagged-input\n",
          "A line containing \"lagged-input\" does not end with \";\""},
-        {"not file first", "role EXTRA lagged-input ;\n", "Expected \"file\" at start of line but found \"role\""},
+        {"not file first", "role EXTRA lagged-input ;\n",
+         "Expected \"file\" at start of line but found \"role\""},
         {"unknown file", "file NOSUCH key ABC ;\n", "Unknown logical file \"NOSUCH\""},
         {"key without value", "file EXTRA key ; ;\n", "Expect logical file name after \"key\""},
         {"bad role", "file EXTRA role output ;\n", "Unexpected word \"output\""},
         {"unknown lag", "file EXTRA4 lagof NOSUCH ;\n", "Unknown logical file \"NOSUCH\" (after lagof)"},
-        {"unknown usage file", "file EXTRA4 usage NOSUCH 1 2 3 ;\n", "Unknown logical file \"NOSUCH\" (after usage)"},
+        {"unknown usage file", "file EXTRA4 usage NOSUCH 1 2 3 ;\n",
+         "Unknown logical file \"NOSUCH\" (after usage)"},
         {"two integers", "file EXTRA4 usage EXTRA 1 2 ;\n",
          "Expect logical file then 3 integers after \"usage\". Only found 2"},
         {"unknown word", "file EXTRA4 colour red ;\n", "Unexpected word \"colour\""},
@@ -100,9 +101,10 @@ TEST_F(DinTest, ErrorsStopReadingWithTheirMessage) {
 
 TEST_F(DinTest, ValidationRunsAfterTheWholeFile) {
     Status s = readDin("file EXTRA4 role lagged-input ;\nfile EXTRA4 key EX4 ;\n");
-    const std::string want = "Problem with Model Information on DIN file\r\n" + path("m.din") +
-                             "\r\nFile EXTRA4: lagged input must be lag of some file\r\n"
-                             "Use menu item \"Edit Dynamic Info File\" under the File menu to fix the problem.";
+    const std::string want =
+        "Problem with Model Information on DIN file\r\n" + path("m.din") +
+        "\r\nFile EXTRA4: lagged input must be lag of some file\r\n"
+        "Use menu item \"Edit Dynamic Info File\" under the File menu to fix the problem.";
     EXPECT_EQ(s.message(), want);
     EXPECT_EQ(dlg.lastMessage(), want);
 

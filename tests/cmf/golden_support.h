@@ -12,16 +12,18 @@
 
 #include "support/golden.h"
 #include "support/tempdir.h"
+#include "support/testpaths.h"
 
 namespace vdln::testing {
 
 inline std::string goldenPath(const std::string& name) {
-    return std::string(VARDELON_SOURCE_DIR) + "/tests/cmf/golden/" + name;
+    return vdln::testing::testSourceDir() + "/tests/cmf/golden/" + name;
 }
 
 /// Replaces every occurrence of each key by its value (longest keys first
 /// is the caller's business: the values here never contain one another's keys).
-inline std::string substitute(std::string text, const std::map<std::string, std::string>& vars, bool reverse) {
+inline std::string substitute(std::string text, const std::map<std::string, std::string>& vars,
+                              bool reverse) {
     for (const auto& [key, value] : vars) {
         const std::string& from = reverse ? value : key;
         const std::string& to = reverse ? key : value;
@@ -49,7 +51,8 @@ inline void expectGolden(const std::string& generatedPath, const std::string& go
         lf.push_back(actual[i]);
     }
     expectMatchesGolden(
-        lf, goldenPath(goldenName), [&](const std::string& golden) { return substitute(golden, vars, false); },
+        lf, goldenPath(goldenName),
+        [&](const std::string& golden) { return substitute(golden, vars, false); },
         [&](const std::string& text) { return substitute(text, vars, true); });
 }
 

@@ -30,11 +30,15 @@ TEST(ShockSlices, YearWordsAndStatements) {
          {"!!shock <year> x = 1 ;"},
          {"!!shock  x = 1  slice \"Y2005\" ;"}},
         {"double bang then statement", {"!! <year> x = 1;"}, {"!!  x = 1 slice \"Y2005\" ;"}},
-        {"no slice, one statement", {"shock x = 1 ;", "shock <year> y = 2 ;"}, {"shock x = 1 ;", "shock  y = 2  slice \"Y2005\" ;"}},
+        {"no slice, one statement",
+         {"shock x = 1 ;", "shock <year> y = 2 ;"},
+         {"shock x = 1 ;", "shock  y = 2  slice \"Y2005\" ;"}},
         {"year word only in an open statement is kept",
          {"shock x", "<year> = 1 ;"},
          {"shock x", "<year> = 1 ;"}},
-        {"control characters become blanks", {"shock\t<year>\tx = 1;\x01"}, {"shock  x = 1 slice \"Y2005\" ; "}},
+        {"control characters become blanks",
+         {"shock\t<year>\tx = 1;\x01"},
+         {"shock  x = 1 slice \"Y2005\" ; "}},
         {"unterminated quote", {"shock <year> x = file \"a;b ;"}, {"shock  x = file \"a;b ;"}},
         {"short word", {"shock <yea> x ;"}, {"shock <yea> x ;"}},
     };
@@ -66,8 +70,7 @@ TEST_F(AppendShocksTest, AppendsToOpenFileAndReportsMissingSource) {
     ASSERT_TRUE(AppendShocks(out, path("b.bsh"), 2024));
     const Status s = AppendShocks(out, path("none.bsh"), 2024);
     ASSERT_TRUE(TxtClose(out));
-    EXPECT_EQ(testing::readFile(path("out.cmf")),
-              "shock  x = 3  slice \"Y2024\" ;\r\nshock l = 1 ;\r\n");
+    EXPECT_EQ(testing::readFile(path("out.cmf")), "shock  x = 3  slice \"Y2024\" ;\r\nshock l = 1 ;\r\n");
     ASSERT_FALSE(s);
     EXPECT_NE(s.message().find("Cannot open file " + path("none.bsh")), std::string::npos);
     EXPECT_EQ(s.message().substr(s.message().size() - 15), " [AppendShocks]");

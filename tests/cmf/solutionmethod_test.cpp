@@ -1,15 +1,17 @@
 #include "model/solutionmethod.h"
-#include "cmf/methodlines.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
+#include "cmf/methodlines.h"
+
 namespace vdln {
 namespace {
 
-TSolutionMethod makeMethod(int method, int nsol, std::array<int, 3> steps, int sub = 1, bool autoAcc = false) {
+TSolutionMethod makeMethod(int method, int nsol, std::array<int, 3> steps, int sub = 1,
+                           bool autoAcc = false) {
     TSolutionMethod m;
     m.Method = method;
     m.NSol = nsol;
@@ -55,11 +57,10 @@ TEST(SolutionMethod, CommandFileLines) {
     a2.Figures = 3;
     a2.Percent = 90;
     EXPECT_EQ(lines(makeMethod(kGragg, 3, {2, 4, 6}, 7, true), a2),
-              (std::vector<std::string>{"Method = Gragg;", "Steps = 2 4 6;", "subintervals = 5;",
-                                        "automatic accuracy = yes;", "accuracy figures = 3;",
-                                        "accuracy percent = 90;", "minimum subinterval length =  1.0E-03;",
-                                        "minimum subinterval fails = continue;",
-                                        "accuracy criterion = Both;"}));
+              (std::vector<std::string>{
+                  "Method = Gragg;", "Steps = 2 4 6;", "subintervals = 5;", "automatic accuracy = yes;",
+                  "accuracy figures = 3;", "accuracy percent = 90;", "minimum subinterval length =  1.0E-03;",
+                  "minimum subinterval fails = continue;", "accuracy criterion = Both;"}));
     const auto mid = lines(makeMethod(kMidpoint, 1, {2, 4, 6}, 1, true), acc);
     EXPECT_EQ(mid[0], "Method = Midpoint;");
     EXPECT_EQ(mid[7], "minimum subinterval fails = stop;");
@@ -102,10 +103,11 @@ TEST(SolutionMethod, IniSectionsRoundTrip) {
     a.FailStop = false;
     a.Criterion = 1;
     WriteAccuracySection(ini, kAltMethodSection, a);
-    EXPECT_EQ(ini.text(),
-              "[Alternative Solution Method]\r\nMethod=2\r\nNSOL=2\r\nSteps1=3\r\nSteps2=5\r\nSteps3=7\r\n"
-              "Non Auto Acc Subint=4\r\nAutomatic accuracy=0\r\nAuto Acc Percent=70\r\nAuto Acc Subint=3\r\n"
-              "Auto Acc Figures=5\r\nAuto Acc Min Int=1e-06\r\nAuto Acc FailStop=0\r\nAuto Acc Criterion=1\r\n");
+    EXPECT_EQ(
+        ini.text(),
+        "[Alternative Solution Method]\r\nMethod=2\r\nNSOL=2\r\nSteps1=3\r\nSteps2=5\r\nSteps3=7\r\n"
+        "Non Auto Acc Subint=4\r\nAutomatic accuracy=0\r\nAuto Acc Percent=70\r\nAuto Acc Subint=3\r\n"
+        "Auto Acc Figures=5\r\nAuto Acc Min Int=1e-06\r\nAuto Acc FailStop=0\r\nAuto Acc Criterion=1\r\n");
     const IniFile back = IniFile::parse(ini.text());
     EXPECT_EQ(ReadMethodSection(back, kAltMethodSection, true), m);
     std::string err;
@@ -132,12 +134,14 @@ TEST(SolutionMethod, ReadingWithAndWithoutDefaults) {
         {"method only, no defaults", "[Solution Method]\nMethod=3\nNon Auto Acc Subint=0\n", false,
          makeMethod(kGragg, 2, {3, 4, 5}, 1)},
         {"out of range method, no defaults", "[Solution Method]\nMethod=12\nNSOL=3\n", false, current},
-        {"complete", "[solution method]\nmethod=4\nnsol=3\nsteps1=4\nsteps2=6\nsteps3=8\nnon auto acc subint=-3\n",
-         false, makeMethod(kMidpoint, 3, {4, 6, 8}, 1)},
+        {"complete",
+         "[solution method]\nmethod=4\nnsol=3\nsteps1=4\nsteps2=6\nsteps3=8\nnon auto acc subint=-3\n", false,
+         makeMethod(kMidpoint, 3, {4, 6, 8}, 1)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(ReadMethodSection(IniFile::parse(c.text), kMethodSection, c.useDefaults, current), c.expected);
+        EXPECT_EQ(ReadMethodSection(IniFile::parse(c.text), kMethodSection, c.useDefaults, current),
+                  c.expected);
     }
 }
 
@@ -161,11 +165,11 @@ TEST(SolutionMethod, TextForm) {
     TAutoAccuracy a;
     a.MinSubinterval = std::numeric_limits<float>::quiet_NaN();  // not formattable: left out
     WriteAccuracyText(a, out);
-    EXPECT_EQ(out, (std::vector<std::string>{" ", "[Solution Method]", "Method=3", "NSOL=3", "Steps1=2",
-                                             "Steps2=4", "Steps3=6", "Non Auto Acc Subint=1",
-                                             "Automatic accuracy=1", "Auto Acc Percent=80", "Auto Acc Subint=2",
-                                             "Auto Acc Figures=4", "Auto Acc FailStop=1",
-                                             "Auto Acc Criterion=0"}));
+    EXPECT_EQ(
+        out, (std::vector<std::string>{" ", "[Solution Method]", "Method=3", "NSOL=3", "Steps1=2", "Steps2=4",
+                                       "Steps3=6", "Non Auto Acc Subint=1", "Automatic accuracy=1",
+                                       "Auto Acc Percent=80", "Auto Acc Subint=2", "Auto Acc Figures=4",
+                                       "Auto Acc FailStop=1", "Auto Acc Criterion=0"}));
     // The text form reads back through the INI reader.
     std::string text;
     for (const auto& l : out) text += l + "\n";
@@ -187,8 +191,9 @@ TEST(MethodEditor, RulesAfterChanges) {
     EXPECT_TRUE(e.autoAccuracyEnabled());
     e.setAutoAccuracy(true);
     EXPECT_TRUE(e.accuracyGroupVisible());
-    EXPECT_EQ(e.warningText(),
-              "WARNING -- Inappropriate options for automatic accuracy may lead to excessive solution times.");
+    EXPECT_EQ(
+        e.warningText(),
+        "WARNING -- Inappropriate options for automatic accuracy may lead to excessive solution times.");
     // The subintervals box edits the accuracy record while automatic accuracy is on.
     e.setSubintervals(9);
     EXPECT_EQ(e.accuracy().Subintervals, 9);

@@ -13,11 +13,12 @@
 #include "base/strutil.h"
 #include "base/textfile.h"
 #include "support/tempdir.h"
+#include "support/testpaths.h"
 
 namespace vdln {
 namespace {
 
-const std::string kBin = VARDELON_BIN_DIR;
+const std::string kBin = vdln::testing::testBinDir();
 
 class BatchE2E : public testing::TempDirTest {
 protected:
@@ -91,7 +92,8 @@ struct Growth {
 };
 
 TEST_F(BatchE2E, AllRunsOfTheDemoGiveTheModelsNumbers) {
-    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0) << testing::readFile(path("out.txt"));
+    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0)
+        << testing::readFile(path("out.txt"));
     EXPECT_NE(batchLog().find("Job ended successfully"), std::string::npos) << batchLog();
 
     // Independent solution: the Base, then the policy from 2025 with the
@@ -110,7 +112,7 @@ TEST_F(BatchE2E, AllRunsOfTheDemoGiveTheModelsNumbers) {
         double t[3] = {0, (y == 1 || y == 2) ? 10.0 : 0.0, 0};
         pol.policyYear(ba[y], t, px[y]);
     }
-    auto cum = [](double (*v)[3], int from, int to, int i) {
+    auto cum = [](double(*v)[3], int from, int to, int i) {
         double p = 1;
         for (int y = from; y <= to; ++y) p *= 1 + v[y][i] / 100;
         return 100 * (p - 1);
@@ -132,7 +134,8 @@ TEST_F(BatchE2E, AllRunsOfTheDemoGiveTheModelsNumbers) {
     }
     // Running the same job again gives the same results.
     const std::string first = testing::readFile(app + "/BS1B-BR1R-PL1P-devc.csv");
-    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0) << testing::readFile(path("out.txt"));
+    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0)
+        << testing::readFile(path("out.txt"));
     EXPECT_EQ(testing::readFile(app + "/BS1B-BR1R-PL1P-devc.csv"), first);
 
     // "all ss" after a full run redoes only the spreadsheet jobs: five steps
@@ -151,7 +154,8 @@ TEST_F(BatchE2E, OneTwoAndThreeSlotsGiveTheSameResults) {
                            std::string("[Options]\r\nVardelVersion=330\r\n[Environment]\r\n") +
                                "Allow 2 Concurrent Solves=" + (slots == 2 ? "1" : "0") + "\r\n" +
                                "Allow 3 Concurrent Solves=" + (slots == 3 ? "1" : "0") + "\r\n");
-        ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0) << testing::readFile(path("out.txt"));
+        ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0)
+            << testing::readFile(path("out.txt"));
         devs[slots] = testing::readFile(app + "/BS1B-BR1R-PL1P-devc.csv");
         cums[slots] = testing::readFile(app + "/BS1B-BR1R-PL1P-ssc.csv");
         EXPECT_FALSE(devs[slots].empty());
@@ -166,7 +170,8 @@ TEST_F(BatchE2E, OneTwoAndThreeSlotsGiveTheSameResults) {
 }
 
 TEST_F(BatchE2E, SolFilesForShocksInTwoSlotsGiveTheSameResults) {
-    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0) << testing::readFile(path("out.txt"));
+    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0)
+        << testing::readFile(path("out.txt"));
     const auto dev = csv(app + "/BS1B-BR1R-PL1P-devc.csv");
     const auto cum = csv(app + "/BS1B-BR1R-PL1P-ssc.csv");
 
@@ -179,7 +184,8 @@ TEST_F(BatchE2E, SolFilesForShocksInTwoSlotsGiveTheSameResults) {
     ASSERT_TRUE(writeLinesAtomic(app + "/growth.ds1", *ds1));
     testing::writeFile(path("keep/SVKEEP/VDLNkeep/Vardelon.ini"),
                        "[Options]\r\nVardelVersion=330\r\n[Environment]\r\nAllow 2 Concurrent Solves=1\r\n");
-    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0) << testing::readFile(path("out.txt"));
+    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0)
+        << testing::readFile(path("out.txt"));
     auto bot = readWholeFile(app + "/bs1b-br1r-2026.bot");
     ASSERT_TRUE(bot) << bot.message();
     EXPECT_NE(bot->find(".rsl\" header"), std::string::npos) << *bot;
@@ -195,7 +201,8 @@ TEST_F(BatchE2E, SolFilesForShocksInTwoSlotsGiveTheSameResults) {
 }
 
 TEST_F(BatchE2E, ARestoredIngredientsArchiveGivesTheSameResults) {
-    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0) << testing::readFile(path("out.txt"));
+    ASSERT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 0)
+        << testing::readFile(path("out.txt"));
     ASSERT_EQ(run(kBin + "/vardelon -savezip " + app + "/growth.ds1 " + path("growth.zip")), 0)
         << testing::readFile(path("out.txt"));
     ASSERT_EQ(run(kBin + "/vardelon -loadzip " + path("growth.zip") + " -workdir " + path("restored")), 0)
@@ -220,7 +227,8 @@ TEST_F(BatchE2E, PartOfTheBaseRunsOnlyThoseYears) {
               std::string::npos)
         << batchLog();
     EXPECT_FALSE(fileExists(app + "/bs1b-2025.sl4"));
-    ASSERT_EQ(run(kBin + "/vardelon base 2024-2026 " + app + "/growth.ds1"), 0) << testing::readFile(path("out.txt"));
+    ASSERT_EQ(run(kBin + "/vardelon base 2024-2026 " + app + "/growth.ds1"), 0)
+        << testing::readFile(path("out.txt"));
     EXPECT_TRUE(fileExists(app + "/bs1b-2026.sl4"));
     EXPECT_FALSE(fileExists(app + "/bs1b-2027.sl4"));
     EXPECT_FALSE(fileExists(app + "/BS1B-ssc.csv")) << "no spreadsheet job unless the last year is reached";
@@ -271,7 +279,8 @@ TEST_F(BatchE2E, AFailingProgramEndsTheRunWithItsLog) {
     testing::writeFile(app + "/B2025.BSH", "shock x = uniform 2.8 ;\nfrobnicate y ;\n");
     EXPECT_NE(run(kBin + "/vardelon base all " + app + "/growth.ds1"), 0);
     const std::string log = batchLog();
-    EXPECT_NE(log.find("Job finished with error: Error running job - see log file"), std::string::npos) << log;
+    EXPECT_NE(log.find("Job finished with error: Error running job - see log file"), std::string::npos)
+        << log;
     EXPECT_NE(log.find("ERROR Base: sim for year 2025 (year number 2)"), std::string::npos) << log;
     EXPECT_TRUE(fileExists(app + "/bs1b-2024.sl4"));
     EXPECT_FALSE(fileExists(app + "/bs1b-2025.sl4"));

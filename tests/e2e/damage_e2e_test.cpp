@@ -81,10 +81,12 @@ TEST_F(DamageE2E, ACutDs2IsRefusedNamingTheFileAndNothingRuns) {
     ASSERT_TRUE(writeLinesAtomic(app + "/growth.ds2", *lines));
     EXPECT_EQ(run(kBin + "/vardelon all all " + app + "/growth.ds1"), 1) << out();
     const std::string log = batchLog();
-    EXPECT_NE(log.find("Job finished with error: Could not load the simulation details " + app + "/growth.ds1"),
-              std::string::npos)
+    EXPECT_NE(
+        log.find("Job finished with error: Could not load the simulation details " + app + "/growth.ds1"),
+        std::string::npos)
         << log;
-    EXPECT_NE(log.find("Unexpected end of file " + app + "/growth.ds2 after line "), std::string::npos) << log;
+    EXPECT_NE(log.find("Unexpected end of file " + app + "/growth.ds2 after line "), std::string::npos)
+        << log;
     EXPECT_NE(log.find(" file of year 6 of 6"), std::string::npos) << log;
     EXPECT_FALSE(fileExists(app + "/bs1b-2024.sl4")) << "nothing ran";
 }
@@ -94,8 +96,10 @@ TEST_F(DamageE2E, NamesThatLeadOutOfTheWorkingDirectoryAreRefused) {
         const char* what;
         std::string from, to, message;
     } cases[] = {
-        {"simulation name", "BS1", "../", "The simulation name of run 1 \"../\" cannot be used as part of a file name"},
-        {"shock file", "B2026", "../B2026", "The Base shocks file of year 3 of 6 \"../B2026\" cannot be used"},
+        {"simulation name", "BS1", "../",
+         "The simulation name of run 1 \"../\" cannot be used as part of a file name"},
+        {"shock file", "B2026", "../B2026",
+         "The Base shocks file of year 3 of 6 \"../B2026\" cannot be used"},
     };
     const std::string original = testing::readFile(app + "/growth.ds2");
     for (const auto& c : cases) {
@@ -109,7 +113,8 @@ TEST_F(DamageE2E, NamesThatLeadOutOfTheWorkingDirectoryAreRefused) {
         EXPECT_EQ(run(kBin + "/vardelon base all " + app + "/growth.ds1"), 1) << out();
         EXPECT_NE(batchLog().find(c.message), std::string::npos) << batchLog();
         for (const auto& [file, content] : snapshot(dir()))
-            if (file.rfind(path("keep"), 0) != 0 && file.rfind(path("temp"), 0) != 0 && file != path("out.txt")) {
+            if (file.rfind(path("keep"), 0) != 0 && file.rfind(path("temp"), 0) != 0 &&
+                file != path("out.txt")) {
                 EXPECT_TRUE(before.count(file)) << "written: " << file;
             }
     }
@@ -123,7 +128,8 @@ TEST_F(DamageE2E, AZipBombAndAnAllZeroDetailsMemberAreRefusedInBoundedMemory) {
         EXPECT_TRUE(w->commit());
         return path(name);
     };
-    const std::string model = innerZip("model.zip", "growth.exe"), data = innerZip("data.zip", "BASE2023.HAR"),
+    const std::string model = innerZip("model.zip", "growth.exe"),
+                      data = innerZip("data.zip", "BASE2023.HAR"),
                       cmfbits = innerZip("cmfbits.zip", "BASE.CLS");
     const std::string ds2 = testing::readFile(app + "/growth.ds2");
     struct Case {
@@ -131,16 +137,15 @@ TEST_F(DamageE2E, AZipBombAndAnAllZeroDetailsMemberAreRefusedInBoundedMemory) {
         std::uintmax_t ds1Size;
         std::string message;
     } cases[] = {
-        {"1 GB of zeros", 1ull << 30, "Member APP.DS1 holds 1073741824 bytes; a simulation-details member may hold at "
-                                      "most 8388608 bytes"},
-        {"1000 zero bytes", 1000, "Line 1 of file APP.DS1 of " + path("bomb.zip") +
-                                      " holds a control character (code 0)"},
+        {"1 GB of zeros", 1ull << 30,
+         "Member APP.DS1 holds 1073741824 bytes; a simulation-details member may hold at "
+         "most 8388608 bytes"},
+        {"1000 zero bytes", 1000,
+         "Line 1 of file APP.DS1 of " + path("bomb.zip") + " holds a control character (code 0)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        {
-            std::ofstream zeros(path("app.ds1"), std::ios::binary | std::ios::trunc);
-        }
+        { std::ofstream zeros(path("app.ds1"), std::ios::binary | std::ios::trunc); }
         fs::resize_file(path("app.ds1"), c.ds1Size);  // sparse: nothing is held in memory
         testing::writeFile(path("app.ds2"), ds2);
         auto w = ZipWriter::create(path("bomb.zip"));
@@ -153,8 +158,8 @@ TEST_F(DamageE2E, AZipBombAndAnAllZeroDetailsMemberAreRefusedInBoundedMemory) {
         ASSERT_TRUE(w->commit());
         fs::remove(path("app.ds1"));
         long maxRssKb = 0;
-        const int rc = runMeasured(kBin + "/vardelon -loadzip " + path("bomb.zip") + " -workdir " + path("restored"),
-                                   maxRssKb);
+        const int rc = runMeasured(
+            kBin + "/vardelon -loadzip " + path("bomb.zip") + " -workdir " + path("restored"), maxRssKb);
         EXPECT_NE(rc, 0) << out();
         EXPECT_NE(out().find(c.message), std::string::npos) << out();
         EXPECT_NE(out().find("Restoring unsuccessful."), std::string::npos) << out();
@@ -168,20 +173,28 @@ TEST_F(DamageE2E, AZipBombAndAnAllZeroDetailsMemberAreRefusedInBoundedMemory) {
 TEST_F(DamageE2E, EachFailureMessageNamesItsCause) {
     struct Case {
         const char* what;
-        std::string fault;                  // VDLN_DEMO_FAULT
+        std::string fault;  // VDLN_DEMO_FAULT
         std::function<void()> prepare;
-        std::vector<std::string> lines;     // each in the batch log
+        std::vector<std::string> lines;  // each in the batch log
     } cases[] = {
-        {"a crash", "crash", [] {},
-         {"Job finished with error: Error running job - see log file", "ERROR Base: sim for year 2024 (year number 1)",
-          "was ended by signal 11 (SIGSEGV)."}},
-        {"success without the output", "no-output", [] {},
-         {"Dos Job Number 1 not spawned another job", "Base: sim for year 2024 (year number 1) [sim part of job sim]",
+        {"a crash",
+         "crash",
+         [] {},
+         {"Job finished with error: Error running job - see log file",
+          "ERROR Base: sim for year 2024 (year number 1)", "was ended by signal 11 (SIGSEGV)."}},
+        {"success without the output",
+         "no-output",
+         [] {},
+         {"Dos Job Number 1 not spawned another job",
+          "Base: sim for year 2024 (year number 1) [sim part of job sim]",
           "reported success but did not write", "bs1b-2024.sl4"}},
-        {"the report's error", "",
+        {"the report's error",
+         "",
          [&] { testing::writeFile(app + "/B2024.BSH", "shock x = uniform 2.8 ;\nfrobnicate y ;\n"); },
          {"Job finished with error: Error running job - see log file", "The program reported: "}},
-        {"a missing model", "", [&] { fs::rename(app + "/growth.exe", app + "/growth.exe.away"); },
+        {"a missing model",
+         "",
+         [&] { fs::rename(app + "/growth.exe", app + "/growth.exe.away"); },
          {"Model Exe File\r\n  " + app + "/growth.exe\r\ndoes not exist."}},
     };
     for (const auto& c : cases) {
@@ -213,9 +226,10 @@ TEST_F(DamageE2E, FullDisksEndTheJobClearlyAndCutNoFileShort) {
     const std::string fullApp = path("fullwork/app");
     const std::vector<Case> cases = {
         {"Temporary Directory", path("temp"), kBin + "/vardelon base all " + app + "/growth.ds1", "", 16384},
-        {"Keep Directory", path("fullkeep"), kBin + "/vardelon base all " + app + "/growth.ds1", path("fullkeep"), 8192,
-         false},
-        {"Working Directory", path("fullwork"), kBin + "/vardelon base all " + fullApp + "/growth.ds1", "", 4096},
+        {"Keep Directory", path("fullkeep"), kBin + "/vardelon base all " + app + "/growth.ds1",
+         path("fullkeep"), 8192, false},
+        {"Working Directory", path("fullwork"), kBin + "/vardelon base all " + fullApp + "/growth.ds1", "",
+         4096},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -244,9 +258,11 @@ TEST_F(DamageE2E, FullDisksEndTheJobClearlyAndCutNoFileShort) {
             }
         // A file the program owns is either as it was or whole and new.
         for (const auto& [file, content] : before) {
-            if (!fileExists(file) || nameOf(file) == "BatchJobs.log" || nameOf(file) == "VdlnJob.lock") continue;
+            if (!fileExists(file) || nameOf(file) == "BatchJobs.log" || nameOf(file) == "VdlnJob.lock")
+                continue;
             const std::string now = testing::readFile(file);
-            if (now != content && (iendsWith(file, ".ds1") || iendsWith(file, ".ds2") || iendsWith(file, ".ini"))) {
+            if (now != content &&
+                (iendsWith(file, ".ds1") || iendsWith(file, ".ds2") || iendsWith(file, ".ini"))) {
                 EXPECT_GE(now.size(), content.size() / 2) << "cut short: " << file;
             }
         }

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <filesystem>
 #include <thread>
 
 #include "base/fileutil.h"
@@ -97,8 +97,8 @@ std::string DemoTest::shellLine(const std::string& command, const std::string& e
     const std::string keepDir = keep.empty() ? path("keep") : keep;
     std::filesystem::create_directories(keepDir);
     std::filesystem::create_directories(path("temp"));
-    return "cd " + dir() + " && SVKEEP=" + keepDir + " SVTEMP=" + path("temp") + " " + env + " exec " + command +
-           " > " + path(outFile) + " 2>&1";
+    return "cd " + dir() + " && SVKEEP=" + keepDir + " SVTEMP=" + path("temp") + " " + env + " exec " +
+           command + " > " + path(outFile) + " 2>&1";
 }
 
 int DemoTest::run(const std::string& command, const std::string& env, const std::string& keep,
@@ -145,7 +145,8 @@ long DemoTest::waitForProgram(pid_t pid, const std::string& name) {
         for (auto& t : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
             for (const std::string& child : split(trim(quietRead(t.path().string() + "/children")), ' ')) {
                 if (child.empty()) continue;
-                if (std::filesystem::path(link("/proc/" + child + "/exe")).filename() == name) return std::stol(child);
+                if (std::filesystem::path(link("/proc/" + child + "/exe")).filename() == name)
+                    return std::stol(child);
             }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -153,7 +154,9 @@ long DemoTest::waitForProgram(pid_t pid, const std::string& name) {
     return 0;
 }
 
-std::string DemoTest::out(const std::string& outFile) { return testing::readFile(path(outFile)); }
+std::string DemoTest::out(const std::string& outFile) {
+    return testing::readFile(path(outFile));
+}
 
 std::string DemoTest::batchLog(const std::string& keep) {
     std::error_code ec;

@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "support/tempdir.h"
+#include "support/testpaths.h"
 
 namespace vdln::e2e {
 
-inline const std::string kBin = VARDELON_BIN_DIR;
+inline const std::string kBin = vdln::testing::testBinDir();
 
 /// The growth model solved year by year in the two closures of the demo.
 struct Growth {

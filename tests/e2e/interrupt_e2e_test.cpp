@@ -42,7 +42,8 @@ TEST_F(InterruptE2E, AnInterruptMidSolveCancelsAndAnImmediateRerunGivesTheNewSho
     const std::string log = batchLog();
     EXPECT_NE(log.find("Interrupted by signal 2 (SIGINT)"), std::string::npos) << log;
     EXPECT_NE(log.find("Job finished with error: Job cancelled"), std::string::npos) << log;
-    EXPECT_EQ(log.rfind("+++++++++++++++++++++++++++++++++++++\r\n"), log.size() - 39) << "the block has its end";
+    EXPECT_EQ(log.rfind("+++++++++++++++++++++++++++++++++++++\r\n"), log.size() - 39)
+        << "the block has its end";
     EXPECT_FALSE(fileExists(app + "/bs1b-2024.sl4")) << "nothing of the interrupted solve is kept";
 
     // The user fixes the shock and runs again at once.
@@ -76,9 +77,10 @@ TEST_F(InterruptE2E, AHungProgramIsStoppedByTheTimeLimitAndBySigterm) {
     EXPECT_EQ(run(kBin + "/vardelon base all " + app + "/growth.ds1", "VDLN_DEMO_FAULT=hang"), 1) << out();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60)) << "the job ended";
     const std::string log = batchLog();
-    for (const std::string& line : {std::string("Time limit exceeded for:"), "Program: " + app + "/growth.exe",
-                                    std::string("Run: Base"), std::string("Year: 2024 (year number 1)"),
-                                    std::string("Limit: 2 seconds")}) {
+    for (const std::string& line :
+         {std::string("Time limit exceeded for:"), "Program: " + app + "/growth.exe",
+          std::string("Run: Base"), std::string("Year: 2024 (year number 1)"),
+          std::string("Limit: 2 seconds")}) {
         SCOPED_TRACE(line);
         EXPECT_NE(log.find(line), std::string::npos) << log;
         EXPECT_NE(out().find(line), std::string::npos) << out();
@@ -114,7 +116,8 @@ TEST_F(InterruptE2E, TwoApplicationsSharingATemporaryDirectoryNeverGetEachOthers
         auto b = csv(appB + "/BS1B-ssc.csv");
         for (const auto& [name, want] : baseFirstYear(5)) EXPECT_NEAR(b[name][2024], want, 1e-3) << name;
     } else {
-        EXPECT_NE(outB.find("Another Vardelon job is using the Temporary Directory"), std::string::npos) << outB;
+        EXPECT_NE(outB.find("Another Vardelon job is using the Temporary Directory"), std::string::npos)
+            << outB;
         EXPECT_NE(outB.find("(process " + std::to_string(jobA) + " on host "), std::string::npos) << outB;
         EXPECT_FALSE(fileExists(appB + "/bs1b-2024.sl4"));
     }

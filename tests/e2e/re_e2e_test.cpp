@@ -28,11 +28,12 @@
 #include "results/remenu.h"
 #include "runrecord/recordfiles.h"
 #include "support/tempdir.h"
+#include "support/testpaths.h"
 
 namespace vdln {
 namespace {
 
-const std::string kBin = VARDELON_BIN_DIR;
+const std::string kBin = vdln::testing::testBinDir();
 
 // ---------------------------------------------------------------------------
 // The model "growthre", one year at a time, with the 4-byte stores of its
@@ -52,7 +53,7 @@ struct Year {
 };
 
 struct Pass {
-    Rorg rorg{};          // after the last year
+    Rorg rorg{};  // after the last year
     Rorg rorgAfterFirst{};
     Data dataAfterFirst;
     std::array<Year, kYears + 1> years{};
@@ -74,7 +75,8 @@ Pass runPass(Data d, Rorg rorg, int first, int itno, bool base, const PerYear& a
             const double expr = (itno >= 2 && y < kYears) ? rorg[i][static_cast<size_t>(y + 1)] : rnow;
             o.k[i] = 100 * (static_cast<double>(d.invs[i]) / d.caps[i] - kDepr);
             const double t = (i == 1 && y >= taxFrom && y <= taxTo) ? 10.0 : 0.0;
-            o.x[i] = base ? kG[y - 1] : aBase[static_cast<size_t>(y)][i] + kAlph * o.k[i] + (1 - kAlph) * 1.0 - 0.5 * t;
+            o.x[i] = base ? kG[y - 1]
+                          : aBase[static_cast<size_t>(y)][i] + kAlph * o.k[i] + (1 - kAlph) * 1.0 - 0.5 * t;
             o.a[i] = o.x[i] - kAlph * o.k[i] - (1 - kAlph) * 1.0 + 0.5 * t;
             o.dfDiseq[i] = 100 * kBeta * (expr / kRnrm[i] - 1);
             o.dErorO[i] = base ? 100 * (expr - kRnrm[i]) : eBase[static_cast<size_t>(y)][i];
@@ -107,8 +109,10 @@ struct Demo {
         PerYear a{}, e{};
         for (int y = 1; y <= kYears; ++y)
             for (int i = 0; i < 3; ++i) {
-                a[static_cast<size_t>(y)][i] = static_cast<float>(base.back().years[static_cast<size_t>(y)].a[i]);
-                e[static_cast<size_t>(y)][i] = static_cast<float>(base.back().years[static_cast<size_t>(y)].dErorO[i]);
+                a[static_cast<size_t>(y)][i] =
+                    static_cast<float>(base.back().years[static_cast<size_t>(y)].a[i]);
+                e[static_cast<size_t>(y)][i] =
+                    static_cast<float>(base.back().years[static_cast<size_t>(y)].dErorO[i]);
             }
         // Runs 2 and 3 start from the Base's data and ROREXT of the year before
         // their first year (the last Base pass's).
@@ -140,7 +144,8 @@ Counts countsOf(const std::vector<Pass>& passes, int first) {
     const size_t n = passes.size();
     for (int y = first; y <= kYears; ++y)
         for (int i = 0; i < 3; ++i) {
-            const double A = passes[n - 3].rorg[i][static_cast<size_t>(y)], B = passes[n - 2].rorg[i][static_cast<size_t>(y)],
+            const double A = passes[n - 3].rorg[i][static_cast<size_t>(y)],
+                         B = passes[n - 2].rorg[i][static_cast<size_t>(y)],
                          C = passes[n - 1].rorg[i][static_cast<size_t>(y)];
             const double ab = std::fabs(B - A), bc = std::fabs(C - B);
             ++c.pairs;
@@ -157,17 +162,19 @@ Counts countsOf(const std::vector<Pass>& passes, int first) {
 
 // The report text with the largest difference left as "#".
 std::string reportText(int iterations, const std::string& run, int baseNote, const Counts& c) {
-    std::string t = "Convergence report after " + std::to_string(iterations) + " iterations of the " + run + ".";
+    std::string t =
+        "Convergence report after " + std::to_string(iterations) + " iterations of the " + run + ".";
     if (baseNote) t += "\n [There were " + std::to_string(baseNote) + " iterations of the Base.]";
-    t += "\nThis report relates to the IND*YEAR data (this is usually the EROR_G data) at header \"RORG\" on the "
+    t += "\nThis report relates to the IND*YEAR data (this is usually the EROR_G data) at header \"RORG\" on "
+         "the "
          "ROREXT file.\nThere are " +
          std::to_string(c.pairs) + " IND*YEAR pairs.\nNumber apparently not converging is " +
          std::to_string(c.notConverging) + ".\nNumber not monotonic over last 3 iterations is " +
          std::to_string(c.notMonotonic) + ".\nLargest difference between last two iterations is # .";
     const char* th[3] = {"0.001", "0.0005", "0.0001"};
     for (int k = 0; k < 3; ++k)
-        t += std::string("\nNumber with difference between last two iterations greater than ") + th[k] + " is " +
-             std::to_string(c.above[k]) + ".";
+        t += std::string("\nNumber with difference between last two iterations greater than ") + th[k] +
+             " is " + std::to_string(c.above[k]) + ".";
     return t + "\nCheck the Convergence HAR file etc to see more detail about convergence.";
 }
 
@@ -248,7 +255,9 @@ protected:
         text.replace(at, end - at, key + "=" + value);
         testing::writeFile(f, text);
     }
-    int batch(const std::string& what = "all all") { return run(kBin + "/vardelon " + what + " " + app + "/growthre.ds1"); }
+    int batch(const std::string& what = "all all") {
+        return run(kBin + "/vardelon " + what + " " + app + "/growthre.ds1");
+    }
     std::string app;
 };
 
@@ -258,10 +267,12 @@ TEST_F(ReE2E, AllRunsIterateAsTheEquationsSay) {
     const Demo d(8, 1, 8);
 
     // RORG after every iteration, from the preserved ROREXT files.
-    for (int n = 1; n <= 8; ++n) expectRorg(app + "/rex-bs1b-2029_BIter" + std::to_string(n) + ".har", d.base[n - 1].rorg, "Base");
+    for (int n = 1; n <= 8; ++n)
+        expectRorg(app + "/rex-bs1b-2029_BIter" + std::to_string(n) + ".har", d.base[n - 1].rorg, "Base");
     expectRorg(app + "/rex-bs1b-br1r-2029_RIter1.har", d.rerun[0].rorg, "Rerun");
     for (int n = 1; n <= 8; ++n)
-        expectRorg(app + "/rex-bs1b-br1r-pl1p-2029_PIter" + std::to_string(n) + ".har", d.policy[n - 1].rorg, "Policy");
+        expectRorg(app + "/rex-bs1b-br1r-pl1p-2029_PIter" + std::to_string(n) + ".har", d.policy[n - 1].rorg,
+                   "Policy");
     // The rerun reproduces the Base's last iteration.
     for (int y = 1; y <= kYears; ++y)
         for (int i = 0; i < 3; ++i) EXPECT_NEAR(d.rerun[0].rorg[i][y], d.base[7].rorg[i][y], 1e-6);
@@ -294,7 +305,8 @@ TEST_F(ReE2E, AllRunsIterateAsTheEquationsSay) {
             ASSERT_TRUE(hh) << name;
             EXPECT_EQ(trim(hh->re.coefName), vars[h]);
             std::vector<std::string> its, years;
-            for (size_t p = 1; p <= c.passes->size(); ++p) its.push_back("It" + std::to_string(c.global0 + static_cast<int>(p)));
+            for (size_t p = 1; p <= c.passes->size(); ++p)
+                its.push_back("It" + std::to_string(c.global0 + static_cast<int>(p)));
             for (int y = c.first; y <= kYears; ++y) years.push_back(std::to_string(2023 + y));
             EXPECT_EQ(hh->elementNames(1), its);
             EXPECT_EQ(hh->elementNames(2), years);
@@ -303,7 +315,8 @@ TEST_F(ReE2E, AllRunsIterateAsTheEquationsSay) {
                     for (int i = 0; i < 3; ++i) {
                         const Year& yr = (*c.passes)[p].years[static_cast<size_t>(y)];
                         const double want[5] = {yr.x[i], yr.inv[i], yr.k[i], yr.dfDiseq[i], yr.dErorO[i]};
-                        const double got = hh->HeadMat.at(static_cast<std::int64_t>(p) + 1, y - c.first + 1, i + 1);
+                        const double got =
+                            hh->HeadMat.at(static_cast<std::int64_t>(p) + 1, y - c.first + 1, i + 1);
                         EXPECT_NEAR(got, want[h], 1e-5 * std::max(1.0, std::fabs(want[h])))
                             << vars[h] << " pass " << p + 1 << " year " << y << " ind " << i;
                     }
@@ -338,10 +351,13 @@ TEST_F(ReE2E, AllRunsIterateAsTheEquationsSay) {
         double want = 0;
         for (int y = 1; y <= kYears; ++y)
             for (int i = 0; i < 3; ++i)
-                want = std::max(want, std::fabs(static_cast<double>(d.base[n - 1].rorg[i][y]) - d.base[n - 2].rorg[i][y]));
+                want = std::max(want, std::fabs(static_cast<double>(d.base[n - 1].rorg[i][y]) -
+                                                d.base[n - 2].rorg[i][y]));
         std::smatch m;
-        const std::regex line("Largest change of RORG between successive iterations of the Base:\\n(?:  iteration .*\\n)*?  iteration " +
-                              std::to_string(n) + ":([ -][0-9.E+-]+)");
+        const std::regex line(
+            "Largest change of RORG between successive iterations of the Base:\\n(?:  iteration .*\\n)*?  "
+            "iteration " +
+            std::to_string(n) + ":([ -][0-9.E+-]+)");
         ASSERT_TRUE(std::regex_search(out, m, line)) << n << out;
         EXPECT_NEAR(std::stod(m[1].str()), want, 1e-7) << n;
     }
@@ -352,8 +368,8 @@ TEST_F(ReE2E, AShortRunIsVisiblyUnconverged) {
     setDetail("Korale RE Policy Iterations", "3");
     ASSERT_EQ(batch(), 0) << output();
     const Demo d(3, 1, 3);
-    for (const auto& [run, passes, first, note] :
-         {std::tuple{std::string("Base"), &d.base, 1, 0}, std::tuple{std::string("Policy"), &d.policy, 2, 3}}) {
+    for (const auto& [run, passes, first, note] : {std::tuple{std::string("Base"), &d.base, 1, 0},
+                                                   std::tuple{std::string("Policy"), &d.policy, 2, 3}}) {
         SCOPED_TRACE(run);
         const Counts c = countsOf(*passes, first);
         std::string text;
@@ -372,11 +388,13 @@ TEST_F(ReE2E, WrongClosuresFailTheStandardChecksWhenTheyAreOn) {
     const std::string base = testing::readFile(app + "/BASE.CLS");
     testing::writeFile(app + "/BASE.CLS", testing::readFile(app + "/BADBASE.CLS"));
     EXPECT_EQ(batch(), 1) << output();
-    EXPECT_NE(output().find("vardelon: Doing rational expectations (KORALE style).\n  There is a problem the with closure "
-                            "for simulation for year 2024 (year number 1) of the Base:\n   Not all components of "
-                            "variable d_f_diseqre are exogenous.\n  Please fix these problems and run the application "
-                            "again."),
-              std::string::npos)
+    EXPECT_NE(
+        output().find(
+            "vardelon: Doing rational expectations (KORALE style).\n  There is a problem the with closure "
+            "for simulation for year 2024 (year number 1) of the Base:\n   Not all components of "
+            "variable d_f_diseqre are exogenous.\n  Please fix these problems and run the application "
+            "again."),
+        std::string::npos)
         << output();
     EXPECT_FALSE(fileExists(app + "/rex-bs1b-2029_BIter1.har"));  // stopped after the first "sol"
 
@@ -394,9 +412,10 @@ TEST_F(ReE2E, WrongClosuresFailTheStandardChecksWhenTheyAreOn) {
     testing::writeFile(app + "/POLICY.CLS", testing::readFile(app + "/BADPOL.CLS"));
     setDetail("Do Standard KORALE RE checks", "1");
     EXPECT_EQ(batch(), 1) << output();
-    EXPECT_NE(output().find("of the Rerun:\n   Not all components of variable d_eror_o are exogenous.\n   Not all "
-                            "components of variable d_f_eror_o are endogenous.\n  Please fix"),
-              std::string::npos)
+    EXPECT_NE(
+        output().find("of the Rerun:\n   Not all components of variable d_eror_o are exogenous.\n   Not all "
+                      "components of variable d_f_eror_o are endogenous.\n  Please fix"),
+        std::string::npos)
         << output();
     EXPECT_NE(output().find("for year 2025 (year number 2) of the Rerun"), std::string::npos);
 }
@@ -411,7 +430,8 @@ TEST_F(ReE2E, AModelWithoutTheIterationFilesCannotIterate) {
     text.replace(at, text.find_first_of("\r\n", at) - at, "Do Korale RE=1");
     testing::writeFile(ds1, text);
     EXPECT_EQ(run(kBin + "/vardelon all all " + ds1), 1) << output();
-    EXPECT_NE(output().find("vardelon: ITER is not one of the logical file names.\n  Cannot do rational expectations."),
+    EXPECT_NE(output().find(
+                  "vardelon: ITER is not one of the logical file names.\n  Cannot do rational expectations."),
               std::string::npos)
         << output();
 }
@@ -448,8 +468,10 @@ struct InProcess {
         sctx.programDir = kBin;
         sctx.currentTempDir = temp;
         sctx.batchMode = true;
-        StartupReadSettings(keep, kLegacySettingsDir, 1, settings, rec, sctx, dialogs);  // the folder it names is not needed
-        session = std::make_unique<SimDetailsSession>(SimDetailsSession{rec, settings, sctx, dialogs, hooks, clock});
+        StartupReadSettings(keep, kLegacySettingsDir, 1, settings, rec, sctx,
+                            dialogs);  // the folder it names is not needed
+        session = std::make_unique<SimDetailsSession>(
+            SimDetailsSession{rec, settings, sctx, dialogs, hooks, clock});
         EXPECT_TRUE(LoadSimDetails(*session, ds1)) << dialogs.lastMessage();
         ComputeYears(rec);
         RefreshGrid(rec);
@@ -476,7 +498,8 @@ struct InProcess {
         engine->setRationalExpectations(*re);
     }
     REMenuContext menu() {
-        return REMenuContext{rec, settings, dialogs, *re, [this](const JobRequest& r) { return engine->StartBigJob(r); }};
+        return REMenuContext{rec, settings, dialogs, *re,
+                             [this](const JobRequest& r) { return engine->StartBigJob(r); }};
     }
     std::string shown() const {
         std::string all;
@@ -502,9 +525,10 @@ TEST_F(ReE2E, ExtraIterationsContinueAFinishedBase) {
     auto menu = p.menu();
     p.dialogs.queueButton(BtnOk);
     ASSERT_TRUE(reBaseExtraIterations(menu)) << p.shown();
-    EXPECT_EQ(p.dialogs.messages().front(), "You have done 3 iterations.\r\nThe Sim Overview page indicates that you "
-                                            "wish to do a total of 5 iterations.\r\nPlease click OK if this is correct "
-                                            "or Cancel if it is not correct.");
+    EXPECT_EQ(p.dialogs.messages().front(),
+              "You have done 3 iterations.\r\nThe Sim Overview page indicates that you "
+              "wish to do a total of 5 iterations.\r\nPlease click OK if this is correct "
+              "or Cancel if it is not correct.");
     p.runToEnd();
     ASSERT_EQ(p.engine->outcome(), JobOutcome::Finished) << p.engine->failureMessage() << "\n" << p.shown();
     const Demo d(5, 1, 1);
@@ -518,7 +542,8 @@ TEST_F(ReE2E, ExtraIterationsContinueAFinishedBase) {
     ASSERT_TRUE(inv);
     EXPECT_EQ(inv->elementNames(1), (std::vector<std::string>{"It1", "It2", "It3", "It4", "It5"}));
     for (int it = 1; it <= 5; ++it)
-        EXPECT_NEAR(inv->HeadMat.at(it, 6, 2), d.base[static_cast<size_t>(it - 1)].years[6].inv[1], 1e-4) << it;
+        EXPECT_NEAR(inv->HeadMat.at(it, 6, 2), d.base[static_cast<size_t>(it - 1)].years[6].inv[1], 1e-4)
+            << it;
     // Its report uses iterations 3 (of the earlier job), 4 and 5.
     const Counts c = countsOf(d.base, 1);
     std::string text;
@@ -531,9 +556,10 @@ TEST_F(ReE2E, ExtraIterationsContinueAFinishedBase) {
     auto again = p.menu();
     p.dialogs.clear();
     EXPECT_FALSE(reBaseExtraIterations(again));
-    EXPECT_EQ(p.dialogs.lastMessage(), "You have done 5 iterations.\r\nThe Sim Overview page indicates that you wish "
-                                       "to do a total of 5 iterations.\r\nThis leaves no iterations to do.\r\nPlease "
-                                       "adjust the Sim Overview page if you want to do more iterations.");
+    EXPECT_EQ(p.dialogs.lastMessage(),
+              "You have done 5 iterations.\r\nThe Sim Overview page indicates that you wish "
+              "to do a total of 5 iterations.\r\nThis leaves no iterations to do.\r\nPlease "
+              "adjust the Sim Overview page if you want to do more iterations.");
 }
 
 // Several Rerun iterations (the TAB file allows them): the rerun's later
@@ -553,14 +579,17 @@ TEST_F(ReE2E, SeveralRerunIterations) {
     ASSERT_EQ(p.engine->outcome(), JobOutcome::Finished) << p.engine->failureMessage() << "\n" << p.shown();
     const Demo d(3, 3, 2);
     for (int n = 1; n <= 3; ++n) {
-        expectRorg(app + "/rex-bs1b-br1r-2029_RIter" + std::to_string(n) + ".har", d.rerun[n - 1].rorg, "Rerun");
-        EXPECT_EQ(values(app + "/rex-bs1b-br1r-2029_RIter" + std::to_string(n) + ".har", "NRIT"), std::vector<float>{3});
+        expectRorg(app + "/rex-bs1b-br1r-2029_RIter" + std::to_string(n) + ".har", d.rerun[n - 1].rorg,
+                   "Rerun");
+        EXPECT_EQ(values(app + "/rex-bs1b-br1r-2029_RIter" + std::to_string(n) + ".har", "NRIT"),
+                  std::vector<float>{3});
     }
     // The start copies of passes 2 and 3 hold what the pass before wrote.
     expectRorg(app + "/rex-bs1b-br1r-2024RIter2.har", d.rerun[0].rorg, "Rerun start copy 2");
     expectRorg(app + "/rex-bs1b-br1r-2024RIter3.har", d.rerun[1].rorg, "Rerun start copy 3");
     for (int n = 1; n <= 2; ++n)
-        expectRorg(app + "/rex-bs1b-br1r-pl1p-2029_PIter" + std::to_string(n) + ".har", d.policy[n - 1].rorg, "Policy");
+        expectRorg(app + "/rex-bs1b-br1r-pl1p-2029_PIter" + std::to_string(n) + ".har", d.policy[n - 1].rorg,
+                   "Policy");
     EXPECT_EQ(values(app + "/ite-bs1b-br1r-2029.har", "ITNO"), std::vector<float>{7});
     EXPECT_EQ(values(app + "/ite-bs1b-br1r-pl1p-2029.har", "ITNO"), std::vector<float>{9});
     // Three Rerun iterations give the Rerun a report of its own.

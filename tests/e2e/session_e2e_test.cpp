@@ -21,11 +21,12 @@
 #include "model/simdetails.h"
 #include "model/simgrid.h"
 #include "support/tempdir.h"
+#include "support/testpaths.h"
 
 namespace vdln {
 namespace {
 
-const std::string kBin = VARDELON_BIN_DIR;
+const std::string kBin = vdln::testing::testBinDir();
 namespace fs = std::filesystem;
 
 class SessionE2E : public testing::TempDirTest {
@@ -52,8 +53,8 @@ protected:
     }
     // Runs vardelon with the Keep and Temporary Directories of this test.
     int run(const std::string& params) {
-        return system("cd " + dir() + " && SVKEEP=" + keepRoot + " SVTEMP=" + path("temp") + " timeout 240 " + kBin +
-                      "/vardelon " + params + " > " + path("out.txt") + " 2>&1");
+        return system("cd " + dir() + " && SVKEEP=" + keepRoot + " SVTEMP=" + path("temp") + " timeout 240 " +
+                      kBin + "/vardelon " + params + " > " + path("out.txt") + " 2>&1");
     }
     std::string out() { return testing::readFile(path("out.txt")); }
     std::string keep() const { return keepRoot + "/SVKEEP/VDLNkeep"; }
@@ -95,10 +96,12 @@ TEST_F(SessionE2E, AfterAJobTheCopiesEqualTheWorkingRecordsAndALoadRestoresThem)
     // Working records spoiled by anything else; a load (here one whose job
     // then stops on its parameters) makes them the application's again.
     const std::string policyCopy = testing::readFile(copyOf(app, 3));
-    for (int r = 1; r <= 3; ++r) testing::writeFile(record(r), "[Run]\r\nSim name=XX" + std::to_string(r) + "\r\n");
+    for (int r = 1; r <= 3; ++r)
+        testing::writeFile(record(r), "[Run]\r\nSim name=XX" + std::to_string(r) + "\r\n");
     EXPECT_NE(run("all 1990-1991 " + app + "/growth.ds1"), 0);
     EXPECT_NE(batchLog().find("1990 is not one of the years on Closure/Shocks page"), std::string::npos);
-    for (int r = 1; r <= 3; ++r) EXPECT_EQ(testing::readFile(record(r)), testing::readFile(copyOf(app, r))) << r;
+    for (int r = 1; r <= 3; ++r)
+        EXPECT_EQ(testing::readFile(record(r)), testing::readFile(copyOf(app, r))) << r;
     EXPECT_EQ(testing::readFile(record(3)), policyCopy);
     // Every stored path names the application's folder once.
     for (int r = 1; r <= 3; ++r) EXPECT_EQ(testing::readFile(record(r)).find(app + app), std::string::npos);
@@ -217,8 +220,9 @@ TEST_F(SessionE2E, TheBatchExitClearsTheTemporaryDirectoryAndWritesTheSettings) 
         fs::remove_all(keepRoot);
         fs::create_directories(keepRoot);
         if (!clear)
-            testing::writeFile(keep() + "/Vardelon.ini",
-                               "[Options]\r\nVardelVersion=330\r\n[Environment]\r\nClear Temp Dir when Exit=0\r\n");
+            testing::writeFile(
+                keep() + "/Vardelon.ini",
+                "[Options]\r\nVardelVersion=330\r\n[Environment]\r\nClear Temp Dir when Exit=0\r\n");
         ASSERT_EQ(run("all all " + app + "/growth.ds1"), 0) << out();
         int files = 0;
         if (fs::exists(tempDir()))
@@ -233,7 +237,8 @@ TEST_F(SessionE2E, TheBatchExitClearsTheTemporaryDirectoryAndWritesTheSettings) 
         auto ini = IniFile::load(keep() + "/Vardelon.ini");
         ASSERT_TRUE(ini);
         EXPECT_EQ(ini->getString("Environment", "Sim Directory"), app);
-        EXPECT_EQ(ini->getString("Environment", "Fewer Messages"), "0") << "batch mode's own option is not kept";
+        EXPECT_EQ(ini->getString("Environment", "Fewer Messages"), "0")
+            << "batch mode's own option is not kept";
         EXPECT_EQ(ini->getString("Environment", "Clear Temp Dir when Exit"), clear ? "1" : "0");
         TSimRecord rec = CreateSimRecord();
         ASSERT_TRUE(ReadSimRecordFile(rec, keep() + "/VdlnSim.txt", false));
@@ -249,7 +254,8 @@ TEST_F(SessionE2E, APolicyRequestWithoutPolicyShocksIsRefused) {
     for (int i = -1; i <= rec.NumYears; ++i) rec.GridStem(i, 4) = "";
     ASSERT_TRUE(WriteSimRecordFile(rec, app + "/growth.ds2"));
     EXPECT_NE(run("policy all " + app + "/growth.ds1"), 0);
-    EXPECT_NE(batchLog().find("Job finished with error: Are no policy shocks, so nothing to do."), std::string::npos)
+    EXPECT_NE(batchLog().find("Job finished with error: Are no policy shocks, so nothing to do."),
+              std::string::npos)
         << batchLog();
     EXPECT_FALSE(fileExists(app + "/bs1b-2024.sl4")) << "nothing runs";
     // The Base alone still runs.

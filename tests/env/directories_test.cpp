@@ -51,8 +51,8 @@ TEST(DirectoryNormalise, Rules) {
         const char* in;
         const char* want;
     } cases[] = {
-        {"  /a/b/  ", "/a/b"}, {"/a/b", "/a/b"},   {"/", "/"},         {"", ""},
-        {"   ", ""},           {"rel", "/w/rel"},  {"/a/../b", "/b"},  {"./x/", "/w/x"},
+        {"  /a/b/  ", "/a/b"}, {"/a/b", "/a/b"},  {"/", "/"},        {"", ""},
+        {"   ", ""},           {"rel", "/w/rel"}, {"/a/../b", "/b"}, {"./x/", "/w/x"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("'") + c.in + "'");
@@ -94,7 +94,8 @@ TEST_F(DirectoriesTest, SourcesReadTheEnvironment) {
 TEST(UseSparse, OnlyOneSwitchesItOn) {
     MapEnvironment env;
     EXPECT_FALSE(readUseSparse(env));
-    for (auto [value, on] : {std::pair{"1", true}, {" 1 ", true}, {"0", false}, {"yes", false}, {"", false}}) {
+    for (auto [value, on] :
+         {std::pair{"1", true}, {" 1 ", true}, {"0", false}, {"yes", false}, {"", false}}) {
         SCOPED_TRACE(value);
         env.set("SVUSESPARSE", value);
         EXPECT_EQ(readUseSparse(env), on);
@@ -246,9 +247,10 @@ TEST_F(DirectoriesTest, StartupFailureShowsBothMessages) {
     Result<StartupDirectories> k = chooseStartupDirectories(sources(), d2);
     ASSERT_FALSE(k);
     ASSERT_EQ(d2.messages().size(), 2u);
-    EXPECT_NE(d2.messages()[0].find(" cannot identify a suitable directory for its Keep Directory.\r\n"
-                                    "You need to set the value of Environment variable SVKEEP appropriately."),
-              std::string::npos);
+    EXPECT_NE(
+        d2.messages()[0].find(" cannot identify a suitable directory for its Keep Directory.\r\n"
+                              "You need to set the value of Environment variable SVKEEP appropriately."),
+        std::string::npos);
 
     ScriptedDialogs d3;
     m_env.set("SVKEEP", folder("svkeep"));
@@ -293,9 +295,14 @@ TEST(TempDirName, SimpleCharacters) {
         const char* name;
         bool simple;
     } cases[] = {
-        {"/tmp/SVTEMP/VDLNtemp", true}, {"C:\\TEMP", true},   {"/a b/c-d_e~1:2", true},
-        {"/tmp/x.y", false},            {"/tmp/a&b", false},  {"/tmp/caf\xc3\xa9", false},
-        {"/tmp/(x)", false},            {"", true},
+        {"/tmp/SVTEMP/VDLNtemp", true},
+        {"C:\\TEMP", true},
+        {"/a b/c-d_e~1:2", true},
+        {"/tmp/x.y", false},
+        {"/tmp/a&b", false},
+        {"/tmp/caf\xc3\xa9", false},
+        {"/tmp/(x)", false},
+        {"", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -306,11 +313,14 @@ TEST(TempDirName, SimpleCharacters) {
 TEST(TempDirName, WarningAndIgnore) {
     const std::string dir = "/tmp/odd.name";
     const std::string text =
-        "Vardelon is currently attempting to use the folder\r\n/tmp/odd.name\r\nas a directory for temporary files.\r\n"
-        "We suggest that the name of the Temporary Directory contains only letters (A-Z) and digits (0-9).\r\n"
+        "Vardelon is currently attempting to use the folder\r\n/tmp/odd.name\r\nas a directory for temporary "
+        "files.\r\n"
+        "We suggest that the name of the Temporary Directory contains only letters (A-Z) and digits "
+        "(0-9).\r\n"
         "[  :  and  \\  are also allowed.]\r\n"
         "The folder currently set (see above) contains other characters.\r\n"
-        "We encourage you to choose a different folder to be the Temporary Directory used by Vardelon via the "
+        "We encourage you to choose a different folder to be the Temporary Directory used by Vardelon via "
+        "the "
         "\"Specify Temporary Directory\" menu item  under the Options menu.\r\n"
         "[Click on the Ignore button if you do not want this warning shown again.]";
     {
@@ -360,13 +370,14 @@ TEST_F(SpecifyTempDirTest, NoMeansNoChange) {
     EXPECT_FALSE(SpecifyTemporaryDirectory(m_d, m_ctx, m_setting));
     EXPECT_EQ(m_setting, "unchanged");
     ASSERT_EQ(m_d.messages().size(), 1u);
-    EXPECT_EQ(m_d.messages()[0],
-              "Vardelon writes files to a temporary directory.\r\n"
-              "This directory should be on a drive with at least 5-10 Mb free.\r\n"
-              "Each time you exit from Vardelon, all files in this directory are deleted, so you should not use "
-              "this directory for any other purpose.\r\n"
-              "This temporary directory is currently\r\n" +
-                  m_ctx.current + "\r\nDo you wish to change it?");
+    EXPECT_EQ(
+        m_d.messages()[0],
+        "Vardelon writes files to a temporary directory.\r\n"
+        "This directory should be on a drive with at least 5-10 Mb free.\r\n"
+        "Each time you exit from Vardelon, all files in this directory are deleted, so you should not use "
+        "this directory for any other purpose.\r\n"
+        "This temporary directory is currently\r\n" +
+            m_ctx.current + "\r\nDo you wish to change it?");
     EXPECT_EQ(m_d.records()[0].buttons, BtnYes | BtnNo | BtnHelp);
 }
 
@@ -377,7 +388,8 @@ TEST_F(SpecifyTempDirTest, DefaultChosenOrCancelled) {
     EXPECT_EQ(m_setting, m_ctx.defaultDir);
     auto msgs = m_d.messages();
     ASSERT_EQ(msgs.size(), 3u);
-    EXPECT_EQ(msgs[1], "You can either\r\n1. Change to the default directory, which is\r\n" + m_ctx.defaultDir +
+    EXPECT_EQ(msgs[1], "You can either\r\n1. Change to the default directory, which is\r\n" +
+                           m_ctx.defaultDir +
                            "\r\nor\r\n2. Specify the directory via a file dialog.\r\n"
                            "Click on \"Yes\" for option 1 and \"No\" for option 2.");
     EXPECT_EQ(m_d.records()[1].buttons, BtnYes | BtnNo | BtnCancel);
@@ -399,7 +411,11 @@ TEST_F(SpecifyTempDirTest, RefusedPicks) {
         std::string pick;
         std::string why;
     } cases[] = {
-        {"/", ""}, {"/ab", ""}, {"/winnt", ""}, {"/WINDOWS/", ""}, {"/WinNT", ""},
+        {"/", ""},
+        {"/ab", ""},
+        {"/winnt", ""},
+        {"/WINDOWS/", ""},
+        {"/WinNT", ""},
         {path("work"), ""},  // the Working Directory, other letter case
         {path("bin") + "/", ""},
         {withExe, " since\r\nit contains .EXE files which it may not be safe to delete."},
@@ -433,8 +449,8 @@ TEST_F(SpecifyTempDirTest, NonEmptyAndOddNamesNeedConfirmation) {
         d.queueButton(BtnNo);
         std::string s = "unchanged";
         EXPECT_FALSE(SpecifyTemporaryDirectory(d, m_ctx, s));
-        EXPECT_EQ(d.lastMessage(),
-                  "The directory\r\n" + busy + "\r\nyou have nominated is not empty. Do you want to continue?");
+        EXPECT_EQ(d.lastMessage(), "The directory\r\n" + busy +
+                                       "\r\nyou have nominated is not empty. Do you want to continue?");
         EXPECT_EQ(s, "unchanged");
     }
     {
@@ -459,9 +475,10 @@ TEST_F(SpecifyTempDirTest, NonEmptyAndOddNamesNeedConfirmation) {
         EXPECT_FALSE(SpecifyTemporaryDirectory(d, m_ctx, s));
         auto msgs = d.messages();
         ASSERT_EQ(msgs.size(), 4u);
-        EXPECT_EQ(msgs[2], "We recommend that the name of the Temporary Directory contains only letters (A-Z) and "
-                           "digits (0-9).\r\nThe name you have just chosen\r\n" +
-                               odd + "\r\ncontains other characters.\r\nDo you wish to continue with this choice?");
+        EXPECT_EQ(msgs[2],
+                  "We recommend that the name of the Temporary Directory contains only letters (A-Z) and "
+                  "digits (0-9).\r\nThe name you have just chosen\r\n" +
+                      odd + "\r\ncontains other characters.\r\nDo you wish to continue with this choice?");
         EXPECT_EQ(msgs[3], "Making no change in the name of the Temporary Directory.");
         EXPECT_EQ(s, "unchanged");
     }
@@ -482,7 +499,8 @@ TEST_F(SpecifyTempDirTest, NonEmptyAndOddNamesNeedConfirmation) {
 
 TEST_F(DirectoriesTest, ClearTemporaryDirectoryAtExit) {
     std::string t = folder("tmpd");
-    for (const char* f : {"a.txt", "b.sl4", "simdir2/x", "simdir3/y.bat", "simdir3/z", "other/keep.me", "simdir2/deep/keep"})
+    for (const char* f :
+         {"a.txt", "b.sl4", "simdir2/x", "simdir3/y.bat", "simdir3/z", "other/keep.me", "simdir2/deep/keep"})
         writeFile(t + "/" + f, "x");
     EXPECT_EQ(clearTemporaryDirectory(t, path("work")), 5);
     EXPECT_FALSE(fileExists(t + "/a.txt"));

@@ -34,11 +34,14 @@ TEST_F(JobLockTest, ASecondJobIsRefusedNamingTheHolder) {
     // refused as another process would be.
     auto second = DirectoryLock::acquire(path("temp"), "Temporary Directory", now());
     ASSERT_FALSE(second);
-    EXPECT_EQ(second.message(), "Another Vardelon job is using the Temporary Directory\r\n  " + path("temp") +
-                                    "\r\n(" + holder.text() + ").\r\nTwo jobs cannot share it: wait until that job "
-                                    "has finished, or give this job a Temporary Directory of its own (environment "
-                                    "variable SVTEMP).");
-    EXPECT_NE(second.message().find("process " + std::to_string(::getpid()) + " on host "), std::string::npos);
+    EXPECT_EQ(second.message(),
+              "Another Vardelon job is using the Temporary Directory\r\n  " + path("temp") + "\r\n(" +
+                  holder.text() +
+                  ").\r\nTwo jobs cannot share it: wait until that job "
+                  "has finished, or give this job a Temporary Directory of its own (environment "
+                  "variable SVTEMP).");
+    EXPECT_NE(second.message().find("process " + std::to_string(::getpid()) + " on host "),
+              std::string::npos);
 
     // Released properly: the file is removed and the next job takes it
     // without a note.
@@ -53,9 +56,10 @@ TEST_F(JobLockTest, ALockLeftByADeadProcessIsTakenOverWithANote) {
     writeFile(path("keep/VdlnJob.lock"), "pid=999999\r\nhost=otherhost\r\nstarted=08/12/2026 09:00:00\r\n");
     auto lock = DirectoryLock::acquire(path("keep"), "Keep Directory", now());
     ASSERT_TRUE(lock) << lock.message();
-    EXPECT_EQ(lock->note(), "Took over the lock of the Keep Directory " + path("keep") +
-                                " left by process 999999 on host otherhost, started 08/12/2026 09:00:00, which is no "
-                                "longer running.");
+    EXPECT_EQ(lock->note(),
+              "Took over the lock of the Keep Directory " + path("keep") +
+                  " left by process 999999 on host otherhost, started 08/12/2026 09:00:00, which is no "
+                  "longer running.");
     EXPECT_EQ(parseLockHolder(readFile(path("keep/VdlnJob.lock"))).pid, ::getpid());
 }
 
@@ -66,7 +70,8 @@ TEST_F(JobLockTest, BothDirectoriesOrNeither) {
     ASSERT_TRUE(keepHeld);
     auto both = acquireJobLocks(path("temp"), path("keep"), now());
     ASSERT_FALSE(both);
-    EXPECT_EQ(both.message().rfind("Another Vardelon job is using the Keep Directory", 0), 0u) << both.message();
+    EXPECT_EQ(both.message().rfind("Another Vardelon job is using the Keep Directory", 0), 0u)
+        << both.message();
     // The Temporary Directory's lock was given back with the refusal.
     auto temp = DirectoryLock::acquire(path("temp"), "Temporary Directory", now());
     EXPECT_TRUE(temp) << temp.message();

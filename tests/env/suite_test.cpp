@@ -82,7 +82,8 @@ TEST_F(SuiteReportTest, WrittenReportReadsBack) {
 TEST(SuiteCalling, ArgumentsAndParameterText) {
     EXPECT_EQ(suiteArguments("/t/a.sti", LogOption::Lon, kLogNamedAfterSti),
               (std::vector<std::string>{"-sti", "/t/a.sti", "-lon", "%sti"}));
-    EXPECT_EQ(suiteParameterText("/t/a b.sti", LogOption::Log, "/w/x.log"), " -sti \"/t/a b.sti\" -log /w/x.log");
+    EXPECT_EQ(suiteParameterText("/t/a b.sti", LogOption::Log, "/w/x.log"),
+              " -sti \"/t/a b.sti\" -log /w/x.log");
     EXPECT_EQ(suiteParameterText("/t/a.sti", LogOption::Los, "%sti"), " -sti /t/a.sti -los %sti");
     EXPECT_EQ(quoteIfBlank("\"a b\""), "\"a b\"");
     EXPECT_EQ(suiteProgramFile("Sectra"), "sectraa.exe");

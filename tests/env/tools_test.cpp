@@ -181,8 +181,8 @@ TEST(ShellQuote, QuotesOnlyWhatNeedsIt) {
         const char* in;
         const char* want;
     } cases[] = {
-        {"/tmp/a.sti", "/tmp/a.sti"}, {"", "''"}, {"a b", "'a b'"},
-        {"it's", "'it'\\''s'"},      {"$(rm -rf x)", "'$(rm -rf x)'"}, {"a;b", "'a;b'"},
+        {"/tmp/a.sti", "/tmp/a.sti"},     {"", "''"},       {"a b", "'a b'"}, {"it's", "'it'\\''s'"},
+        {"$(rm -rf x)", "'$(rm -rf x)'"}, {"a;b", "'a;b'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.in);
@@ -251,21 +251,24 @@ TEST_F(ToolsTest, TempDirCheckFiles) {
     EXPECT_FALSE(fileExists(temp + "/tdcheck.rpt")) << "an old report must not pass the check";
     EXPECT_EQ(readFile(temp + "/tdcheck.sti"),
               "bat\r\nrpt\r\n" + temp + "/tdcheck.rpt\r\ntdc    ! Temporary Directory check\r\n \r\n");
-    EXPECT_EQ(job->args, (std::vector<std::string>{"-sti", temp + "/tdcheck.sti", "-los", temp + "/tdcheck.log"}));
+    EXPECT_EQ(job->args,
+              (std::vector<std::string>{"-sti", temp + "/tdcheck.sti", "-los", temp + "/tdcheck.log"}));
 
     ScriptedDialogs d;
     EXPECT_FALSE(finishTempDirCheck(d, *job, temp));
     EXPECT_EQ(d.records().back().kind, MsgKind::Error);
-    EXPECT_EQ(d.lastMessage(),
-              "The program\r\n  " + sectra + "\r\ndid not produce the expected Report File\r\n  " + temp +
-                  "/tdcheck.rpt\r\nThis error is probably because your Temporary Directory is not set "
-                  "appropriately.\r\nClick on the Help button for more details.\r\nYou cannot run " +
-                  sectra + " successfully until you fix it.\r\nThere is a problem with the Temporary Directory\r\n  " +
-                  temp +
-                  "\r\nWe suggest that you change this to something simple\r\n  (for example, C:\\TEMP or "
-                  "C:\\TEMP\\SVTEMP)\r\nvia main menu item \"Specify Temporary Directory\" under the Options "
-                  "menu.\r\nThen shut down the program and start it again.\r\nThen test the Temporary Directory "
-                  "again.");
+    EXPECT_EQ(
+        d.lastMessage(),
+        "The program\r\n  " + sectra + "\r\ndid not produce the expected Report File\r\n  " + temp +
+            "/tdcheck.rpt\r\nThis error is probably because your Temporary Directory is not set "
+            "appropriately.\r\nClick on the Help button for more details.\r\nYou cannot run " +
+            sectra +
+            " successfully until you fix it.\r\nThere is a problem with the Temporary Directory\r\n  " +
+            temp +
+            "\r\nWe suggest that you change this to something simple\r\n  (for example, C:\\TEMP or "
+            "C:\\TEMP\\SVTEMP)\r\nvia main menu item \"Specify Temporary Directory\" under the Options "
+            "menu.\r\nThen shut down the program and start it again.\r\nThen test the Temporary Directory "
+            "again.");
     touch("temp/tdcheck.rpt");
     EXPECT_TRUE(finishTempDirCheck(d, *job, temp));
     EXPECT_EQ(d.lastMessage(), "Temporary Directory\r\n  " + temp + "\r\nseems ok.");

@@ -125,7 +125,8 @@ TEST_F(HarFileTest, HeaderNameChecks) {
         std::string message;
     } cases[] = {
         {{"abc", "ABC"}, "Header \"ABC \" appears twice, at positions 1 and 2"},
-        {{"OK", "A-B"}, "Header no 2, \"A-B \" is illegal: \r\nHeader must only contain letters A-Z or digits 0-9"},
+        {{"OK", "A-B"},
+         "Header no 2, \"A-B \" is illegal: \r\nHeader must only contain letters A-Z or digits 0-9"},
         {{"A B"}, ""},
         {{"a_@9"}, ""},
         {{"AB", "A B"}, "Header \"AB  \" appears twice, at positions 1 and 2"},
@@ -144,7 +145,8 @@ TEST_F(HarFileTest, HeaderNameChecks) {
     }
     std::string checked;
     EXPECT_EQ(checkHeaderName("    ", checked), "Header must not be blank or all spaces");
-    EXPECT_EQ(checkHeaderName(" XX1", checked), "Header names beginning with \"XX\" are reserved for Solvane internal use");
+    EXPECT_EQ(checkHeaderName(" XX1", checked),
+              "Header names beginning with \"XX\" are reserved for Solvane internal use");
     EXPECT_EQ(checkHeaderName("a b", checked), "");
     EXPECT_EQ(checked, "AB  ");
 }
@@ -183,7 +185,8 @@ TEST_F(HarFileTest, PlaceholderAndSpecialHeaders) {
     ASSERT_TRUE(temp);
     EXPECT_EQ(temp->description, "String Data");
     EXPECT_EQ(temp->stringLength, 42);
-    EXPECT_EQ(temp->strings, (std::vector<std::string>{"If", "all", "else", "fails,", "read the", "online", "help"}));
+    EXPECT_EQ(temp->strings,
+              (std::vector<std::string>{"If", "all", "else", "fails,", "read the", "online", "help"}));
     EXPECT_EQ(f->creationDate->strings, std::vector<std::string>{"at today"});
     EXPECT_EQ(f->creatingProgram->description, "Creating Program");
     EXPECT_EQ(f->history->stringLength, 60);
@@ -270,7 +273,8 @@ TEST_F(HarFileTest, ReadOneHeader) {
     }
     auto missing = ReadHeaderFromHarFile(path("none.har"), "ONE");
     ASSERT_FALSE(missing);
-    EXPECT_EQ(missing.message(), "No such file:" + path("none.har") + " [IsWhichLaheyFile] [OpenLaheyFile] [ReadHeaderFromHarFile:ONE]");
+    EXPECT_EQ(missing.message(), "No such file:" + path("none.har") +
+                                     " [IsWhichLaheyFile] [OpenLaheyFile] [ReadHeaderFromHarFile:ONE]");
 }
 
 TEST_F(HarFileTest, AddADimAndClone) {

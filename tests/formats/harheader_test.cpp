@@ -34,11 +34,14 @@ public:
     RawHar(const std::string& name, RecordFlavour fl = RecordFlavour::Fujitsu) {
         EXPECT_TRUE(CreateLaheyFile(m_f, name, fl));
     }
-    void rec(const std::string& data) { EXPECT_TRUE(WriteLaheyRec(m_f, data.data(), static_cast<std::int64_t>(data.size()))); }
+    void rec(const std::string& data) {
+        EXPECT_TRUE(WriteLaheyRec(m_f, data.data(), static_cast<std::int64_t>(data.size())));
+    }
     // A structured record: filler + body.
     void srec(const std::string& body) { rec("    " + body); }
     void name(const std::string& n) { rec(pad(n, 4)); }
-    void desc(const std::string& type, const std::string& storage, const std::string& text, std::initializer_list<std::int32_t> v) {
+    void desc(const std::string& type, const std::string& storage, const std::string& text,
+              std::initializer_list<std::int32_t> v) {
         srec(type + storage + pad(text, 70) + ints(v));
     }
     void range(std::int32_t krec, std::initializer_list<std::int32_t> loHi) {
@@ -122,7 +125,8 @@ TEST_F(HarHeaderTest, FullLayoutBlocking) {
         for (std::size_t b = 0; b < c.blockSizes.size(); ++b) {
             const auto& range = recs[3 + 2 * b];
             const auto& vals = recs[4 + 2 * b];
-            EXPECT_EQ(readI32(reinterpret_cast<const std::uint8_t*>(range.data()) + 4), 2 * nblocks - 2 * static_cast<std::int32_t>(b));
+            EXPECT_EQ(readI32(reinterpret_cast<const std::uint8_t*>(range.data()) + 4),
+                      2 * nblocks - 2 * static_cast<std::int32_t>(b));
             EXPECT_EQ(static_cast<std::int64_t>(vals.size()), 8 + 4 * c.blockSizes[b]);
         }
         auto back = readFirst(file);
@@ -151,10 +155,12 @@ TEST_F(HarHeaderTest, SparseChoiceAndLayout) {
     for (auto c : cases) {
         SCOPED_TRACE(c.what);
         auto h = unlabelled({c.size, 1, 1, 1, 1, 1, 1}, 1);
-        std::int64_t want = std::string(c.what).find("39%") != std::string::npos ? 61
+        std::int64_t want = std::string(c.what).find("39%") != std::string::npos    ? 61
                             : std::string(c.what).find("5000") != std::string::npos ? 5000
-                            : std::string(c.what).find("2333") != std::string::npos ? 2333 : 0;
-        for (std::int64_t i = 0; i < want; ++i) h->HeadMat.Root()[i * (c.size / std::max<std::int64_t>(want, 1))] = 1.5f + static_cast<float>(i);
+                            : std::string(c.what).find("2333") != std::string::npos ? 2333
+                                                                                    : 0;
+        for (std::int64_t i = 0; i < want; ++i)
+            h->HeadMat.Root()[i * (c.size / std::max<std::int64_t>(want, 1))] = 1.5f + static_cast<float>(i);
         const std::string file = path("s.har");
         writeOne(file, *h, c.useSparse);
         EXPECT_EQ(h->storage, c.storage);
@@ -178,8 +184,10 @@ TEST_F(HarHeaderTest, SparseChoiceAndLayout) {
 TEST_F(HarHeaderTest, SetInformationRoundTrip) {
     // Two dimensions over the same set write one element record and read
     // back sharing the names; an 'e' dimension keeps its element.
-    auto made = makeREHeader("TRAD", "trade", {{"REG", {"north", "south"}}, {"REG", {"north", "south"}}, {"COM", {"food", "mfg", "svc"}}},
-                             {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    auto made = makeREHeader(
+        "TRAD", "trade",
+        {{"REG", {"north", "south"}}, {"REG", {"north", "south"}}, {"COM", {"food", "mfg", "svc"}}},
+        {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
     ASSERT_TRUE(made) << made.message();
     HarHeader& h = **made;
     const std::string file = path("t.har");
@@ -207,7 +215,8 @@ TEST_F(HarHeaderTest, SetInformationRoundTrip) {
 }
 
 // Builds an "RE" header file by hand with the given set-information bytes.
-void writeRE(RawHar& w, const std::string& setInfo, const std::vector<std::string>& elementRecords, std::int32_t d1, std::int32_t d2) {
+void writeRE(RawHar& w, const std::string& setInfo, const std::vector<std::string>& elementRecords,
+             std::int32_t d1, std::int32_t d2) {
     w.name("SETS");
     w.desc("RE", "FULL", "", {7, d1, d2, 1, 1, 1, 1, 1});
     w.srec(setInfo);
@@ -218,8 +227,9 @@ void writeRE(RawHar& w, const std::string& setInfo, const std::vector<std::strin
     w.values(1, v);
 }
 
-std::string setInfo(std::int32_t setsToRead, std::int32_t nd, const std::vector<std::string>& names, const std::string& status,
-                    const std::vector<std::int32_t>& numbers, const std::vector<std::string>& elts) {
+std::string setInfo(std::int32_t setsToRead, std::int32_t nd, const std::vector<std::string>& names,
+                    const std::string& status, const std::vector<std::int32_t>& numbers,
+                    const std::vector<std::string>& elts) {
     std::string b = le32(setsToRead) + le32(-1) + le32(nd) + pad("COEF", 12) + le32(-1);
     for (const auto& n : names) b += pad(n, 12);
     b += status;
@@ -245,22 +255,85 @@ TEST_F(HarHeaderTest, SetInformationReading) {
         std::string error;  // empty: success
         std::string dimsText;
     } cases[] = {
-        {"unk name in any case is dropped", setInfo(0, 2, {"UNK5", "uNk2"}, "uu", {0, 0}, {}), {}, 5, 2, "", "5*2"},
-        {"unk with another size stays", setInfo(0, 2, {"Unk4", "S2"}, "uu", {0, 0}, {}), {}, 5, 2, "", "Unk4*S2"},
+        {"unk name in any case is dropped",
+         setInfo(0, 2, {"UNK5", "uNk2"}, "uu", {0, 0}, {}),
+         {},
+         5,
+         2,
+         "",
+         "5*2"},
+        {"unk with another size stays",
+         setInfo(0, 2, {"Unk4", "S2"}, "uu", {0, 0}, {}),
+         {},
+         5,
+         2,
+         "",
+         "Unk4*S2"},
         {"n is read as u", setInfo(0, 1, {"A"}, "n", {0}, {}), {}, 3, 1, "", "A"},
-        {"single element dimension", setInfo(1, 2, {"REG", "COM"}, "ke", {0, 2}, {"mfg"}), {elementRecord({"r1", "r2", "r3"})}, 3, 1, "", "REG*mfg"},
+        {"single element dimension",
+         setInfo(1, 2, {"REG", "COM"}, "ke", {0, 2}, {"mfg"}),
+         {elementRecord({"r1", "r2", "r3"})},
+         3,
+         1,
+         "",
+         "REG*mfg"},
         {"names are cleaned", setInfo(0, 1, {"a-b c!"}, "u", {0}, {}), {}, 3, 1, "", "abc"},
-        {"bad status", setInfo(0, 1, {"A"}, "x", {0}, {}), {}, 3, 1, "RDelst not k, e, u or n [GetOrgREData]", ""},
-        {"sets to read mismatch", setInfo(2, 1, {"A"}, "k", {0}, {}), {elementRecord({"a", "b", "c"})}, 3, 1, "SetsToRead mismatch [GetOrgREData]", ""},
-        {"element names mismatch", setInfo(0, 1, {"A"}, "e", {1}, {}), {}, 1, 1, "neltrd mismatch: J=1,NEltrd=0 [GetOrgREData]", ""},
-        {"same set two sizes", setInfo(1, 2, {"A", "A"}, "kk", {0, 0}, {}), {elementRecord({"a", "b", "c"}), elementRecord({"a", "b"})}, 3, 2,
-         "Set A has 2 different sizes in same header.  [GetOrgREData]", ""},
-        {"eight dimensions", setInfo(0, 8, {}, "", {}, {}), {}, 3, 1, "Set information describes 8 dimensions: max is 7 [GetOrgREData]", ""},
-        {"too many element names", le32(0) + le32(-1) + le32(0) + pad("C", 12) + le32(-1) + le32(9), {}, 3, 1,
-         "Set information holds 9 element names: max is 7 [GetOrgREData]", ""},
-        {"record cut short", le32(0) + le32(-1) + le32(2) + pad("C", 12), {}, 3, 1, "Set information record too short [GetOrgREData]", ""},
-        {"element record with more strings than the set", setInfo(1, 1, {"A"}, "k", {0}, {}), {ints({1, 3, 4}) + std::string(48, 'x')}, 3, 1,
-         "Too many strings in 1C record [GetHarStrings] [GetOrgREData]", ""},
+        {"bad status",
+         setInfo(0, 1, {"A"}, "x", {0}, {}),
+         {},
+         3,
+         1,
+         "RDelst not k, e, u or n [GetOrgREData]",
+         ""},
+        {"sets to read mismatch",
+         setInfo(2, 1, {"A"}, "k", {0}, {}),
+         {elementRecord({"a", "b", "c"})},
+         3,
+         1,
+         "SetsToRead mismatch [GetOrgREData]",
+         ""},
+        {"element names mismatch",
+         setInfo(0, 1, {"A"}, "e", {1}, {}),
+         {},
+         1,
+         1,
+         "neltrd mismatch: J=1,NEltrd=0 [GetOrgREData]",
+         ""},
+        {"same set two sizes",
+         setInfo(1, 2, {"A", "A"}, "kk", {0, 0}, {}),
+         {elementRecord({"a", "b", "c"}), elementRecord({"a", "b"})},
+         3,
+         2,
+         "Set A has 2 different sizes in same header.  [GetOrgREData]",
+         ""},
+        {"eight dimensions",
+         setInfo(0, 8, {}, "", {}, {}),
+         {},
+         3,
+         1,
+         "Set information describes 8 dimensions: max is 7 [GetOrgREData]",
+         ""},
+        {"too many element names",
+         le32(0) + le32(-1) + le32(0) + pad("C", 12) + le32(-1) + le32(9),
+         {},
+         3,
+         1,
+         "Set information holds 9 element names: max is 7 [GetOrgREData]",
+         ""},
+        {"record cut short",
+         le32(0) + le32(-1) + le32(2) + pad("C", 12),
+         {},
+         3,
+         1,
+         "Set information record too short [GetOrgREData]",
+         ""},
+        {"element record with more strings than the set",
+         setInfo(1, 1, {"A"}, "k", {0}, {}),
+         {ints({1, 3, 4}) + std::string(48, 'x')},
+         3,
+         1,
+         "Too many strings in 1C record [GetHarStrings] [GetOrgREData]",
+         ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -276,7 +349,8 @@ TEST_F(HarHeaderTest, SetInformationReading) {
             EXPECT_EQ((*r)->dimsText, c.dimsText);
         } else {
             ASSERT_FALSE(r);
-            EXPECT_EQ(r.message(), "At header SETS\r\n" + c.error + " [GetHeaderDetails] [ReadHeaderFromHarFile:]");
+            EXPECT_EQ(r.message(),
+                      "At header SETS\r\n" + c.error + " [GetHeaderDetails] [ReadHeaderFromHarFile:]");
         }
     }
 }
@@ -443,7 +517,8 @@ TEST_F(HarHeaderTest, MalformedDataIsRefused) {
              w.name("BAD");
              w.desc("1C", "FULL", "", {2, 200000, 50});
          },
-         "Cannot read 200000 strings length 50 (total size 10000000) since buffer size MaxHarBuf is set to just 8000000 "
+         "Cannot read 200000 strings length 50 (total size 10000000) since buffer size MaxHarBuf is set to "
+         "just 8000000 "
          "[GetHarStrings] [Get1CData] [ReadHeaderData:BAD ]"},
         {"truncated data",
          [](RawHar& w) {
@@ -482,8 +557,9 @@ TEST_F(HarHeaderTest, DetailsThatCannotBeReadAndFatalDetails) {
     }
     auto r = ReadHarFile(file);
     ASSERT_FALSE(r);
-    EXPECT_EQ(r.message(), "Bad details at header \"ODD \"\r\nDescription Record wrong length [GetDesc] [GetHeaderRecord] "
-                           "[ReadMoreIntoHarFile] [ReadHarFile]");
+    EXPECT_EQ(r.message(),
+              "Bad details at header \"ODD \"\r\nDescription Record wrong length [GetDesc] [GetHeaderRecord] "
+              "[ReadMoreIntoHarFile] [ReadHarFile]");
     bool skipped = false;
     r = ReadHarFile(file, false, true, &skipped);
     ASSERT_TRUE(r) << r.message();
@@ -497,7 +573,8 @@ TEST_F(HarHeaderTest, DetailsThatCannotBeReadAndFatalDetails) {
     } fatals[] = {
         {{7, 3, -1, 1, 1, 1, 1, 1}, "At header NEG \r\nDimension < 0 [FindNDim] [GetHeaderDetails]"},
         {{7, 100000, 100000, 1, 1, 1, 1, 1},
-         "At header NEG \r\nArray size (100000*100000) too large: max is 268435455 elements [GetHeaderDetails]"},
+         "At header NEG \r\nArray size (100000*100000) too large: max is 268435455 elements "
+         "[GetHeaderDetails]"},
     };
     for (const auto& c : fatals) {
         SCOPED_TRACE(c.message);
@@ -528,7 +605,11 @@ TEST_F(HarHeaderTest, ValidREDetailsMessages) {
         {"StName blank", [](HarHeader& h) { h.re.setNames[1].clear(); }},
         {"RDelst not e,u, or k", [](HarHeader& h) { h.re.RDelst[0] = 'z'; }},
         {"elno<=0", [](HarHeader& h) { h.re.RDelst[1] = 'e'; }},
-        {"eltnam blank", [](HarHeader& h) { h.re.RDelst[1] = 'e'; h.re.numbers[1] = 1; }},
+        {"eltnam blank",
+         [](HarHeader& h) {
+             h.re.RDelst[1] = 'e';
+             h.re.numbers[1] = 1;
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
@@ -549,7 +630,9 @@ TEST_F(HarHeaderTest, WriteRefusesInconsistentHeaders) {
     ASSERT_TRUE(CreateLaheyFile(f, path("w.har"), RecordFlavour::Fujitsu));
     Status s = WriteHead(f, **h, false);
     ASSERT_FALSE(s);
-    EXPECT_EQ(s.message(), "Set A has 3 elements but dimension 2 has size 2 [WriteOrgREData] [WriteRealStart] [WriteRLData] [WriteHead:X   ]");
+    EXPECT_EQ(s.message(),
+              "Set A has 3 elements but dimension 2 has size 2 [WriteOrgREData] [WriteRealStart] "
+              "[WriteRLData] [WriteHead:X   ]");
 
     PHarHeader two;
     ASSERT_TRUE(CreateUnLabelledRE(two, "Y", "", true, {2, 3, 1, 1, 1, 1, 1}, 2));
@@ -557,7 +640,9 @@ TEST_F(HarHeaderTest, WriteRefusesInconsistentHeaders) {
     two->re.setNamesKnown = true;
     s = WriteHead(f, *two, false);
     ASSERT_FALSE(s);
-    EXPECT_EQ(s.message(), "Header Y    has two sets named S with different sizes. [WriteRealStart] [WriteRLData] [WriteHead:Y   ]");
+    EXPECT_EQ(s.message(),
+              "Header Y    has two sets named S with different sizes. [WriteRealStart] [WriteRLData] "
+              "[WriteHead:Y   ]");
 
     HarHeader bad;
     bad.name = "Z   ";

@@ -9,6 +9,7 @@
 #include "formats/harfile.h"
 #include "formats/recbytes.h"
 #include "support/tempdir.h"
+#include "support/testpaths.h"
 
 namespace vdln {
 namespace {
@@ -244,9 +245,9 @@ TEST_F(HarIndexTest, SlicesOfAThreeDimensionalHeader) {
                     for (std::int64_t fix = 1; fix <= d[other - 1]; ++fix) {
                         SCOPED_TRACE(std::string(name) + " rows " + std::to_string(r) + " cols " +
                                      std::to_string(c) + " fixed " + std::to_string(fix));
-                        HarSliceSpec spec{r, c, {1, 1, 1, 1, 1, 1, 1}};
-                        spec.fixed[other - 1] = fix;
-                        auto s = reader.readSlice(e, spec);
+                        HarSliceChoice choice{r, c, {1, 1, 1, 1, 1, 1, 1}};
+                        choice.fixed[other - 1] = fix;
+                        auto s = reader.readSlice(e, choice);
                         ASSERT_TRUE(s) << s.message();
                         ASSERT_EQ(s->rows, d[r - 1]);
                         ASSERT_EQ(s->cols, d[c - 1]);
@@ -277,7 +278,7 @@ TEST_F(HarIndexTest, SlicesOfAThreeDimensionalHeader) {
         // Bad slices are refused with a message.
         const HarIndexEntry& d3 = *reader.find("D3");
         struct Bad {
-            HarSliceSpec spec;
+            HarSliceChoice choice;
             std::string message;
         } bad[] = {
             {{1, 1, {1, 1, 1, 1, 1, 1, 1}},
@@ -288,7 +289,7 @@ TEST_F(HarIndexTest, SlicesOfAThreeDimensionalHeader) {
              "Element 3 of dimension 3 is outside 1..2 [ReadHeaderSlice:D3  ]"},
         };
         for (const auto& b : bad) {
-            auto s = reader.readSlice(d3, b.spec);
+            auto s = reader.readSlice(d3, b.choice);
             ASSERT_FALSE(s);
             EXPECT_EQ(s.message(), b.message);
         }
@@ -318,23 +319,23 @@ TEST_F(HarIndexTest, SliceTextAndSliceSyntax) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        auto spec = parseSliceSpec(d3.header(), c.text);
+        auto choice = parseSliceChoice(d3.header(), c.text);
         if (!c.message.empty()) {
-            ASSERT_FALSE(spec);
-            EXPECT_EQ(spec.message(), c.message);
+            ASSERT_FALSE(choice);
+            EXPECT_EQ(choice.message(), c.message);
             continue;
         }
-        ASSERT_TRUE(spec) << spec.message();
-        EXPECT_EQ(spec->rowDim, c.rows);
-        EXPECT_EQ(spec->colDim, c.cols);
+        ASSERT_TRUE(choice) << choice.message();
+        EXPECT_EQ(choice->rowDim, c.rows);
+        EXPECT_EQ(choice->colDim, c.cols);
         for (int k = 1; k <= 3; ++k)
             if (k != c.rows && k != c.cols) {
-                EXPECT_EQ(spec->fixed[k - 1], c.fixed[k - 1]) << k;
+                EXPECT_EQ(choice->fixed[k - 1], c.fixed[k - 1]) << k;
             }
     }
     // A set name used by two dimensions must be given by number.
     auto twice = makeREHeader("TRAD", "", {{"REG", {"N", "S"}}, {"REG", {"N", "S"}}});
-    auto sp = parseSliceSpec(**twice, "REG");
+    auto sp = parseSliceChoice(**twice, "REG");
     ASSERT_FALSE(sp);
     EXPECT_EQ(sp.message(), "Set REG names more than one dimension: use its number");
 
@@ -350,14 +351,14 @@ TEST_F(HarIndexTest, SliceTextAndSliceSyntax) {
     EXPECT_EQ(reals.cellText(1, 0), "");  // outside the slice
 
     // The text: labels quoted when they hold the separator.
-    auto onem = reader.readSlice(*reader.find("ONEM"), defaultSliceSpec(reader.find("ONEM")->header()));
+    auto onem = reader.readSlice(*reader.find("ONEM"), defaultSliceChoice(reader.find("ONEM")->header()));
     ASSERT_TRUE(onem) << onem.message();
     EXPECT_EQ(sliceText(*onem, ','), "IND,mfg\nAGR,1\nMAN,2\n");
-    auto txt = reader.readSlice(*reader.find("TXT"), defaultSliceSpec(reader.find("TXT")->header()));
+    auto txt = reader.readSlice(*reader.find("TXT"), defaultSliceChoice(reader.find("TXT")->header()));
     ASSERT_TRUE(txt) << txt.message();
     EXPECT_EQ(sliceText(*txt, ','), ",TXT\n1,alpha\n2,\"beta, gamma\"\n3,\n");
     EXPECT_EQ(sliceText(*txt, '\t', true), "\tTXT\r\n1\talpha\r\n2\tbeta, gamma\r\n3\t\r\n");
-    auto d0 = reader.readSlice(*reader.find("D0"), defaultSliceSpec(reader.find("D0")->header()));
+    auto d0 = reader.readSlice(*reader.find("D0"), defaultSliceChoice(reader.find("D0")->header()));
     ASSERT_TRUE(d0) << d0.message();
     EXPECT_EQ(sliceText(*d0, ','), ",D0\n,1111111\n");
     auto im = reader.readSlice(*reader.find("IMAT"), {2, 1, {1, 1, 1, 1, 1, 1, 1}});
@@ -474,8 +475,7 @@ TEST_F(HarIndexTest, DamagedFilesGiveTheReadersMessages) {
 TEST(HarIndexRegressions, KeptInputsIndexCleanly) {
     std::size_t seen = 0;
     for (const char* dir : {"/tests/formats/har_regressions", "/fuzz/corpus/har_reader"}) {
-        for (const auto& entry :
-             std::filesystem::directory_iterator(std::string(VARDELON_SOURCE_DIR) + dir)) {
+        for (const auto& entry : std::filesystem::directory_iterator(vdln::testing::testSourceDir() + dir)) {
             SCOPED_TRACE(entry.path().string());
             ++seen;
             HarReader r;
@@ -486,7 +486,7 @@ TEST(HarIndexRegressions, KeptInputsIndexCleanly) {
             for (const auto& e : r.entries()) {
                 // A dimension of size 0 beside one of millions of elements
                 // once made the slice's labels take gigabytes.
-                auto slice = r.readSlice(e, defaultSliceSpec(e.header()));
+                auto slice = r.readSlice(e, defaultSliceChoice(e.header()));
                 if (slice) {
                     EXPECT_LE(slice->rowLabels.size() + slice->colLabels.size(),
                               static_cast<std::size_t>(2 + 2 * e.header().elementCount));

@@ -13,8 +13,10 @@ TEST(HeadMatTest, AllocationLimits) {
         std::string message;  // empty: allocated
     } cases[] = {
         // 67108862 x 4 = 268435448 is still within the element limit; x 5 is not.
-        {{67108862, 5, 1, 1, 1, 1, 1}, "Array size (67108862*5*1*1*1*1*1) too large: max is 268435455 elements [AllocMat7]"},
-        {{16384, 16384, 1, 1, 1, 1, 1}, "Array size (16384*16384*1*1*1*1*1) too large: max is 268435455 elements [AllocMat7]"},
+        {{67108862, 5, 1, 1, 1, 1, 1},
+         "Array size (67108862*5*1*1*1*1*1) too large: max is 268435455 elements [AllocMat7]"},
+        {{16384, 16384, 1, 1, 1, 1, 1},
+         "Array size (16384*16384*1*1*1*1*1) too large: max is 268435455 elements [AllocMat7]"},
         {{67108863, 1, 1, 1, 1, 1, 1}, "Dimension too large(67108863), max is 67108862 [AllocMat7]"},
         {{2, 0, 3, 1, 1, 1, 1}, ""},
         {{2, 3, 4, 5, 2, 1, 3}, ""},
@@ -96,7 +98,8 @@ TEST(MatrixTest, LimitsAndAccess) {
     m2.at(2, 3) = 5;
     EXPECT_EQ(m2.values[11], 5.0f);
     Mat3 m3;
-    EXPECT_EQ(AllocMat3(m3, 67108863, 1, 1).message(), "Dimension too large(67108863), max is 67108862 [AllocMat3]");
+    EXPECT_EQ(AllocMat3(m3, 67108863, 1, 1).message(),
+              "Dimension too large(67108863), max is 67108862 [AllocMat3]");
     ASSERT_TRUE(AllocMat3(m3, 3, 2, 4));
     m3.at(2, 1, 3) = 1;
     EXPECT_EQ(m3.values[2 * 8 + 4 + 3], 1.0f);

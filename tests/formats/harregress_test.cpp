@@ -8,6 +8,7 @@
 #include "formats/harfile.h"
 #include "formats/recbytes.h"
 #include "support/tempdir.h"
+#include "support/testpaths.h"
 
 namespace vdln {
 namespace {
@@ -15,7 +16,9 @@ namespace {
 using vdln::testing::fujiBytes;
 using vdln::testing::le32;
 
-std::string regressionDir() { return std::string(VARDELON_SOURCE_DIR) + "/tests/formats/har_regressions"; }
+std::string regressionDir() {
+    return vdln::testing::testSourceDir() + "/tests/formats/har_regressions";
+}
 
 TEST(HarRegressions, KeptInputsReadCleanly) {
     struct Expect {
@@ -50,13 +53,15 @@ TEST(HarRegressions, KeptInputsReadCleanly) {
     // record of a later header is refused.
     auto overflow = ReadHarFile(regressionDir() + "/range_product_overflow.har", false, true);
     ASSERT_FALSE(overflow);
-    EXPECT_NE(overflow.message().find("Range record outside the array's dimensions [GetRLData]"), std::string::npos)
+    EXPECT_NE(overflow.message().find("Range record outside the array's dimensions [GetRLData]"),
+              std::string::npos)
         << overflow.message();
 }
 
 class HostileHar : public vdln::testing::TempDirTest {};
 
-std::string desc(const std::string& type, const std::string& storage, std::initializer_list<std::int32_t> ints) {
+std::string desc(const std::string& type, const std::string& storage,
+                 std::initializer_list<std::int32_t> ints) {
     std::string s = "    " + type + storage + std::string(70, ' ');
     for (auto v : ints) s += le32(v);
     return s;
@@ -70,18 +75,20 @@ TEST_F(HostileHar, DeclaredSizesBeyondTheContent) {
     } cases[] = {
         {"range product beyond 64 bits",
          {"BIG ", desc("RL", "FULL", {7, 2, 1, 1, 1, 1, 1, 1}), "    " + le32(3) + std::string(32, '\0'),
-          "    " + le32(2) + le32(1) + le32(0x7FFFFFFF) + le32(1) + le32(0x7FFFFFFF) + le32(1) + le32(0x7FFFFFFF) +
-              le32(1) + le32(0x7FFFFFFF) + le32(1) + le32(0x7FFFFFFF) + le32(1) + le32(0x7FFFFFFF) + le32(1) +
-              le32(0x7FFFFFFF),
+          "    " + le32(2) + le32(1) + le32(0x7FFFFFFF) + le32(1) + le32(0x7FFFFFFF) + le32(1) +
+              le32(0x7FFFFFFF) + le32(1) + le32(0x7FFFFFFF) + le32(1) + le32(0x7FFFFFFF) + le32(1) +
+              le32(0x7FFFFFFF) + le32(1) + le32(0x7FFFFFFF),
           "    " + le32(1)},
          "Range record outside the array's dimensions [GetRLData] [ReadHeaderData:BIG ]"},
         {"matrix record product beyond 64 bits",
          {"MAT ", desc("2I", "FULL", {2, 2, 2}),
-          "    " + le32(1) + le32(2) + le32(2) + le32(-0x7FFFFFFF) + le32(0x7FFFFFFF) + le32(-0x7FFFFFFF) + le32(0x7FFFFFFF)},
+          "    " + le32(1) + le32(2) + le32(2) + le32(-0x7FFFFFFF) + le32(0x7FFFFFFF) + le32(-0x7FFFFFFF) +
+              le32(0x7FFFFFFF)},
          "2I record wrong length [Get2IData] [ReadHeaderData:MAT ]"},
         {"gigantic integer matrix",
          {"MAT ", desc("2I", "FULL", {2, 0x7FFFFFFF, 0x7FFFFFFF})},
-         "Matrix size 2147483647*2147483647 too large: max is 268435455 elements [Get2IData] [ReadHeaderData:MAT ]"},
+         "Matrix size 2147483647*2147483647 too large: max is 268435455 elements [Get2IData] "
+         "[ReadHeaderData:MAT ]"},
         {"strings of length zero",
          {"STR ", desc("1C", "FULL", {2, 0x7FFFFFFF, 0}), "    " + le32(1) + le32(0x7FFFFFFF) + le32(0)},
          "sizelms=0 [GetRecBuf] [GetHarStrings] [Get1CData] [ReadHeaderData:STR ]"},
@@ -90,8 +97,10 @@ TEST_F(HostileHar, DeclaredSizesBeyondTheContent) {
          "Negative string count or length [GetHarStrings] [Get1CData] [ReadHeaderData:STR ]"},
         {"element record for a huge set",
          {"SET ", desc("RE", "FULL", {7, 60000000, 1, 1, 1, 1, 1, 1}),
-          "    " + le32(1) + le32(-1) + le32(1) + std::string(12, 'C') + le32(-1) + std::string(12, 'S') + "k" + le32(0) + le32(0)},
-         "At header SET \r\nCannot read 60000000 strings length 12 (total size 720000000) since buffer size MaxHarBuf is set to just 8000000 [GetHarStrings] [GetOrgREData] [GetHeaderDetails]"},
+          "    " + le32(1) + le32(-1) + le32(1) + std::string(12, 'C') + le32(-1) + std::string(12, 'S') +
+              "k" + le32(0) + le32(0)},
+         "At header SET \r\nCannot read 60000000 strings length 12 (total size 720000000) since buffer size "
+         "MaxHarBuf is set to just 8000000 [GetHarStrings] [GetOrgREData] [GetHeaderDetails]"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

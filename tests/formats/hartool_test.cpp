@@ -25,14 +25,19 @@ protected:
     std::string makeSample(RecordFlavour fl) {
         auto f = NewHarFile("sample", "then", false, false).value();
         f.flavour = fl;
-        auto add = [&](Result<PHarHeader> h) { ASSERT_TRUE(h) << h.message(); ASSERT_TRUE(addHeader(f, std::move(*h))); };
+        auto add = [&](Result<PHarHeader> h) {
+            ASSERT_TRUE(h) << h.message();
+            ASSERT_TRUE(addHeader(f, std::move(*h)));
+        };
         add(makeREHeader("CAPS", "Capital stock", {{"IND", {"AGR", "MAN", "SER"}}}, {400, 900, 1200}));
-        add(makeREHeader("TRAD", "Trade", {{"REG", {"N", "S"}}, {"REG", {"N", "S"}}, {"COM", {"food", "mfg"}}},
+        add(makeREHeader("TRAD", "Trade",
+                         {{"REG", {"N", "S"}}, {"REG", {"N", "S"}}, {"COM", {"food", "mfg"}}},
                          {1, 2, 3, 4, 5, 6, 7, 8}));
         add(makeStringHeader("TXT", "text", {"alpha", "beta, gamma"}));
         PHarHeader big;
         EXPECT_TRUE(CreateUnLabelledRE(big, "BIG", "", true, {9000, 2, 1, 1, 1, 1, 1}, 2));
-        for (std::int64_t i = 0; i < big->HeadMat.size(); ++i) big->HeadMat.Root()[i] = (i % 3 == 0) ? 0.0f : static_cast<float>(i) / 7;
+        for (std::int64_t i = 0; i < big->HeadMat.size(); ++i)
+            big->HeadMat.Root()[i] = (i % 3 == 0) ? 0.0f : static_cast<float>(i) / 7;
         EXPECT_TRUE(AddHeaderNil(f, big));
         PHarHeader im = std::make_unique<HarHeader>();
         im->name = "IMAT";
@@ -81,7 +86,8 @@ void expectSameHeaders(const HarFile& a, const HarFile& b) {
         if (x.intMatrix) {
             ASSERT_TRUE(y->intMatrix);
             for (std::int64_t r = 1; r <= x.rows; ++r)
-                for (std::int64_t c = 1; c <= x.cols; ++c) EXPECT_EQ(x.intMatrix->i32(r, c), y->intMatrix->i32(r, c));
+                for (std::int64_t c = 1; c <= x.cols; ++c)
+                    EXPECT_EQ(x.intMatrix->i32(r, c), y->intMatrix->i32(r, c));
         }
     }
     EXPECT_EQ(a.history->strings, b.history->strings);
@@ -95,7 +101,9 @@ TEST_F(HarToolTest, CopyPreservesEverythingInBothFlavours) {
         struct Case {
             std::vector<std::string> options;
             RecordFlavour flavour;
-        } cases[] = {{{}, from}, {{"--lahey"}, RecordFlavour::Lahey}, {{"--fujitsu", "--sort"}, RecordFlavour::Fujitsu}};
+        } cases[] = {{{}, from},
+                     {{"--lahey"}, RecordFlavour::Lahey},
+                     {{"--fujitsu", "--sort"}, RecordFlavour::Fujitsu}};
         for (const auto& c : cases) {
             SCOPED_TRACE(static_cast<int>(from) * 10 + static_cast<int>(c.flavour));
             std::vector<std::string> args{"copy", in, path("out.har")};
@@ -154,7 +162,9 @@ TEST_F(HarToolTest, ListAndDump) {
 TEST_F(HarToolTest, CsvOfHeadersAndSlices) {
     const std::string file = makeSample(RecordFlavour::Fujitsu);
     // TRAD is REG*REG*COM (2 x 2 x 2) holding 1..8 in file order.
-    auto trad = [](int r1, int r2, int c) { return std::to_string(1 + (r1 - 1) + 2 * (r2 - 1) + 4 * (c - 1)); };
+    auto trad = [](int r1, int r2, int c) {
+        return std::to_string(1 + (r1 - 1) + 2 * (r2 - 1) + 4 * (c - 1));
+    };
     struct Case {
         std::vector<std::string> args;
         std::string csv;
@@ -164,14 +174,17 @@ TEST_F(HarToolTest, CsvOfHeadersAndSlices) {
         {{"IMAT", "--tsv"}, "\t1\t2\t3\n1\t11\t12\t13\n2\t21\t22\t23\n"},
         {{"TXT"}, ",TXT\n1,alpha\n2,\"beta, gamma\"\n"},  // strings labelled by their number
         // More than two dimensions without a slice: one line per value.
-        {{"TRAD"}, "REG,REG,COM,value\nN,N,food," + trad(1, 1, 1) + "\nS,N,food," + trad(2, 1, 1) + "\nN,S,food," +
-                       trad(1, 2, 1) + "\nS,S,food," + trad(2, 2, 1) + "\nN,N,mfg," + trad(1, 1, 2) + "\nS,N,mfg," +
-                       trad(2, 1, 2) + "\nN,S,mfg," + trad(1, 2, 2) + "\nS,S,mfg," + trad(2, 2, 2) + "\n"},
+        {{"TRAD"},
+         "REG,REG,COM,value\nN,N,food," + trad(1, 1, 1) + "\nS,N,food," + trad(2, 1, 1) + "\nN,S,food," +
+             trad(1, 2, 1) + "\nS,S,food," + trad(2, 2, 1) + "\nN,N,mfg," + trad(1, 1, 2) + "\nS,N,mfg," +
+             trad(2, 1, 2) + "\nN,S,mfg," + trad(1, 2, 2) + "\nS,S,mfg," + trad(2, 2, 2) + "\n"},
         // Commodities down, the second REG across, the first REG at S.
-        {{"TRAD", "--slice", "COM,2,1=S"}, "COM,N,S\nfood," + trad(2, 1, 1) + "," + trad(2, 2, 1) + "\nmfg," +
-                                               trad(2, 1, 2) + "," + trad(2, 2, 2) + "\n"},
-        {{"TRAD", "--slice=1,2,com=MFG"}, "REG,N,S\nN," + trad(1, 1, 2) + "," + trad(1, 2, 2) + "\nS," + trad(2, 1, 2) +
-                                              "," + trad(2, 2, 2) + "\n"},
+        {{"TRAD", "--slice", "COM,2,1=S"},
+         "COM,N,S\nfood," + trad(2, 1, 1) + "," + trad(2, 2, 1) + "\nmfg," + trad(2, 1, 2) + "," +
+             trad(2, 2, 2) + "\n"},
+        {{"TRAD", "--slice=1,2,com=MFG"},
+         "REG,N,S\nN," + trad(1, 1, 2) + "," + trad(1, 2, 2) + "\nS," + trad(2, 1, 2) + "," + trad(2, 2, 2) +
+             "\n"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args{"csv", file};
@@ -200,7 +213,8 @@ TEST_F(HarToolTest, ListShowsDamageButKeepsWhatCanBeRead) {
     Run r = run({"list", path("cut.har")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Unexpected end-of-file [FileRead] [SkipHead] [ReadHarIndex]\n");
-    EXPECT_NE(r.out.find("CAPS  RE  FULL  IND                   Capital stock\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("CAPS  RE  FULL  IND                   Capital stock\n"), std::string::npos)
+        << r.out;
 }
 
 TEST_F(HarToolTest, FailuresGoToStandardErrorWithTheMessageChain) {
@@ -213,13 +227,16 @@ TEST_F(HarToolTest, FailuresGoToStandardErrorWithTheMessageChain) {
         {{"list"}, 2, ""},
         {{"copy", "a", "b", "--bogus"}, 2, "unknown option --bogus\n"},
         {{"list", "NOFILE"}, 1, "No such file:NOFILE [IsWhichLaheyFile] [OpenLaheyFile] [ReadHarIndex]\n"},
-        {{"dump", "NOFILE", "X"}, 1, "No such file:NOFILE [IsWhichLaheyFile] [OpenLaheyFile] [ReadHeaderFromHarFile:X]\n"},
+        {{"dump", "NOFILE", "X"},
+         1,
+         "No such file:NOFILE [IsWhichLaheyFile] [OpenLaheyFile] [ReadHeaderFromHarFile:X]\n"},
     };
     for (auto c : cases) {
         for (auto& a : c.args)
             if (a == "NOFILE") a = path("missing.har");
         std::string expected = c.err;
-        if (auto p = expected.find("NOFILE"); p != std::string::npos) expected.replace(p, 6, path("missing.har"));
+        if (auto p = expected.find("NOFILE"); p != std::string::npos)
+            expected.replace(p, 6, path("missing.har"));
         Run r = run(c.args);
         EXPECT_EQ(r.status, c.status);
         if (c.status == 2) {

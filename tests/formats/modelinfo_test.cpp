@@ -12,7 +12,9 @@
 namespace vdln {
 namespace {
 
-std::string pad(const std::string& s, size_t n) { return s + std::string(n > s.size() ? n - s.size() : 0, ' '); }
+std::string pad(const std::string& s, size_t n) {
+    return s + std::string(n > s.size() ? n - s.size() : 0, ' ');
+}
 
 std::string setLine(const std::string& name, int size, char status, const std::string& desc) {
     return "      " + pad(name, 12) + " " + std::to_string(size) + "  " + status + " " + desc;
@@ -40,7 +42,9 @@ std::string join(const std::vector<std::string>& lines) {
     for (const auto& l : lines) s += l + "\r\n";
     return s;
 }
-std::string repeat(char c, int n) { return std::string(static_cast<size_t>(n), c); }
+std::string repeat(char c, int n) {
+    return std::string(static_cast<size_t>(n), c);
+}
 
 /// A complete, consistent Model Information file.
 std::vector<std::string> goodFile() {
@@ -213,8 +217,9 @@ TEST_F(ModelInfoTest, ReadsEveryImplementedSection) {
     EXPECT_EQ(x.levType, "pc");
     EXPECT_EQ(x.levCoefNo, 0);
 
-    for (int item : {MinFiles, MinTabFile, MinTmDate, MinStiFile, MinSets, MinVariables, MinVcStat, MinVcTp,
-                     MinCoefficients, MinEquations, MinNcVariables, MinVbDsc, MinSvVer, MinPrVer, MinFinalLevel})
+    for (int item :
+         {MinFiles, MinTabFile, MinTmDate, MinStiFile, MinSets, MinVariables, MinVcStat, MinVcTp,
+          MinCoefficients, MinEquations, MinNcVariables, MinVbDsc, MinSvVer, MinPrVer, MinFinalLevel})
         EXPECT_TRUE(rec.itemsRead.test(static_cast<size_t>(item))) << minItemKeyword(item);
 }
 
@@ -270,8 +275,8 @@ TEST_F(ModelInfoTest, VcstatSpreadOverSeveralLines) {
     ASSERT_TRUE(ok) << ok.message();
     EXPECT_EQ(rec.vars[82].vcStat, 'c');
 
-    const std::string tail = "[ReadVCSTAT][GetModelInfo][AddSolInfo:" + path("m.min") + "][RequestSolInfo:" +
-                             path("m.min") + "]";
+    const std::string tail =
+        "[ReadVCSTAT][GetModelInfo][AddSolInfo:" + path("m.min") + "][RequestSolInfo:" + path("m.min") + "]";
     Status bad = read(vcstatFile(83, {40, 39}), rec, req);
     EXPECT_EQ(bad.message(), "Expected 83 chars in #VCSTAT data\r\nfound only 79 chars" + tail);
     Status eof = read(vcstatFile(83, {40, 40}), rec, req);
@@ -282,8 +287,8 @@ TEST_F(ModelInfoTest, VcstatSpreadOverSeveralLines) {
 
 TEST_F(ModelInfoTest, DuplicateNamesAfterLowering) {
     SolInfoRec rec;
-    std::vector<std::string> f = {"#SETS", "0", "#VARIABLES", "2", varLine("A", 1, 0, 'N', ""),
-                                  varLine("a", 1, 0, 'N', "")};
+    std::vector<std::string> f = {
+        "#SETS", "0", "#VARIABLES", "2", varLine("A", 1, 0, 'N', ""), varLine("a", 1, 0, 'N', "")};
     Status s = read(f, rec);
     EXPECT_EQ(s.message(), "Duplicate name: \"a\"[ReadVarDetails][ReadVarInfo][GetModelInfo][AddSolInfo:" +
                                path("m.min") + "][RequestSolInfo:" + path("m.min") + "]");
@@ -297,7 +302,8 @@ TEST_F(ModelInfoTest, UnimplementedRequestFailsBeforeReading) {
     req.set(MinSubsets);
     // The file's sections are broken, but the request is refused first.
     Status s = read({"#SETS", "not a number"}, rec, req);
-    EXPECT_EQ(s.message().rfind("Requested UnImplemented Data Item #SUBSETS[GetModelInfo][AddSolInfo:", 0), 0u)
+    EXPECT_EQ(s.message().rfind("Requested UnImplemented Data Item #SUBSETS[GetModelInfo][AddSolInfo:", 0),
+              0u)
         << s.message();
 }
 
@@ -313,72 +319,104 @@ TEST_F(ModelInfoTest, BrokenSectionsGiveTheirMessages) {
         {"set count", {"#SETS", "x"}, "cannot read NSlvSet [ReadSetInfo]"},
         {"too many sets", {"#SETS", "1001"}, "Too many sets - max is 1000 [ReadSetInfo]"},
         {"short set line", {"#SETS", "1", "      IND"}, "cannot read Set data line [ReadSetInfo]"},
-        {"missing element", {"#SETS", "1", setLine("IND", 2, 'k', ""), "AGR"}, "cannot read Set data line [ReadSetInfo]"},
+        {"missing element",
+         {"#SETS", "1", setLine("IND", 2, 'k', ""), "AGR"},
+         "cannot read Set data line [ReadSetInfo]"},
         {"sets twice", {"#SETS", "1", setLine("S", 1, 'u', ""), "#SETS", "0"}, "SetData<>nil [ReadSetInfo]"},
         {"variables before sets", {"#VARIABLES", "0"}, "Data Item #SETS is not read"},
         {"vcstat before variables", {"#SETS", "0", "#VCSTAT", "c"}, "Data Item #VARIABLES is not read"},
         {"var count", {"#SETS", "0", "#VARIABLES", "?"}, "cannot read NSlvVar[ReadVarInfo]"},
         {"too many vars", {"#SETS", "0", "#VARIABLES", "19884108"}, "Too many variables[ReadVarInfo]"},
-        {"blank var name", {"#SETS", "0", "#VARIABLES", "1", varLine("", 1, 0, 'N', "")},
+        {"blank var name",
+         {"#SETS", "0", "#VARIABLES", "1", varLine("", 1, 0, 'N', "")},
          "Variable name is blank[ReadVarDetails][ReadVarInfo]"},
-        {"dum1", {"#SETS", "0", "#VARIABLES", "1", "      " + pad("v", 15) + " 1 0xN"},
+        {"dum1",
+         {"#SETS", "0", "#VARIABLES", "1", "      " + pad("v", 15) + " 1 0xN"},
          "Dum1 should be blank[ReadVarDetails][ReadVarInfo]"},
-        {"short var line", {"#SETS", "0", "#VARIABLES", "1", "      " + pad("v", 15) + " 1 0"},
+        {"short var line",
+         {"#SETS", "0", "#VARIABLES", "1", "      " + pad("v", 15) + " 1 0"},
          "read error[ReadVarDetails][ReadVarInfo]"},
-        {"exostat", {"#SETS", "0", "#VARIABLES", "1", varLine("v", 1, 0, 'q', "")},
+        {"exostat",
+         {"#SETS", "0", "#VARIABLES", "1", varLine("v", 1, 0, 'q', "")},
          "For variable v ExoStat was \"q\"; should be X, N, B, ?, s, o or x. [ReadVarDetails][ReadVarInfo]"},
-        {"no set list", {"#SETS", "0", "#VARIABLES", "1", varLine("v", 3, 1, 'N', ""), "1"},
+        {"no set list",
+         {"#SETS", "0", "#VARIABLES", "1", varLine("v", 3, 1, 'N', ""), "1"},
          "SetData=nil[ReadVarDetails][ReadVarInfo]"},
-        {"missing set", {"#SETS", "1", setLine("S", 1, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'N', ""), "2"},
+        {"missing set",
+         {"#SETS", "1", setLine("S", 1, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'N', ""), "2"},
          "SetPtr=nil[ReadVarDetails][ReadVarInfo]"},
-        {"set number out of range", {"#SETS", "1", setLine("S", 1, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'N', ""), "1001"},
+        {"set number out of range",
+         {"#SETS", "1", setLine("S", 1, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'N', ""), "1001"},
          "Set number 1001 out of range 1..1000[ReadVarDetails][ReadVarInfo]"},
-        {"range reversed", {"#SETS", "1", setLine("S", 3, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'x', ""), "1", "1",
-                            pad("3", 10) + pad("2", 10), "0"},
+        {"range reversed",
+         {"#SETS", "1", setLine("S", 3, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'x', ""), "1", "1",
+          pad("3", 10) + pad("2", 10), "0"},
          "1st exog component > 2nd for var v[ReadVarDetails][ReadVarInfo]"},
-        {"range miscount", {"#SETS", "1", setLine("S", 3, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'x', ""), "1", "2",
-                            pad("2", 10) + pad("2", 10), "0"},
+        {"range miscount",
+         {"#SETS", "1", setLine("S", 3, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'x', ""), "1", "2",
+          pad("2", 10) + pad("2", 10), "0"},
          "NExog Miscount for var v[ReadVarDetails][ReadVarInfo]"},
-        {"range outside variable", {"#SETS", "1", setLine("S", 3, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'x', ""), "1", "2",
-                                    pad("3", 10) + pad("4", 10), "0"},
+        {"range outside variable",
+         {"#SETS", "1", setLine("S", 3, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'x', ""), "1", "2",
+          pad("3", 10) + pad("4", 10), "0"},
          "Exog component range 3-4 outside 1..3 for var v[ReadVarDetails][ReadVarInfo]"},
-        {"range not integers", {"#SETS", "1", setLine("S", 3, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'x', ""), "1", "1",
-                                pad("1", 10) + "one"},
+        {"range not integers",
+         {"#SETS", "1", setLine("S", 3, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'x', ""), "1", "1",
+          pad("1", 10) + "one"},
          "2I read error[ReadVarDetails][ReadVarInfo]"},
-        {"range line short", {"#SETS", "1", setLine("S", 3, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'x', ""), "1", "1", "1"},
+        {"range line short",
+         {"#SETS", "1", setLine("S", 3, 'u', ""), "#VARIABLES", "1", varLine("v", 3, 1, 'x', ""), "1", "1",
+          "1"},
          "2I read error[ReadVarDetails][ReadVarInfo]"},
-        {"vcstat char", {"#SETS", "0", "#VARIABLES", "1", varLine("v", 1, 0, 'N', ""), "#VCSTAT", "z"},
+        {"vcstat char",
+         {"#SETS", "0", "#VARIABLES", "1", varLine("v", 1, 0, 'N', ""), "#VCSTAT", "z"},
          "Unexpected char \"z\"in #VCSTAT data[ReadVCSTAT]"},
-        {"vctp char", {"#SETS", "0", "#VARIABLES", "1", varLine("v", 1, 0, 'N', ""), "#VCTP", "P"},
+        {"vctp char",
+         {"#SETS", "0", "#VARIABLES", "1", varLine("v", 1, 0, 'N', ""), "#VCTP", "P"},
          "Unexpected char \"P\"in #VCTP data[ReadVCTP]"},
-        {"vctp short", {"#SETS", "0", "#VARIABLES", "2", varLine("v", 1, 0, 'N', ""), varLine("w", 1, 0, 'N', ""), "#VCTP", "p"},
+        {"vctp short",
+         {"#SETS", "0", "#VARIABLES", "2", varLine("v", 1, 0, 'N', ""), varLine("w", 1, 0, 'N', ""), "#VCTP",
+          "p"},
          "Expected 2 chars in #VCTP data\r\nfound only 1 chars[ReadVCTP]"},
         {"desc count", {"#VBDSC", "x"}, "cannot read NDescLine[ReadDescNLinesUnKnown]"},
         {"desc negative", {"#VBDSC", "-1"}, "NumToRead<0[ReadDescNLinesUnKnown]"},
         {"desc eof", {"#VBDSC", "2", "one"}, "Unexpected end of file[ReadDescNLinesUnKnown]"},
         {"equ count", {"#SETS", "0", "#EQUATIONS", "26843546"}, "Too many Equations[ReadEquInfo]"},
-        {"equ line", {"#SETS", "0", "#EQUATIONS", "1", "      E1"}, "cannot read equation data line[ReadEquDetails][ReadEquInfo]"},
+        {"equ line",
+         {"#SETS", "0", "#EQUATIONS", "1", "      E1"},
+         "cannot read equation data line[ReadEquDetails][ReadEquInfo]"},
         {"coef count", {"#SETS", "0", "#COEFFICIENTS", "5001"}, "Too many Coefficients[ReadCoeffInfo]"},
         {"coef count text", {"#SETS", "0", "#COEFFICIENTS", "many"}, "cannot read NSlvCoeff[ReadCoeffInfo]"},
-        {"coef blanks", {"#SETS", "0", "#COEFFICIENTS", "1", "      " + pad("C", 12) + " 0 rxa b d"},
+        {"coef blanks",
+         {"#SETS", "0", "#COEFFICIENTS", "1", "      " + pad("C", 12) + " 0 rxa b d"},
          "Unexpected characters: should be blank[ReadCoeffDetails][ReadCoeffInfo]"},
-        {"coef type", {"#SETS", "0", "#COEFFICIENTS", "1", coefLine("C", 0, 'q', "")},
+        {"coef type",
+         {"#SETS", "0", "#COEFFICIENTS", "1", coefLine("C", 0, 'q', "")},
          "Unexpected CSTP \"q\" (expect i/r)[ReadCoeffDetails][ReadCoeffInfo]"},
-        {"map blank", {"#SETS", "1", setLine("S", 1, 'u', ""), "#COEFFICIENTS", "1", coefLine("C", 1, 'i', ""), "1xc"},
+        {"map blank",
+         {"#SETS", "1", setLine("S", 1, 'u', ""), "#COEFFICIENTS", "1", coefLine("C", 1, 'i', ""), "1xc"},
          "Unexpected character: should be blank[ReadCoeffDetails][ReadCoeffInfo]"},
-        {"map char", {"#SETS", "1", setLine("S", 1, 'u', ""), "#COEFFICIENTS", "1", coefLine("C", 1, 'i', ""), "1 z"},
+        {"map char",
+         {"#SETS", "1", setLine("S", 1, 'u', ""), "#COEFFICIENTS", "1", coefLine("C", 1, 'i', ""), "1 z"},
          "Unexpected MapChar \"z\" (expect c/m)[ReadCoeffDetails][ReadCoeffInfo]"},
-        {"map ints", {"#SETS", "1", setLine("S", 1, 'u', ""), "#COEFFICIENTS", "1", coefLine("C", 1, 'i', ""), "1 m 4"},
+        {"map ints",
+         {"#SETS", "1", setLine("S", 1, 'u', ""), "#COEFFICIENTS", "1", coefLine("C", 1, 'i', ""), "1 m 4"},
          "read error[ReadCoeffDetails][ReadCoeffInfo]"},
-        {"nc count", {"#SETS", "0", "#VARIABLES", "0", "#NCVARIABLES", "-1"}, "NewNVar < 0[ExpandVarInfo][ReadNCVarInfo]"},
+        {"nc count",
+         {"#SETS", "0", "#VARIABLES", "0", "#NCVARIABLES", "-1"},
+         "NewNVar < 0[ExpandVarInfo][ReadNCVarInfo]"},
         {"nc before variables", {"#SETS", "0", "#NCVARIABLES", "1"}, "Data Item #VARIABLES is not read"},
         {"svver", {"#SVVER", "eighty"}, "Could not read SVVER field."},
         {"prver", {"#PRVER"}, "Could not read PRVER field."},
         {"tmdate", {"#TMDATE"}, "Could not read TMDATE field."},
         {"stifile", {"#STIFILE"}, "Could not read STIFILE field."},
         {"tabfile", {"#TABFILE"}, "Could not read TABFILE field."},
-        {"short file line", {"#FILES", "header", "SHORT   in"}, "Line too short for a logical file: \"SHORT   in\"[ReadFileInfo]"},
-        {"final level before coefficients", {"#SETS", "0", "#VARIABLES", "0", "#FINAL_LEVEL"}, "Data Item #COEFFICIENTS is not read"},
+        {"short file line",
+         {"#FILES", "header", "SHORT   in"},
+         "Line too short for a logical file: \"SHORT   in\"[ReadFileInfo]"},
+        {"final level before coefficients",
+         {"#SETS", "0", "#VARIABLES", "0", "#FINAL_LEVEL"},
+         "Data Item #COEFFICIENTS is not read"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -444,9 +482,10 @@ TEST_F(ModelInfoTest, FinalLevelFailureIsFatalOnlyInDeveloperMode) {
     EXPECT_TRUE(rec.itemsRead.test(MinVariables));
 
     Status dev = read(f, rec, allItems(), true);
-    EXPECT_EQ(dev.message().rfind("Could not find variable \"nosuch\" in FinalLevelInfo entry 3 [ReadFinalLevelInfo]"
-                                  "[GetModelInfo]",
-                                  0),
+    EXPECT_EQ(dev.message().rfind(
+                  "Could not find variable \"nosuch\" in FinalLevelInfo entry 3 [ReadFinalLevelInfo]"
+                  "[GetModelInfo]",
+                  0),
               0u)
         << dev.message();
 
@@ -490,7 +529,8 @@ TEST_F(ModelInfoTest, FileLinesInEitherColumnOrder) {
 }
 
 TEST_F(ModelInfoTest, TextTimeStamps) {
-    std::string withStamp = write({"#FILES", "x", "#TMDATE", "  stamp of forty characters then more text here  "}, "a.min");
+    std::string withStamp =
+        write({"#FILES", "x", "#TMDATE", "  stamp of forty characters then more text here  "}, "a.min");
     auto r = GetTimeDateStamp("text", withStamp, "#TMDATE");
     ASSERT_TRUE(r) << r.message();
     EXPECT_TRUE(r->found);
@@ -517,7 +557,8 @@ void writeStampFile(const std::string& p, const std::string& name, const std::ve
     auto file = NewHarFile("test", "", false, false);
     ASSERT_TRUE(file) << file.message();
     PHarHeader h;
-    ASSERT_TRUE(Create1C(h, name, "Time and date stamp", length, static_cast<std::int64_t>(strings.size()), strings));
+    ASSERT_TRUE(
+        Create1C(h, name, "Time and date stamp", length, static_cast<std::int64_t>(strings.size()), strings));
     ASSERT_TRUE(AddHeaderNil(file.value(), h));
     Status s = WriteHarFile(p, "test", "now", file.value());
     ASSERT_TRUE(s) << s.message();

@@ -8,8 +8,8 @@
 namespace vdln {
 namespace {
 
-using testing::laheyBytes;
 using testing::fujiBytes;
+using testing::laheyBytes;
 
 class RecordFileTest : public vdln::testing::TempDirTest {};
 
@@ -17,8 +17,7 @@ TEST(LaheyMarker, SizeSwitchesAtTheEncodingLimits) {
     struct Case {
         std::int64_t value;
         std::size_t bytes;
-    } cases[] = {{0, 1},       {63, 1},       {64, 2},        {16383, 2},
-                 {16384, 3},   {4194303, 3},  {4194304, 4},   {8000006, 4}};
+    } cases[] = {{0, 1}, {63, 1}, {64, 2}, {16383, 2}, {16384, 3}, {4194303, 3}, {4194304, 4}, {8000006, 4}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
         auto m = laheyMarker(c.value);
@@ -53,8 +52,8 @@ TEST_F(RecordFileTest, WrittenRecordsHaveTheDocumentedBytes) {
         std::string data(c.length, 'a');
         ASSERT_TRUE(WriteLaheyRec(f, data.data(), static_cast<std::int64_t>(data.size())));
         ASSERT_TRUE(f.close());
-        std::string expected = (c.flavour == RecordFlavour::Lahey ? std::string("\xFD") : std::string()) + c.head +
-                               data + c.tail;
+        std::string expected = (c.flavour == RecordFlavour::Lahey ? std::string("\xFD") : std::string()) +
+                               c.head + data + c.tail;
         EXPECT_EQ(vdln::testing::readFile(name), expected);
     }
 }
@@ -71,7 +70,8 @@ TEST_F(RecordFileTest, FlavourDetection) {
         {"lahey", laheyBytes({head4, std::string(70, 'x')}), true, RecordFlavour::Lahey, ""},
         {"fujitsu", fujiBytes({head4, std::string(70, 'x'), "12"}), true, RecordFlavour::Fujitsu, ""},
         {"fewer than five records", fujiBytes({head4}), true, RecordFlavour::Fujitsu, ""},
-        {"six records, sixth broken", fujiBytes({head4, "a", "b", "c", "d"}) + "\x09", true, RecordFlavour::Fujitsu, ""},
+        {"six records, sixth broken", fujiBytes({head4, "a", "b", "c", "d"}) + "\x09", true,
+         RecordFlavour::Fujitsu, ""},
         // Refused as Lahey ("First record not length 4"); the 4-byte attempt
         // then reads 0xFD as part of a huge length, and its message is kept.
         {"lahey first record of 5 bytes", laheyBytes({"ABCDE"}), false, RecordFlavour::Lahey,
@@ -216,18 +216,25 @@ TEST_F(RecordFileTest, DamagedFramingIsReportedWithTheRoutineChain) {
         std::string message;
     } cases[] = {
         // Each damaged record follows five good ones (read by flavour detection).
-        {"lahey bad trailing value", std::string("\xFD\x10") + "ABCD" + "\x14" + "\x0C" + "abc" + "\x0C", "Bad RecLenCheck value [ChkRecLen] [GetLaheyRec]"},
-        {"lahey bad trailing count", std::string("\xFD\x10") + "ABCD" + "\x14" + "\x0C" + "abc" + "\x11", "Bad NExtraCheck value [ChkRecLen] [GetLaheyRec]"},
-        {"lahey truncated data", std::string("\xFD\x10") + "ABCD" + "\x14" + "\x0C" + "ab", "Unexpected end-of-file [FileRead] [GetLaheyRec]"},
-        {"fujitsu bad trailing", fujiBytes({"ABCD"}) + std::string("\x03\0\0\0abc\x04\0\0\0", 11), "Bad RecLenCheck value [FujiChkRecLen] [GetLaheyRec]"},
-        {"fujitsu negative length", fujiBytes({"ABCD"}) + std::string("\xFF\xFF\xFF\xFF", 4), "RecLen<0 [FujiGetRecLen] [GetLaheyRec]"},
-        {"fujitsu truncated marker", fujiBytes({"ABCD"}) + std::string("\x03\0", 2), "Unexpected end-of-file [FileRead] [FujiGetRecLen] [GetLaheyRec]"},
+        {"lahey bad trailing value", std::string("\xFD\x10") + "ABCD" + "\x14" + "\x0C" + "abc" + "\x0C",
+         "Bad RecLenCheck value [ChkRecLen] [GetLaheyRec]"},
+        {"lahey bad trailing count", std::string("\xFD\x10") + "ABCD" + "\x14" + "\x0C" + "abc" + "\x11",
+         "Bad NExtraCheck value [ChkRecLen] [GetLaheyRec]"},
+        {"lahey truncated data", std::string("\xFD\x10") + "ABCD" + "\x14" + "\x0C" + "ab",
+         "Unexpected end-of-file [FileRead] [GetLaheyRec]"},
+        {"fujitsu bad trailing", fujiBytes({"ABCD"}) + std::string("\x03\0\0\0abc\x04\0\0\0", 11),
+         "Bad RecLenCheck value [FujiChkRecLen] [GetLaheyRec]"},
+        {"fujitsu negative length", fujiBytes({"ABCD"}) + std::string("\xFF\xFF\xFF\xFF", 4),
+         "RecLen<0 [FujiGetRecLen] [GetLaheyRec]"},
+        {"fujitsu truncated marker", fujiBytes({"ABCD"}) + std::string("\x03\0", 2),
+         "Unexpected end-of-file [FileRead] [FujiGetRecLen] [GetLaheyRec]"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string name = path("d.bin");
         const bool lahey = c.bytes[0] == '\xFD';
-        const std::string good4 = lahey ? laheyBytes({"ABCD", "a", "b", "c", "d"}) : fujiBytes({"ABCD", "a", "b", "c", "d"});
+        const std::string good4 =
+            lahey ? laheyBytes({"ABCD", "a", "b", "c", "d"}) : fujiBytes({"ABCD", "a", "b", "c", "d"});
         // Replace the first record of the case by five good records.
         const std::size_t firstLen = lahey ? 7 : 12;
         vdln::testing::writeFile(name, good4 + c.bytes.substr(firstLen));

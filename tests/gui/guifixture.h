@@ -7,29 +7,31 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
-
 #include <filesystem>
 #include <memory>
 
-#include "doubles/mapenvironment.h"
-#include "doubles/fakelauncher.h"
-#include "doubles/scripteddialogs.h"
 #include "base/clock.h"
 #include "base/dialogs.h"
+#include "doubles/fakelauncher.h"
+#include "doubles/mapenvironment.h"
+#include "doubles/scripteddialogs.h"
 #include "env/environment.h"
 #include "env/process.h"
 #include "jobs/tasks.h"
 #include "mainwindow.h"
 #include "support/tempdir.h"
+#include "support/testpaths.h"
 
 // Readable QStrings in failure messages.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 namespace vdln::gui::testing {
 
-inline const std::string kBin = VARDELON_BIN_DIR;
+inline const std::string kBin = vdln::testing::testBinDir();
 
 class WindowTest : public vdln::testing::TempDirTest {
 protected:
@@ -52,7 +54,8 @@ protected:
     void open(ProcessLauncher& launcher) {
         // The fixed folders of the directory sources stay inside the test's folder.
         FixedFolders fixed;
-        for (std::string* f : {&fixed.windows, &fixed.systemDrive, &fixed.constTemp, &fixed.constSv, &fixed.constRoot}) {
+        for (std::string* f :
+             {&fixed.windows, &fixed.systemDrive, &fixed.constTemp, &fixed.constSv, &fixed.constRoot}) {
             *f = path("fixed");
         }
         std::filesystem::create_directories(path("fixed"));
@@ -64,7 +67,8 @@ protected:
     /// Writes the demonstration application into `folder`; false when the
     /// demonstration suite is not built.
     bool writeDemo(const std::string& folder) {
-        if (!std::filesystem::exists(kBin + "/vardelon-demo") || !std::filesystem::exists(kBin + "/growth.exe"))
+        if (!std::filesystem::exists(kBin + "/vardelon-demo") ||
+            !std::filesystem::exists(kBin + "/growth.exe"))
             return false;
         const std::string cmd = kBin + "/vardelon-demo " + folder + " > " + path("demo-out.txt") + " 2>&1";
         return std::system(cmd.c_str()) == 0;

@@ -16,12 +16,12 @@
 
 #include "base/fileutil.h"
 #include "gridmodel.h"
-#include "helpbrowser.h"
-#include "windowdialogs.h"
 #include "guifixture.h"
+#include "helpbrowser.h"
 #include "model/optiontoggles.h"
 #include "model/simgrid.h"
 #include "qtdialogs.h"
+#include "windowdialogs.h"
 
 namespace vdln::gui::testing {
 namespace {
@@ -51,7 +51,8 @@ TEST(WindowFilters, WindowsStyleFiltersBecomeQtFilters) {
 TEST_F(WindowTest, SixPagesInOrderShowTheRecordAndEditsReachIt) {
     open(fake);
     QTabWidget* tabs = window->pages();
-    const QStringList want{"Introduction", "Model/Data", "Sim Overview", "Closure/Shock", "Results", "Other files"};
+    const QStringList want{"Introduction",  "Model/Data", "Sim Overview",
+                           "Closure/Shock", "Results",    "Other files"};
     ASSERT_EQ(tabs->count(), want.size());
     for (int i = 0; i < tabs->count(); ++i) EXPECT_EQ(tabs->tabText(i), want[i]);
 
@@ -161,13 +162,15 @@ TEST_F(WindowTest, GridIsRedForMissingFilesAndGreenForMissingConstituents) {
     ASSERT_TRUE(m->setData(m->index(GridModel::modelRow(2), kColPolicyClosure), "none", Qt::EditRole));
     EXPECT_EQ(rec.GridStem(2, kColPolicyClosure).str(), "");
     // The N/A cell of the CMFStart row cannot be edited.
-    EXPECT_FALSE(m->setData(m->index(GridModel::modelRow(kGridCMFStartRow), kColBaseShocks), "X", Qt::EditRole));
+    EXPECT_FALSE(
+        m->setData(m->index(GridModel::modelRow(kGridCMFStartRow), kColBaseShocks), "X", Qt::EditRole));
 
     // Follow Pattern and As Previous on a block of year rows.
     QTableView* view = window->gridView();
     view->clearSelection();
-    view->selectionModel()->select(QItemSelection(m->index(GridModel::modelRow(1), 3), m->index(GridModel::modelRow(2), 4)),
-                                   QItemSelectionModel::Select);
+    view->selectionModel()->select(
+        QItemSelection(m->index(GridModel::modelRow(1), 3), m->index(GridModel::modelRow(2), 4)),
+        QItemSelectionModel::Select);
     find<QPushButton>("followPattern")->click();
     for (int row = 1; row <= 2; ++row) {
         SCOPED_TRACE(row);
@@ -177,8 +180,9 @@ TEST_F(WindowTest, GridIsRedForMissingFilesAndGreenForMissingConstituents) {
     }
     rec.GridStem(1, 1) = "FIRST";
     view->clearSelection();
-    view->selectionModel()->select(QItemSelection(m->index(GridModel::modelRow(2), 1), m->index(GridModel::modelRow(2), 1)),
-                                   QItemSelectionModel::Select);
+    view->selectionModel()->select(
+        QItemSelection(m->index(GridModel::modelRow(2), 1), m->index(GridModel::modelRow(2), 1)),
+        QItemSelectionModel::Select);
     find<QPushButton>("asPrevious")->click();
     EXPECT_EQ(rec.GridStem(2, 1).str(), "FIRST");
 
@@ -219,8 +223,9 @@ TEST_F(WindowTest, OptionTogglesShowTheirCheckMarkAndConfirm) {
     ASSERT_TRUE(doRerun && noRerun);
     doRerun->trigger();
     EXPECT_FALSE(st.NoRerun);
-    EXPECT_EQ(dialogs.lastMessage(), "This option is already checked. If you wish to change this option,\r\n please "
-                                     "select the other option [Do Not Rerun Base Case with Policy Closures].");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "This option is already checked. If you wish to change this option,\r\n please "
+              "select the other option [Do Not Rerun Base Case with Policy Closures].");
     noRerun->trigger();
     EXPECT_TRUE(st.NoRerun);
     EXPECT_TRUE(noRerun->isChecked());
@@ -242,8 +247,9 @@ TEST_F(WindowTest, OptionTogglesShowTheirCheckMarkAndConfirm) {
     ASSERT_TRUE(del && move);
     EXPECT_TRUE(del->isChecked());
     del->trigger();
-    EXPECT_EQ(dialogs.lastMessage(), "This option is already checked. If you wish to change this option,\r\n please "
-                                     "select one of the other two options [Move or Do Neither].");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "This option is already checked. If you wish to change this option,\r\n please "
+              "select one of the other two options [Move or Do Neither].");
     move->trigger();
     EXPECT_EQ(st.Outputs, OutputsBeforeRun::Move);
     EXPECT_TRUE(move->isChecked());
@@ -268,13 +274,14 @@ TEST_F(WindowTest, HelpPagesAndAbout) {
     window->action("&Help", "What's &New")->trigger();
     EXPECT_EQ(window->helpBrowser()->currentTopic(), "whatsnew");
     EXPECT_TRUE(changeLogText().startsWith("Vardelon"));
-    for (const char* page : {"Introduction", "Model/Data", "Sim Overview", "Closure/Shock", "Results", "Other files"})
+    for (const char* page :
+         {"Introduction", "Model/Data", "Sim Overview", "Closure/Shock", "Results", "Other files"})
         EXPECT_EQ(helpTopic(QString("page:") + page).id, QString("page:") + page);
     const std::string diag = diagnosticsText(*session);
-    for (const std::string& part : {std::string("Temporary Directory: ") + session->dirs().tempDir,
-                                    std::string("Keep Directory: ") + session->dirs().keepDir,
-                                    std::string("SVKEEP = ") + path("keep"),
-                                    std::string("Operating system: "), std::string("Computer: ")})
+    for (const std::string& part :
+         {std::string("Temporary Directory: ") + session->dirs().tempDir,
+          std::string("Keep Directory: ") + session->dirs().keepDir, std::string("SVKEEP = ") + path("keep"),
+          std::string("Operating system: "), std::string("Computer: ")})
         EXPECT_NE(diag.find(part), std::string::npos) << part;
 }
 

@@ -1,6 +1,8 @@
 // Jobs from the window on the demonstration application: the menus while a
 // job runs, Cancel, a whole job from "Run &All" with the real launcher and
 // the demonstration suite, and screenshots of every page.
+#include <sys/wait.h>
+
 #include <QAction>
 #include <QDir>
 #include <QLabel>
@@ -8,9 +10,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
-
-#include <sys/wait.h>
-
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -18,6 +17,7 @@
 #include "base/fileutil.h"
 #include "gridmodel.h"
 #include "guifixture.h"
+#include "support/testpaths.h"
 
 namespace vdln::gui::testing {
 namespace {
@@ -51,7 +51,8 @@ TEST_F(WindowJobTest, MenusAndPanelWhileAJobRunsAndCancel) {
     QAction* summary = window->action("&Tasks", "Summary of Current Job");
     QAction* text = window->action("&View", "&Text file...");
     ASSERT_TRUE(load && runAll && where && concurrent && summary && text);
-    for (QAction* a : {load, runAll, where, concurrent, summary, text}) EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+    for (QAction* a : {load, runAll, where, concurrent, summary, text})
+        EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
     EXPECT_EQ(window->jobLabel(0)->text(), "[None running.]");
     EXPECT_TRUE(window->panelButton("Run &All")->isVisible());
     EXPECT_FALSE(window->panelButton("&Cancel")->isVisible());
@@ -60,19 +61,22 @@ TEST_F(WindowJobTest, MenusAndPanelWhileAJobRunsAndCancel) {
     ASSERT_TRUE(session->jobRunning()) << dialogs.lastMessage();
     ASSERT_FALSE(fake.started().empty());
     // What changes the application or starts a job is off; looking is not.
-    for (QAction* a : {load, runAll, where, concurrent}) EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
+    for (QAction* a : {load, runAll, where, concurrent})
+        EXPECT_FALSE(a->isEnabled()) << a->text().toStdString();
     for (QAction* a : {summary, text}) EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
     EXPECT_TRUE(window->panelButton("&Cancel")->isVisible());
     EXPECT_FALSE(window->panelButton("Run &All")->isVisible());
-    EXPECT_FALSE(window->pages()->widget(PageClosureShock)->isEnabled()) << "the grid is read while the job runs";
+    EXPECT_FALSE(window->pages()->widget(PageClosureShock)->isEnabled())
+        << "the grid is read while the job runs";
     EXPECT_TRUE(window->pages()->widget(PageResults)->isEnabled());
     // The first label names the running part, in the Base's colour.
     window->onTick();
     EXPECT_NE(window->jobLabel(0)->text(), "[None running.]");
-    ASSERT_TRUE(QDir().mkpath(VARDELON_SCREENSHOT_DIR));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(vdln::testing::testScreenshotDir())));
     window->resize(1100, 720);
     window->pages()->setCurrentIndex(PageSimOverview);
-    EXPECT_TRUE(window->grab().save(QString(VARDELON_SCREENSHOT_DIR) + "/job-running.png"));
+    EXPECT_TRUE(
+        window->grab().save(QString::fromStdString(vdln::testing::testScreenshotDir()) + "/job-running.png"));
 
     // Cancel asks, then the next tick ends the job.
     dialogs.queueButton(BtnYes);
@@ -83,7 +87,8 @@ TEST_F(WindowJobTest, MenusAndPanelWhileAJobRunsAndCancel) {
     EXPECT_EQ(session->jobs().engine().outcome(), JobOutcome::Cancelled);
     const auto msgs = dialogs.messages();
     EXPECT_NE(std::find(msgs.begin(), msgs.end(), "Solve job aborted via Cancel button"), msgs.end());
-    for (QAction* a : {load, runAll, where, concurrent}) EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+    for (QAction* a : {load, runAll, where, concurrent})
+        EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
     EXPECT_TRUE(window->panelButton("Run &All")->isVisible());
     EXPECT_TRUE(window->pages()->widget(PageClosureShock)->isEnabled());
 }
@@ -109,8 +114,9 @@ TEST_F(WindowJobTest, RunAllFromThePanelGivesBatchModesResults) {
     ASSERT_TRUE(writeDemo(batchApp));
     std::filesystem::create_directories(path("bkeep"));
     std::filesystem::create_directories(path("btemp"));
-    const std::string cmd = "SVKEEP=" + path("bkeep") + " SVTEMP=" + path("btemp") + " " + kBin + "/vardelon all all " +
-                            batchApp + "/growth.ds1 > " + path("batch-out.txt") + " 2>&1";
+    const std::string cmd = "SVKEEP=" + path("bkeep") + " SVTEMP=" + path("btemp") + " " + kBin +
+                            "/vardelon all all " + batchApp + "/growth.ds1 > " + path("batch-out.txt") +
+                            " 2>&1";
     const int rc = std::system(cmd.c_str());
     ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << vdln::testing::readFile(path("batch-out.txt"));
 
@@ -119,8 +125,10 @@ TEST_F(WindowJobTest, RunAllFromThePanelGivesBatchModesResults) {
     ASSERT_TRUE(session->jobRunning()) << dialogs.lastMessage();
     ASSERT_TRUE(jobEnds(240000)) << "the job did not end";
     EXPECT_EQ(session->jobs().engine().outcome(), JobOutcome::Finished) << dialogs.lastMessage();
-    EXPECT_EQ(window->jobLabel(0)->text().toStdString().find("[Job finished]"), 0u) << window->jobLabel(0)->text().toStdString();
-    for (const char* f : {"BS1B-ssc.csv", "BS1B-BR1R-ssc.csv", "BS1B-BR1R-PL1P-ssc.csv", "BS1B-BR1R-PL1P-devc.csv"}) {
+    EXPECT_EQ(window->jobLabel(0)->text().toStdString().find("[Job finished]"), 0u)
+        << window->jobLabel(0)->text().toStdString();
+    for (const char* f :
+         {"BS1B-ssc.csv", "BS1B-BR1R-ssc.csv", "BS1B-BR1R-PL1P-ssc.csv", "BS1B-BR1R-PL1P-devc.csv"}) {
         SCOPED_TRACE(f);
         ASSERT_TRUE(fileExists(app + "/" + f));
         const auto mine = csvRows(app + "/" + f);
@@ -146,9 +154,10 @@ TEST_F(WindowJobTest, ScreenshotsOfEveryPage) {
     window->gridModel()->reload();
     ASSERT_TRUE(ready.wait(10000));
     window->resize(1100, 720);
-    const QString folder = VARDELON_SCREENSHOT_DIR;
+    const QString folder = QString::fromStdString(vdln::testing::testScreenshotDir());
     ASSERT_TRUE(QDir().mkpath(folder));
-    const char* names[] = {"introduction", "model-data", "sim-overview", "closure-shock", "results", "other-files"};
+    const char* names[] = {"introduction",  "model-data", "sim-overview",
+                           "closure-shock", "results",    "other-files"};
     for (int p = 0; p < window->pages()->count(); ++p) {
         window->pages()->setCurrentIndex(p);
         QTest::qWait(50);
@@ -210,8 +219,9 @@ TEST_F(WindowJobTest, TheZipMenuSavesAndListsAnIngredientsArchive) {
     dialogs.queueButton(BtnOk);  // the archive's history
     dialogs.queueText(other);
     window->action("Zip", "Restore Ingredients from ZIP archive")->trigger();
-    EXPECT_EQ(dialogs.lastMessage(),
-              "The restored Simulation Details have been loaded.\r\nThe Working Directory is now\r\n   " + other);
+    EXPECT_EQ(
+        dialogs.lastMessage(),
+        "The restored Simulation Details have been loaded.\r\nThe Working Directory is now\r\n   " + other);
     EXPECT_EQ(session->rec().WorkDir, other);
     EXPECT_TRUE(fileExists(session->defaultDetailsFile())) << session->defaultDetailsFile();
     EXPECT_TRUE(fileExists(other + "/BASE.CLS"));

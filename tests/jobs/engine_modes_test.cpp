@@ -39,11 +39,13 @@ protected:
         const TOneDosJob& j = e.job().Jobs[slot];
         ASSERT_TRUE(j.InUse);
         slotsUsed.insert(slot);
-        launched.push_back(j.JobName + "/" + j.JobPart + " r" + std::to_string(j.Run) + " y" + std::to_string(j.Year));
+        launched.push_back(j.JobName + "/" + j.JobPart + " r" + std::to_string(j.Run) + " y" +
+                           std::to_string(j.Year));
         writeFile(j.ReportFile, "[Result]\r\nStatus=ok\r\n");
         writeFile(j.LogFile, "log\r\n");
         if (j.JobPart == "tellur2")
-            writeFile(j.OutputFile, "shock a = file \"" + BotResultsFile(rec, j.Year, false) + "\" header \"A\" ;\n");
+            writeFile(j.OutputFile,
+                      "shock a = file \"" + BotResultsFile(rec, j.Year, false) + "\" header \"A\" ;\n");
         else
             writeFile(j.OutputFile, "out");
         ASSERT_TRUE(launcher.endProcess(ProcessHandle{static_cast<std::uint64_t>(j.Process)}, 0));
@@ -112,7 +114,9 @@ TEST_F(ModesTest, ASecondSlotCannotBePreparedWithoutTheFilesItsSimulationsRead) 
     (void)deleteFile(work + "/P2.PSH");
     JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
     EXPECT_FALSE(e.StartBigJob(everything()));
-    EXPECT_EQ(dialogs.lastMessage().rfind("[CopySimFilesToDir]: File " + work + "/P2.PSH does not exist. [k=", 0), 0u)
+    EXPECT_EQ(
+        dialogs.lastMessage().rfind("[CopySimFilesToDir]: File " + work + "/P2.PSH does not exist. [k=", 0),
+        0u)
         << dialogs.lastMessage();
     EXPECT_TRUE(launcher.started().empty());
     // Not needed when only the Base runs.
@@ -130,8 +134,9 @@ TEST_F(ModesTest, WithoutSplitBatchJobsTheFirstPartEndsTheJob) {
     finishSlot(e, 1);
     e.tick();
     EXPECT_EQ(e.outcome(), JobOutcome::Failed);
-    EXPECT_EQ(e.failureMessage(), "Dos Job Number 1 not spawned another job\r\nBase: sim for year 2024 (year number 1)"
-                                  " [sim part of job sim]\r\n(\"Do not split batch jobs\" is selected.)");
+    EXPECT_EQ(e.failureMessage(),
+              "Dos Job Number 1 not spawned another job\r\nBase: sim for year 2024 (year number 1)"
+              " [sim part of job sim]\r\n(\"Do not split batch jobs\" is selected.)");
 }
 
 TEST_F(ModesTest, WhenToRunTheModelThroughABatchFile) {
@@ -240,15 +245,16 @@ TEST_F(ModesTest, IteratingRunsRestartUntilTheirIterationsAreDoneInOneSlot) {
     runToEnd(e);
     ASSERT_EQ(e.outcome(), JobOutcome::Finished) << e.failureMessage();
     EXPECT_EQ(slotsUsed, std::set<int>{1});
-    const std::vector<std::string> pass{"sim/sim r1 y1", "sim/sol r1 y1", "sim/sim r1 y2",    "sim/sol r1 y2",
-                                        "csv/csv r1 y3", "sssol/sssol r1 y3", "aggrex/yony r1 y3", "aggrex/cum r1 y3",
-                                        "cumsol/cum r1 y3"};
+    const std::vector<std::string> pass{"sim/sim r1 y1",     "sim/sol r1 y1",    "sim/sim r1 y2",
+                                        "sim/sol r1 y2",     "csv/csv r1 y3",    "sssol/sssol r1 y3",
+                                        "aggrex/yony r1 y3", "aggrex/cum r1 y3", "cumsol/cum r1 y3"};
     std::vector<std::string> twice = pass;
     twice.insert(twice.end(), pass.begin(), pass.end());
     EXPECT_EQ(launched, twice);
-    EXPECT_EQ(re.calls, (std::vector<std::string>{"setup r1", "checks r1 y1", "convergence r1", "checks r1 y2",
-                                                  "end of iteration r1 done 1", "checks r1 y1", "checks r1 y2",
-                                                  "end of iteration r1 done 2", "final report"}));
+    EXPECT_EQ(re.calls,
+              (std::vector<std::string>{"setup r1", "checks r1 y1", "convergence r1", "checks r1 y2",
+                                        "end of iteration r1 done 1", "checks r1 y1", "checks r1 y2",
+                                        "end of iteration r1 done 2", "final report"}));
     EXPECT_EQ(re.current[1], 2);
 }
 
@@ -277,7 +283,8 @@ TEST_F(ModesTest, AJobThatWillNotIterateAsksFirstUnlessTheCallerWarned) {
     dialogs.queueButton(BtnNo);
     EXPECT_FALSE(e.StartBigJob(everything()));
     EXPECT_EQ(dialogs.lastMessage(),
-              "Although you have checked the \"Do Rational Expectations\" box,\r\n this way of running the job will "
+              "Although you have checked the \"Do Rational Expectations\" box,\r\n this way of running the "
+              "job will "
               "NOT do Rational Expectations.\r\nDo you wish to continue?");
     EXPECT_TRUE(launcher.started().empty());
     const size_t asked = dialogs.messages().size();
@@ -308,10 +315,11 @@ TEST_F(ModesTest, OutputsLeftInPlaceAreCheckedForLocksAndMovedOnesKept) {
     {
         JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
         EXPECT_FALSE(e.StartBigJob(everything()));
-        EXPECT_EQ(dialogs.lastMessage().rfind("The following files in the Working Directory: " + work + "\r\n" +
-                                                  " appear to be locked by another program (eg, Excel or Word).",
-                                              0),
-                  0u)
+        EXPECT_EQ(
+            dialogs.lastMessage().rfind("The following files in the Working Directory: " + work + "\r\n" +
+                                            " appear to be locked by another program (eg, Excel or Word).",
+                                        0),
+            0u)
             << dialogs.lastMessage();
         EXPECT_NE(dialogs.lastMessage().find("  " + nameOf(sol) + "\r\n"), std::string::npos);
         EXPECT_EQ(readFile(sol), "old solution");

@@ -71,8 +71,8 @@ protected:
             rec.ModelFiles[f] = makeModelFileDesc(names[f - 2], "HAR", true, true, names[f - 2]);
             rec.Files[f] = makeSimFileEntry(rec.ModelFiles[f], f);
             writeFile(rec.WorkDir + "/" + names[f - 2] + ".HAR", "x");
-            settings.model.FirstYearList.push_back(std::string("file ") + names[f - 2] + " = " + names[f - 2] +
-                                                   ".HAR ;");
+            settings.model.FirstYearList.push_back(std::string("file ") + names[f - 2] + " = " +
+                                                   names[f - 2] + ".HAR ;");
         }
         rec.NumModelFiles = rec.NumFiles = 4;
     }
@@ -201,7 +201,8 @@ TEST_F(EngineRE, FailuresOfTheIterationFilesAndOfTheConvergenceFileStopTheJob) {
         ASSERT_TRUE(e.StartBigJob(base));
         runToEnd(e);
         EXPECT_EQ(e.outcome(), JobOutcome::Failed);
-        EXPECT_EQ(dialogs.lastMessage(), "Cannot continue with Rational Expectations because of earlier error.");
+        EXPECT_EQ(dialogs.lastMessage(),
+                  "Cannot continue with Rational Expectations because of earlier error.");
         EXPECT_EQ(re.calls, (std::vector<std::string>{"setup r1 it1", "convergence r1 it1", "release"}));
     }
 }

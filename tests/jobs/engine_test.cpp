@@ -49,9 +49,10 @@ protected:
     void finishSlot(JobEngine& e, int slot, bool ok = true, bool writeOutput = true) {
         const TOneDosJob& j = e.job().Jobs[slot];
         ASSERT_TRUE(j.InUse);
-        launched.push_back(j.JobName + "/" + j.JobPart + " r" + std::to_string(j.Run) + " y" + std::to_string(j.Year));
-        writeFile(j.ReportFile, std::string("[Result]\r\nStatus=") + (ok ? "ok" : "error") + "\r\nLog file=" +
-                                    j.LogFile + "\r\n");
+        launched.push_back(j.JobName + "/" + j.JobPart + " r" + std::to_string(j.Run) + " y" +
+                           std::to_string(j.Year));
+        writeFile(j.ReportFile, std::string("[Result]\r\nStatus=") + (ok ? "ok" : "error") +
+                                    "\r\nLog file=" + j.LogFile + "\r\n");
         writeFile(j.LogFile, "log of " + j.JobPart + "\r\n");
         if (writeOutput) writeFile(j.OutputFile, "out");
         // Runs 2 and 3 read the year's top part; the fake model program
@@ -85,14 +86,16 @@ TEST_F(EngineTest, RunsEveryStepOfAllThreeRunsInOrderWithOneSlot) {
         finishSlot(e, s);
         e.tick();
     }
-    EXPECT_EQ(e.outcome(), JobOutcome::Finished) << e.failureMessage() << ::testing::PrintToString(std::vector<std::string>(launched.begin(), launched.begin() + std::min<size_t>(launched.size(), 30)));
+    EXPECT_EQ(e.outcome(), JobOutcome::Finished)
+        << e.failureMessage()
+        << ::testing::PrintToString(std::vector<std::string>(
+               launched.begin(), launched.begin() + std::min<size_t>(launched.size(), 30)));
     // The policy starts in year 2: Base years 1-2, then BOT, rerun and
     // policy of year 2, then the spreadsheets, the policy's last with its
     // deviations.
-    std::vector<std::string> want{
-        "sim/sim r1 y1", "sim/sol r1 y1", "sim/sim r1 y2", "sim/sol r1 y2", "bot/env r2 y2",
-        "bot/tellur1 r2 y2", "bot/sectra1 r2 y2", "sim/sim r3 y2", "sim/sol r3 y2", "sim/sim r2 y2",
-        "sim/sol r2 y2"};
+    std::vector<std::string> want{"sim/sim r1 y1", "sim/sol r1 y1",     "sim/sim r1 y2",     "sim/sol r1 y2",
+                                  "bot/env r2 y2", "bot/tellur1 r2 y2", "bot/sectra1 r2 y2", "sim/sim r3 y2",
+                                  "sim/sol r3 y2", "sim/sim r2 y2",     "sim/sol r2 y2"};
     ASSERT_GE(launched.size(), want.size());
     // pol-ASAP: the policy runs as soon as the BOT exists; the rerun of
     // the same year is not needed before it.
@@ -105,8 +108,8 @@ TEST_F(EngineTest, RunsEveryStepOfAllThreeRunsInOrderWithOneSlot) {
     // Completions recorded: each simulation and BOT step, and the
     // spreadsheet jobs that cover their run's whole range.
     std::multiset<std::string> got(recorder.records.begin(), recorder.records.end());
-    EXPECT_EQ(got, (std::multiset<std::string>{"sim r1 y1", "sim r1 y2", "bot r2 y2", "sim r3 y2", "sim r2 y2",
-                                               "cumsol r1 y3", "cumsol r2 y3", "devsol r3 y3"}));
+    EXPECT_EQ(got, (std::multiset<std::string>{"sim r1 y1", "sim r1 y2", "bot r2 y2", "sim r3 y2",
+                                               "sim r2 y2", "cumsol r1 y3", "cumsol r2 y3", "devsol r3 y3"}));
     EXPECT_EQ(e.partsLaunched(), static_cast<int>(launched.size()));
     // The command file of a policy year is its top part and the BOT file.
     auto cmf = readTextLines(work + "/bs1b-br1r-pl1p-2025.cmf");
@@ -137,11 +140,14 @@ TEST_F(EngineTest, AProgramThatLeavesNoReportPointsAtTheTemporaryDirectory) {
     ASSERT_TRUE(launcher.endProcess(ProcessHandle{static_cast<std::uint64_t>(j.Process)}, 1));
     e.tick();
     EXPECT_EQ(e.outcome(), JobOutcome::Failed);
-    EXPECT_EQ(e.failureMessage().rfind("The expected Report File\r\n  " + j.ReportFile + "\r\n has not been created.", 0),
+    EXPECT_EQ(e.failureMessage().rfind(
+                  "The expected Report File\r\n  " + j.ReportFile + "\r\n has not been created.", 0),
               0u)
         << e.failureMessage();
     // A model program that writes no report may be too old for the suite.
-    EXPECT_EQ(dialogs.lastMessage().rfind("An alternative is that the model \r\n   " + work + "/model.exe\r\n", 0), 0u)
+    EXPECT_EQ(
+        dialogs.lastMessage().rfind("An alternative is that the model \r\n   " + work + "/model.exe\r\n", 0),
+        0u)
         << dialogs.lastMessage();
 }
 
@@ -152,9 +158,13 @@ TEST_F(EngineTest, AnOkReportWithoutTheOutputIsAnInternalError) {
     e.tick();
     EXPECT_EQ(e.outcome(), JobOutcome::Failed);
     // The text of the check, then the part and the file it did not write.
-    EXPECT_EQ(e.failureMessage(), "Dos Job Number 1 not spawned another job\r\nBase: sim for year 2024 (year number 1)"
-                                  " [sim part of job sim]\r\nThe program " + work + "/model.exe reported success but"
-                                  " did not write\r\n  " + work + "/bs1b-2024.sl4");
+    EXPECT_EQ(e.failureMessage(),
+              "Dos Job Number 1 not spawned another job\r\nBase: sim for year 2024 (year number 1)"
+              " [sim part of job sim]\r\nThe program " +
+                  work +
+                  "/model.exe reported success but"
+                  " did not write\r\n  " +
+                  work + "/bs1b-2024.sl4");
 }
 
 TEST_F(EngineTest, ASecondSlotGetsItsOwnFolderAndCancelEndsTheJob) {
@@ -242,7 +252,8 @@ TEST_F(EngineTest, CancelStopsTheRunningPartsRecordsNothingAndClosesTheLog) {
     for (const auto& st : launcher.started()) EXPECT_TRUE(st.ended);
     const std::string log = testing::readFile(env.keepDir + "/bigjobs.log");
     EXPECT_NE(log.find("BEGINNING A JOB at "), std::string::npos) << log;
-    EXPECT_NE(log.find("JOB CANCELLED at 09/12/2026 10:00:00 [interrupted by signal 2 (SIGINT)]\r\n"), std::string::npos)
+    EXPECT_NE(log.find("JOB CANCELLED at 09/12/2026 10:00:00 [interrupted by signal 2 (SIGINT)]\r\n"),
+              std::string::npos)
         << log;
     EXPECT_EQ(dialogs.lastMessage(), "Solve job aborted via Cancel button")
         << "every program was stopped: no word of programs left running";
@@ -284,9 +295,11 @@ TEST_F(EngineTest, APartPastTheTimeLimitIsStoppedAndNamed) {
         }
         EXPECT_EQ(e.outcome(), JobOutcome::Failed);
         EXPECT_TRUE(fake.started()[0].ended) << "the program was stopped";
-        EXPECT_EQ(e.failureMessage(), "Time limit exceeded for:\r\nProgram: " + work + "/model.exe\r\nRun: Base\r\n"
-                                      "Year: 2024 (year number 1)\r\nPart: Base: sim for year 2024 (year number 1)"
-                                      " [sim part of job sim]\r\nLimit: 60 seconds");
+        EXPECT_EQ(e.failureMessage(),
+                  "Time limit exceeded for:\r\nProgram: " + work +
+                      "/model.exe\r\nRun: Base\r\n"
+                      "Year: 2024 (year number 1)\r\nPart: Base: sim for year 2024 (year number 1)"
+                      " [sim part of job sim]\r\nLimit: 60 seconds");
         EXPECT_TRUE(recorder.records.empty());
     }
 }

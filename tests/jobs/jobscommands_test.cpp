@@ -23,8 +23,11 @@ TEST(JobPreferenceCommands, ConcurrencySlotsAreStoredToldAndExplained) {
         {ConcurrencyCommand::AllowTwo, {1, 2}, "Allowing two concurrent solves.", "1", "0"},
         {ConcurrencyCommand::AllowThree, {1, 3}, "Allowing three concurrent solves.", "0", "1"},
         {ConcurrencyCommand::JustOneNo1, {1, 1}, "Will not run two concurrent solves.", "0", "0"},
-        {ConcurrencyCommand::JustOneNo2, {2, 2},
-         "Will not run two concurrent solves, and will always run as job number 2.", "1", "0"},
+        {ConcurrencyCommand::JustOneNo2,
+         {2, 2},
+         "Will not run two concurrent solves, and will always run as job number 2.",
+         "1",
+         "0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -33,7 +36,12 @@ TEST(JobPreferenceCommands, ConcurrencySlotsAreStoredToldAndExplained) {
         int firstSlot = 2;
         ScriptedDialogs dialogs;
         std::vector<SlotChoice> told;
-        applyConcurrencyCommand(c.cmd, settings, firstSlot, [&](int f, int m) { told.push_back({f, m}); }, dialogs);
+        applyConcurrencyCommand(
+            c.cmd, settings, firstSlot,
+            [&](int f, int m) {
+                told.push_back({f, m});
+            },
+            dialogs);
         EXPECT_EQ(currentSlots(settings, firstSlot), c.slots);
         EXPECT_EQ(told, std::vector<SlotChoice>{c.slots});
         EXPECT_EQ(dialogs.messages(), std::vector<std::string>{c.text});
@@ -48,13 +56,16 @@ TEST(JobPreferenceCommands, OutputsBeforeRunChangeOrAreAlreadyChecked) {
     using O = OutputsBeforeRun;
     const O options[] = {O::Move, O::Delete, O::Neither};
     const std::string chosen[] = {
-        "Will now copy output files to subdirectory VDLNRes\r\n and delete the existing versions in the Working "
+        "Will now copy output files to subdirectory VDLNRes\r\n and delete the existing versions in the "
+        "Working "
         "Directory before any runs.",
         "Will now delete the existing versions of output files from the Working Directory before any run.",
-        "Will now neither move nor delete the existing versions of output files from the Working Directory before "
+        "Will now neither move nor delete the existing versions of output files from the Working Directory "
+        "before "
         "any run."};
-    const std::string already = "This option is already checked. If you wish to change this option,\r\n please "
-                                "select one of the other two options ";
+    const std::string already =
+        "This option is already checked. If you wish to change this option,\r\n please "
+        "select one of the other two options ";
     const char* others[] = {"[Delete or Do Neither].", "[Move or Do Neither].", "[Move or Delete]."};
     for (int from = 0; from < 3; ++from)
         for (int to = 0; to < 3; ++to) {
@@ -71,7 +82,8 @@ TEST(JobPreferenceCommands, OutputsBeforeRunChangeOrAreAlreadyChecked) {
 class JobsLogCommandsTest : public testing::TempDirTest {
 protected:
     JobsLogCommands commands(const std::string& keep) {
-        return JobsLogCommands(keep, dialogs, [this](const std::string& f) { return opened.push_back(f), true; });
+        return JobsLogCommands(keep, dialogs,
+                               [this](const std::string& f) { return opened.push_back(f), true; });
     }
     ScriptedDialogs dialogs;
     std::vector<std::string> opened;
@@ -101,11 +113,12 @@ TEST_F(JobsLogCommandsTest, TogglingRestartingAndViewingTheLogs) {
     EXPECT_TRUE(c.viewJobsLog());
     EXPECT_TRUE(c.viewBatchJobsLog());
     EXPECT_EQ(opened, (std::vector<std::string>{log, batch}));
-    EXPECT_EQ(dialogs.messages(),
-              (std::vector<std::string>{"There is no Jobs Log File.", "There is no Batch Jobs Log File.",
-                                        "Will add to Jobs Log File:\r\n" + log, "Will not add to the Jobs Log File",
-                                        "Have restarted Jobs Log File:\r\n" + log,
-                                        "Have restarted Batch Jobs Log File:\r\n" + batch}));
+    EXPECT_EQ(
+        dialogs.messages(),
+        (std::vector<std::string>{"There is no Jobs Log File.", "There is no Batch Jobs Log File.",
+                                  "Will add to Jobs Log File:\r\n" + log, "Will not add to the Jobs Log File",
+                                  "Have restarted Jobs Log File:\r\n" + log,
+                                  "Have restarted Batch Jobs Log File:\r\n" + batch}));
     for (const auto& r : dialogs.records()) EXPECT_EQ(r.buttons, static_cast<Buttons>(BtnOk | BtnHelp));
 }
 
@@ -142,8 +155,9 @@ TEST(JobCommands, SummaryOfCurrentJobAndCancel) {
     EXPECT_FALSE(confirmCancelJob(dialogs, [&] { ++requests; }));
     EXPECT_TRUE(confirmCancelJob(dialogs, [&] { ++requests; }));
     EXPECT_EQ(requests, 1);
-    EXPECT_EQ(dialogs.messages(), (std::vector<std::string>{"Nothing is running.", "Do you really want to kill this job?",
-                                                            "Do you really want to kill this job?"}));
+    EXPECT_EQ(dialogs.messages(),
+              (std::vector<std::string>{"Nothing is running.", "Do you really want to kill this job?",
+                                        "Do you really want to kill this job?"}));
 }
 
 }  // namespace

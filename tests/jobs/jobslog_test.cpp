@@ -28,7 +28,8 @@ TEST_F(JobsLogTest, AppendsOnlyToAnExistingLog) {
     EXPECT_EQ(readFile(log), "old line\nSTART x\r\nEND x\r\n") << "what was there is not rewritten";
     // Nothing goes through a Temporary Directory any more.
     int entries = 0;
-    for (auto& e : std::filesystem::directory_iterator(dir())) entries += e.path().filename() != "bigjobs.log";
+    for (auto& e : std::filesystem::directory_iterator(dir()))
+        entries += e.path().filename() != "bigjobs.log";
     EXPECT_EQ(entries, 0) << "only the log is there";
 }
 
@@ -41,7 +42,8 @@ TEST_F(JobsLogTest, WritersAtTheSameTimeLoseNoLine) {
         pid_t pid = ::fork();
         if (pid == 0) {
             for (int i = 0; i < kLines; ++i)
-                if (!appendToLog(log, {"writer " + std::to_string(w) + " line " + std::to_string(i), "second half"}))
+                if (!appendToLog(
+                        log, {"writer " + std::to_string(w) + " line " + std::to_string(i), "second half"}))
                     ::_exit(1);
             ::_exit(0);
         }
@@ -89,8 +91,9 @@ TEST(JobsLogText, SlotDescriptionsAndLogLines) {
     t.tm_hour = 7;
     t.tm_min = 5;
     t.tm_sec = 3;
-    EXPECT_EQ(partErrorLine(slot("bot", "tellur1", 2, 3), ctx, t),
-              "ERROR Rerun: Preparing closure for year 2026 (period number 3) [tellur1 part of job bot] 07:05:03");
+    EXPECT_EQ(
+        partErrorLine(slot("bot", "tellur1", 2, 3), ctx, t),
+        "ERROR Rerun: Preparing closure for year 2026 (period number 3) [tellur1 part of job bot] 07:05:03");
     EXPECT_EQ(partErrorLine(slot("sim", "sol", 1, 1), ctx, t),
               "ERROR Base: Sol job for year 2024 (period number 1) 07:05:03");
     EXPECT_TRUE(partStartLines(slot("sim", "sol", 1, 1), ctx, t).size() == 1);
@@ -135,7 +138,8 @@ TEST(JobsLogText, StatusLinesListRunningSlotsInOrder) {
     EXPECT_EQ(st.lines[1], "  Policy: sim for year 2025 (year number 2) [sim part of job sim] [Iter 4]");
     EXPECT_EQ(st.runs, (std::vector<int>{1, 3}));
     SingleThenConcurrentNote note{true, 2, false};
-    EXPECT_EQ(statusLines(job, 2, ctx, note, false, iter).heading, "Running jobs: [pass number 2, Single job]");
+    EXPECT_EQ(statusLines(job, 2, ctx, note, false, iter).heading,
+              "Running jobs: [pass number 2, Single job]");
     EXPECT_EQ(statusLines(job, 2, ctx, note, false, iter).lines.size(), 1u);
 }
 
@@ -196,8 +200,9 @@ TEST(JobsLogText, OverviewListsRunsWithWork) {
     EXPECT_EQ(jobStatusOverview(job, ctx, false),
               (std::vector<std::string>{"Base:", "  Do simulations for years 2024 to 2026",
                                         "  Last simulation done is that for 2025 [year number 2]",
-                                        "  Do spreadsheets for years 2024 to 2026  [Not yet done.]", "Policy:",
-                                        "  Do simulations for years 2025 to 2026", "  [No sims completed yet.]"}));
+                                        "  Do spreadsheets for years 2024 to 2026  [Not yet done.]",
+                                        "Policy:", "  Do simulations for years 2025 to 2026",
+                                        "  [No sims completed yet.]"}));
 }
 
 }  // namespace

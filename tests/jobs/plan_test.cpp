@@ -19,9 +19,9 @@ struct Driver {
     PlanContext ctx;
     PlanOptions opt;
     std::string order = "pol-ASAP";
-    std::set<int> botDone;           // BOT steps finished in this job
-    std::set<int> botStillValid;     // years whose stored BOT files are valid
-    std::vector<std::string> log;    // every part launched, in order
+    std::set<int> botDone;         // BOT steps finished in this job
+    std::set<int> botStillValid;   // years whose stored BOT files are valid
+    std::vector<std::string> log;  // every part launched, in order
     std::string error;
 
     Driver(int years, bool noRerun, int fpy, int slots) {

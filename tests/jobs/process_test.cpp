@@ -1,23 +1,23 @@
 #include "env/process.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <cstdlib>
-
-#include <gtest/gtest.h>
 
 #include "base/fileutil.h"
 #include "doubles/fakelauncher.h"
 #include "doubles/scripteddialogs.h"
 #include "env/tools.h"
 #include "support/tempdir.h"
+#include "support/testpaths.h"
 
 namespace vdln {
 namespace {
@@ -83,7 +83,8 @@ TEST_F(PosixLauncherTest, ExitCodes) {
 TEST_F(PosixLauncherTest, ArgumentsReachTheProgramUntouched) {
     std::string work = path("work dir");
     ASSERT_TRUE(makeDirectories(work).isOk());
-    std::string s = script("args.sh", "pwd > out.txt\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> out.txt; done\n");
+    std::string s =
+        script("args.sh", "pwd > out.txt\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> out.txt; done\n");
     std::vector<std::string> args = {"a b", "it's", "$(touch pwned)", "*", "", "\"q\""};
     ProcessHandle h = startOk({s, args, work, "", ""});
     ASSERT_TRUE(m_launcher.waitForEnd(h, kHangGuardMs));
@@ -94,8 +95,8 @@ TEST_F(PosixLauncherTest, ArgumentsReachTheProgramUntouched) {
 
 TEST_F(PosixLauncherTest, RedirectsStdinAndStdout) {
     writeFile(path("in.txt"), "first line\nsecond line\n");
-    ProcessHandle h = startOk({"/bin/sh", {"-c", "read a; read b; echo \"$b|$a\""}, dir(), path("in.txt"),
-                               path("out.txt")});
+    ProcessHandle h = startOk(
+        {"/bin/sh", {"-c", "read a; read b; echo \"$b|$a\""}, dir(), path("in.txt"), path("out.txt")});
     ASSERT_TRUE(m_launcher.waitForEnd(h, kHangGuardMs));
     EXPECT_EQ(m_launcher.ended(h), 0);
     EXPECT_EQ(readFile(path("out.txt")), "second line|first line\n");
@@ -108,9 +109,12 @@ TEST_F(PosixLauncherTest, NoDescriptorBeyondStdioIsInherited) {
     int flags = ::fcntl(57, F_GETFD);
     ASSERT_EQ(flags & FD_CLOEXEC, 0);
     ProcessHandle h = startOk({"/bin/sh",
-                               {"-c", "if [ -e /proc/self/fd/57 ]; then echo open; else echo closed; fi; "
-                                      "ls /proc/self/fd | sort -n | head -3 | tr '\\n' ' '"},
-                               dir(), "", path("fds.txt")});
+                               {"-c",
+                                "if [ -e /proc/self/fd/57 ]; then echo open; else echo closed; fi; "
+                                "ls /proc/self/fd | sort -n | head -3 | tr '\\n' ' '"},
+                               dir(),
+                               "",
+                               path("fds.txt")});
     ASSERT_TRUE(m_launcher.waitForEnd(h, kHangGuardMs));
     ::close(57);
     ::close(fd);
@@ -134,13 +138,15 @@ TEST_F(PosixLauncherTest, StartFailures) {
         LaunchRequest req;
         std::string message;
     } cases[] = {
-        {{path("missing.exe"), {}, dir(), "", ""}, "Cannot run " + path("missing.exe") + ": No such file or directory"},
+        {{path("missing.exe"), {}, dir(), "", ""},
+         "Cannot run " + path("missing.exe") + ": No such file or directory"},
         {{path("plain.txt"), {}, dir(), "", ""}, "Cannot run " + path("plain.txt") + ": Permission denied"},
         {{"no-such-program-anywhere", {}, dir(), "", ""}, "Cannot find program no-such-program-anywhere"},
         {{"/bin/sh", {"-c", "true"}, path("nodir"), "", ""},
          "Cannot change to directory " + path("nodir") + ": No such file or directory"},
         {{"/bin/sh", {"-c", "true"}, dir(), path("nostdin"), ""}, "Cannot open file " + path("nostdin")},
-        {{"/bin/sh", {"-c", "true"}, dir(), "", path("nodir/out")}, "Cannot create file " + path("nodir/out")},
+        {{"/bin/sh", {"-c", "true"}, dir(), "", path("nodir/out")},
+         "Cannot create file " + path("nodir/out")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
@@ -296,14 +302,15 @@ TEST_F(PosixLauncherTest, RunWithTimeLimitRealPrograms) {
     EXPECT_TRUE(rec.TimedOut);
     EXPECT_EQ(rec.ExitCode, 3u);
     EXPECT_FALSE(rec.Process);
-    EXPECT_EQ(d.lastMessage(), "Time limit exceeded for:\r\nCommand: /bin/sh\r\nParameters: -c \"read x < \"$0\"\" " +
-                                   f + "\r\nWorkDir: " + dir() + "\r\nLimit: 1 seconds");
+    EXPECT_EQ(d.lastMessage(),
+              "Time limit exceeded for:\r\nCommand: /bin/sh\r\nParameters: -c \"read x < \"$0\"\" " + f +
+                  "\r\nWorkDir: " + dir() + "\r\nLimit: 1 seconds");
 }
 
 // The Temporary Directory check against the real conversion program of the
 // demonstration suite, which the build makes before the tests.
 TEST_F(PosixLauncherTest, TempDirCheckWithTheSuiteProgram) {
-    const std::string sectra = std::string(VARDELON_BIN_DIR) + "/sectraa.exe";
+    const std::string sectra = vdln::testing::testBinDir() + "/sectraa.exe";
     ASSERT_TRUE(fileExists(sectra)) << sectra << " is not built";
     std::string temp = path("temp");
     ASSERT_TRUE(makeDirectories(temp).isOk());
@@ -353,8 +360,9 @@ TEST(FakeLauncher, SynchronousRunsThroughTheFake) {
     std::uint32_t code = 0;
     fake.failNextStart("Cannot run tool: Permission denied");
     EXPECT_FALSE(RunWithTimeLimit(fake, d, "tool", {"-sti", "a.sti"}, "/w", 5, code));
-    EXPECT_EQ(d.lastMessage(), "LaunchCmd error:\r\nCannot run tool: Permission denied\r\nSent: tool -sti a.sti\r\n"
-                               "WorkDir: /w");
+    EXPECT_EQ(d.lastMessage(),
+              "LaunchCmd error:\r\nCannot run tool: Permission denied\r\nSent: tool -sti a.sti\r\n"
+              "WorkDir: /w");
 
     fake.onWait = [&](ProcessHandle h) { fake.endProcess(h, 12); };
     EXPECT_TRUE(RunWithTimeLimit(fake, d, "tool", {}, "/w", 5, code));
@@ -364,8 +372,9 @@ TEST(FakeLauncher, SynchronousRunsThroughTheFake) {
     EXPECT_FALSE(RunWithTimeLimit(fake, d, "tool", {"-sti", "my file.sti"}, "/w", 20, code));
     EXPECT_EQ(code, 3u);
     EXPECT_EQ(fake.started().back().terminatedCode, 3);
-    EXPECT_EQ(d.lastMessage(), "Time limit exceeded for:\r\nCommand: tool\r\nParameters: -sti \"my file.sti\"\r\n"
-                               "WorkDir: /w\r\nLimit: 20 seconds");
+    EXPECT_EQ(d.lastMessage(),
+              "Time limit exceeded for:\r\nCommand: tool\r\nParameters: -sti \"my file.sti\"\r\n"
+              "WorkDir: /w\r\nLimit: 20 seconds");
 
     fake.failDetached = true;
     EXPECT_FALSE(fake.startProgram("viewer", {"f"}, "/m"));

@@ -44,7 +44,8 @@ protected:
         // The fake programs write the report, log and flag a test asks for.
         launcher.onStart = [this](const LaunchRequest& r) {
             const Outcome o = outcomes[r.program];
-            if (!o.status.empty()) writeFile(changeExt(r.program, ".rpt"), "[Result]\r\nStatus=" + o.status + "\r\n");
+            if (!o.status.empty())
+                writeFile(changeExt(r.program, ".rpt"), "[Result]\r\nStatus=" + o.status + "\r\n");
             if (o.log) writeFile(changeExt(r.program, ".log"), "log of " + nameOf(r.program) + "\r\n");
             if (o.flag) writeFile(changeExt(r.program, ".flg"), "error\r\n");
         };
@@ -74,7 +75,9 @@ protected:
         for (int i = first; i <= last; ++i) out[i - first].sim = i;
         return out;
     }
-    std::string file(int year, const char* ext) { return JoinPath(env.tempDir, "oneB" + std::to_string(year) + ext); }
+    std::string file(int year, const char* ext) {
+        return JoinPath(env.tempDir, "oneB" + std::to_string(year) + ext);
+    }
 
     struct Outcome {
         std::string status = "ok";
@@ -133,7 +136,8 @@ TEST_F(TimerTest, ReleaseCheckLaunchAndItsOwnerFinishingIt) {
         ConsoleJobTimer& t = timer(fake);
         ASSERT_TRUE(t.startReleaseCheck(program));
         ASSERT_EQ(fake.started().size(), 1u);
-        EXPECT_EQ(fake.started()[0].request.program, c == 0 ? JoinPath(env.tempDir, "chkmodel.bat") : program);
+        EXPECT_EQ(fake.started()[0].request.program,
+                  c == 0 ? JoinPath(env.tempDir, "chkmodel.bat") : program);
         EXPECT_EQ(fake.started()[0].request.args, c == 0 ? std::vector<std::string>{} : direct);
         EXPECT_EQ(dialogs.waitStages().back(), "Checking Release of model program");
         EXPECT_EQ(t.JobMode(), kJobModeReleaseCheck);
@@ -193,7 +197,9 @@ TEST_F(TimerTest, TempDirCheckReportsOrGivesUpAfterTwentySeconds) {
     // Without an owner's callback the check's own result is shown.
     hooks.tempDirCheckEnded = nullptr;
     outcomes[sectra].status = "";
-    launcher.onStart = [&](const LaunchRequest&) { writeFile(JoinPath(env.tempDir, "tdcheck.rpt"), "[Result]\r\n"); };
+    launcher.onStart = [&](const LaunchRequest&) {
+        writeFile(JoinPath(env.tempDir, "tdcheck.rpt"), "[Result]\r\n");
+    };
     ConsoleJobTimer& t2 = timer(launcher);
     ASSERT_TRUE(t2.startTempDirCheck(sectra));
     ASSERT_TRUE(launcher.endStarted(1));
@@ -241,9 +247,9 @@ TEST_F(TimerTest, ClosureChecksOfSeveralYearsRunOneAfterAnother) {
         t.tick();
     }
     EXPECT_EQ(dialogs.messages(),
-              std::vector<std::string>{"The model program found no problems checking the closure and shocks in\r\n  " +
-                                       file(2021, ".cmf") + "\r\nand the 2 later one(s), the last in\r\n  " +
-                                       file(2023, ".cmf")});
+              std::vector<std::string>{
+                  "The model program found no problems checking the closure and shocks in\r\n  " +
+                  file(2021, ".cmf") + "\r\nand the 2 later one(s), the last in\r\n  " + file(2023, ".cmf")});
     EXPECT_EQ(t.JobMode(), kJobModeIdle);
     EXPECT_FALSE(t.enabled());
 }
@@ -255,8 +261,12 @@ TEST_F(TimerTest, AFailedClosureCheckStopsAndOffersItsLog) {
         std::string last;
     } cases[] = {
         {{"error", true, false}, BtnYes, "Look at LOG file\r\n" + file(2022, ".log")},
-        {{"ok", true, true}, BtnNo, "Look at LOG file\r\n" + file(2022, ".log")},  // the program itself failed
-        {{"warning", false, false}, BtnOk, "(Unfortunately cannot find an Error Log file for you to look at.)"},
+        {{"ok", true, true},
+         BtnNo,
+         "Look at LOG file\r\n" + file(2022, ".log")},  // the program itself failed
+        {{"warning", false, false},
+         BtnOk,
+         "(Unfortunately cannot find an Error Log file for you to look at.)"},
         {{"", false, false}, BtnOk, "(Unfortunately cannot find an Error Log file for you to look at.)"},
     };
     for (const Case& c : cases) {
@@ -289,13 +299,15 @@ TEST_F(TimerTest, AFailedClosureCheckStopsAndOffersItsLog) {
 TEST_F(TimerTest, ClosureChecksCancelledOrUnableToStart) {
     ConsoleJobTimer& t = timer(launcher);
     ASSERT_TRUE(t.startClosureChecks(kJobModeClosure, years(1, 2), prepare()));
-    EXPECT_FALSE(t.startClosureChecks(kJobModeClosure, years(1, 1), prepare())) << "one watched job at a time";
+    EXPECT_FALSE(t.startClosureChecks(kJobModeClosure, years(1, 1), prepare()))
+        << "one watched job at a time";
     t.cancelSingleJob();
     t.tick();
     EXPECT_EQ(dialogs.messages(),
-              (std::vector<std::string>{"Solve job aborted via Cancel button",
-                                        "However the DOS job may still be running.\r\nYou may be able to kill it by "
-                                        "clicking on this job in the TaskBar and then hitting Control-C."}));
+              (std::vector<std::string>{
+                  "Solve job aborted via Cancel button",
+                  "However the DOS job may still be running.\r\nYou may be able to kill it by "
+                  "clicking on this job in the TaskBar and then hitting Control-C."}));
     EXPECT_EQ(launcher.started().size(), 1u);
 
     // A writer's file error is shown here; a missing CMFSTART constituent was shown by the writer.

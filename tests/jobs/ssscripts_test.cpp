@@ -52,28 +52,47 @@ TEST_F(ScriptsTest, CsvScriptHasAMoreLineBeforeAllButTheLastYear) {
     ASSERT_TRUE(f) << f.message();
     EXPECT_EQ(*f, tmp + "/BS1Bcsv.st4");
     const std::string t = tmp + "/";
-    EXPECT_EQ(lines(*f), (std::vector<std::string>{
-                             "bat", "rpt", t + "BS1Bcsv.rpt",
-                             "mor", "nlv  ! No levels results", "sss  ! Write Short SS file", " ", " ",
-                             wd + "bs1b-2024    ! Sl4 file",
-                             "c  ! just the cum column", "y  ! use SS mapping file", "/work/growth.map    ! SS Map file",
-                             t + "BS1B2024.CSV    ! Output CSV file",
-                             "mor", "nlv  ! No levels results", "sss  ! Write Short SS file", " ", " ",
-                             wd + "bs1b-2025    ! Sl4 file", "c  ! just the cum column", "y  ! use SS mapping file",
-                             "/work/growth.map    ! SS Map file", t + "BS1B2025.CSV    ! Output CSV file",
-                             "nlv  ! No levels results", "sss  ! Write Short SS file", " ", " ",
-                             wd + "bs1b-2026    ! Sl4 file", "c  ! just the cum column", "y  ! use SS mapping file",
-                             "/work/growth.map    ! SS Map file", t + "BS1B2026.CSV    ! Output CSV file"}));
+    EXPECT_EQ(lines(*f), (std::vector<std::string>{"bat",
+                                                   "rpt",
+                                                   t + "BS1Bcsv.rpt",
+                                                   "mor",
+                                                   "nlv  ! No levels results",
+                                                   "sss  ! Write Short SS file",
+                                                   " ",
+                                                   " ",
+                                                   wd + "bs1b-2024    ! Sl4 file",
+                                                   "c  ! just the cum column",
+                                                   "y  ! use SS mapping file",
+                                                   "/work/growth.map    ! SS Map file",
+                                                   t + "BS1B2024.CSV    ! Output CSV file",
+                                                   "mor",
+                                                   "nlv  ! No levels results",
+                                                   "sss  ! Write Short SS file",
+                                                   " ",
+                                                   " ",
+                                                   wd + "bs1b-2025    ! Sl4 file",
+                                                   "c  ! just the cum column",
+                                                   "y  ! use SS mapping file",
+                                                   "/work/growth.map    ! SS Map file",
+                                                   t + "BS1B2025.CSV    ! Output CSV file",
+                                                   "nlv  ! No levels results",
+                                                   "sss  ! Write Short SS file",
+                                                   " ",
+                                                   " ",
+                                                   wd + "bs1b-2026    ! Sl4 file",
+                                                   "c  ! just the cum column",
+                                                   "y  ! use SS mapping file",
+                                                   "/work/growth.map    ! SS Map file",
+                                                   t + "BS1B2026.CSV    ! Output CSV file"}));
 
     // One year: no "mor"; sssol form.
     job.FirstSSYear[2] = job.LastSSYear[2] = 2;
     auto s = writeCsvScript(c, "sssol", 2);
     ASSERT_TRUE(s);
-    EXPECT_EQ(lines(*s), (std::vector<std::string>{"bat", "rpt", t + "BR1Rsssol.rpt", " ",
-                                                   wd + "bs1b-br1r-2025    ! Sl4 file", "c  ! just the cum column",
-                                                   "n  ! do not use HAR mapping file",
-                                                   "xx.xx  ! HAR mapping file created",
-                                                   t + "BR1R2025.rsl    ! Output SOL file"}));
+    EXPECT_EQ(lines(*s), (std::vector<std::string>{
+                             "bat", "rpt", t + "BR1Rsssol.rpt", " ", wd + "bs1b-br1r-2025    ! Sl4 file",
+                             "c  ! just the cum column", "n  ! do not use HAR mapping file",
+                             "xx.xx  ! HAR mapping file created", t + "BR1R2025.rsl    ! Output SOL file"}));
 }
 
 TEST_F(ScriptsTest, AccumulationScriptsAndSequenceFiles) {
@@ -86,12 +105,14 @@ TEST_F(ScriptsTest, AccumulationScriptsAndSequenceFiles) {
     ASSERT_EQ(w->size(), 2u);
     const std::string t = tmp + "/";
     EXPECT_EQ((*w)[0], t + "BS1B-ssy.st5");
-    EXPECT_EQ(lines((*w)[1]), (std::vector<std::string>{
-                                  "bat", "sub  ! accumulate subtotals", "anf  ! Arithmetic problems not fatal", "rpt",
-                                  t + "BS1B-ssc.rpt", "acc", " ", "3   ! no files", wd + "bs1b-2024    ! relevant SL4 file",
-                                  t + "BS1B2024.CSV    ! Input CSV file", t + "BS1B2025.CSV    ! Input CSV file",
-                                  t + "BS1B2026.CSV    ! Input CSV file", wd + "BS1B-ssc.csv   ! Output file"}));
-    EXPECT_EQ(lines(wd + "bs1b.seq"), (std::vector<std::string>{"3 1", "bs1b-2024.sl4", "bs1b-2025.sl4", "bs1b-2026.sl4"}));
+    EXPECT_EQ(lines((*w)[1]),
+              (std::vector<std::string>{
+                  "bat", "sub  ! accumulate subtotals", "anf  ! Arithmetic problems not fatal", "rpt",
+                  t + "BS1B-ssc.rpt", "acc", " ", "3   ! no files", wd + "bs1b-2024    ! relevant SL4 file",
+                  t + "BS1B2024.CSV    ! Input CSV file", t + "BS1B2025.CSV    ! Input CSV file",
+                  t + "BS1B2026.CSV    ! Input CSV file", wd + "BS1B-ssc.csv   ! Output file"}));
+    EXPECT_EQ(lines(wd + "bs1b.seq"),
+              (std::vector<std::string>{"3 1", "bs1b-2024.sl4", "bs1b-2025.sl4", "bs1b-2026.sl4"}));
 }
 
 TEST_F(ScriptsTest, PolicyStepsAlsoWriteDeviationScripts) {
@@ -104,15 +125,16 @@ TEST_F(ScriptsTest, PolicyStepsAlsoWriteDeviationScripts) {
     ASSERT_EQ(w->size(), 4u);
     EXPECT_EQ((*w)[2], t + "BS1B-BR1R-PL1P-devy.st6");
     EXPECT_EQ(lines((*w)[3]),
-              (std::vector<std::string>{"bat", "rpt", t + "BS1B-BR1R-PL1P-devc.rpt", "sol", wd + "bs1b-br1r-pl1p-2025",
-                                        " ", wd + "BS1B-BR1R-ssy.csv", wd + "BS1B-BR1R-PL1P-ssy.csv",
+              (std::vector<std::string>{"bat", "rpt", t + "BS1B-BR1R-PL1P-devc.rpt", "sol",
+                                        wd + "bs1b-br1r-pl1p-2025", " ", wd + "BS1B-BR1R-ssy.csv",
+                                        wd + "BS1B-BR1R-PL1P-ssy.csv",
                                         wd + "BS1B-BR1R-PL1P-devc.csv   ! Output file"}));
     EXPECT_EQ(lines((*w)[2])[3], "nac");
     // The sequence files of the policy: its own solutions, then the
     // comparison run's followed by its own.
     EXPECT_EQ(lines(wd + "bs1b-br1r-pl1p-dev.seq"),
-              (std::vector<std::string>{"2 2", "bs1b-br1r-2025.sl4", "bs1b-br1r-2026.sl4", "bs1b-br1r-pl1p-2025.sl4",
-                                        "bs1b-br1r-pl1p-2026.sl4"}));
+              (std::vector<std::string>{"2 2", "bs1b-br1r-2025.sl4", "bs1b-br1r-2026.sl4",
+                                        "bs1b-br1r-pl1p-2025.sl4", "bs1b-br1r-pl1p-2026.sl4"}));
     EXPECT_EQ(lines(wd + "bs1b-br1r-pl1p.seq")[0], "2 1");
 
     auto cs = writeAccumulationScripts(c, "cumsol", 3);
@@ -122,7 +144,8 @@ TEST_F(ScriptsTest, PolicyStepsAlsoWriteDeviationScripts) {
     EXPECT_EQ(lines((*cs)[1]),
               (std::vector<std::string>{"bat", "rpt", t + "BS1B-BR1R-PL1P-devcsol.rpt", "dif", " ",
                                         wd + "bs1b-br1r-pl1p-2025", wd + "BS1B-BR1R-ssc.rsl",
-                                        wd + "BS1B-BR1R-PL1P-ssc.rsl", wd + "BS1B-BR1R-PL1P-devc.rsl   ! Output file"}));
+                                        wd + "BS1B-BR1R-PL1P-ssc.rsl",
+                                        wd + "BS1B-BR1R-PL1P-devc.rsl   ! Output file"}));
 }
 
 TEST_F(ScriptsTest, AbbreviatedJobsAndPyOnlyRuns) {
@@ -158,7 +181,7 @@ TEST_F(ScriptsTest, NoRerunDeviationsCompareWithTheBaseFromThePolicyStart) {
     auto w = writeAccumulationScripts(c, "aggrex", 3);
     ASSERT_TRUE(w) << w.message();
     std::vector<std::string> dev = lines(w->back());
-        EXPECT_EQ(dev[6], wd + "BS1B-ssy-2025-2026.csv");
+    EXPECT_EQ(dev[6], wd + "BS1B-ssy-2025-2026.csv");
     EXPECT_EQ(dev[7], wd + "BS1B-PL1P-ssy.csv");
 }
 
@@ -168,18 +191,19 @@ TEST_F(ScriptsTest, SolAndSolpolScripts) {
     ASSERT_TRUE(s);
     const std::string t = tmp + "/";
     EXPECT_EQ(*s, t + "BS1B2025st7.st7");
-    EXPECT_EQ(lines(*s), (std::vector<std::string>{"bat", "rpt", t + "BS1B2025st7.rpt", "wsi",
-                                                   "nlv  ! No levels results", " ", wd + "bs1b-2025    ! Sl4 file",
-                                                   "c  ! the cum column", "n  ! do not use HA mapping file",
-                                                   t + "BS1B2025.MPX    ! HA Map file",
-                                                   wd + "bs1b-2025.sli    ! Output SLI file",
-                                                   wd + "bs1b-2025.sol    ! Output SOL file"}));
+    EXPECT_EQ(lines(*s),
+              (std::vector<std::string>{
+                  "bat", "rpt", t + "BS1B2025st7.rpt", "wsi", "nlv  ! No levels results", " ",
+                  wd + "bs1b-2025    ! Sl4 file", "c  ! the cum column", "n  ! do not use HA mapping file",
+                  t + "BS1B2025.MPX    ! HA Map file", wd + "bs1b-2025.sli    ! Output SLI file",
+                  wd + "bs1b-2025.sol    ! Output SOL file"}));
     auto p = writeSolpolScript(c, 1);
     ASSERT_TRUE(p);
-    EXPECT_EQ(lines(*p), (std::vector<std::string>{"bat", "rpt", t + "BR1R2024st8.rpt", "nlv  ! No levels results", " ",
-                                                   wd + "bs1b-2024    ! Sl4 file", "c  ! the cum column",
-                                                   "n  ! do not use HA mapping file", t + "PL1P2024.MPZ    ! HA Map file",
-                                                   wd + "bs1b-br1r-2024.rsl    ! Output .RSL (SOL) file"}));
+    EXPECT_EQ(lines(*p), (std::vector<std::string>{
+                             "bat", "rpt", t + "BR1R2024st8.rpt", "nlv  ! No levels results", " ",
+                             wd + "bs1b-2024    ! Sl4 file", "c  ! the cum column",
+                             "n  ! do not use HA mapping file", t + "PL1P2024.MPZ    ! HA Map file",
+                             wd + "bs1b-br1r-2024.rsl    ! Output .RSL (SOL) file"}));
 }
 
 TEST_F(ScriptsTest, PartFilesAgreeWithTheScripts) {

@@ -8,15 +8,16 @@ namespace {
 TEST(StartRanges, YearsAndTheSpreadsheetJobBecomeTheRequest) {
     const int n = 6;
     JobStartRanges r{};
-    r[1] = {4, n + 1};   // Base: years 4..6 and its spreadsheets
+    r[1] = {4, n + 1};      // Base: years 4..6 and its spreadsheets
     r[2] = {n + 1, n + 1};  // Rerun: only the spreadsheet job
-    r[3] = {2, 3};       // Policy: two years, no spreadsheets
+    r[3] = {2, 3};          // Policy: two years, no spreadsheets
     const JobRequest q = requestFromStartRanges(r, n);
     const JobRequest none = emptyRequest(n);
     struct Want {
         int run, firstSim, lastSim, firstSS, lastSS;
     };
-    const Want want[] = {{1, 4, 6, 1, n}, {2, none.FirstSimYear[2], none.LastSimYear[2], 1, n},
+    const Want want[] = {{1, 4, 6, 1, n},
+                         {2, none.FirstSimYear[2], none.LastSimYear[2], 1, n},
                          {3, 2, 3, none.FirstSSYear[3], none.LastSSYear[3]}};
     for (const Want& w : want) {
         SCOPED_TRACE(w.run);

@@ -1,8 +1,8 @@
-#include "doubles/scripteddialogs.h"
 #include "jobs/tasks.h"
 
 #include <gtest/gtest.h>
 
+#include "doubles/scripteddialogs.h"
 
 namespace vdln {
 namespace {
@@ -101,7 +101,8 @@ TEST_F(TasksTest, AllPartsCommandsConfirmFirst) {
          "Will do Base Rerun from year 2024 to Spreadsheet job\r\nand will do all parts of Policy.",
          "7..0/7..0 3..5/1..5 1..5/1..5 nodev"},
         {T::PartRerunAllPartsPolicy, false, true, BtnCancel,
-         "Will do Base Rerun from year 2024 to Spreadsheet job\r\nand will do all parts of Policy.", "cancelled"},
+         "Will do Base Rerun from year 2024 to Spreadsheet job\r\nand will do all parts of Policy.",
+         "cancelled"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
@@ -157,9 +158,9 @@ TEST_F(TasksTest, RationalExpectationsVariantsSetIterationCountsBeforeStarting) 
     settings.re.BaseIterations = 7;
     std::vector<std::string> events;
     auto hook = [&](const ReIterationCounts& c) {
-        events.push_back("max " + std::to_string(c.maxIterations[1]) + " " + std::to_string(c.maxIterations[2]) +
-                         " done " + std::to_string(c.done[1]) + " current " + std::to_string(c.current[3]) +
-                         (c.doingRE ? " RE" : ""));
+        events.push_back("max " + std::to_string(c.maxIterations[1]) + " " +
+                         std::to_string(c.maxIterations[2]) + " done " + std::to_string(c.done[1]) +
+                         " current " + std::to_string(c.current[3]) + (c.doingRE ? " RE" : ""));
     };
     auto start = [&](const JobRequest& r) { return events.push_back(describe(r)), true; };
     const TaskEnv env{rec, settings, 3, dialogs, years};
@@ -167,8 +168,9 @@ TEST_F(TasksTest, RationalExpectationsVariantsSetIterationCountsBeforeStarting) 
     settings.NoRerun = true;
     EXPECT_TRUE(runReTask(TaskCommand::RunBaseToPolicy, env, hook, start));
     EXPECT_FALSE(runReTask(TaskCommand::PartBaseSamePartsOthers, env, hook, start));
-    EXPECT_EQ(events, (std::vector<std::string>{"max 7 1 done 0 current 1 RE", "1..5/1..5 1..5/1..5 7..0/7..0 dev",
-                                                "max 7 0 done 0 current 1 RE", "1..5/1..5 1..5/1..5 1..5/1..5 dev"}));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"max 7 1 done 0 current 1 RE", "1..5/1..5 1..5/1..5 7..0/7..0 dev",
+                                        "max 7 0 done 0 current 1 RE", "1..5/1..5 1..5/1..5 1..5/1..5 dev"}));
 }
 
 // The whole sequence runs against the engine in tasksflow_test.cpp; here

@@ -115,7 +115,8 @@ TEST_F(TasksFlowTest, ACancelledPassEndsTheSequenceAndOneSolveInSlotTwoStaysTher
     // runs in slot 2.
     session.concurrency(ConcurrencyCommand::AllowThree, true);
     EXPECT_EQ(session.concurrency(ConcurrencyCommand::JustOneNo2).FirstSlot, 2);
-    EXPECT_EQ(dialogs.lastMessage(), "Will not run two concurrent solves, and will always run as job number 2.");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "Will not run two concurrent solves, and will always run as job number 2.");
     ASSERT_TRUE(session.runTask(TaskCommand::RunBaseToPolicy)) << dialogs.lastMessage();
     std::set<int> slots;
     for (int guard = 0; guard < 200 && session.watching(); ++guard) {
@@ -147,8 +148,9 @@ TEST_F(TasksFlowTest, TheLogOfAFailedPartOpensInTheEditorWhenAskedFor) {
     ASSERT_TRUE(launcher.endProcess(ProcessHandle{static_cast<std::uint64_t>(j.Process)}, 1));
     session.tick();
     EXPECT_EQ(session.engine().outcome(), JobOutcome::Failed);
-    EXPECT_EQ(dialogs.lastMessage(), "Look at LOG file\r\n" + log +
-                                         "\r\nto find details of the error.\r\nDo you want to look at it now?");
+    EXPECT_EQ(
+        dialogs.lastMessage(),
+        "Look at LOG file\r\n" + log + "\r\nto find details of the error.\r\nDo you want to look at it now?");
     EXPECT_EQ(opened, std::vector<std::string>{log});
     EXPECT_FALSE(session.watching());
 }

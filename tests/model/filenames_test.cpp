@@ -158,7 +158,8 @@ TEST(FileNames, SpreadsheetNames) {
     EXPECT_EQ(SpreadsheetCsvName(rec, 3, 1, 5, 2, false, "divero", "cum"), "BS1B-BR1R-PL1P-devc.csv");
     EXPECT_EQ(SpreadsheetCsvName(rec, 3, 2, 5, 2, true, "devsol", "cum"), "BS1B-PL1P-devc.csv");
     // The policy range starts no earlier than the policy start.
-    EXPECT_EQ(SpreadsheetCsvName(rec, 3, 3, 5, 2, false, "aggrex", "yony"), "BS1B-BR1R-PL1P-ssy-2003-2005.csv");
+    EXPECT_EQ(SpreadsheetCsvName(rec, 3, 3, 5, 2, false, "aggrex", "yony"),
+              "BS1B-BR1R-PL1P-ssy-2003-2005.csv");
     EXPECT_EQ(SpreadsheetRangeSuffix(rec, 3, 1, 4, 2), "-2002-2004");
     EXPECT_EQ(CumulativeResultsName(rec, 1, 1, 5, 0, false, "cumsol"), "BS1B-ssc.rsl");
     EXPECT_EQ(SequenceFile(rec, 1, 1, 5, 0, false, false), "/Sims/App/bs1b.seq");

@@ -13,7 +13,9 @@
 namespace vdln {
 namespace {
 
-std::string pad(const std::string& s, size_t n) { return s + std::string(n > s.size() ? n - s.size() : 0, ' '); }
+std::string pad(const std::string& s, size_t n) {
+    return s + std::string(n > s.size() ? n - s.size() : 0, ' ');
+}
 
 /// A "#FILES" line: type in 23-25, updated flag in 30, direction in 33-35.
 std::string fileLine(const std::string& name, const std::string& type, char upd, const std::string& dir,
@@ -52,8 +54,10 @@ std::vector<std::string> growthFiles() {
 }
 
 TEST(FirstYearLines, FormsAndParts) {
-    EXPECT_EQ(firstYearLine("BASEDATA", "/d/base.har", "Base data"), "File BASEDATA = /d/base.har ; ! Base data");
-    EXPECT_EQ(firstYearLine("BASEDATA", "/my data/base.har", "Base"), "File BASEDATA = \"/my data/base.har\" ; ! Base");
+    EXPECT_EQ(firstYearLine("BASEDATA", "/d/base.har", "Base data"),
+              "File BASEDATA = /d/base.har ; ! Base data");
+    EXPECT_EQ(firstYearLine("BASEDATA", "/my data/base.har", "Base"),
+              "File BASEDATA = \"/my data/base.har\" ; ! Base");
     EXPECT_EQ(firstYearLine("PARAMS", "", "Parameters"), "File PARAMS = ?? ; ! Parameters");
 
     struct Case {
@@ -63,8 +67,10 @@ TEST(FirstYearLines, FormsAndParts) {
         bool unset;
     };
     const std::vector<Case> cases = {
-        {"File BASEDATA = /d/base.har ; ! Base data", true, "File BASEDATA = ", "BASEDATA", "/d/base.har", "/d/base.har", false},
-        {"File B = \"/my data/b.har\" ; ! x", true, "File B = ", "B", "\"/my data/b.har\"", "/my data/b.har", false},
+        {"File BASEDATA = /d/base.har ; ! Base data", true, "File BASEDATA = ", "BASEDATA", "/d/base.har",
+         "/d/base.har", false},
+        {"File B = \"/my data/b.har\" ; ! x", true, "File B = ", "B", "\"/my data/b.har\"", "/my data/b.har",
+         false},
         {"file PARAMS = ?? ; ! Parameters", true, "file PARAMS = ", "PARAMS", "??", "??", true},
         {"no equals sign here", false, "", "", "", "", false},
         {"F=", true, "F= ", "", "", "", false},
@@ -93,15 +99,18 @@ protected:
     /// A model whose input files are BASEDATA, EXTRA and EXTRA3; EXTRA3 takes
     /// its data from EXTRA.
     void tiedModel() {
-        state.inputFiles = {{"BASEDATA", "Base data", "har"}, {"EXTRA", "Extra data", "har"}, {"EXTRA3", "Third", "txt"}};
+        state.inputFiles = {
+            {"BASEDATA", "Base data", "har"}, {"EXTRA", "Extra data", "har"}, {"EXTRA3", "Third", "txt"}};
         rec.NumFiles = 3;
         const char* names[] = {"BASEDATA", "EXTRA", "EXTRA3"};
         for (int n = 1; n <= 3; ++n) {
-            rec.Files[n] = makeSimFileEntry(makeModelFileDesc(names[n - 1], n == 3 ? "txt" : "har", true, true), n);
+            rec.Files[n] =
+                makeSimFileEntry(makeModelFileDesc(names[n - 1], n == 3 ? "txt" : "har", true, true), n);
         }
         rec.Files[3].InputUsage[0] = 2;
         state.firstYearList.clear();
-        for (const auto& f : state.inputFiles) state.firstYearList.push_back(firstYearLine(f.name, "", f.description));
+        for (const auto& f : state.inputFiles)
+            state.firstYearList.push_back(firstYearLine(f.name, "", f.description));
     }
     TSimRecord rec;
     ModelDataState state;
@@ -158,19 +167,28 @@ TEST_F(ModelSelTest, ModelFileRefusalsAfterTheStampCheck) {
         {"stamps differ", growthFiles(), "GROWTH 01-JAN-2020",
          "Model Information File " + toUpper(path("m.MIN")) +
              " was not created at the same time as the Auxiliary Table File " + toUpper(path("m.AXT"))},
-        {"terminal", {fileLine("(terminal)", "", 'n', "in"), fileLine("(solution)", "", 'y', "out")}, kStamp,
-         "This model reads data from the terminal.\r\nAt present such models cannot be used with Vardelon.\r\n"
-         "No change made."},
-        {"nothing updated", {fileLine("PARAMS", "har", 'n', "in"), "Parameters", fileLine("(solution)", "", 'n', "out")},
+        {"terminal",
+         {fileLine("(terminal)", "", 'n', "in"), fileLine("(solution)", "", 'y', "out")},
          kStamp,
-         "Nothing in this model is updated, so\r\n it is not possible to carry out simulations with this model.\r\n"
+         "This model reads data from the terminal.\r\nAt present such models cannot be used with "
+         "Vardelon.\r\n"
+         "No change made."},
+        {"nothing updated",
+         {fileLine("PARAMS", "har", 'n', "in"), "Parameters", fileLine("(solution)", "", 'n', "out")},
+         kStamp,
+         "Nothing in this model is updated, so\r\n it is not possible to carry out simulations with this "
+         "model.\r\n"
          "Such models cannot be used with Vardelon.\r\nNo change made."},
-        {"hard-wired", {fileLine("PARAMS", "har", 'n', "in", "/fixed/params.har"), "Parameters"}, kStamp,
-         "In this model, the name of the data file corresponding \r\n to logical name PARAMS\r\n is hard-wired in "
+        {"hard-wired",
+         {fileLine("PARAMS", "har", 'n', "in", "/fixed/params.har"), "Parameters"},
+         kStamp,
+         "In this model, the name of the data file corresponding \r\n to logical name PARAMS\r\n is "
+         "hard-wired in "
          "the TAB file as \r\n/fixed/params.har\r\nAt present models where actual file names are hard-wired "
          "cannot be used with Vardelon.\r\nNo change made."},
         {"too many files", tooMany, kStamp,
-         "Sorry, there are too many files in this model. This model has 51 files\r\nbut the maximum this program "
+         "Sorry, there are too many files in this model. This model has 51 files\r\nbut the maximum this "
+         "program "
          "can handle is 50."},
     };
     testing::writeFile(m, "x");
@@ -192,8 +210,9 @@ protected:
     void SetUp() override {
         ModelSelTest::SetUp();
         env.startReleaseCheck = [this] { ++releaseChecks; };
-        makeModel("growth", growthFiles(), "file BASEDATA key BAS ;\nfile PARAMS key PAR role constant-input ;\n"
-                                           "file SUMMARY key SUM ;\n");
+        makeModel("growth", growthFiles(),
+                  "file BASEDATA key BAS ;\nfile PARAMS key PAR role constant-input ;\n"
+                  "file SUMMARY key SUM ;\n");
     }
     void makeModel(const std::string& name, const std::vector<std::string>& files, const std::string& din) {
         testing::writeFile(path(name + ".exe"), "x");
@@ -232,8 +251,8 @@ TEST_F(LoadModelTest, ChoosingAModelFillsTheRecord) {
     ASSERT_EQ(rec.NumFiles, 3);
     EXPECT_EQ(rec.Files[2].Key.str(), "PAR");
     EXPECT_EQ(rec.Files[2].Usage, kUsageConstantInput);
-    EXPECT_EQ(state.firstYearList,
-              (std::vector<std::string>{"File BASEDATA = ?? ; ! Base data of the year", "File PARAMS = ?? ; ! Parameters"}));
+    EXPECT_EQ(state.firstYearList, (std::vector<std::string>{"File BASEDATA = ?? ; ! Base data of the year",
+                                                             "File PARAMS = ?? ; ! Parameters"}));
 }
 
 TEST_F(LoadModelTest, ChangingModelKeepsChosenDataFiles) {
@@ -245,20 +264,22 @@ TEST_F(LoadModelTest, ChangingModelKeepsChosenDataFiles) {
     state.firstYearList[1] = firstYearLine("PARAMS", path("gone.har"), "Parameters");
 
     makeModel("other",
-              {fileLine("BASEDATA", "har", 'y', "in"), "Base data", fileLine("NEWIN", "har", 'n', "in"), "New input",
-               fileLine("(solution)", "", 'y', "out")},
+              {fileLine("BASEDATA", "har", 'y', "in"), "Base data", fileLine("NEWIN", "har", 'n', "in"),
+               "New input", fileLine("(solution)", "", 'y', "out")},
               "");
     state.modelPath = path("other.exe");
     dlg.clear();
     ASSERT_TRUE(selector().LoadModel(false));
-    EXPECT_EQ(dlg.messages(), (std::vector<std::string>{"Dynamic Info file " + path("other.DIN") + " does not exist."}));
+    EXPECT_EQ(dlg.messages(),
+              (std::vector<std::string>{"Dynamic Info file " + path("other.DIN") + " does not exist."}));
     EXPECT_FALSE(state.minDin.HasDin);
     EXPECT_EQ(state.minDin.DinFileId, 0u);
     EXPECT_EQ(state.firstYearList,
               (std::vector<std::string>{"File BASEDATA = " + path("base.har") + " ; ! Base data of the year",
                                         "File NEWIN = ?? ; ! New input"}));
     // The previous list was kept in the Temporary Directory.
-    EXPECT_NE(testing::readFile(path("temp.mdf")).find("File PARAMS = " + path("gone.har")), std::string::npos);
+    EXPECT_NE(testing::readFile(path("temp.mdf")).find("File PARAMS = " + path("gone.har")),
+              std::string::npos);
     EXPECT_EQ(rec.NumFiles, 2);
 }
 
@@ -304,7 +325,8 @@ TEST_F(LoadModelTest, StateSurvivesTheSettings) {
 TEST_F(LoadModelTest, ReleaseRefusalClearsTheModel) {
     state.modelPath = path("growth.exe");
     ASSERT_TRUE(selector().LoadModel(false));
-    testing::writeFile(path("chkmodel.rpt"), "[Result]\r\nStatus=ok\r\nSVVer Large=80000\r\nFortran Compiler=F77L3\r\n");
+    testing::writeFile(path("chkmodel.rpt"),
+                       "[Result]\r\nStatus=ok\r\nSVVer Large=80000\r\nFortran Compiler=F77L3\r\n");
     ReleaseJobFiles files;
     files.rpt = path("chkmodel.rpt");
     EXPECT_FALSE(selector().finishReleaseCheck(files));
@@ -323,12 +345,18 @@ TEST_F(LoadModelTest, ReleaseRefusalClearsTheModel) {
 TEST_F(ModelSelTest, FirstYearListKeepsExistingChoices) {
     testing::writeFile(path("base.har"), "x");
     testing::writeFile(path("My Extra.har"), "x");
-    state.inputFiles = {{"BASEDATA", "Base data", "har"}, {"EXTRA", "Extra", "har"}, {"NEWFILE", "New one", "har"}};
-    testing::writeFile(path("old.mdf"),
-                       "File BASEDATA = " + path("gone.har") + " ; ! Base data\r\n"
-                       "FILE basedata = " + path("base.har") + " ; ! Base data (old text)\r\n"
-                       "File EXTRA = \"" + path("My Extra.har") + "\" ; ! Extra\r\n"
-                       "File OTHER = " + path("base.har") + " ; ! not in this model\r\n");
+    state.inputFiles = {
+        {"BASEDATA", "Base data", "har"}, {"EXTRA", "Extra", "har"}, {"NEWFILE", "New one", "har"}};
+    testing::writeFile(path("old.mdf"), "File BASEDATA = " + path("gone.har") +
+                                            " ; ! Base data\r\n"
+                                            "FILE basedata = " +
+                                            path("base.har") +
+                                            " ; ! Base data (old text)\r\n"
+                                            "File EXTRA = \"" +
+                                            path("My Extra.har") +
+                                            "\" ; ! Extra\r\n"
+                                            "File OTHER = " +
+                                            path("base.har") + " ; ! not in this model\r\n");
     selector().BuildFirstYearList(path("old.mdf"));
     EXPECT_EQ(state.firstYearList,
               (std::vector<std::string>{"FILE basedata = " + path("base.har") + " ; ! Base data (old text)",
@@ -353,9 +381,11 @@ TEST_F(ModelSelTest, TiedFiles) {
     dlg.queueText(path("extra.har"));
     ASSERT_TRUE(selector().SelectDataFile(1));
     ASSERT_EQ(dlg.records().size(), 2u);
-    EXPECT_EQ(dlg.records()[0].text,
-              "Whatever file name you select here will\r\nwill also be associated with logical file\r\nEXTRA3.");
-    EXPECT_EQ(dlg.records()[1].title, "Please select actual data file corresponding to file with Logical name EXTRA");
+    EXPECT_EQ(
+        dlg.records()[0].text,
+        "Whatever file name you select here will\r\nwill also be associated with logical file\r\nEXTRA3.");
+    EXPECT_EQ(dlg.records()[1].title,
+              "Please select actual data file corresponding to file with Logical name EXTRA");
     EXPECT_EQ(dlg.records()[1].file.filter, "HA Files (*.HAR,*.DAT,*.TXT)|*.HAR;*.DAT;*.TXT|All Files|*.*");
     EXPECT_EQ(dlg.records()[1].file.initialDir, "/data");
     EXPECT_EQ(state.firstYearList[1], "File EXTRA = " + path("extra.har") + " ; ! Extra data");
@@ -404,10 +434,10 @@ TEST_F(ModelSelTest, CheckingSavingAndLoadingTheList) {
     dlg.clear();
     dlg.queueButton(BtnNo);
     EXPECT_FALSE(selector().CheckDataFiles(false));
-    EXPECT_EQ(dlg.messages().front(),
-              "Message about the Data part of Model/Data page.\r\nThe file " + path("base.har") +
-                  "\r\n (associated with logical file BASEDATA) no longer exists.\r\n"
-                  "Do you wish to specify this file again?");
+    EXPECT_EQ(dlg.messages().front(), "Message about the Data part of Model/Data page.\r\nThe file " +
+                                          path("base.har") +
+                                          "\r\n (associated with logical file BASEDATA) no longer exists.\r\n"
+                                          "Do you wish to specify this file again?");
     EXPECT_EQ(state.firstYearList[0], "File BASEDATA = ?? ; ! Base data");
 
     // An incomplete list cannot be saved.

@@ -1,4 +1,3 @@
-#include "doubles/scripteddialogs.h"
 #include "model/optiontoggles.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +5,7 @@
 #include <set>
 
 #include "base/dialogs.h"
+#include "doubles/scripteddialogs.h"
 
 namespace vdln {
 namespace {
@@ -41,7 +41,8 @@ TEST(OptionToggles, PairsCheckOneItemAndRefuseTheCheckedOne) {
         std::string bName;
     };
     const Pair pairs[] = {
-        {OptionCommand::DoRerunBase, OptionCommand::DoNotRerunBase, "Do Not Rerun Base Case with Policy Closures"},
+        {OptionCommand::DoRerunBase, OptionCommand::DoNotRerunBase,
+         "Do Not Rerun Base Case with Policy Closures"},
         {OptionCommand::SplitBatchJobs, OptionCommand::DoNotSplitBatchJobs, "Do not split batch jobs"},
         {OptionCommand::DeleteTempFilesAtExit, OptionCommand::KeepTempFilesAtExit,
          "Do not Delete Temp Dir Files when Exit"},
@@ -54,9 +55,11 @@ TEST(OptionToggles, PairsCheckOneItemAndRefuseTheCheckedOne) {
         ASSERT_FALSE(optionChecked(p.b, s));
         ScriptedDialogs d;
         EXPECT_FALSE(applyOptionCommand(p.a, s, d));
-        EXPECT_EQ(d.lastMessage(),
-                  "This option is already checked. If you wish to change this option,\r\n please select the other "
-                  "option [" + p.bName + "].");
+        EXPECT_EQ(
+            d.lastMessage(),
+            "This option is already checked. If you wish to change this option,\r\n please select the other "
+            "option [" +
+                p.bName + "].");
         EXPECT_TRUE(applyOptionCommand(p.b, s, d));
         EXPECT_TRUE(optionChecked(p.b, s));
         EXPECT_FALSE(optionChecked(p.a, s));

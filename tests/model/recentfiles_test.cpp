@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "base/fileutil.h"
 #include <algorithm>
+
+#include "base/fileutil.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -26,7 +27,8 @@ TEST_F(RecentFilesTest, MostRecentFirstWithoutRepeatsAndCut) {
 
 TEST_F(RecentFilesTest, RoundTripKeepsTheRestOfTheSettingsFile) {
     const std::string ini = path("Vardelon.ini");
-    ASSERT_TRUE(writeFileAtomic(ini, "[Options]\r\nVardelVersion=330\r\n[MRUFiles]\r\nFile1=/old.ds1\r\n").isOk());
+    ASSERT_TRUE(
+        writeFileAtomic(ini, "[Options]\r\nVardelVersion=330\r\n[MRUFiles]\r\nFile1=/old.ds1\r\n").isOk());
     EXPECT_EQ(readRecentFiles(ini), std::vector<std::string>{"/old.ds1"});
     const std::vector<std::string> list{"/a b/x.ds1", "/y.ds1"};
     ASSERT_TRUE(writeRecentFiles(ini, list).isOk());

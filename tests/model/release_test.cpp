@@ -21,16 +21,29 @@ TEST_F(ReleaseTest, ReadsReportAndSettingsSections) {
         TSVVersionInfo expect;
     };
     const std::vector<Case> cases = {
-        {"full report", "[Result]\r\nStatus=ok\r\nSVVer Large=80000\r\nRelease=8.0\r\nPRVer Integer=79000\r\nFortran Compiler=gfortran\r\n",
-         "Result", {true, true, true, 80000, 79000, "gfortran"}},
+        {"full report",
+         "[Result]\r\nStatus=ok\r\nSVVer Large=80000\r\nRelease=8.0\r\nPRVer Integer=79000\r\nFortran "
+         "Compiler=gfortran\r\n",
+         "Result",
+         {true, true, true, 80000, 79000, "gfortran"}},
         {"release text only", "[result]\nrelease=6.1\n", "RESULT", {true, false, false, 60000, 0, ""}},
-        {"release text ignored when large is positive", "[Result]\nSVVer Large=70000\nRelease=5.0\n", "Result",
+        {"release text ignored when large is positive",
+         "[Result]\nSVVer Large=70000\nRelease=5.0\n",
+         "Result",
          {true, false, false, 70000, 0, ""}},
-        {"zero large falls back to text", "[Result]\nSVVer Large=0\nRelease=5\n", "Result", {true, false, false, 50000, 0, ""}},
-        {"negatives unknown", "[Result]\nSVVer Large=-3\nPRVer Integer=-1\nFortran Compiler=\n", "Result", {}},
-        {"settings", "[Environment]\nSimulation Program SV Release=90000\nSimulation Program Version=-1\n"
-                     "Simulation Program Compiler=LF95\n",
-         "Environment", {true, false, true, 90000, 0, "LF95"}},
+        {"zero large falls back to text",
+         "[Result]\nSVVer Large=0\nRelease=5\n",
+         "Result",
+         {true, false, false, 50000, 0, ""}},
+        {"negatives unknown",
+         "[Result]\nSVVer Large=-3\nPRVer Integer=-1\nFortran Compiler=\n",
+         "Result",
+         {}},
+        {"settings",
+         "[Environment]\nSimulation Program SV Release=90000\nSimulation Program Version=-1\n"
+         "Simulation Program Compiler=LF95\n",
+         "Environment",
+         {true, false, true, 90000, 0, "LF95"}},
         {"settings ignore report keys", "[Environment]\nSVVer Large=90000\n", "Environment", {}},
     };
     for (const Case& c : cases) {
@@ -75,22 +88,25 @@ TEST_F(ReleaseTest, AcceptanceRules) {
         EXPECT_EQ(cleared, ok ? 0 : 1);
         EXPECT_EQ(dlg.messages().size(), ok ? 0u : 2u);
         if (!ok) {
-            EXPECT_EQ(dlg.lastMessage(),
-                      "The Model shown on the Model/Data page has been cleared.\r\nPlease select a new model.");
+            EXPECT_EQ(
+                dlg.lastMessage(),
+                "The Model shown on the Model/Data page has been cleared.\r\nPlease select a new model.");
         }
     }
 }
 
 TEST_F(ReleaseTest, RefusalWording) {
     ScriptedDialogs dlg;
-    ASSERT_FALSE(VersionAcceptable({true, false, true, 80000, 0, "f77l3"}, "/m/growth.exe", false, dlg, nullptr));
+    ASSERT_FALSE(
+        VersionAcceptable({true, false, true, 80000, 0, "f77l3"}, "/m/growth.exe", false, dlg, nullptr));
     const std::string f77 = dlg.messages().front();
-    EXPECT_EQ(f77.rfind("Sorry, you cannot use this version of Vardelon with the Model\r\n   /m/growth.exe\r\n"
-                        "This program was made with F77L3.\r\n"
-                        "Either switch to a program made with Release 7.0 or later of SOLVANE,\r\n"
-                        " and not made with Fortran compiler F77L3,\r\n",
-                        0),
-              0u)
+    EXPECT_EQ(
+        f77.rfind("Sorry, you cannot use this version of Vardelon with the Model\r\n   /m/growth.exe\r\n"
+                  "This program was made with F77L3.\r\n"
+                  "Either switch to a program made with Release 7.0 or later of SOLVANE,\r\n"
+                  " and not made with Fortran compiler F77L3,\r\n",
+                  0),
+        0u)
         << f77;
     EXPECT_NE(f77.find("[If you think the above information is incorrect, please load this model\r\n"
                        " again, using the \"Change Model\" button on the Model/Data page.\r\n"
@@ -110,9 +126,9 @@ TEST_F(ReleaseTest, CheckingJobFiles) {
     ASSERT_TRUE(files) << files.message();
     EXPECT_FALSE(fileExists(path("chkmodel.rpt")));  // a stale report is removed
     EXPECT_EQ(testing::readFile(files->sti), "rpt\r\n" + path("chkmodel.rpt") + "\r\n \r\nxxxxxx\r\n");
-    EXPECT_EQ(testing::readFile(files->bat), "cd " + shellQuoted(dir()) + "\n'/opt/my models/growth.exe' -sti " +
-                                                 shellQuoted(path("chkmodel.sti")) + " -log " +
-                                                 shellQuoted(path("chkmodel.log")) + "\n");
+    EXPECT_EQ(testing::readFile(files->bat),
+              "cd " + shellQuoted(dir()) + "\n'/opt/my models/growth.exe' -sti " +
+                  shellQuoted(path("chkmodel.sti")) + " -log " + shellQuoted(path("chkmodel.log")) + "\n");
     EXPECT_EQ(files->directArgs,
               (std::vector<std::string>{"-sti", path("chkmodel.sti"), "-log", path("chkmodel.log")}));
 
@@ -127,8 +143,8 @@ TEST_F(ReleaseTest, EvaluatingTheFinishedJob) {
 
     struct Case {
         const char* what;
-        std::string report;  // empty: no report file
-        std::string message; // empty: no message expected
+        std::string report;   // empty: no report file
+        std::string message;  // empty: no message expected
         bool found;
         std::int32_t release;
     };
@@ -139,12 +155,15 @@ TEST_F(ReleaseTest, EvaluatingTheFinishedJob) {
         {"ok report", "[Result]\nStatus=ok\nSVVer Large=80000\nFortran Compiler=gfortran\n", "", true, 80000},
         {"ax date", "[Result]\nStatus=error\nError=E-AX date problem\nSVVer Large=80000\n", ax, true, 80000},
         {"pg date", "[Result]\nStatus=ERROR\nError=E-PG date problem\n",
-         "Sorry. Your Lexor-generated program was created at\r\n a different time from your AXS and AXT files.\r\n"
-         "You should not try to carry out simulations until you\r\n you rebuild the EXE and the Auxiliary files together.",
+         "Sorry. Your Lexor-generated program was created at\r\n a different time from your AXS and AXT "
+         "files.\r\n"
+         "You should not try to carry out simulations until you\r\n you rebuild the EXE and the Auxiliary "
+         "files together.",
          true, 0},
         {"other error", "[Result]\nStatus=error\nError=something else\n", "", true, 0},
         {"missing", "",
-         "The program\r\n  /m/growth.exe\r\ndid not produce the expected Report File\r\n  " + path("chkmodel.rpt") +
+         "The program\r\n  /m/growth.exe\r\ndid not produce the expected Report File\r\n  " +
+             path("chkmodel.rpt") +
              ".\r\nThis error is probably because your Temporary Directory is not set appropriately.\r\n"
              "Click on the Help button for more details.\r\nYou cannot run /m/growth.exe\r\n under Vardelon "
              "successfully until you fix it.",
@@ -166,7 +185,8 @@ TEST_F(ReleaseTest, MissingReportWithoutProgram) {
     EXPECT_EQ(missingReportText("/t/x.rpt", "", true),
               "The expected Report File\r\n  /t/x.rpt\r\n has not been created after a few seconds.\r\n"
               "This error is probably because your Temporary Directory is not set appropriately.\r\n"
-              "Click on the Help button for more details.\r\nYou cannot run Vardelon successfully until you fix it.");
+              "Click on the Help button for more details.\r\nYou cannot run Vardelon successfully until you "
+              "fix it.");
 }
 
 }  // namespace

@@ -149,10 +149,12 @@ TEST_F(Settings, TextFormLayoutAndRoundTrip) {
     EXPECT_EQ(text.find("Warn about Temp Dir name"), std::string::npos);
     EXPECT_EQ(text.find("[Options]"), std::string::npos);
     EXPECT_NE(text.find("\r\nTempDir=" + path("tmp") + "\r\n"), std::string::npos);  // the one in use
-    EXPECT_NE(text.find("\r\n \r\n[Input Files]\r\n0=\r\n \r\n[Solution Method]\r\nMethod=3\r\n"), std::string::npos);
-    EXPECT_NE(text.find("Alternative SLMethod In Use=1\r\nUse Alternatives in Years=ua" + std::string(997, 'u') +
-                        "\r\n \r\n[Length Periods]\r\nNumber periods=2\r\n1=1\r\n2=5\r\n"),
+    EXPECT_NE(text.find("\r\n \r\n[Input Files]\r\n0=\r\n \r\n[Solution Method]\r\nMethod=3\r\n"),
               std::string::npos);
+    EXPECT_NE(
+        text.find("Alternative SLMethod In Use=1\r\nUse Alternatives in Years=ua" + std::string(997, 'u') +
+                  "\r\n \r\n[Length Periods]\r\nNumber periods=2\r\n1=1\r\n2=5\r\n"),
+        std::string::npos);
     EXPECT_TRUE(iendsWith(text, "2=5\r\n"));
 
     // Read back into a fresh session and write again: the same bytes.
@@ -195,22 +197,26 @@ TEST_F(Settings, ValueRules) {
          [](auto& st, auto&) { EXPECT_EQ(st.Outputs, OutputsBeforeRun::Delete); }},
         {"outputs move", "Outputs Before Run=move\r\n", "",
          [](auto& st, auto&) { EXPECT_EQ(st.Outputs, OutputsBeforeRun::Move); }},
-        {"no rerun in capitals", "Rerun FC with Dev=NO\r\n", "", [](auto& st, auto&) { EXPECT_TRUE(st.NoRerun); }},
+        {"no rerun in capitals", "Rerun FC with Dev=NO\r\n", "",
+         [](auto& st, auto&) { EXPECT_TRUE(st.NoRerun); }},
         {"yes option in capitals", "Abbreviated SS jobs=YES\r\nNever use bat job for simulations=1\r\n", "",
          [](auto& st, auto&) {
              EXPECT_TRUE(st.AbbreviatedSsJobs);
              EXPECT_FALSE(st.NeverBatJob);
          }},
-        {"iterations out of range", "Do Korale RE=1\r\nKorale RE Base Iterations=0\r\nKorale RE Policy Iterations=100\r\n"
-         "Korale RE Rerun Iterations=9\r\nKorale RE Policy Start Year=100\r\n", "",
+        {"iterations out of range",
+         "Do Korale RE=1\r\nKorale RE Base Iterations=0\r\nKorale RE Policy Iterations=100\r\n"
+         "Korale RE Rerun Iterations=9\r\nKorale RE Policy Start Year=100\r\n",
+         "",
          [](auto& st, auto&) {
              EXPECT_EQ(st.re.BaseIterations, 30);
              EXPECT_EQ(st.re.RerunIterations, 1);
              EXPECT_EQ(st.re.PolicyIterations, 20);
              EXPECT_EQ(st.re.PolicyStartYear, 0);
          }},
-        {"iterations in range", "Do Korale RE=1\r\nKorale RE Base Iterations=99\r\nKorale RE Policy Iterations=1\r\n",
-         "", [](auto& st, auto&) {
+        {"iterations in range",
+         "Do Korale RE=1\r\nKorale RE Base Iterations=99\r\nKorale RE Policy Iterations=1\r\n", "",
+         [](auto& st, auto&) {
              EXPECT_EQ(st.re.BaseIterations, 99);
              EXPECT_EQ(st.re.PolicyIterations, 1);
          }},
@@ -258,7 +264,8 @@ TEST_F(Settings, ValueRules) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        testing::writeFile(path("s.ini"), std::string("[Environment]\r\n") + c.env + "[Length Periods]\r\n" + c.periods);
+        testing::writeFile(path("s.ini"),
+                           std::string("[Environment]\r\n") + c.env + "[Length Periods]\r\n" + c.periods);
         ProgramSettings st;
         rec.PeriodLength.fill(7);
         ReadIniOptions(path("s.ini"), SettingsParts::all(), st, rec, ctx, dlg);
@@ -273,7 +280,8 @@ TEST_F(Settings, FirstYearList) {
         std::string text;
         std::vector<std::string> want;
     } cases[] = {
-        {"gap stops the list", model + "[Input Files]\r\n0=file A = a ;\r\n1=abcdef\r\n3=file C = c ;\r\n",
+        {"gap stops the list",
+         model + "[Input Files]\r\n0=file A = a ;\r\n1=abcdef\r\n3=file C = c ;\r\n",
          {"file A = a ;", "abcdef"}},
         {"empty list", model + "[Input Files]\r\n0=\r\n", {""}},
         {"no model", "[Input Files]\r\n0=file A = a ;\r\n", {}},
@@ -288,18 +296,20 @@ TEST_F(Settings, FirstYearList) {
 }
 
 TEST_F(Settings, ModelAndDirectoryMessages) {
-    testing::writeFile(path("s.ini"),
-                       "[Environment]\r\nModel=/no/model.exe\r\nModel Name=gone\r\nSim Directory=/no/work\r\n");
+    testing::writeFile(
+        path("s.ini"),
+        "[Environment]\r\nModel=/no/model.exe\r\nModel Name=gone\r\nSim Directory=/no/work\r\n");
     ProgramSettings st;
     ReadIniOptions(path("s.ini"), SettingsParts::all(), st, rec, ctx, dlg);
     ASSERT_EQ(dlg.records().size(), 2u);
     EXPECT_EQ(dlg.records()[0].kind, MsgKind::Error);
     EXPECT_EQ(dlg.records()[0].text, "Model Exe File\r\n  /no/model.exe\r\ndoes not exist.");
     EXPECT_EQ(dlg.records()[0].buttons, BtnOk | BtnHelp);
-    EXPECT_EQ(dlg.records()[1].text,
-              "Previously the Working Directory (see Sim Overview page) was\r\n/no/work\r\nSince this directory no "
-              "longer exists, the Working Directory is now set to\r\n" +
-                  ctx.programDir + "\r\nYou may wish to change this as soon as possible.");
+    EXPECT_EQ(
+        dlg.records()[1].text,
+        "Previously the Working Directory (see Sim Overview page) was\r\n/no/work\r\nSince this directory no "
+        "longer exists, the Working Directory is now set to\r\n" +
+            ctx.programDir + "\r\nYou may wish to change this as soon as possible.");
     EXPECT_EQ(st.model.Model, "");
     EXPECT_EQ(st.model.ModelName, "");
     EXPECT_EQ(rec.WorkDir, ctx.programDir);
@@ -313,13 +323,15 @@ TEST_F(Settings, ModelAndDirectoryMessages) {
 
     // A model whose auxiliary files are missing is dropped silently.
     testing::writeFile(path("lonely/m.exe"), "x");
-    testing::writeFile(path("s.ini"), "[Environment]\r\nModel=" + path("lonely/m.exe") + "\r\nModel Name=m\r\n");
+    testing::writeFile(path("s.ini"),
+                       "[Environment]\r\nModel=" + path("lonely/m.exe") + "\r\nModel Name=m\r\n");
     ReadIniOptions(path("s.ini"), SettingsParts{false, true, false}, st, rec, ctx, quiet);
     EXPECT_EQ(st.model.Model, "");
     // An interpreter model with its companion.
     testing::writeFile(path("lonely/m.gss"), "x");
     testing::writeFile(path("lonely/m.gst"), "x");
-    testing::writeFile(path("s.ini"), "[Environment]\r\nModel=" + path("lonely/m.gss") + "\r\nModel Name=m\r\n");
+    testing::writeFile(path("s.ini"),
+                       "[Environment]\r\nModel=" + path("lonely/m.gss") + "\r\nModel Name=m\r\n");
     ReadIniOptions(path("s.ini"), SettingsParts{false, true, false}, st, rec, ctx, quiet);
     EXPECT_EQ(st.model.Model, path("lonely/m.gss"));
     EXPECT_TRUE(st.model.UsesInterpreter);
@@ -368,9 +380,10 @@ TEST_F(Settings, VersionDefaultsAndFailures) {
     // A text form that cannot be written.
     ProgramSettings st;
     EXPECT_FALSE(WriteIniOptions(path("no/dir/x.ds1"), true, st, rec, ctx, dlg));
-    EXPECT_EQ(dlg.lastMessage(), "Cannot create file " + path("no/dir/x.ds1") +
-                                     "[WriteIniOptions]\r\nIs this file locked by another application?\r\nIf so, "
-                                     "free it and try again.");
+    EXPECT_EQ(dlg.lastMessage(),
+              "Cannot create file " + path("no/dir/x.ds1") +
+                  "[WriteIniOptions]\r\nIs this file locked by another application?\r\nIf so, "
+                  "free it and try again.");
     // The settings form fails without a message of its own.
     ScriptedDialogs quiet;
     EXPECT_FALSE(WriteIniOptions(path("no/dir/Vardelon.ini"), false, st, rec, ctx, quiet));

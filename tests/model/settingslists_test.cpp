@@ -25,7 +25,8 @@ protected:
     }
     // A settings text whose model exists, so that its list is kept.
     std::string withModel(const std::string& sections) {
-        return "[Environment]\r\nModel=" + path("growth.exe") + "\r\nSim Directory=" + dir() + "\r\n" + sections;
+        return "[Environment]\r\nModel=" + path("growth.exe") + "\r\nSim Directory=" + dir() + "\r\n" +
+               sections;
     }
     std::vector<std::string> readList(const std::string& text) {
         ProgramSettings st;
@@ -33,7 +34,9 @@ protected:
         ReadIniOptionsText(text, SettingsParts::all(), st, rec, ctx, dlg);
         return st.model.FirstYearList;
     }
-    static std::string line(int k) { return "file F" + std::to_string(k) + " = f" + std::to_string(k) + ".har ;"; }
+    static std::string line(int k) {
+        return "file F" + std::to_string(k) + " = f" + std::to_string(k) + ".har ;";
+    }
 
     SettingsContext ctx;
     ScriptedDialogs dlg;
@@ -57,7 +60,9 @@ TEST_F(SettingsLists, FirstYearListRules) {
         {"ends at the first missing number", "[Input Files]\r\n0=a\r\n1=b\r\n3=d\r\n", {"a", "b"}},
         {"the first of a repeated key wins", "[Input Files]\r\n0=a\r\n1=b\r\n1=x\r\n", {"a", "b"}},
         {"a number spelled otherwise is not that key", "[Input Files]\r\n0=a\r\n01=b\r\n", {"a"}},
-        {"the first of a repeated section wins", "[Input Files]\r\n0=a\r\n[input files]\r\n0=x\r\n1=y\r\n", {"a"}},
+        {"the first of a repeated section wins",
+         "[Input Files]\r\n0=a\r\n[input files]\r\n0=x\r\n1=y\r\n",
+         {"a"}},
         {"values kept as written", "[Input Files]\r\n0= spaced ; ! note \r\n", {" spaced ; ! note "}},
     };
     for (const Case& c : cases) {
@@ -77,15 +82,19 @@ TEST_F(SettingsLists, PeriodLengthRules) {
         {"out of order", "3=4\r\n1=2\r\nNumber periods=3\r\n2=3\r\n", {2, 3, 4}},
         {"the first of a repeated key wins", "Number periods=3\r\n1=2\r\n1=9\r\n2=3\r\n3=4\r\n", {2, 3, 4}},
         {"missing and unreadable lengths are one year", "Number periods=3\r\n1=x\r\n3=5\r\n", {1, 1, 5}},
-        {"out of range lengths keep the old length", "Number periods=3\r\n1=0\r\n2=100\r\n3=99\r\n", {7, 7, 99}},
+        {"out of range lengths keep the old length",
+         "Number periods=3\r\n1=0\r\n2=100\r\n3=99\r\n",
+         {7, 7, 99}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ProgramSettings st;
         TSimRecord rec = CreateSimRecord();
         rec.PeriodLength.fill(7);
-        ReadIniOptionsText(withModel("[Length Periods]\r\n" + c.lines), SettingsParts::all(), st, rec, ctx, dlg);
-        EXPECT_EQ((std::vector<int>{rec.PeriodLength[1], rec.PeriodLength[2], rec.PeriodLength[3]}), c.expected);
+        ReadIniOptionsText(withModel("[Length Periods]\r\n" + c.lines), SettingsParts::all(), st, rec, ctx,
+                           dlg);
+        EXPECT_EQ((std::vector<int>{rec.PeriodLength[1], rec.PeriodLength[2], rec.PeriodLength[3]}),
+                  c.expected);
     }
 }
 
@@ -99,8 +108,9 @@ TEST_F(SettingsLists, LongListsAreWrittenWholeInBothForms) {
     for (int i = 1; i <= 999; ++i) rec.PeriodLength[i] = 1 + i % 5;
 
     // The settings-file form replaces the sections of an existing file in place.
-    testing::writeFile(path("Vardelon.ini"),
-                       "[Input Files]\r\n0=old\r\n5=old\r\n\r\n[Length Periods]\r\n1=9\r\n\r\n[MRUFiles]\r\nFile1=a\r\n");
+    testing::writeFile(
+        path("Vardelon.ini"),
+        "[Input Files]\r\n0=old\r\n5=old\r\n\r\n[Length Periods]\r\n1=9\r\n\r\n[MRUFiles]\r\nFile1=a\r\n");
     ASSERT_TRUE(WriteIniOptions(path("Vardelon.ini"), false, st, rec, ctx, dlg));
     ASSERT_TRUE(WriteIniOptions(path("app.ds1"), true, st, rec, ctx, dlg));
     for (const char* file : {"Vardelon.ini", "app.ds1"}) {
@@ -112,9 +122,9 @@ TEST_F(SettingsLists, LongListsAreWrittenWholeInBothForms) {
         for (int i : {1, 2, 500, 999}) EXPECT_EQ(rec2.PeriodLength[i], rec.PeriodLength[i]) << i;
     }
     IniFile ini = IniFile::load(path("Vardelon.ini")).value();
-    EXPECT_EQ(ini.sections(), (std::vector<std::string>{"Input Files", "Length Periods", "MRUFiles", "Options",
-                                                        "Environment", "Solution Method",
-                                                        "Alternative Solution Method"}));
+    EXPECT_EQ(ini.sections(),
+              (std::vector<std::string>{"Input Files", "Length Periods", "MRUFiles", "Options", "Environment",
+                                        "Solution Method", "Alternative Solution Method"}));
     EXPECT_EQ(ini.getString("MRUFiles", "File1"), "a");
     EXPECT_EQ(ini.keys("Length Periods").front(), "Number periods");
 }

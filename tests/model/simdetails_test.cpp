@@ -1,6 +1,7 @@
 // Saving, loading and editing simulation details; omitting periods.
-#include <cstdio>
 #include "model/simdetails.h"
+
+#include <cstdio>
 
 #include "base/dialogs.h"
 #include "base/fileutil.h"
@@ -78,11 +79,11 @@ TEST_F(SimDetails, DefaultNames) {
 
 TEST_F(SimDetails, SaveAsksForADs1Name) {
     testing::writeFile(path("exists.ds1"), "old");
-    dlg.queueText(path("app.txt"));    // refused
+    dlg.queueText(path("app.txt"));  // refused
     dlg.queueButton(BtnOk);
     dlg.queueText(path("exists.ds1"));  // exists: asked, answered No
     dlg.queueButton(BtnNo);
-    dlg.queueText(path("App.DS1"));     // accepted
+    dlg.queueText(path("App.DS1"));  // accepted
     SimDetailsSession s = session();
     std::optional<std::string> saved = SaveSimDetails(s);
     ASSERT_TRUE(saved);
@@ -175,7 +176,8 @@ TEST_F(SimDetails, LoadRefusals) {
     hooks.parts = LoadPartsChoice{};
     TSimRecord before = rec;
     EXPECT_FALSE(LoadSimDetails(s, path("app.ds1")));
-    EXPECT_EQ(dlg.lastMessage(), "Associated file " + path("app.ds2") + " does not exist.\r\nNo action taken.");
+    EXPECT_EQ(dlg.lastMessage(),
+              "Associated file " + path("app.ds2") + " does not exist.\r\nNo action taken.");
     EXPECT_TRUE(rec == before);
 
     saveAs("app.ds1");
@@ -184,7 +186,8 @@ TEST_F(SimDetails, LoadRefusals) {
         const char* message;
     } cases[] = {
         {LoadPartsChoice{LoadPartsChoice::Nothing, {}},
-         "You did not specify any parts to load.\r\nPlease try again, and make sure that one button is checked."},
+         "You did not specify any parts to load.\r\nPlease try again, and make sure that one button is "
+         "checked."},
         {LoadPartsChoice{LoadPartsChoice::Columns, {false, false, false, false}},
          "You did not specify any parts of the Closure/Shocks page to load."},
         {std::nullopt, nullptr},
@@ -212,7 +215,8 @@ TEST_F(SimDetails, LoadRefusals) {
     ASSERT_EQ(d.records().size(), 3u);
     EXPECT_EQ(d.records()[0].file.title, "Sim Details Files");
     EXPECT_EQ(d.records()[0].file.filter, "Sim Details files (*.DS1)|*.ds1");
-    EXPECT_EQ(d.records()[1].text, "Sim Details file name must end with \".ds1\".\r\nPlease choose it again.");
+    EXPECT_EQ(d.records()[1].text,
+              "Sim Details file name must end with \".ds1\".\r\nPlease choose it again.");
 }
 
 TEST_F(SimDetails, LoadColumnsFromFewerYears) {
@@ -232,11 +236,12 @@ TEST_F(SimDetails, LoadColumnsFromFewerYears) {
     hooks.parts = LoadPartsChoice{LoadPartsChoice::Columns, {false, true, false, false}};
     SimDetailsSession s = session();
     ASSERT_TRUE(LoadSimDetails(s, path("ten.ds1")));
-    EXPECT_EQ(dlg.lastMessage(),
-              "Currently there are simulations for 12 years\r\nHowever the Simulation Details you are loading from "
-              "has sims for 10 years.\r\nThere will still be simulations for 12 years after you load these "
-              "Simulation Details.\r\nThe extra years of the relevant columns on the Closure/Shocks page will be "
-              "filled with default names.");
+    EXPECT_EQ(
+        dlg.lastMessage(),
+        "Currently there are simulations for 12 years\r\nHowever the Simulation Details you are loading from "
+        "has sims for 10 years.\r\nThere will still be simulations for 12 years after you load these "
+        "Simulation Details.\r\nThe extra years of the relevant columns on the Closure/Shocks page will be "
+        "filled with default names.");
     EXPECT_EQ(rec.NumYears, 12);
     EXPECT_EQ(rec.SimNames[1], "NEW");
     EXPECT_EQ(rec.SimNames[3], "PL1");  // policy shocks not selected
@@ -261,10 +266,11 @@ TEST_F(SimDetails, LoadColumnsFromMoreYears) {
     hooks.parts = LoadPartsChoice{LoadPartsChoice::Columns, {false, false, true, true}};
     SimDetailsSession s = session();
     ASSERT_TRUE(LoadSimDetails(s, path("six.ds1")));
-    EXPECT_TRUE(iendsWith(dlg.lastMessage(),
-                          "has sims for 6 years.\r\nThere will still be simulations for 4 years after you load these "
-                          "Simulation Details.\r\nThe extra years from the Simulation Details you are loading will be "
-                          "ignored."));
+    EXPECT_TRUE(iendsWith(
+        dlg.lastMessage(),
+        "has sims for 6 years.\r\nThere will still be simulations for 4 years after you load these "
+        "Simulation Details.\r\nThe extra years from the Simulation Details you are loading will be "
+        "ignored."));
     EXPECT_EQ(rec.NumYears, 4);
     EXPECT_EQ(rec.GridStem(4, 4), "P4");
     EXPECT_EQ(rec.GridStem(5, 4), "");  // beyond the years in use: untouched
@@ -282,11 +288,14 @@ TEST_F(SimDetails, LoadColumnsFromAnotherStartYearChangesNothing) {
     hooks.parts = LoadPartsChoice{LoadPartsChoice::Columns, {true, true, true, true}};
     SimDetailsSession s = session();
     EXPECT_FALSE(LoadSimDetails(s, path("other.ds1")));
-    EXPECT_EQ(dlg.lastMessage(),
-              "When you load just come columns into the Closure/Shocks page, the\r\n Starting year from the loaded "
-              "file must be the same as is currently shown\r\n on the Sim Overview page. But on the Sim Overview page "
-              "the Starting year is 2000\r\n whereas on the Sim Details you are loading from, the Starting year was "
-              "2005.\r\nLoading of the specified parts of the Closure/Shocks page will not be done.");
+    EXPECT_EQ(
+        dlg.lastMessage(),
+        "When you load just come columns into the Closure/Shocks page, the\r\n Starting year from the loaded "
+        "file must be the same as is currently shown\r\n on the Sim Overview page. But on the Sim Overview "
+        "page "
+        "the Starting year is 2000\r\n whereas on the Sim Details you are loading from, the Starting year "
+        "was "
+        "2005.\r\nLoading of the specified parts of the Closure/Shocks page will not be done.");
     EXPECT_TRUE(rec == before);
     EXPECT_EQ(hooks.restored, 0);
 }
@@ -344,13 +353,15 @@ TEST_F(SimDetails, EditDescription) {
               "This Simulation Description file was begun on 2026-03-04 05:06:07\r\n"
               " when the Working Directory was:\r\n   " +
                   dir() + "\r\n \r\n");
-    EXPECT_EQ(dlg.lastMessage(), "At present there is no Simulation Description for these Simulation Details.\r\n"
-                                 "Please edit the file\r\n   " +
-                                     file + "\r\n and then save the changes.");
+    EXPECT_EQ(dlg.lastMessage(),
+              "At present there is no Simulation Description for these Simulation Details.\r\n"
+              "Please edit the file\r\n   " +
+                  file + "\r\n and then save the changes.");
     ASSERT_TRUE(EditSimDescription(s));
-    EXPECT_EQ(dlg.lastMessage(), "The current Simulation Description for these Simulation Details\r\n is in the "
-                                 "file\r\n   " +
-                                     file + "\r\nPlease edit this file and then save the changes.");
+    EXPECT_EQ(dlg.lastMessage(),
+              "The current Simulation Description for these Simulation Details\r\n is in the "
+              "file\r\n   " +
+                  file + "\r\nPlease edit this file and then save the changes.");
     EXPECT_EQ(hooks.edited, (std::vector<std::string>{file, file}));
 
     // No-rerun mode leaves the Rerun out of the name and the text.
@@ -368,9 +379,10 @@ TEST_F(SimDetails, OmitPeriods) {
     SimDetailsSession s = session();
     EXPECT_FALSE(OmitPeriodsAtStart(s));
     EXPECT_EQ(dlg.messages(),
-              (std::vector<std::string>{"There is only one year on the Closure/Shocks page so you cannot omit it.",
-                                        "Omitting some years at the start.\r\nNo change has been made because of the "
-                                        "earlier message."}));
+              (std::vector<std::string>{
+                  "There is only one year on the Closure/Shocks page so you cannot omit it.",
+                  "Omitting some years at the start.\r\nNo change has been made because of the "
+                  "earlier message."}));
 
     InitSimRecord(rec, dir());
     rec.StartYear = 2000;
@@ -379,10 +391,12 @@ TEST_F(SimDetails, OmitPeriods) {
     rec.AltMethodYears[3] = 1;
     ComputeYears(rec);
     EXPECT_EQ(rec.Years[3], 2005);
-    EXPECT_EQ(omitPeriodsBoxText(rec, 2, true),
-              "Will change First Year Data files (Model/Data page) to the files\r\n produced by the simulation for "
-              "year 2002 of the Base.");
-    EXPECT_EQ(omitPeriodsBoxText(rec, 2, false), "Will not change the First Year Data files on the Model/Data page.");
+    EXPECT_EQ(
+        omitPeriodsBoxText(rec, 2, true),
+        "Will change First Year Data files (Model/Data page) to the files\r\n produced by the simulation for "
+        "year 2002 of the Base.");
+    EXPECT_EQ(omitPeriodsBoxText(rec, 2, false),
+              "Will not change the First Year Data files on the Model/Data page.");
     hooks.omit = OmitPeriodsChoice{2, false};
     ASSERT_TRUE(OmitPeriodsAtStart(s));
     EXPECT_EQ(rec.NumYears, 2);
@@ -409,17 +423,19 @@ TEST_F(SimDetails, OmitPeriodsMovesFirstYearData) {
     dlg.queueButton(BtnCancel);
     SimDetailsSession s = session();
     EXPECT_FALSE(OmitPeriodsAtStart(s));
-    EXPECT_EQ(dlg.lastMessage(), "It seems that you have not completed the Base simulation for year 2000\r\nDo you "
-                                 "wish to continue? [Click on \"Yes\" to continue or \"Cancel\" to stop.]");
+    EXPECT_EQ(dlg.lastMessage(),
+              "It seems that you have not completed the Base simulation for year 2000\r\nDo you "
+              "wish to continue? [Click on \"Yes\" to continue or \"Cancel\" to stop.]");
     EXPECT_TRUE(rec == before);
 
     // Yes, then the missing updated file: Yes writes "??".
     dlg.queueButton(BtnYes);
     dlg.queueButton(BtnYes);
     ASSERT_TRUE(OmitPeriodsAtStart(s));
-    EXPECT_EQ(dlg.lastMessage(), "Data file \r\n   " + updated +
-                                     "\r\ndoes not exist.\r\nThis is one of the data files you have asked to be put in "
-                                     "the First Year Data on the Model/Data page.");
+    EXPECT_EQ(dlg.lastMessage(),
+              "Data file \r\n   " + updated +
+                  "\r\ndoes not exist.\r\nThis is one of the data files you have asked to be put in "
+                  "the First Year Data on the Model/Data page.");
     EXPECT_EQ(settings.model.FirstYearList,
               (std::vector<std::string>{"file FID = ?? ;", "file PARAMS = par.har ;"}));
     EXPECT_EQ(rec.StartYear, 2001);

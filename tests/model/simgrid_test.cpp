@@ -32,11 +32,11 @@ TEST_F(SimGrid, CellDisplayAndPresence) {
         const char* text;
         bool ok;
     } cases[] = {
-        {1, 1, "BASE.CLS", true},       // found whatever its letter case
-        {2, 1, "common", true},         // "?" counts as present
-        {3, 1, "none", true},           // no file counts as present
-        {1, 2, "MISSING.BSH", false},   // red
-        {-1, 2, "N/A", true},           // the meaningless CMFSTART cell
+        {1, 1, "BASE.CLS", true},      // found whatever its letter case
+        {2, 1, "common", true},        // "?" counts as present
+        {3, 1, "none", true},          // no file counts as present
+        {1, 2, "MISSING.BSH", false},  // red
+        {-1, 2, "N/A", true},          // the meaningless CMFSTART cell
         {-1, 1, "none", true},
     };
     for (const Case& c : cases) {
@@ -50,7 +50,7 @@ TEST_F(SimGrid, CellDisplayAndPresence) {
 TEST_F(SimGrid, PresenceFollowsTheLookupOfUserNames) {
     testing::writeFile(path("one.bsh"), "x");
     testing::writeFile(path("two.bsh"), "x");
-    testing::writeFile(path("Two.bsh"), "x");   // two spellings: neither is taken
+    testing::writeFile(path("Two.bsh"), "x");    // two spellings: neither is taken
     testing::writeFile(path("THREE.BSH"), "x");  // exact spelling
     testing::writeFile(path("dir.bsh/x"), "x");  // a folder, not a file
     rec.NumYears = 999;

@@ -129,9 +129,10 @@ TEST(SimRecord, LastYearCheck) {
         if (c.ok) {
             EXPECT_TRUE(dlg.messages().empty());
         } else {
-            EXPECT_EQ(dlg.lastMessage(),
-                      "Please adjust Starting Year and/or Number of Years on Sim Overview page so that ending year "
-                      "is at most 9999.");
+            EXPECT_EQ(
+                dlg.lastMessage(),
+                "Please adjust Starting Year and/or Number of Years on Sim Overview page so that ending year "
+                "is at most 9999.");
         }
     }
 }
@@ -166,19 +167,24 @@ TEST(SimRecord, ValidateFileTableReportsFirstFault) {
         return e;
     };
     Case cases[] = {
-        {"updated output", entry("OUT", "OUT", false, true, 0, 0, 2), "File OUT: output file cannot be updated"},
+        {"updated output", entry("OUT", "OUT", false, true, 0, 0, 2),
+         "File OUT: output file cannot be updated"},
         {"lagged output", entry("OUT", "OUT", false, false, 2, 1, 2),
          "File OUT: output file cannot be a lagged input"},
-        {"input as output", entry("INP", "INP", true, false, 0, 0, 2), "File INP: input file cannot be OutPutOnly"},
-        {"updated not role 1", entry("UPD", "UPD", true, true, 3, 0, 2), "File UPD: role must be updated input"},
-        {"role 1 not updated", entry("CON", "CON", true, false, 1, 0, 2), "File CON: role cannot be updated input"},
+        {"input as output", entry("INP", "INP", true, false, 0, 0, 2),
+         "File INP: input file cannot be OutPutOnly"},
+        {"updated not role 1", entry("UPD", "UPD", true, true, 3, 0, 2),
+         "File UPD: role must be updated input"},
+        {"role 1 not updated", entry("CON", "CON", true, false, 1, 0, 2),
+         "File CON: role cannot be updated input"},
         {"lag of nothing", entry("LAG", "N/A", true, false, 2, 0, 2),
          "File LAG: lagged input must be lag of some file"},
         {"lag of itself", entry("LAG", "N/A", true, false, 2, 2, 2),
          "File LAG: lagged input cannot be lag of itself"},
         {"output N/A key", entry("OUT", "N/A", false, false, 0, 0, 2), "File OUT: needs a proper key"},
         {"short key", entry("OUT", "AB", false, false, 0, 0, 2), "File OUT: needs key at least 3 chars long"},
-        {"bad key char", entry("OUT", "A-B", false, false, 0, 0, 2), "File OUT: key contains illegal characters"},
+        {"bad key char", entry("OUT", "A-B", false, false, 0, 0, 2),
+         "File OUT: key contains illegal characters"},
         {"IU0 vs lag", withIU(entry("CON", "CON", true, false, 3, 1, 2), 3, 1, 2, 3),
          "File CON: InputUsage[0]/LagFile data inconsistent"},
         {"IU1", withIU(entry("CON", "CON", true, false, 3, 0, 2), 2, 2, 2, 3),
@@ -187,7 +193,8 @@ TEST(SimRecord, ValidateFileTableReportsFirstFault) {
          "File CON: InputUsage[1,2] not as expected"},
         {"IU3", withIU(entry("CON", "CON", true, false, 3, 0, 2), 2, 1, 2, 1),
          "File CON: InputUsage[3] not as expected"},
-        {"same key", entry("DATA2", "bas", true, false, 3, 0, 2), "Files BASEDATA and DATA2 have the same key"},
+        {"same key", entry("DATA2", "bas", true, false, 3, 0, 2),
+         "Files BASEDATA and DATA2 have the same key"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

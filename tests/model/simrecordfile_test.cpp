@@ -27,7 +27,8 @@ protected:
         rec.StartYear = start;
         ComputeYears(rec);
         for (int i = 1; i <= n; ++i)
-            for (int c = 1; c <= 4; ++c) rec.GridStem(i, c) = "S" + std::to_string(c) + "Y" + std::to_string(10000 + i);
+            for (int c = 1; c <= 4; ++c)
+                rec.GridStem(i, c) = "S" + std::to_string(c) + "Y" + std::to_string(10000 + i);
         for (int c = 1; c <= 4; ++c) rec.GridStem(0, c) = "";
         for (int c : {1, 3, 4}) rec.GridStem(-1, c) = "";
     }
@@ -39,7 +40,8 @@ protected:
     }
     // The first compatibility line (the line after the file table).
     std::string firstGridLine(const std::vector<std::string>& l) {
-        size_t at = 1 + 3 + 1 + 4 * static_cast<size_t>(rec.NumModelFiles) + 1 + 11 * static_cast<size_t>(rec.NumFiles);
+        size_t at = 1 + 3 + 1 + 4 * static_cast<size_t>(rec.NumModelFiles) + 1 +
+                    11 * static_cast<size_t>(rec.NumFiles);
         return at < l.size() ? l[at] : "";
     }
     // Writes, reads into a fresh record, writes again; both files must be equal.
@@ -83,7 +85,8 @@ TEST_F(SimRecordFile, RoundTripKeepsEveryField) {
     EXPECT_EQ(back.NumFiles, 11);
     for (int k = 1; k <= 11; ++k) EXPECT_EQ(back.Files[k], rec.Files[k]) << k;
     for (int row = 0; row <= 4; ++row)
-        for (int c = 1; c <= 4; ++c) EXPECT_EQ(back.GridStem(row, c), rec.GridStem(row, c)) << row << "," << c;
+        for (int c = 1; c <= 4; ++c)
+            EXPECT_EQ(back.GridStem(row, c), rec.GridStem(row, c)) << row << "," << c;
     // Start files with extensions split back into the same stem and extension.
     EXPECT_EQ(back.GridStem(-1, 1), "BSTART");
     EXPECT_EQ(back.CMFStartExt[1], ".STA");
@@ -221,7 +224,8 @@ TEST_F(SimRecordFile, FilesBlockWithoutCompatibilityLinesAndPaddedStartFiles) {
     setYears(2);
     std::vector<std::string> l = lines();
     size_t at = 1 + 3 + 1 + 4 * 14 + 1 + 11 * 11;
-    l.erase(l.begin() + static_cast<long>(at), l.begin() + static_cast<long>(at) + 2);  // no compatibility lines
+    l.erase(l.begin() + static_cast<long>(at),
+            l.begin() + static_cast<long>(at) + 2);  // no compatibility lines
     ASSERT_EQ(l[at], "#FILES");
     l[at + 3] = "BST      .STA";  // a start file written at fixed widths
     l[at + 5] = "ABCDEFGH.ST";    // ... and one written without padding
@@ -254,8 +258,9 @@ TEST_F(SimRecordFile, Refusals) {
         {"no #FILES after notice lines", [&](auto& l) { l[at + 3] = longLine; },
          "Unexpected FirstLine for NewNewStyle : " + std::string(75, 'x') + " [ReadSimRecordFile]"},
         {"51 model files", [&](auto& l) { l[4] = "51"; },
-         internalErrorText("Sorry, there are too many files in this model. This model has 51 files\r\nbut the "
-                           "maximum this program can handle is 50.") +
+         internalErrorText(
+             "Sorry, there are too many files in this model. This model has 51 files\r\nbut the "
+             "maximum this program can handle is 50.") +
              " [ReadSimRecordFile]"},
         {"years not numbers", [&](auto& l) { l[0] = "three 2000"; }, ""},
         {"1000 years", [&](auto& l) { l[0] = "1000 2000"; }, ""},
@@ -324,10 +329,24 @@ TEST_F(SimRecordFile, HostileLinesAreRefusedOrContained) {
     rec.GridStem(-1, 1) = "BSTART";
     rec.CMFStartExt[1] = ".STA";
     std::vector<std::string> good = lines();
-    const std::vector<std::string> hostile = {
-        "", " ", "-1", "51", "999", "1000", "2147483648", "-2147483649", "999 2000", "1000 2000", "-5 2000",
-        "TTTTTTTTTTTTTTTTTT", "#FILES", "this_is_a_very_long_line_" + std::string(300, 'x'), "........|",
-        "       A!       B!       C|       D|", "   base1|  shk 1 |POLCLOSE|   psh1 |", "\xff\xfe\x00zz"};
+    const std::vector<std::string> hostile = {"",
+                                              " ",
+                                              "-1",
+                                              "51",
+                                              "999",
+                                              "1000",
+                                              "2147483648",
+                                              "-2147483649",
+                                              "999 2000",
+                                              "1000 2000",
+                                              "-5 2000",
+                                              "TTTTTTTTTTTTTTTTTT",
+                                              "#FILES",
+                                              "this_is_a_very_long_line_" + std::string(300, 'x'),
+                                              "........|",
+                                              "       A!       B!       C|       D|",
+                                              "   base1|  shk 1 |POLCLOSE|   psh1 |",
+                                              "\xff\xfe\x00zz"};
     for (size_t n = 0; n < good.size(); ++n) {
         for (const std::string& h : hostile) {
             std::vector<std::string> l = good;

@@ -17,6 +17,7 @@
 #include "runrecord/runrecord.h"
 #include "support/golden.h"
 #include "support/tempdir.h"
+#include "support/testpaths.h"
 
 namespace vdln {
 namespace {
@@ -56,7 +57,8 @@ TSimRecord demoRecord(const std::string& workDir, int numYears = 6) {
 void expectGolden(const std::string& reportFile, const std::string& goldenName, const std::string& dir) {
     std::string text = readFile(reportFile);
     for (size_t at; (at = text.find(dir)) != std::string::npos;) text.replace(at, dir.size(), "<DIR>");
-    vdln::testing::expectMatchesGolden(text, std::string(VARDELON_SOURCE_DIR) + "/tests/reports/golden/" + goldenName);
+    vdln::testing::expectMatchesGolden(
+        text, vdln::testing::testSourceDir() + "/tests/reports/golden/" + goldenName);
 }
 
 class ReportTest : public vdln::testing::TempDirTest {

@@ -44,7 +44,8 @@ TEST_F(ChartDataTest, FilesOfEachRunAndStyle) {
 }
 
 TEST_F(ChartDataTest, LinesOfEveryRunOverEverySimulatedYear) {
-    testing::writeFile(sources.yearOnYear[1], "Variable,2024,2025,2026,2027\r\nx(AGR),3,2.8,2.6,2.4\r\nx(MAN),1,2,3,4\r\n");
+    testing::writeFile(sources.yearOnYear[1],
+                       "Variable,2024,2025,2026,2027\r\nx(AGR),3,2.8,2.6,2.4\r\nx(MAN),1,2,3,4\r\n");
     testing::writeFile(sources.yearOnYear[3], "Variable,2025,2026,2027\nx(MAN),-2.5,0.5,\nk(MAN),1e-1,2,3\n");
     ChartRequest req;
     req.runs = {false, true, true, true};

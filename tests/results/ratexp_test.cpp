@@ -20,7 +20,8 @@ using testing::writeFile;
 using testing::writeHar;
 
 PHarHeader takeHeaderRorg2() {
-    return testing::takeHeader(makeREHeader("RORG", "RORG", {{"IND2", {"A", "B"}}, {"YRS", {"Y2024", "Y2025", "Y2026"}}},
+    return testing::takeHeader(makeREHeader("RORG", "RORG",
+                                            {{"IND2", {"A", "B"}}, {"YRS", {"Y2024", "Y2025", "Y2026"}}},
                                             std::vector<float>(6, 0.0f)));
 }
 
@@ -74,7 +75,8 @@ TEST(ConvergenceReportText, WholeTextWithAndWithoutTheBaseNote) {
     c.above0005 = 3;
     c.above0001 = 4;
     const std::string body =
-        "\r\nThis report relates to the IND*YEAR data (this is usually the EROR_G data) at header \"RORG\" on the "
+        "\r\nThis report relates to the IND*YEAR data (this is usually the EROR_G data) at header \"RORG\" "
+        "on the "
         "ROREXT file."
         "\r\nThere are 18 IND*YEAR pairs."
         "\r\nNumber apparently not converging is 1."
@@ -85,8 +87,10 @@ TEST(ConvergenceReportText, WholeTextWithAndWithoutTheBaseNote) {
         "\r\nNumber with difference between last two iterations greater than 0.0001 is 4."
         "\r\nCheck the Convergence HAR file etc to see more detail about convergence.";
     EXPECT_EQ(convergenceReportText(8, 1, 0, c), "Convergence report after 8 iterations of the Base." + body);
-    EXPECT_EQ(convergenceReportText(5, 3, 8, c),
-              "Convergence report after 5 iterations of the Policy.\r\n [There were 8 iterations of the Base.]" + body);
+    EXPECT_EQ(
+        convergenceReportText(5, 3, 8, c),
+        "Convergence report after 5 iterations of the Policy.\r\n [There were 8 iterations of the Base.]" +
+            body);
 }
 
 TEST(ReportList, ListedIterationsThenEveryLaterOne) {
@@ -122,8 +126,9 @@ TEST_F(REFiles, EachMissingLogicalFileIsNamedInTheOrderIterRorextExtra) {
         for (size_t k = 0; k < c.keep.size(); ++k) rec.Files[static_cast<int>(k) + 1] = full.Files[c.keep[k]];
         dialogs.clear();
         EXPECT_FALSE(re->setUpNames());
-        EXPECT_EQ(dialogs.lastMessage(), c.missing + " is not one of the logical file names.\r\nCannot do rational "
-                                                     "expectations.");
+        EXPECT_EQ(dialogs.lastMessage(), c.missing +
+                                             " is not one of the logical file names.\r\nCannot do rational "
+                                             "expectations.");
         EXPECT_EQ(dialogs.records().back().kind, MsgKind::Error);
         EXPECT_EQ(dialogs.records().back().buttons, BtnOk | BtnHelp);
         EXPECT_FALSE(re->boxCheckedOnSupportingModel());
@@ -192,19 +197,23 @@ TEST_F(REFiles, CompletedRunsMustMatchTheSimOverviewPage) {
     writeLastIter(1, 4);  // 3 Base iterations, the page says 4
     EXPECT_FALSE(re->checkCompletedRuns(policyOnly));
     EXPECT_EQ(dialogs.lastMessage(),
-              "Serious problem. When you completed the Base,\r\n you had done a total of 3 iterations.\r\nHowever the "
-              "Sim Overview page says 4 iterations for the Base.\r\nPlease check. Either adjust the number on the Sim "
+              "Serious problem. When you completed the Base,\r\n you had done a total of 3 "
+              "iterations.\r\nHowever the "
+              "Sim Overview page says 4 iterations for the Base.\r\nPlease check. Either adjust the number "
+              "on the Sim "
               "Overview page\r\n or else you may need to run the Base again.");
     EXPECT_EQ(dialogs.records().back().buttons, BtnOk | BtnHelp);
 
     writeLastIter(1, 5);
     writeLastIter(2, 5);  // 4 in all; the page implies 4 + 1
     EXPECT_FALSE(re->checkCompletedRuns(policyOnly));
-    EXPECT_EQ(dialogs.lastMessage(),
-              "Serious problem. When you completed the Rerun,\r\n you had done a total of 4 iterations (Base and "
-              "Rerun).\r\nHowever the numbers on the Sim Overview page imply a total of 5.\r\nPlease check. Either "
-              "adjust the numbers on the Sim Overview page\r\n or else you may need to start this run earlier (at the "
-              "Base or the Rerun).");
+    EXPECT_EQ(
+        dialogs.lastMessage(),
+        "Serious problem. When you completed the Rerun,\r\n you had done a total of 4 iterations (Base and "
+        "Rerun).\r\nHowever the numbers on the Sim Overview page imply a total of 5.\r\nPlease check. Either "
+        "adjust the numbers on the Sim Overview page\r\n or else you may need to start this run earlier (at "
+        "the "
+        "Base or the Rerun).");
     writeLastIter(2, 6);
     EXPECT_TRUE(re->checkCompletedRuns(policyOnly));
 
@@ -229,10 +238,11 @@ TEST_F(REFiles, JobStartNeedsTheMapFileWhenConvergenceFilesAreWanted) {
     job.FirstSimYear[1] = 1;
     job.LastSimYear[1] = 3;
     EXPECT_FALSE(re->startJob(job));
-    EXPECT_EQ(dialogs.lastMessage(),
-              "Since you are creating Convergence HAR files,\r\n you must specify the names of the variables to "
-              "include\r\n on the Interation Variables Mapping file\r\n" +
-                  work + "/itervar.map\r\nThis file does not exist. Please create such a file.");
+    EXPECT_EQ(
+        dialogs.lastMessage(),
+        "Since you are creating Convergence HAR files,\r\n you must specify the names of the variables to "
+        "include\r\n on the Interation Variables Mapping file\r\n" +
+            work + "/itervar.map\r\nThis file does not exist. Please create such a file.");
     settings.re.ConvergenceHar = false;
     EXPECT_TRUE(re->startJob(job));
 }
@@ -274,7 +284,7 @@ TEST_F(REFiles, RerunFirstPassStartsFromTheBasesFileOfTheYearBeforeThePolicy) {
     EXPECT_EQ(harValues(f.rorext, "NRIT"), std::vector<float>{2});
     EXPECT_EQ(harValues(f.rorext, "NFIT"), std::vector<float>{0});
     EXPECT_EQ(harValues(f.iter, "ITNO"), std::vector<float>{5});  // NB + 1
-    EXPECT_FALSE(fileExists(f.extra));                             // the rerun starts in year 2
+    EXPECT_FALSE(fileExists(f.extra));                            // the rerun starts in year 2
     EXPECT_TRUE(fileExists(work + "/rex-bs1b-br1r-2024RIter1.har"));
 
     // The policy then starts from the rerun's start copy of its last iteration.
@@ -304,7 +314,7 @@ TEST_F(REFiles, ExtraBaseIterationsContinueFromTheLastYearsFile) {
     ASSERT_TRUE(re->setUpIterationFiles(1)) << dialogs.lastMessage();
     const auto& f = re->currentFiles();
     EXPECT_EQ(harValues(f.rorext, "RORG"), std::vector<float>(9, 4.0f));  // kept
-    EXPECT_EQ(harValues(f.rorext, "HORZ"), std::vector<float>{0});         // only set at iteration 1
+    EXPECT_EQ(harValues(f.rorext, "HORZ"), std::vector<float>{0});        // only set at iteration 1
     EXPECT_EQ(harValues(f.rorext, "NFIT"), std::vector<float>{4});
     EXPECT_EQ(harValues(f.iter, "ITNO"), std::vector<float>{5});
     EXPECT_FALSE(fileExists(re->startCopyName(1, "ROREXT", 1)));  // no start copy for a later start
@@ -385,7 +395,8 @@ TEST_F(REFiles, EveryPreparationFaultHasItsMessage) {
     several.setCounts(reIterationCounts(settings));
     EXPECT_FALSE(several.setUpIterationFiles(2));
     EXPECT_EQ(dialogs.lastMessage(),
-              "Header NRIT not found on ROREXT file.\r\nDoes your TAB file  really allow more than one iteration on "
+              "Header NRIT not found on ROREXT file.\r\nDoes your TAB file  really allow more than one "
+              "iteration on "
               "the Rerun?");
 }
 

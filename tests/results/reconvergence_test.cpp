@@ -20,7 +20,9 @@ using testing::takeHeader;
 using testing::writeFile;
 using testing::writeHar;
 
-std::string pad(const std::string& s, size_t n) { return s + std::string(n > s.size() ? n - s.size() : 0, ' '); }
+std::string pad(const std::string& s, size_t n) {
+    return s + std::string(n > s.size() ? n - s.size() : 0, ' ');
+}
 
 // One variable of a hand-made ".sli": its name, and its exogenous
 // components ('X' all, 'N' none, or a count with ranges).
@@ -31,8 +33,14 @@ struct SliVar {
 };
 
 std::string sliText(const std::vector<SliVar>& vars) {
-    std::vector<std::string> l{"#SETS", "1", "      " + pad("IND", 12) + " 3  k Industries", "AGR", "MAN", "SER",
-                               "#VARIABLES", std::to_string(vars.size())};
+    std::vector<std::string> l{"#SETS",
+                               "1",
+                               "      " + pad("IND", 12) + " 3  k Industries",
+                               "AGR",
+                               "MAN",
+                               "SER",
+                               "#VARIABLES",
+                               std::to_string(vars.size())};
     for (const auto& v : vars) {
         l.push_back("      " + pad(v.name, 15) + " 3 1 " + v.stat + " " + v.name + " variable");
         l.push_back("1");
@@ -57,14 +65,16 @@ std::string sliText(const std::vector<SliVar>& vars) {
 }
 
 std::vector<SliVar> baseClosure() {
-    return {{"x", 'X'},         {"d_f", 'X'},    {"d_ff", 'N'},        {"d_f_diseq", 'N'},
-            {"d_f_diseqre", 'X'}, {"d_diseq", 'N'}, {"d_eror_o", 'N'},   {"d_f_eror_o", 'X'},
-            {"del_ror_se_o", 'N'}, {"d_f_ror_se_o", 'X'}};
+    return {{"x", 'X'},           {"d_f", 'X'},         {"d_ff", 'N'},
+            {"d_f_diseq", 'N'},   {"d_f_diseqre", 'X'}, {"d_diseq", 'N'},
+            {"d_eror_o", 'N'},    {"d_f_eror_o", 'X'},  {"del_ror_se_o", 'N'},
+            {"d_f_ror_se_o", 'X'}};
 }
 std::vector<SliVar> policyClosure() {
-    return {{"x", 'N'},          {"d_f", 'X'},     {"d_ff", 'N'},      {"d_f_diseq", 'N'},
-            {"d_f_diseqre", 'N'}, {"d_diseq", 'X'}, {"d_eror_o", 'X'}, {"d_f_eror_o", 'N'},
-            {"del_ror_se_o", 'X'}, {"d_f_ror_se_o", 'N'}};
+    return {{"x", 'N'},           {"d_f", 'X'},         {"d_ff", 'N'},
+            {"d_f_diseq", 'N'},   {"d_f_diseqre", 'N'}, {"d_diseq", 'X'},
+            {"d_eror_o", 'X'},    {"d_f_eror_o", 'N'},  {"del_ror_se_o", 'X'},
+            {"d_f_ror_se_o", 'N'}};
 }
 
 class REConvergence : public testing::REApp {
@@ -127,7 +137,8 @@ TEST_F(REConvergence, StandardChecksNameEveryFaultInTableOrder) {
     writeFile(sli(2, 2), sliText(baseClosure()));
     EXPECT_FALSE(re->standardChecks(2, 2));
     EXPECT_EQ(dialogs.lastMessage(),
-              "Doing rational expectations (KORALE style).\r\nThere is a problem the with closure for simulation for "
+              "Doing rational expectations (KORALE style).\r\nThere is a problem the with closure for "
+              "simulation for "
               "year 2025 (year number 2) of the Rerun:"
               "\r\n Not all components of variable d_f_diseqre are endogenous."
               "\r\n Not all components of variable d_diseq are exogenous."
@@ -145,7 +156,8 @@ TEST_F(REConvergence, StandardChecksNameEveryFaultInTableOrder) {
     writeFile(sli(1, 1), sliText(v));
     EXPECT_FALSE(re->standardChecks(1, 1));
     EXPECT_EQ(dialogs.lastMessage(),
-              "Doing rational expectations (KORALE style).\r\nThere is a problem the with closure for simulation for "
+              "Doing rational expectations (KORALE style).\r\nThere is a problem the with closure for "
+              "simulation for "
               "year 2024 (year number 1) of the Base:"
               "\r\n d_ff is not a variable in the model"
               "\r\n Not all components of variable d_f_diseqre are exogenous."
@@ -174,7 +186,8 @@ TEST_F(REConvergence, ConvergenceFileHoldsTheListedIterationsOfTheMappedVariable
     ASSERT_EQ(re->variableMap().size(), 2u);
     EXPECT_EQ(re->variableMap()[1].header, "0003");  // "xk ..." is not k
 
-    for (int it = 1; it <= 5; ++it) ASSERT_TRUE(basePass(it, std::vector<float>(9, 0.1f * it))) << dialogs.lastMessage();
+    for (int it = 1; it <= 5; ++it)
+        ASSERT_TRUE(basePass(it, std::vector<float>(9, 0.1f * it))) << dialogs.lastMessage();
     const std::string file = work + "/BS1B_iter5.har";
     auto read = ReadHarFile(file);
     ASSERT_TRUE(read) << read.message();
@@ -211,8 +224,10 @@ TEST_F(REConvergence, ConvergenceFileFaults) {
     EXPECT_EQ(dialogs.lastMessage(), "File " + sol(1, 1) + " does not exist");
     writeSol(1, 1, 1);
     EXPECT_FALSE(re->startConvergenceFile(1));
-    EXPECT_EQ(dialogs.lastMessage(), "Rational Expectations: Results are not available for variable inv\r\nPlease "
-                                     "modify file " + work + "/itervar.map");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "Rational Expectations: Results are not available for variable inv\r\nPlease "
+              "modify file " +
+                  work + "/itervar.map");
     EXPECT_EQ(dialogs.records().back().buttons, BtnOk | BtnHelp);
     settings.re.ConvergenceHar = false;
     EXPECT_TRUE(re->startConvergenceFile(1));
@@ -253,8 +268,9 @@ TEST_F(REConvergence, ExtraIterationsCarryTheEarlierFileForward) {
     ASSERT_TRUE(re->startJob(baseJob()));
     dialogs.clear();
     ASSERT_TRUE(re->startConvergenceFile(1));
-    EXPECT_EQ(dialogs.lastMessage(), "Convergence information HAR file from end of iteration number 4 does not "
-                                     "exist.\r\nCan only put information for new iterations on this time.");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "Convergence information HAR file from end of iteration number 4 does not "
+              "exist.\r\nCan only put information for new iterations on this time.");
 }
 
 // --- End of an iteration, history and report ---------------------------------------------
@@ -348,7 +364,8 @@ TEST_F(REConvergence, FaultsOfShapesAndCopies) {
     // Three own dimensions are accepted for the file but cannot be reported.
     solWith(1, takeHeader(makeREHeader("0009", "big Three dimensions", {six[0], six[1], six[2]}, {1})));
     ASSERT_TRUE(re->startConvergenceFile(1)) << dialogs.lastMessage();
-    for (int y = 2; y <= 3; ++y) solWith(y, takeHeader(makeREHeader("0009", "big", {six[0], six[1], six[2]}, {1})));
+    for (int y = 2; y <= 3; ++y)
+        solWith(y, takeHeader(makeREHeader("0009", "big", {six[0], six[1], six[2]}, {1})));
     writeRorextOf(3, 1, std::vector<float>(9, 0.1f));
     writeFile(work + "/BS1B-ssy.csv", "y");
     writeFile(work + "/BS1B-ssc.csv", "c");
@@ -387,7 +404,8 @@ TEST_F(REConvergence, HistoryNeedsRorgAtTheEndOfTheLastIterations) {
     }());
     re->countIteration(1);
     EXPECT_FALSE(re->endOfIteration(1));
-    EXPECT_EQ(dialogs.lastMessage(), "Could not find header \"RORG\" on ROREXT file at end of this iteration");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "Could not find header \"RORG\" on ROREXT file at end of this iteration");
     EXPECT_FALSE(re->convergenceReport(1));  // an incomplete history gives no report
 }
 

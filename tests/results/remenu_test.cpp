@@ -28,10 +28,12 @@ TEST_F(REMenu, ExtraIterationsTellWhenNothingIsLeftToDo) {
     writeLastIter(1, 31);  // 30 done
     auto c = menu();
     EXPECT_FALSE(reBaseExtraIterations(c));
-    EXPECT_EQ(dialogs.lastMessage(),
-              "You have done 30 iterations.\r\nThe Sim Overview page indicates that you wish to do a total of 30 "
-              "iterations.\r\nThis leaves no iterations to do.\r\nPlease adjust the Sim Overview page if you want to "
-              "do more iterations.");
+    EXPECT_EQ(
+        dialogs.lastMessage(),
+        "You have done 30 iterations.\r\nThe Sim Overview page indicates that you wish to do a total of 30 "
+        "iterations.\r\nThis leaves no iterations to do.\r\nPlease adjust the Sim Overview page if you want "
+        "to "
+        "do more iterations.");
     EXPECT_TRUE(requests.empty());
 }
 
@@ -42,9 +44,10 @@ TEST_F(REMenu, ExtraIterationsConfirmThenStartTheRunAtItsNextIteration) {
     auto c = menu();
     dialogs.queueButton(BtnCancel);
     EXPECT_FALSE(rePolicyExtraIterations(c));
-    EXPECT_EQ(dialogs.lastMessage(),
-              "You have done 3 iterations.\r\nThe Sim Overview page indicates that you wish to do a total of 6 "
-              "iterations.\r\nPlease click OK if this is correct or Cancel if it is not correct.");
+    EXPECT_EQ(
+        dialogs.lastMessage(),
+        "You have done 3 iterations.\r\nThe Sim Overview page indicates that you wish to do a total of 6 "
+        "iterations.\r\nPlease click OK if this is correct or Cancel if it is not correct.");
     EXPECT_EQ(dialogs.records().back().buttons, BtnOk | BtnCancel | BtnHelp);
     EXPECT_TRUE(requests.empty());
 
@@ -73,11 +76,13 @@ TEST_F(REMenu, ExtraRerunIterationsNeedTheTabFileOption) {
     auto c = menu();
     EXPECT_FALSE(reRerunExtraIterations(c));
     EXPECT_EQ(dialogs.lastMessage(),
-              "This is only possible if your TAB file allows more than one iteration of Rerun.\r\nIf so, please check "
+              "This is only possible if your TAB file allows more than one iteration of Rerun.\r\nIf so, "
+              "please check "
               "the relevant menu item under the Rational Expectations menu.");
     settings.re.SeveralRerunIterations = true;
     EXPECT_FALSE(reRerunExtraIterations(c));  // no ITER file yet
-    EXPECT_EQ(dialogs.lastMessage(), "Original file\r\n" + work + "/ite-bs1b-br1r-2026.har\r\ndoes not exist.");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "Original file\r\n" + work + "/ite-bs1b-br1r-2026.har\r\ndoes not exist.");
 }
 
 TEST_F(REMenu, IteratingTasksCommandsSetTheCountsAndLeaveNoneWhenTheJobDoesNotStart) {
@@ -146,14 +151,15 @@ TEST_F(REMenu, ViewingAFirstYearIterationFileAsksWhichVersion) {
     auto c = menu();
     const std::string prepared = work + "/ROREXT2023.HAR";
     const std::string start = work + "/rex-bs1b-2023BIter1.har";
-    const std::string head = "Since you are doing Rational Expectations a la Korale, the file\r\n" + prepared +
-                             "\r\nyou prepared will be altered by Vardelon.";
+    const std::string head = "Since you are doing Rational Expectations a la Korale, the file\r\n" +
+                             prepared + "\r\nyou prepared will be altered by Vardelon.";
     // No Base iteration yet: Yes shows the prepared file, No nothing.
     dialogs.queueButton(BtnNo);
     EXPECT_FALSE(viewFirstYearInputFile(c, "ROREXT", prepared));
-    EXPECT_EQ(dialogs.lastMessage(), head + "\r\nIt looks as if you have not yet run any interations of the "
-                                            "Base.\r\nClick \"Yes\" if you wish to see the file you prepared, "
-                                            "otherwise click \"No\".");
+    EXPECT_EQ(dialogs.lastMessage(), head +
+                                         "\r\nIt looks as if you have not yet run any interations of the "
+                                         "Base.\r\nClick \"Yes\" if you wish to see the file you prepared, "
+                                         "otherwise click \"No\".");
     EXPECT_EQ(dialogs.records().back().buttons, BtnYes | BtnNo | BtnHelp);
     dialogs.queueButton(BtnYes);
     EXPECT_EQ(viewFirstYearInputFile(c, "ROREXT", prepared), prepared);
@@ -161,9 +167,11 @@ TEST_F(REMenu, ViewingAFirstYearIterationFileAsksWhichVersion) {
     writeFile(start, "copy");
     dialogs.queueButton(BtnNo);
     EXPECT_EQ(viewFirstYearInputFile(c, "rorext", prepared), start);
-    EXPECT_EQ(dialogs.lastMessage(), head + "\r\nClick \"Yes\" if you wish to see the file you prepared, or\r\nclick "
-                                            "\"No\" if you wish to see the file\r\n  " +
-                                         start + "\r\nused by Vardelon when you ran the FIRST iteration of the Base.");
+    EXPECT_EQ(dialogs.lastMessage(),
+              head +
+                  "\r\nClick \"Yes\" if you wish to see the file you prepared, or\r\nclick "
+                  "\"No\" if you wish to see the file\r\n  " +
+                  start + "\r\nused by Vardelon when you ran the FIRST iteration of the Base.");
     dialogs.queueButton(BtnYes);
     EXPECT_EQ(viewFirstYearInputFile(c, "ROREXT", prepared), prepared);
     // Other files, and the box unchecked, show the file without asking.
@@ -184,11 +192,14 @@ TEST_F(REMenu, ViewingAResultsInputOffersTheNextIterationsFile) {
     dialogs.queueButton(BtnNo);
     EXPECT_EQ(viewResultsInputFile(c, 3, "ITER", "offered"), start);
     EXPECT_EQ(dialogs.lastMessage(),
-              "This file is input into the first year of the Policy.\r\nSince you are doing Rational Expectations a "
-              "la Korale, this file\r\n changes from iteration to iteration.\r\nClick \"Yes\" if you wish to see the "
+              "This file is input into the first year of the Policy.\r\nSince you are doing Rational "
+              "Expectations a "
+              "la Korale, this file\r\n changes from iteration to iteration.\r\nClick \"Yes\" if you wish to "
+              "see the "
               "file\r\n  " +
-                  generated + "\r\nwhich WOULD be used if you did an EXTRA iteration of the Policy or\r\nclick \"No\" "
-                              "if you wish to see the file\r\n  " +
+                  generated +
+                  "\r\nwhich WOULD be used if you did an EXTRA iteration of the Policy or\r\nclick \"No\" "
+                  "if you wish to see the file\r\n  " +
                   start + "\r\nwhich WAS used in the FIRST iteration of the Policy.");
     dialogs.queueButton(BtnYes);
     EXPECT_EQ(viewResultsInputFile(c, 3, "ITER", "offered"), generated);
@@ -199,13 +210,16 @@ TEST_F(REMenu, ConvergenceViewersTellWhenThereIsNoFileAndOtherwiseOfferTheMatchi
     auto c = menu();
     EXPECT_FALSE(viewConvergenceHarFile(c, 1));
     EXPECT_EQ(dialogs.lastMessage(),
-              "Convergence HAR Files for the Base are of the form \r\n   BS1B_iter*.har\r\nThere are no such files.");
+              "Convergence HAR Files for the Base are of the form \r\n   BS1B_iter*.har\r\nThere are no such "
+              "files.");
     EXPECT_FALSE(viewConvergenceRorextFile(c, 2));
-    EXPECT_EQ(dialogs.lastMessage(), "Convergence ROREXT Files for the Rerun are of the form \r\n   "
-                                     "rex-bs1b-br1r-2026_RIter*.har\r\nThere are no such files.");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "Convergence ROREXT Files for the Rerun are of the form \r\n   "
+              "rex-bs1b-br1r-2026_RIter*.har\r\nThere are no such files.");
     EXPECT_FALSE(viewConvergenceCsvFile(c, 3));
-    EXPECT_EQ(dialogs.lastMessage(), "Convergence CSV Files for the Policy are of the form \r\n   "
-                                     "BS1B-BR1R-PL1P-ssy_PIter*.csv\r\nThere are no such files.");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "Convergence CSV Files for the Policy are of the form \r\n   "
+              "BS1B-BR1R-PL1P-ssy_PIter*.csv\r\nThere are no such files.");
 
     writeFile(work + "/BS1B_iter4.har", "x");
     dialogs.queueText(work + "/BS1B_iter4.har");
@@ -225,7 +239,8 @@ TEST_F(REMenu, ConvergenceViewersTellWhenThereIsNoFileAndOtherwiseOfferTheMatchi
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->file, work + "/BS1B-ssy_BIter2.csv");
     EXPECT_EQ(chosen->viewer, REViewChoice::Viewer::Spreadsheet);
-    EXPECT_EQ(dialogs.records().back().file.filter, "Conv. CSV Files (BS1B-ssy_BIter*.CSV)|BS1B-ssy_BIter*.csv");
+    EXPECT_EQ(dialogs.records().back().file.filter,
+              "Conv. CSV Files (BS1B-ssy_BIter*.CSV)|BS1B-ssy_BIter*.csv");
 }
 
 }  // namespace

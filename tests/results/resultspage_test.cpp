@@ -1,9 +1,10 @@
 // The Results page's state: lists kept across rebuilds, the style rules,
 // and the choices a finished job leaves.
-#include "doubles/mapenvironment.h"
 #include "results/resultspage.h"
 
 #include <gtest/gtest.h>
+
+#include "doubles/mapenvironment.h"
 
 namespace vdln {
 namespace {
@@ -43,11 +44,32 @@ TEST_F(ResultsPageTest, ChoicesAfterAJob) {
         int yearRun;
     } cases[] = {
         // The Policy with deviations: Differences, cumulative.
-        {"differences", {true, true, true, 3, true, true, true, 3}, false, false, AllYearsRun::Differences, false, true, 3},
+        {"differences",
+         {true, true, true, 3, true, true, true, 3},
+         false,
+         false,
+         AllYearsRun::Differences,
+         false,
+         true,
+         3},
         // Some years of the Rerun, year-on-year.
-        {"rerun", {true, true, false, 2, false, false, false, 2}, false, false, AllYearsRun::Rerun, true, false, 2},
+        {"rerun",
+         {true, true, false, 2, false, false, false, 2},
+         false,
+         false,
+         AllYearsRun::Rerun,
+         true,
+         false,
+         2},
         // Cumulative asked for but disabled by abbreviated jobs.
-        {"abbreviated", {true, false, true, 1, false, true, true, 1}, false, true, AllYearsRun::Base, false, false, 1},
+        {"abbreviated",
+         {true, false, true, 1, false, true, true, 1},
+         false,
+         true,
+         AllYearsRun::Base,
+         false,
+         false,
+         1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

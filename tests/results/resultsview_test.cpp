@@ -99,8 +99,8 @@ protected:
     // Writes run r's record with one stamp.
     void record(int run, const std::string& section, const std::string& key, const std::string& stamp) {
         const std::string f = RunRecordFileName(TKeepRunInfo::inDirectory(keepDir), run);
-        testing::writeFile(f, "[Run]\r\nSim name=x\r\n" + (section == "Run" ? "" : "[" + section + "]\r\n") + key + "=" +
-                                  stamp + "\r\n");
+        testing::writeFile(f, "[Run]\r\nSim name=x\r\n" + (section == "Run" ? "" : "[" + section + "]\r\n") +
+                                  key + "=" + stamp + "\r\n");
     }
 
     std::string work, keepDir, progDir;
@@ -133,8 +133,8 @@ TEST_F(ResultsViewTest, YearListSuffixesAndKeptSelection) {
     auto years = individualYearList(rec, 3);
     std::vector<std::string> labels;
     for (const auto& y : years) labels.push_back(y.label);
-    EXPECT_EQ(labels, (std::vector<std::string>{"2023 (base year)", "2024 (pre-policy)", "2025 (pre-policy)", "2026",
-                                                "2027"}));
+    EXPECT_EQ(labels, (std::vector<std::string>{"2023 (base year)", "2024 (pre-policy)", "2025 (pre-policy)",
+                                                "2026", "2027"}));
     EXPECT_EQ(years[3].sim, 3);
 
     // Items: losing the accuracy item keeps BASEDATA selected (not the entry
@@ -189,11 +189,14 @@ TEST_F(ResultsViewTest, YearViewMessagesBeforeAnyFileIsLookedAt) {
     } cases[] = {
         {"Solution file", 1, 0, "There is no Solution file for the base year."},
         {"Accuracy Summary", 2, 0, "There is no Accuracy Summary for the base year."},
-        {"Log file", 3, 2, "There is no Log file for any pre-policy year.\r\nThe first policy sim is for year 2026"},
+        {"Log file", 3, 2,
+         "There is no Log file for any pre-policy year.\r\nThe first policy sim is for year 2026"},
         {"BASEDATA", 2, 1,
-         "There are no data files for this run before the last pre-policy year.\r\n[The last pre-policy year is 2025.]"},
+         "There are no data files for this run before the last pre-policy year.\r\n[The last pre-policy year "
+         "is 2025.]"},
         {"Accuracy Summary", 1, 4,
-         "You are using the alternative solution method for this year.\r\nThis does not extrapolate from 3 solutions "
+         "You are using the alternative solution method for this year.\r\nThis does not extrapolate from 3 "
+         "solutions "
          "so there is\r\n no Accuracy Summary information available for this year."},
         {"LAGOUT", 1, 4, "This file is output each year so there is no version of it for the final year."},
         {"SUMMARY", 1, 0, "There is no SUMMARY for the base year."},
@@ -260,7 +263,8 @@ TEST_F(ResultsViewTest, YearViewAgainstTheRecordOfRuns) {
     // shows nothing, Yes shows the file.
     touch("bs1b-br1r-pl1p-2026.sl4", "second version");
     const std::string question =
-        "This file is not the one created/used during the last successful run.\r\nDo you still want to look at it?";
+        "This file is not the one created/used during the last successful run.\r\nDo you still want to look "
+        "at it?";
     for (Button answer : {BtnNo, BtnYes}) {
         SCOPED_TRACE(answer == BtnYes ? "yes" : "no");
         dialogs.clear();
@@ -291,7 +295,8 @@ TEST_F(ResultsViewTest, AccuracySummaryFromTheYearsLog) {
     ViewAction a = viewYearFile(context(), item("Accuracy Summary"), 1, 2, dialogs);
     EXPECT_EQ(a.target, ViewTarget::None);
     ASSERT_EQ(dialogs.messages().size(), 2u);
-    EXPECT_EQ(dialogs.messages()[1].rfind("Could not make accuracy summary:\r\n", 0), 0u) << dialogs.messages()[1];
+    EXPECT_EQ(dialogs.messages()[1].rfind("Could not make accuracy summary:\r\n", 0), 0u)
+        << dialogs.messages()[1];
     EXPECT_NE(dialogs.messages()[1].find(log), std::string::npos);
 
     // A log with a summary: the dialog of that year, titled with the run.
@@ -312,18 +317,24 @@ TEST_F(ResultsViewTest, RationalExpectationsInputOfTheFirstYear) {
     const std::string generated = touch("ror-bs1b-2027.har");
     const std::string copy = touch("rorstart.har");
     auto ctx = context();
-    ctx.reStartCopy = [&](int run, const std::string& name) { return run == 1 && name == "ROREXT" ? copy : ""; };
+    ctx.reStartCopy = [&](int run, const std::string& name) {
+        return run == 1 && name == "ROREXT" ? copy : "";
+    };
     dialogs.queueButton(BtnNo);
     auto f = yearItemFile(ctx, item("ROREXT"), 1, 0, dialogs);
     ASSERT_TRUE(f);
     EXPECT_EQ(*f, copy);
     ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_EQ(dialogs.messages()[0],
-              "This file is input into the first year of the Base.\r\nSince you are doing Rational Expectations a la "
-              "Korale, this file\r\n changes from iteration to iteration.\r\nClick \"Yes\" if you wish to see the "
-              "file\r\n  " + generated + "\r\nwhich WOULD be used if you did an EXTRA iteration of the Base or\r\n"
-              "click \"No\" if you wish to see the file\r\n  " + copy +
-                  "\r\nwhich WAS used in the FIRST iteration of the Base.");
+    EXPECT_EQ(
+        dialogs.messages()[0],
+        "This file is input into the first year of the Base.\r\nSince you are doing Rational Expectations a "
+        "la "
+        "Korale, this file\r\n changes from iteration to iteration.\r\nClick \"Yes\" if you wish to see the "
+        "file\r\n  " +
+            generated +
+            "\r\nwhich WOULD be used if you did an EXTRA iteration of the Base or\r\n"
+            "click \"No\" if you wish to see the file\r\n  " +
+            copy + "\r\nwhich WAS used in the FIRST iteration of the Base.");
     dialogs.clear();
     f = yearItemFile(ctx, item("ROREXT"), 1, 0, dialogs);  // unscripted: Yes
     EXPECT_EQ(f.value_or(""), generated);
@@ -357,9 +368,10 @@ TEST_F(ResultsViewTest, ProbexForOneYear) {
     const std::string f = touch("bs1b-2024.sl4");
     auto ctx = context();
     EXPECT_FALSE(analyseYear(ctx, sol, 1, 1, dialogs, starter));
-    EXPECT_EQ(dialogs.lastMessage(),
-              "Sorry, there is no coresponding SLC file.\r\nThis means that you cannot run Probex on this Solution "
-              "file.\r\n[SLC files are only created by recent releases of Solvane.]");
+    EXPECT_EQ(
+        dialogs.lastMessage(),
+        "Sorry, there is no coresponding SLC file.\r\nThis means that you cannot run Probex on this Solution "
+        "file.\r\n[SLC files are only created by recent releases of Solvane.]");
     touch("bs1b-2024.slc");
     dialogs.clear();
     EXPECT_FALSE(analyseYear(ctx, sol, 1, 1, dialogs, starter));
@@ -373,7 +385,8 @@ TEST_F(ResultsViewTest, ProbexForOneYear) {
     EXPECT_EQ(starter.calls[0].dir, work);
     starter.fail = true;
     EXPECT_FALSE(analyseYear(ctx, sol, 1, 1, dialogs, starter));
-    EXPECT_EQ(dialogs.lastMessage(), "Could not run \r\n" + JoinPath(progDir, "probex.exe") + "\r\n[Permission denied]");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "Could not run \r\n" + JoinPath(progDir, "probex.exe") + "\r\n[Permission denied]");
 }
 
 TEST_F(ResultsViewTest, ProbexLocationOrder) {
@@ -432,7 +445,8 @@ TEST_F(ResultsViewTest, GraphCodesAndOutlensArgument) {
     std::filesystem::remove(seq);
     dialogs.clear();
     EXPECT_FALSE(graphsSequenceFile(ctx, {AllYearsRun::Base, true, false}, dialogs));
-    EXPECT_EQ(dialogs.lastMessage(), "Are no files with names\r\n" + JoinPath(work, "*.seq") + "\r\nso nothing to show.");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "Are no files with names\r\n" + JoinPath(work, "*.seq") + "\r\nso nothing to show.");
     touch("bs1b-2025-2026.seq");
     dialogs.queueText("bs1b-2025-2026.seq");
     auto picked = graphsSequenceFile(ctx, {AllYearsRun::Base, true, false}, dialogs);
@@ -484,12 +498,14 @@ TEST_F(ResultsViewTest, SpreadsheetsForAllAndSomeYears) {
     dialogs.queueButton(BtnNo);
     EXPECT_FALSE(viewSpreadsheet(ctx, devAll, dialogs, starter));
     EXPECT_EQ(dialogs.lastMessage(),
-              "This file is not the one created during the last successful run.\r\nDo you still want to look at it?");
+              "This file is not the one created during the last successful run.\r\nDo you still want to look "
+              "at it?");
     // No record of the Base: the warning, and the file is still opened.
     touch("BS1B-ssy.csv");
     dialogs.clear();
     EXPECT_TRUE(viewSpreadsheet(ctx, {AllYearsRun::Base, false, false}, dialogs, starter));
-    EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"Can see no indication that this run completed successfully."});
+    EXPECT_EQ(dialogs.messages(),
+              std::vector<std::string>{"Can see no indication that this run completed successfully."});
     starter.fail = true;
     EXPECT_FALSE(viewSpreadsheet(ctx, {AllYearsRun::Base, false, false}, dialogs, starter));
     EXPECT_EQ(dialogs.lastMessage(), "Failed to execute CALC\r\n[Permission denied]");
@@ -498,7 +514,8 @@ TEST_F(ResultsViewTest, SpreadsheetsForAllAndSomeYears) {
     // Some years.
     dialogs.clear();
     EXPECT_FALSE(viewSpreadsheet(ctx, {AllYearsRun::Policy, true, true}, dialogs, starter));
-    EXPECT_EQ(dialogs.lastMessage(), "Are no files with names\r\n" + JoinPath(work, "BS1B-BR1R-PL1P-ssc-*.csv") +
+    EXPECT_EQ(dialogs.lastMessage(), "Are no files with names\r\n" +
+                                         JoinPath(work, "BS1B-BR1R-PL1P-ssc-*.csv") +
                                          "\r\nso nothing to show.");
     const std::string part = touch("BS1B-BR1R-PL1P-ssc-2026-2026.csv");
     dialogs.clear();
@@ -516,31 +533,36 @@ TEST_F(ResultsViewTest, AnalysisOfCumulativeResults) {
     const AllYearsRequest pol{AllYearsRun::Policy, false, true};
     const std::string rsl = JoinPath(work, "BS1B-BR1R-PL1P-ssc.rsl");
     EXPECT_EQ(allYearsRslFile(ctx, pol), rsl);
-    EXPECT_EQ(allYearsRslFile(ctx, {AllYearsRun::Differences, false, true}), JoinPath(work, "BS1B-BR1R-PL1P-devc.rsl"));
+    EXPECT_EQ(allYearsRslFile(ctx, {AllYearsRun::Differences, false, true}),
+              JoinPath(work, "BS1B-BR1R-PL1P-devc.rsl"));
 
     const std::string sol = JoinPath(work, "bs1b-br1r-pl1p-2027.sl4");
     const std::string info =
         "Will load cumulative results for years 2026 to 2027 of the Policy.\r\n"
-        "Coefficient values will be taken from data as it was just before the simulation for year 2027 of the "
+        "Coefficient values will be taken from data as it was just before the simulation for year 2027 of "
+        "the "
         "Policy. [The UDC file after this simulation does not exist.]\r\n"
         "Closure shown in Probex will be taken from the simulation for year 2027 of the Policy.";
     EXPECT_FALSE(analyseCumulative(ctx, pol, dialogs, starter));
-    EXPECT_EQ(dialogs.messages(),
-              (std::vector<std::string>{info, "The designated Solution file\r\n     " + sol + "\r\ndoes not exist."}));
+    EXPECT_EQ(dialogs.messages(), (std::vector<std::string>{info, "The designated Solution file\r\n     " +
+                                                                      sol + "\r\ndoes not exist."}));
     touch("bs1b-br1r-pl1p-2027.sl4");
     dialogs.clear();
     EXPECT_FALSE(analyseCumulative(ctx, pol, dialogs, starter));
-    EXPECT_EQ(dialogs.lastMessage(), "The designated file from which Coefficient values are to be read\r\n     " +
-                                         changeExt(sol, ".slc") + "\r\ndoes not exist.");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "The designated file from which Coefficient values are to be read\r\n     " +
+                  changeExt(sol, ".slc") + "\r\ndoes not exist.");
     touch("bs1b-br1r-pl1p-2027.udc");
     dialogs.clear();
     EXPECT_FALSE(analyseCumulative(ctx, pol, dialogs, starter));
     EXPECT_EQ(dialogs.messages()[0],
               "Will load cumulative results for years 2026 to 2027 of the Policy.\r\n"
-              "Coefficient values will be taken from the updated data at the end of the simulation for year 2027 of "
-              "the Policy.\r\nClosure shown in Probex will be taken from the simulation for year 2027 of the Policy.");
-    EXPECT_EQ(dialogs.lastMessage(),
-              "The designated Header Array (RSL) file containing results\r\n     " + rsl + "\r\ndoes not exist.");
+              "Coefficient values will be taken from the updated data at the end of the simulation for year "
+              "2027 of "
+              "the Policy.\r\nClosure shown in Probex will be taken from the simulation for year 2027 of the "
+              "Policy.");
+    EXPECT_EQ(dialogs.lastMessage(), "The designated Header Array (RSL) file containing results\r\n     " +
+                                         rsl + "\r\ndoes not exist.");
     touch("BS1B-BR1R-PL1P-ssc.rsl");
     dialogs.clear();
     EXPECT_TRUE(analyseCumulative(ctx, pol, dialogs, starter));
@@ -555,9 +577,11 @@ TEST_F(ResultsViewTest, AnalysisOfCumulativeResults) {
     dialogs.queueButton(BtnOk);  // the information
     dialogs.queueButton(BtnNo);
     EXPECT_FALSE(analyseCumulative(ctx, {AllYearsRun::Differences, false, true}, dialogs, starter));
-    EXPECT_EQ(dialogs.messages()[0].rfind("Will load cumulative differences for years 2026 to 2027.\r\n", 0), 0u);
+    EXPECT_EQ(dialogs.messages()[0].rfind("Will load cumulative differences for years 2026 to 2027.\r\n", 0),
+              0u);
     EXPECT_EQ(dialogs.lastMessage(),
-              "This file is not the one created during the last successful run.\r\nDo you still want to look at it?");
+              "This file is not the one created during the last successful run.\r\nDo you still want to look "
+              "at it?");
 
     // Some years: the picked file's name gives the years covered.
     struct Pick {
@@ -621,9 +645,12 @@ TEST(ResultsPatterns, NameMatchIgnoresCase) {
     struct Case {
         const char *pattern, *name;
         bool match;
-    } cases[] = {{"*.seq", "A.SEQ", true},         {"bs1b-ssy-*.csv", "bs1b-ssy-2024-2025.csv", true},
-                 {"bs1b-ssy-*.csv", "BS1B-ssy.csv", false}, {"a?c", "abc", true},
-                 {"a?c", "ac", false},             {"*x*y", "axxbyy", true}};
+    } cases[] = {{"*.seq", "A.SEQ", true},
+                 {"bs1b-ssy-*.csv", "bs1b-ssy-2024-2025.csv", true},
+                 {"bs1b-ssy-*.csv", "BS1B-ssy.csv", false},
+                 {"a?c", "abc", true},
+                 {"a?c", "ac", false},
+                 {"*x*y", "axxbyy", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.pattern) + " " + c.name);
         EXPECT_EQ(namePatternMatch(c.pattern, c.name), c.match);

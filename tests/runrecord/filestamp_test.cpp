@@ -53,12 +53,12 @@ TEST(FileStampParse, TakesStampsApart) {
         {"1 2 3 0 /w/a b c.har", "/w/a b c.har", (2LL << 32) | 1, 3},
         {"-1 0 -1 1 x", "x", 0xFFFFFFFFLL, (1LL << 32) | 0xFFFFFFFFLL},
         {"0 0 -1 -1 /w/missing", "/w/missing", 0, -1},
-        {"12345", "xx.xx", 0, -1},               // no blank at all
-        {"1 2 3", "2 3", 0, -1},                 // fewer than four blanks: the older form
+        {"12345", "xx.xx", 0, -1},  // no blank at all
+        {"1 2 3", "2 3", 0, -1},    // fewer than four blanks: the older form
         {"", "xx.xx", 0, -1},
-        {"abc def ghi jkl mno", "xx.xx", 0, -1},  // not numbers
+        {"abc def ghi jkl mno", "xx.xx", 0, -1},                  // not numbers
         {"810000000 /w/old file.har", "/w/old file.har", 0, -1},  // older DOS form
-        {"99999999999 1 2 3 x", "xx.xx", 0, -1},  // out of range, not a DOS number either
+        {"99999999999 1 2 3 x", "xx.xx", 0, -1},                  // out of range, not a DOS number either
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -114,8 +114,8 @@ TEST_F(CompareStampTest, TimesWithinTwoSecondsAgree) {
         std::int64_t offset;
         bool ok;
     };
-    const Case cases[] = {{0, true}, {5000000, true}, {-19999999, true}, {19999999, true},
-                          {40000000, false}, {-40000000, false}};
+    const Case cases[] = {{0, true},        {5000000, true},   {-19999999, true},
+                          {19999999, true}, {40000000, false}, {-40000000, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.offset);
         ASSERT_TRUE(setFileWriteTime(f, kT + c.offset).isOk());
@@ -131,10 +131,11 @@ TEST_F(CompareStampTest, TouchedFileFailsWithTheTimeMessage) {
     ASSERT_TRUE(setFileWriteTime(f, now).isOk());
     auto r = compare(formatFileStamp(stored, 8, f), f);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.message, "The Solution file: " + f + " is different since\r\n"
-                         "    the current file was created on 12-Nov-2021 at 13:14:16 but\r\n"
-                         "    the file created when you last ran the Base\r\n"
-                         "    was created on 02-Jan-2020 at 03:04:06.");
+    EXPECT_EQ(r.message, "The Solution file: " + f +
+                             " is different since\r\n"
+                             "    the current file was created on 12-Nov-2021 at 13:14:16 but\r\n"
+                             "    the file created when you last ran the Base\r\n"
+                             "    was created on 02-Jan-2020 at 03:04:06.");
 }
 
 TEST_F(CompareStampTest, SizeAndMissingFileMessages) {
@@ -143,18 +144,20 @@ TEST_F(CompareStampTest, SizeAndMissingFileMessages) {
     ASSERT_TRUE(setFileWriteTime(f, kT).isOk());
     auto r = compare(formatFileStamp(kT, 8, f), f);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.message, "The Solution file: " + f + " is different since\r\n"
-                         "    the current version has size 9 bytes but\r\n"
-                         "    the version created when you last ran the Base\r\n"
-                         "    had size 8 bytes.");
+    EXPECT_EQ(r.message, "The Solution file: " + f +
+                             " is different since\r\n"
+                             "    the current version has size 9 bytes but\r\n"
+                             "    the version created when you last ran the Base\r\n"
+                             "    had size 8 bytes.");
 
     std::int64_t stored = fileTimeFromLocal(2020, 1, 2, 3, 4, 6);
     std::string gone = path("gone.sl4");
     r = compare(formatFileStamp(stored, 8, gone), gone);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.message, "The Solution file: " + gone + " no longer exists while\r\n"
-                         "    the file created when you last ran the Base\r\n"
-                         "    was created on 02-Jan-2020 at 03:04:06.");
+    EXPECT_EQ(r.message, "The Solution file: " + gone +
+                             " no longer exists while\r\n"
+                             "    the file created when you last ran the Base\r\n"
+                             "    was created on 02-Jan-2020 at 03:04:06.");
 
     // Missing when stamped and still missing: nothing changed.
     EXPECT_TRUE(compare(FileStamp(gone), gone).ok);
@@ -172,10 +175,14 @@ TEST_F(CompareStampTest, NameCheck) {
     ASSERT_TRUE(copyFile(f, renamed, true).isOk());
     auto r = compare(stamp, renamed, both);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.message, "The name of the Solution file\r\n"
-                         "    has changed. Now it is: " + renamed + "\r\n"
-                         "    but when you last ran the Base it was: " + f);
-    EXPECT_FALSE(compare("", f, both).ok);             // empty stored name fails
+    EXPECT_EQ(r.message,
+              "The name of the Solution file\r\n"
+              "    has changed. Now it is: " +
+                  renamed +
+                  "\r\n"
+                  "    but when you last ran the Base it was: " +
+                  f);
+    EXPECT_FALSE(compare("", f, both).ok);                             // empty stored name fails
     EXPECT_TRUE(compare(stamp, renamed, StampCheck{false, true}).ok);  // time and size agree
 }
 

@@ -18,7 +18,9 @@ namespace {
 using Range = std::pair<int, int>;
 constexpr Range kNone{0, -1};
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 // A pass-1 message: the input's line, its producer line, and the fixed tail
 // naming the item that cannot run.
@@ -43,7 +45,8 @@ protected:
     // A new application; `folder` (under the test's folder) keeps cases of
     // one test apart.
     void make(int years, int firstPolicyYear, const std::string& folder = "") {
-        app = std::make_unique<testing::AppBuilder>(folder.empty() ? dir() : path(folder), years, 1, firstPolicyYear);
+        app = std::make_unique<testing::AppBuilder>(folder.empty() ? dir() : path(folder), years, 1,
+                                                    firstPolicyYear);
     }
     RunRecordEnv& env() { return *app->env; }
     int n() { return app->sim.NumYears; }
@@ -89,7 +92,9 @@ protected:
     PrereqOutcome check(const TBigJobDetails& j) {
         return PreviousSimsEtcStillOk_Version2(env(), j, options, cache, dialogs);
     }
-    std::string updatedData(int run, int i) { return env().inWorkDir(UpdatedFileName(app->sim, i, run, env().noRerun, 1)); }
+    std::string updatedData(int run, int i) {
+        return env().inWorkDir(UpdatedFileName(app->sim, i, run, env().noRerun, 1));
+    }
     std::string solution(int run, int i) { return SolutionFile(app->sim, i, run, env().noRerun); }
     // Gives a file new contents (and so a new size) at a later time.
     static void change(const std::string& f) {
@@ -152,7 +157,12 @@ TEST_F(PrereqCheckTest, ItemsBuildOnThePreviousYearTheBotJobAndTheSolutionFiles)
         {{kItemBot, 3}, {{kItemBase, 3}, {kItemRerun, 2}}},
         {{kItemBase, ss}, {{kItemBase, 1}, {kItemBase, 2}, {kItemBase, 3}}},
         {{kItemPolicy, dev},
-         {{kItemRerun, 2}, {kItemPolicy, 2}, {kItemRerun, 3}, {kItemPolicy, 3}, {kItemRerun, ss}, {kItemPolicy, ss}}},
+         {{kItemRerun, 2},
+          {kItemPolicy, 2},
+          {kItemRerun, 3},
+          {kItemPolicy, 3},
+          {kItemRerun, ss},
+          {kItemPolicy, ss}}},
     };
     for (const auto& [item, deps] : cases) {
         SCOPED_TRACE(whole.describe(item));
@@ -182,8 +192,8 @@ TEST_F(PrereqCheckTest, ARequestOutOfSequenceIsRefusedBeforeAnythingElse) {
     std::remove(env().modelFile.c_str());  // would be reported later
     const PrereqOutcome out = check(job({3, 5}, kNone, {4, 5}));
     EXPECT_FALSE(out.goAhead);
-    const std::string want = sequenceCheckMessage(job({3, 5}, kNone, {4, 5}), 1,
-                                                  [&](int i) { return app->sim.Years[i]; }, false, false);
+    const std::string want = sequenceCheckMessage(
+        job({3, 5}, kNone, {4, 5}), 1, [&](int i) { return app->sim.Years[i]; }, false, false);
     ASSERT_FALSE(want.empty());
     EXPECT_EQ(dialogs.messages(), std::vector<std::string>{want});
     EXPECT_EQ(out.problem, want);
@@ -228,7 +238,8 @@ TEST_F(PrereqCheckTest, TheWaitWindowNamesEachStageAndIsNeverShownInBatchMode) {
                                     }));
     ScriptedDialogs batch;
     options.batchMode = true;
-    ASSERT_TRUE(PreviousSimsEtcStillOk_Version2(env(), job({2, 3}, kNone, kNone), options, cache, batch).goAhead);
+    ASSERT_TRUE(
+        PreviousSimsEtcStillOk_Version2(env(), job({2, 3}, kNone, kNone), options, cache, batch).goAhead);
     EXPECT_TRUE(batch.waitTitles().empty());
     EXPECT_TRUE(batch.waitStages().empty());
 }
@@ -256,12 +267,27 @@ TEST_F(PrereqCheckTest, JobsThatHaveWhatTheyNeedGoAheadAskingOnlyAboutEarlierRes
     };
     const Case cases[] = {
         // No BOT file, solution or updated data exists yet: the job makes them.
-        {"whole application, nothing stored", false, false, [&] { return job({1, 3}, {2, 3}, {2, 3}, true, true); },
+        {"whole application, nothing stored", false, false,
+         [&] {
+             return job({1, 3}, {2, 3}, {2, 3}, true, true);
+         },
          false},
-        {"whole application, no rerun", false, true, [&] { return job({1, 3}, kNone, {2, 3}, true, true); }, false},
+        {"whole application, no rerun", false, true,
+         [&] {
+             return job({1, 3}, kNone, {2, 3}, true, true);
+         },
+         false},
         {"all spreadsheets after a whole run", true, false, [&] { return spreadsheetsOnly(); }, true},
-        {"Base from year 2 after a whole run", true, false, [&] { return job({2, 3}, kNone, kNone); }, true},
-        {"whole application again", true, false, [&] { return job({1, 3}, {2, 3}, {2, 3}, true, true); }, false},
+        {"Base from year 2 after a whole run", true, false,
+         [&] {
+             return job({2, 3}, kNone, kNone);
+         },
+         true},
+        {"whole application again", true, false,
+         [&] {
+             return job({1, 3}, {2, 3}, {2, 3}, true, true);
+         },
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -270,15 +296,17 @@ TEST_F(PrereqCheckTest, JobsThatHaveWhatTheyNeedGoAheadAskingOnlyAboutEarlierRes
         if (c.runEverythingFirst) app->runAll();
         dialogs.clear();
         EXPECT_TRUE(check(c.job()).goAhead);
-        EXPECT_EQ(dialogs.messages(), c.buildsOnEarlierResults ? std::vector<std::string>{kCheckPrerequisitesQuestion}
-                                                               : std::vector<std::string>{});
+        EXPECT_EQ(dialogs.messages(), c.buildsOnEarlierResults
+                                          ? std::vector<std::string>{kCheckPrerequisitesQuestion}
+                                          : std::vector<std::string>{});
     }
 }
 
 TEST_F(PrereqCheckTest, AMissingFileNoStepOfTheJobMakesIsReportedAndMayBeOverridden) {
-    const std::string want = missingText("    The data file " + updatedData(1, 1),
-                                         "     created by the simulation for year 2024 (year number 1) of the Base",
-                                         "simulation for year 2025 (year number 2) of the Base");
+    const std::string want =
+        missingText("    The data file " + updatedData(1, 1),
+                    "     created by the simulation for year 2024 (year number 1) of the Base",
+                    "simulation for year 2025 (year number 2) of the Base");
     for (Button answer : {BtnNo, BtnYes}) {
         SCOPED_TRACE(answer == BtnYes ? "Yes" : "No");
         dialogs.clear();
@@ -320,7 +348,8 @@ TEST_F(PrereqCheckTest, EachKindOfMissingInputHasItsRoleAndProducer) {
     };
     const Case cases[] = {
         {"starting data", firstYear, job({1, 1}, kNone, kNone),
-         missingText("    The starting data file " + firstYear, "     (see the Data part of the Model/Data page)",
+         missingText("    The starting data file " + firstYear,
+                     "     (see the Data part of the Model/Data page)",
                      "simulation for year 2024 (year number 1) of the Base")},
         // The BOT files of the year are then no longer valid, so the job makes
         // them again, from this solution file.
@@ -328,10 +357,11 @@ TEST_F(PrereqCheckTest, EachKindOfMissingInputHasItsRoleAndProducer) {
          missingText("    The Solution file from the " + sp + "Base " + solution(1, 3),
                      "     created by the " + sp + "Base", "BOT job for year 2026")},
         {"solution file read by a spreadsheet job", solution(3, 2), policySS,
-         missingText("    The Solution file from the simulation for year 2025 (year number 2) of the Policy " +
-                         solution(3, 2),
-                     "     created by the simulation for year 2025 (year number 2) of the Policy",
-                     "ss job for the Policy")},
+         missingText(
+             "    The Solution file from the simulation for year 2025 (year number 2) of the Policy " +
+                 solution(3, 2),
+             "     created by the simulation for year 2025 (year number 2) of the Policy",
+             "ss job for the Policy")},
         {"comparison run's cumulative results read by the deviations", rerunCumulative, deviationsOnly,
          missingText("    The cumulative results file from the ss job for the Rerun " + rerunCumulative,
                      "     created by the ss job for the Rerun", "differences ss job for the Policy")},
@@ -357,9 +387,9 @@ TEST_F(PrereqCheckTest, TheSolFileForShocksIsNeededOnlyWhenThatOptionIsOn) {
     const TBigJobDetails j = job(kNone, kNone, {3, 3});
     PrereqPlan plan(env(), j, [](int) { return false; });
     EXPECT_EQ(missingPrerequisiteFiles(plan),
-              std::vector<std::string>{missingText("    The SOL file for Shocks " + sol,
-                                                   "     created by the BOT job for year 2026",
-                                                   "simulation for year 2026 (year number 3) of the Policy")});
+              std::vector<std::string>{missingText(
+                  "    The SOL file for Shocks " + sol, "     created by the BOT job for year 2026",
+                  "simulation for year 2026 (year number 3) of the Policy")});
     env().solFileShocks = false;
     EXPECT_TRUE(missingPrerequisiteFiles(plan).empty());
     // Judged afresh, the stored BOT job is not valid without its SOL file:
@@ -391,8 +421,9 @@ TEST_F(PrereqCheckTest, AnEarlierResultChangedOnDiskIsFoundOnlyWhenPrerequisites
     EXPECT_EQ(dialogs.messages()[0], kCheckPrerequisitesQuestion);
     EXPECT_EQ(dialogs.messages()[1], out.problem);
     EXPECT_EQ(dialogs.messages()[2], kIgnorePrerequisiteProblemsQuestion);
-    EXPECT_TRUE(contains(out.problem, "Results from the simulation for year 2024 (year number 1) of the Base are not "
-                                      "ok.\r\n  The updated data file with logical name BASEDATA"))
+    EXPECT_TRUE(contains(out.problem,
+                         "Results from the simulation for year 2024 (year number 1) of the Base are not "
+                         "ok.\r\n  The updated data file with logical name BASEDATA"))
         << out.problem;
     EXPECT_TRUE(fileExists(runRecordBackupName(env().keep.BaseFile))) << "the records are backed up first";
 
@@ -447,18 +478,22 @@ TEST_F(PrereqCheckTest, EarlierStepsOutOfOrderOrNeverCompletedAreReported) {
         // BOT job of year 3, whose starting data it also makes, is redone.
         {"a Base year redone before the policy", 3, [&] { app->runAll(); }, job({2, 2}, kNone, {3, 3}),
          "Sim for year 2026 of Base was completed before sim for year 2025."},
-        {"the first Base year redone before the Policy's spreadsheet job", 2, [&] { app->runAll(); }, policyAfterBase1,
+        {"the first Base year redone before the Policy's spreadsheet job", 2, [&] { app->runAll(); },
+         policyAfterBase1,
          "Sim for year 2025 of Base was completed before sim for year 2024.\r\n"
-         "   The BOT job for year 2025 was completed before the simulation for year 2024 (year number 1) of the "
+         "   The BOT job for year 2025 was completed before the simulation for year 2024 (year number 1) of "
+         "the "
          "Base\r\n      [The starting data for this BOT job includes updated data from that simulation.]\r\n"
-         "   The simulation for year 2025 (year number 2) of the Rerun was completed before the simulation for year "
+         "   The simulation for year 2025 (year number 2) of the Rerun was completed before the simulation "
+         "for year "
          "2024 (year number 1) of the Base\r\n"},
         {"files there but no record", 2,
          [&] {
              app->runRun(1);
              std::remove(env().keep.BaseFile.c_str());
          },
-         job({2, 3}, kNone, kNone), "Simulation for year 2024 (year number 1) of the Base has not been completed."},
+         job({2, 3}, kNone, kNone),
+         "Simulation for year 2024 (year number 1) of the Base has not been completed."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -485,9 +520,10 @@ TEST_F(ShortNameTest, ADataFileNamedByItsShortNameInAClosureOrShockFileIsRefused
         bool ok;
     };
     const Case cases[] = {
-        {"shock file reads the data file", "B2025.BSH", "shock x = file \"BaseData2023.HAR\" header \"X\" ;\n", false},
-        {"closure reads it", "BASE.CLS", "exogenous x l t ;\nrest endogenous ;\ntake x from file basedata2023.har ;\n",
-         false},
+        {"shock file reads the data file", "B2025.BSH",
+         "shock x = file \"BaseData2023.HAR\" header \"X\" ;\n", false},
+        {"closure reads it", "BASE.CLS",
+         "exogenous x l t ;\nrest endogenous ;\ntake x from file basedata2023.har ;\n", false},
         {"another file", "B2025.BSH", "shock x = file \"grow.har\" header \"G2025\" ;\n", true},
         {"named with its folder", "B2025.BSH",
          "shock x = file \"" + app->work + "/basedata2023.har\" header \"X\" ;\n", true},
@@ -500,12 +536,14 @@ TEST_F(ShortNameTest, ADataFileNamedByItsShortNameInAClosureOrShockFileIsRefused
         const ShortNameOutcome out = CheckShortNamesDataCMFBits(env(), j, dialogs);
         EXPECT_EQ(out.ok, c.ok);
         if (!c.ok) {
-            const std::string want = "File with short name \"basedata2023.har\" is used\r\n"
-                                     " as a data file (Model/Data page)\r\n"
-                                     "and in file " + JoinPath(app->work, c.file) +
-                                     " on the Closure/Shocks page.\r\n"
-                                     "Sorry, but this is not allowed.\r\n"
-                                     "Please change this.";
+            const std::string want =
+                "File with short name \"basedata2023.har\" is used\r\n"
+                " as a data file (Model/Data page)\r\n"
+                "and in file " +
+                JoinPath(app->work, c.file) +
+                " on the Closure/Shocks page.\r\n"
+                "Sorry, but this is not allowed.\r\n"
+                "Please change this.";
             EXPECT_EQ(out.problem, want);
             EXPECT_EQ(dialogs.messages(), std::vector<std::string>{want});
         } else {
@@ -513,7 +551,8 @@ TEST_F(ShortNameTest, ADataFileNamedByItsShortNameInAClosureOrShockFileIsRefused
         }
         // Back to the builder's files.
         testing::AppBuilder::write(JoinPath(app->work, "BASE.CLS"), "exogenous x l t ; rest endogenous ;\n");
-        testing::AppBuilder::write(JoinPath(app->work, "B2025.BSH"), "shock x = file \"grow.har\" header \"G2025\" ;\n");
+        testing::AppBuilder::write(JoinPath(app->work, "B2025.BSH"),
+                                   "shock x = file \"grow.har\" header \"G2025\" ;\n");
     }
 }
 
@@ -533,9 +572,11 @@ TEST_F(ShortNameTest, TheRecorderStopsTheJobAndKeepsTheProblemText) {
     EXPECT_TRUE(recorder.prerequisitesOk(job({1, 3}, kNone, kNone)));
     EXPECT_EQ(recorder.lastProblem(), "");
 
-    testing::AppBuilder::write(JoinPath(app->work, "B2024.BSH"), "shock x = file basedata2023.har header \"X\" ;\n");
+    testing::AppBuilder::write(JoinPath(app->work, "B2024.BSH"),
+                               "shock x = file basedata2023.har header \"X\" ;\n");
     EXPECT_FALSE(recorder.prerequisitesOk(job({1, 3}, kNone, kNone)));
-    EXPECT_TRUE(contains(recorder.lastProblem(), "File with short name \"basedata2023.har\" is used")) << recorder.lastProblem();
+    EXPECT_TRUE(contains(recorder.lastProblem(), "File with short name \"basedata2023.har\" is used"))
+        << recorder.lastProblem();
 
     std::remove(JoinPath(app->work, "POLICY.CLS").c_str());
     EXPECT_FALSE(recorder.prerequisitesOk(job({1, 3}, {2, 3}, {2, 3})));

@@ -42,15 +42,17 @@ TEST_F(EssentialInputsTest, EachMissingInputHasItsMessage) {
     EXPECT_EQ(check(), "");
     rec.GridStem(2, 2) = "B2";
     RefreshGrid(rec);
-    EXPECT_EQ(check(),
-              "Period-specific shocks file B2.BSH (see the Closure/Shocks page) does not exist.\r\n"
-              "This makes it IMPOSSIBLE to carry out the simulation for year 2025 (year number 2) of the Base");
+    EXPECT_EQ(
+        check(),
+        "Period-specific shocks file B2.BSH (see the Closure/Shocks page) does not exist.\r\n"
+        "This makes it IMPOSSIBLE to carry out the simulation for year 2025 (year number 2) of the Base");
     rec.GridStem(2, 2) = "";
     rec.GridStem(0, 1) = "";
-    EXPECT_EQ(check(),
-              "No closure file (Common or period-specific) has been specified\r\n for the simulation for year 2024 "
-              "(year number 1) of the Base.\r\nThis makes it IMPOSSIBLE to carry out the simulation for year 2024 "
-              "(year number 1) of the Base.");
+    EXPECT_EQ(
+        check(),
+        "No closure file (Common or period-specific) has been specified\r\n for the simulation for year 2024 "
+        "(year number 1) of the Base.\r\nThis makes it IMPOSSIBLE to carry out the simulation for year 2024 "
+        "(year number 1) of the Base.");
     rec.GridStem(0, 1) = "BASE";
     in.resultsMapFile = "";
     EXPECT_EQ(check(),
@@ -70,7 +72,8 @@ TEST_F(EssentialInputsTest, EachMissingInputHasItsMessage) {
 TEST_F(EssentialInputsTest, FilesAShockFileDrawsInMustExist) {
     testing::writeFile(path("B1.BSH"), "shock x = file \"part.har\" header \"XSHK\" ;\n");
     std::string m = check();
-    EXPECT_NE(m.find("Earlier messages about missing files are about files\r\n referred to in the Period-specific shocks file"),
+    EXPECT_NE(m.find("Earlier messages about missing files are about files\r\n referred to in the "
+                     "Period-specific shocks file"),
               std::string::npos)
         << m;
 }

@@ -51,8 +51,8 @@ TEST_F(RunRecordStoreTest, AFileChangedUnderTheStoreIsReadAgain) {
     changed.set("Notes", "Written by", "another program");
     ASSERT_TRUE(changed.save(baseFile()));
 
-    ASSERT_TRUE(WriteRunRecord(*app->env, app->dialogs, store, 1, 2, StepKind::Sim, app->env->accuracyForYear(2),
-                               app->env->methodForYear(2)));
+    ASSERT_TRUE(WriteRunRecord(*app->env, app->dialogs, store, 1, 2, StepKind::Sim,
+                               app->env->accuracyForYear(2), app->env->methodForYear(2)));
     const std::string throughStore = onDisk(baseFile()).text();
     EXPECT_EQ(store.parses(), 1);
 

@@ -46,7 +46,8 @@ TEST_F(RunRecordTest, StampComparisonsNameTheRecordedStep) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.context);
-        auto r = CompareFileStamp(*app->env, "The closure file", c.run, c.year, stored, f, "used", false, true, c.bot);
+        auto r = CompareFileStamp(*app->env, "The closure file", c.run, c.year, stored, f, "used", false,
+                                  true, c.bot);
         EXPECT_FALSE(r.ok);
         EXPECT_NE(r.message.find(c.context), std::string::npos) << r.message;
     }
@@ -69,9 +70,10 @@ TEST_F(RunRecordTest, CompletionTimesRoundTrip) {
 TEST_F(RunRecordTest, ASimulationStepWritesItsSectionsInOrder) {
     ASSERT_TRUE(app->runStep(1, 1, StepKind::Sim));
     IniFile ini = record(1);
-    EXPECT_EQ(ini.sections(), (std::vector<std::string>{"LastRan", "Options", "Model", "2024em", "2024", "Run",
-                                                        "2024er", "Length Periods", "2023i", "2024i", "2024c",
-                                                        "2024s", "cmfstart", "2024ec", "Solution Method", "2024es"}));
+    EXPECT_EQ(ini.sections(),
+              (std::vector<std::string>{"LastRan", "Options", "Model", "2024em", "2024", "Run", "2024er",
+                                        "Length Periods", "2023i", "2024i", "2024c", "2024s", "cmfstart",
+                                        "2024ec", "Solution Method", "2024es"}));
     EXPECT_EQ(ini.getString("LastRan", "Base Sim name"), "BS1");
     EXPECT_FALSE(ini.hasKey("LastRan", "Rerun Sim name"));
     EXPECT_EQ(ini.getString("Options", "VardelVersion"), "330");
@@ -118,7 +120,8 @@ TEST_F(RunRecordTest, RerunBotAndSpreadsheetStepsWriteTheirKeys) {
     EXPECT_EQ(ini.getString("LastRan", "Rerun Sim name"), "BR1");
     EXPECT_TRUE(ini.hasKey("2025", "Bot job finished ok"));
     EXPECT_EQ(StampName(ini.getString("2025", "Bot file")), BotFile(app->sim, 2, false));
-    EXPECT_EQ(StampName(ini.getString("2025boti", "Base Solution file used")), SolutionFile(app->sim, 2, 1, false));
+    EXPECT_EQ(StampName(ini.getString("2025boti", "Base Solution file used")),
+              SolutionFile(app->sim, 2, 1, false));
     EXPECT_TRUE(ini.hasSection("2025botem"));
     EXPECT_FALSE(ini.hasSection("2025bots"));  // no shocks for BOT jobs
     EXPECT_EQ(StampName(ini.getString("2025i", "Bot file")), BotFile(app->sim, 2, false));
@@ -177,9 +180,9 @@ TEST_F(RunRecordTest, NoRerunModeLeavesOutTheRerunName) {
 TEST_F(RunRecordTest, AFileThatCannotBeWrittenIsReportedAndTheStepGoesOn) {
     ASSERT_EQ(::mkdir(RunRecordFileName(app->env->keep, 1).c_str(), 0755), 0);  // a folder in its place
     EXPECT_FALSE(app->runStep(1, 1, StepKind::Sim));
-    EXPECT_EQ(app->dialogs.lastMessage(), "Problem updating Record of Runs file \r\n  " +
-                                              RunRecordFileName(app->env->keep, 1) +
-                                              "\r\nLast part done is: File list freed\r\nBut will attempt to continue.");
+    EXPECT_EQ(app->dialogs.lastMessage(),
+              "Problem updating Record of Runs file \r\n  " + RunRecordFileName(app->env->keep, 1) +
+                  "\r\nLast part done is: File list freed\r\nBut will attempt to continue.");
     EXPECT_EQ(app->dialogs.records().back().buttons, BtnOk | BtnHelp);
     EXPECT_FALSE(app->runStep(1, 9, StepKind::Sim));  // no such step
     EXPECT_NE(app->dialogs.lastMessage().find("Last part done is: none"), std::string::npos);
@@ -217,12 +220,15 @@ TEST_F(RunRecordTest, CopiesAreSavedOnlyForTheCurrentApplication) {
     app->runRun(1);
     const auto& env = *app->env;
     std::array<std::string, 4> names{"", "BS9", "BR1", "PL1"};
-    ASSERT_TRUE(SaveRunRecordCopies(env.keep, {false, true, false, false}, env.copies, names, app->work).isOk());
+    ASSERT_TRUE(
+        SaveRunRecordCopies(env.keep, {false, true, false, false}, env.copies, names, app->work).isOk());
     EXPECT_FALSE(fileExists(env.copies[1]));  // another simulation name
     names[1] = "bs1";
-    ASSERT_TRUE(SaveRunRecordCopies(env.keep, {false, true, false, false}, env.copies, names, "/elsewhere").isOk());
+    ASSERT_TRUE(
+        SaveRunRecordCopies(env.keep, {false, true, false, false}, env.copies, names, "/elsewhere").isOk());
     EXPECT_FALSE(fileExists(env.copies[1]));  // another working directory
-    ASSERT_TRUE(SaveRunRecordCopies(env.keep, {false, true, false, false}, env.copies, names, app->work).isOk());
+    ASSERT_TRUE(
+        SaveRunRecordCopies(env.keep, {false, true, false, false}, env.copies, names, app->work).isOk());
     EXPECT_TRUE(fileExists(env.copies[1]));
 }
 

@@ -9,7 +9,9 @@
 namespace vdln {
 namespace {
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 class WhereToStartTest : public testing::TempDirTest {
 protected:
@@ -37,14 +39,15 @@ TEST_F(WhereToStartTest, ACompleteApplicationIsDoneInSequenceAndStillOk) {
     app->runAll();
     CheckReport rep = WhereToStart(env(), dialogs, false, {});
     ASSERT_TRUE(rep.done);
-    EXPECT_EQ(rep.text,
-              "Where to Start?. Taking account of prerequisites.\r\n"
-              " That is, \"Would the Results be the Same if you Run the jobs Again?\"\r\n"
-              "The report below takes account of prerequisites (input files) and of\r\n"
-              " completion of the jobs in sequence.\r\n\r\n"
-              "Base: Completed in sequence. Results would be the same if you were to run the jobs again.\r\n"
-              "Rerun: Completed in sequence. Results would be the same if you were to run the jobs again.\r\n"
-              "Policy: Completed in sequence. Results would be the same if you were to run the jobs again.\r\n");
+    EXPECT_EQ(
+        rep.text,
+        "Where to Start?. Taking account of prerequisites.\r\n"
+        " That is, \"Would the Results be the Same if you Run the jobs Again?\"\r\n"
+        "The report below takes account of prerequisites (input files) and of\r\n"
+        " completion of the jobs in sequence.\r\n\r\n"
+        "Base: Completed in sequence. Results would be the same if you were to run the jobs again.\r\n"
+        "Rerun: Completed in sequence. Results would be the same if you were to run the jobs again.\r\n"
+        "Policy: Completed in sequence. Results would be the same if you were to run the jobs again.\r\n");
     EXPECT_EQ(dialogs.messages().size(), 1u);  // nothing left: no job offered
     EXPECT_EQ(dialogs.waitTitles(), std::vector<std::string>{"Please Wait - Vardelon at work"});
 
@@ -60,7 +63,8 @@ TEST_F(WhereToStartTest, MissingRecordsMeanNothingHasBeenRun) {
     CheckReport rep = WhereToStart(env(), dialogs, true, {});
     EXPECT_EQ(rep.starts[1].start, 1);
     EXPECT_EQ(rep.starts[2].start, 2);
-    EXPECT_TRUE(contains(rep.text, "Base: Start at simulation for year 2024 (year number 1) of the Base\r\n"));
+    EXPECT_TRUE(
+        contains(rep.text, "Base: Start at simulation for year 2024 (year number 1) of the Base\r\n"));
     EXPECT_TRUE(contains(rep.text, "Reasons:\r\nNone of Base has been run."));
     // The offer to start a job: No starts nothing.
     EXPECT_EQ(dialogs.messages().back(), "Do you want to start a job to carry out the parts not done?");
@@ -95,13 +99,15 @@ TEST_F(WhereToStartTest, StepsCompletedOutOfOrderAreReported) {
     app->saveCopies();
     CheckReport rep = WhereToStart(env(), dialogs, true, {});
     EXPECT_EQ(rep.starts[1].start, 3);
-    EXPECT_TRUE(contains(rep.text, "Base: Start at simulation for year 2026 (year number 3) of the Base\r\n"));
+    EXPECT_TRUE(
+        contains(rep.text, "Base: Start at simulation for year 2026 (year number 3) of the Base\r\n"));
     EXPECT_TRUE(contains(rep.text, "Sim for year 2026 of Base was completed before sim for year 2025."));
 
     // "Still as when Created" does not look at the order: nothing changed.
     CheckReport ok = AreResultsOk(env(), dialogs, false, {});
     EXPECT_TRUE(contains(ok.text, "Base: All results you asked to be checked are ok\r\n"));
-    EXPECT_TRUE(contains(ok.text, "The report below does NOT take into account completion of the jobs in sequence."));
+    EXPECT_TRUE(
+        contains(ok.text, "The report below does NOT take into account completion of the jobs in sequence."));
 }
 
 TEST_F(WhereToStartTest, ABotJobFinishedBeforeTheBaseYearMakesTheRunWait) {
@@ -114,7 +120,8 @@ TEST_F(WhereToStartTest, ABotJobFinishedBeforeTheBaseYearMakesTheRunWait) {
     RunStarts s = sequence();
     EXPECT_EQ(s[1].start, 5);
     EXPECT_EQ(s[2].start, 2);
-    EXPECT_TRUE(contains(s[2].reason, "The BOT job for year 2025 was completed before the simulation for year 2025"));
+    EXPECT_TRUE(
+        contains(s[2].reason, "The BOT job for year 2025 was completed before the simulation for year 2025"));
 }
 
 TEST_F(WhereToStartTest, ATouchedOutputMovesTheStartAndOffersAJob) {
@@ -131,10 +138,14 @@ TEST_F(WhereToStartTest, ATouchedOutputMovesTheStartAndOffersAJob) {
     EXPECT_EQ(rep.starts[1].start, 2);
     EXPECT_EQ(rep.starts[2].start, 2);
     EXPECT_TRUE(rep.starts[2].needsBaseFirst);
-    EXPECT_TRUE(contains(rep.text, "Base: Start at simulation for year 2025 (year number 2) of the Base\r\n"));
-    EXPECT_TRUE(contains(rep.text, "Rerun: Start at simulation for year 2025 (year number 2) of the Rerun but\r\n"
-                                   "      only after this year of the Base has been run.\r\n"));
-    EXPECT_TRUE(contains(rep.text, "Base:  Results from the simulation for year 2025 (year number 2) of the Base are not ok."));
+    EXPECT_TRUE(
+        contains(rep.text, "Base: Start at simulation for year 2025 (year number 2) of the Base\r\n"));
+    EXPECT_TRUE(contains(rep.text,
+                         "Rerun: Start at simulation for year 2025 (year number 2) of the Rerun but\r\n"
+                         "      only after this year of the Base has been run.\r\n"));
+    EXPECT_TRUE(
+        contains(rep.text,
+                 "Base:  Results from the simulation for year 2025 (year number 2) of the Base are not ok."));
     EXPECT_TRUE(contains(rep.text, "is different since"));
     ASSERT_TRUE(rep.jobStarted);
     EXPECT_EQ(started[1].first, 2);
@@ -155,7 +166,8 @@ TEST_F(WhereToStartTest, ATimePreservingCopyLeavesResultsValid) {
     ASSERT_TRUE(copyFile(saved, f, false).isOk());
     touch(f);
     rep = AreResultsOk(env(), dialogs, true, {});
-    EXPECT_TRUE(contains(rep.text, "Base: Results you asked to be checked are ok up to the simulation for year 2024"));
+    EXPECT_TRUE(contains(rep.text,
+                         "Base: Results you asked to be checked are ok up to the simulation for year 2024"));
     EXPECT_TRUE(contains(rep.text, "Reasons:"));
 }
 
@@ -169,8 +181,9 @@ TEST_F(WhereToStartTest, ChangedInputsAndRenamedFilesFailThePrerequisiteChecks) 
     app->sim.GridStem(2, 1) = "BASE2";
     CheckOutcome o = ck.ClosureShocksPageStillOkOneJob(1, 2, false);
     EXPECT_FALSE(o.ok);
-    EXPECT_TRUE(contains(o.reason, "The name of the Period-specific closure file\r\n    has changed. Now it is: " +
-                                       app->work + "/BASE2.CLS"));
+    EXPECT_TRUE(contains(
+        o.reason, "The name of the Period-specific closure file\r\n    has changed. Now it is: " + app->work +
+                      "/BASE2.CLS"));
     app->sim.GridStem(2, 1) = "BASE";
     // A constituent of a shock file touched.
     touch(app->work + "/grow.har");
@@ -181,19 +194,22 @@ TEST_F(WhereToStartTest, ChangedInputsAndRenamedFilesFailThePrerequisiteChecks) 
     testing::AppBuilder::write(app->work + "/params2023.har", "new parameters!");
     o = ck.StartingDataInputsForSimOrBotJobStillAsWhenLastRan(1, 1, false);
     EXPECT_FALSE(o.ok);
-    EXPECT_TRUE(contains(o.reason, "should be the same as the file with logical name PARAMS used when you last ran"));
+    EXPECT_TRUE(
+        contains(o.reason, "should be the same as the file with logical name PARAMS used when you last ran"));
     // The model program replaced.
     touch(app->env->modelFile);
     o = ck.ModelFilesStillOk(1, 1, false);
     EXPECT_FALSE(o.ok);
-    EXPECT_TRUE(contains(o.reason, "The Lexor-generated program EXE (see the Model part of the Model/Data page): "));
+    EXPECT_TRUE(
+        contains(o.reason, "The Lexor-generated program EXE (see the Model part of the Model/Data page): "));
     // Calvex now instead of the model program.
     app->env->modelFile = app->modelDir + "/growth.gss";
     o = ck.ModelFilesStillOk(1, 1, false);
-    EXPECT_TRUE(contains(o.reason, "You are now using Calvex to solve the model.\r\nHowever, when you last ran the "
-                                   "simulation for year 2024 (year number 1) of the Base you were running a "
-                                   "Lexor-generated program, namely: " +
-                                       app->modelDir + "/growth.exe"));
+    EXPECT_TRUE(contains(o.reason,
+                         "You are now using Calvex to solve the model.\r\nHowever, when you last ran the "
+                         "simulation for year 2024 (year number 1) of the Base you were running a "
+                         "Lexor-generated program, namely: " +
+                             app->modelDir + "/growth.exe"));
 }
 
 TEST_F(WhereToStartTest, SettingsOfTheSimOverviewAreCompared) {
@@ -202,9 +218,10 @@ TEST_F(WhereToStartTest, SettingsOfTheSimOverviewAreCompared) {
     StillOkChecker ck(env(), records);
     app->sim.WorkDir = "/elsewhere";
     CheckOutcome o = ck.SimOverviewStillOk(1, 1, false);
-    EXPECT_TRUE(contains(o.reason, "Working directory has changed. Now it is: /elsewhere but when you last ran the "
-                                   "simulation for year 2024 (year number 1) of the Base it was: " +
-                                       app->work));
+    EXPECT_TRUE(contains(o.reason,
+                         "Working directory has changed. Now it is: /elsewhere but when you last ran the "
+                         "simulation for year 2024 (year number 1) of the Base it was: " +
+                             app->work));
     app->sim.WorkDir = app->work;
     app->env->method.Method = kGragg;
     app->env->method.NSol = 3;
@@ -216,13 +233,15 @@ TEST_F(WhereToStartTest, SettingsOfTheSimOverviewAreCompared) {
     const std::string map = app->env->resultsMapFile;
     app->env->resultsMapFile.clear();
     o = ck.SimOverviewStillOk(1, 4, false);
-    EXPECT_TRUE(contains(o.reason, "The name of the Spreadsheet Mapping file\r\n    has changed. Now it is: \r\n"));
+    EXPECT_TRUE(
+        contains(o.reason, "The name of the Spreadsheet Mapping file\r\n    has changed. Now it is: \r\n"));
     app->env->resultsMapFile = map;
     app->sim.PeriodLength[2] = 2;
     ComputeYears(app->sim);
     o = ck.SimOverviewStillOk(1, 4, false);  // the spreadsheet job
     EXPECT_TRUE(contains(o.reason, "Now have 2 years in period number 2"));
-    EXPECT_TRUE(contains(o.reason, "The year for which data is produced in the last simulation of the Base has changed."));
+    EXPECT_TRUE(contains(
+        o.reason, "The year for which data is produced in the last simulation of the Base has changed."));
 }
 
 TEST_F(WhereToStartTest, NoRerunModeHasNoRerunLineAndPolicyWaitsForTheBaseSpreadsheets) {
@@ -303,8 +322,10 @@ TEST_F(DamagedRecordsTest, DamagedRecordFilesReadAsNotRun) {
     const RunRecordEnv& env = *app.env;
     const std::string garbage[] = {
         std::string("\0\1\2[\xff]]]=\n==\r\r\n[2024]\nYear finished ok=abc def\n", 44),
-        "[LastRan]\nBase Sim name=BS1\n[2024]\nYear finished ok=1\n[Run]\nss job finished ok=-1 99999999999\n",
-        "[LastRan]\nBase Sim name=BS1\n[2024]\nYear finished ok=5 0\nSolution file=1 2\n[2025]\nYear finished ok=4 0\n",
+        "[LastRan]\nBase Sim name=BS1\n[2024]\nYear finished ok=1\n[Run]\nss job finished ok=-1 "
+        "99999999999\n",
+        "[LastRan]\nBase Sim name=BS1\n[2024]\nYear finished ok=5 0\nSolution file=1 2\n[2025]\nYear "
+        "finished ok=4 0\n",
     };
     for (const std::string& g : garbage) {
         SCOPED_TRACE(g);

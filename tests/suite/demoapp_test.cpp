@@ -40,7 +40,8 @@ TEST_F(DemoApplication, DetailsFilesDescribeTheApplicationInItsFolder) {
         const char* name;
         const char* key;
         int usage;
-    } files[] = {{"BASEDATA", "BAS", kUsageUpdatedInput}, {"PARAMS", "PAR", kUsageConstantInput},
+    } files[] = {{"BASEDATA", "BAS", kUsageUpdatedInput},
+                 {"PARAMS", "PAR", kUsageConstantInput},
                  {"SUMMARY", "SUM", kUsageOutput}};
     for (int n = 1; n <= 3; ++n) {
         SCOPED_TRACE(files[n - 1].name);

@@ -20,7 +20,9 @@ const char* const kInds[] = {"AGR", "MAN", "SER"};
 const double kGrowth[] = {3.0, 2.8, 2.6, 2.4, 2.2, 2.0};
 
 /// A value as a file stores it (a 4-byte real), for arithmetic in double.
-double f32(double v) { return static_cast<double>(static_cast<float>(v)); }
+double f32(double v) {
+    return static_cast<double>(static_cast<float>(v));
+}
 
 std::vector<std::string> fileLines(const std::string& path) {
     auto lines = readTextLines(path);
@@ -68,7 +70,8 @@ protected:
         if (r != 1) L.push_back("auto_shocks = no ;");
         L.push_back("Solution file = " + at(stem(r, i)) + " ;");
         L.push_back("UDC file = yes ;");
-        L.insert(L.end(), {"Method = Gragg;", "Steps = 2 4 6;", "subintervals = 1;", "automatic accuracy = no;"});
+        L.insert(L.end(),
+                 {"Method = Gragg;", "Steps = 2 4 6;", "subintervals = 1;", "automatic accuracy = no;"});
         L.push_back("verbal description = autosim " + runStem(r, i) + ";");
         L.push_back("File BASEDATA = " + dataIn(r, i) + " ; ! updated input");
         L.push_back("File PARAMS = " + at("PARAMS.HAR") + " ; ! constant input");
@@ -109,12 +112,15 @@ protected:
         const std::string s5 = "BR1" + ys(i).substr(2);
         const std::string L = inTmp(runStem(2, i));
         const std::string envSti = inTmp(s5 + "env.sti"), envCmf = inTmp(s5 + "env.cmf");
-        std::vector<std::string> cmf{"auxiliary files = " + at("growth") + ";", "save environment file " + L + " ;",
-                                     "nds = yes ;", "nwr = yes ;", "neq = yes ;",
-                                     "File BASEDATA = " + dataIn(2, i) + " ; ! updated input",
-                                     "File PARAMS = " + at("PARAMS.HAR") + " ; ! constant input",
-                                     "File SUMMARY = " + at("sum-" + stem(2, i) + "-" + ys(i + 1) + ".txt") +
-                                         " ; ! output"};
+        std::vector<std::string> cmf{
+            "auxiliary files = " + at("growth") + ";",
+            "save environment file " + L + " ;",
+            "nds = yes ;",
+            "nwr = yes ;",
+            "neq = yes ;",
+            "File BASEDATA = " + dataIn(2, i) + " ; ! updated input",
+            "File PARAMS = " + at("PARAMS.HAR") + " ; ! constant input",
+            "File SUMMARY = " + at("sum-" + stem(2, i) + "-" + ys(i + 1) + ".txt") + " ; ! output"};
         appendFile(cmf, "Common Closure file", "POLICY.CLS");
         writeLines(envCmf, cmf);
         writeLines(envSti, {"bat", "rpt", inTmp(s5 + "env.rpt"), "cmf", envCmf});
@@ -123,16 +129,17 @@ protected:
         ASSERT_TRUE(fileExists(L + ".en4"));
 
         const std::string st2 = inTmp(s5 + "st2.st2");
-        writeLines(st2, {"bat", "rpt", inTmp(s5 + "st2.rpt"), " ", "e  ! Env file", L, "s  ! SS map", L + ".map",
-                         "x  ! Just the exog ones"});
+        writeLines(st2, {"bat", "rpt", inTmp(s5 + "st2.rpt"), " ", "e  ! Env file", L, "s  ! SS map",
+                         L + ".map", "x  ! Just the exog ones"});
         ASSERT_EQ(runSuite(app, "tellura.exe", st2), 0);
         ASSERT_EQ(readReport(inTmp(s5 + "st2.rpt"))["Status"], "ok");
         EXPECT_EQ(fileLines(L + ".map"), (std::vector<std::string>{"a", "l", "t"}));
 
         const std::string st3 = inTmp(s5 + "st3.st3");
-        writeLines(st3, {"bat", "rpt", inTmp(s5 + "st3.rpt"), "nlv", "shk  ! Write SHK file", " ",
-                         at(stem(1, i)) + "    ! Solution file", "c  ! the cum column", "y  ! use SS mapping file",
-                         L + ".map" + "    ! SS Map file", at(stem(2, i) + ".bot") + "    ! Output BOT file"});
+        writeLines(st3,
+                   {"bat", "rpt", inTmp(s5 + "st3.rpt"), "nlv", "shk  ! Write SHK file", " ",
+                    at(stem(1, i)) + "    ! Solution file", "c  ! the cum column", "y  ! use SS mapping file",
+                    L + ".map" + "    ! SS Map file", at(stem(2, i) + ".bot") + "    ! Output BOT file"});
         ASSERT_EQ(runSuite(app, "sectraa.exe", st3), 0);
         ASSERT_EQ(readReport(inTmp(s5 + "st3.rpt"))["Status"], "ok");
     }
@@ -165,7 +172,8 @@ protected:
         SCOPED_TRACE("run " + std::to_string(r) + " year " + ys(i));
         const Results got = readSolution(r, i);
         for (int c = 0; c < 15; ++c)
-            expectNear(static_cast<float>(expected[c]), got[c], std::string(kVars[c / 3]) + "(" + kInds[c % 3] + ")");
+            expectNear(static_cast<float>(expected[c]), got[c],
+                       std::string(kVars[c / 3]) + "(" + kInds[c % 3] + ")");
         const std::string upd = at("bas-" + stem(r, i) + ".har");
         const char* heads[] = {"CAPS", "INVS", "OUTP", "LABR"};
         const std::array<float, 3>* want[] = {&expectedData.CAPS, &expectedData.INVS, &expectedData.OUTP,
@@ -306,7 +314,8 @@ TEST_F(DemoJob, SpreadsheetStepsAccumulateAndCompareTheRuns) {
                 const auto cells = split(lines[1 + m * 3 + k], ',');
                 ASSERT_EQ(cells.size(), 2u);
                 EXPECT_EQ(cells[0], std::string(kVars[mapped[m]]) + "(" + kInds[k] + ")");
-                expectNear(static_cast<float>(expected[1][i][mapped[m] * 3 + k]), *parseDouble(cells[1]), cells[0]);
+                expectNear(static_cast<float>(expected[1][i][mapped[m] * 3 + k]), *parseDouble(cells[1]),
+                           cells[0]);
             }
     }
 
@@ -321,7 +330,8 @@ TEST_F(DemoJob, SpreadsheetStepsAccumulateAndCompareTheRuns) {
         st5.push_back(at(name + ".csv") + "   ! Output file");
         writeLines(inTmp(name + ".st5"), st5);
         EXPECT_EQ(runSuite(app, "aggrexa.exe", inTmp(name + ".st5")), 0);
-        EXPECT_EQ(readReport(inTmp(name + ".rpt"))["Status"], "ok") << readReport(inTmp(name + ".rpt"))["Error"];
+        EXPECT_EQ(readReport(inTmp(name + ".rpt"))["Status"], "ok")
+            << readReport(inTmp(name + ".rpt"))["Error"];
         return fileLines(at(name + ".csv"));
     };
     const auto yony = aggrex("bs1b-ssy", 1, 1, false);
@@ -352,8 +362,9 @@ TEST_F(DemoJob, SpreadsheetStepsAccumulateAndCompareTheRuns) {
     }
     writeLines(inTmp("BS1Bsssol.st4"), sssol);
     ASSERT_EQ(runSuite(app, "sectraa.exe", inTmp("BS1Bsssol.st4")), 0);
-    std::vector<std::string> cml{"bat", "rpt", inTmp("bs1b-sscumsol.rpt"), "cml", " ",
-                                 at(stem(1, 1)) + "    ! relevant SL4 file", "6   ! no files"};
+    std::vector<std::string> cml{"bat",           "rpt", inTmp("bs1b-sscumsol.rpt"),
+                                 "cml",           " ",   at(stem(1, 1)) + "    ! relevant SL4 file",
+                                 "6   ! no files"};
     for (int i = 1; i <= 6; ++i) cml.push_back(inTmp(stem(1, i) + ".rsl") + "    ! Input CSV file");
     cml.push_back(at("bs1b-sscum.rsl") + "   ! Output file");
     writeLines(inTmp("bs1b-sscumsol.st5"), cml);
@@ -408,10 +419,12 @@ TEST_F(DemoJob, SpreadsheetStepsAccumulateAndCompareTheRuns) {
             ASSERT_EQ(ycells.size(), 6u);
             double c = 0, p = 0;
             for (int i = 2; i <= 6; ++i) {
-                const double cy = f32(expected[2][i][mapped[m] * 3 + k]), py = f32(expected[3][i][mapped[m] * 3 + k]);
+                const double cy = f32(expected[2][i][mapped[m] * 3 + k]),
+                             py = f32(expected[3][i][mapped[m] * 3 + k]);
                 c = 100 * ((1 + c / 100) * (1 + cy / 100) - 1);
                 p = 100 * ((1 + p / 100) * (1 + py / 100) - 1);
-                expectNear(100 * ((1 + p / 100) / (1 + c / 100) - 1), *parseDouble(cells[i - 1]), cells[0] + " " + ys(i));
+                expectNear(100 * ((1 + p / 100) / (1 + c / 100) - 1), *parseDouble(cells[i - 1]),
+                           cells[0] + " " + ys(i));
                 expectNear(100 * ((1 + py / 100) / (1 + cy / 100) - 1), *parseDouble(ycells[i - 1]),
                            ycells[0] + " year-on-year " + ys(i));
             }

@@ -28,21 +28,23 @@ namespace {
 
 // The variables in solution-file order (headers 0001..0015).
 enum Var { X, A, K, L, T, INV, DF, DFF, DFDISEQ, DFDISEQRE, DDISEQ, DEROR, DFEROR, DELRORSE, DFRORSE, NV };
-const char* const kReVars[NV] = {"x",       "a",           "k",       "l",        "t",
-                                 "inv",     "d_f",         "d_ff",    "d_f_diseq", "d_f_diseqre",
-                                 "d_diseq", "d_eror_o",    "d_f_eror_o", "del_ror_se_o", "d_f_ror_se_o"};
+const char* const kReVars[NV] = {
+    "x",         "a",           "k",       "l",        "t",          "inv",          "d_f",         "d_ff",
+    "d_f_diseq", "d_f_diseqre", "d_diseq", "d_eror_o", "d_f_eror_o", "del_ror_se_o", "d_f_ror_se_o"};
 const char* const kInds[] = {"AGR", "MAN", "SER"};
 const double kGrowth[] = {3.0, 2.8, 2.6, 2.4, 2.2, 2.0};
 constexpr int kYears = 6;
 
 /// A value as a file stores it (a 4-byte real), for arithmetic in double.
-double f32(double v) { return static_cast<double>(static_cast<float>(v)); }
+double f32(double v) {
+    return static_cast<double>(static_cast<float>(v));
+}
 
 const double kAlph = f32(0.3), kDepr = f32(0.05), kBeta = 1.0;
 const double kRnrm[3] = {f32(0.025), f32(0.05), f32(0.075)};
 
-using Values = std::array<std::array<double, 3>, NV>;     // [variable][industry]
-using Rorg = std::array<std::array<double, kYears>, 3>;   // [industry][column - 1]
+using Values = std::array<std::array<double, 3>, NV>;    // [variable][industry]
+using Rorg = std::array<std::array<double, kYears>, 3>;  // [industry][column - 1]
 
 /// The BASEDATA levels as stored.
 struct Levels {
@@ -135,7 +137,9 @@ Convergence measure(const Rorg& a, const Rorg& b, const Rorg& c, int firstColumn
 
 /// Half a unit of the third significant digit of v: the rounding of a
 /// figure given to three digits.
-double halfLastDigit(double v) { return 0.5 * std::pow(10.0, std::floor(std::log10(std::fabs(v))) - 2); }
+double halfLastDigit(double v) {
+    return 0.5 * std::pow(10.0, std::floor(std::log10(std::fabs(v))) - 2);
+}
 
 double largestChange(const Rorg& a, const Rorg& b) {
     double m = 0;
@@ -201,19 +205,26 @@ protected:
 
     std::vector<std::string> commandFile(const Solve& s) const {
         std::vector<std::string> L{"auxiliary files = " + at("growthre") + " ;",
-                                   "Solution file = " + at(s.stem) + " ;", "UDC file = yes ;", s.method,
+                                   "Solution file = " + at(s.stem) + " ;",
+                                   "UDC file = yes ;",
+                                   s.method,
                                    "verbal description = autosim " + s.stem + " ;",
-                                   "File BASEDATA = " + s.basedata + " ;", "File PARAMS = " + at("PARAMS.HAR") + " ;",
-                                   "File ROREXT = " + s.rorext + " ;", "File ITER = " + s.iter + " ;",
-                                   "File EXTRA = " + s.extra + " ;", "File SUMMARY = " + at("sum-" + s.stem + ".txt") + " ;"};
+                                   "File BASEDATA = " + s.basedata + " ;",
+                                   "File PARAMS = " + at("PARAMS.HAR") + " ;",
+                                   "File ROREXT = " + s.rorext + " ;",
+                                   "File ITER = " + s.iter + " ;",
+                                   "File EXTRA = " + s.extra + " ;",
+                                   "File SUMMARY = " + at("sum-" + s.stem + ".txt") + " ;"};
         if (s.neq) {
             L.insert(L.end(), {"nwr = yes ;", "neq = yes ;", "save environment file " + at(s.stem) + " ;"});
         } else {
             for (const char* f : {"BASEDATA", "ROREXT", "ITER", "EXTRA"}) {
-                const char* key = std::string(f) == "BASEDATA" ? "bas" : std::string(f) == "ROREXT" ? "rex"
-                                  : std::string(f) == "ITER"   ? "ite" : "ext";
-                L.push_back(std::string("updated file ") + f + " = " + at(std::string(key) + "-" + s.stem + ".har") +
-                            " ;");
+                const char* key = std::string(f) == "BASEDATA" ? "bas"
+                                  : std::string(f) == "ROREXT" ? "rex"
+                                  : std::string(f) == "ITER"   ? "ite"
+                                                               : "ext";
+                L.push_back(std::string("updated file ") + f + " = " +
+                            at(std::string(key) + "-" + s.stem + ".har") + " ;");
             }
         }
         L.insert(L.end(), s.closureAndShocks.begin(), s.closureAndShocks.end());
@@ -254,7 +265,8 @@ protected:
         for (int v : {A, L, T, DF, DDISEQ, DEROR, DELRORSE}) {
             char head[16];
             std::snprintf(head, sizeof head, "%04d", v + 1);
-            lines.push_back(std::string("shock ") + kReVars[v] + " = file \"" + sl4 + "\" header \"" + head + "\" ;");
+            lines.push_back(std::string("shock ") + kReVars[v] + " = file \"" + sl4 + "\" header \"" + head +
+                            "\" ;");
         }
         if (r == 3 && (i == 2 || i == 3)) lines.push_back("ashock t(\"MAN\") = 10 ;");
         return lines;
@@ -310,18 +322,19 @@ protected:
     void expectRorg(const Rorg& want, const Rorg& got, const std::string& what) {
         SCOPED_TRACE(what);
         for (int i = 0; i < 3; ++i)
-            for (int c = 0; c < kYears; ++c) EXPECT_NEAR(want[i][c], got[i][c], 1e-6) << kInds[i] << " column " << c + 1;
+            for (int c = 0; c < kYears; ++c)
+                EXPECT_NEAR(want[i][c], got[i][c], 1e-6) << kInds[i] << " column " << c + 1;
     }
 
     std::string app, korre;
 };
 
 TEST_F(GrowthRe, DemoApplicationHoldsTheModelAndItsFirstYearFiles) {
-    for (const char* f : {"growthre.exe", "growthre.axs", "growthre.axt", "growthre.tab", "growthre.min",
-                          "growthre.din", "growthre.map", "growthre.mdf", "itervar.map", "BASE2023.HAR", "PARAMS.HAR",
-                          "ROREXT2023.HAR", "ITER2023.HAR", "EXTRA2023.HAR", "BASE.CLS", "POLICY.CLS", "BADBASE.CLS",
-                          "BADPOL.CLS", "B2024.BSH", "B2029.BSH", "P2025.PSH", "P2026.PSH", "growthre.ds1",
-                          "growthre.ds2"})
+    for (const char* f :
+         {"growthre.exe", "growthre.axs",  "growthre.axt", "growthre.tab", "growthre.min", "growthre.din",
+          "growthre.map", "growthre.mdf",  "itervar.map",  "BASE2023.HAR", "PARAMS.HAR",   "ROREXT2023.HAR",
+          "ITER2023.HAR", "EXTRA2023.HAR", "BASE.CLS",     "POLICY.CLS",   "BADBASE.CLS",  "BADPOL.CLS",
+          "B2024.BSH",    "B2029.BSH",     "P2025.PSH",    "P2026.PSH",    "growthre.ds1", "growthre.ds2"})
         EXPECT_TRUE(fileExists(at(f))) << f;
     // Another model name is refused.
     EXPECT_EQ(runIn(dir(), binPath("vardelon-demo"), {path("other"), "growthx"}), 2);
@@ -331,7 +344,8 @@ TEST_F(GrowthRe, DemoApplicationHoldsTheModelAndItsFirstYearFiles) {
     ASSERT_EQ(lstat(at("growthre.exe").c_str(), &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
 
-    EXPECT_EQ(fileLines(at("itervar.map")), (std::vector<std::string>{"x", "inv", "k", "d_f_diseq", "d_eror_o", " "}));
+    EXPECT_EQ(fileLines(at("itervar.map")),
+              (std::vector<std::string>{"x", "inv", "k", "d_f_diseq", "d_eror_o", " "}));
     EXPECT_EQ(fileLines(at("growthre.map")), (std::vector<std::string>{"x", "k", "inv"}));
     EXPECT_EQ(fileLines(at("growthre.din"))[0], "! Dynamic information of the growthre model");
 
@@ -347,7 +361,8 @@ TEST_F(GrowthRe, DemoApplicationHoldsTheModelAndItsFirstYearFiles) {
     for (int i = 0; i < 3; ++i)
         for (int c = 0; c < kYears; ++c) EXPECT_EQ(start[i][c], kRnrm[i]);
     EXPECT_EQ(harReals(at("ROREXT2023.HAR"), "ADRE"), (std::vector<float>{1, 1, 1}));
-    for (const char* h : {"NFIT", "NRIT", "HORZ", "YRPL"}) EXPECT_EQ(oneValue(at("ROREXT2023.HAR"), h), 0) << h;
+    for (const char* h : {"NFIT", "NRIT", "HORZ", "YRPL"})
+        EXPECT_EQ(oneValue(at("ROREXT2023.HAR"), h), 0) << h;
     EXPECT_EQ(oneValue(at("ITER2023.HAR"), "ITNO"), 1);
     EXPECT_EQ(oneValue(at("EXTRA2023.HAR"), "YEAR"), 1);
     EXPECT_EQ(oneValue(at("PARAMS.HAR"), "BETA"), 1);
@@ -364,7 +379,8 @@ TEST_F(GrowthRe, DemoApplicationHoldsTheModelAndItsFirstYearFiles) {
     ASSERT_EQ(info.vars.size(), 15u);
     EXPECT_EQ(info.vars[14].name, "d_f_ror_se_o");
     for (int v = 0; v < NV; ++v) {
-        const bool exo = v == X || v == L || v == T || v == DF || v == DFDISEQRE || v == DFEROR || v == DFRORSE;
+        const bool exo =
+            v == X || v == L || v == T || v == DF || v == DFDISEQRE || v == DFEROR || v == DFRORSE;
         EXPECT_EQ(info.vars[v].numExog, exo ? 3 : 0) << kReVars[v];
     }
     auto stamp = GetTimeDateStamp("text", at("growthre.min"), "#TMDATE");
@@ -444,7 +460,8 @@ TEST_F(GrowthRe, SingleYearsFollowTheEquations) {
         // wrong column shows.
         Rorg rorg{};
         for (int i = 0; i < 3; ++i)
-            for (int col = 0; col < kYears; ++col) rorg[i][col] = c.zeroRorg ? 0 : f32(0.02 + 0.01 * i + 0.003 * col);
+            for (int col = 0; col < kYears; ++col)
+                rorg[i][col] = c.zeroRorg ? 0 : f32(0.02 + 0.01 * i + 0.003 * col);
         const std::string tag = std::to_string(c.itno);
         const std::string rex = at("KorRE/ROREXT" + tag + ".HAR"), ite = at("KorRE/ITER" + tag + ".HAR"),
                           ext = at("KorRE/EXTRA" + tag + ".HAR");
@@ -453,7 +470,8 @@ TEST_F(GrowthRe, SingleYearsFollowTheEquations) {
             ASSERT_TRUE(f.isOk());
             HarHeader* h = f->find("RORG");
             for (int i = 0; i < 3; ++i)
-                for (int col = 0; col < kYears; ++col) h->HeadMat.at(i + 1, col + 1) = static_cast<float>(rorg[i][col]);
+                for (int col = 0; col < kYears; ++col)
+                    h->HeadMat.at(i + 1, col + 1) = static_cast<float>(rorg[i][col]);
             f->find("HORZ")->HeadMat.Root()[0] = static_cast<float>(c.horizon);
             f->find("NFIT")->HeadMat.Root()[0] = 8;
             ASSERT_TRUE(WriteHarFile(rex, "test", "09/12/2026 12:00:00", f.value()).isOk());
@@ -479,10 +497,11 @@ TEST_F(GrowthRe, SingleYearsFollowTheEquations) {
             }
             given[T][1] = 10;
             s.closureAndShocks = closure("POLICY.CLS");
-            s.closureAndShocks.insert(s.closureAndShocks.end(),
-                                      {"shock a = 0.5 1.5 2.5 ;", "shock l = uniform 1 ;", "ashock t(\"MAN\") = 10 ;",
-                                       "shock d_diseq = 0 0.25 0.5 ;", "shock d_eror_o = uniform -0.5 ;",
-                                       "shock del_ror_se_o = uniform 0.125 ;"});
+            s.closureAndShocks.insert(
+                s.closureAndShocks.end(),
+                {"shock a = 0.5 1.5 2.5 ;", "shock l = uniform 1 ;", "ashock t(\"MAN\") = 10 ;",
+                 "shock d_diseq = 0 0.25 0.5 ;", "shock d_eror_o = uniform -0.5 ;",
+                 "shock del_ror_se_o = uniform 0.125 ;"});
         } else {
             s.closureAndShocks = baseYear(c.year);
         }
@@ -516,10 +535,11 @@ TEST_F(GrowthRe, SingleYearsFollowTheEquations) {
         EXPECT_EQ(dataValues, 12);
 
         const bool forward = c.itno >= 2 && c.year < c.horizon;
-        const std::string logLine = "Rational expectations: year number " + std::to_string(c.year) + " of horizon " +
-                                    std::to_string(c.horizon) + ", iteration " + std::to_string(c.itno) + ", " +
-                                    (forward ? "expected returns from RORG column " + std::to_string(c.year + 1)
-                                             : std::string("static expectations"));
+        const std::string logLine =
+            "Rational expectations: year number " + std::to_string(c.year) + " of horizon " +
+            std::to_string(c.horizon) + ", iteration " + std::to_string(c.itno) + ", " +
+            (forward ? "expected returns from RORG column " + std::to_string(c.year + 1)
+                     : std::string("static expectations"));
         const auto log = fileLines(at(s.stem + ".log"));
         EXPECT_NE(std::find(log.begin(), log.end(), logLine), log.end()) << logLine;
     }
@@ -596,18 +616,21 @@ TEST_F(GrowthRe, BadExpectationInputsAreErrors) {
              for (auto& l : L)
                  if (l.rfind("File ROREXT", 0) == 0) l = "File ROREXT = " + at("KorRE/NORORG.HAR") + " ;";
          },
-         "Header RORG (reals, 3 industries by at least 1 year) is missing from " + at("KorRE/NORORG.HAR") + "."},
+         "Header RORG (reals, 3 industries by at least 1 year) is missing from " + at("KorRE/NORORG.HAR") +
+             "."},
         {"year outside RORG",
          [&](auto& L) {
              for (auto& l : L)
                  if (l.rfind("File EXTRA", 0) == 0) l = "File EXTRA = " + at("KorRE/EXTRA7.HAR") + " ;";
          },
-         "Year number 7 of the EXTRA file lies outside the 6 years of header RORG of " + at("ROREXT2023.HAR") + "."},
+         "Year number 7 of the EXTRA file lies outside the 6 years of header RORG of " +
+             at("ROREXT2023.HAR") + "."},
         {"no updated ROREXT",
          [&](auto& L) {
-             L.erase(std::remove_if(L.begin(), L.end(),
-                                    [](const std::string& l) { return l.rfind("updated file ROREXT", 0) == 0; }),
-                     L.end());
+             L.erase(
+                 std::remove_if(L.begin(), L.end(),
+                                [](const std::string& l) { return l.rfind("updated file ROREXT", 0) == 0; }),
+                 L.end());
          },
          "The command file has no \"updated file ROREXT = ...\" statement."},
         {"no ITER file",
@@ -687,9 +710,10 @@ TEST_F(GrowthRe, FilesOfAnUnknownModelAreRefused) {
     writeLines(sti, {"bat", "rpt", at("unknown.rpt"), " ", at("unknown"), "c", "n", " ", at("unknown.sol")});
     EXPECT_EQ(runIn(app, binPath("sectraa.exe"), {"-sti", sti, "-lon", "%sti"}), 1);
     auto report = readReport(at("unknown.rpt"));
-    EXPECT_EQ(report["Error"], "File " + at("unknown.sl4") +
-                                   " belongs to an unknown model: its header VARS lists 3 variables, not those of "
-                                   "growth (5) or growthre (15).");
+    EXPECT_EQ(report["Error"],
+              "File " + at("unknown.sl4") +
+                  " belongs to an unknown model: its header VARS lists 3 variables, not those of "
+                  "growth (5) or growthre (15).");
     EXPECT_FALSE(fileExists(at("unknown.sol")));
 }
 
@@ -824,8 +848,9 @@ TEST_F(GrowthReIterations, BaseRerunAndPolicyConvergeAsTheEquationsSay) {
     std::array<Levels, 7> baseLevels{};
     Rorg rorgAfterFirstYear{};
     for (int p = 1; p <= NB; ++p) {
-        ASSERT_NO_FATAL_FAILURE(runPass(1, p, 1, korre + "/ROREXT.HAR", korre + "/ITER.HAR", korre + "/EXTRA.HAR",
-                                        rorg, itno, Levels{}, baseValues, values, baseLevels));
+        ASSERT_NO_FATAL_FAILURE(runPass(1, p, 1, korre + "/ROREXT.HAR", korre + "/ITER.HAR",
+                                        korre + "/EXTRA.HAR", rorg, itno, Levels{}, baseValues, values,
+                                        baseLevels));
         // What the Rerun and the Policy will start from: the 2024 file of the
         // Base's last pass.
         if (p == NB) {
@@ -890,8 +915,9 @@ TEST_F(GrowthReIterations, BaseRerunAndPolicyConvergeAsTheEquationsSay) {
     int rerunItno = NB + 1;
     std::array<Values, 7> rerunValues{};
     std::array<Levels, 7> rerunLevels{};
-    ASSERT_NO_FATAL_FAILURE(runPass(2, 1, 2, korre + "/ROREXT.HAR", korre + "/ITER.HAR", at("ext-bs1b-2024.har"),
-                                    rerunRorg, rerunItno, baseLevels[1], baseValues, rerunValues, rerunLevels));
+    ASSERT_NO_FATAL_FAILURE(runPass(2, 1, 2, korre + "/ROREXT.HAR", korre + "/ITER.HAR",
+                                    at("ext-bs1b-2024.har"), rerunRorg, rerunItno, baseLevels[1], baseValues,
+                                    rerunValues, rerunLevels));
     copyTo("rex-bs1b-br1r-2029.har", "rex-bs1b-br1r-2029_RIter1.har");
     expectRorg(rerunRorg, readRorg(at("rex-bs1b-br1r-2029_RIter1.har")), "Rerun");
     EXPECT_EQ(oneValue(at("ite-bs1b-br1r-2029.har"), "ITNO"), NB + NR + 1);
@@ -902,15 +928,16 @@ TEST_F(GrowthReIterations, BaseRerunAndPolicyConvergeAsTheEquationsSay) {
     for (int i = 2; i <= kYears; ++i) {
         const Values rerun = readValues(stem(2, i)), basev = readValues(stem(1, i));
         for (int v : {X, A, K, INV, DFF, DFDISEQ, DDISEQ, DEROR, DELRORSE})
-            for (int k = 0; k < 3; ++k) EXPECT_NEAR(rerun[v][k], basev[v][k], 3e-7) << kReVars[v] << " " << ys(i);
+            for (int k = 0; k < 3; ++k)
+                EXPECT_NEAR(rerun[v][k], basev[v][k], 3e-7) << kReVars[v] << " " << ys(i);
         for (int v : {DFEROR, DFRORSE, DFDISEQRE})
             for (int k = 0; k < 3; ++k) EXPECT_NEAR(rerun[v][k], 0, 1e-7) << kReVars[v] << " " << ys(i);
     }
     {
         auto counts = exogenousCounts(writeSli("bs1b-br1r-2025"));
-        const std::pair<const char*, int> want[] = {{"d_f", 3},          {"d_ff", 0},        {"d_f_diseq", 0},
-                                                    {"d_f_diseqre", 0},  {"d_diseq", 3},     {"d_eror_o", 3},
-                                                    {"d_f_eror_o", 0},   {"del_ror_se_o", 3}, {"d_f_ror_se_o", 0}};
+        const std::pair<const char*, int> want[] = {
+            {"d_f", 3},      {"d_ff", 0},       {"d_f_diseq", 0},    {"d_f_diseqre", 0}, {"d_diseq", 3},
+            {"d_eror_o", 3}, {"d_f_eror_o", 0}, {"del_ror_se_o", 3}, {"d_f_ror_se_o", 0}};
         for (const auto& [name, n] : want) EXPECT_EQ(counts[name], n) << name;
     }
 
@@ -923,9 +950,9 @@ TEST_F(GrowthReIterations, BaseRerunAndPolicyConvergeAsTheEquationsSay) {
     std::array<Values, 7> policyValues{};
     std::array<Levels, 7> policyLevels{};
     for (int p = 1; p <= NP; ++p) {
-        ASSERT_NO_FATAL_FAILURE(runPass(3, p, 2, korre + "/ROREXT.HAR", korre + "/ITER.HAR", at("ext-bs1b-2024.har"),
-                                        policyRorg, policyItno, baseLevels[1], baseValues, policyValues,
-                                        policyLevels));
+        ASSERT_NO_FATAL_FAILURE(runPass(3, p, 2, korre + "/ROREXT.HAR", korre + "/ITER.HAR",
+                                        at("ext-bs1b-2024.har"), policyRorg, policyItno, baseLevels[1],
+                                        baseValues, policyValues, policyLevels));
         const std::string kept = "rex-bs1b-br1r-pl1p-2029_PIter" + std::to_string(p) + ".har";
         copyTo("rex-bs1b-br1r-pl1p-2029.har", kept);
         policyWant.push_back(policyRorg);
@@ -939,7 +966,8 @@ TEST_F(GrowthReIterations, BaseRerunAndPolicyConvergeAsTheEquationsSay) {
     for (int n = 2; n <= NP; ++n) {
         const double got = largestChange(policyGot[n - 1], policyGot[n - 2]);
         EXPECT_NEAR(got, largestChange(policyWant[n - 1], policyWant[n - 2]), 2e-8) << "iteration " << n;
-        EXPECT_NEAR(got, policyChanges[n - 2], halfLastDigit(policyChanges[n - 2]) + 2e-8) << "iteration " << n;
+        EXPECT_NEAR(got, policyChanges[n - 2], halfLastDigit(policyChanges[n - 2]) + 2e-8)
+            << "iteration " << n;
     }
     const Convergence policy = measure(policyGot[5], policyGot[6], policyGot[7], 2);
     EXPECT_EQ(policy.pairs, 15);
@@ -988,8 +1016,9 @@ TEST_F(GrowthReIterations, WrongClosuresShowInTheSli) {
     for (int v : {X, A, K, INV, DFF, DFDISEQ, DEROR, DELRORSE})
         for (int k = 0; k < 3; ++k) EXPECT_NEAR(got[v][k], want[v][k], 1e-5) << kReVars[v];
     const auto sliLines = fileLines(sli);
-    const auto at10 = std::find_if(sliLines.begin(), sliLines.end(),
-                                   [](const std::string& l) { return l.find("d_f_diseqre") != std::string::npos; });
+    const auto at10 = std::find_if(sliLines.begin(), sliLines.end(), [](const std::string& l) {
+        return l.find("d_f_diseqre") != std::string::npos;
+    });
     ASSERT_NE(at10, sliLines.end());
     ASSERT_GE(sliLines.end() - at10, 6);
     EXPECT_NE(at10->find("     3     1 x "), std::string::npos) << *at10;
@@ -1023,7 +1052,8 @@ std::map<std::string, std::map<std::string, double>> csvTable(const std::string&
     const auto head = split(lines[0], ',');
     for (size_t k = 1; k < lines.size(); ++k) {
         const auto cells = split(lines[k], ',');
-        for (size_t c = 1; c < cells.size() && c < head.size(); ++c) t[cells[0]][head[c]] = parseDouble(cells[c]).value_or(NAN);
+        for (size_t c = 1; c < cells.size() && c < head.size(); ++c)
+            t[cells[0]][head[c]] = parseDouble(cells[c]).value_or(NAN);
     }
     return t;
 }
@@ -1042,9 +1072,9 @@ TEST_F(GrowthRe, BatchJobWithoutRationalExpectationsSolvesEveryYearOnce) {
     // An ordinary change in the spreadsheets too: it adds up instead of compounding.
     writeLines(at("growthre.map"), {"x", "k", "inv", "d_f_eror_o"});
     for (const char* d : {"keep", "temp"}) ASSERT_EQ(mkdir(path(d).c_str(), 0755), 0);
-    const std::string command = "cd " + dir() + " && SVKEEP=" + path("keep") + " SVTEMP=" + path("temp") + " " +
-                                binPath("vardelon") + " all all " + at("growthre.ds1") + " > " + path("out.txt") +
-                                " 2>&1";
+    const std::string command = "cd " + dir() + " && SVKEEP=" + path("keep") + " SVTEMP=" + path("temp") +
+                                " " + binPath("vardelon") + " all all " + at("growthre.ds1") + " > " +
+                                path("out.txt") + " 2>&1";
     const int rc = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << readFile(path("out.txt"));
 
@@ -1089,16 +1119,20 @@ TEST_F(GrowthRe, BatchJobWithoutRationalExpectationsSolvesEveryYearOnce) {
             for (int k = 0; k < 3; ++k) {
                 // Percentage changes compound; ordinary changes add up.
                 const bool ordinary = v >= DF;
-                auto acc = [&](double c, double y) { return ordinary ? c + y : 100 * ((1 + c / 100) * (1 + f32(y) / 100) - 1); };
+                auto acc = [&](double c, double y) {
+                    return ordinary ? c + y : 100 * ((1 + c / 100) * (1 + f32(y) / 100) - 1);
+                };
                 cumPolicy[v][k] = acc(cumPolicy[v][k], ordinary ? f32(policy[i][v][k]) : policy[i][v][k]);
                 cumRerun[v][k] = acc(cumRerun[v][k], ordinary ? f32(rerun[i][v][k]) : rerun[i][v][k]);
             }
         for (int v : {X, K, INV}) {
             const double want = 100 * ((1 + cumPolicy[v][1] / 100) / (1 + cumRerun[v][1] / 100) - 1);
-            EXPECT_NEAR(dev.at(std::string(kReVars[v]) + "(MAN)").at(ys(i)), want, 1e-4 * std::max(1.0, std::fabs(want)))
+            EXPECT_NEAR(dev.at(std::string(kReVars[v]) + "(MAN)").at(ys(i)), want,
+                        1e-4 * std::max(1.0, std::fabs(want)))
                 << kReVars[v] << " " << ys(i);
         }
-        EXPECT_NEAR(dev.at("d_f_eror_o(MAN)").at(ys(i)), cumPolicy[DFEROR][1] - cumRerun[DFEROR][1], 1e-5) << ys(i);
+        EXPECT_NEAR(dev.at("d_f_eror_o(MAN)").at(ys(i)), cumPolicy[DFEROR][1] - cumRerun[DFEROR][1], 1e-5)
+            << ys(i);
         EXPECT_NEAR(cum.at("d_f_eror_o(MAN)").at(ys(i)), cumPolicy[DFEROR][1], 1e-5) << ys(i);
         EXPECT_NEAR(cum.at("x(MAN)").at(ys(i)), cumPolicy[X][1], 1e-4) << ys(i);
     }

@@ -55,16 +55,23 @@ TEST_F(SuiteErrors, ModelProgramRefusesBadCommandFiles) {
     };
     const std::vector<Case> cases{
         {"good closure and shocks", {"exogenous x l t ;", "rest endogenous ;", "shock x = uniform 3 ;"}, ""},
-        {"unknown statement", {"exogenous x l t ;", "rest endogenous ;", "frobnicate x ;"}, "Unknown statement"},
+        {"unknown statement",
+         {"exogenous x l t ;", "rest endogenous ;", "frobnicate x ;"},
+         "Unknown statement"},
         {"singular closure", {"exogenous k l t ;", "rest endogenous ;"}, "singular"},
         {"too few exogenous", {"exogenous x l ;", "rest endogenous ;"}, "exactly 9"},
-        {"shocked endogenous", {"exogenous x l t ;", "rest endogenous ;", "shock a = uniform 1 ;"},
+        {"shocked endogenous",
+         {"exogenous x l t ;", "rest endogenous ;", "shock a = uniform 1 ;"},
          "a(AGR) is shocked but it is endogenous"},
-        {"malformed number", {"exogenous x l t ;", "rest endogenous ;", "shock x = uniform 3..1 ;"},
+        {"malformed number",
+         {"exogenous x l t ;", "rest endogenous ;", "shock x = uniform 3..1 ;"},
          "Malformed number \"3..1\""},
-        {"wrong number of values", {"exogenous x l t ;", "rest endogenous ;", "shock l = 1 2 ;"}, "2 shock values"},
+        {"wrong number of values",
+         {"exogenous x l t ;", "rest endogenous ;", "shock l = 1 2 ;"},
+         "2 shock values"},
         {"unknown element", {"exogenous x l t ;", "rest endogenous ;", "shock x(\"MIN\") = 1 ;"}, "MIN"},
-        {"shocked twice", {"exogenous x l t ;", "rest endogenous ;", "shock x = uniform 1 ;", "shock x(\"MAN\") = 2 ;"},
+        {"shocked twice",
+         {"exogenous x l t ;", "rest endogenous ;", "shock x = uniform 1 ;", "shock x(\"MAN\") = 2 ;"},
          "shocked twice"},
         {"missing shock file",
          {"exogenous x l t ;", "rest endogenous ;", "shock x = file \"nothere.har\" header \"XSHK\" ;"},
@@ -96,8 +103,9 @@ TEST_F(SuiteErrors, ShocksAddUpWhateverTheOrderAndReadFiles) {
     // ashock before shock, a second ashock, and a shock read from a file.
     auto xshk = ReadHarFile(at("BASE2023.HAR"));
     ASSERT_TRUE(xshk.isOk());
-    writeCmf("t.cmf", {"exogenous x l t ;", "rest endogenous ;", "ashock t(\"MAN\") = 4 ;", "shock t = 1 2 3 ;",
-                       "ashock t(MAN) = 6 ;", "shock l = file \"" + at("BASE2023.HAR") + "\" header \"INVS\" ;"});
+    writeCmf("t.cmf",
+             {"exogenous x l t ;", "rest endogenous ;", "ashock t(\"MAN\") = 4 ;", "shock t = 1 2 3 ;",
+              "ashock t(MAN) = 6 ;", "shock l = file \"" + at("BASE2023.HAR") + "\" header \"INVS\" ;"});
     auto rpt = run("growth.exe", {"bat", "rpt", at("job.rpt"), "cmf", at("t.cmf")});
     ASSERT_EQ(rpt["Status"], "ok") << rpt["Error"];
     auto t = harVariable(at("out.sl4"), "t");
@@ -121,23 +129,25 @@ TEST_F(SuiteErrors, ShocksAddUpWhateverTheOrderAndReadFiles) {
 TEST_F(SuiteErrors, SolFileShocksReproduceTheBase) {
     // A Base solution, its SOL-format results ("solpol"), the policy
     // closure's environment, and the BOT file that reads the results file.
-    writeCmf("base.cmf", {"exogenous x l t ;", "rest endogenous ;", "shock x = uniform 3 ;", "shock l = uniform 1 ;"});
+    writeCmf("base.cmf",
+             {"exogenous x l t ;", "rest endogenous ;", "shock x = uniform 3 ;", "shock l = uniform 1 ;"});
     ASSERT_EQ(run("growth.exe", {"bat", "rpt", at("job.rpt"), "cmf", at("base.cmf")})["Status"], "ok");
-    auto rpt = run("sectraa.exe", {"bat", "rpt", at("job.rpt"), "nlv  ! No levels results", " ",
-                                   at("out") + "    ! Sl4 file", "c  ! the cum column",
-                                   "n  ! do not use HA mapping file", at("pl.MPZ") + "    ! HA Map file",
-                                   at("res.rsl") + "    ! Output .RSL (SOL) file"});
+    auto rpt = run("sectraa.exe",
+                   {"bat", "rpt", at("job.rpt"), "nlv  ! No levels results", " ",
+                    at("out") + "    ! Sl4 file", "c  ! the cum column", "n  ! do not use HA mapping file",
+                    at("pl.MPZ") + "    ! HA Map file", at("res.rsl") + "    ! Output .RSL (SOL) file"});
     ASSERT_EQ(rpt["Status"], "ok") << rpt["Error"];
-    writeLines(at("env.cmf"), {"auxiliary files = " + at("growth") + ";", "save environment file " + at("pol") + " ;",
-                               "nds = yes ;", "nwr = yes ;", "neq = yes ;",
-                               "File BASEDATA = " + at("BASE2023.HAR") + " ; ! updated input",
-                               "File PARAMS = " + at("PARAMS.HAR") + " ; ! constant input",
-                               "exogenous a l ;", "exogenous t(\"AGR\") t(SER) ;", "exogenous x(\"MAN\") ;",
-                               "rest endogenous ;"});
+    writeLines(at("env.cmf"),
+               {"auxiliary files = " + at("growth") + ";", "save environment file " + at("pol") + " ;",
+                "nds = yes ;", "nwr = yes ;", "neq = yes ;",
+                "File BASEDATA = " + at("BASE2023.HAR") + " ; ! updated input",
+                "File PARAMS = " + at("PARAMS.HAR") + " ; ! constant input", "exogenous a l ;",
+                "exogenous t(\"AGR\") t(SER) ;", "exogenous x(\"MAN\") ;", "rest endogenous ;"});
     ASSERT_EQ(run("growth.exe", {"bat", "rpt", at("job.rpt"), "cmf", at("env.cmf")})["Status"], "ok");
-    rpt = run("tellura.exe", {"bat", "rpt", at("job.rpt"), " ", "e    ! environment file", at("pol") + "    ! EN4 file name",
-                              "b    ! write bot file", at("res") + "    ! Output BOT file",
-                              at("res.rsl") + "    ! Sol file to use", "x  ! just exogenous variables"});
+    rpt = run("tellura.exe",
+              {"bat", "rpt", at("job.rpt"), " ", "e    ! environment file", at("pol") + "    ! EN4 file name",
+               "b    ! write bot file", at("res") + "    ! Output BOT file",
+               at("res.rsl") + "    ! Sol file to use", "x  ! just exogenous variables"});
     ASSERT_EQ(rpt["Status"], "ok") << rpt["Error"];
     auto bot = readTextLines(at("res.bot"));
     ASSERT_TRUE(bot.isOk());
@@ -168,19 +178,24 @@ TEST_F(SuiteErrors, EveryMethodGivesTheSameResultsAndReadableAccuracySummaries) 
     };
     const std::vector<Case> cases{
         {"Johansen", {"Method = Johansen;", "Steps = 1;"}, 0, false},
-        {"Euler 3 solutions, 2 subintervals", {"Method = Euler;", "Steps = 3 4 5;", "subintervals = 2;"}, 3, true},
+        {"Euler 3 solutions, 2 subintervals",
+         {"Method = Euler;", "Steps = 3 4 5;", "subintervals = 2;"},
+         3,
+         true},
         {"Midpoint with automatic accuracy",
          {"Method = Midpoint;", "Steps = 2 4 6;", "automatic accuracy = yes;", "accuracy figures = 5;",
-          "accuracy percent = 90;", "minimum subinterval length = 1.0E-03;", "minimum subinterval fails = stop;",
-          "accuracy criterion = Data;"},
-         2, true},
+          "accuracy percent = 90;", "minimum subinterval length = 1.0E-03;",
+          "minimum subinterval fails = stop;", "accuracy criterion = Data;"},
+         2,
+         true},
         {"Gragg 2 solutions", {"Method = Gragg;", "Steps = 2 4;"}, 0, false},
     };
     std::vector<float> first;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> body = c.method;
-        body.insert(body.end(), {"exogenous x l t ;", "rest endogenous ;", "shock x = uniform 3 ;", "shock l = 1 2 3 ;"});
+        body.insert(body.end(),
+                    {"exogenous x l t ;", "rest endogenous ;", "shock x = uniform 3 ;", "shock l = 1 2 3 ;"});
         writeCmf("m.cmf", body);
         auto rpt = run("growth.exe", {"bat", "rpt", at("job.rpt"), "cmf", at("m.cmf")});
         ASSERT_EQ(rpt["Status"], "ok") << rpt["Error"];
@@ -203,7 +218,8 @@ TEST_F(SuiteErrors, EveryMethodGivesTheSameResultsAndReadableAccuracySummaries) 
 TEST_F(SuiteErrors, ClosureCheckAndEnvironmentModes) {
     const std::vector<std::string> check{"nds = yes ;", "nwr = yes ;", "neq = yes ;", "nas = yes ;",
                                          "range test initial values = no ;"};
-    auto body = std::vector<std::string>{"exogenous a l t ;", "rest endogenous ;", "save Environment file " + at("pol") + " ;"};
+    auto body = std::vector<std::string>{"exogenous a l t ;", "rest endogenous ;",
+                                         "save Environment file " + at("pol") + " ;"};
     body.insert(body.end(), check.begin(), check.end());
     writeCmf("c.cmf", body);
     auto rpt = run("growth.exe", {"rpt", at("job.rpt"), "cmf", at("c.cmf")});
@@ -254,32 +270,67 @@ TEST_F(SuiteErrors, EveryProgramReportsBadInput) {
     };
     const std::string rpt = at("job.rpt");
     const std::vector<Case> cases{
-        {"growth: missing command file", "growth.exe", {"bat", "rpt", rpt, "cmf", at("none.cmf")}, "none.cmf does not exist", ""},
-        {"growth: unexpected answer", "growth.exe", {"bat", "rpt", rpt, "cmd", at("x.cmf")}, "Unexpected answer \"cmd\"", ""},
-        {"sectraa: missing solution", "sectraa.exe",
-         {"bat", "rpt", rpt, "nlv", " ", at("nosol"), "c", "n", "xx.xx", at("out.rsl")}, "nosol.sl4 does not exist",
-         "out.rsl"},
-        {"sectraa: unknown option", "sectraa.exe", {"bat", "rpt", rpt, "qqq", " ", at("nosol")}, "Unexpected answer \"qqq\"",
+        {"growth: missing command file",
+         "growth.exe",
+         {"bat", "rpt", rpt, "cmf", at("none.cmf")},
+         "none.cmf does not exist",
          ""},
-        {"sectraa: stored input ends early", "sectraa.exe", {"bat", "rpt", rpt, "nlv", " ", at("nosol"), "c"},
-         "ended after line 7", ""},
-        {"tellura: missing environment", "tellura.exe",
-         {"bat", "rpt", rpt, " ", "e", at("noenv"), "s", at("out.map"), "x"}, "noenv.en4 does not exist", "out.map"},
-        {"tellura: neither map nor bot", "tellura.exe", {"bat", "rpt", rpt, " ", "e", at("noenv"), "q"},
-         "Unexpected answer \"q\"", ""},
-        {"aggrexa: malformed count", "aggrexa.exe", {"bat", "rpt", rpt, " ", "six   ! no files"},
-         "Malformed number of files \"six\"", ""},
-        {"aggrexa: missing CSV", "aggrexa.exe",
-         {"bat", "rpt", rpt, "acc", " ", "1", at("nosol"), at("no.csv"), at("out.csv")}, "does not exist", "out.csv"},
-        {"diveroa: missing tables", "diveroa.exe",
-         {"bat", "rpt", rpt, "sol", at("nosol"), " ", at("a.csv"), at("b.csv"), at("out.csv")}, "does not exist",
+        {"growth: unexpected answer",
+         "growth.exe",
+         {"bat", "rpt", rpt, "cmd", at("x.cmf")},
+         "Unexpected answer \"cmd\"",
+         ""},
+        {"sectraa: missing solution",
+         "sectraa.exe",
+         {"bat", "rpt", rpt, "nlv", " ", at("nosol"), "c", "n", "xx.xx", at("out.rsl")},
+         "nosol.sl4 does not exist",
+         "out.rsl"},
+        {"sectraa: unknown option",
+         "sectraa.exe",
+         {"bat", "rpt", rpt, "qqq", " ", at("nosol")},
+         "Unexpected answer \"qqq\"",
+         ""},
+        {"sectraa: stored input ends early",
+         "sectraa.exe",
+         {"bat", "rpt", rpt, "nlv", " ", at("nosol"), "c"},
+         "ended after line 7",
+         ""},
+        {"tellura: missing environment",
+         "tellura.exe",
+         {"bat", "rpt", rpt, " ", "e", at("noenv"), "s", at("out.map"), "x"},
+         "noenv.en4 does not exist",
+         "out.map"},
+        {"tellura: neither map nor bot",
+         "tellura.exe",
+         {"bat", "rpt", rpt, " ", "e", at("noenv"), "q"},
+         "Unexpected answer \"q\"",
+         ""},
+        {"aggrexa: malformed count",
+         "aggrexa.exe",
+         {"bat", "rpt", rpt, " ", "six   ! no files"},
+         "Malformed number of files \"six\"",
+         ""},
+        {"aggrexa: missing CSV",
+         "aggrexa.exe",
+         {"bat", "rpt", rpt, "acc", " ", "1", at("nosol"), at("no.csv"), at("out.csv")},
+         "does not exist",
+         "out.csv"},
+        {"diveroa: missing tables",
+         "diveroa.exe",
+         {"bat", "rpt", rpt, "sol", at("nosol"), " ", at("a.csv"), at("b.csv"), at("out.csv")},
+         "does not exist",
          "out.csv"},
         {"mergixa: neither cml nor dif", "mergixa.exe", {"bat", "rpt", rpt, " ", at("nosol")}, "cml", ""},
-        {"mergixa: missing results", "mergixa.exe",
-         {"bat", "rpt", rpt, "dif", " ", at("nosol"), at("a.rsl"), at("b.rsl"), at("out.rsl")}, "does not exist",
+        {"mergixa: missing results",
+         "mergixa.exe",
+         {"bat", "rpt", rpt, "dif", " ", at("nosol"), at("a.rsl"), at("b.rsl"), at("out.rsl")},
+         "does not exist",
          "out.rsl"},
-        {"pryxo: missing table file", "pryxo.exe", {"bat", "rpt", rpt, " ", "t", at("none.axt"), " "},
-         "none.axt does not exist", ""},
+        {"pryxo: missing table file",
+         "pryxo.exe",
+         {"bat", "rpt", rpt, " ", "t", at("none.axt"), " "},
+         "none.axt does not exist",
+         ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -3,6 +3,7 @@
 // program in a folder, reading its report, reading header array outputs, and
 // an independent calculation of the growth model's results.
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,17 +13,18 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "base/fileutil.h"
 #include "base/inifile.h"
 #include "base/textfile.h"
 #include "formats/harfile.h"
 #include "support/tempdir.h"
+#include "support/testpaths.h"
 
 namespace vdln::testing::suitetest {
 
-inline std::string binPath(const std::string& program) { return std::string(VARDELON_BIN_DIR) + "/" + program; }
+inline std::string binPath(const std::string& program) {
+    return vdln::testing::testBinDir() + "/" + program;
+}
 
 /// Runs a program with arguments in a folder; returns its exit code (-1
 /// when it could not be started or did not end normally).

@@ -183,8 +183,8 @@ TEST_F(HarViewerTest, SlicingAThreeDimensionalHeaderThroughTheChoosers) {
     // Dimension 3 down, dimension 1 across, dimension 2 at its third element.
     v.rowChooser()->setCurrentIndex(v.rowChooser()->findData(3));
     v.columnChooser()->setCurrentIndex(v.columnChooser()->findData(1));
-    ASSERT_EQ(v.sliceSpec().rowDim, 3);
-    ASSERT_EQ(v.sliceSpec().colDim, 1);
+    ASSERT_EQ(v.sliceChoice().rowDim, 3);
+    ASSERT_EQ(v.sliceChoice().colDim, 1);
     ASSERT_TRUE(v.elementChooser(2));
     EXPECT_FALSE(v.elementChooser(1));
     EXPECT_FALSE(v.elementChooser(3));
@@ -199,9 +199,9 @@ TEST_F(HarViewerTest, SlicingAThreeDimensionalHeaderThroughTheChoosers) {
             EXPECT_EQ(cell(m, r, c), realText(valueAt({c + 1, 3, r + 1, 1, 1, 1, 1}))) << r << "," << c;
     // Choosing for the rows the dimension shown across swaps the two.
     v.rowChooser()->setCurrentIndex(v.rowChooser()->findData(1));
-    EXPECT_EQ(v.sliceSpec().rowDim, 1);
-    EXPECT_EQ(v.sliceSpec().colDim, 3);
-    EXPECT_EQ(v.sliceSpec().fixed[1], 3);  // the element of dimension 2 is kept
+    EXPECT_EQ(v.sliceChoice().rowDim, 1);
+    EXPECT_EQ(v.sliceChoice().colDim, 3);
+    EXPECT_EQ(v.sliceChoice().fixed[1], 3);  // the element of dimension 2 is kept
     EXPECT_EQ(cell(m, 2, 1), realText(valueAt({3, 3, 2, 1, 1, 1, 1})));
 }
 
