@@ -125,6 +125,20 @@ bool JobEngine::StartBigJob(JobRequest request) {
         m_dialogs.message(MsgKind::Information, "Is already a big job running. Cannot start another.", BtnOk);
         return false;
     }
+    // The job's folders are locked before anything of the job touches them;
+    // a job that does not start gives them up again.
+    if (m_takeLocks && !m_takeLocks()) {
+        m_outcome = JobOutcome::Failed;
+        m_failure = "The folders of the job are in use by another job.";
+        return false;
+    }
+    struct ReleaseLocksUnlessStarted {
+        const std::function<void()>& release;
+        bool armed = true;
+        ~ReleaseLocksUnlessStarted() {
+            if (armed && release) release();
+        }
+    } releaseLocksUnlessStarted{m_releaseLocks};
     m_outcome = JobOutcome::None;
     m_failure.clear();
     m_errorLine.clear();
@@ -246,7 +260,8 @@ bool JobEngine::StartBigJob(JobRequest request) {
     m_panelPhase = PanelPhase::StartingJob;
     m_job.Running = true;
     m_botPassStart = 0;
-    releaseUnlessStarted.armed = false;  // from here an abort releases it
+    releaseUnlessStarted.armed = false;       // from here an abort releases it
+    releaseLocksUnlessStarted.armed = false;  // from here the job's end releases them
     m_job.Stopped = false;
     m_cancelRequested = false;
     m_launchedAny = false;
@@ -1140,6 +1155,7 @@ void JobEngine::abortJob(const std::string& message) {
         m_failure = message;
         m_outcome = JobOutcome::Failed;
         m_recorder.jobEnded(m_progress);
+        if (m_releaseLocks) m_releaseLocks();
     }
 }
 
@@ -1155,6 +1171,7 @@ void JobEngine::finishJob() {
     // "Run Single Job, then Concurrent" may start its next pass; then nothing
     // else happens here.
     if (m_onFinished && m_onFinished()) return;
+    if (m_releaseLocks && !m_job.Running) m_releaseLocks();
     if (!m_env.batchMode)
         m_dialogs.message(MsgKind::Information, "Vardelon:\r\nWhole job is finished\r\n[" + t + ".]",
                           BtnOk | BtnHelp, kHelp);
