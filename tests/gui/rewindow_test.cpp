@@ -224,6 +224,12 @@ TEST_F(ReWindowJob, RunBaseToPolicyFromTheMenuIteratesReportsAndCharts) {
             text.endsWith("Check the Convergence HAR file etc to see more detail about convergence."));
     }
     EXPECT_TRUE(reportOf("Rerun").isEmpty());
+    for (QDialog* d : window->findChildren<QDialog*>("convergenceOverview"))
+        if (d->windowTitle() == "Convergence Overview for Policy") {
+            ASSERT_TRUE(QDir().mkpath(QString::fromStdString(vdln::testing::testScreenshotDir())));
+            EXPECT_TRUE(d->grab().save(QString::fromStdString(vdln::testing::testScreenshotDir()) +
+                                       "/convergence-overview.png"));
+        }
 
     // The chart: the largest change per iteration of each run that has one.
     window->action("&Rational Expectations", "Convergence Chart")->trigger();
