@@ -6,6 +6,7 @@
 // program that hangs.
 #include <signal.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -125,6 +126,19 @@ TEST_F(WindowSafety, ASecondWindowIsWarnedAndItsJobRefusedWhileTheFirstOnesRuns)
         << dialogs2.lastMessage();
     EXPECT_EQ(dialogs2.records().back().kind, MsgKind::Error);
     EXPECT_FALSE(second->holdsJobLocks());
+
+    // Batch mode takes the same locks: a batch job on these folders is refused too.
+    ASSERT_TRUE(fileExists(kBin + "/vardelon"));
+    // (In the window's environment, so that it finds the same folders.)
+    const std::string batch = "cd " + dir() + " && HOME=" + dir() + " SVKEEP=" + path("keep") +
+                              " SVTEMP=" + path("temp") + " " + kBin + "/vardelon base all " + app +
+                              "/growth.ds1 > " + path("batch-out.txt") + " 2>&1";
+    const int rc = std::system(batch.c_str());
+    EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) != 0);
+    const std::string out = vdln::testing::readFile(path("batch-out.txt"));
+    EXPECT_TRUE(contains(out, "Another Vardelon job is using the Temporary Directory")) << out;
+    EXPECT_TRUE(contains(out, "process " + std::to_string(::getpid()))) << out;
+    EXPECT_FALSE(contains(out, "Job finished successfully")) << out;
 
     // Once the first job has ended the second window may run.
     session->jobs().engine().cancelJob("test");
