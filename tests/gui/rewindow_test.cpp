@@ -6,6 +6,7 @@
 // convergence-file viewers.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
@@ -13,6 +14,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <cmath>
 #include <filesystem>
@@ -106,6 +109,12 @@ TEST_F(WindowTest, RationalExpectationsMenuHasTheItemsInOrderAndItsOptionsToggle
     EXPECT_TRUE(re->menuAction()->isVisible());
 
     // Nothing to chart or report before any iterating job.
+    window->action("&Rational Expectations", "Convergence Chart")->trigger();
+    QWidget* chartWindow = window->findChild<QWidget*>("convergenceChartWindow");
+    ASSERT_NE(chartWindow, nullptr);
+    EXPECT_EQ(convergenceChartOf(chartWindow), nullptr);
+    EXPECT_NE(chartWindow->findChild<QLabel*>("convergenceChartEmpty"), nullptr);
+    chartWindow->close();
     window->action("&Rational Expectations", "Show Convergence Reports")->trigger();
     EXPECT_EQ(
         dialogs.lastMessage(),
@@ -352,6 +361,30 @@ TEST_F(ReWindowJob, ConvergenceFileViewersAndIterationInputQuestions) {
               std::string::npos)
         << question;
     EXPECT_NE(question.find(session->re().startCopyName(1, "ROREXT", 1)), std::string::npos) << question;
+
+    // The Results page offers the first year's ROREXT input of the Base in
+    // the version the next iteration reads, or its start copy.
+    const ResultsPageControls& rp = window->resultsPage();
+    rp.individualBase->setChecked(true);
+    window->refreshPages();
+    const int item = rp.individualItem->findText("ROREXT");
+    ASSERT_GE(item, 0);
+    rp.individualItem->setCurrentIndex(item);
+    rp.individualYear->setCurrentIndex(0);  // the base year: the first year's input
+    dialogs.clear();
+    dialogs.queueButton(BtnNo);
+    rp.individualView->click();
+    ASSERT_FALSE(dialogs.records().empty());
+    const std::string offer = dialogs.records().front().text;
+    EXPECT_TRUE(offer.rfind("This file is input into the first year of the Base.\r\n", 0) == 0) << offer;
+    EXPECT_NE(offer.find(session->re().generatedLastYearFile(1, "ROREXT") +
+                         "\r\nwhich WOULD be used if you did an EXTRA iteration of the Base"),
+              std::string::npos)
+        << offer;
+    EXPECT_NE(offer.find(session->re().startCopyName(1, "ROREXT", 1) +
+                         "\r\nwhich WAS used in the FIRST iteration of the Base."),
+              std::string::npos)
+        << offer;
 }
 
 }  // namespace
