@@ -210,11 +210,9 @@ StampCompareResult CompareFileStamp(std::string_view label, std::string_view con
     FileFacts now = examine(currentFile, check.listings);
     const std::string head = lab + ": " + currentFile;
 
-    // The stored time as text, and whether the current time agrees with it.
-    std::string storedTimeText;
+    // Whether the current time agrees with the stored one.
     bool timesAgree = false;
     if (stored.form == ParsedStamp::Form::Current) {
-        storedTimeText = formatStampTime(stored.fileTime);
         if (stored.isMissingFile() && !now.exists) return r;  // missing then and now
         if (now.time) {
             std::int64_t diff = *now.time - stored.fileTime;
@@ -222,13 +220,15 @@ StampCompareResult CompareFileStamp(std::string_view label, std::string_view con
                          dosDateTimeOfFileTime(*now.time) == dosDateTimeOfFileTime(stored.fileTime);
         }
     } else if (stored.form == ParsedStamp::Form::OldDos) {
-        storedTimeText = formatDosDateTime(stored.dosTime);
         if (now.time) timesAgree = dosDateTimeOfFileTime(*now.time) == stored.dosTime;
-    } else {
-        storedTimeText = formatDosDateTime(0);
     }
 
     if (!timesAgree) {
+        // The stored time as text, made only for the message.
+        const std::string storedTimeText =
+            stored.form == ParsedStamp::Form::Current
+                ? formatStampTime(stored.fileTime)
+                : formatDosDateTime(stored.form == ParsedStamp::Form::OldDos ? stored.dosTime : 0);
         r.ok = false;
         if (now.time) {
             r.message =

@@ -182,8 +182,10 @@ Status RestoreRunRecordCopies(const TKeepRunInfo& keep, const DurableCopyNames& 
     for (int r = 1; r <= 3; ++r) {
         if (r == 2 && noRerun) continue;
         if (copies[r].empty() || !fileExists(copies[r])) continue;
-        RunRecordView v = RunRecordView::load(copies[r]);
-        if (v.getInt("Options", "VardelVersion", 0) < kMinRestorableVersion) continue;
+        // One fact of the copy: its parse is enough, without the view of
+        // every section (both read the first section and key of a name).
+        auto copy = IniFile::load(copies[r]);
+        if ((copy ? copy->getInt("Options", "VardelVersion", 0) : 0) < kMinRestorableVersion) continue;
         note(copyFile(copies[r], RunRecordFileName(keep, r), true));
     }
     return first;
