@@ -66,7 +66,7 @@ TEST_F(SimRecordFile, RoundTripKeepsEveryField) {
     rec.Perform[2] = 1;
     rec.Files[3].Description = "some description";
     rec.ModelFiles[2].Description = "params";
-    SetCell(rec, 0, 3, "polcom");
+    ASSERT_TRUE(SetCell(rec, 0, 3, "polcom"));
     SetCommon(rec, 2, 1);
     SetNone(rec, 3, 2);
     rec.GridStem(-1, 1) = "BSTART";
