@@ -119,7 +119,7 @@ private:
     QWidget* buildOtherFiles();
     QWidget* buildBottomPanel();
     void buildMenus();
-    QAction* addCommand(QMenu* menu, const QString& caption, std::function<void()> run, int flags = 0);
+    QAction* addCommand(QMenu* menu, const QString& caption, const std::function<void()>& run, int flags = 0);
     /// Tells in the status line whether a command did what was asked.
     void done(bool ok);
     void jobStarted(bool started);

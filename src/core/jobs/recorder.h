@@ -6,6 +6,7 @@
 #include <array>
 #include <map>
 
+#include "base/paths.h"
 #include "jobs/engine.h"
 #include "runrecord/prereqcheck.h"
 #include "runrecord/recordstore.h"
@@ -30,7 +31,7 @@ public:
     /// Writes the step into the run's record-of-runs file.  Failure: the
     /// file could not be updated (the user has seen "Problem updating Record
     /// of Runs file ..."); the text names the file and the step.
-    Status recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod& method,
+    Status recordCompletion(int run, int year, JobKind jobName, const TSolutionMethod& method,
                             const TAutoAccuracy& accuracy) override;
     void setUserDsName(int run, const std::string& ds1) override;
     void backupAtJobStart() override;
@@ -59,6 +60,9 @@ private:
     PrereqOptions m_options;
     BotCache m_cache;
     RunRecordStore m_store;
+    /// The folders read in this round of step selection: a round starts no
+    /// program and records nothing, so what they list holds for all of it.
+    FolderListings m_listings;
     std::string m_problem;
     bool m_selecting = false;
     std::map<int, bool> m_finishedSince;  ///< `botFinishedSince` answers of this round
