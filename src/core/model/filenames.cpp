@@ -281,7 +281,7 @@ Status CheckGeneratedPaths(const TSimRecord& rec, bool noRerun, const std::strin
             if (Status s = under(SequenceFile(rec, r, 1, lastYear, 1, noRerun, differences), work); !s)
                 return s;
         if (Status s = under(SpreadsheetLogFile(rec, r, 1, lastYear, 1, noRerun), work); !s) return s;
-        for (const char* job : {"aggrex", "divero"})
+        for (ResultsKind job : {ResultsKind::Spreadsheet, ResultsKind::Deviations})
             if (Status s = under(
                     JoinPath(work, SpreadsheetCsvName(rec, r, 1, lastYear, 1, noRerun, job, "cum")), work);
                 !s)
