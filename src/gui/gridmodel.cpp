@@ -151,7 +151,10 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
     // The words the grid shows stand for their markers when typed back.
     if (lower == "common") text = "?";
     if (lower == "none") text.clear();
-    SetCell(m_rec, dataRow(index.row()), index.column(), text);
+    if (Status s = SetCell(m_rec, dataRow(index.row()), index.column(), text); !s) {
+        Q_EMIT editRefused(QString::fromStdString(s.message()));
+        return false;
+    }
     RefreshGrid(m_rec);
     Q_EMIT dataChanged(this->index(0, 0), this->index(rowCount() - 1, 4));
     Q_EMIT recordEdited();

@@ -79,6 +79,9 @@ Q_SIGNALS:
     void statesReady();
     /// An edit reached the record.
     void recordEdited();
+    /// An edit was refused (a name that cannot be part of a file name); the
+    /// cell keeps its file.
+    void editRefused(const QString& message);
 
 private:
     void recompute();

@@ -383,8 +383,11 @@ QWidget* MainWindow::buildSimOverview() {
                 m_names[r]->setText(up);
                 m_names[r]->setCursorPosition(pos);
             }
-            m_s.rec().SimNames[r] = s(up);
-            RefreshGrid(m_s.rec());
+            if (Status st = SetSimName(m_s.rec(), r, s(up)); !st) {
+                m_s.dialogs().info(st.message());
+                m_names[r]->setText(QString::fromStdString(m_s.rec().SimNames[r].str()));
+                return;
+            }
             m_grid->reload();
         });
     }
@@ -605,6 +608,8 @@ QWidget* MainWindow::buildClosureShock() {
     auto* lay = new QVBoxLayout(w);
     m_grid = new GridModel(m_s.rec(), this);
     connect(m_grid, &GridModel::recordEdited, this, [this] { refreshMenus(); });
+    connect(m_grid, &GridModel::editRefused, this,
+            [this](const QString& message) { m_s.dialogs().info(message.toStdString()); });
     m_gridView = new QTableView;
     m_gridView->setObjectName("closureShockGrid");
     m_gridView->setModel(m_grid);

@@ -217,17 +217,15 @@ TEST_F(DamageE2E, FullDisksEndTheJobClearlyAndCutNoFileShort) {
         std::string command;   // the job
         std::string keep;      // the Keep Directory
         std::uintmax_t leave;  // bytes left free
-        // Whether this build reports the failure as the job's: a record of
-        // runs that cannot be written in a full Keep Directory is not yet
-        // (the recorder drops that failure; its interface is being changed
-        // to return it), so only the files are checked there.
+        // Whether the failure is the job's (every case: a record of runs
+        // that cannot be written in a full Keep Directory fails the job too).
         bool failureReported = true;
     };
     const std::string fullApp = path("fullwork/app");
     const std::vector<Case> cases = {
         {"Temporary Directory", path("temp"), kBin + "/vardelon base all " + app + "/growth.ds1", "", 16384},
         {"Keep Directory", path("fullkeep"), kBin + "/vardelon base all " + app + "/growth.ds1",
-         path("fullkeep"), 8192, false},
+         path("fullkeep"), 8192},
         {"Working Directory", path("fullwork"), kBin + "/vardelon base all " + fullApp + "/growth.ds1", "",
          4096},
     };

@@ -96,6 +96,26 @@ TEST_F(EngineFaultsTest, AnUnwritableRecordOfRunsNeverMakesAPartRunTwice) {
     EXPECT_EQ(e.partsDone(), 28);
 }
 
+// A simulation name that reached the record without the checks made where
+// names enter would make the job write its files outside the Working
+// Directory: the job does not start, says which file, and nothing runs.
+TEST_F(EngineFaultsTest, AJobWhoseFilesWouldLeaveTheirFolderDoesNotStart) {
+    NullRecorder recorder;
+    rec.SimNames[1] = "../";
+    JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
+    EXPECT_FALSE(e.StartBigJob(testing::everythingRequest(2)));
+    EXPECT_EQ(e.outcome(), JobOutcome::Failed);
+    const std::string prefix = "The generated file \"";
+    const std::string suffix = "\" would lie outside its folder \"" + rec.WorkDir + "\".";
+    const std::string& m = e.failureMessage();
+    ASSERT_EQ(m.rfind(prefix, 0), 0u) << m;
+    ASSERT_GT(m.size(), prefix.size() + suffix.size());
+    EXPECT_EQ(m.substr(m.size() - suffix.size()), suffix) << m;
+    EXPECT_EQ(dialogs.lastMessage(), m);
+    EXPECT_TRUE(launcher.started().empty());
+    EXPECT_FALSE(e.running());
+}
+
 TEST_F(EngineFaultsTest, APolicyRequestWithoutPolicyShocksIsRefused) {
     for (int i = -1; i <= 2; ++i) rec.GridStem(i, 4) = "";
     RefreshGrid(rec);

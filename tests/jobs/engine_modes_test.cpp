@@ -186,6 +186,8 @@ TEST_F(ModesTest, AModelProgramRunThroughABatchFileChangesToTheSlotFolderFirst) 
     ASSERT_TRUE(lines) << lines.message();
     ASSERT_EQ(lines->size(), 2u);
     EXPECT_EQ((*lines)[0], "cd " + work);
+    // The shell becomes the program: a SIGKILL of vardelon reaches it.
+    EXPECT_EQ((*lines)[1].rfind("exec ", 0), 0u) << (*lines)[1];
     EXPECT_NE((*lines)[1].find(" -sti "), std::string::npos);
     EXPECT_NE((*lines)[1].find(" -log " + j.LogFile), std::string::npos) << (*lines)[1];
     // The conversion that follows is started directly.

@@ -9,7 +9,9 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "base/fileutil.h"
@@ -248,25 +250,63 @@ TEST_F(PosixLauncherTest, StopEndsTheWholeProcessGroupAfterTheGrace) {
 
 TEST_F(PosixLauncherTest, ProgramsDieWithTheLaunchingProcess) {
     // A launching process that is killed outright (no destructor runs)
-    // takes its program along.
-    const std::string pidFile = path("child.pid");
-    pid_t launcher = ::fork();
-    if (launcher == 0) {
-        PosixProcessLauncher l;
-        auto h = l.start({"/bin/sh", {"-c", "echo $$ > \"$0\"; exec sleep 300", pidFile}, dir(), "", ""});
-        if (!h) ::_exit(1);
-        while (true) ::pause();
+    // takes its program along, and what that program started: a batch
+    // file's shell waits for the model it runs, which is its child, not the
+    // launcher's.
+    struct Case {
+        const char* what;
+        std::string body;  // writes the pid of the process that must die to "$0"
+    } cases[] = {
+        {"the program itself", "echo $$ > \"$0\"; exec sleep 300"},
+        {"the program's child", "/bin/sh -c 'echo $$ > \"$1\"; exec sleep 300' x \"$0\"; echo after"},
+        {"a grandchild that ignores SIGTERM and SIGHUP",
+         "/bin/sh -c 'trap \"\" TERM HUP; /bin/sh -c \"echo \\$\\$ > $1; exec sleep 300\"; :' x \"$0\"; :"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string pidFile = path("child.pid." + std::to_string(&c - cases));
+        pid_t launcher = ::fork();
+        if (launcher == 0) {
+            PosixProcessLauncher l;
+            auto h = l.start({"/bin/sh", {"-c", c.body, pidFile}, dir(), "", ""});
+            if (!h) ::_exit(1);
+            while (true) ::pause();
+        }
+        long child = 0;
+        for (int i = 0; i < 500 && child == 0; ++i) {
+            child = std::atol(quietRead(pidFile).c_str());
+            if (!child) ::usleep(10000);
+        }
+        ASSERT_GT(child, 0);
+        EXPECT_FALSE(gone(child));
+        ::kill(launcher, SIGKILL);
+        int status = 0;
+        ::waitpid(launcher, &status, 0);
+        EXPECT_TRUE(goneWithin(child, kHangGuardMs)) << child << " outlived the launching process";
     }
-    long child = 0;
-    for (int i = 0; i < 500 && child == 0; ++i) {
-        child = std::atol(quietRead(pidFile).c_str());
-        if (!child) ::usleep(10000);
+}
+
+TEST_F(PosixLauncherTest, AProgramThatEndsNormallyLeavesNoGuardBehind) {
+    // The guard of a program's group ends with the program; nothing of it
+    // is left as a child of this process.
+    // The children of this process, from every thread's list.
+    auto children = [] {
+        std::set<std::string> out;
+        std::error_code ec;
+        for (auto& t : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+            std::istringstream in(quietRead(t.path().string() + "/children"));
+            for (std::string id; in >> id;) out.insert(id);
+        }
+        return out;
+    };
+    const std::set<std::string> before = children();
+    for (int k = 0; k < 3; ++k) {
+        ProcessHandle h = startOk({"/bin/sh", {"-c", "exit 3"}, dir(), "", ""});
+        ASSERT_TRUE(m_launcher.waitForEnd(h, kHangGuardMs));
+        EXPECT_EQ(m_launcher.ended(h), 3);
+        m_launcher.release(h);
     }
-    ASSERT_GT(child, 0);
-    ::kill(launcher, SIGKILL);
-    int status = 0;
-    ::waitpid(launcher, &status, 0);
-    EXPECT_TRUE(goneWithin(child, kHangGuardMs));
+    EXPECT_EQ(children(), before) << "a guard or a program is left";
 }
 
 TEST_F(PosixLauncherTest, DetachedStart) {

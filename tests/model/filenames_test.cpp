@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "base/namecheck.h"
+
 namespace vdln {
 namespace {
 
@@ -297,6 +301,50 @@ TEST(FileNames, FirstYearNamesLeaveTheCommentOut) {
         EXPECT_EQ(firstYearFileFor({"file OTHER = other.har ; ! not this one", c.line}, "BASEDATA"), c.file);
     }
     EXPECT_EQ(firstYearFileFor({"file OTHER = other.har ;"}, "BASEDATA"), std::nullopt);
+}
+
+// Names that reach the record without the checks made where names enter
+// (set directly here): the builders would name a file outside the Working
+// or Temporary Directory, and the check the job makes first says which.
+TEST(FileNames, GeneratedPathsThatLeaveTheirFolderAreRefused) {
+    for (bool longNames : {true, false}) {
+        SCOPED_TRACE(longNames ? "long names" : "short names");
+        TSimRecord clean = demoRecord("/Sims/App");
+        clean.FileNaming.LongNames = longNames;
+        EXPECT_TRUE(CheckGeneratedPaths(clean, false, "/Tmp/job"));
+        EXPECT_TRUE(CheckGeneratedPaths(clean, true, "/Tmp/job"));
+
+        struct Case {
+            const char* what;
+            std::function<void(TSimRecord&)> spoil;
+            std::string folder;  // the folder the first bad path leaves
+        } cases[] = {
+            {"run 1 name", [](TSimRecord& r) { r.SimNames[1] = "../"; }, "/Sims/App"},
+            {"a file's key", [](TSimRecord& r) { r.Files[1].Key = "../../etc/k"; }, "/Sims/App"},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            TSimRecord rec = clean;
+            c.spoil(rec);
+            Status s = CheckGeneratedPaths(rec, false, "/Tmp/job");
+            ASSERT_FALSE(s);
+            const std::string prefix = "The generated file \"";
+            const std::string suffix = "\" would lie outside its folder \"" + c.folder + "\".";
+            ASSERT_EQ(s.message().rfind(prefix, 0), 0u) << s.message();
+            ASSERT_GE(s.message().size(), prefix.size() + suffix.size());
+            EXPECT_EQ(s.message().substr(s.message().size() - suffix.size()), suffix) << s.message();
+            // The path named is one a builder made, and it does lie outside.
+            const std::string named =
+                s.message().substr(prefix.size(), s.message().size() - prefix.size() - suffix.size());
+            EXPECT_FALSE(pathIsUnder(named, c.folder)) << named;
+        }
+    }
+    // A name with ".." inside one component stays in the folder ("..-BR1R-..."
+    // is an odd but harmless name); only the load and edit checks refuse it.
+    TSimRecord odd = demoRecord("/Sims/App");
+    odd.SimNames[1] = "..";
+    EXPECT_TRUE(CheckGeneratedPaths(odd, false, "/Tmp/job"));
+    EXPECT_EQ(SolutionFile(odd, 1, 1, false), "/Sims/App/..b-2024.sl4");
 }
 
 }  // namespace

@@ -143,7 +143,7 @@ TEST_F(SimDetails, OldStyleOptionDeletesRecordCopies) {
 TEST_F(SimDetails, LoadAllIntoAnotherSession) {
     rec.StartYear = 2024;
     rec.NumYears = 3;
-    SetCell(rec, 2, 4, "p2025");
+    ASSERT_TRUE(SetCell(rec, 2, 4, "p2025"));
     rec.SimNames[1] = "XB1";
     settings.re.DoingRE = true;
     saveAs("app.ds1");
@@ -306,7 +306,7 @@ TEST_F(SimDetails, LoadDetailsPartKeepsStartYear) {
     ComputeYears(rec);
     for (int i = 1; i <= 6; ++i) rec.GridStem(i, 3) = "POL" + std::to_string(i);
     rec.Perform[1] = 1;
-    SetCell(rec, 0, 1, "COMMON");
+    ASSERT_TRUE(SetCell(rec, 0, 1, "COMMON"));
     settings.SolFileShocks = true;
     saveAs("d.ds1");
 

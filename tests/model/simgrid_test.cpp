@@ -2,6 +2,7 @@
 
 #include "base/dialogs.h"
 #include "doubles/scripteddialogs.h"
+#include "model/filenames.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -23,10 +24,10 @@ protected:
 
 TEST_F(SimGrid, CellDisplayAndPresence) {
     testing::writeFile(path("base.cls"), "exogenous x ;\n");  // lower case on disk
-    SetCell(rec, 1, 1, "Base");
+    ASSERT_TRUE(SetCell(rec, 1, 1, "Base"));
     SetCommon(rec, 2, 1);
     SetNone(rec, 3, 1);
-    SetCell(rec, 1, 2, "missing");
+    ASSERT_TRUE(SetCell(rec, 1, 2, "missing"));
     struct Case {
         int row, col;
         const char* text;
@@ -81,9 +82,9 @@ TEST_F(SimGrid, RefreshOnlyTouchesRowsInUse) {
 }
 
 TEST_F(SimGrid, Edits) {
-    SetCell(rec, 2, 3, "abcdefghijkl");
+    ASSERT_TRUE(SetCell(rec, 2, 3, "abcdefghijkl"));
     EXPECT_EQ(rec.GridStem(2, 3), "ABCDEFGHI");
-    SetCell(rec, -1, 2, "X");
+    ASSERT_TRUE(SetCell(rec, -1, 2, "X"));
     EXPECT_EQ(rec.GridStem(-1, 2), "N/A");
     SetNone(rec, -1, 2);
     EXPECT_EQ(rec.GridStem(-1, 2), "N/A");
@@ -101,7 +102,7 @@ TEST_F(SimGrid, Edits) {
     EXPECT_EQ(rec.GridStem(1, 1), "run98");
 
     // A block fills down from the row above it.
-    SetCell(rec, 1, 2, "first");
+    ASSERT_TRUE(SetCell(rec, 1, 2, "first"));
     AsPrevious(rec, GridSelection{2, 2, 3, 2});
     EXPECT_EQ(rec.GridStem(2, 2), "FIRST");
     EXPECT_EQ(rec.GridStem(3, 2), "FIRST");
@@ -128,6 +129,8 @@ TEST_F(SimGrid, SelectOneRefusals) {
         {1, 1, dir() + "/sub/base.cls", nullptr},
         {1, 1, dir() + "/abcdefghij.cls", "Name cannot have more than 9 characters."},
         {-1, 1, dir() + "/start.abcd", "Suffix cannot have more than 4 characters."},
+        {1, 1, dir() + "/ba\x01se.cls",
+         "The file \"ba?se.cls\" cannot be used as part of a file name: it contains a control character."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.chosen);
@@ -138,6 +141,52 @@ TEST_F(SimGrid, SelectOneRefusals) {
         std::string want = c.message ? c.message : "File must be in directory " + dir();
         EXPECT_EQ(d.messages(), std::vector<std::string>{want});
     }
+}
+
+// Names typed into the Sim Overview and the grid become parts of paths in
+// the Working Directory: a name that could leave it is refused where it is
+// typed, with a message, and the record keeps what it had.
+TEST_F(SimGrid, EditedNamesThatCouldLeaveTheWorkingDirectoryAreRefused) {
+    const std::string tail = " cannot be used as part of a file name: it contains ";
+    struct Case {
+        std::string name;
+        std::string reason;
+    } cases[] = {
+        {"../", "a folder separator."},
+        {"a/b", "a folder separator."},
+        {"a\\b", "a folder separator."},
+        {"..", "\"..\"."},
+        {"x..y", "\"..\"."},
+        {std::string("a\tb"), "a control character."},
+        {std::string("a\x7f"), "a control character."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string shown;
+        for (unsigned char ch : c.name) shown += (ch < 32 || ch == 127) ? '?' : static_cast<char>(ch);
+
+        const std::string oldName = rec.SimNames[2].str();
+        Status s = SetSimName(rec, 2, c.name);
+        ASSERT_FALSE(s);
+        EXPECT_EQ(s.message(), "The simulation name of run 2 \"" + shown + "\"" + tail + c.reason);
+        EXPECT_EQ(rec.SimNames[2].str(), oldName);
+
+        const std::string oldStem = rec.GridStem(2, 3).str();
+        s = SetCell(rec, 2, 3, c.name);
+        ASSERT_FALSE(s);
+        EXPECT_EQ(s.message(), "The Policy Closure file of row " + std::to_string(rec.Years[2]) + " \"" +
+                                   shown + "\"" + tail + c.reason);
+        EXPECT_EQ(rec.GridStem(2, 3).str(), oldStem);
+    }
+    // Plain names and the grid's markers are taken.
+    ASSERT_TRUE(SetSimName(rec, 3, "po2"));
+    EXPECT_EQ(rec.SimNames[3].str(), "PO2");
+    EXPECT_EQ(RunStem(rec, 1, 3), std::string("PO2") + runLetter(3) + std::to_string(rec.Years[1]));
+    for (const char* marker : {"?", "", "N/A"}) {
+        ASSERT_TRUE(SetCell(rec, 1, 1, marker)) << marker;
+        EXPECT_EQ(rec.GridStem(1, 1).str(), marker);
+    }
+    EXPECT_FALSE(SetSimName(rec, 4, "ABC"));
 }
 
 TEST_F(SimGrid, SelectOneStoresStemAndStartExtension) {
@@ -166,12 +215,12 @@ TEST_F(SimGrid, SelectOneStoresStemAndStartExtension) {
 }
 
 TEST_F(SimGrid, PerYearQueries) {
-    SetCell(rec, 1, 1, "bclos");
+    ASSERT_TRUE(SetCell(rec, 1, 1, "bclos"));
     SetCommon(rec, 2, 1);
-    SetCell(rec, 1, 3, "pclos");
+    ASSERT_TRUE(SetCell(rec, 1, 3, "pclos"));
     SetNone(rec, 2, 3);
-    SetCell(rec, 1, 2, "b2024");
-    SetCell(rec, 1, 4, "p2024");
+    ASSERT_TRUE(SetCell(rec, 1, 2, "b2024"));
+    ASSERT_TRUE(SetCell(rec, 1, 4, "p2024"));
     SetCommon(rec, 2, 4);
     EXPECT_EQ(ClosureFileForYear(rec, 1, 1), "BCLOS.CLS");
     EXPECT_EQ(ClosureFileForYear(rec, 1, 2), "PCLOS.CLS");
@@ -183,10 +232,10 @@ TEST_F(SimGrid, PerYearQueries) {
     EXPECT_EQ(ExtraShockFileForYear(rec, 2), "");
 
     // Common files are returned only when they exist.
-    SetCell(rec, 0, 1, "common");
-    SetCell(rec, 0, 2, "comshk");
-    SetCell(rec, 0, 3, "polcom");
-    SetCell(rec, 0, 4, "polshk");
+    ASSERT_TRUE(SetCell(rec, 0, 1, "common"));
+    ASSERT_TRUE(SetCell(rec, 0, 2, "comshk"));
+    ASSERT_TRUE(SetCell(rec, 0, 3, "polcom"));
+    ASSERT_TRUE(SetCell(rec, 0, 4, "polshk"));
     EXPECT_EQ(CommonClosureFile(rec, 1), "");
     testing::writeFile(path("COMMON.CLS"), "x");
     testing::writeFile(path("PolCom.cls"), "x");

@@ -66,7 +66,7 @@ TEST_F(SimRecordFile, RoundTripKeepsEveryField) {
     rec.Perform[2] = 1;
     rec.Files[3].Description = "some description";
     rec.ModelFiles[2].Description = "params";
-    SetCell(rec, 0, 3, "polcom");
+    ASSERT_TRUE(SetCell(rec, 0, 3, "polcom"));
     SetCommon(rec, 2, 1);
     SetNone(rec, 3, 2);
     rec.GridStem(-1, 1) = "BSTART";
@@ -324,6 +324,43 @@ namespace {
 // Damaged files: every line of a good file replaced in turn by hostile
 // values.  A read may fail but must never throw, crash or leave the record
 // outside its limits.
+// A user file's key and type make the names of the data files each year
+// writes in the Working Directory: names that could leave it are refused
+// when the details are read, naming the file.
+TEST_F(SimRecordFile, UserFileKeysAndTypesThatCouldLeaveTheFolderAreRefused) {
+    setYears(3);
+    struct Case {
+        std::string key, type, message;
+    } cases[] = {
+        {"../", "HAR",
+         "The key of user file 1 \"../\" cannot be used as part of a file name: it contains a folder "
+         "separator."},
+        {"BAS", "a/b",
+         "The type of user file 1 \"a/b\" cannot be used as part of a file name: it contains a folder "
+         "separator."},
+        {"..", "HAR",
+         "The key of user file 1 \"..\" cannot be used as part of a file name: it contains \"..\"."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key + " " + c.type);
+        rec.NumFiles = 1;
+        rec.Files[1].Name = "BASEDATA";
+        rec.Files[1].Key = c.key;
+        rec.Files[1].FileType = c.type;
+        TSimRecord back = CreateSimRecord();
+        back.WorkDir = dir();
+        Status s = ReadSimRecordText(back, joinLinesCrLf(lines()), false, "app.ds2");
+        ASSERT_FALSE(s);
+        EXPECT_EQ(s.message().rfind(c.message + "\r\nFile: app.ds2", 0), 0u) << s.message();
+    }
+    // "N/A", the key of a file that needs one, is no name.
+    rec.Files[1].Key = "N/A";
+    rec.Files[1].FileType = "HAR";
+    TSimRecord back = CreateSimRecord();
+    back.WorkDir = dir();
+    EXPECT_TRUE(ReadSimRecordText(back, joinLinesCrLf(lines()), false, "app.ds2"));
+}
+
 TEST_F(SimRecordFile, HostileLinesAreRefusedOrContained) {
     setYears(3);
     rec.GridStem(-1, 1) = "BSTART";

@@ -108,6 +108,34 @@ struct ChildFailure {
     childFail(plan.errWrite, 'E');
 }
 
+// The guard of a program's process group, after fork: async-signal-safe
+// calls only.  It ignores the signals a terminal or a cancel sends to this
+// process's group (it must outlive this process to do its work), keeps no
+// descriptor but the pipe, and waits: a byte means "the program ended, go",
+// the end of the pipe means this process is gone and the group is killed.
+[[noreturn]] void guardGroup(int readFd, pid_t group) {
+    struct sigaction ign {};
+    ign.sa_handler = SIG_IGN;
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU})
+        ::sigaction(s, &ign, nullptr);
+    sigset_t all;
+    ::sigemptyset(&all);
+    ::sigprocmask(SIG_SETMASK, &all, nullptr);
+    for (int fd = 0; fd < readFd; ++fd) ::close(fd);
+    if (::syscall(SYS_close_range, static_cast<unsigned>(readFd) + 1, ~0u, 0u) != 0) {
+        long maxFd = ::sysconf(_SC_OPEN_MAX);
+        if (maxFd < 0 || maxFd > 65536) maxFd = 65536;
+        for (int fd = readFd + 1; fd < maxFd; ++fd) ::close(fd);
+    }
+    char c = 0;
+    ssize_t n;
+    do {
+        n = ::read(readFd, &c, 1);
+    } while (n < 0 && errno == EINTR);
+    if (n == 0) ::kill(-group, SIGKILL);
+    ::_exit(0);
+}
+
 // Prepares the plan and opens the redirections.  The caller closes the
 // descriptors it holds.
 Status preparePlan(const LaunchRequest& req, ChildPlan& plan) {
@@ -217,7 +245,14 @@ PosixProcessLauncher::~PosixProcessLauncher() {
         Status s = stop(running, kSignalExitBase + SIGTERM, 2000);
         if (!s) std::fprintf(stderr, "vardelon: %s\n", s.message().c_str());
     }
-    for (auto& [id, p] : m_procs) closePidfd(p);
+    for (auto& [id, p] : m_procs) {
+        closePidfd(p);
+        if (p.ended) continue;
+        // Still running after the stop: the guard's pipe closes and it
+        // kills the group.
+        closeFd(p.guardFd);
+        if (p.guardPid > 0) waitChild(p.guardPid);
+    }
     closeFd(m_epoll);
 }
 
@@ -273,6 +308,24 @@ Status PosixProcessLauncher::stop(const std::vector<ProcessHandle>& handles, int
     return Status::ok();
 }
 
+void PosixProcessLauncher::dismissGuard(Proc& p) {
+    if (p.guardFd >= 0) {
+        const char go = 'q';
+        ssize_t n;
+        do {
+            n = ::write(p.guardFd, &go, 1);
+        } while (n < 0 && errno == EINTR);
+        // A write that failed leaves the pipe to close: the guard then kills
+        // the group, which has no program left of this job's but what the
+        // program itself left behind.
+        closeFd(p.guardFd);
+    }
+    if (p.guardPid > 0) {
+        waitChild(p.guardPid);
+        p.guardPid = 0;
+    }
+}
+
 void PosixProcessLauncher::closePidfd(Proc& p) {
     if (p.pidfd >= 0) {
         if (m_epoll >= 0) ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, p.pidfd, nullptr);
@@ -313,6 +366,23 @@ Result<ProcessHandle> PosixProcessLauncher::start(const LaunchRequest& request) 
 
     Proc p;
     p.pid = pid;
+    // The child makes itself a group leader; doing it here too closes the
+    // window in which the guard could find no group yet.
+    ::setpgid(pid, pid);
+    int guardPipe[2] = {-1, -1};
+    if (::pipe2(guardPipe, O_CLOEXEC) == 0) {
+        pid_t guard = ::fork();
+        if (guard == 0) guardGroup(guardPipe[0], pid);
+        closeFd(guardPipe[0]);
+        if (guard > 0) {
+            p.guardPid = guard;
+            p.guardFd = guardPipe[1];
+        } else {
+            // Without a guard the program's own parent-death signal still
+            // stops it; only what it starts could outlive a killed vardelon.
+            closeFd(guardPipe[1]);
+        }
+    }
     p.pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     const std::uint64_t id = m_next++;
     if (p.pidfd >= 0) {
@@ -340,6 +410,7 @@ std::optional<int> PosixProcessLauncher::ended(ProcessHandle handle) {
     } while (r < 0 && errno == EINTR);
     if (r == 0) return std::nullopt;
     p.ended = true;
+    dismissGuard(p);
     p.code = r < 0 ? -1 : exitCodeOf(status);
     if (r > 0 && WIFSIGNALED(status) && !p.terminatedCode) p.signal = WTERMSIG(status);
     if (p.terminatedCode) p.code = *p.terminatedCode;

@@ -98,7 +98,13 @@ bool waitForWakeup(ProcessLauncher& launcher, int timeoutMs, int extraFd = -1);
 /// default signal handling; its end is watched through a pidfd.  A program
 /// never outlives this process: it is started with a request to be killed
 /// when its parent dies (so even a SIGKILL of this process takes it along),
-/// and the launcher stops what still runs when it is destroyed.
+/// and the launcher stops what still runs when it is destroyed.  That
+/// request reaches only the program itself, not what it starts (a shell
+/// running a batch file and the model it runs): each program's group is
+/// therefore watched by a small guard process, which holds the reading end
+/// of a pipe only this process writes to.  When this process ends in any
+/// way the pipe closes and the guard kills the whole group; when the
+/// program ends normally the launcher dismisses its guard.
 class PosixProcessLauncher : public ProcessLauncher {
 public:
     PosixProcessLauncher();
@@ -130,8 +136,12 @@ private:
         int code = 0;
         int signal = 0;  // the signal that ended it, 0 when none
         std::optional<int> terminatedCode;
+        int guardPid = 0;  // the guard of the program's group (0: none)
+        int guardFd = -1;  // the pipe whose end makes the guard kill the group
     };
     void closePidfd(Proc& p);
+    // Lets the guard go without killing anything (the program has ended).
+    static void dismissGuard(Proc& p);
     std::map<std::uint64_t, Proc> m_procs;
     std::uint64_t m_next = 1;
     int m_epoll = -1;

@@ -153,6 +153,14 @@ bool JobEngine::StartBigJob(JobRequest request) {
         }
     } releaseUnlessStarted{m_re, doingRE};
     if (!CheckLastYear(m_rec, m_dialogs)) return false;
+    // Every file the job writes is named from the record: a name that would
+    // put one outside its folder stops the job before anything is written.
+    if (Status st = CheckGeneratedPaths(m_rec, m_settings.NoRerun, m_env.tempDir); !st) {
+        m_dialogs.message(MsgKind::Error, st.message(), BtnOk);
+        m_outcome = JobOutcome::Failed;
+        m_failure = st.message();
+        return false;
+    }
     m_job = TBigJobDetails{};
     PlanContext ctx = planContext();
     bool policyRefused = false;
@@ -534,7 +542,10 @@ Result<LaunchRequest> JobEngine::commandFor(const PartFiles& pf, bool modelPart)
     if (!modelPart || !UseBatJobForSims(m_settings)) return lr;
     const std::string bat = changeExt(pf.stdinFile, ".bat");
     std::vector<std::string> lines = changeDirLines(pf.dir);
-    lines.push_back(commandLine(pf.program, {"-sti", pf.stdinFile, "-log", pf.logFile}));
+    // The shell becomes the model program: nothing stands between the
+    // launcher and the program (its end, its signal, its parent-death
+    // request).
+    lines.push_back("exec " + commandLine(pf.program, {"-sti", pf.stdinFile, "-log", pf.logFile}));
     if (Status st = writeBatchFile(bat, lines); !st) {
         const std::string text =
             "Unable to write BAT file to run model.\r\n" + st.message() + " [ChangeDirBat]";

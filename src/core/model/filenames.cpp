@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "base/namecheck.h"
 #include "base/paths.h"
 #include "base/strutil.h"
 
@@ -248,6 +249,45 @@ std::string DefaultCMFStartFile(const std::string& dir, int run, bool runSpecifi
     std::string path = JoinPath(dir, "CMFSTART");
     if (runSpecific) path += runLetter(run);
     return path;
+}
+
+Status CheckGeneratedPaths(const TSimRecord& rec, bool noRerun, const std::string& jobDir) {
+    const std::string& work = rec.WorkDir;
+    auto under = [](const std::string& path, const std::string& folder) {
+        if (pathIsUnder(path, folder)) return Status::ok();
+        return Status::fail("The generated file \"" + path + "\" would lie outside its folder \"" + folder +
+                            "\".");
+    };
+    const int lastYear = std::clamp(rec.NumYears, 0, kMaxYears);
+    const int files = std::clamp(rec.NumFiles, 0, kMaxUserFiles);
+    for (int r = 1; r <= 3; ++r) {
+        for (int i : {kNoYear, -1})
+            if (Status s = under(SolutionFile(rec, i, r, noRerun), work); !s) return s;
+        for (int i = 0; i <= lastYear; ++i) {
+            const TPerYearFiles f = PerYearFiles(rec, i, r, noRerun, jobDir);
+            for (const std::string* p : {&f.solution, &f.simLog, &f.cmf, &f.top})
+                if (Status s = under(*p, work); !s) return s;
+            for (const std::string* p : {&f.jobLog, &f.sti, &f.rpt})
+                if (Status s = under(*p, jobDir); !s) return s;
+            if (Status s = under(JoinPath(jobDir, RunStem(rec, i, r)), jobDir); !s) return s;
+            for (int k = 1; k <= files; ++k)
+                if (Status s = under(JoinPath(work, DataFileName(rec, i, r, noRerun, k)), work); !s) return s;
+            if (r == 1)
+                for (const std::string& p : {BotFile(rec, i, noRerun), BotJobLogFile(rec, i, noRerun),
+                                             BotResultsFile(rec, i, noRerun)})
+                    if (Status s = under(p, work); !s) return s;
+        }
+        for (bool differences : {false, true})
+            if (Status s = under(SequenceFile(rec, r, 1, lastYear, 1, noRerun, differences), work); !s)
+                return s;
+        if (Status s = under(SpreadsheetLogFile(rec, r, 1, lastYear, 1, noRerun), work); !s) return s;
+        for (ResultsKind job : {ResultsKind::Spreadsheet, ResultsKind::Deviations})
+            if (Status s = under(
+                    JoinPath(work, SpreadsheetCsvName(rec, r, 1, lastYear, 1, noRerun, job, "cum")), work);
+                !s)
+                return s;
+    }
+    return Status::ok();
 }
 
 std::optional<int> FindUserFileByName(const TSimRecord& rec, const std::string& name) {

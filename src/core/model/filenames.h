@@ -154,6 +154,16 @@ std::string RecordOfRunsFile(const std::string& dir, int run);
 /// run-specific, else "CMFSTART".
 std::string DefaultCMFStartFile(const std::string& dir, int run, bool runSpecific);
 
+/// Whether every path the builders above make from the record stays in the
+/// folder it belongs to: the per-year, BOT, data, sequence and spreadsheet
+/// files of every year and run in the Working Directory, the job logs and
+/// the environment files in `jobDir` (the Temporary Directory).  A name
+/// that reached the record without the checks made where names enter (a
+/// separator, "..") would make such a path point elsewhere; the job must
+/// then not start.  Fails with "The generated file \"<path>\" would lie
+/// outside its folder \"<folder>\"." for the first such path.
+[[nodiscard]] Status CheckGeneratedPaths(const TSimRecord& rec, bool noRerun, const std::string& jobDir);
+
 /// The 1-based index of the user file whose `Name` equals `name` without
 /// regard to letter case; nullopt when there is none.
 std::optional<int> FindUserFileByName(const TSimRecord& rec, const std::string& name);

@@ -8,6 +8,7 @@
 
 #include "base/dialogs.h"
 #include "base/fileutil.h"
+#include "base/namecheck.h"
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "model/filenames.h"
@@ -112,10 +113,25 @@ void RefreshGrid(TSimRecord& rec) {
     rec.GridOK(kGridCMFStartRow, 2) = 1;
 }
 
-void SetCell(TSimRecord& rec, int row, int col, const std::string& text) {
-    if (!isCell(row, col) || isNACell(row, col)) return;
+Status SetCell(TSimRecord& rec, int row, int col, const std::string& text) {
+    if (!isCell(row, col) || isNACell(row, col)) return Status::ok();
+    if (text != "N/A")
+        if (Status s =
+                checkPathComponent(text, "The " + GridTitle(col) + " file of row " + GridRowLabel(rec, row));
+            !s)
+            return s;
     rec.GridStem(row, col) = toUpper(text);
     RefreshGrid(rec);
+    return Status::ok();
+}
+
+Status SetSimName(TSimRecord& rec, int run, const std::string& name) {
+    const std::string what = "The simulation name of run " + std::to_string(run);
+    if (run < 1 || run > 3) return Status::fail(what + " cannot be set: there are runs 1 to 3 only.");
+    if (Status s = checkPathComponent(name, what); !s) return s;
+    rec.SimNames[run] = toUpper(name);
+    RefreshGrid(rec);
+    return Status::ok();
 }
 
 void FollowPattern(TSimRecord& rec, int row, int col) {
@@ -183,6 +199,10 @@ bool SelectOne(TSimRecord& rec, int row, int col, Dialogs& dialogs, std::optiona
         return false;
     }
     std::string stem = changeExt(nameOf(path), "");
+    if (Status s = checkPathComponent(stem + fileExt, "The file"); !s) {
+        dialogs.info(s.message());
+        return false;
+    }
     if (stem.size() > kMaxGridStem) {
         dialogs.info("Name cannot have more than 9 characters.");
         return false;

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "base/result.h"
 #include "model/simrecord.h"
 
 namespace vdln {
@@ -49,7 +50,16 @@ struct GridSelection {
 
 /// Stores `text` upper-cased and cut to 9 characters; the "N/A" cell of the
 /// CMFSTART row and cells outside rows -1..999 / columns 1..4 are left alone.
-void SetCell(TSimRecord& rec, int row, int col, const std::string& text);
+/// A name that cannot be part of a file name (a folder separator, "..", a
+/// control character; see base/namecheck.h) is refused with its message and
+/// the cell keeps its stem.  The markers "?", "" and "N/A" are no names.
+[[nodiscard]] Status SetCell(TSimRecord& rec, int row, int col, const std::string& text);
+/// The simulation name of run 1..3, as the Sim Overview edits it: stored
+/// upper-cased and cut to 3 characters, then the grid is refreshed.  A name
+/// that cannot be part of a file name is refused with its message ("The
+/// simulation name of run <r> ...") and the old name is kept; a run outside
+/// 1..3 fails too.
+[[nodiscard]] Status SetSimName(TSimRecord& rec, int run, const std::string& name);
 /// The cell becomes the short stem of the column's run for that year
 /// (`SimNames[r]` + letter + `Years[row]`).  Only year rows 1..999.
 void FollowPattern(TSimRecord& rec, int row, int col);

@@ -380,6 +380,18 @@ Status checkNames(const TSimRecord& rec, const std::string& file) {
                 checkPathComponent(rec.SimNames[r].str(), "The simulation name of run " + std::to_string(r));
             !s)
             return Status::fail(s.message() + "\r\nFile: " + file);
+    // A user file's key and type make the names of the data files each year
+    // writes ("N/A" is the key of a file that needs one).
+    for (int f = 1; f <= std::min(rec.NumFiles, kMaxUserFiles); ++f) {
+        const std::string what = "The key of user file " + std::to_string(f);
+        if (rec.Files[f].Key != "N/A")
+            if (Status s = checkPathComponent(rec.Files[f].Key, what); !s)
+                return Status::fail(s.message() + "\r\nFile: " + file);
+        if (Status s =
+                checkPathComponent(rec.Files[f].FileType, "The type of user file " + std::to_string(f));
+            !s)
+            return Status::fail(s.message() + "\r\nFile: " + file);
+    }
     for (int row = kGridCMFStartRow; row <= rec.NumYears; ++row)
         for (int c = 1; c <= 4; ++c) {
             const std::string what = "The " + gridCellWhat(row, c, rec.NumYears).substr(4);
