@@ -158,6 +158,7 @@ MainWindow::MainWindow(WindowSession& session, QWidget* parent) : QMainWindow(pa
         if (page == PageOtherFiles) refreshOtherFiles();
     });
     buildMenus();
+    buildRationalExpectationsMenu();
     m_resultsCtl = new ResultsController(m_results, m_s, this);
 #ifdef VARDELON_GUI_WITH_VIEWER
     m_resultsCtl->setBuiltInViewer([this](const std::string& file) {

@@ -119,6 +119,13 @@ private:
     QWidget* buildOtherFiles();
     QWidget* buildBottomPanel();
     void buildMenus();
+    // The "&Rational Expectations" menu, its pieces of the pages and the
+    // part time limit (mainwindow_re.cpp).
+    void buildRationalExpectationsMenu();
+    void wireRationalExpectationsPages();
+    void addPartTimeLimitCommand();
+    void showIterationsDone();
+    void openConvergenceFile(const REViewChoice& choice);
     QAction* addCommand(QMenu* menu, const QString& caption, const std::function<void()>& run, int flags = 0);
     /// Tells in the status line whether a command did what was asked.
     void done(bool ok);

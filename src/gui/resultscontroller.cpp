@@ -116,6 +116,11 @@ ResultsContext ResultsController::context() {
     ResultsContext ctx(m_s.rec(), m_s.settings(), m_s.env());
     ctx.firstPolicyYear = std::max(1, m_s.jobs().engine().firstPolicyYear());
     ctx.keep = m_s.runRecordEnv().keep;
+    // An iteration input of a run's first year is offered in the version the
+    // next iteration reads, or the start copy its first iteration read.
+    ctx.reStartCopy = [this](int run, const std::string& logical) {
+        return m_s.re().setUpNames() ? m_s.re().startCopyName(run, logical, 1) : std::string();
+    };
     return ctx;
 }
 

@@ -1,13 +1,21 @@
 #include "windowsession.h"
 
+#include <algorithm>
+
+#include "base/besteffort.h"
 #include "base/paths.h"
 #include "env/tools.h"
+#include "jobs/jobslog.h"
 #include "model/recentfiles.h"
 #include "model/simgrid.h"
 
 namespace vdln::gui {
 
-WindowSession::~WindowSession() = default;
+WindowSession::~WindowSession() {
+    // The engine keeps a pointer to the iterations: it goes first.
+    m_selector.reset();
+    m_app.reset();
+}
 
 std::unique_ptr<WindowSession> WindowSession::open(SessionSetup setup) {
     std::unique_ptr<WindowSession> s(new WindowSession(std::move(setup)));
@@ -32,6 +40,27 @@ bool WindowSession::start() {
     // Without its directories the program cannot run; the messages were shown.
     if (Status st = m_app->open(); !st) return false;
     m_recent = readRecentFiles(settingsFile());
+
+    // A second window on the same Keep Directory may go on, but is told: the
+    // two share the record of runs, the logs and the settings file.
+    m_presence = acquireWindowPresence(dirs().keepDir, m_setup.clock.nowLocal());
+    if (m_presence.otherWindow)
+        m_setup.dialogs.message(MsgKind::Warning,
+                                secondWindowWarning(dirs().keepDir, *m_presence.otherWindow), BtnOk);
+    // A lock file that cannot be made leaves the warning out; the jobs' own
+    // locks still keep two jobs apart.
+    bestEffort(m_presence.problem.empty() ? Status::ok() : Status::fail(m_presence.problem),
+               "the second-window warning only; every job takes its own locks");
+
+    // The iterations of every job of this window.
+    m_re = std::make_unique<KoraleRE>(
+        REContext{rec(), settings(), m_setup.dialogs, m_setup.clock, dirs().tempDir,
+                  [this] { return jobs().engine().firstPolicyYear(); },
+                  [this](const std::string& title, const std::string& text) { showOverview(title, text); }});
+    jobs().engine().setRationalExpectations(*m_re);
+    // A job holds the Temporary and Keep Directories from its start to its
+    // end, as batch mode does.
+    jobs().engine().setJobLocks([this] { return takeJobLocks(); }, [this] { m_jobLocks.locks.clear(); });
 
     ModelSelectEnv menv = m_app->modelSelectEnv();
     menv.startReleaseCheck = [this] {
@@ -133,9 +162,14 @@ bool WindowSession::editFile(const std::string& file) {
 
 bool WindowSession::close(bool askWhileRunning) {
     if (m_closed) return true;
-    if (jobRunning() && askWhileRunning &&
-        !m_setup.dialogs.askYesNo("A job is running.\r\nDo you really want to close Vardelon now?"))
-        return false;
+    if (jobRunning()) {
+        if (askWhileRunning &&
+            !m_setup.dialogs.askYesNo("A job is running.\r\nDo you really want to close Vardelon now?"))
+            return false;
+        // Programs left running would go on writing into the folders the
+        // next job reads: the job is cancelled as the Cancel button does.
+        jobs().engine().cancelJob("the window was closed");
+    }
     m_closed = true;
     modelChanged();
     // A failure has been shown and is kept among the session's problems.
@@ -143,7 +177,55 @@ bool WindowSession::close(bool askWhileRunning) {
     if (!settings().DontUpdateIniAtExit) {
         if (Status st = writeRecentFiles(settingsFile(), m_recent); !st) m_setup.dialogs.error(st.message());
     }
+    m_presence.lock.release();
     return true;
+}
+
+REMenuContext WindowSession::reMenu() {
+    return REMenuContext{rec(),
+                         settings(),
+                         m_setup.dialogs,
+                         *m_re,
+                         [this](const JobRequest& request) { return startRequest(request); },
+                         [this] { return jobRunning(); }};
+}
+
+TaskEnv WindowSession::taskEnv() {
+    return TaskEnv{rec(), settings(), jobs().engine().firstPolicyYear(), m_setup.dialogs, m_setup.years};
+}
+
+void WindowSession::showOverview(const std::string& title, const std::string& text) {
+    if (m_overview)
+        m_overview(title, text);
+    else
+        m_setup.dialogs.message(MsgKind::Information, text, BtnOk | BtnHelp);
+}
+
+bool WindowSession::takeJobLocks() {
+    if (!m_jobLocks.locks.empty()) return true;
+    auto locks = acquireJobLocks(dirs().tempDir, dirs().keepDir, m_setup.clock.nowLocal());
+    if (!locks) {
+        m_setup.dialogs.message(MsgKind::Error, locks.message(), BtnOk);
+        return false;
+    }
+    m_jobLocks = std::move(*locks);
+    // A lock left by a program that ended without giving it up is taken
+    // over; the jobs log says so.
+    const std::vector<std::string> notes = m_jobLocks.notes();
+    if (!notes.empty() && settings().AddToJobsLog)
+        bestEffort(appendToLog(JoinPath(dirs().keepDir, kJobsLogName), notes),
+                   "the take-over note; the job runs with the locks it took");
+    return true;
+}
+
+void WindowSession::setPartTimeLimit(int seconds) {
+    settings().PartTimeLimit = std::clamp(seconds, 0, kMaxPartTimeLimit);
+    if (settings().PartTimeLimit > 0)
+        m_setup.dialogs.info("A part of a job that runs for longer than " +
+                             std::to_string(settings().PartTimeLimit) +
+                             " seconds will be stopped, and the job ended.");
+    else
+        m_setup.dialogs.info("Parts of jobs will run without a time limit.");
 }
 
 }  // namespace vdln::gui

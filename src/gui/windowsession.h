@@ -5,6 +5,7 @@
 /// page, the recent details files, the editor and the closure checks of the
 /// grid.  No Qt here: the window shows this object and forwards commands.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@
 #include "cmf/closurecheck.h"
 #include "env/directories.h"
 #include "env/environment.h"
+#include "env/joblock.h"
 #include "env/process.h"
 #include "jobs/session.h"
 #include "jobs/singlejob.h"
@@ -24,6 +26,8 @@
 #include "model/settings.h"
 #include "model/simdetails.h"
 #include "model/simrecord.h"
+#include "results/ratexp.h"
+#include "results/remenu.h"
 #include "runrecord/runrecord.h"
 
 namespace vdln::gui {
@@ -94,9 +98,37 @@ public:
     bool cancel() { return m_app->cancelJob(); }
     bool jobRunning() const { return m_app->jobRunning(); }
 
-    /// Closing: while a job runs asks first (false: stay open); then the
-    /// exit sequence and the recent files.
+    /// Closing: while a job runs asks first (false: stay open) and then
+    /// cancels the job as a confirmed Cancel does (its programs are stopped,
+    /// the logs get their end line); then the exit sequence and the recent
+    /// files.  Without `askWhileRunning` the job is cancelled unasked.
     bool close(bool askWhileRunning = true);
+
+    // ---- rational expectations ------------------------------------------
+
+    /// The iterations of this application's jobs (the engine's hooks).
+    KoraleRE& re() { return *m_re; }
+    /// What the "&Rational Expectations" menu commands work with.
+    REMenuContext reMenu();
+    /// What the Tasks commands (and their iterating variants) work with.
+    TaskEnv taskEnv();
+    /// Where a convergence report goes (title, text); unset: an information
+    /// box with OK and Help.
+    void setOverviewViewer(std::function<void(const std::string&, const std::string&)> show) {
+        m_overview = std::move(show);
+    }
+
+    // ---- job safety -------------------------------------------------------
+
+    /// Whether this window's job holds the locks of the Temporary and Keep
+    /// Directories (from the start of a job to its end).
+    bool holdsJobLocks() const { return !m_jobLocks.locks.empty(); }
+    /// Whether another window was open on the same Keep Directory when this
+    /// one opened (the user was warned).
+    bool sharesKeepDirectory() const { return m_presence.otherWindow.has_value(); }
+    /// "Part Time Limit": `seconds` (0: no limit) becomes the limit of every
+    /// part of later jobs, and the new state is confirmed in a message.
+    void setPartTimeLimit(int seconds);
 
     /// Opens a file in the user's editor (messages on failure).
     bool editFile(const std::string& file);
@@ -105,6 +137,8 @@ private:
     explicit WindowSession(SessionSetup setup) : m_setup(std::move(setup)) {}
     bool start();
     void loadModel();
+    bool takeJobLocks();
+    void showOverview(const std::string& title, const std::string& text);
     // SimDetailsHooks: the recent files and the editor.
     void addRecentFile(const std::string& file) override;
     void openInEditor(const std::string& file) override;
@@ -114,6 +148,10 @@ private:
     std::unique_ptr<ModelSelector> m_selector;
     std::vector<std::string> m_recent;
     bool m_closed = false;
+    std::unique_ptr<KoraleRE> m_re;
+    std::function<void(const std::string&, const std::string&)> m_overview;
+    JobDirectoryLocks m_jobLocks;
+    WindowPresence m_presence;
 };
 
 }  // namespace vdln::gui

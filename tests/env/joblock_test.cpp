@@ -87,5 +87,42 @@ TEST_F(JobLockTest, BothDirectoriesOrNeither) {
     EXPECT_EQ(missing.message().rfind("Cannot create the lock file " + path("no/such/VdlnJob.lock"), 0), 0u);
 }
 
+// The window's hold on its Keep Directory is a lock file of its own: a
+// second window learns who holds it, a job's lock is not disturbed, and the
+// folder is free again once the first window has let go.
+TEST_F(JobLockTest, ASecondWindowOnTheKeepDirectoryLearnsWhoHoldsIt) {
+    writeFile(path("keep/.keep"), "");
+    WindowPresence first = acquireWindowPresence(path("keep"), now());
+    ASSERT_TRUE(first.lock.held()) << first.problem;
+    EXPECT_FALSE(first.otherWindow);
+    EXPECT_EQ(first.lock.path(), path("keep/VdlnWindow.lock"));
+    auto job = DirectoryLock::acquire(path("keep"), "Keep Directory", now());
+    EXPECT_TRUE(job) << "a job of the first window still takes the job lock: " << job.message();
+
+    WindowPresence second = acquireWindowPresence(path("keep"), now());
+    EXPECT_FALSE(second.lock.held());
+    ASSERT_TRUE(second.otherWindow);
+    EXPECT_EQ(second.otherWindow->pid, ::getpid());
+    EXPECT_EQ(second.otherWindow->started, "09/12/2026 16:00:00");
+    EXPECT_TRUE(second.problem.empty());
+    EXPECT_EQ(
+        secondWindowWarning(path("keep"), *second.otherWindow),
+        "Another Vardelon window is open on the Keep Directory\r\n  " + path("keep") + "\r\n(" +
+            second.otherWindow->text() +
+            ").\r\nBoth windows keep their settings, the record of runs and the logs there: only one of "
+            "them can run a job at a time, and the window closed last writes the settings.");
+
+    first.lock.release();
+    WindowPresence third = acquireWindowPresence(path("keep"), now());
+    EXPECT_TRUE(third.lock.held());
+    EXPECT_FALSE(third.otherWindow);
+
+    // A folder where no lock file can be made is a problem, not another window.
+    WindowPresence nowhere = acquireWindowPresence(path("missing"), now());
+    EXPECT_FALSE(nowhere.lock.held());
+    EXPECT_FALSE(nowhere.otherWindow);
+    EXPECT_NE(nowhere.problem.find("Cannot create the lock file"), std::string::npos) << nowhere.problem;
+}
+
 }  // namespace
 }  // namespace vdln

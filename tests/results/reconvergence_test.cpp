@@ -336,6 +336,37 @@ TEST_F(REConvergence, ReportComparesTheLastThreeIterations) {
     EXPECT_NEAR(series[2].change, std::fabs(1.3f - 1.1f), 1e-6);
 }
 
+// A history whose years are not the run's years any more (the application
+// changed between the start of the iterations and the report) gives no
+// numbers, only the internal-error message.
+TEST_F(REConvergence, ReportOfAHistoryOverOtherYearsIsTheNumYearProblem) {
+    settings.re.BaseIterations = 3;
+    settings.re.ConvergenceHar = false;
+    re->setCounts(reIterationCounts(settings));
+    ASSERT_TRUE(re->startJob(baseJob()));
+    ASSERT_TRUE(re->setUpIterationFiles(1));
+    for (int it = 1; it <= 3; ++it)
+        ASSERT_TRUE(basePass(it, std::vector<float>(9, 0.1f * static_cast<float>(it))))
+            << dialogs.lastMessage();
+    ASSERT_TRUE(re->convergenceReport(1)) << "the same years give the report";
+    rec.NumYears = 2;
+    dialogs.clear();
+    EXPECT_FALSE(re->convergenceReport(1));
+    ASSERT_EQ(dialogs.records().size(), 1u);
+    EXPECT_EQ(
+        dialogs.lastMessage(),
+        "Sorry, an internal error has occurred.\r\nProblem producing convergence report for Base.\r\n Num "
+        "year problem");
+    EXPECT_EQ(dialogs.records().back().kind, MsgKind::Error);
+    EXPECT_EQ(dialogs.records().back().buttons, BtnOk);
+    // The end of the job shows that message in place of the report.
+    dialogs.clear();
+    re->finalReport();
+    EXPECT_TRUE(re->lastReports()[1].empty());
+    ASSERT_EQ(dialogs.records().size(), 1u);
+    EXPECT_NE(dialogs.lastMessage().find(" Num year problem"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vdln
 

@@ -410,7 +410,8 @@ int clearTemporaryDirectory(const std::string& tempDir, const std::string& workD
     int count = 0;
     auto clear = [&count](const std::string& dir) {
         for (const auto& f : filesIn(dir))
-            if (f != kJobLockFileName && ::unlink(JoinPath(dir, f).c_str()) == 0) ++count;
+            if (f != kJobLockFileName && f != kWindowLockFileName && ::unlink(JoinPath(dir, f).c_str()) == 0)
+                ++count;
     };
     clear(t);
     for (const char* sub : {"simdir2", "simdir3"}) {

@@ -117,8 +117,14 @@ void DirectoryLock::release() {
 
 Result<DirectoryLock> DirectoryLock::acquire(const std::string& dir, const std::string& role,
                                              const std::tm& now) {
+    return acquire(dir, kJobLockFileName, role, now, nullptr);
+}
+
+Result<DirectoryLock> DirectoryLock::acquire(const std::string& dir, const std::string& fileName,
+                                             const std::string& role, const std::tm& now,
+                                             LockHolder* holderOut) {
     DirectoryLock lock;
-    lock.m_path = JoinPath(dir, kJobLockFileName);
+    lock.m_path = JoinPath(dir, fileName);
     // The holder removes the file when it is done; a file removed between
     // our open and our lock is not the lock any more, so look again.
     for (int attempt = 0;; ++attempt) {
@@ -138,6 +144,7 @@ Result<DirectoryLock> DirectoryLock::acquire(const std::string& dir, const std::
             if (err != EWOULDBLOCK)
                 return Result<DirectoryLock>::fail("Cannot lock the " + role + " " + dir + ": " +
                                                    std::strerror(err));
+            if (holderOut) *holderOut = holder;
             return Result<DirectoryLock>::fail(
                 "Another Vardelon job is using the " + role + "\r\n  " + dir + "\r\n(" + holder.text() +
                 ").\r\n" + "Two jobs cannot share it: wait until that job has finished, or give this job a " +
@@ -178,6 +185,26 @@ std::vector<std::string> JobDirectoryLocks::notes() const {
     for (const auto& l : locks)
         if (!l.note().empty()) out.push_back(l.note());
     return out;
+}
+
+WindowPresence acquireWindowPresence(const std::string& keepDir, const std::tm& now) {
+    WindowPresence p;
+    LockHolder other;
+    other.pid = -1;  // stays so unless another process holds the lock
+    auto lock = DirectoryLock::acquire(keepDir, kWindowLockFileName, "Keep Directory", now, &other);
+    if (lock)
+        p.lock = std::move(*lock);
+    else if (other.pid != -1)
+        p.otherWindow = other;
+    else
+        p.problem = lock.message();
+    return p;
+}
+
+std::string secondWindowWarning(const std::string& keepDir, const LockHolder& holder) {
+    return "Another Vardelon window is open on the Keep Directory\r\n  " + keepDir + "\r\n(" + holder.text() +
+           ").\r\nBoth windows keep their settings, the record of runs and the logs there: only one of "
+           "them can run a job at a time, and the window closed last writes the settings.";
 }
 
 Result<JobDirectoryLocks> acquireJobLocks(const std::string& tempDir, const std::string& keepDir,

@@ -16,6 +16,7 @@
 
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@
 namespace vdln {
 
 inline constexpr const char* kJobLockFileName = "VdlnJob.lock";
+/// The lock file a window holds in its Keep Directory while it is open.
+inline constexpr const char* kWindowLockFileName = "VdlnWindow.lock";
 
 /// Who holds (or held) a lock, as its file says.
 struct LockHolder {
@@ -52,6 +55,11 @@ public:
     /// it: "Another Vardelon job is using the <role>\r\n  <dir>\r\n(<holder>).
     /// \r\n..."; also fails when the lock file cannot be created or written.
     static Result<DirectoryLock> acquire(const std::string& dir, const std::string& role, const std::tm& now);
+    /// The same with another lock file of `dir`; when the lock is refused
+    /// because another process holds it, `holder` (when given) gets what
+    /// the file says of that process.
+    static Result<DirectoryLock> acquire(const std::string& dir, const std::string& fileName,
+                                         const std::string& role, const std::tm& now, LockHolder* holder);
 
     bool held() const { return m_fd >= 0; }
     const std::string& path() const { return m_path; }
@@ -68,6 +76,22 @@ private:
     std::string m_path;
     std::string m_note;
 };
+
+/// A window's hold on its Keep Directory while it is open: a second window
+/// on the same folder is told of the first (its jobs would share the record
+/// of runs and the logs), but may go on.
+struct WindowPresence {
+    DirectoryLock lock;  ///< held while the window is open (not held: another window has it)
+    std::optional<LockHolder> otherWindow;  ///< the window that already holds the folder
+    std::string problem;                    ///< the lock file could not be made ("" when none)
+};
+
+/// Takes the window lock of `keepDir` ("VdlnWindow.lock").
+WindowPresence acquireWindowPresence(const std::string& keepDir, const std::tm& now);
+
+/// The warning for a second window: "Another Vardelon window is open on the
+/// Keep Directory\r\n  <dir>\r\n(<holder>).\r\n...".
+std::string secondWindowWarning(const std::string& keepDir, const LockHolder& holder);
 
 /// The locks of one job: the Temporary and the Keep Directory (one lock
 /// when they are the same folder).

@@ -120,6 +120,20 @@ bool JobEngine::StartBigJob(JobRequest request) {
         m_dialogs.message(MsgKind::Information, "Is already a big job running. Cannot start another.", BtnOk);
         return false;
     }
+    // The job's folders are locked before anything of the job touches them;
+    // a job that does not start gives them up again.
+    if (m_hooks.takeLocks && !m_hooks.takeLocks()) {
+        m_outcome = JobOutcome::Failed;
+        m_failure = "The folders of the job are in use by another job.";
+        return false;
+    }
+    struct ReleaseLocksUnlessStarted {
+        const std::function<void()>& release;
+        bool armed = true;
+        ~ReleaseLocksUnlessStarted() {
+            if (armed && release) release();
+        }
+    } releaseLocksUnlessStarted{m_hooks.releaseLocks};
     m_outcome = JobOutcome::None;
     m_failure.clear();
     m_errorLine.clear();
@@ -229,7 +243,8 @@ bool JobEngine::StartBigJob(JobRequest request) {
     for (int s = 1; s <= 3; ++s) m_job.Jobs[s].InUse = false;
     m_panelPhase = PanelPhase::StartingJob;
     m_job.Running = true;
-    releaseUnlessStarted.armed = false;  // from here an abort releases it
+    releaseUnlessStarted.armed = false;       // from here an abort releases it
+    releaseLocksUnlessStarted.armed = false;  // from here the job's end releases them
     m_job.Stopped = false;
     m_stop.cancelRequested = false;
     m_outcome = JobOutcome::Running;
@@ -818,6 +833,7 @@ void JobEngine::abortJob(const std::string& message) {
         m_failure = message;
         m_outcome = JobOutcome::Failed;
         m_recorder.jobEnded(m_tally.progress);
+        if (m_hooks.releaseLocks) m_hooks.releaseLocks();
     }
 }
 
@@ -833,6 +849,7 @@ void JobEngine::finishJob() {
     // "Run Single Job, then Concurrent" may start its next pass; then nothing
     // else happens here.
     if (m_hooks.onFinished && m_hooks.onFinished()) return;
+    if (m_hooks.releaseLocks && !m_job.Running) m_hooks.releaseLocks();
     if (!m_env.batchMode)
         m_dialogs.message(MsgKind::Information, "Vardelon:\r\nWhole job is finished\r\n[" + t + ".]",
                           BtnOk | BtnHelp, kHelp);

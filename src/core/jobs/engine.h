@@ -174,6 +174,16 @@ public:
     void setDetailsWriter(std::function<void(int run, bool recorded)> writer) {
         m_hooks.writeDetails = std::move(writer);
     }
+    /// The locks a job holds on its folders (the window's jobs; batch mode
+    /// holds its own for the whole run): `take` is asked when a job is
+    /// about to start and refuses it by answering false (after telling the
+    /// user); `release` is called once the job has ended or did not start.
+    /// `take` may be asked again while the locks are held (the next pass of
+    /// "Run Single Job, then Concurrent") and must then answer true.
+    void setJobLocks(std::function<bool()> take, std::function<void()> release) {
+        m_hooks.takeLocks = std::move(take);
+        m_hooks.releaseLocks = std::move(release);
+    }
     /// The caller already warned that this way of running does not iterate:
     /// the next job start does not ask again.
     void suppressReQuestionOnce() { m_suppressReQuestion = true; }
@@ -239,6 +249,8 @@ private:
         std::function<void(int, bool)> writeDetails;
         std::function<void(const std::string&)> openInEditor;
         std::function<void(const PartDone&)> onPartDone;
+        std::function<bool()> takeLocks;
+        std::function<void()> releaseLocks;
     };
     /// Cancelling and stopping.
     struct StopState {

@@ -274,8 +274,8 @@ bool ReadIniOptionsText(std::string_view text, SettingsParts parts, ProgramSetti
         st.SuppressScreenSaver = flag(ini, kEnv, "Suppress Screen Saver", true);
         st.FewerMessages = flag(ini, kEnv, "Fewer Messages", false);
         st.CheckPrerequisites = flag(ini, kEnv, "Check Prerequisites", true);
-        st.PartTimeLimit =
-            static_cast<int>(std::clamp<long long>(ini.getInt(kEnv, "Part Time Limit", 0), 0, 86400LL * 30));
+        st.PartTimeLimit = static_cast<int>(
+            std::clamp<long long>(ini.getInt(kEnv, "Part Time Limit", 0), 0, kMaxPartTimeLimit));
         st.re.HideRE = flag(ini, kEnv, "Hide Rational Expectations", false) && !st.re.DoingRE;
     }
 

@@ -95,6 +95,9 @@ struct ToolSettings {
 
 /// Everything the settings file holds besides `TSimRecord` (which carries
 /// `WorkDir`, the period lengths and the alternative-method years).
+/// The longest "Part Time Limit" kept (30 days, in seconds).
+inline constexpr int kMaxPartTimeLimit = 86400 * 30;
+
 struct ProgramSettings {
     // Options section.
     bool PlayMusic = false;
@@ -137,7 +140,7 @@ struct ProgramSettings {
     bool AddToJobsLog = false;
     int ConcurrentSolves = 1;  ///< 1, 2 or 3
     /// "Part Time Limit": seconds a part of a job may run before it is
-    /// stopped and the job fails; 0 = no limit.
+    /// stopped and the job fails; 0 = no limit; at most `kMaxPartTimeLimit`.
     int PartTimeLimit = 0;
     OutputsBeforeRun Outputs = OutputsBeforeRun::Delete;
     bool BeLikeOldVardelon = false;    ///< menu option; "Use RunSpecific CMFStart" is off while on

@@ -816,13 +816,13 @@ std::optional<std::string> KoraleRE::convergenceReport(int run) {
     return convergenceReportText(m_max[run], run, note, countConvergence(triples));
 }
 
-std::vector<MaxChangePoint> KoraleRE::maxChangeSeries(int run) const {
+std::vector<MaxChangePoint> KoraleRE::maxChangeSeries(int run, int upTo) const {
     std::vector<MaxChangePoint> series;
     if (run < 1 || run > 3) return series;
     const int first = firstYearOf(run), last = lastYearOf(run);
     std::optional<std::vector<float>> previous;
     std::int64_t prevInd = 0;
-    const int max = std::max(m_max[run], m_done[run]);
+    const int max = upTo > 0 ? upTo : std::max(m_max[run], m_done[run]);
     for (int it = 1; it <= max; ++it) {
         std::optional<std::vector<float>> values;
         std::int64_t industries = 0;

@@ -165,8 +165,9 @@ public:
     const PerRun<std::string>& lastReports() const { return m_lastReports; }
     /// The largest change of RORG between successive iterations of run r,
     /// read from its preserved ROREXT files (iterations 2.. whose files and
-    /// predecessors exist).
-    std::vector<MaxChangePoint> maxChangeSeries(int run) const;
+    /// predecessors exist), up to the run's iteration count of the job, or
+    /// up to `upTo` when it is given (a session that ran no job yet).
+    std::vector<MaxChangePoint> maxChangeSeries(int run, int upTo = 0) const;
     /// The largest change series of the last finished job, per run.
     const PerRun<std::vector<MaxChangePoint>>& lastSeries() const { return m_lastSeries; }
     /// The variable map read when the convergence file was started.
