@@ -35,6 +35,30 @@ TEST(Result, TagsChainInCallOrderAndSuccessIgnoresTags) {
     EXPECT_FALSE(Status::fail(""));
 }
 
+// Reading the value of a failure stops the program with the internal-error
+// text naming the failure, through every accessor and in every build.
+TEST(ResultDeathTest, ReadingTheValueOfAFailureStopsWithAnInternalError) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string expected =
+        "An internal programming error has occured.*File record too long \\[GetLaheyRec\\] \\[GetRecBuf\\]";
+    Result<int> r = outer();
+    const Result<int>& cr = r;
+    EXPECT_DEATH(static_cast<void>(r.value()), expected);
+    EXPECT_DEATH(static_cast<void>(cr.value()), expected);
+    EXPECT_DEATH(static_cast<void>(*r), expected);
+    EXPECT_DEATH(static_cast<void>(*cr), expected);
+    EXPECT_DEATH(static_cast<void>(std::move(r).value()), expected);
+    Result<std::string> text = Result<std::string>::fail("no text");
+    EXPECT_DEATH(static_cast<void>(text->size()), "used as a value: no text");
+    const Result<std::string>& ctext = text;
+    EXPECT_DEATH(static_cast<void>(ctext->size()), "used as a value: no text");
+    // A success reads its value through every accessor.
+    Result<std::string> held = std::string("abc");
+    EXPECT_EQ(held.value(), "abc");
+    EXPECT_EQ(held->size(), 3u);
+    EXPECT_EQ(std::move(held).value(), "abc");
+}
+
 TEST(ScriptedDialogs, RecordsMessagesAndReplaysAnswers) {
     ScriptedDialogs d;
     d.queueButton(BtnNo);

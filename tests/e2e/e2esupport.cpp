@@ -77,8 +77,8 @@ std::vector<long> runningPrograms(const std::string& name, const std::string& un
 
 void DemoTest::SetUp() {
     TempDirTest::SetUp();
-    if (!fileExists(kBin + "/growth.exe") || !fileExists(kBin + "/vardelon-demo"))
-        GTEST_SKIP() << "the demonstration suite is not built";
+    for (const char* program : {"/growth.exe", "/vardelon-demo"})
+        ASSERT_TRUE(fileExists(kBin + program)) << kBin + program << " is not built";
     app = path("app");
     ASSERT_EQ(run(kBin + "/vardelon-demo " + app), 0);
 }

@@ -64,12 +64,16 @@ protected:
         window = std::make_unique<MainWindow>(*session);
         window->show();
     }
-    /// Writes the demonstration application into `folder`; false when the
-    /// demonstration suite is not built.
+    /// Writes the demonstration application into `folder`; false (with a
+    /// failure naming what is missing) when the demonstration suite is not
+    /// built, which the build of these tests prevents.
     bool writeDemo(const std::string& folder) {
-        if (!std::filesystem::exists(kBin + "/vardelon-demo") ||
-            !std::filesystem::exists(kBin + "/growth.exe"))
-            return false;
+        for (const char* program : {"/vardelon-demo", "/growth.exe"}) {
+            if (!std::filesystem::exists(kBin + program)) {
+                ADD_FAILURE() << kBin + program << " is not built";
+                return false;
+            }
+        }
         const std::string cmd = kBin + "/vardelon-demo " + folder + " > " + path("demo-out.txt") + " 2>&1";
         return std::system(cmd.c_str()) == 0;
     }

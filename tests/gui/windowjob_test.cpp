@@ -27,7 +27,7 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         app = path("app");
-        if (!writeDemo(app)) GTEST_SKIP() << "the demonstration suite is not built";
+        ASSERT_TRUE(writeDemo(app)) << "the demonstration application could not be written";
     }
     void openDemo(ProcessLauncher& launcher) {
         open(launcher);

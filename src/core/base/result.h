@@ -52,7 +52,13 @@ private:
     std::string m_message;
 };
 
-/// A value, or failure with an error text.
+/// Stops the program with the internal-error text naming `message`: a
+/// failed Result was read as if it held a value.  Every build stops here.
+[[noreturn]] void stopOnFailedResult(const std::string& message);
+
+/// A value, or failure with an error text.  Reading the value of a failure
+/// (value(), * or ->) is a programming error: it stops the program with an
+/// internal-error message naming the failure's text.
 template <class T>
 class [[nodiscard]] Result {
 public:
@@ -68,13 +74,13 @@ public:
     /// The failure as a Status (success when a value is held).
     const Status& status() const { return m_status; }
 
-    T& value() & { return *m_value; }
-    const T& value() const& { return *m_value; }
-    T&& value() && { return std::move(*m_value); }
-    T* operator->() { return &*m_value; }
-    const T* operator->() const { return &*m_value; }
-    T& operator*() & { return *m_value; }
-    const T& operator*() const& { return *m_value; }
+    T& value() & { return held(); }
+    const T& value() const& { return held(); }
+    T&& value() && { return std::move(held()); }
+    T* operator->() { return &held(); }
+    const T* operator->() const { return &held(); }
+    T& operator*() & { return held(); }
+    const T& operator*() const& { return held(); }
 
     Result& tag(std::string_view suffix) & {
         m_status.tag(suffix);
@@ -86,6 +92,15 @@ public:
     }
 
 private:
+    T& held() {
+        if (!m_value) stopOnFailedResult(m_status.message());
+        return *m_value;
+    }
+    const T& held() const {
+        if (!m_value) stopOnFailedResult(m_status.message());
+        return *m_value;
+    }
+
     std::optional<T> m_value;
     Status m_status;
 };
