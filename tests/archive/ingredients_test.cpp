@@ -112,6 +112,38 @@ TEST_F(IngredientsTest, TheExtractedTabAndStiFilesGoInTabEtc) {
     EXPECT_EQ(readFile(path("r/tabetc/growth.tab")), "equations");
 }
 
+TEST_F(IngredientsTest, FirstYearAndModelFilesZipUpOnTheirOwn) {
+    // A name without ".zip" is asked for again; the archive holds the files
+    // and their stamps.
+    dlg.queueText(path("data.txt"));
+    dlg.queueButton(BtnOk);
+    dlg.queueText(path("mydata.zip"));
+    auto data = ZipUpFirstYearOrModelFiles(*env, false);
+    ASSERT_TRUE(data) << dlg.lastMessage();
+    EXPECT_EQ(*data, path("mydata.zip"));
+    EXPECT_EQ(memberNames(*data),
+              (std::set<std::string>{"basedata2023.har", "params2023.har", "xxfltime.xxx"}));
+    EXPECT_EQ(dlg.records()[0].file.title, "Zip up First Year Input files");
+    EXPECT_EQ(dlg.records()[0].file.defaultName, "growth-data.zip");
+    EXPECT_EQ(dlg.records()[1].text,
+              "Sorry. The Zip Archive name must end with the suffix \".ZIP\".\r\nPlease specify the file "
+              "again.");
+    EXPECT_EQ(dlg.lastMessage(), "Created ZIP file\r\n  " + path("mydata.zip"));
+
+    dlg.queueText(path("mymodel.zip"));
+    auto model = ZipUpFirstYearOrModelFiles(*env, true);
+    ASSERT_TRUE(model) << dlg.lastMessage();
+    EXPECT_EQ(memberNames(*model), (std::set<std::string>{"growth.exe", "growth.axs", "growth.axt",
+                                                          "growth.min", "xxfltime.xxx"}));
+    // Cancelled: nothing made.
+    EXPECT_FALSE(ZipUpFirstYearOrModelFiles(*env, true));
+    // A missing model file is reported and no archive is claimed.
+    ASSERT_TRUE(deleteFile(env->modelFile));
+    dlg.queueText(path("broken.zip"));
+    EXPECT_FALSE(ZipUpFirstYearOrModelFiles(*env, true));
+    EXPECT_NE(dlg.lastMessage().find("[AddModelFilesToZip]"), std::string::npos) << dlg.lastMessage();
+}
+
 TEST_F(IngredientsTest, DefaultNamesFollowTheRunsAndFilesSelected) {
     struct Case {
         IngredientsKind kind;

@@ -264,6 +264,19 @@ std::vector<std::string> firstYearFiles(const ArchiveEnv& env) {
     return files;
 }
 
+std::optional<std::string> ZipUpFirstYearOrModelFiles(ArchiveEnv& env, bool model) {
+    const std::string base = env.modelName.empty() ? "vardelon" : env.modelName;
+    auto name = askArchiveName(env, model ? "Zip up Model files" : "Zip up First Year Input files",
+                               env.rec.WorkDir, base + (model ? "-model.zip" : "-data.zip"));
+    if (!name) return std::nullopt;
+    if (Status st = model ? AddModelFilesToZip(env, *name) : AddFirstYearDataToZip(env, *name); !st) {
+        env.dialogs.error(st.message());
+        return std::nullopt;
+    }
+    env.dialogs.info("Created ZIP file\r\n  " + *name);
+    return name;
+}
+
 Status AddFirstYearDataToZip(ArchiveEnv& env, const std::string& zipFile) {
     const auto files = firstYearFiles(env);
     for (const auto& f : files)

@@ -16,6 +16,7 @@
 #include "env/suite.h"
 #include "env/tools.h"
 #include "jobs/interrupts.h"
+#include "jobs/jobslog.h"
 #include "model/filenames.h"
 #include "model/modelsel.h"
 #include "model/release.h"
@@ -29,6 +30,7 @@ constexpr int kHelp = 1;
 
 bool UseBatJobForSims(ProgramSettings& settings) {
     if (settings.NeverBatJob) return false;
+    const bool concurrent = settings.BatJobsForConcurrent && settings.ConcurrentSolves > 1;
     const TSVVersionInfo& v = settings.model.Version;
     if (v.CompilerKnown && toLower(v.Compiler) == "f77l3") {
         settings.model.NotWinconsoleExe = true;
@@ -36,9 +38,9 @@ bool UseBatJobForSims(ProgramSettings& settings) {
     }
     if (v.CompilerKnown && v.ReleaseKnown && v.Release >= 70000) {
         settings.model.NotWinconsoleExe = false;
-        return false;
+        return concurrent;
     }
-    return settings.model.NotWinconsoleExe;
+    return settings.model.NotWinconsoleExe || concurrent;
 }
 
 JobEngine::JobEngine(TSimRecord& rec, ProgramSettings& settings, const EngineEnvironment& env,
@@ -1088,7 +1090,7 @@ void JobEngine::handleEnded(int slotNo) {
                                    : "Error running job - see log file\r\n" + errorLog;
         message += partText + cause;
     } else if (!errorLog.empty()) {
-        const std::string last = JoinPath(m_env.keepDir, "lasterr.log");
+        const std::string last = JoinPath(m_env.keepDir, kLastErrorLogName);
         bestEffort(copyFile(errorLog, last, false),
                    "a convenience copy for \"Last Error Log\"; the log itself is named in the message");
         message = "Look at LOG file\r\n" + errorLog + "\r\nto find details of the error." + cause;
