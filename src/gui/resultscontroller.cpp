@@ -213,6 +213,12 @@ void ResultsController::viewYear() {
         m_builtInViewer(a.file);
         return;
     }
+    // A solution file is a header array file too: without a solution viewer
+    // it opens in the built-in viewer rather than in nothing.
+    if (a.target == ViewTarget::SolutionViewer && m_builtInViewer && !outlensAvailable(ctx)) {
+        m_builtInViewer(a.file);
+        return;
+    }
     openViewAction(a, ctx, m_s.dialogs(), m_s.launcher());
 }
 

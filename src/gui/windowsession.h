@@ -5,6 +5,7 @@
 /// page, the recent details files, the editor and the closure checks of the
 /// grid.  No Qt here: the window shows this object and forwards commands.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -98,8 +99,11 @@ public:
     /// exit sequence and the recent files.
     bool close(bool askWhileRunning = true);
 
-    /// Opens a file in the user's editor (messages on failure).
+    /// Opens a file in the user's editor (messages on failure).  When no
+    /// editor can be found and a text viewer is set, the file is shown there.
     bool editFile(const std::string& file);
+    /// The window's read-only text viewer for when no editor is found.
+    void setTextViewer(std::function<bool(const std::string&)> show) { m_textViewer = std::move(show); }
 
 private:
     explicit WindowSession(SessionSetup setup) : m_setup(std::move(setup)) {}
@@ -114,6 +118,7 @@ private:
     std::unique_ptr<ModelSelector> m_selector;
     std::vector<std::string> m_recent;
     bool m_closed = false;
+    std::function<bool(const std::string&)> m_textViewer;
 };
 
 }  // namespace vdln::gui
