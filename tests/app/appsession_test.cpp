@@ -75,7 +75,7 @@ protected:
                 const TOneDosJob& j = s.engine().job().Jobs[k];
                 const auto handle = static_cast<std::uint64_t>(j.Process);
                 if (!j.InUse || ended.count(handle)) continue;
-                parts.push_back(j.JobName + "/" + j.JobPart + " r" + std::to_string(j.Run) + " y" +
+                parts.push_back(stepText(j.JobName, j.JobPart) + " r" + std::to_string(j.Run) + " y" +
                                 std::to_string(j.Year));
                 writeFile(j.ReportFile, "[Result]\r\nStatus=ok\r\nLog file=" + j.LogFile + "\r\n");
                 writeFile(j.LogFile, "log\r\n");

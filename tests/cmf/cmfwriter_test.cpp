@@ -240,20 +240,23 @@ TEST_F(CmfWriterTest, RunBatBaseWritesOnlyTheSimulationInput) {
     EXPECT_EQ(files->simSti, JoinPath(tempDir, "bs1b-2025sim.sti"));
     expectGolden(files->simSti, "runbat_base_2025.sti", vars);
     EXPECT_TRUE(files->envSti.empty());
-    EXPECT_FALSE(fileExists(JoinPath(tempDir, "BS125env.sti")));
+    EXPECT_FALSE(fileExists(BotStepInputFile(rec, 2, 1, tempDir, BotStepInput::Environment)));
 }
 
 TEST_F(CmfWriterTest, RunBatRerunWithSolutionShocks) {
     ScriptedDialogs dlg;
     auto files = WriteRunBat(rec, request(2, 2), tempDir, false, locateAll, dlg);
     ASSERT_TRUE(files) << files.message();
+    // The BOT step's inputs: the five-character stem of the run's year.
     EXPECT_EQ(files->envSti, JoinPath(tempDir, "BR125env.sti"));
+    EXPECT_EQ(files->mapSti, BotStepInputFile(rec, 2, 2, tempDir, BotStepInput::Map));
+    EXPECT_EQ(files->botSti, BotStepInputFile(rec, 2, 2, tempDir, BotStepInput::BotFromSolution));
     expectGolden(files->simSti, "runbat_rerun_2025.sti", vars);
     expectGolden(files->envSti, "runbat_rerun_2025_env.sti", vars);
     expectGolden(files->envCmf, "runbat_rerun_2025_env.cmf", vars);
     expectGolden(files->mapSti, "runbat_rerun_2025.st2", vars);
     expectGolden(files->botSti, "runbat_rerun_2025.st3", vars);
-    EXPECT_FALSE(fileExists(JoinPath(tempDir, "BR125st9.st9")));
+    EXPECT_FALSE(fileExists(BotStepInputFile(rec, 2, 2, tempDir, BotStepInput::BotFromResults)));
     EXPECT_EQ(files->sectra, "/suite/sectraa.exe");
 }
 
@@ -261,8 +264,9 @@ TEST_F(CmfWriterTest, RunBatRerunWithSolFilesForShocks) {
     ScriptedDialogs dlg;
     auto files = WriteRunBat(rec, request(2, 2), tempDir, true, locateAll, dlg);
     ASSERT_TRUE(files) << files.message();
+    EXPECT_EQ(files->botSti, BotStepInputFile(rec, 2, 2, tempDir, BotStepInput::BotFromResults));
     expectGolden(files->botSti, "runbat_rerun_2025.st9", vars);
-    EXPECT_FALSE(fileExists(JoinPath(tempDir, "BR125st3.st3")));
+    EXPECT_FALSE(fileExists(BotStepInputFile(rec, 2, 2, tempDir, BotStepInput::BotFromSolution)));
 }
 
 TEST_F(CmfWriterTest, RunBatPolicyDependsOnNoRerunMode) {

@@ -24,11 +24,11 @@ using testing::writeFile;
 // answers says a step finished.
 class UnwritableRecorder : public NullRecorder {
 public:
-    Status recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod&,
+    Status recordCompletion(int run, int year, JobKind jobName, const TSolutionMethod&,
                             const TAutoAccuracy&) override {
         ++attempts;
-        return Status::fail("Problem updating Record of Runs file (" + jobName + " r" + std::to_string(run) +
-                            " y" + std::to_string(year) + ")");
+        return Status::fail("Problem updating Record of Runs file (" + std::string(text(jobName)) + " r" +
+                            std::to_string(run) + " y" + std::to_string(year) + ")");
     }
     bool botNeeded(int) override { return true; }
     bool botFinishedSince(int, std::int64_t) override { return false; }
@@ -46,7 +46,7 @@ protected:
     void finishSlot(JobEngine& e, int slot, const std::string& extraReport = "") {
         const TOneDosJob& j = e.job().Jobs[slot];
         ASSERT_TRUE(j.InUse);
-        launched.push_back(j.JobName + "/" + j.JobPart + " r" + std::to_string(j.Run) + " y" +
+        launched.push_back(stepText(j.JobName, j.JobPart) + " r" + std::to_string(j.Run) + " y" +
                            std::to_string(j.Year));
         writeFile(j.ReportFile, "[Result]\r\nStatus=ok\r\nLog file=" + j.LogFile + "\r\n" + extraReport);
         writeFile(j.LogFile, "log\r\n");
@@ -149,7 +149,7 @@ TEST_F(EngineFaultsTest, AReportWithAnEmptyCompilerNamesNoCompiler) {
         r.FirstSimYear[1] = 1;
         r.LastSimYear[1] = 1;
         ASSERT_TRUE(e.StartBigJob(r)) << e.failureMessage();
-        ASSERT_EQ(e.job().Jobs[1].JobPart, "sim");
+        ASSERT_EQ(e.job().Jobs[1].JobPart, PartKind::Sim);
         finishSlot(e, 1, c.line);
         e.tick();
         EXPECT_EQ(settings.model.Version.CompilerKnown, c.known);

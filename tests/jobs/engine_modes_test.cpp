@@ -39,11 +39,11 @@ protected:
         const TOneDosJob& j = e.job().Jobs[slot];
         ASSERT_TRUE(j.InUse);
         slotsUsed.insert(slot);
-        launched.push_back(j.JobName + "/" + j.JobPart + " r" + std::to_string(j.Run) + " y" +
+        launched.push_back(stepText(j.JobName, j.JobPart) + " r" + std::to_string(j.Run) + " y" +
                            std::to_string(j.Year));
         writeFile(j.ReportFile, "[Result]\r\nStatus=ok\r\n");
         writeFile(j.LogFile, "log\r\n");
-        if (j.JobPart == "tellur2")
+        if (j.JobPart == PartKind::Tellur2)
             writeFile(j.OutputFile,
                       "shock a = file \"" + BotResultsFile(rec, j.Year, false) + "\" header \"A\" ;\n");
         else

@@ -84,7 +84,7 @@ protected:
                 if (e.job().Jobs[k].InUse) s = k;
             ASSERT_GT(s, 0);
             const TOneDosJob& j = e.job().Jobs[s];
-            if (j.JobName == "sim" && j.JobPart == "sim" && j.Year == 1 && j.Run == 1)
+            if (j.JobName == JobKind::Sim && j.JobPart == PartKind::Sim && j.Year == 1 && j.Run == 1)
                 firstYearCmfs.push_back(readFile(CmfFile(rec, 1, 1, false)));
             writeFile(j.ReportFile, "[Result]\r\nStatus=ok\r\n");
             writeFile(j.LogFile, "log\r\n");

@@ -20,10 +20,11 @@ using testing::writeFile;
 // Remembers BOT completions, as the record of runs would.
 class MemoryRecorder : public NullRecorder {
 public:
-    Status recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod&,
+    Status recordCompletion(int run, int year, JobKind jobName, const TSolutionMethod&,
                             const TAutoAccuracy&) override {
-        records.push_back(jobName + " r" + std::to_string(run) + " y" + std::to_string(year));
-        if (jobName == "bot") bots.insert(year);
+        records.push_back(std::string(text(jobName)) + " r" + std::to_string(run) + " y" +
+                          std::to_string(year));
+        if (jobName == JobKind::Bot) bots.insert(year);
         return Status::ok();
     }
     bool botFinishedSince(int year, std::int64_t) override { return bots.count(year) > 0; }
@@ -49,11 +50,11 @@ protected:
     void finishSlot(JobEngine& e, int slot, bool ok = true, bool writeOutput = true) {
         const TOneDosJob& j = e.job().Jobs[slot];
         ASSERT_TRUE(j.InUse);
-        launched.push_back(j.JobName + "/" + j.JobPart + " r" + std::to_string(j.Run) + " y" +
+        launched.push_back(stepText(j.JobName, j.JobPart) + " r" + std::to_string(j.Run) + " y" +
                            std::to_string(j.Year));
         writeFile(j.ReportFile, std::string("[Result]\r\nStatus=") + (ok ? "ok" : "error") +
                                     "\r\nLog file=" + j.LogFile + "\r\n");
-        writeFile(j.LogFile, "log of " + j.JobPart + "\r\n");
+        writeFile(j.LogFile, "log of " + std::string(text(j.JobPart)) + "\r\n");
         if (writeOutput) writeFile(j.OutputFile, "out");
         // Runs 2 and 3 read the year's top part; the fake model program
         // must also leave the BOT file behind.
@@ -179,7 +180,7 @@ TEST_F(EngineTest, ASecondSlotGetsItsOwnFolderAndCancelEndsTheJob) {
     // Only the "csv" step can run; the second slot stays free.
     EXPECT_TRUE(e.job().Jobs[1].InUse);
     EXPECT_FALSE(e.job().Jobs[2].InUse);
-    EXPECT_EQ(e.job().Jobs[1].JobName, "csv");
+    EXPECT_EQ(e.job().Jobs[1].JobName, JobKind::Csv);
     // The slot directory of slot 2 was prepared with the first-year data and
     // the results map (a job without simulations needs no closure files).
     EXPECT_TRUE(fileExists(env.tempDir + "/simdir2/growth.map"));
@@ -204,7 +205,7 @@ TEST_F(EngineTest, TwoSlotsEndingTogetherAreHandledOnConsecutiveTicks) {
     // Now the BOT of year 2 and the Base's spreadsheets run side by side.
     ASSERT_TRUE(e.job().Jobs[1].InUse);
     ASSERT_TRUE(e.job().Jobs[2].InUse);
-    const std::string second = e.job().Jobs[2].JobName;
+    const JobKind second = e.job().Jobs[2].JobName;
     finishSlot(e, 1);
     finishSlot(e, 2);
     e.tick();

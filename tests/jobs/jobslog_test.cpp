@@ -66,8 +66,8 @@ TEST_F(JobsLogTest, WritersAtTheSameTimeLoseNoLine) {
 TOneDosJob slot(const char* name, const char* part, int run, int year) {
     TOneDosJob j;
     j.InUse = true;
-    j.JobName = name;
-    j.JobPart = part;
+    j.JobName = jobKindFromText(name).value();
+    j.JobPart = partKindFromText(part).value();
     j.Run = run;
     j.Year = year;
     return j;

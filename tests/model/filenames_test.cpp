@@ -152,23 +152,27 @@ TEST(FileNames, SpreadsheetNames) {
     rec.StartYear = 2001;
     ComputeYears(rec);
     // Base over the whole run: no range suffix.
-    EXPECT_EQ(SpreadsheetCsvName(rec, 1, 1, 5, 0, false, "aggrex", "yony"), "BS1B-ssy.csv");
-    EXPECT_EQ(SpreadsheetCsvName(rec, 1, 1, 9, 0, false, "cumsol", "cum"), "BS1B-ssc.csv");
-    EXPECT_EQ(SpreadsheetCsvName(rec, 1, 2, 3, 0, false, "aggrex", "yony"), "BS1B-ssy-2002-2003.csv");
-    EXPECT_EQ(SpreadsheetCsvName(rec, 3, 1, 5, 2, false, "divero", "cum"), "BS1B-BR1R-PL1P-devc.csv");
-    EXPECT_EQ(SpreadsheetCsvName(rec, 3, 2, 5, 2, true, "devsol", "cum"), "BS1B-PL1P-devc.csv");
+    EXPECT_EQ(SpreadsheetCsvName(rec, 1, 1, 5, 0, false, ResultsKind::Spreadsheet, "yony"), "BS1B-ssy.csv");
+    EXPECT_EQ(SpreadsheetCsvName(rec, 1, 1, 9, 0, false, ResultsKind::Spreadsheet, "cum"), "BS1B-ssc.csv");
+    EXPECT_EQ(SpreadsheetCsvName(rec, 1, 2, 3, 0, false, ResultsKind::Spreadsheet, "yony"),
+              "BS1B-ssy-2002-2003.csv");
+    EXPECT_EQ(SpreadsheetCsvName(rec, 3, 1, 5, 2, false, ResultsKind::Deviations, "cum"),
+              "BS1B-BR1R-PL1P-devc.csv");
+    EXPECT_EQ(SpreadsheetCsvName(rec, 3, 2, 5, 2, true, ResultsKind::Deviations, "cum"),
+              "BS1B-PL1P-devc.csv");
     // The policy range starts no earlier than the policy start.
-    EXPECT_EQ(SpreadsheetCsvName(rec, 3, 3, 5, 2, false, "aggrex", "yony"),
+    EXPECT_EQ(SpreadsheetCsvName(rec, 3, 3, 5, 2, false, ResultsKind::Spreadsheet, "yony"),
               "BS1B-BR1R-PL1P-ssy-2003-2005.csv");
     EXPECT_EQ(SpreadsheetRangeSuffix(rec, 3, 1, 4, 2), "-2002-2004");
-    EXPECT_EQ(CumulativeResultsName(rec, 1, 1, 5, 0, false, "cumsol"), "BS1B-ssc.rsl");
+    EXPECT_EQ(CumulativeResultsName(rec, 1, 1, 5, 0, false, ResultsKind::Spreadsheet), "BS1B-ssc.rsl");
     EXPECT_EQ(SequenceFile(rec, 1, 1, 5, 0, false, false), "/Sims/App/bs1b.seq");
     EXPECT_EQ(SequenceFile(rec, 3, 2, 4, 2, false, true), "/Sims/App/bs1b-br1r-pl1p-dev-2002-2004.seq");
     EXPECT_EQ(SpreadsheetLogFile(rec, 2, 2, 5, 2, false), "/Sims/App/BS1B-BR1R-ss.log");
 
     rec.FileNaming.LongNames = false;
-    EXPECT_EQ(SpreadsheetCsvName(rec, 3, 2, 3, 2, false, "aggrex", "cum"), "PL1Pssc-2002-2003.csv");
-    EXPECT_EQ(SpreadsheetCsvName(rec, 2, 1, 5, 1, false, "divero", "yony"), "BR1Rdevy.csv");
+    EXPECT_EQ(SpreadsheetCsvName(rec, 3, 2, 3, 2, false, ResultsKind::Spreadsheet, "cum"),
+              "PL1Pssc-2002-2003.csv");
+    EXPECT_EQ(SpreadsheetCsvName(rec, 2, 1, 5, 1, false, ResultsKind::Deviations, "yony"), "BR1Rdevy.csv");
     EXPECT_EQ(SequenceFile(rec, 3, 1, 5, 2, false, true), "/Sims/App/pl1pdev.seq");
     EXPECT_EQ(SpreadsheetLogFile(rec, 1, 1, 3, 0, false), "/Sims/App/BS1Bss-2001-2003.log");
 }

@@ -25,9 +25,9 @@ JobRequest everythingRequest(int numYears);
 /// in this job is not done again.
 class BotRecorder : public NullRecorder {
 public:
-    Status recordCompletion(int, int year, const std::string& jobName, const TSolutionMethod&,
+    Status recordCompletion(int, int year, JobKind jobName, const TSolutionMethod&,
                             const TAutoAccuracy&) override {
-        if (jobName == "bot") bots.insert(year);
+        if (jobName == JobKind::Bot) bots.insert(year);
         return Status::ok();
     }
     bool botFinishedSince(int year, std::int64_t) override { return bots.count(year) > 0; }

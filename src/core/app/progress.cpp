@@ -22,12 +22,11 @@ int estimateJobParts(const JobEngine& engine, const TSimRecord& rec, const Progr
     opt.abbreviatedSS = settings.AbbreviatedSsJobs;
     opt.yearOnYearDiffs = settings.YonYDifferencesSs;
     opt.useSOLFilesForShocks = settings.SolFileShocks;
-    const std::string order = settings.CompleteBaseFirst ? "base-ASAP" : "pol-ASAP";
-    const std::string lastBotPart = settings.SolFileShocks ? "tellur2" : "sectra1";
+    const JobOrder order = settings.CompleteBaseFirst ? JobOrder::BaseAsap : JobOrder::PolicyAsap;
 
     int count = engine.partsLaunched();
-    // Finish the busy slot with the lowest number, then fill every free
-    // slot (the finished slot's follow-on part first), until nothing runs.
+    // Finish the busy slot with the lowest number, then fill the free slots
+    // as the engine does, until nothing runs.
     for (int guard = 0; guard < 200000; ++guard) {
         int slot = 0;
         for (int s = job.FirstSlot; s <= job.LastSlot && s <= 3; ++s)
@@ -37,30 +36,17 @@ int estimateJobParts(const JobEngine& engine, const TSimRecord& rec, const Progr
             }
         if (!slot) break;
         const TOneDosJob finished = job.Jobs[slot];
-        if (finished.JobName == "bot" && finished.JobPart == lastBotPart) botsDone.insert(finished.Year);
+        if (finished.JobName == JobKind::Bot && finished.JobPart == lastBotPart(settings.SolFileShocks))
+            botsDone.insert(finished.Year);
         CompleteStep(job, opt, slot);
-        bool first = true;
-        for (int s = job.FirstSlot; s <= job.LastSlot && s <= 3; ++s) {
-            if (job.Jobs[s].InUse) continue;
-            std::optional<StepChoice> c;
-            if (first)
-                c = followOnPart(job, opt,
-                                 StepChoice{finished.JobName, finished.JobPart, finished.Run, finished.Year});
-            if (!c) {
-                SelectResult r = SelectNextStep(job, ctx, opt, order, false);
-                if (!r.ok) return count;
-                c = r.step;
-            }
-            first = false;
-            if (!c) break;
-            TOneDosJob& j = job.Jobs[s];
-            j.InUse = true;
-            j.JobName = c->JobName;
-            j.JobPart = c->JobPart;
-            j.Run = c->Run;
-            j.Year = c->Year;
+        const FillPlan plan =
+            fillFreeSlots(job, ctx, opt, order,
+                          StepChoice{finished.JobName, finished.JobPart, finished.Run, finished.Year}, false);
+        for (const SlotFill& fill : plan.fills) {
+            occupySlot(job, fill.slot, fill.part);
             ++count;
         }
+        if (!plan.ok) return count;
     }
     return count;
 }
@@ -73,7 +59,7 @@ std::string progressLine(const PartDone& part, int aboutTotal, const TSimRecord&
     std::snprintf(seconds, sizeof seconds, "%.1f s", part.seconds);
     std::string of = aboutTotal >= part.partsDone ? " of about " + std::to_string(aboutTotal) : "";
     return "part " + std::to_string(part.partsDone) + of + ": " + runTitle(part.run) + " " + year + " " +
-           part.jobName + "/" + part.jobPart + " (" + seconds + ")";
+           stepText(part.jobName, part.jobPart) + " (" + seconds + ")";
 }
 
 }  // namespace vdln

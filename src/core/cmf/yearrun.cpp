@@ -90,10 +90,9 @@ Result<RunBatFiles> WriteRunBat(const TSimRecord& rec, const CmfRequest& req, co
     if (r != b) return files;
 
     const std::string L = RunStem(rec, i, r);
-    const std::string S5 = FiveCharStem(rec, i, r);
     const std::string tl = JoinPath(T, L);
 
-    files.envSti = JoinPath(T, S5 + "env.sti");
+    files.envSti = BotStepInputFile(rec, i, r, T, BotStepInput::Environment);
     files.envCmf = changeExt(files.envSti, ".cmf");
     if (Status s =
             writeTextFile(files.envSti, {"bat", "rpt", changeExt(files.envSti, ".rpt"), "cmf", files.envCmf});
@@ -103,10 +102,10 @@ Result<RunBatFiles> WriteRunBat(const TSimRecord& rec, const CmfRequest& req, co
 
     files.tellur = locate ? locate("tellur") : "";
     if (files.tellur.empty()) return Result<RunBatFiles>::fail(programNotAvailableText("tellur") + tag);
-    files.mapSti = JoinPath(T, S5 + "st2.st2");
+    files.mapSti = BotStepInputFile(rec, i, r, T, BotStepInput::Map);
     if (Status s =
-            writeTextFile(files.mapSti, {"bat", "rpt", JoinPath(T, S5 + "st2.rpt"), " ", "e  ! Env file", tl,
-                                         "s  ! SS map", tl + ".map", "x  ! Just the exog ones"});
+            writeTextFile(files.mapSti, {"bat", "rpt", changeExt(files.mapSti, ".rpt"), " ", "e  ! Env file",
+                                         tl, "s  ! SS map", tl + ".map", "x  ! Just the exog ones"});
         !s)
         return std::move(s).tag(tag);
 
@@ -114,9 +113,9 @@ Result<RunBatFiles> WriteRunBat(const TSimRecord& rec, const CmfRequest& req, co
     if (useSolForShocks) {
         files.tellur = locate("tellur");
         if (files.tellur.empty()) return Result<RunBatFiles>::fail(programNotAvailableText("tellur") + tag);
-        files.botSti = JoinPath(T, S5 + "st9.st9");
+        files.botSti = BotStepInputFile(rec, i, r, T, BotStepInput::BotFromResults);
         if (Status s = writeTextFile(
-                files.botSti, {"bat", "rpt", JoinPath(T, S5 + "st9.rpt"), " ", "e    ! environment file",
+                files.botSti, {"bat", "rpt", changeExt(files.botSti, ".rpt"), " ", "e    ! environment file",
                                tl + "    ! EN4 file name", "b    ! write bot file",
                                changeExt(bot, "") + "    ! Output BOT file",
                                BotResultsFile(rec, i, req.noRerun) + "    ! Sol file to use",
@@ -126,12 +125,13 @@ Result<RunBatFiles> WriteRunBat(const TSimRecord& rec, const CmfRequest& req, co
     } else {
         files.sectra = locate("sectra");
         if (files.sectra.empty()) return Result<RunBatFiles>::fail(programNotAvailableText("sectra") + tag);
-        files.botSti = JoinPath(T, S5 + "st3.st3");
+        files.botSti = BotStepInputFile(rec, i, r, T, BotStepInput::BotFromSolution);
         if (Status s = writeTextFile(
-                files.botSti, {"bat", "rpt", JoinPath(T, S5 + "st3.rpt"), "nlv", "shk  ! Write SHK file", " ",
-                               changeExt(SolutionFile(rec, i, 1, req.noRerun), "") + "    ! Solution file",
-                               "c  ! the cum column", "y  ! use SS mapping file",
-                               tl + ".map" + "    ! SS Map file", bot + "    ! Output BOT file"});
+                files.botSti,
+                {"bat", "rpt", changeExt(files.botSti, ".rpt"), "nlv", "shk  ! Write SHK file", " ",
+                 changeExt(SolutionFile(rec, i, 1, req.noRerun), "") + "    ! Solution file",
+                 "c  ! the cum column", "y  ! use SS mapping file", tl + ".map" + "    ! SS Map file",
+                 bot + "    ! Output BOT file"});
             !s)
             return std::move(s).tag(tag);
     }

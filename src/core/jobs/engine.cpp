@@ -2,21 +2,19 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 
 #include "base/besteffort.h"
 #include "base/fileutil.h"
-#include "base/inifile.h"
 #include "base/paths.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
-#include "cmf/cmfreader.h"
 #include "cmf/cmfwriter.h"
 #include "cmf/yearrun.h"
 #include "env/suite.h"
 #include "env/tools.h"
 #include "jobs/interrupts.h"
 #include "jobs/jobslog.h"
+#include "jobs/previousoutputs.h"
 #include "model/filenames.h"
 #include "model/modelsel.h"
 #include "model/release.h"
@@ -52,7 +50,9 @@ JobEngine::JobEngine(TSimRecord& rec, ProgramSettings& settings, const EngineEnv
       m_dialogs(dialogs),
       m_clock(clock),
       m_launcher(launcher),
-      m_recorder(recorder) {
+      m_recorder(recorder),
+      m_folders(rec, settings, env.tempDir, env.programDir),
+      m_judge(settings.model.Version) {
     m_maxConcurrent = std::clamp(settings.ConcurrentSolves, 1, 3);
 }
 
@@ -70,13 +70,13 @@ PlanContext JobEngine::planContext() {
     c.botNeeded = [this](int i) { return !botDoneThisJob(i) && m_recorder.botNeeded(i); };
     c.botFinishedThisJob = [this](int i) {
         return botDoneThisJob(i) ||
-               m_recorder.botFinishedSince(i, std::max(m_job.StartFileTime, m_botPassStart));
+               m_recorder.botFinishedSince(i, std::max(m_job.StartFileTime, m_tally.botPassStart));
     };
     return c;
 }
 
 bool JobEngine::botDoneThisJob(int year) const {
-    return std::find(m_botsDone.begin(), m_botsDone.end(), year) != m_botsDone.end();
+    return std::find(m_tally.botsDone.begin(), m_tally.botsDone.end(), year) != m_tally.botsDone.end();
 }
 
 PlanOptions JobEngine::planOptions() const {
@@ -88,7 +88,8 @@ PlanOptions JobEngine::planOptions() const {
 }
 
 ScriptContext JobEngine::scriptContext() const {
-    ScriptContext c{m_rec, m_job, m_settings.NoRerun, m_firstPolicyYear, m_env.tempDir, {}};
+    ScriptContext c{m_rec,         m_job, m_settings.NoRerun, m_firstPolicyYear,
+                    m_env.tempDir, {},    m_env.programDir,   m_settings.model.Model};
     c.opt.subtotals = m_settings.AccumulateSubtotals;
     c.opt.arithmeticNotFatal = m_settings.ArithProbNotFatalRsl;
     c.opt.abbreviated = m_settings.AbbreviatedSsJobs;
@@ -105,15 +106,9 @@ DescribeContext JobEngine::describeContext() const {
     return d;
 }
 
-std::string JobEngine::slotDir(int slot) const {
-    if (slot <= 1) return m_rec.WorkDir;
-    return JoinPath(m_env.tempDir, "simdir" + std::to_string(slot));
-}
-
-void JobEngine::log(const std::vector<std::string>& lines, int slot) {
+void JobEngine::log(const std::vector<std::string>& lines) {
     if (!m_settings.AddToJobsLog || lines.empty()) return;
     if (Status s = appendToLog(JoinPath(m_env.keepDir, kJobsLogName), lines); !s) m_logProblem = s.message();
-    (void)slot;  // every slot writes the one log now
 }
 
 StatusLines JobEngine::status() const {
@@ -130,11 +125,9 @@ bool JobEngine::StartBigJob(JobRequest request) {
     m_outcome = JobOutcome::None;
     m_failure.clear();
     m_errorLine.clear();
-    m_partsDone = 0;
-    m_unrecorded.clear();
-    m_botsDone.clear();
+    m_tally = JobTally{};
     const bool doingRE = m_re->doingRE();
-    m_jobOrder = (m_settings.CompleteBaseFirst || doingRE) ? "base-ASAP" : "pol-ASAP";
+    m_jobOrder = (m_settings.CompleteBaseFirst || doingRE) ? JobOrder::BaseAsap : JobOrder::PolicyAsap;
     const bool suppressReQuestion = m_suppressReQuestion;
     m_suppressReQuestion = false;
     m_results = ResultsPageChoice{};
@@ -200,7 +193,7 @@ bool JobEngine::StartBigJob(JobRequest request) {
     }
     if (!m_env.batchMode) m_dialogs.waitBegin("Please Wait - Vardelon at work");
     m_dialogs.waitStage("Preparing to run the first sim");
-    for (int s = 1; s <= 3; ++s) m_job.Jobs[s].Dir = slotDir(s);
+    for (int s = 1; s <= 3; ++s) m_job.Jobs[s].Dir = m_folders.dir(s);
 
     if (doingRE) {
         if (!m_re->startJob(m_job)) {
@@ -226,16 +219,7 @@ bool JobEngine::StartBigJob(JobRequest request) {
 
     if (m_job.LastSlot > 1) {
         for (int s = std::max(2, m_job.FirstSlot); s <= m_job.LastSlot; ++s) {
-            const std::string dir = slotDir(s);
-            if (!m_settings.DeveloperMode && dir.size() > 8 && !iequals(dir, m_env.programDir) &&
-                directoryExists(dir)) {
-                for (const auto& e : std::filesystem::directory_iterator(dir))
-                    if (e.is_regular_file())
-                        bestEffort(
-                            deleteFile(e.path().string()),
-                            "old files of the slot folder; the files the part needs are copied over them");
-            }
-            if (Status st = prepareSlotDirectory(dir); !st) {
+            if (Status st = m_folders.prepare(s, m_job, m_firstPolicyYear); !st) {
                 m_dialogs.waitEnd();
                 m_dialogs.message(MsgKind::Error, st.message(), BtnOk | BtnHelp, kHelp);
                 m_outcome = JobOutcome::Failed;
@@ -247,13 +231,9 @@ bool JobEngine::StartBigJob(JobRequest request) {
     for (int s = 1; s <= 3; ++s) m_job.Jobs[s].InUse = false;
     m_panelPhase = PanelPhase::StartingJob;
     m_job.Running = true;
-    m_botPassStart = 0;
     releaseUnlessStarted.armed = false;  // from here an abort releases it
     m_job.Stopped = false;
-    m_cancelRequested = false;
-    m_launchedAny = false;
-    m_partsLaunched = 0;
-    m_progress = {};
+    m_stop.cancelRequested = false;
     m_outcome = JobOutcome::Running;
 
     if (!m_env.batchMode && m_job.FirstSimYear[1] == 1 && !m_settings.SolFileShocks &&
@@ -269,169 +249,41 @@ bool JobEngine::StartBigJob(JobRequest request) {
     return m_outcome == JobOutcome::Running || m_outcome == JobOutcome::Finished;
 }
 
-// Copies a set of the files a simulation reads into a slot's folder:
-// "model" (the model's auxiliary files), "data inputs" (the data a run reads
-// in `year`: the first-year data, or the updated data of the year before),
-// "updated inputs" (the data `year` of `run` wrote), "cmfbits" (the closure
-// and shock files of `run` in `year` with what they draw in), "cmfstart"
-// (the start files) or "all".  A file that must be there and is not stops
-// the copy, unless `onlyExisting`.
-Status JobEngine::CopySimFilesToDir(const std::string& set, int run, int year, bool onlyExisting,
-                                    const std::string& dir) {
-    std::vector<std::string> files;
-    const bool all = set == "all";
-    const bool noRerun = m_settings.NoRerun;
-    if (all || set == "model") {
-        const std::string model = m_settings.model.Model;
-        for (const char* ext : {".axs", ".axt", ".gss", ".gst"}) {
-            std::string f = changeExt(model, ext);
-            if (fileExists(f)) files.push_back(f);
-        }
-    }
-    if (all || set == "data inputs") {
-        if (year <= 1) {
-            for (const auto& line : m_settings.model.FirstYearList) {
-                const FirstYearLineParts parts = parseFirstYearLine(line);
-                if (parts.valid && !parts.unset())
-                    files.push_back(UserFilePath(m_rec.WorkDir, parts.actualPath()));
-            }
-        } else {
-            for (int f = 1; f <= m_rec.NumFiles; ++f) {
-                if (!m_rec.Files[f].IsInput) continue;
-                auto res = ResolveLogicalFile(m_rec, year, run, run == 1 ? 1 : m_firstPolicyYear, noRerun, f,
-                                              m_settings.model.FirstYearList);
-                if (res && !res->name.empty()) files.push_back(ResolvePath(m_rec.WorkDir, res->name));
-            }
-        }
-    }
-    if (set == "updated inputs") {
-        for (int f = 1; f <= m_rec.NumFiles; ++f) {
-            const auto& F = m_rec.Files[f];
-            if (F.IsInput && F.IsUpdated)
-                files.push_back(JoinPath(m_rec.WorkDir, DataFileName(m_rec, year, run, noRerun, f)));
-        }
-    }
-    auto gridFiles = [&](int row, std::initializer_list<int> cols) {
-        for (int col : cols) {
-            const std::string stem = m_rec.GridStem(row, col);
-            if (stem.empty() || stem == "?" || stem == "N/A") continue;
-            std::string f = UserFilePath(m_rec.WorkDir, m_rec.GridFile(row, col));
-            files.push_back(f);
-            std::vector<std::string> parts;
-            // `f` is a full path: the constituents are listed from its own
-            // folder (the first entry is the file itself).
-            if (fileExists(f) && ListConstituents(dirOf(f), nameOf(f), parts))
-                for (size_t k = 1; k < parts.size(); ++k)
-                    files.push_back(ResolvePath(m_rec.WorkDir, parts[k]));
-        }
-    };
-    if (all || set == "cmfbits") {
-        // The Base reads the Base columns, runs 2 and 3 the policy ones; the
-        // policy also reads the year's extra shock files.
-        const bool base = run == 1;
-        gridFiles(0, base ? std::initializer_list<int>{1, 2} : std::initializer_list<int>{3, 4});
-        if (year >= 1 && year <= m_rec.NumYears)
-            gridFiles(year, base ? std::initializer_list<int>{1, 2} : std::initializer_list<int>{3, 4});
-    }
-    if (all || set == "cmfstart") gridFiles(-1, {1, 2, 3, 4});
-    for (size_t k = 0; k < files.size(); ++k) {
-        const std::string& f = files[k];
-        if (!fileExists(f)) {
-            if (onlyExisting) continue;
-            return Status::fail("[CopySimFilesToDir]: File " + f +
-                                " does not exist. [k=" + std::to_string(k + 1) + "]");
-        }
-        if (Status s = copyFile(f, JoinPath(dir, nameOf(f)), true); !s)
-            return Status::fail(s.message() + " [CopySimFilesToDir]");
-    }
-    return Status::ok();
-}
-
-// Prepares a secondary slot's folder: the model's auxiliary files, the
-// first-year data, the data of each run that starts after the first year,
-// the closure, shock and start files of every run and simulated year, and
-// the results map file.
-Status JobEngine::prepareSlotDirectory(const std::string& dir) {
-    if (!makeDirectories(dir)) return Status::fail("Cannot create directory " + dir);
-    if (Status s = CopySimFilesToDir("model", 1, 1, true, dir); !s) return s;
-    if (Status s = CopySimFilesToDir("data inputs", 1, 1, false, dir); !s) return s;
-    for (int r = 1; r <= 3; ++r) {
-        if (!m_job.DoSims[r]) continue;
-        // A later start reads data an earlier year wrote; when this job
-        // writes it, it arrives with the updated inputs after that year.
-        if (m_job.FirstSimYear[r] > 1)
-            if (Status s = CopySimFilesToDir("data inputs", r, m_job.FirstSimYear[r], true, dir); !s)
-                return s;
-        for (int i = m_job.FirstSimYear[r]; i <= m_job.LastSimYear[r]; ++i) {
-            if (Status s = CopySimFilesToDir("cmfbits", r, i, false, dir); !s) return s;
-            if (Status s = CopySimFilesToDir("cmfstart", r, i, true, dir); !s) return s;
-        }
-    }
-    if (!m_settings.ResultsMapFile.empty() && fileExists(m_settings.ResultsMapFile)) {
-        const std::string copy = JoinPath(dir, nameOf(m_settings.ResultsMapFile));
-        bestEffort(deleteFile(copy), "the copy below replaces it; its failure is reported");
-        if (!copyFile(m_settings.ResultsMapFile, copy, true)) return Status::fail("Cound not create " + copy);
-    }
-    return Status::ok();
-}
-
-void JobEngine::copyUpdatedInputs(int run, int year) {
-    for (int s = std::max(2, m_job.FirstSlot); s <= m_job.LastSlot; ++s)
-        bestEffort(CopySimFilesToDir("updated inputs", run, year, true, slotDir(s)),
-                   "a later part that needs a file that is not there stops with its own message");
-}
-
+// Fills the free slots as the plan says and launches their parts; when a
+// part restarts its run for another iteration, the restart is applied and
+// the plan made again.
 bool JobEngine::StartNextSteps(int finishedSlot, std::optional<StepChoice> finished) {
     struct Selection {
         CompletionRecorder& r;
         explicit Selection(CompletionRecorder& rec) : r(rec) { r.selectionBegin(); }
         ~Selection() { r.selectionEnd(); }
     } selection{m_recorder};
-    if (finished && finished->JobName == "sim" && finished->JobPart == "sim" &&
+    if (finished && finished->JobName == JobKind::Sim && finished->JobPart == PartKind::Sim &&
         finished->Year < m_rec.NumYears && m_job.LastSlot > 1)
-        copyUpdatedInputs(finished->Run, finished->Year);
+        m_folders.copyUpdatedInputs(m_job, finished->Run, finished->Year, m_firstPolicyYear);
     bool launchedNow = false;
     const PlanOptions opt = planOptions();
-    for (;;) {
-        if (m_job.Stopped) break;
-        int j = 0;
-        for (int s = m_job.FirstSlot; s <= m_job.LastSlot; ++s)
-            if (!m_job.Jobs[s].InUse) {
-                j = s;
-                break;
-            }
-        if (!j) break;
-        std::optional<StepChoice> next;
-        if (!launchedNow && finished) next = followOnPart(m_job, opt, *finished);
-        if (!next) {
-            SelectResult sel = SelectNextStep(m_job, planContext(), opt, m_jobOrder, finishedSlot == 0);
-            if (!sel.ok) {
-                if (sel.errorIsInfo)
-                    m_dialogs.message(MsgKind::Information, sel.error, BtnOk);
-                else
-                    m_dialogs.message(MsgKind::Error, internalErrorText(sel.error), BtnOk);
-                abortJob(sel.error);
+    for (bool again = true; again && !m_job.Stopped;) {
+        const FillPlan plan = fillFreeSlots(m_job, planContext(), opt, m_jobOrder,
+                                            launchedNow ? std::nullopt : finished, finishedSlot == 0);
+        for (const SlotFill& fill : plan.fills) {
+            if (m_job.Stopped) break;
+            if (fill.reRestart) restartIteration(fill.part.Run);
+            if (Status s = launchPart(fill.slot, fill.part); !s) {
+                if (m_job.Running) abortJob(s.message());
                 return false;
             }
-            next = sel.step;
-            if (next && sel.reRestart) {
-                const int r = next->Run;
-                m_re->setCurrentIteration(r, m_re->iterationsDone(r) + 1);
-                if (r == botRun(m_settings.NoRerun)) {
-                    m_botPassStart = m_clock.nowFileTime();
-                    m_botsDone.clear();
-                }
-                m_job.LastDoneYear[r] = m_job.FirstSimYear[r] - 1;
-                m_job.SSStageDone[r].clear();
-                m_job.SSPartDone[r] = "csv";
-            }
+            launchedNow = true;
         }
-        if (!next) break;
-        if (Status s = launchPart(j, *next); !s) {
-            if (m_job.Running) abortJob(s.message());
+        if (!plan.ok) {
+            if (plan.errorIsInfo)
+                m_dialogs.message(MsgKind::Information, plan.error, BtnOk);
+            else
+                m_dialogs.message(MsgKind::Error, internalErrorText(plan.error), BtnOk);
+            abortJob(plan.error);
             return false;
         }
-        launchedNow = true;
+        again = plan.restarted;
     }
     if (!m_job.Running) return false;
     bool busy = false;
@@ -450,6 +302,18 @@ bool JobEngine::StartNextSteps(int finishedSlot, std::optional<StepChoice> finis
     return true;
 }
 
+// Another iteration of a run while doing rational expectations: the run's
+// next iteration becomes the current one; for the run that makes the BOT
+// files a new pass of BOT steps begins.
+void JobEngine::restartIteration(int run) {
+    m_re->setCurrentIteration(run, m_re->iterationsDone(run) + 1);
+    if (run == botRun(m_settings.NoRerun)) {
+        m_tally.botPassStart = m_clock.nowFileTime();
+        m_tally.botsDone.clear();
+    }
+    restartRun(m_job, run);
+}
+
 namespace {
 std::string writingFailureText(const std::string& message) {
     if (message.empty()) return "BAT file not written so cannot start job";
@@ -457,23 +321,16 @@ std::string writingFailureText(const std::string& message) {
 }
 }  // namespace
 
-Status JobEngine::launchPart(int slot, const StepChoice& p) {
+// Writes what a part reads before it starts: for the steps that run the
+// model ("sim" and "bot") the command file and the stored inputs of the
+// year, and for policy sims the command file made of the top part and the
+// BOT file; for the other parts their scripts.
+Status JobEngine::writePartInputs(int slot, const StepChoice& p, const TSolutionMethod& method,
+                                  const TAutoAccuracy& accuracy) {
     const ScriptContext sc = scriptContext();
     const int i = p.Year, r = p.Run;
     const bool noRerun = m_settings.NoRerun;
-    PartFiles pf;
-    bool modelPart = (p.JobName == "sim" && p.JobPart == "sim") || (p.JobName == "bot" && p.JobPart == "env");
-    auto writingFailure = [&](const std::string& message) {
-        m_dialogs.waitEnd();
-        m_dialogs.message(MsgKind::Information, writingFailureText(message), BtnOk);
-        return Status::fail(message.empty() ? "BAT file not written so cannot start job" : message);
-    };
-
-    // A year marked for the alternative method uses the alternative pair.
-    const bool alt = m_rec.AltMethodInUse && i >= 1 && i <= kMaxYears && m_rec.AltMethodYears[i];
-    const TSolutionMethod& method = alt ? m_settings.AltMethod : m_settings.Method;
-    const TAutoAccuracy& accuracy = alt ? m_settings.AltAccuracy : m_settings.Accuracy;
-    if (p.JobName == "sim" || p.JobName == "bot") {
+    if (p.JobName == JobKind::Sim || p.JobName == JobKind::Bot) {
         if (Status st = reBeforeModelPart(p); !st) return st;
         CmfRequest req;
         req.modelProgram = m_settings.model.Model;
@@ -484,7 +341,7 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         req.policyStart = m_firstPolicyYear;
         req.noRerun = noRerun;
         req.firstYearList = m_settings.model.FirstYearList;
-        req.jobDir = slot > 1 ? slotDir(slot) : std::string();
+        req.jobDir = slot > 1 ? m_folders.dir(slot) : std::string();
         req.suiteRelease = m_settings.model.Version.ReleaseKnown ? m_settings.model.Version.Release : 0;
         req.reMode = m_re->doingRE();
         req.useReNames = req.reMode && m_re->currentIteration(r) == m_re->startIteration(r);
@@ -504,94 +361,73 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         };
         auto bat = WriteRunBat(m_rec, req, m_env.tempDir, m_settings.SolFileShocks, locate, m_dialogs);
         if (!bat) return writingFailure(bat.message());
-        if (p.JobName == "sim") {
-            pf.program = m_settings.model.Model;
-            pf.dir = slotDir(slot);
-            pf.stdinFile = bat->simSti;
-            pf.outputFile = SolutionFile(m_rec, i, r, noRerun);
-            pf.stepLogFile = SimLogFile(m_rec, i, r, noRerun);
-            pf.logFile = JobLogFile(m_rec, i, r, noRerun, m_env.tempDir);
-            pf.reportFile = RptFile(m_rec, i, r, noRerun, m_env.tempDir);
-            if (r > 1) {
-                // The command file of runs 2 and 3: the top part and the BOT file.
-                const std::string top = TopFile(m_rec, i, r, noRerun);
-                std::string botFile = BotFile(m_rec, i, noRerun);
-                if (!fileExists(top)) {
-                    m_dialogs.message(MsgKind::Error, "File " + top + " does not exist.", BtnOk);
-                    return Status::fail("File " + top + " does not exist.");
-                }
-                if (!fileExists(botFile)) {
-                    m_dialogs.message(MsgKind::Error,
-                                      internalErrorText("The BOT file: " + botFile + " does not exist."),
-                                      BtnOk | BtnHelp, kHelp);
-                    m_dialogs.message(MsgKind::Information, "Sorry, are stopping all jobs because of this.",
-                                      BtnOk);
-                    return Status::fail("The BOT file: " + botFile + " does not exist.");
-                }
-                if (Status st = copySolShocksForSlot(slot, i, botFile); !st) return st;
-                TxtFile out;
-                Status s = TxtCreate(out, CmfFile(m_rec, i, r, noRerun));
-                if (s) s = TxtAppend(out, top);
-                if (s) s = TxtAppend(out, botFile);
-                Status c = TxtClose(out);
-                if (s) s = std::move(c);
-                if (!s) return writingFailure(s.message());
+        if (p.JobName == JobKind::Sim && r > 1) {
+            // The command file of runs 2 and 3: the top part and the BOT file.
+            const std::string top = TopFile(m_rec, i, r, noRerun);
+            std::string botFile = BotFile(m_rec, i, noRerun);
+            if (!fileExists(top)) {
+                m_dialogs.message(MsgKind::Error, "File " + top + " does not exist.", BtnOk);
+                return Status::fail("File " + top + " does not exist.");
             }
-        } else {
-            pf.dir = slotDir(slot);
-            pf.stepLogFile = BotJobLogFile(m_rec, i, noRerun);
-            const std::string tl = JoinPath(m_env.tempDir, RunStem(m_rec, i, r));
-            if (p.JobPart == "env") {
-                pf.program = m_settings.model.Model;
-                pf.stdinFile = bat->envSti;
-                pf.outputFile = tl + ".en4";
-            } else if (p.JobPart == "tellur1") {
-                pf.program = bat->tellur;
-                pf.stdinFile = bat->mapSti;
-                pf.outputFile = tl + ".map";
-            } else if (p.JobPart == "sectra1" || p.JobPart == "tellur2") {
-                pf.program = p.JobPart == "sectra1" ? bat->sectra : bat->tellur;
-                pf.stdinFile = bat->botSti;
-                pf.outputFile = BotFile(m_rec, i, noRerun);
-            } else if (p.JobPart == "solpol") {
-                auto w = writeSolpolScript(sc, i);
-                if (!w) return writingFailure(w.message());
-                auto f = partFiles(sc, p, slotDir(slot));
-                if (!f) return writingFailure(f.message());
-                pf = *f;
-                pf.program = JoinPath(m_env.programDir, pf.program);
+            if (!fileExists(botFile)) {
+                m_dialogs.message(MsgKind::Error,
+                                  internalErrorText("The BOT file: " + botFile + " does not exist."),
+                                  BtnOk | BtnHelp, kHelp);
+                m_dialogs.message(MsgKind::Information, "Sorry, are stopping all jobs because of this.",
+                                  BtnOk);
+                return Status::fail("The BOT file: " + botFile + " does not exist.");
             }
-            if (p.JobPart != "solpol") {
-                pf.logFile = changeExt(pf.stdinFile, ".log");
-                pf.reportFile = changeExt(pf.stdinFile, ".rpt");
-            }
+            if (Status st = m_folders.copySolShocks(slot, i, m_maxConcurrent, botFile, m_dialogs); !st)
+                return st;
+            TxtFile out;
+            Status s = TxtCreate(out, CmfFile(m_rec, i, r, noRerun));
+            if (s) s = TxtAppend(out, top);
+            if (s) s = TxtAppend(out, botFile);
+            Status c = TxtClose(out);
+            if (s) s = std::move(c);
+            if (!s) return writingFailure(s.message());
         }
-    } else {
-        Result<std::vector<std::string>> scripts = std::vector<std::string>{};
-        if (p.JobName == "csv" || p.JobName == "sssol") {
-            auto w = writeCsvScript(sc, p.JobName, r);
+        if (p.JobName == JobKind::Bot && p.JobPart == PartKind::Solpol) {
+            auto w = writeSolpolScript(sc, i);
             if (!w) return writingFailure(w.message());
-        } else if ((p.JobName == "aggrex" &&
-                    (p.JobPart == "yony" || (p.JobPart == "py" && !m_job.DoSS[r]))) ||
-                   (p.JobName == "cumsol" && (p.JobPart == "cum" || (p.JobPart == "py" && !m_job.DoSS[r])))) {
-            scripts = writeAccumulationScripts(sc, p.JobName, r);
-            if (!scripts) return writingFailure(scripts.message());
         }
-        auto f = partFiles(sc, p, slotDir(slot));
-        if (!f) return writingFailure(f.message());
-        pf = *f;
-        pf.program = JoinPath(m_env.programDir, pf.program);
+    } else if (p.JobName == JobKind::Csv || p.JobName == JobKind::SsSol) {
+        auto w = writeCsvScript(sc, p.JobName, r);
+        if (!w) return writingFailure(w.message());
+    } else if ((p.JobName == JobKind::Aggrex &&
+                (p.JobPart == PartKind::Yony || (p.JobPart == PartKind::Py && !m_job.DoSS[r]))) ||
+               (p.JobName == JobKind::Cumsol &&
+                (p.JobPart == PartKind::Cum || (p.JobPart == PartKind::Py && !m_job.DoSS[r])))) {
+        auto scripts = writeAccumulationScripts(sc, p.JobName, r);
+        if (!scripts) return writingFailure(scripts.message());
     }
-    if (p.JobName == "sim" && p.JobPart == "sol") {
-        bestEffort(deleteFile(changeExt(pf.outputFile, ".sli")),
+    if (p.JobName == JobKind::Sim && p.JobPart == PartKind::Sol) {
+        bestEffort(deleteFile(changeExt(SolutionFile(m_rec, i, r, noRerun), ".sli")),
                    "a stale companion file; the conversion writes a new one");
         auto w = writeSolScript(sc, i, r);
         if (!w) return writingFailure(w.message());
-        auto f = partFiles(sc, p, slotDir(slot));
-        if (!f) return writingFailure(f.message());
-        pf = *f;
-        pf.program = JoinPath(m_env.programDir, pf.program);
     }
+    return Status::ok();
+}
+
+Status JobEngine::writingFailure(const std::string& message) {
+    m_dialogs.waitEnd();
+    m_dialogs.message(MsgKind::Information, writingFailureText(message), BtnOk);
+    return Status::fail(message.empty() ? "BAT file not written so cannot start job" : message);
+}
+
+Status JobEngine::launchPart(int slot, const StepChoice& p) {
+    const int i = p.Year, r = p.Run;
+    const bool modelPart = isModelPart(p.JobName, p.JobPart);
+
+    // A year marked for the alternative method uses the alternative pair.
+    const bool alt = m_rec.AltMethodInUse && i >= 1 && i <= kMaxYears && m_rec.AltMethodYears[i];
+    const TSolutionMethod& method = alt ? m_settings.AltMethod : m_settings.Method;
+    const TAutoAccuracy& accuracy = alt ? m_settings.AltAccuracy : m_settings.Accuracy;
+    if (Status st = writePartInputs(slot, p, method, accuracy); !st) return st;
+    auto files = partFiles(scriptContext(), p, m_folders.dir(slot));
+    if (!files) return writingFailure(files.message());
+    const PartFiles& pf = *files;
 
     // The job's simulation-details file goes into the run's record.
     if (!m_env.detailsFile.empty()) m_recorder.setUserDsName(r, m_env.detailsFile);
@@ -599,7 +435,7 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
     // RecordCompletion for the last part of a step.
     const bool recordCompletion = recordsCompletion(m_job, planContext(), planOptions(), p);
 
-    if (!m_launchedAny) {
+    if (!m_tally.launchedAny) {
         m_dialogs.waitEnd();
         if (!m_settings.FewerMessages && !m_env.batchMode) {
             Button b =
@@ -610,10 +446,10 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
             if (b == BtnCancel) return Status::fail("Cancelled");
         }
         m_recorder.backupAtJobStart();
-        m_startSeconds = m_clock.monotonicSeconds();
+        m_tally.startSeconds = m_clock.monotonicSeconds();
         m_job.StartFileTime = m_clock.nowFileTime();
-        log(jobStartLines(now(), m_job.FirstSlot, m_job.LastSlot), 0);
-        if (Status s = treatPreviousOutputs(); !s) return s;
+        log(jobStartLines(now(), m_job.FirstSlot, m_job.LastSlot));
+        if (Status s = PreviousOutputs(scriptContext(), m_settings).treat(m_dialogs); !s) return s;
     }
     for (const std::string& f : {pf.logFile, pf.reportFile, pf.outputFile}) {
         if (f.empty()) continue;
@@ -622,21 +458,16 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
             return Status::fail("Could not delete file " + f);
         }
     }
-    if (p.JobName == "sim" && p.JobPart == "sim") {
-        bestEffort(writeLinesAtomic(pf.stepLogFile,
-                                    {"** Starting sim for year " + std::to_string(m_rec.Years[i]) + " of " +
-                                     runName(r) + " **"},
-                                    false),
+    std::string heading;
+    if (p.JobName == JobKind::Sim && p.JobPart == PartKind::Sim)
+        heading = "** Starting sim for year " + std::to_string(m_rec.Years[i]) + " of " + runName(r) + " **";
+    else if (p.JobName == JobKind::Bot && p.JobPart == PartKind::Env)
+        heading = "** Starting BOT job for year " + std::to_string(m_rec.Years[i]) + " **";
+    else if (p.JobName == JobKind::Csv)
+        heading = "** Starting SS job for " + runName(r) + " **";
+    if (!heading.empty())
+        bestEffort(writeLinesAtomic(pf.stepLogFile, {heading}, false),
                    "the heading of the step log; the part appends its own log below");
-    } else if (p.JobName == "bot" && p.JobPart == "env") {
-        bestEffort(writeLinesAtomic(
-                       pf.stepLogFile,
-                       {"** Starting BOT job for year " + std::to_string(m_rec.Years[i]) + " **"}, false),
-                   "the heading of the step log; the part appends its own log below");
-    } else if (p.JobName == "csv") {
-        bestEffort(writeLinesAtomic(pf.stepLogFile, {"** Starting SS job for " + runName(r) + " **"}, false),
-                   "the heading of the step log; the part appends its own log below");
-    }
 
     // The command line: the model program names its log explicitly unless it
     // is recent enough to name it after the stored input.
@@ -652,29 +483,27 @@ Status JobEngine::launchPart(int slot, const StepChoice& p) {
         m_dialogs.message(MsgKind::Error, "Internal error. Spot for job conflict.", BtnOk);
         return Status::fail("Internal error. Spot for job conflict.");
     }
-    s.InUse = true;
-    s.Run = r;
-    s.Year = i;
+    occupySlot(m_job, slot, p);
     s.Process = static_cast<std::int64_t>(handle->id);
     s.Dir = pf.dir;
-    s.JobName = p.JobName;
-    s.JobPart = p.JobPart;
     s.LogFile = pf.logFile;
     s.StepLogFile = pf.stepLogFile;
     s.OutputFile = pf.outputFile;
     s.ReportFile = pf.reportFile;
     s.RecordCompletion = recordCompletion;
-    m_process[slot] = *handle;
-    m_slotStarted[slot] = m_clock.monotonicSeconds();
-    m_slotProgram[slot] = lr->program == "/bin/sh" && !lr->args.empty()
-                              ? pf.program + " (through " + lr->args[0] + ")"
-                              : lr->program;
-    m_methods[slot] = {method, accuracy};
-    m_launchedAny = true;
+    RunningPart& running = m_running[slot];
+    running.process = *handle;
+    running.started = m_clock.monotonicSeconds();
+    running.program = lr->program == "/bin/sh" && !lr->args.empty()
+                          ? pf.program + " (through " + lr->args[0] + ")"
+                          : lr->program;
+    running.method = method;
+    running.accuracy = accuracy;
+    m_tally.launchedAny = true;
     m_panelPhase = PanelPhase::Running;
-    ++m_partsLaunched;
-    m_launchedAt[slot] = m_clock.monotonicSeconds();
-    log(partStartLines(s, describeContext(), now()), slot);
+    ++m_tally.partsLaunched;
+    running.launchedAt = m_clock.monotonicSeconds();
+    log(partStartLines(s, describeContext(), now()));
     return Status::ok();
 }
 
@@ -704,47 +533,14 @@ Result<LaunchRequest> JobEngine::commandFor(const PartFiles& pf, bool modelPart)
     return lr;
 }
 
-// With SOL files for shocks the BOT file names the year's SOL-format results
-// by their path in the Working Directory.  A policy sim in a secondary slot
-// reads a copy in its own folder, through an edited copy of the BOT file in
-// the Temporary Directory, which then becomes the BOT file used.
-Status JobEngine::copySolShocksForSlot(int slot, int year, std::string& botFile) {
-    if (!m_settings.SolFileShocks || slot <= 1 || m_maxConcurrent < 2) return Status::ok();
-    const std::string rsl = BotResultsFile(m_rec, year, m_settings.NoRerun);
-    const std::string copy = JoinPath(slotDir(slot), nameOf(rsl));
-    bestEffort(deleteFile(copy), "the copy below replaces it; its failure is reported");
-    if (!copyFile(rsl, copy, false)) {
-        const std::string text = "Error copying SOL File for Policy shocks to SimDir2";
-        m_dialogs.message(MsgKind::Error, internalErrorText(text), BtnOk);
-        return Status::fail(text);
-    }
-    auto text = readWholeFile(botFile);
-    const std::string edited = JoinPath(m_env.tempDir, nameOf(botFile));
-    Status st = text ? Status::ok() : Status::fail(text.message());
-    if (st) {
-        std::string body = *text;
-        const std::string from = "\"" + rsl + "\"", to = "\"" + copy + "\"";
-        for (size_t pos = 0; (pos = body.find(from, pos)) != std::string::npos; pos += to.size())
-            body.replace(pos, from.size(), to);
-        st = writeFileAtomic(edited, body, false);
-    }
-    if (!st) {
-        const std::string message = "Error copying and editing BOT File";
-        m_dialogs.message(MsgKind::Error, internalErrorText(message), BtnOk);
-        return Status::fail(message);
-    }
-    botFile = edited;
-    return Status::ok();
-}
-
 // Before the model program of a step runs while iterating: the iteration
 // files at a run's first year in its first iteration ("sim" for runs 1 and
 // 3, the BOT step for the rerun), and the rerun's start copy in its later
 // iterations.
 Status JobEngine::reBeforeModelPart(const StepChoice& p) {
     if (!m_re->doingRE()) return Status::ok();
-    const bool simPart = p.JobName == "sim" && p.JobPart == "sim";
-    const bool envPart = p.JobName == "bot" && p.JobPart == "env";
+    const bool simPart = p.JobName == JobKind::Sim && p.JobPart == PartKind::Sim;
+    const bool envPart = p.JobName == JobKind::Bot && p.JobPart == PartKind::Env;
     if (!simPart && !envPart) return Status::ok();
     const int r = p.Run;
     // Only a step of the run's own pass counts: a BOT step the policy needs
@@ -766,88 +562,6 @@ Status JobEngine::reBeforeModelPart(const StepChoice& p) {
     return Status::ok();
 }
 
-// The outputs an earlier run left in the Working Directory: deleted, moved
-// to "VDLNRes", or left, as the "Outputs Before Run" option says.
-Status JobEngine::treatPreviousOutputs() {
-    std::vector<std::string> outputs;
-    const bool noRerun = m_settings.NoRerun;
-    for (int r = 1; r <= 3; ++r) {
-        if (!m_job.DoSims[r]) continue;
-        for (int i = std::max(m_job.FirstSimYear[r], r == 1 ? 1 : m_firstPolicyYear);
-             i <= m_job.LastSimYear[r]; ++i) {
-            const std::string sol = SolutionFile(m_rec, i, r, noRerun);
-            for (const char* ext : {".sl4", ".slc", ".udc", ".sol", ".sli"})
-                outputs.push_back(changeExt(sol, ext));
-            for (int f = 1; f <= m_rec.NumFiles; ++f) {
-                const auto& F = m_rec.Files[f];
-                if (F.IsInput && !F.IsUpdated) continue;
-                outputs.push_back(JoinPath(m_rec.WorkDir, DataFileName(m_rec, i, r, noRerun, f)));
-            }
-        }
-    }
-    // The accumulated spreadsheet results each run's spreadsheet steps write.
-    const ScriptContext sc = scriptContext();
-    const int ssYear = m_rec.NumYears + 1;
-    for (int r = 1; r <= 3; ++r) {
-        if (!m_job.DoSS[r] && !m_job.DoPY[r]) continue;
-        std::vector<StepChoice> parts;
-        for (const char* part : {"yony", "cum", "py"}) parts.push_back({"aggrex", part, r, ssYear});
-        for (const char* part : {"cum", "py"}) parts.push_back({"cumsol", part, r, ssYear});
-        if (r == 3 && m_job.DoDeviations)
-            for (const char* part : {"yony", "cum"}) parts.push_back({"divero", part, r, ssYear});
-        if (r == 3 && m_job.DoDeviations) parts.push_back({"devsol", "cum", r, ssYear});
-        for (const auto& part : parts) {
-            if (part.JobPart == "py" && !m_job.DoPY[r]) continue;
-            if (part.JobPart != "py" && !m_job.DoSS[r]) continue;
-            auto f = partFiles(sc, part, m_rec.WorkDir);
-            if (f && !f->outputFile.empty() && dirOf(f->outputFile) == dirOf(JoinPath(m_rec.WorkDir, "x")))
-                outputs.push_back(f->outputFile);
-        }
-    }
-    const std::string resDir = JoinPath(m_rec.WorkDir, "VDLNRes");
-    const OutputsBeforeRun mode = m_settings.Outputs;
-    bool haveResDir = mode != OutputsBeforeRun::Delete && makeDirectories(resDir);
-    std::vector<std::string> locked;
-    for (const auto& f : outputs) {
-        if (!fileExists(f)) continue;
-        const std::string to = JoinPath(resDir, nameOf(f));
-        if (mode == OutputsBeforeRun::Neither) {
-            // Left in place; a file that cannot be moved away and back is
-            // held by another program.
-            if (!haveResDir || std::rename(f.c_str(), to.c_str()) != 0) {
-                locked.push_back(f);
-                continue;
-            }
-            if (std::rename(to.c_str(), f.c_str()) != 0)
-                bestEffort(copyFile(to, f, true), "the file stays in \"VDLNRes\", where the user finds it");
-            continue;
-        }
-        if (mode == OutputsBeforeRun::Move && haveResDir) {
-            bestEffort(deleteFile(to), "an older moved copy; the move below replaces it");
-            if (std::rename(f.c_str(), to.c_str()) != 0)
-                bestEffort(
-                    deleteFile(f),
-                    "an output of the previous run; the part rewrites it and is judged by its new report");
-        } else {
-            bestEffort(deleteFile(f),
-                       "an output of the previous run; the part rewrites it and is judged by its new report");
-        }
-        if (fileExists(f)) locked.push_back(f);
-    }
-    if (locked.empty()) return Status::ok();
-    std::string text = "The following files in the Working Directory: " + m_rec.WorkDir + "\r\n" +
-                       " appear to be locked by another program (eg, Excel or Word)." + "\r\n" +
-                       "This will probably cause an error running this job since" + "\r\n" +
-                       " new versions of these files cannot be created." + "\r\n";
-    for (const auto& f : locked) text += "  " + nameOf(f) + "\r\n";
-    text +=
-        "\r\n\r\nWe recommend that you cancel the job now in order\r\n to unlock these files.\r\nIs this "
-        "what you wish to do?";
-    if (m_dialogs.message(MsgKind::Error, text, BtnYes | BtnNo | BtnHelp, kHelp) == BtnYes)
-        return Status::fail("Files in the Working Directory are locked.");
-    return Status::ok();
-}
-
 void JobEngine::tick() {
     // Drain first: a tick that arrives while an earlier one waits on a
     // message box must still consume the wake-up, or an event loop watching
@@ -860,14 +574,14 @@ void JobEngine::tick() {
         ~Clear() { b = false; }
     } clear{m_timerBusy};
     if (!m_job.Running) return;
-    if (m_cancelRequested) {
+    if (m_stop.cancelRequested) {
         cancelJob();
         return;
     }
     int ended = 0;
     for (int s = std::max(1, m_job.FirstSlot); s <= 3 && !ended; ++s) {
         if (!m_job.Jobs[s].InUse) continue;
-        if (m_launcher.ended(m_process[s])) ended = s;
+        if (m_launcher.ended(m_running[s].process)) ended = s;
     }
     if (ended) {
         handleEnded(ended);
@@ -878,21 +592,21 @@ void JobEngine::tick() {
 }
 
 void JobEngine::cancelJob(const std::string& reason, int graceMs) {
-    m_cancelRequested = false;
+    m_stop.cancelRequested = false;
     if (!m_job.Running) return;
-    m_cancelling = true;
-    m_cancelReason = reason;
+    m_stop.cancelling = true;
+    m_stop.cancelReason = reason;
     stopRunningParts(graceMs);
     abortJob("Job cancelled");
     m_outcome = JobOutcome::Cancelled;
-    m_cancelling = false;
+    m_stop.cancelling = false;
     m_dialogs.message(MsgKind::Information, "Solve job aborted via Cancel button", BtnOk);
-    if (!m_stopProblem.empty())
+    if (!m_stop.stopProblem.empty())
         m_dialogs.message(
             MsgKind::Information,
             "However the DOS job may still be running.\r\nYou may be able to kill it by clicking on "
             "this job in the TaskBar and then hitting Control-C.\r\n" +
-                m_stopProblem,
+                m_stop.stopProblem,
             BtnOk);
 }
 
@@ -902,15 +616,15 @@ void JobEngine::cancelJob(const std::string& reason, int graceMs) {
 void JobEngine::stopRunningParts(int graceMs) {
     std::vector<ProcessHandle> running;
     for (int s = 1; s <= 3; ++s)
-        if (m_process[s]) running.push_back(m_process[s]);
-    m_stopProblem.clear();
+        if (m_running[s].process) running.push_back(m_running[s].process);
+    m_stop.stopProblem.clear();
     if (running.empty()) return;
     if (Status st = m_launcher.stop(running, kSignalExitBase + 15, graceMs); !st)
-        m_stopProblem = st.message();
+        m_stop.stopProblem = st.message();
     for (int s = 1; s <= 3; ++s) {
-        if (!m_process[s]) continue;
-        m_launcher.release(m_process[s]);
-        m_process[s] = ProcessHandle{};
+        if (!m_running[s].process) continue;
+        m_launcher.release(m_running[s].process);
+        m_running[s].process = ProcessHandle{};
         m_job.Jobs[s].InUse = false;
     }
 }
@@ -924,20 +638,20 @@ bool JobEngine::checkTimeLimits() {
     const double nowSeconds = m_clock.monotonicSeconds();
     for (int s = std::max(1, m_job.FirstSlot); s <= 3; ++s) {
         const TOneDosJob& slot = m_job.Jobs[s];
-        if (!slot.InUse || !m_process[s] || nowSeconds - m_slotStarted[s] < limit) continue;
+        if (!slot.InUse || !m_running[s].process || nowSeconds - m_running[s].started < limit) continue;
         const DescribeContext dc = describeContext();
         const int calendar = dc.year ? dc.year(slot.Year) : slot.Year;
-        const std::string text = "Time limit exceeded for:\r\nProgram: " + m_slotProgram[s] + "\r\n" +
+        const std::string text = "Time limit exceeded for:\r\nProgram: " + m_running[s].program + "\r\n" +
                                  "Run: " + runName(slot.Run) + "\r\n" + "Year: " + std::to_string(calendar) +
                                  " (" + (dc.usesPeriods ? "period" : "year") + " number " +
                                  std::to_string(slot.Year) + ")" + "\r\n" +
                                  "Part: " + slotDescription(slot, dc) + partNote(slot) + "\r\n" +
                                  "Limit: " + std::to_string(limit) + " seconds";
         m_errorLine = partErrorLine(slot, dc, now());
-        log({m_errorLine}, s);
+        log({m_errorLine});
         stopRunningParts(kStopGraceMs);
         m_dialogs.message(MsgKind::Error, text, BtnOk);
-        abortJob(m_stopProblem.empty() ? text : text + "\r\n" + m_stopProblem);
+        abortJob(m_stop.stopProblem.empty() ? text : text + "\r\n" + m_stop.stopProblem);
         return true;
     }
     return false;
@@ -945,107 +659,79 @@ bool JobEngine::checkTimeLimits() {
 
 void JobEngine::handleEnded(int slotNo) {
     TOneDosJob& slot = m_job.Jobs[slotNo];
-    const std::optional<int> endSignal = m_launcher.endSignal(m_process[slotNo]);
-    m_launcher.release(m_process[slotNo]);
-    m_process[slotNo] = ProcessHandle{};
+    RunningPart& running = m_running[slotNo];
+    const std::optional<int> endSignal = m_launcher.endSignal(running.process);
+    m_launcher.release(running.process);
+    running.process = ProcessHandle{};
     if (m_job.Stopped) {
         slot.InUse = false;
         return;
     }
-    // The part's log goes at the end of the step's log.
-    if (fileExists(slot.LogFile)) {
-        const std::string lox = changeExt(slot.LogFile, ".lox");
-        TxtFile out;
-        Status s = TxtCreate(out, lox);
-        if (s && fileExists(slot.StepLogFile)) s = TxtAppend(out, slot.StepLogFile);
-        if (s) s = TxtAppend(out, slot.LogFile);
-        Status c = TxtClose(out);
-        if (s && c)
-            bestEffort(copyFile(lox, slot.StepLogFile, false),
-                       "the step log keeps its earlier text; the part's own log is still there");
-        bestEffort(deleteFile(lox), "scratch file of the step log");
-    }
-    bool failed = true;
-    std::string reportedError;  // the report's "Error" sentence
-    if (fileExists(slot.ReportFile)) {
-        auto rep = readSuiteReport(slot.ReportFile);
-        if (rep && rep->ok()) failed = false;
-        if (rep && !rep->ok()) reportedError = rep->error;
-        if (rep && (slot.JobPart == "sim" || slot.JobPart == "env")) {
-            // The model program tells which release made it.
-            auto ini = IniFile::load(slot.ReportFile);
-            if (ini) {
-                auto& v = m_settings.model.Version;
-                if (auto x = parseInt(ini->getString(kReportSection, kReportSvVerLarge))) {
-                    v.Release = static_cast<std::int32_t>(*x);
-                    v.ReleaseKnown = true;
-                }
-                if (auto x = parseInt(ini->getString(kReportSection, kReportPrVerInteger))) {
-                    v.Version = static_cast<std::int32_t>(*x);
-                    v.VersionKnown = true;
-                }
-                // An empty "Fortran Compiler=" names no compiler.
-                if (std::string c = trim(ini->getString(kReportSection, kReportFortranCompiler));
-                    !c.empty()) {
-                    v.Compiler = c;
-                    v.CompilerKnown = true;
-                }
-            }
-        }
-    }
+    const PartVerdict verdict = m_judge.judge(slot);
+    if (verdict.reportOk && m_settings.SplitBatchJobs && verdict.outputWritten)
+        partSucceeded(slotNo);
+    else
+        partFailed(slotNo, verdict, endSignal);
+}
+
+void JobEngine::partSucceeded(int slotNo) {
+    TOneDosJob& slot = m_job.Jobs[slotNo];
     const DescribeContext dc = describeContext();
-    if (!failed && m_settings.SplitBatchJobs && fileExists(slot.OutputFile)) {
-        const StepChoice done{slot.JobName, slot.JobPart, slot.Run, slot.Year};
-        if (slot.RecordCompletion) {
-            const auto& m = m_methods[slotNo];
-            if (Status rs = m_recorder.recordCompletion(slot.Run, slot.Year, slot.JobName, m.first, m.second);
-                !rs)
-                m_unrecorded.push_back(rs.message());
-            if (slot.JobName == "bot" && !botDoneThisJob(slot.Year)) m_botsDone.push_back(slot.Year);
-            if (!m_env.detailsFile.empty()) m_recorder.setUserDsName(slot.Run, m_env.detailsFile);
-        }
-        if (m_re->doingRE() && slot.JobName == "sim" && slot.JobPart == "sol" &&
-            !m_re->standardChecks(slot.Run, slot.Year)) {
-            slot.InUse = false;
-            abortJob("The checks of the rational-expectations iteration failed.");
-            return;
-        }
-        const TOneDosJob before = slot;
-        const std::string stageBefore = m_job.SSStageDone[slot.Run];
-        CompleteStep(m_job, planOptions(), slotNo);
-        const bool stageCompleted = m_job.SSStageDone[before.Run] != stageBefore;
-        if (!reAfterCompletion(before, stageCompleted)) return;
-        if (m_writeDetails) m_writeDetails(before.Run, before.RecordCompletion);
-        if (partGetsEndLine(before, stageCompleted, m_settings.SolFileShocks))
-            log({partEndLine(before, dc, now())}, slotNo);
-        if (before.JobName == "sim" && before.JobPart == "sol") m_progress[before.Run] = true;
-        const std::string& st = m_job.SSStageDone[before.Run];
-        if (st == "aggrex" || st == "cumsol" || (before.Run == 3 && (st == "divero" || st == "devsol")))
-            m_progress[before.Run] = true;
-        ++m_partsDone;
-        if (m_onPartDone)
-            m_onPartDone(PartDone{slotNo, before.Run, before.Year, before.JobName, before.JobPart,
-                                  m_clock.monotonicSeconds() - m_launchedAt[slotNo], m_partsLaunched,
-                                  m_partsDone});
-        StartNextSteps(slotNo, done);
+    const StepChoice done{slot.JobName, slot.JobPart, slot.Run, slot.Year};
+    if (slot.RecordCompletion) {
+        const RunningPart& m = m_running[slotNo];
+        if (Status rs = m_recorder.recordCompletion(slot.Run, slot.Year, slot.JobName, m.method, m.accuracy);
+            !rs)
+            m_tally.unrecorded.push_back(rs.message());
+        if (slot.JobName == JobKind::Bot && !botDoneThisJob(slot.Year)) m_tally.botsDone.push_back(slot.Year);
+        if (!m_env.detailsFile.empty()) m_recorder.setUserDsName(slot.Run, m_env.detailsFile);
+    }
+    if (m_re->doingRE() && slot.JobName == JobKind::Sim && slot.JobPart == PartKind::Sol &&
+        !m_re->standardChecks(slot.Run, slot.Year)) {
+        slot.InUse = false;
+        abortJob("The checks of the rational-expectations iteration failed.");
         return;
     }
+    const TOneDosJob before = slot;
+    const JobKind stageBefore = m_job.SSStageDone[slot.Run];
+    CompleteStep(m_job, planOptions(), slotNo);
+    const bool stageCompleted = m_job.SSStageDone[before.Run] != stageBefore;
+    if (!reAfterCompletion(before, stageCompleted)) return;
+    if (m_hooks.writeDetails) m_hooks.writeDetails(before.Run, before.RecordCompletion);
+    if (partGetsEndLine(before, stageCompleted, m_settings.SolFileShocks))
+        log({partEndLine(before, dc, now())});
+    if (before.JobName == JobKind::Sim && before.JobPart == PartKind::Sol)
+        m_tally.progress[before.Run] = true;
+    const JobKind st = m_job.SSStageDone[before.Run];
+    if (st == JobKind::Aggrex || st == JobKind::Cumsol || (before.Run == 3 && isDeviationStep(st)))
+        m_tally.progress[before.Run] = true;
+    ++m_tally.partsDone;
+    if (m_hooks.onPartDone)
+        m_hooks.onPartDone(PartDone{slotNo, before.Run, before.Year, before.JobName, before.JobPart,
+                                    m_clock.monotonicSeconds() - m_running[slotNo].launchedAt,
+                                    m_tally.partsLaunched, m_tally.partsDone});
+    StartNextSteps(slotNo, done);
+}
+
+void JobEngine::partFailed(int slotNo, const PartVerdict& verdict, const std::optional<int>& endSignal) {
+    TOneDosJob& slot = m_job.Jobs[slotNo];
+    const DescribeContext dc = describeContext();
+    const std::string& program = m_running[slotNo].program;
     // Why a part failed, beyond the texts that follow: the signal that
     // ended its program, the report's own sentence.
     std::string cause;
     if (endSignal)
-        cause += "\r\nThe program " + m_slotProgram[slotNo] + " was ended by signal " +
-                 signalText(*endSignal) + ".";
-    if (!reportedError.empty()) cause += "\r\nThe program reported: " + reportedError;
+        cause += "\r\nThe program " + program + " was ended by signal " + signalText(*endSignal) + ".";
+    if (!verdict.reportedError.empty()) cause += "\r\nThe program reported: " + verdict.reportedError;
     const std::string partText = "\r\n" + slotDescription(slot, dc) + partNote(slot);
-    if (!failed) {
+    if (verdict.reportOk) {
         std::string text = "Dos Job Number " + std::to_string(slotNo) + " not spawned another job";
         text += partText;
         if (!m_settings.SplitBatchJobs)
             text += "\r\n(\"Do not split batch jobs\" is selected.)";
         else
-            text += "\r\nThe program " + m_slotProgram[slotNo] + " reported success but did not write" +
-                    "\r\n  " + slot.OutputFile;
+            text += "\r\nThe program " + program + " reported success but did not write" + "\r\n  " +
+                    slot.OutputFile;
         m_dialogs.message(MsgKind::Error, internalErrorText(text), BtnOk);
         abortJob(text);
         slot.InUse = false;
@@ -1056,22 +742,13 @@ void JobEngine::handleEnded(int slotNo) {
     if (!m_env.batchMode)
         m_dialogs.message(MsgKind::Error, "An error has occurred doing\r\n" + description, BtnOk);
     m_errorLine = partErrorLine(slot, dc, now());
-    log({m_errorLine}, slotNo);
-    std::string errorLog;
-    if (fileExists(slot.LogFile)) {
-        errorLog = slot.LogFile;
-    } else if (fileExists(slot.ReportFile)) {
-        auto ini = IniFile::load(slot.ReportFile);
-        if (ini) {
-            std::string named = ini->getString(kReportSection, kReportLogFile);
-            if (!named.empty() && fileExists(named)) errorLog = named;
-        }
-    }
+    log({m_errorLine});
+    std::string errorLog = PartJudge::errorLog(slot);
     std::string message;
     if (!fileExists(slot.ReportFile) && !fileExists(slot.LogFile)) {
         message = missingReportText(slot.ReportFile, "", false) + cause;
         m_dialogs.message(MsgKind::Error, message, BtnOk | BtnHelp, kHelp);
-        if (slot.JobName == "sim" && slot.JobPart == "sim")
+        if (slot.JobName == JobKind::Sim && slot.JobPart == PartKind::Sim)
             m_dialogs.message(
                 MsgKind::Error,
                 "An alternative is that the model \r\n   " + m_settings.model.Model + "\r\n" +
@@ -1096,8 +773,8 @@ void JobEngine::handleEnded(int slotNo) {
         message = "Look at LOG file\r\n" + errorLog + "\r\nto find details of the error." + cause;
         if (m_dialogs.message(MsgKind::Information, message + "\r\nDo you want to look at it now?",
                               BtnYes | BtnNo) == BtnYes &&
-            m_openInEditor)
-            m_openInEditor(errorLog);
+            m_hooks.openInEditor)
+            m_hooks.openInEditor(errorLog);
     } else {
         message = "(Unfortunately cannot find an Error Log file for you to look at.)" + cause;
         m_dialogs.message(MsgKind::Information, message, BtnOk);
@@ -1113,15 +790,15 @@ bool JobEngine::reAfterCompletion(const TOneDosJob& before, bool stageCompleted)
     if (!m_re->doingRE()) return true;
     const int r = before.Run;
     bool ok = true;
-    if (before.JobName == "sim" && before.JobPart == "sol" && before.Year == m_job.FirstSimYear[r] &&
-        m_re->currentIteration(r) == m_re->startIteration(r)) {
+    if (before.JobName == JobKind::Sim && before.JobPart == PartKind::Sol &&
+        before.Year == m_job.FirstSimYear[r] && m_re->currentIteration(r) == m_re->startIteration(r)) {
         if (!m_re->startConvergenceFile(r)) {
             m_dialogs.message(MsgKind::Information,
                               "Cannot continue with Rational Expectations because of earlier error.",
                               BtnOk | BtnHelp, kHelp);
             ok = false;
         }
-    } else if (before.JobName == "cumsol" && stageCompleted) {
+    } else if (before.JobName == JobKind::Cumsol && stageCompleted) {
         m_re->countIteration(r);
         ok = m_re->endOfIteration(r);
     }
@@ -1135,28 +812,29 @@ void JobEngine::abortJob(const std::string& message) {
     if (m_job.Running) m_re->release();
     m_panelPhase = PanelPhase::Idle;
     // Parts of other slots would go on writing results nobody records.
-    if (!m_cancelling) stopRunningParts(kStopGraceMs);
-    if (m_job.Running && m_launchedAny) log(jobEndedLines(now(), m_cancelling, m_cancelReason), 0);
+    if (!m_stop.cancelling) stopRunningParts(kStopGraceMs);
+    if (m_job.Running && m_tally.launchedAny)
+        log(jobEndedLines(now(), m_stop.cancelling, m_stop.cancelReason));
     if (m_job.Running) {
         m_job.Running = false;
         m_failure = message;
         m_outcome = JobOutcome::Failed;
-        m_recorder.jobEnded(m_progress);
+        m_recorder.jobEnded(m_tally.progress);
     }
 }
 
 void JobEngine::finishJob() {
     m_job.Running = false;
-    m_elapsed = m_clock.monotonicSeconds() - m_startSeconds;
-    const std::string t = "Total elapsed time is: " + elapsedText(m_elapsed);
-    log(jobFinishedLines(now(), elapsedText(m_elapsed)), 0);
+    m_tally.elapsed = m_clock.monotonicSeconds() - m_tally.startSeconds;
+    const std::string t = "Total elapsed time is: " + elapsedText(m_tally.elapsed);
+    log(jobFinishedLines(now(), elapsedText(m_tally.elapsed)));
     m_outcome = JobOutcome::Finished;
     m_panelPhase = PanelPhase::Finished;
     chooseResults();
-    m_recorder.jobEnded(m_progress);
+    m_recorder.jobEnded(m_tally.progress);
     // "Run Single Job, then Concurrent" may start its next pass; then nothing
     // else happens here.
-    if (m_onFinished && m_onFinished()) return;
+    if (m_hooks.onFinished && m_hooks.onFinished()) return;
     if (!m_env.batchMode)
         m_dialogs.message(MsgKind::Information, "Vardelon:\r\nWhole job is finished\r\n[" + t + ".]",
                           BtnOk | BtnHelp, kHelp);

@@ -17,7 +17,9 @@
 #include "base/result.h"
 #include "env/process.h"
 #include "jobs/jobslog.h"
+#include "jobs/partjudge.h"
 #include "jobs/rehooks.h"
+#include "jobs/slotfolders.h"
 #include "jobs/ssscripts.h"
 #include "model/settings.h"
 #include "model/simrecord.h"
@@ -35,7 +37,7 @@ public:
     /// (the record could not be written; the user has been told) does not
     /// stop the job: the engine counts the step as done for this job and
     /// keeps the failure for its owner.
-    [[nodiscard]] virtual Status recordCompletion(int run, int year, const std::string& jobName,
+    [[nodiscard]] virtual Status recordCompletion(int run, int year, JobKind jobName,
                                                   const TSolutionMethod& method,
                                                   const TAutoAccuracy& accuracy) = 0;
     /// Writes "User DS name" into the run's record-of-runs file.
@@ -64,8 +66,7 @@ public:
 /// A recorder that records nothing and lets every job go ahead.
 class NullRecorder : public CompletionRecorder {
 public:
-    Status recordCompletion(int, int, const std::string&, const TSolutionMethod&,
-                            const TAutoAccuracy&) override {
+    Status recordCompletion(int, int, JobKind, const TSolutionMethod&, const TAutoAccuracy&) override {
         return Status::ok();
     }
     void setUserDsName(int, const std::string&) override {}
@@ -89,12 +90,12 @@ struct EngineEnvironment {
 struct PartDone {
     int slot = 0;
     int run = 0;
-    int year = 0;           ///< year number (`NumYears` + 1 for spreadsheet parts)
-    std::string jobName;    ///< "sim", "bot", "csv", ...
-    std::string jobPart;    ///< "sim", "sol", "env", ...
-    double seconds = 0;     ///< from the part's launch to its end being seen
-    int partsLaunched = 0;  ///< parts launched in the job so far
-    int partsDone = 0;      ///< parts completed in the job so far (this one included)
+    int year = 0;                       ///< year number (`NumYears` + 1 for spreadsheet parts)
+    JobKind jobName = JobKind::None;    ///< "sim", "bot", "csv", ...
+    PartKind jobPart = PartKind::None;  ///< "sim", "sol", "env", ...
+    double seconds = 0;                 ///< from the part's launch to its end being seen
+    int partsLaunched = 0;              ///< parts launched in the job so far
+    int partsDone = 0;                  ///< parts completed in the job so far (this one included)
 };
 
 /// How a job ended.
@@ -132,7 +133,7 @@ public:
     /// previous tick is still at work.
     void tick();
     /// Asks to cancel the running job (the next tick ends it).
-    void requestCancel() { m_cancelRequested = true; }
+    void requestCancel() { m_stop.cancelRequested = true; }
     /// Cancels the running job now, as a confirmed Cancel does: the running
     /// programs' process groups get SIGTERM and, after `graceMs`, SIGKILL;
     /// nothing is recorded for the parts they were doing; the jobs log gets
@@ -153,9 +154,9 @@ public:
     int firstPolicyYear() const { return m_firstPolicyYear; }
     void setFirstPolicyYear(int fpy) { m_firstPolicyYear = fpy; }
     /// Seconds the whole job took (valid once finished).
-    double elapsedSeconds() const { return m_elapsed; }
+    double elapsedSeconds() const { return m_tally.elapsed; }
     /// Parts launched in this job.
-    int partsLaunched() const { return m_partsLaunched; }
+    int partsLaunched() const { return m_tally.partsLaunched; }
     /// The status lines for the bottom panel.
     StatusLines status() const;
     /// The bottom panel as it should look now.
@@ -167,12 +168,12 @@ public:
     /// Concurrent" starts its next pass from here).
     /// The hook answers true when it started another job, in which case the
     /// finished message is not shown.
-    void setFinishedHook(std::function<bool()> hook) { m_onFinished = std::move(hook); }
+    void setFinishedHook(std::function<bool()> hook) { m_hooks.onFinished = std::move(hook); }
     /// Called after every successful part with its run and whether the part
     /// recorded a completion: keeps the job's simulation-details file (and
     /// the copies of the record of runs) up to date.
     void setDetailsWriter(std::function<void(int run, bool recorded)> writer) {
-        m_writeDetails = std::move(writer);
+        m_hooks.writeDetails = std::move(writer);
     }
     /// The caller already warned that this way of running does not iterate:
     /// the next job start does not ask again.
@@ -180,21 +181,21 @@ public:
     /// The pass note of "Run Single Job, then Concurrent" for the status lines.
     void setPassNote(const SingleThenConcurrentNote& note) { m_passNote = note; }
     /// Called after every successful part (progress reports of batch mode).
-    void setPartDoneHook(std::function<void(const PartDone&)> hook) { m_onPartDone = std::move(hook); }
+    void setPartDoneHook(std::function<void(const PartDone&)> hook) { m_hooks.onPartDone = std::move(hook); }
     /// The job's simulation-details file (written as "User DS name"; the
     /// details writer keeps it up to date).  Takes effect at the next job.
     void setDetailsFile(const std::string& ds1) { m_env.detailsFile = ds1; }
     const EngineEnvironment& environment() const { return m_env; }
     /// The completions of the last job that could not be recorded (one text
     /// each); those steps still counted as done for that job.
-    const std::vector<std::string>& unrecordedCompletions() const { return m_unrecorded; }
+    const std::vector<std::string>& unrecordedCompletions() const { return m_tally.unrecorded; }
     /// The runs that made progress in the last job (index 1..3).
-    const PerRun<bool>& progress() const { return m_progress; }
+    const PerRun<bool>& progress() const { return m_tally.progress; }
     /// Parts completed in the last job.
-    int partsDone() const { return m_partsDone; }
+    int partsDone() const { return m_tally.partsDone; }
     /// Opens a file in the user's editor (the error log of a failed part,
     /// when the user asks to look at it).
-    void setEditor(std::function<void(const std::string&)> open) { m_openInEditor = std::move(open); }
+    void setEditor(std::function<void(const std::string&)> open) { m_hooks.openInEditor = std::move(open); }
     /// The last failure to write the jobs log ("" when none): the job goes
     /// on without its log lines.
     const std::string& logProblem() const { return m_logProblem; }
@@ -209,30 +210,69 @@ public:
     }
 
 private:
+    /// What the engine keeps of the part running in a slot.
+    struct RunningPart {
+        ProcessHandle process;
+        TSolutionMethod method;  ///< the year's method settings, recorded with the step
+        TAutoAccuracy accuracy;
+        double started = 0;     ///< monotonic time of the launch (time limits)
+        double launchedAt = 0;  ///< monotonic time once launched (progress reports)
+        std::string program;    ///< the program the part runs, as messages name it
+    };
+    /// What happened in the job so far.
+    struct JobTally {
+        bool launchedAny = false;
+        int partsLaunched = 0;
+        int partsDone = 0;
+        std::array<bool, 4> progress{};
+        std::vector<std::string> unrecorded;
+        double startSeconds = 0;
+        double elapsed = 0;
+        /// BOT steps (year numbers) that completed in this job: done
+        /// whatever the record of runs says, so a record that cannot be
+        /// written never makes the job run them again.
+        std::vector<int> botsDone;
+        std::int64_t botPassStart = 0;  ///< file time the BOT-making run's current pass began (iterating)
+    };
+    /// What the engine's owner hooked in.
+    struct Hooks {
+        std::function<bool()> onFinished;
+        std::function<void(int, bool)> writeDetails;
+        std::function<void(const std::string&)> openInEditor;
+        std::function<void(const PartDone&)> onPartDone;
+    };
+    /// Cancelling and stopping.
+    struct StopState {
+        bool cancelRequested = false;
+        bool cancelling = false;
+        std::string cancelReason;
+        std::string stopProblem;  ///< a program that could not be stopped
+    };
+
     PlanContext planContext();
     PlanOptions planOptions() const;
     ScriptContext scriptContext() const;
     bool StartNextSteps(int finishedSlot, std::optional<StepChoice> finished = std::nullopt);
-    Status prepareSlotDirectory(const std::string& dir);
-    Status CopySimFilesToDir(const std::string& set, int run, int year, bool onlyExisting,
-                             const std::string& dir);
-    Status treatPreviousOutputs();
+    void restartIteration(int run);
     Status launchPart(int slot, const StepChoice& part);
+    Status writePartInputs(int slot, const StepChoice& part, const TSolutionMethod& method,
+                           const TAutoAccuracy& accuracy);
+    Status writingFailure(const std::string& message);
     Status reBeforeModelPart(const StepChoice& part);
     bool reAfterCompletion(const TOneDosJob& before, bool stageCompleted);
-    Status copySolShocksForSlot(int slot, int year, std::string& botFile);
     Result<LaunchRequest> commandFor(const PartFiles& pf, bool modelPart);
     void chooseResults();
     void handleEnded(int slot);
+    void partSucceeded(int slotNo);
+    void partFailed(int slotNo, const PartVerdict& verdict, const std::optional<int>& endSignal);
     void abortJob(const std::string& message);
     void stopRunningParts(int graceMs);
     bool checkTimeLimits();
     void finishJob();
-    void log(const std::vector<std::string>& lines, int slot);
-    void copyUpdatedInputs(int run, int year);
-    std::string slotDir(int slot) const;
+    void log(const std::vector<std::string>& lines);
     DescribeContext describeContext() const;
     std::tm now() const { return m_clock.nowLocal(); }
+    bool botDoneThisJob(int year) const;
 
     TSimRecord& m_rec;
     ProgramSettings& m_settings;
@@ -241,50 +281,29 @@ private:
     const Clock& m_clock;
     ProcessLauncher& m_launcher;
     CompletionRecorder& m_recorder;
+    SlotFolders m_folders;
+    PartJudge m_judge;
 
     NoRationalExpectations m_noRE;
     RationalExpectationsHooks* m_re = &m_noRE;
-    std::function<bool()> m_onFinished;
-    std::function<void(int, bool)> m_writeDetails;
-    std::function<void(const std::string&)> m_openInEditor;
-    std::string m_errorLine;
+    Hooks m_hooks;
     bool m_suppressReQuestion = false;
     SingleThenConcurrentNote m_passNote;
     ResultsPageChoice m_results;
     PanelPhase m_panelPhase = PanelPhase::Idle;
     TBigJobDetails m_job;
-    std::array<ProcessHandle, 4> m_process{};
-    std::array<std::pair<TSolutionMethod, TAutoAccuracy>, 4> m_methods{};
+    std::array<RunningPart, 4> m_running{};
     int m_firstSlot = 1;
     int m_maxConcurrent = 1;
     int m_firstPolicyYear = 1;
-    std::string m_jobOrder = "pol-ASAP";
+    JobOrder m_jobOrder = JobOrder::PolicyAsap;
     bool m_timerBusy = false;
-    bool m_cancelRequested = false;
-    bool m_cancelling = false;
-    std::string m_cancelReason;
-    std::string m_stopProblem;
-    std::string m_logProblem;  ///< the last jobs-log write that failed                 ///< a program that
-                               ///< could not be stopped
-    std::array<double, 4> m_slotStarted{};       ///< monotonic start time of each slot's part
-    std::array<std::string, 4> m_slotProgram{};  ///< the program each slot runs
-    bool m_launchedAny = false;
+    StopState m_stop;
+    JobTally m_tally;
     JobOutcome m_outcome = JobOutcome::None;
     std::string m_failure;
-    double m_startSeconds = 0;
-    double m_elapsed = 0;
-    int m_partsLaunched = 0;
-    std::array<bool, 4> m_progress{};
-    std::int64_t m_botPassStart = 0;  ///< file time the BOT-making run's current pass began (iterating)
-    std::function<void(const PartDone&)> m_onPartDone;
-    std::array<double, 4> m_launchedAt{};
-    int m_partsDone = 0;
-    std::vector<std::string> m_unrecorded;
-    /// BOT steps (year numbers) that completed in this job: done whatever the
-    /// record of runs says, so a record that cannot be written never makes
-    /// the job run them again.
-    std::vector<int> m_botsDone;
-    bool botDoneThisJob(int year) const;
+    std::string m_errorLine;
+    std::string m_logProblem;  ///< the last jobs-log write that failed
 };
 
 }  // namespace vdln

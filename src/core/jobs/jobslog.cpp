@@ -58,13 +58,14 @@ std::string slotDescription(const TOneDosJob& slot, const DescribeContext& ctx) 
         return std::string(" year ") + std::to_string(ctx.year ? ctx.year(slot.Year) : slot.Year) + " (" +
                (ctx.usesPeriods ? "period" : "year") + " number " + std::to_string(slot.Year) + ")";
     };
-    if (slot.JobName == "sim") return text + (slot.JobPart == "sol" ? "Sol job for" : "sim for") + yearPart();
-    if (slot.JobName == "bot") return text + "Preparing closure for" + yearPart();
+    if (slot.JobName == JobKind::Sim)
+        return text + (slot.JobPart == PartKind::Sol ? "Sol job for" : "sim for") + yearPart();
+    if (slot.JobName == JobKind::Bot) return text + "Preparing closure for" + yearPart();
     return text + "Assembling the spreadsheets";
 }
 
 std::string partNote(const TOneDosJob& slot) {
-    return " [" + slot.JobPart + " part of job " + slot.JobName + "]";
+    return " [" + std::string(text(slot.JobPart)) + " part of job " + std::string(text(slot.JobName)) + "]";
 }
 
 std::string logDateTime(const std::tm& t) {
@@ -96,22 +97,24 @@ std::vector<std::string> jobEndedLines(const std::tm& now, bool cancelled, const
 
 std::vector<std::string> partStartLines(const TOneDosJob& slot, const DescribeContext& ctx,
                                         const std::tm& now) {
-    const std::string& n = slot.JobName;
-    const std::string& p = slot.JobPart;
-    bool begins = n == "sim" || (n == "bot" && p == "env") || (n == "csv" && p == "csv") ||
-                  (n == "aggrex" && p == "yony");
+    const JobKind n = slot.JobName;
+    const PartKind p = slot.JobPart;
+    const bool begins = n == JobKind::Sim || (n == JobKind::Bot && p == PartKind::Env) ||
+                        (n == JobKind::Csv && p == PartKind::Csv) ||
+                        (n == JobKind::Aggrex && p == PartKind::Yony);
     if (!begins) return {};
     return {"START " + slotDescription(slot, ctx) + " " + logTimeOfDay(now)};
 }
 
 bool partGetsEndLine(const TOneDosJob& slot, bool stageCompleted, bool useSOLFilesForShocks) {
-    const std::string& n = slot.JobName;
-    const std::string& p = slot.JobPart;
-    if (n == "sim") return true;
-    if (n == "bot") return p == (useSOLFilesForShocks ? "tellur2" : "sectra1");
-    if (n == "csv" || n == "sssol") return true;
-    if (n == "aggrex" || n == "cumsol") return stageCompleted && (slot.Run == 1 || slot.Run == 2);
-    if (n == "divero" || n == "devsol") return p == "cum";
+    const JobKind n = slot.JobName;
+    const PartKind p = slot.JobPart;
+    if (n == JobKind::Sim) return true;
+    if (n == JobKind::Bot) return p == lastBotPart(useSOLFilesForShocks);
+    if (n == JobKind::Csv || n == JobKind::SsSol) return true;
+    if (n == JobKind::Aggrex || n == JobKind::Cumsol)
+        return stageCompleted && (slot.Run == 1 || slot.Run == 2);
+    if (isDeviationStep(n)) return p == PartKind::Cum;
     return false;
 }
 
@@ -121,7 +124,7 @@ std::string partEndLine(const TOneDosJob& slot, const DescribeContext& ctx, cons
 
 std::string partErrorLine(const TOneDosJob& slot, const DescribeContext& ctx, const std::tm& now) {
     std::string line = "ERROR " + slotDescription(slot, ctx);
-    if (!slot.JobPart.empty() && slot.JobName != "sim") line += partNote(slot);
+    if (slot.JobPart != PartKind::None && slot.JobName != JobKind::Sim) line += partNote(slot);
     return line + " " + logTimeOfDay(now);
 }
 
@@ -150,7 +153,7 @@ StatusLines statusLines(const TBigJobDetails& job, int maxConcurrent, const Desc
         const TOneDosJob& j = job.Jobs[s];
         if (!j.InUse) continue;
         std::string line = "  " + slotDescription(j, ctx);
-        if (!j.JobPart.empty()) line += partNote(j);
+        if (j.JobPart != PartKind::None) line += partNote(j);
         if (doingRE && j.Run >= 1 && j.Run <= 3) line += " [Iter " + std::to_string(currentIter[j.Run]) + "]";
         st.lines.push_back(line);
         st.runs.push_back(j.Run);
@@ -210,9 +213,9 @@ std::vector<std::string> jobStatusOverview(const TBigJobDetails& job, const Plan
                 out.push_back("  [No sims completed yet.]");
         }
         if (ss) {
-            const std::string& st = job.SSStageDone[r];
-            bool done = st == "aggrex" || st == "cumsol" || st == "divero" || st == "devsol";
-            if (r == 3 && job.DoDeviations) done = st == "divero" || st == "devsol";
+            const JobKind st = job.SSStageDone[r];
+            bool done = isAccumulationStep(st);
+            if (r == 3 && job.DoDeviations) done = isDeviationStep(st);
             out.push_back("  Do spreadsheets for years " + std::to_string(ctx.year(job.FirstSSYear[r])) +
                           " to " + std::to_string(ctx.year(job.LastSSYear[r])) +
                           (done ? "  [Done.]" : "  [Not yet done.]"));

@@ -9,9 +9,9 @@
 
 namespace vdln {
 
-Status RunRecordRecorder::recordCompletion(int run, int year, const std::string& jobName,
-                                           const TSolutionMethod& method, const TAutoAccuracy& accuracy) {
-    const bool bot = jobName == "bot";
+Status RunRecordRecorder::recordCompletion(int run, int year, JobKind jobName, const TSolutionMethod& method,
+                                           const TAutoAccuracy& accuracy) {
+    const bool bot = jobName == JobKind::Bot;
     if (WriteRunRecord(m_env, m_dialogs, m_store, run, year, bot ? StepKind::Bot : StepKind::Sim, accuracy,
                        method))
         return Status::ok();

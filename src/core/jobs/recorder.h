@@ -30,7 +30,7 @@ public:
     /// Writes the step into the run's record-of-runs file.  Failure: the
     /// file could not be updated (the user has seen "Problem updating Record
     /// of Runs file ..."); the text names the file and the step.
-    Status recordCompletion(int run, int year, const std::string& jobName, const TSolutionMethod& method,
+    Status recordCompletion(int run, int year, JobKind jobName, const TSolutionMethod& method,
                             const TAutoAccuracy& accuracy) override;
     void setUserDsName(int run, const std::string& ds1) override;
     void backupAtJobStart() override;

@@ -30,14 +30,14 @@ std::string yearStem(const ScriptContext& c, int year, int run) {
 
 // The part names that decide an accumulated name: a "py" part is named like
 // "yony" ("aggrex") or "cum" ("cumsol").
-std::string namedPart(const std::string& kind, const std::string& part) {
-    if (part != "py") return part;
-    return kind == "aggrex" ? "yony" : "cum";
+PartKind namedPart(JobKind kind, PartKind part) {
+    if (part != PartKind::Py) return part;
+    return kind == JobKind::Aggrex ? PartKind::Yony : PartKind::Cum;
 }
 
 // The range a part covers.
-void partRange(const ScriptContext& c, const std::string& part, int run, int& first, int& last) {
-    if (part == "py") {
+void partRange(const ScriptContext& c, PartKind part, int run, int& first, int& last) {
+    if (part == PartKind::Py) {
         first = c.job.PYFirstYear[run];
         last = c.job.PYLastYear[run];
     } else {
@@ -48,6 +48,23 @@ void partRange(const ScriptContext& c, const std::string& part, int run, int& fi
 
 std::string withoutExt(const std::string& name) {
     return changeExt(name, "");
+}
+
+// The stored inputs the script writers write and the parts read.
+std::string csvScriptFile(const ScriptContext& c, JobKind kind, int run) {
+    return tempFile(c, RunPrefix(c.rec, run) + std::string(text(kind)) + ".st4");
+}
+
+std::string solScriptFile(const ScriptContext& c, int year, int run) {
+    return tempFile(c, yearStem(c, year, run) + "st7.st7");
+}
+
+std::string solpolScriptFile(const ScriptContext& c, int year) {
+    return tempFile(c, yearStem(c, year, botRun(c.noRerun)) + "st8.st8");
+}
+
+std::string suiteProgram(const ScriptContext& c, const char* exe) {
+    return JoinPath(c.programDir, exe);
 }
 
 }  // namespace
@@ -73,9 +90,11 @@ std::vector<int> spreadsheetYears(const ScriptContext& c, int run) {
     return {years.begin(), years.end()};
 }
 
-std::string accumulatedName(const ScriptContext& c, const std::string& kind, const std::string& part, int run,
-                            int first, int last) {
-    return SpreadsheetCsvName(c.rec, run, first, last, c.firstRunOf(run), c.noRerun, kind, part);
+std::string accumulatedName(const ScriptContext& c, JobKind kind, PartKind part, int run, int first,
+                            int last) {
+    return SpreadsheetCsvName(c.rec, run, first, last, c.firstRunOf(run), c.noRerun,
+                              isDeviationStep(kind) ? ResultsKind::Deviations : ResultsKind::Spreadsheet,
+                              std::string(text(part)));
 }
 
 namespace {
@@ -87,33 +106,32 @@ struct AccNames {
     std::string log;     // in the Temporary Directory
 };
 
-AccNames accNames(const ScriptContext& c, const std::string& kind, const std::string& part, int run) {
+AccNames accNames(const ScriptContext& c, JobKind kind, PartKind part, int run) {
     int first = 0, last = 0;
     partRange(c, part, run, first, last);
-    const bool sol = kind == "cumsol" || kind == "devsol";
+    const bool sol = kind == JobKind::Cumsol || kind == JobKind::Devsol;
     const std::string csv = accumulatedName(c, kind, namedPart(kind, part), run, first, last);
     AccNames n;
     n.output = JoinPath(c.rec.WorkDir, sol ? changeExt(csv, ".rsl") : csv);
     const std::string base = sol ? withoutExt(csv) + "sol" : withoutExt(csv);
-    const bool deviation = kind == "divero" || kind == "devsol";
+    const bool deviation = isDeviationStep(kind);
     n.script = tempFile(c, base + (deviation ? ".st6" : ".st5"));
     n.log = tempFile(c, base + ".log");
     return n;
 }
 
-std::vector<std::string> accumulationLines(const ScriptContext& c, const std::string& kind,
-                                           const std::string& part, int run) {
+std::vector<std::string> accumulationLines(const ScriptContext& c, JobKind kind, PartKind part, int run) {
     int first = 0, last = 0;
     partRange(c, part, run, first, last);
     const AccNames names = accNames(c, kind, part, run);
     const int n = last - first + 1;
-    const bool aggrex = kind == "aggrex";
+    const bool aggrex = kind == JobKind::Aggrex;
     std::vector<std::string> l{"bat"};
     if (aggrex && c.opt.subtotals) l.push_back("sub  ! accumulate subtotals");
     if (c.opt.arithmeticNotFatal) l.push_back("anf  ! Arithmetic problems not fatal");
     l.push_back("rpt");
     l.push_back(changeExt(names.script, ".rpt"));
-    if (aggrex && part == "cum") l.push_back("acc");
+    if (aggrex && part == PartKind::Cum) l.push_back("acc");
     if (!aggrex) l.push_back("cml");
     l.push_back(kOneBlank);
     if (aggrex) l.push_back(std::to_string(n) + "   ! no files");
@@ -126,12 +144,11 @@ std::vector<std::string> accumulationLines(const ScriptContext& c, const std::st
     return l;
 }
 
-std::vector<std::string> deviationLines(const ScriptContext& c, const std::string& kind,
-                                        const std::string& part) {
-    const bool aggrex = kind == "aggrex";
-    const std::string devKind = aggrex ? "divero" : "devsol";
+std::vector<std::string> deviationLines(const ScriptContext& c, JobKind kind, PartKind part) {
+    const bool aggrex = kind == JobKind::Aggrex;
+    const JobKind devKind = aggrex ? JobKind::Divero : JobKind::Devsol;
     const AccNames names = accNames(c, devKind, part, 3);
-    const std::string cmp = aggrex ? "yony" : "cum";
+    const PartKind cmp = aggrex ? PartKind::Yony : PartKind::Cum;
     const int cmpRun = comparisonRun(c.noRerun);
     int from = c.job.FirstSSYear[3];
     if (c.noRerun) from = std::max(from, c.firstPolicyYear);
@@ -142,13 +159,13 @@ std::vector<std::string> deviationLines(const ScriptContext& c, const std::strin
         l.push_back("dif");
         l.push_back(kOneBlank);
     } else {
-        if (part == "yony") l.push_back("nac");
+        if (part == PartKind::Yony) l.push_back("nac");
         l.push_back("sol");
     }
     l.push_back(solutionStem(c, c.firstPolicyYear, 3));
     if (aggrex) l.push_back(kOneBlank);
     auto accumulated = [&](int run) {
-        std::string name = accumulatedName(c, "aggrex", cmp, run, from, to);
+        std::string name = accumulatedName(c, JobKind::Aggrex, cmp, run, from, to);
         if (!aggrex) name = changeExt(name, ".rsl");
         return JoinPath(c.rec.WorkDir, name);
     };
@@ -191,36 +208,61 @@ Result<PartFiles> partFiles(const ScriptContext& c, const StepChoice& p, const s
         f.logFile = changeExt(f.stdinFile, ".log");
         f.reportFile = changeExt(f.stdinFile, ".rpt");
     };
-    if (p.JobName == "sim" && p.JobPart == "sol") {
-        f.program = kSectraExe;
-        f.dir = c.tempDir;
-        f.stdinFile = tempFile(c, yearStem(c, i, r) + "st7.st7");
-        f.outputFile = changeExt(SolutionFile(c.rec, i, r, c.noRerun), ".sol");
+    if (p.JobName == JobKind::Sim) {
         f.stepLogFile = SimLogFile(c.rec, i, r, c.noRerun);
-        fromStdin();
-        return f;
+        if (p.JobPart == PartKind::Sim) {
+            // The model program: its stored input, log and report in the
+            // Temporary Directory, named as `WriteRunBat` writes them.
+            f.program = c.modelProgram;
+            f.stdinFile = StiFile(c.rec, i, r, c.noRerun, c.tempDir);
+            f.logFile = JobLogFile(c.rec, i, r, c.noRerun, c.tempDir);
+            f.reportFile = RptFile(c.rec, i, r, c.noRerun, c.tempDir);
+            f.outputFile = SolutionFile(c.rec, i, r, c.noRerun);
+            return f;
+        }
+        if (p.JobPart == PartKind::Sol) {
+            f.program = suiteProgram(c, kSectraExe);
+            f.dir = c.tempDir;
+            f.stdinFile = solScriptFile(c, i, r);
+            f.outputFile = changeExt(SolutionFile(c.rec, i, r, c.noRerun), ".sol");
+            fromStdin();
+            return f;
+        }
+        return Result<PartFiles>::fail("Unexpected part " + std::string(text(p.JobPart)) + " of a sim job");
     }
-    if (p.JobName == "bot") {
+    if (p.JobName == JobKind::Bot) {
         f.stepLogFile = BotJobLogFile(c.rec, i, c.noRerun);
-        const std::string stem = yearStem(c, i, r);
-        if (p.JobPart == "solpol") {
-            f.program = kSectraExe;
-            f.stdinFile = tempFile(c, stem + "st8.st8");
-            f.outputFile = BotResultsFile(c.rec, i, c.noRerun);
-        } else if (p.JobPart == "tellur1") {
-            f.program = kTellurExe;
-            f.stdinFile = tempFile(c, stem + "st2.st2");
-            f.outputFile = tempFile(c, stem + ".map");
-        } else if (p.JobPart == "sectra1") {
-            f.program = kSectraExe;
-            f.stdinFile = tempFile(c, stem + "st3.st3");
-            f.outputFile = BotFile(c.rec, i, c.noRerun);
-        } else if (p.JobPart == "tellur2") {
-            f.program = kTellurExe;
-            f.stdinFile = tempFile(c, stem + "st9.st9");
-            f.outputFile = BotFile(c.rec, i, c.noRerun);
-        } else {
-            return Result<PartFiles>::fail("Unexpected part " + p.JobPart + " of a BOT job");
+        // The environment and map files the BOT step's parts pass on.
+        const std::string saved = tempFile(c, yearStem(c, i, r));
+        switch (p.JobPart) {
+            case PartKind::Env:
+                f.program = c.modelProgram;
+                f.stdinFile = BotStepInputFile(c.rec, i, r, c.tempDir, BotStepInput::Environment);
+                f.outputFile = saved + ".en4";
+                break;
+            case PartKind::Solpol:
+                f.program = suiteProgram(c, kSectraExe);
+                f.stdinFile = solpolScriptFile(c, i);
+                f.outputFile = BotResultsFile(c.rec, i, c.noRerun);
+                break;
+            case PartKind::Tellur1:
+                f.program = suiteProgram(c, kTellurExe);
+                f.stdinFile = BotStepInputFile(c.rec, i, r, c.tempDir, BotStepInput::Map);
+                f.outputFile = saved + ".map";
+                break;
+            case PartKind::Sectra1:
+                f.program = suiteProgram(c, kSectraExe);
+                f.stdinFile = BotStepInputFile(c.rec, i, r, c.tempDir, BotStepInput::BotFromSolution);
+                f.outputFile = BotFile(c.rec, i, c.noRerun);
+                break;
+            case PartKind::Tellur2:
+                f.program = suiteProgram(c, kTellurExe);
+                f.stdinFile = BotStepInputFile(c.rec, i, r, c.tempDir, BotStepInput::BotFromResults);
+                f.outputFile = BotFile(c.rec, i, c.noRerun);
+                break;
+            default:
+                return Result<PartFiles>::fail("Unexpected part " + std::string(text(p.JobPart)) +
+                                               " of a BOT job");
         }
         fromStdin();
         return f;
@@ -230,31 +272,34 @@ Result<PartFiles> partFiles(const ScriptContext& c, const StepChoice& p, const s
     const int logRun = c.job.DoSS[r] ? r : 3;
     f.stepLogFile = SpreadsheetLogFile(c.rec, r, c.job.FirstSSYear[logRun], c.job.LastSSYear[logRun],
                                        c.firstRunOf(r), c.noRerun);
-    if (p.JobName == "csv" || p.JobName == "sssol") {
-        f.program = kSectraExe;
-        f.logFile = tempFile(c, RunPrefix(c.rec, r) + p.JobName + ".log");
-        f.stdinFile = changeExt(f.logFile, ".st4");
-        f.reportFile = changeExt(f.stdinFile, ".rpt");
+    if (p.JobName == JobKind::Csv || p.JobName == JobKind::SsSol) {
+        f.program = suiteProgram(c, kSectraExe);
+        f.stdinFile = csvScriptFile(c, p.JobName, r);
+        fromStdin();
         const int lastYear =
             std::max(c.job.DoSS[r] ? c.job.LastSSYear[r] : 0, c.job.DoPY[r] ? c.job.PYLastYear[r] : 0);
-        f.outputFile = p.JobName == "csv" ? perYearCsvFile(c, lastYear, r) : perYearRslFile(c, lastYear, r);
+        f.outputFile =
+            p.JobName == JobKind::Csv ? perYearCsvFile(c, lastYear, r) : perYearRslFile(c, lastYear, r);
         return f;
     }
-    if (p.JobName == "aggrex" || p.JobName == "cumsol" || p.JobName == "divero" || p.JobName == "devsol") {
+    if (isAccumulationStep(p.JobName)) {
         const AccNames n = accNames(c, p.JobName, p.JobPart, r);
-        f.program = p.JobName == "aggrex" ? kAggrexExe : p.JobName == "divero" ? kDiveroExe : kMergixExe;
+        f.program = suiteProgram(c, p.JobName == JobKind::Aggrex   ? kAggrexExe
+                                    : p.JobName == JobKind::Divero ? kDiveroExe
+                                                                   : kMergixExe);
         f.stdinFile = n.script;
         f.logFile = n.log;
         f.reportFile = changeExt(n.script, ".rpt");
         f.outputFile = n.output;
         return f;
     }
-    return Result<PartFiles>::fail("Unexpected part " + p.JobPart + " of job " + p.JobName);
+    return Result<PartFiles>::fail("Unexpected part " + std::string(text(p.JobPart)) + " of job " +
+                                   std::string(text(p.JobName)));
 }
 
-Result<std::string> writeCsvScript(const ScriptContext& c, const std::string& kind, int run) {
-    const bool csv = kind == "csv";
-    const std::string script = tempFile(c, RunPrefix(c.rec, run) + kind + ".st4");
+Result<std::string> writeCsvScript(const ScriptContext& c, JobKind kind, int run) {
+    const bool csv = kind == JobKind::Csv;
+    const std::string script = csvScriptFile(c, kind, run);
     std::vector<std::string> l{"bat", "rpt", changeExt(script, ".rpt")};
     const std::vector<int> years = spreadsheetYears(c, run);
     for (size_t k = 0; k < years.size(); ++k) {
@@ -283,27 +328,26 @@ Result<std::string> writeCsvScript(const ScriptContext& c, const std::string& ki
     return writeScript(script, l);
 }
 
-Result<std::vector<std::string>> writeAccumulationScripts(const ScriptContext& c, const std::string& kind,
-                                                          int run) {
+Result<std::vector<std::string>> writeAccumulationScripts(const ScriptContext& c, JobKind kind, int run) {
     std::vector<std::string> written;
-    const bool aggrex = kind == "aggrex";
-    std::vector<std::string> parts;
+    const bool aggrex = kind == JobKind::Aggrex;
+    std::vector<PartKind> parts;
     if (c.job.DoSS[run]) {
-        if (aggrex) parts.push_back("yony");
-        if (!(aggrex && c.opt.abbreviated)) parts.push_back("cum");
+        if (aggrex) parts.push_back(PartKind::Yony);
+        if (!(aggrex && c.opt.abbreviated)) parts.push_back(PartKind::Cum);
     }
-    if (c.job.DoPY[run]) parts.push_back("py");
-    for (const auto& part : parts) {
+    if (c.job.DoPY[run]) parts.push_back(PartKind::Py);
+    for (const PartKind part : parts) {
         auto w = writeScript(accNames(c, kind, part, run).script, accumulationLines(c, kind, part, run));
         if (!w) return Result<std::vector<std::string>>::fail(w.message());
         written.push_back(*w);
     }
     if (run == 3 && c.job.DoDeviations) {
-        std::vector<std::string> devParts;
-        if (aggrex && c.opt.yearOnYearDiffs) devParts.push_back("yony");
-        devParts.push_back("cum");
-        for (const auto& part : devParts) {
-            auto w = writeScript(accNames(c, aggrex ? "divero" : "devsol", part, 3).script,
+        std::vector<PartKind> devParts;
+        if (aggrex && c.opt.yearOnYearDiffs) devParts.push_back(PartKind::Yony);
+        devParts.push_back(PartKind::Cum);
+        for (const PartKind part : devParts) {
+            auto w = writeScript(accNames(c, aggrex ? JobKind::Divero : JobKind::Devsol, part, 3).script,
                                  deviationLines(c, kind, part));
             if (!w) return Result<std::vector<std::string>>::fail(w.message());
             written.push_back(*w);
@@ -330,12 +374,11 @@ Result<std::string> writeSolScript(const ScriptContext& c, int year, int run) {
                                tempFile(c, stem + ".MPX") + "    ! HA Map file",
                                sol + ".sli    ! Output SLI file",
                                sol + ".sol    ! Output SOL file"};
-    return writeScript(tempFile(c, stem + "st7.st7"), l);
+    return writeScript(solScriptFile(c, year, run), l);
 }
 
 Result<std::string> writeSolpolScript(const ScriptContext& c, int year) {
-    const int botRunIndex = c.noRerun ? 3 : 2;
-    const std::string script = tempFile(c, yearStem(c, year, botRunIndex) + "st8.st8");
+    const std::string script = solpolScriptFile(c, year);
     std::vector<std::string> l{"bat",
                                "rpt",
                                changeExt(script, ".rpt"),

@@ -70,6 +70,25 @@ std::string FiveCharStem(const TSimRecord& rec, int i, int r) {
     return five;
 }
 
+std::string BotStepInputFile(const TSimRecord& rec, int i, int r, const std::string& dir,
+                             BotStepInput which) {
+    const char* ending = "env.sti";
+    switch (which) {
+        case BotStepInput::Environment:
+            break;
+        case BotStepInput::Map:
+            ending = "st2.st2";
+            break;
+        case BotStepInput::BotFromSolution:
+            ending = "st3.st3";
+            break;
+        case BotStepInput::BotFromResults:
+            ending = "st9.st9";
+            break;
+    }
+    return JoinPath(dir, FiveCharStem(rec, i, r) + ending);
+}
+
 Result<std::string> JoinSelectedBaseNames(const TSimRecord& rec, RunSelection runs, bool noRerun) {
     if (!rec.FileNaming.LongNames)
         return Result<std::string>::fail("[JoinSelectedBaseNames] Expect long file names here");
@@ -189,16 +208,15 @@ std::string SpreadsheetRangeSuffix(const TSimRecord& rec, int r, int c, int a, i
 }
 
 std::string SpreadsheetCsvName(const TSimRecord& rec, int r, int c, int a, int firstRun, bool noRerun,
-                               const std::string& jobName, const std::string& resultType) {
-    std::string kind = (jobName == "divero" || jobName == "devsol") ? "dev" : "ss";
-    std::string name = spreadsheetPrefix(rec, r, noRerun, kind);
+                               ResultsKind kind, const std::string& resultType) {
+    std::string name = spreadsheetPrefix(rec, r, noRerun, kind == ResultsKind::Deviations ? "dev" : "ss");
     if (!resultType.empty()) name += resultType[0];
     return name + SpreadsheetRangeSuffix(rec, r, c, a, firstRun) + ".csv";
 }
 
 std::string CumulativeResultsName(const TSimRecord& rec, int r, int c, int a, int firstRun, bool noRerun,
-                                  const std::string& jobName) {
-    return changeExt(SpreadsheetCsvName(rec, r, c, a, firstRun, noRerun, jobName, "cum"), ".rsl");
+                                  ResultsKind kind) {
+    return changeExt(SpreadsheetCsvName(rec, r, c, a, firstRun, noRerun, kind, "cum"), ".rsl");
 }
 
 std::string SequenceFile(const TSimRecord& rec, int r, int c, int a, int firstRun, bool noRerun,

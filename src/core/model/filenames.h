@@ -29,6 +29,18 @@ std::string RunPrefix(const TSimRecord& rec, int r);
 /// Simulation name + last two digits of the year, e.g. "BS105" (the first
 /// three and the 7th-8th characters of the short stem).
 std::string FiveCharStem(const TSimRecord& rec, int i, int r);
+/// The stored inputs of the parts of the BOT step of year i that run `r`
+/// (the run that makes the BOT files) passes to its programs.
+enum class BotStepInput {
+    Environment,      ///< the model program's environment run: "env.sti"
+    Map,              ///< the map part: "st2.st2"
+    BotFromSolution,  ///< the BOT file from the Base solution: "st3.st3"
+    BotFromResults,   ///< the BOT file from the SOL-format results: "st9.st9"
+};
+/// A BOT step's stored input in the folder `dir`: the five-character stem
+/// of the run's year followed by the input's own ending, e.g.
+/// "BR125st3.st3".
+std::string BotStepInputFile(const TSimRecord& rec, int i, int r, const std::string& dir, BotStepInput which);
 /// The last two digits of a year, zero-padded ("05").
 std::string twoDigitYear(int year);
 
@@ -115,15 +127,19 @@ inline constexpr const char* kNotUpdated = "?notupd?";
 /// run 1).  Empty when the range is the whole run, else
 /// "-" + Years[max(c, f0)] + "-" + Years[min(a, NumYears)] (4 characters each).
 std::string SpreadsheetRangeSuffix(const TSimRecord& rec, int r, int c, int a, int firstRun);
-/// Spreadsheet CSV name (no directory): kind "ss" for the jobs "aggrex" and
-/// "cumsol", "dev" for "divero" and "devsol"; long: joined names of runs
-/// 1..r + Separator + kind, short: run prefix + kind; then the first
-/// character of `resultType`, the range suffix, ".csv".
+/// The results a spreadsheet file holds: a run's own ("ss", made by the
+/// steps "aggrex" and "cumsol") or the policy's deviations ("dev", made by
+/// "divero" and "devsol").
+enum class ResultsKind { Spreadsheet, Deviations };
+/// Spreadsheet CSV name (no directory): kind "ss" or "dev"; long: joined
+/// names of runs 1..r + Separator + kind, short: run prefix + kind; then the
+/// first character of `resultType` ("yony" or "cum"), the range suffix,
+/// ".csv".
 std::string SpreadsheetCsvName(const TSimRecord& rec, int r, int c, int a, int firstRun, bool noRerun,
-                               const std::string& jobName, const std::string& resultType);
+                               ResultsKind kind, const std::string& resultType);
 /// Cumulative results file: the CSV name for result type "cum" with ".rsl".
 std::string CumulativeResultsName(const TSimRecord& rec, int r, int c, int a, int firstRun, bool noRerun,
-                                  const std::string& jobName);
+                                  ResultsKind kind);
 /// Sequence file: JoinPath(WorkDir, prefix [+ "dev"] + range + ".seq"), name
 /// lower-cased; long names put `Separator` before "dev".
 std::string SequenceFile(const TSimRecord& rec, int r, int c, int a, int firstRun, bool noRerun,

@@ -82,11 +82,11 @@ void normaliseRequest(JobRequest& req, PlanContext& ctx,
     for (int r = 1; r <= 3; ++r) {
         job.DoPY[r] = pyLast[r] >= pyFirst[r];
         job.LastDoneYear[r] = doSims[r] ? req.FirstSimYear[r] - 1 : n;
-        job.SSStageDone[r] = "";
-        job.SSPartDone[r] = "csv";
+        job.SSStageDone[r] = JobKind::None;
+        job.SSPartDone[r] = PartKind::Csv;
         if (!doSS[r] && !job.DoPY[r]) {
-            job.SSStageDone[r] = "cumsol";
-            job.SSPartDone[r] = "cum";
+            job.SSStageDone[r] = JobKind::Cumsol;
+            job.SSPartDone[r] = PartKind::Cum;
         }
     }
 }
@@ -106,24 +106,31 @@ bool anySlot(const TBigJobDetails& job, Pred pred) {
 }
 }  // namespace
 
-bool IsSSJobRunning(const TBigJobDetails& job, int run, const std::string& name) {
+bool IsSSJobRunning(const TBigJobDetails& job, int run, JobKind name) {
     return anySlot(job, [&](const TOneDosJob& j) {
         if (j.Run != run) return false;
-        if (name == "csv") return j.JobName == "csv";
-        if (name == "sssol") return j.JobName == "sssol";
-        if (name == "aggrex") return j.JobName == "aggrex" || j.JobName == "divero";
-        if (name == "cumsol") return j.JobName == "cumsol" || j.JobName == "devsol";
-        return false;
+        switch (name) {
+            case JobKind::Csv:
+            case JobKind::SsSol:
+                return j.JobName == name;
+            case JobKind::Aggrex:
+                return j.JobName == JobKind::Aggrex || j.JobName == JobKind::Divero;
+            case JobKind::Cumsol:
+                return j.JobName == JobKind::Cumsol || j.JobName == JobKind::Devsol;
+            default:
+                return false;
+        }
     });
 }
 
 bool IsBotRunning(const TBigJobDetails& job, int year) {
-    return anySlot(job, [&](const TOneDosJob& j) { return j.JobName == "bot" && j.Year == year; });
+    return anySlot(job, [&](const TOneDosJob& j) { return j.JobName == JobKind::Bot && j.Year == year; });
 }
 
 bool IsSimRunning(const TBigJobDetails& job, int run, int year) {
-    return anySlot(job,
-                   [&](const TOneDosJob& j) { return j.JobName == "sim" && j.Run == run && j.Year == year; });
+    return anySlot(job, [&](const TOneDosJob& j) {
+        return j.JobName == JobKind::Sim && j.Run == run && j.Year == year;
+    });
 }
 
 bool YearInSimRange(const TBigJobDetails& job, const PlanContext& ctx, int year, int run) {
@@ -135,24 +142,25 @@ namespace {
 
 std::optional<StepChoice> spreadsheetStep(const TBigJobDetails& job, const PlanContext& ctx, int r) {
     const int ssYear = ctx.numYears + 1;
-    const std::string& stage = job.SSStageDone[r];
+    const JobKind stage = job.SSStageDone[r];
     const int cmp = comparisonRun(ctx.noRerun);
-    if (stage.empty()) {
-        if (!IsSSJobRunning(job, r, "csv")) return StepChoice{"csv", "csv", r, ssYear};
-    } else if (stage == "csv") {
-        if (!IsSSJobRunning(job, r, "sssol")) return StepChoice{"sssol", "sssol", r, ssYear};
-    } else if (stage == "sssol") {
-        if (IsSSJobRunning(job, r, "aggrex")) return std::nullopt;
-        if (r == 3 && job.SSStageDone[cmp] != "cumsol") return std::nullopt;
-        std::string part = (r == 3 || job.DoSS[r]) ? "yony" : "py";
-        return StepChoice{"aggrex", part, r, ssYear};
-    } else if (stage == "aggrex") {
-        if (IsSSJobRunning(job, r, "cumsol")) return std::nullopt;
-        if (r == 3 && job.SSStageDone[cmp] != "cumsol") return std::nullopt;
+    if (stage == JobKind::None) {
+        if (!IsSSJobRunning(job, r, JobKind::Csv)) return StepChoice{JobKind::Csv, PartKind::Csv, r, ssYear};
+    } else if (stage == JobKind::Csv) {
+        if (!IsSSJobRunning(job, r, JobKind::SsSol))
+            return StepChoice{JobKind::SsSol, PartKind::SsSol, r, ssYear};
+    } else if (stage == JobKind::SsSol) {
+        if (IsSSJobRunning(job, r, JobKind::Aggrex)) return std::nullopt;
+        if (r == 3 && job.SSStageDone[cmp] != JobKind::Cumsol) return std::nullopt;
+        const PartKind part = (r == 3 || job.DoSS[r]) ? PartKind::Yony : PartKind::Py;
+        return StepChoice{JobKind::Aggrex, part, r, ssYear};
+    } else if (stage == JobKind::Aggrex) {
+        if (IsSSJobRunning(job, r, JobKind::Cumsol)) return std::nullopt;
+        if (r == 3 && job.SSStageDone[cmp] != JobKind::Cumsol) return std::nullopt;
         // A comparison run that only has a "py" range accumulates just that
         // range, as its "aggrex" step did.
-        std::string part = (r == 3 || job.DoSS[r]) ? "cum" : "py";
-        return StepChoice{"cumsol", part, r, ssYear};
+        const PartKind part = (r == 3 || job.DoSS[r]) ? PartKind::Cum : PartKind::Py;
+        return StepChoice{JobKind::Cumsol, part, r, ssYear};
     }
     return std::nullopt;
 }
@@ -160,9 +168,10 @@ std::optional<StepChoice> spreadsheetStep(const TBigJobDetails& job, const PlanC
 }  // namespace
 
 SelectResult SelectNextStep(const TBigJobDetails& job, const PlanContext& ctx, const PlanOptions& /*opt*/,
-                            const std::string& order, bool atStart) {
+                            JobOrder order, bool atStart) {
     SelectResult res;
-    const int runs[3] = {order == "base-ASAP" ? 1 : 3, 2, order == "base-ASAP" ? 3 : 1};
+    const bool baseFirst = order == JobOrder::BaseAsap;
+    const int runs[3] = {baseFirst ? 1 : 3, 2, baseFirst ? 3 : 1};
     for (int r : runs) {
         if (r == 2 && ctx.noRerun) continue;
         const int i = job.LastDoneYear[r] + 1;
@@ -173,7 +182,7 @@ SelectResult SelectNextStep(const TBigJobDetails& job, const PlanContext& ctx, c
         } else if (job.DoSims[r] && job.FirstSimYear[r] <= i && i <= job.LastSimYear[r] &&
                    (r == 1 || i >= ctx.firstPolicyYear)) {
             if (r == 1) {
-                if (!IsSimRunning(job, 1, i)) found = StepChoice{"sim", "sim", 1, i};
+                if (!IsSimRunning(job, 1, i)) found = StepChoice{JobKind::Sim, PartKind::Sim, 1, i};
             } else {
                 const bool baseDone = job.LastDoneYear[1] >= i;
                 const bool rerunReady = r == 2 || ctx.noRerun || job.LastDoneYear[2] >= i - 1;
@@ -199,12 +208,12 @@ SelectResult SelectNextStep(const TBigJobDetails& job, const PlanContext& ctx, c
                             res.error = "Expect to be doing TryYearNo of the Rerun here";
                             return res;
                         }
-                        found = StepChoice{"bot", "env", ctx.noRerun ? 3 : 2, i};
+                        found = StepChoice{JobKind::Bot, PartKind::Env, ctx.noRerun ? 3 : 2, i};
                     }
                 }
                 if (!found && !IsSimRunning(job, r, i) && !IsBotRunning(job, i) && baseDone) {
                     if (r == 2 || ctx.noRerun || job.LastDoneYear[2] >= i - 1)
-                        found = StepChoice{"sim", "sim", r, i};
+                        found = StepChoice{JobKind::Sim, PartKind::Sim, r, i};
                 }
             }
         }
@@ -214,13 +223,13 @@ SelectResult SelectNextStep(const TBigJobDetails& job, const PlanContext& ctx, c
         if (!found && ctx.doingRE && job.DoSims[r] && ctx.reIterationsDone && ctx.reMaxIterations &&
             ctx.reIterationsDone(r) < ctx.reMaxIterations(r) && !IsSimRunning(job, r, i) &&
             i > job.LastSimYear[r] &&
-            job.SSStageDone[r] == ((r == 3 && job.DoDeviations) ? "devsol" : "cumsol") &&
-            !IsSSJobRunning(job, r, "aggrex") && !IsSSJobRunning(job, r, "cumsol")) {
-            found = StepChoice{"sim", "sim", r, job.FirstSimYear[r]};
+            job.SSStageDone[r] == ((r == 3 && job.DoDeviations) ? JobKind::Devsol : JobKind::Cumsol) &&
+            !IsSSJobRunning(job, r, JobKind::Aggrex) && !IsSSJobRunning(job, r, JobKind::Cumsol)) {
+            found = StepChoice{JobKind::Sim, PartKind::Sim, r, job.FirstSimYear[r]};
             res.reRestart = true;
         }
         if (found) {
-            if (found->JobName.empty() || found->JobPart.empty()) {
+            if (found->JobName == JobKind::None || found->JobPart == PartKind::None) {
                 res.ok = false;
                 res.errorIsInfo = true;
                 res.error = "Found one to run, namely SimType " + std::to_string(found->Run) + " Yearno " +
@@ -236,35 +245,94 @@ SelectResult SelectNextStep(const TBigJobDetails& job, const PlanContext& ctx, c
 
 std::optional<StepChoice> followOnPart(const TBigJobDetails& job, const PlanOptions& opt,
                                        const StepChoice& f) {
-    auto next = [&](const char* name, const char* part) {
+    auto next = [&](JobKind name, PartKind part) {
         return std::optional<StepChoice>(StepChoice{name, part, f.Run, f.Year});
     };
-    if (f.JobName == "bot") {
+    const JobKind n = f.JobName;
+    const PartKind p = f.JobPart;
+    if (n == JobKind::Bot) {
         if (!opt.useSOLFilesForShocks) {
-            if (f.JobPart == "env") return next("bot", "tellur1");
-            if (f.JobPart == "tellur1") return next("bot", "sectra1");
+            if (p == PartKind::Env) return next(JobKind::Bot, PartKind::Tellur1);
+            if (p == PartKind::Tellur1) return next(JobKind::Bot, PartKind::Sectra1);
         } else {
-            if (f.JobPart == "env") return next("bot", "solpol");
-            if (f.JobPart == "solpol") return next("bot", "tellur2");
+            if (p == PartKind::Env) return next(JobKind::Bot, PartKind::Solpol);
+            if (p == PartKind::Solpol) return next(JobKind::Bot, PartKind::Tellur2);
         }
         return std::nullopt;
     }
-    if (f.JobName == "sim") {
-        if (f.JobPart == "sim") return next("sim", "sol");
+    if (n == JobKind::Sim) {
+        if (p == PartKind::Sim) return next(JobKind::Sim, PartKind::Sol);
         return std::nullopt;
     }
-    if (f.JobName == "aggrex" && f.JobPart == "yony" && !opt.abbreviatedSS) return next("aggrex", "cum");
-    if ((f.JobName == "aggrex" || f.JobName == "cumsol") && f.Run >= 1 && f.Run <= 3 && job.DoPY[f.Run] &&
-        job.SSPartDone[f.Run] != "py")
-        return next(f.JobName.c_str(), "py");
-    if (f.JobName == "cumsol" && f.Run == 3 && job.DoDeviations &&
-        (f.JobPart == "yony" || f.JobPart == "cum" || f.JobPart == "py"))
-        return next("divero", opt.yearOnYearDiffs ? "yony" : "cum");
-    if (f.JobName == "divero") {
-        if (f.JobPart == "yony") return next("divero", "cum");
-        if (f.JobPart == "cum") return next("devsol", "cum");
+    if (n == JobKind::Aggrex && p == PartKind::Yony && !opt.abbreviatedSS)
+        return next(JobKind::Aggrex, PartKind::Cum);
+    if ((n == JobKind::Aggrex || n == JobKind::Cumsol) && f.Run >= 1 && f.Run <= 3 && job.DoPY[f.Run] &&
+        job.SSPartDone[f.Run] != PartKind::Py)
+        return next(n, PartKind::Py);
+    if (n == JobKind::Cumsol && f.Run == 3 && job.DoDeviations &&
+        (p == PartKind::Yony || p == PartKind::Cum || p == PartKind::Py))
+        return next(JobKind::Divero, opt.yearOnYearDiffs ? PartKind::Yony : PartKind::Cum);
+    if (n == JobKind::Divero) {
+        if (p == PartKind::Yony) return next(JobKind::Divero, PartKind::Cum);
+        if (p == PartKind::Cum) return next(JobKind::Devsol, PartKind::Cum);
     }
     return std::nullopt;
+}
+
+void restartRun(TBigJobDetails& job, int run) {
+    if (run < 1 || run > 3) return;
+    job.LastDoneYear[run] = job.FirstSimYear[run] - 1;
+    job.SSStageDone[run] = JobKind::None;
+    job.SSPartDone[run] = PartKind::Csv;
+}
+
+void occupySlot(TBigJobDetails& job, int slot, const StepChoice& part) {
+    if (slot < 1 || slot > 3) return;
+    TOneDosJob& s = job.Jobs[slot];
+    s.InUse = true;
+    s.JobName = part.JobName;
+    s.JobPart = part.JobPart;
+    s.Run = part.Run;
+    s.Year = part.Year;
+}
+
+FillPlan fillFreeSlots(const TBigJobDetails& job, const PlanContext& ctx, const PlanOptions& opt,
+                       JobOrder order, const std::optional<StepChoice>& finished, bool atStart) {
+    FillPlan plan;
+    TBigJobDetails work = job;
+    for (;;) {
+        int free = 0;
+        for (int s = std::max(1, work.FirstSlot); s <= std::min(3, work.LastSlot); ++s)
+            if (!work.Jobs[s].InUse) {
+                free = s;
+                break;
+            }
+        if (!free) break;
+        SlotFill fill;
+        fill.slot = free;
+        std::optional<StepChoice> next;
+        if (plan.fills.empty() && finished) next = followOnPart(work, opt, *finished);
+        if (!next) {
+            SelectResult sel = SelectNextStep(work, ctx, opt, order, atStart);
+            if (!sel.ok) {
+                plan.ok = false;
+                plan.error = sel.error;
+                plan.errorIsInfo = sel.errorIsInfo;
+                return plan;
+            }
+            next = sel.step;
+            fill.reRestart = next && sel.reRestart;
+        }
+        if (!next) break;
+        fill.part = *next;
+        occupySlot(work, free, *next);
+        plan.fills.push_back(fill);
+        if (fill.reRestart) {
+            plan.restarted = true;
+            break;
+        }
+    }
+    return plan;
 }
 
 void CompleteStep(TBigJobDetails& job, const PlanOptions& opt, int slot) {
@@ -273,37 +341,38 @@ void CompleteStep(TBigJobDetails& job, const PlanOptions& opt, int slot) {
     s.InUse = false;
     const int run = s.Run;
     if (run < 1 || run > 3) return;
-    const std::string& name = s.JobName;
-    const std::string& part = s.JobPart;
-    if (name == "sim") {
-        if (part == "sol") job.LastDoneYear[run] = s.Year;
+    const JobKind name = s.JobName;
+    const PartKind part = s.JobPart;
+    if (name == JobKind::Sim) {
+        if (part == PartKind::Sol) job.LastDoneYear[run] = s.Year;
         return;
     }
-    if (name == "csv" || name == "sssol") {
+    if (name == JobKind::Csv || name == JobKind::SsSol) {
         job.SSPartDone[run] = part;
         job.SSStageDone[run] = name;
-    } else if (name == "aggrex" || name == "cumsol") {
+    } else if (name == JobKind::Aggrex || name == JobKind::Cumsol) {
         job.SSPartDone[run] = part;
-        bool complete = (name == "aggrex" && part == "yony" && opt.abbreviatedSS && !job.DoPY[run]) ||
-                        (part == "cum" && !job.DoPY[run]) || part == "py";
+        const bool complete =
+            (name == JobKind::Aggrex && part == PartKind::Yony && opt.abbreviatedSS && !job.DoPY[run]) ||
+            (part == PartKind::Cum && !job.DoPY[run]) || part == PartKind::Py;
         if (complete) job.SSStageDone[run] = name;
-    } else if (name == "divero" || name == "devsol") {
+    } else if (isDeviationStep(name)) {
         job.SSPartDone[run] = part;
-        if (part == "cum") job.SSStageDone[run] = name;
+        if (part == PartKind::Cum) job.SSStageDone[run] = name;
     }
 }
 
 bool recordsCompletion(const TBigJobDetails& job, const PlanContext& ctx, const PlanOptions& opt,
                        const StepChoice& p) {
-    if (p.JobName == "sim") return p.JobPart == "sol";
-    if (p.JobName == "bot") return p.JobPart == (opt.useSOLFilesForShocks ? "tellur2" : "sectra1");
+    if (p.JobName == JobKind::Sim) return p.JobPart == PartKind::Sol;
+    if (p.JobName == JobKind::Bot) return p.JobPart == lastBotPart(opt.useSOLFilesForShocks);
     auto wholeRange = [&](int run) {
         int first = run == 1 ? 1 : ctx.firstPolicyYear;
         return job.FirstSSYear[run] == first && job.LastSSYear[run] == ctx.numYears;
     };
-    const bool lastPart = p.JobPart == "cum" || (p.JobPart == "yony" && opt.abbreviatedSS);
-    if (p.JobName == "cumsol" && (p.Run == 1 || p.Run == 2)) return wholeRange(p.Run) && lastPart;
-    if (p.JobName == "devsol" && p.Run == 3) return wholeRange(3) && p.JobPart == "cum";
+    const bool lastPart = p.JobPart == PartKind::Cum || (p.JobPart == PartKind::Yony && opt.abbreviatedSS);
+    if (p.JobName == JobKind::Cumsol && (p.Run == 1 || p.Run == 2)) return wholeRange(p.Run) && lastPart;
+    if (p.JobName == JobKind::Devsol && p.Run == 3) return wholeRange(3) && p.JobPart == PartKind::Cum;
     return false;
 }
 

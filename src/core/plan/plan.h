@@ -9,9 +9,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/result.h"
 #include "model/simrecord.h"
+#include "plan/steps.h"
 
 namespace vdln {
 
@@ -50,8 +52,8 @@ struct TOneDosJob {
     int Year = 0;
     std::int64_t Process = 0;  ///< process id of the launched program (0 when none)
     std::string Dir;
-    std::string JobName;
-    std::string JobPart;
+    JobKind JobName = JobKind::None;
+    PartKind JobPart = PartKind::None;
     std::string OutputFile;
     std::string LogFile;
     std::string ReportFile;
@@ -78,7 +80,8 @@ struct TBigJobDetails {
     PerRun<int> FirstSimYear{}, LastSimYear{}, LastDoneYear{};
     PerRun<bool> DoSims{};
     PerRun<int> FirstSSYear{}, LastSSYear{};
-    PerRun<std::string> SSStageDone{}, SSPartDone{};
+    PerRun<JobKind> SSStageDone{};  ///< the last spreadsheet step completed (`None`: none yet)
+    PerRun<PartKind> SSPartDone{};  ///< the last spreadsheet part completed
     PerRun<bool> DoSS{};
     bool DoDeviations = false;
     PerRun<int> PYFirstYear{}, PYLastYear{};
@@ -104,8 +107,8 @@ bool anythingToDo(const TBigJobDetails& job);
 
 /// One step (or part) chosen to run.
 struct StepChoice {
-    std::string JobName;
-    std::string JobPart;
+    JobKind JobName = JobKind::None;
+    PartKind JobPart = PartKind::None;
     int Run = 0;
     int Year = 0;
 };
@@ -129,19 +132,58 @@ struct SelectResult {
 /// "base-ASAP": runs 1, 2, 3); `atStart` is true only for the selection made
 /// when the job starts.
 SelectResult SelectNextStep(const TBigJobDetails& job, const PlanContext& ctx, const PlanOptions& opt,
-                            const std::string& order, bool atStart);
+                            JobOrder order, bool atStart);
 
 /// The part that follows a finished part of the given step (same run and
 /// year), or nothing when the step is over.
 std::optional<StepChoice> followOnPart(const TBigJobDetails& job, const PlanOptions& opt,
                                        const StepChoice& finished);
 
+/// Starts another iteration of run `run` (a `SelectResult::reRestart`): its
+/// last done year goes back before its first year and its spreadsheet
+/// stages start again.
+void restartRun(TBigJobDetails& job, int run);
+
+/// Puts a chosen part into a slot of the job record (in use, with its
+/// step, part, run and year).
+void occupySlot(TBigJobDetails& job, int slot, const StepChoice& part);
+
+/// One slot filled by `fillFreeSlots`.
+struct SlotFill {
+    int slot = 0;
+    StepChoice part;
+    bool reRestart = false;  ///< the part restarts its run (`SelectResult::reRestart`)
+};
+
+/// What to start in the free slots of a job: `fills` in launch order; `ok`
+/// false (with `error`, `errorIsInfo` as for `SelectResult`) when a
+/// selection failed after the fills listed; `restarted` when the last fill
+/// restarts its run, after which the caller applies the restart and asks
+/// again (what later selections see depends on it).
+struct FillPlan {
+    bool ok = true;
+    std::vector<SlotFill> fills;
+    bool restarted = false;
+    std::string error;
+    bool errorIsInfo = false;
+};
+
+/// Fills the free slots `FirstSlot`..`LastSlot` of the job, lowest first:
+/// the first gets the part that follows `finished` (the part that just
+/// ended, if any), every other the next step by `order` (`atStart` for the
+/// selections made when the job starts).  Nothing is changed: the plan is
+/// worked out on a copy of the job record, each filled slot in use for the
+/// selections after it.
+FillPlan fillFreeSlots(const TBigJobDetails& job, const PlanContext& ctx, const PlanOptions& opt,
+                       JobOrder order, const std::optional<StepChoice>& finished, bool atStart);
+
 /// Progress bookkeeping after the part in `slot` succeeded: frees the slot,
 /// advances the run's last done year or spreadsheet stage.
 void CompleteStep(TBigJobDetails& job, const PlanOptions& opt, int slot);
 
 // Queries over the slots in use (slots `FirstSlot`..3).
-bool IsSSJobRunning(const TBigJobDetails& job, int run, const std::string& name);
+/// `name` "csv", "sssol", "aggrex" (also "divero") or "cumsol" (also "devsol").
+bool IsSSJobRunning(const TBigJobDetails& job, int run, JobKind name);
 bool IsBotRunning(const TBigJobDetails& job, int year);
 bool IsSimRunning(const TBigJobDetails& job, int run, int year);
 bool YearInSimRange(const TBigJobDetails& job, const PlanContext& ctx, int year, int run);

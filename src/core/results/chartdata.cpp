@@ -97,17 +97,17 @@ ChartSources chartSourcesFor(const TSimRecord& rec, int firstPolicyYear, bool no
     const int n = std::clamp(rec.NumYears, 0, kMaxYears);
     for (int i = 1; i <= n; ++i) s.years.push_back(rec.Years[i]);
     const int fpy = std::max(1, firstPolicyYear);
-    auto file = [&](int run, const char* job, const char* type) {
+    auto file = [&](int run, ResultsKind job, const char* type) {
         const int f0 = run == kRunBase ? 1 : fpy;
         return JoinPath(rec.WorkDir, SpreadsheetCsvName(rec, run, f0, n, f0, noRerun, job, type));
     };
     for (int r = 1; r <= 3; ++r) {
         if (r == kRunRerun && noRerun) continue;
-        s.yearOnYear[static_cast<size_t>(r)] = file(r, "aggrex", "yony");
-        s.cumulative[static_cast<size_t>(r)] = file(r, "aggrex", "cum");
+        s.yearOnYear[static_cast<size_t>(r)] = file(r, ResultsKind::Spreadsheet, "yony");
+        s.cumulative[static_cast<size_t>(r)] = file(r, ResultsKind::Spreadsheet, "cum");
     }
-    s.deviationsYearOnYear = file(kRunPolicy, "divero", "yony");
-    s.deviationsCumulative = file(kRunPolicy, "divero", "cum");
+    s.deviationsYearOnYear = file(kRunPolicy, ResultsKind::Deviations, "yony");
+    s.deviationsCumulative = file(kRunPolicy, ResultsKind::Deviations, "cum");
     s.comparisonRunName = noRerun ? "Base" : "Rerun";
     return s;
 }

@@ -233,7 +233,8 @@ std::string KoraleRE::preservedRorextName(int run, int iteration) const {
 
 namespace {
 std::string aggrexCsv(const TSimRecord& rec, int run, int firstRun, bool noRerun, const std::string& type) {
-    return SpreadsheetCsvName(rec, run, firstRun, rec.NumYears, firstRun, noRerun, "aggrex", type);
+    return SpreadsheetCsvName(rec, run, firstRun, rec.NumYears, firstRun, noRerun, ResultsKind::Spreadsheet,
+                              type);
 }
 }  // namespace
 

@@ -135,7 +135,8 @@ int requestRun(AllYearsRun run) {
 std::string allYearsSpreadsheetFile(const ResultsContext& ctx, const AllYearsRequest& req) {
     const int r = requestRun(req.run);
     const int f0 = ctx.firstSimOf(r);
-    const char* job = req.run == AllYearsRun::Differences ? "divero" : "aggrex";
+    const ResultsKind job =
+        req.run == AllYearsRun::Differences ? ResultsKind::Deviations : ResultsKind::Spreadsheet;
     return JoinPath(ctx.rec.WorkDir, SpreadsheetCsvName(ctx.rec, r, f0, lastSim(ctx), f0, ctx.noRerun(), job,
                                                         req.cumulative ? "cum" : "yony"));
 }
@@ -262,7 +263,8 @@ ChartRequest graphsChartRequest(const ResultsContext& ctx, const AllYearsRequest
 std::string allYearsRslFile(const ResultsContext& ctx, const AllYearsRequest& req) {
     const int r = requestRun(req.run);
     const int f0 = ctx.firstSimOf(r);
-    const char* job = req.run == AllYearsRun::Differences ? "devsol" : "cumsol";
+    const ResultsKind job =
+        req.run == AllYearsRun::Differences ? ResultsKind::Deviations : ResultsKind::Spreadsheet;
     return JoinPath(ctx.rec.WorkDir,
                     CumulativeResultsName(ctx.rec, r, f0, lastSim(ctx), f0, ctx.noRerun(), job));
 }

@@ -174,7 +174,7 @@ std::vector<ItemInput> PrereqPlan::inputs(WorkItem it) const {
         // by its spreadsheet job (in this job, or an earlier one).
         if (from <= to) {
             const std::string name = SpreadsheetCsvName(sim, cmp, from, to, m_env.firstYearOf(cmp),
-                                                        m_env.noRerun, "aggrex", "cum");
+                                                        m_env.noRerun, ResultsKind::Spreadsheet, "cum");
             const WorkItem producer{typeOfRun(cmp), m_n + 1};
             out.push_back({"    The cumulative results file from the " + describe(producer),
                            JoinPath(sim.WorkDir, changeExt(name, ".rsl")), producer});

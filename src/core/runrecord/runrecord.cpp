@@ -81,16 +81,18 @@ std::vector<std::pair<std::string, std::string>> spreadsheetOutputs(const RunRec
     const bool nr = env.noRerun;
     std::vector<std::pair<std::string, std::string>> out;
     auto add = [&](const char* key, const std::string& name) { out.emplace_back(key, env.inWorkDir(name)); };
-    add("Output ss YOnY", SpreadsheetCsvName(s, run, c, a, f0, nr, "aggrex", "yony"));
-    if (!env.abbreviatedSS) add("Output ss cum", SpreadsheetCsvName(s, run, c, a, f0, nr, "aggrex", "cum"));
+    add("Output ss YOnY", SpreadsheetCsvName(s, run, c, a, f0, nr, ResultsKind::Spreadsheet, "yony"));
+    if (!env.abbreviatedSS)
+        add("Output ss cum", SpreadsheetCsvName(s, run, c, a, f0, nr, ResultsKind::Spreadsheet, "cum"));
     add("SEQ file", SequenceFile(s, run, c, a, f0, nr, false));
-    add("Output RSL cum", CumulativeResultsName(s, run, c, a, f0, nr, "cumsol"));
+    add("Output RSL cum", CumulativeResultsName(s, run, c, a, f0, nr, ResultsKind::Spreadsheet));
     if (run == 3) {
         if (env.yearOnYearDiffs)
-            add("Output diff YOnY", SpreadsheetCsvName(s, run, c, a, f0, nr, "divero", "yony"));
-        add("Output diff cum", SpreadsheetCsvName(s, run, c, a, f0, nr, "divero", "cum"));
+            add("Output diff YOnY",
+                SpreadsheetCsvName(s, run, c, a, f0, nr, ResultsKind::Deviations, "yony"));
+        add("Output diff cum", SpreadsheetCsvName(s, run, c, a, f0, nr, ResultsKind::Deviations, "cum"));
         add("SEQ dev file", SequenceFile(s, run, c, a, f0, nr, true));
-        add("Output RSL dev", CumulativeResultsName(s, run, c, a, f0, nr, "devsol"));
+        add("Output RSL dev", CumulativeResultsName(s, run, c, a, f0, nr, ResultsKind::Deviations));
     }
     return out;
 }

@@ -9,16 +9,27 @@ namespace vdln {
 namespace {
 
 std::string str(const StepChoice& s) {
-    return s.JobName + "/" + s.JobPart + " r" + std::to_string(s.Run) + " y" + std::to_string(s.Year);
+    return stepText(s.JobName, s.JobPart) + " r" + std::to_string(s.Run) + " y" + std::to_string(s.Year);
 }
 
-// Drives the plan the way the step executor does: fill free slots (follow-on
-// part first for a slot that just finished), finish slots in a chosen order.
+// A step as the jobs log names it.
+StepChoice step(std::string_view name, std::string_view part, int run, int year) {
+    return StepChoice{jobKindFromText(name).value(), partKindFromText(part).value(), run, year};
+}
+
+TOneDosJob runningSlot(std::string_view name, std::string_view part, int run, int year) {
+    TBigJobDetails job;
+    occupySlot(job, 1, step(name, part, run, year));
+    return job.Jobs[1];
+}
+
+// Plays a job through the plan as the engine does: `fillFreeSlots` fills the
+// free slots, every part succeeds, slots finish in a chosen order.
 struct Driver {
     TBigJobDetails job;
     PlanContext ctx;
     PlanOptions opt;
-    std::string order = "pol-ASAP";
+    JobOrder order = JobOrder::PolicyAsap;
     std::set<int> botDone;         // BOT steps finished in this job
     std::set<int> botStillValid;   // years whose stored BOT files are valid
     std::vector<std::string> log;  // every part launched, in order
@@ -41,40 +52,18 @@ struct Driver {
     }
 
     void fill(int finishedSlot) {
-        bool launched = false;
-        StepChoice finished;
+        std::optional<StepChoice> finished;
         if (finishedSlot) {
             const auto& s = job.Jobs[finishedSlot];
             finished = StepChoice{s.JobName, s.JobPart, s.Run, s.Year};
         }
-        for (;;) {
-            int j = 0;
-            for (int s = job.FirstSlot; s <= job.LastSlot; ++s)
-                if (!job.Jobs[s].InUse) {
-                    j = s;
-                    break;
-                }
-            if (!j) break;
-            std::optional<StepChoice> c;
-            if (!launched && finishedSlot) c = followOnPart(job, opt, finished);
-            if (!c) {
-                SelectResult r = SelectNextStep(job, ctx, opt, order, finishedSlot == 0);
-                if (!r.ok) {
-                    error = r.error;
-                    return;
-                }
-                c = r.step;
-            }
-            if (!c) break;
-            auto& s = job.Jobs[j];
-            s.InUse = true;
-            s.JobName = c->JobName;
-            s.JobPart = c->JobPart;
-            s.Run = c->Run;
-            s.Year = c->Year;
-            launched = true;
-            log.push_back(str(*c));
+        const FillPlan plan = fillFreeSlots(job, ctx, opt, order, finished, finishedSlot == 0);
+        for (const SlotFill& f : plan.fills) {
+            EXPECT_FALSE(job.Jobs[f.slot].InUse) << "slot " << f.slot << " filled twice";
+            occupySlot(job, f.slot, f.part);
+            log.push_back(str(f.part));
         }
+        if (!plan.ok) error = plan.error;
     }
 
     bool busy() const {
@@ -86,7 +75,7 @@ struct Driver {
     void finish(int slot) {
         auto& s = job.Jobs[slot];
         ASSERT_TRUE(s.InUse);
-        if (s.JobName == "bot" && s.JobPart == (opt.useSOLFilesForShocks ? "tellur2" : "sectra1"))
+        if (s.JobName == JobKind::Bot && s.JobPart == lastBotPart(opt.useSOLFilesForShocks))
             botDone.insert(s.Year);
         CompleteStep(job, opt, slot);
         fill(slot);
@@ -147,8 +136,8 @@ TEST(JobPlan, NormalisationRaisesPolicyRunsAndSetsPyRanges) {
     TBigJobDetails job2;
     normaliseRequest(req2, ctx, nullptr, job2);
     EXPECT_FALSE(job2.DoDeviations);
-    EXPECT_EQ(job2.SSStageDone[3], "cumsol");
-    EXPECT_EQ(job2.SSPartDone[3], "cum");
+    EXPECT_EQ(job2.SSStageDone[3], JobKind::Cumsol);
+    EXPECT_EQ(job2.SSPartDone[3], PartKind::Cum);
 }
 
 TEST(JobPlan, NoRerunGivesTheBaseAPyRangeWhenPolicyStartsLater) {
@@ -205,7 +194,7 @@ TEST(JobPlan, NoRerunRecordsBotUnderPolicyAndNeverSelectsRun2) {
 
 TEST(JobPlan, BaseAsapWithOneSlotCompletesTheBaseFirst) {
     Driver d(3, false, 1, 1);
-    d.order = "base-ASAP";
+    d.order = JobOrder::BaseAsap;
     d.start(allRuns(3));
     d.runToEnd();
     ASSERT_TRUE(d.error.empty()) << d.error;
@@ -227,7 +216,7 @@ TEST(JobPlan, ComparisonRunWithPyRangeEndsItsStepsWithPyParts) {
     ASSERT_TRUE(d.error.empty()) << d.error;
     EXPECT_LT(d.indexOf("aggrex/cum r2 y7"), d.indexOf("aggrex/py r2 y7"));
     EXPECT_LT(d.indexOf("cumsol/cum r2 y7"), d.indexOf("cumsol/py r2 y7"));
-    EXPECT_EQ(d.job.SSStageDone[2], "cumsol");
+    EXPECT_EQ(d.job.SSStageDone[2], JobKind::Cumsol);
 }
 
 TEST(JobPlan, AtStartABotStepIsRedoneEvenIfAnEarlierJobFinishedIt) {
@@ -264,8 +253,8 @@ TEST(JobPlan, FollowOnPartsOfEachStep) {
     TBigJobDetails job;
     PlanOptions opt;
     auto next = [&](const char* n, const char* p, int run = 1) {
-        auto c = followOnPart(job, opt, StepChoice{n, p, run, 7});
-        return c ? c->JobName + "/" + c->JobPart : std::string("-");
+        auto c = followOnPart(job, opt, step(n, p, run, 7));
+        return c ? stepText(c->JobName, c->JobPart) : std::string("-");
     };
     EXPECT_EQ(next("bot", "env"), "bot/tellur1");
     EXPECT_EQ(next("bot", "tellur1"), "bot/sectra1");
@@ -286,9 +275,9 @@ TEST(JobPlan, FollowOnPartsOfEachStep) {
     EXPECT_EQ(next("bot", "env"), "bot/solpol");
     EXPECT_EQ(next("bot", "solpol"), "bot/tellur2");
     job.DoPY[2] = true;
-    job.SSPartDone[2] = "cum";
+    job.SSPartDone[2] = PartKind::Cum;
     EXPECT_EQ(next("cumsol", "cum", 2), "cumsol/py");
-    job.SSPartDone[2] = "py";
+    job.SSPartDone[2] = PartKind::Py;
     EXPECT_EQ(next("cumsol", "py", 2), "-");
 }
 
@@ -300,25 +289,25 @@ TEST(JobPlan, CompletionRecordsForWholeRangesOnly) {
     PlanOptions opt;
     job.FirstSSYear = {0, 1, 2, 2};
     job.LastSSYear = {0, 5, 5, 4};
-    EXPECT_TRUE(recordsCompletion(job, ctx, opt, {"sim", "sol", 1, 1}));
-    EXPECT_FALSE(recordsCompletion(job, ctx, opt, {"sim", "sim", 1, 1}));
-    EXPECT_TRUE(recordsCompletion(job, ctx, opt, {"bot", "sectra1", 2, 1}));
-    EXPECT_TRUE(recordsCompletion(job, ctx, opt, {"cumsol", "cum", 1, 6}));
-    EXPECT_TRUE(recordsCompletion(job, ctx, opt, {"cumsol", "cum", 2, 6}));
-    EXPECT_FALSE(recordsCompletion(job, ctx, opt, {"devsol", "cum", 3, 6}));  // 2..4 is not whole
+    EXPECT_TRUE(recordsCompletion(job, ctx, opt, step("sim", "sol", 1, 1)));
+    EXPECT_FALSE(recordsCompletion(job, ctx, opt, step("sim", "sim", 1, 1)));
+    EXPECT_TRUE(recordsCompletion(job, ctx, opt, step("bot", "sectra1", 2, 1)));
+    EXPECT_TRUE(recordsCompletion(job, ctx, opt, step("cumsol", "cum", 1, 6)));
+    EXPECT_TRUE(recordsCompletion(job, ctx, opt, step("cumsol", "cum", 2, 6)));
+    EXPECT_FALSE(recordsCompletion(job, ctx, opt, step("devsol", "cum", 3, 6)));  // 2..4 is not whole
     opt.abbreviatedSS = true;
-    EXPECT_TRUE(recordsCompletion(job, ctx, opt, {"cumsol", "yony", 1, 6}));
+    EXPECT_TRUE(recordsCompletion(job, ctx, opt, step("cumsol", "yony", 1, 6)));
 }
 
 TEST(JobPlan, SlotQueriesOnlyLookFromTheFirstSlot) {
     TBigJobDetails job;
     job.FirstSlot = 2;
-    job.Jobs[1] = TOneDosJob{true, 1, 3, 0, "", "sim", "sim", "", "", "", "", false};
+    job.Jobs[1] = runningSlot("sim", "sim", 1, 3);
     EXPECT_FALSE(IsSimRunning(job, 1, 3));
-    job.Jobs[3] = TOneDosJob{true, 2, 4, 0, "", "divero", "cum", "", "", "", "", false};
-    EXPECT_TRUE(IsSSJobRunning(job, 2, "aggrex"));
-    EXPECT_FALSE(IsSSJobRunning(job, 2, "cumsol"));
-    job.Jobs[2] = TOneDosJob{true, 2, 4, 0, "", "bot", "env", "", "", "", "", false};
+    job.Jobs[3] = runningSlot("divero", "cum", 2, 4);
+    EXPECT_TRUE(IsSSJobRunning(job, 2, JobKind::Aggrex));
+    EXPECT_FALSE(IsSSJobRunning(job, 2, JobKind::Cumsol));
+    job.Jobs[2] = runningSlot("bot", "env", 2, 4);
     EXPECT_TRUE(IsBotRunning(job, 4));
     EXPECT_FALSE(IsBotRunning(job, 3));
 }
