@@ -1413,6 +1413,10 @@ void MainWindow::buildMenus() {
             done(succeeded(ListIngredientsPart(env, std::nullopt, p)));
         });
     }
+    addCommand(zip, "List Files in ZIP", [this] {
+        ArchiveEnv env = m_s.archiveEnv();
+        done(succeeded(ListZipFiles(env)));
+    });
     addCommand(zip, "Add First Year Input files to ZIP", [this] {
         ArchiveEnv env = m_s.archiveEnv();
         done(succeeded(ZipUpFirstYearOrModelFiles(env, false)));

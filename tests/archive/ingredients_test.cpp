@@ -144,6 +144,34 @@ TEST_F(IngredientsTest, FirstYearAndModelFilesZipUpOnTheirOwn) {
     EXPECT_NE(dlg.lastMessage().find("[AddModelFilesToZip]"), std::string::npos) << dlg.lastMessage();
 }
 
+TEST_F(IngredientsTest, ListFilesInZipShowsEveryMember) {
+    std::string zip = saveFull();
+    std::vector<std::string> shown;
+    env->showFile = [&](const std::string& f) { shown.push_back(f); };
+    ASSERT_TRUE(ListZipFiles(*env, zip)) << dlg.lastMessage();
+    ASSERT_EQ(shown, std::vector<std::string>{JoinPath(temp, "ziplist.txt")});
+    auto lines = splitLines(readFile(shown[0]));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "Files in " + zip);
+    std::set<std::string> names;
+    auto r = ZipReader::open(zip);
+    ASSERT_TRUE(r);
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const size_t gap = lines[i].find("  ");
+        ASSERT_NE(gap, std::string::npos) << lines[i];
+        const std::string name = lines[i].substr(gap + 2);
+        names.insert(name);
+        ASSERT_NE(r->find(name), nullptr) << name;
+        EXPECT_EQ(lines[i].substr(0, gap), std::to_string(r->find(name)->size));
+    }
+    EXPECT_EQ(names, memberNames(zip));
+    // Not an archive: the reader's message, nothing shown.
+    writeFile(path("not.zip"), "text");
+    EXPECT_FALSE(ListZipFiles(*env, path("not.zip")));
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_FALSE(dlg.lastMessage().empty());
+}
+
 TEST_F(IngredientsTest, DefaultNamesFollowTheRunsAndFilesSelected) {
     struct Case {
         IngredientsKind kind;

@@ -77,6 +77,7 @@ TEST_F(CommandsTest, EveryCommandOfTheMenusIsThere) {
         {"Zip", "Save ZIP archive except EXE and AUX files"},
         {"Save Closure/Shocks ZIP", "All (Base and Policy)"},
         {"List or View Contents of ZIP archive", "View Sim Description in ZIP archive"},
+        {"Zip", "List Files in ZIP"},
         {"Zip", "Add First Year Input files to ZIP"},
         {"Zip", "Add Model files to ZIP"},
         {"Zip", "Zip up All Results"},

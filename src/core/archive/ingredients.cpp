@@ -1042,6 +1042,32 @@ bool ListIngredientsPart(ArchiveEnv& env, std::optional<std::string> zipFile, Ar
     return true;
 }
 
+bool ListZipFiles(ArchiveEnv& env, std::optional<std::string> zipFile) {
+    Dialogs& dlg = env.dialogs;
+    if (!zipFile) {
+        zipFile = askArchiveToOpen(env, "ZIP File to List ", ingredientsFolder(env, IngredientsKind::Full));
+        if (!zipFile) return false;
+    }
+    auto reader = ZipReader::open(*zipFile);
+    if (!reader) {
+        dlg.error(unableToExtractText(*zipFile, reader.message()));
+        return false;
+    }
+    if (env.tempDir.empty() || !directoryExists(env.tempDir)) {
+        dlg.error(kNoTempDirText);
+        return false;
+    }
+    std::string text = "Files in " + *zipFile + "\r\n";
+    for (const auto& m : reader->members()) text += std::to_string(m.size) + "  " + m.name + "\r\n";
+    const std::string shown = JoinPath(env.tempDir, "ziplist.txt");
+    if (Status s = writeFileAtomic(shown, text); !s) {
+        dlg.error(s.message());
+        return false;
+    }
+    showTextFile(env, shown);
+    return true;
+}
+
 bool ZipAllFilesInFolder(ArchiveEnv& env, const std::string& folder, std::optional<std::string> archiveName) {
     Dialogs& dlg = env.dialogs;
     if (!archiveName) {

@@ -177,6 +177,12 @@ enum class ArchivePart { ClosSh, FirstYearData, Model, TabEtc, Extra, Descriptio
 /// message).
 bool ListIngredientsPart(ArchiveEnv& env, std::optional<std::string> zipFile, ArchivePart part);
 
+/// "List Files in ZIP": every member of a ZIP archive (size and name, one a
+/// line, under "Files in <archive>") written to "ziplist.txt" in the
+/// Temporary Directory and shown.  False when cancelled or the archive
+/// cannot be read (with the reader's message).
+bool ListZipFiles(ArchiveEnv& env, std::optional<std::string> zipFile = std::nullopt);
+
 /// "Zip all files in Temp Directory" / "... in Keep Directory": the regular
 /// files of `folder` (not its sub-folders) into an archive whose name is
 /// asked for (or given).  True when made.
