@@ -87,6 +87,7 @@ Result<std::vector<int>> parseItem(const ModelDescription& desc, const std::vect
         return std::vector<int>{componentOf(v, i)};
     }
     std::vector<int> all;
+    all.reserve(kNumInd);
     for (int i = 0; i < kNumInd; ++i) all.push_back(componentOf(v, i));
     return all;
 }
@@ -121,7 +122,7 @@ Result<int> oneInt(const std::vector<std::string>& v) {
 }
 
 std::string keywordOf(const std::string& token) {
-    const std::string w = toLower(token);
+    std::string w = toLower(token);
     if (w.rfind("exo", 0) == 0) return "exogenous";
     if (w.rfind("endo", 0) == 0) return "endogenous";
     if (w.rfind("sho", 0) == 0) return "shock";
@@ -880,7 +881,7 @@ Status solveCommandFile(SuiteRun& run, const ModelDescription& desc, const std::
         }
         return s;
     };
-    auto record = [&](const std::string& file, Status s, const std::string& what) -> Status {
+    auto record = [&](const std::string& file, const Status& s, const std::string& what) -> Status {
         if (!s) return undo(Status::fail("Cannot write " + what + " " + file + ": " + s.message()));
         written.push_back(file);
         log.line("Written " + what + ": " + file);

@@ -148,6 +148,7 @@ Status convert(SuiteRun& run, const Block& b) {
     }
     if (!b.harMapOut.empty()) {
         std::vector<std::string> lines;
+        lines.reserve(static_cast<size_t>(sol->desc->numVars()));
         for (int v = 0; v < sol->desc->numVars(); ++v)
             lines.push_back(variableHeaderName(v) + " " + sol->desc->varNames[v]);
         Status s = writeLinesAtomic(b.harMapOut, lines);

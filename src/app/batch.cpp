@@ -71,8 +71,10 @@ private:
 
 class BatchRun {
 public:
-    explicit BatchRun(const std::vector<std::string>& params)
-        : m_params(params), m_session(AppSessionParts{m_env, m_dialogs, m_clock, m_launcher, true}) {
+    BatchRun(const std::vector<std::string>& params, ProcessLauncher* launcher)
+        : m_params(params),
+          m_launcher(launcher ? *launcher : m_posixLauncher),
+          m_session(AppSessionParts{m_env, m_dialogs, m_clock, m_launcher, true}) {
         m_dialogs.beforeEcho = [this] { m_progress.end(); };
     }
 
@@ -98,7 +100,8 @@ private:
     SystemEnvironment m_env;
     SystemClock m_clock;
     BatchDialogs m_dialogs;
-    PosixProcessLauncher m_launcher;
+    PosixProcessLauncher m_posixLauncher;
+    ProcessLauncher& m_launcher;
     /// The iterations of a job with the rational-expectations box checked
     /// (kept until the session has closed).
     std::unique_ptr<KoraleRE> m_re;
@@ -267,6 +270,11 @@ int BatchRun::runJob() {
         m_re->setCounts(reIterationCounts(settings));
         m_session.engine().setRationalExpectations(*m_re);
     }
+    // The timer's first tick after program start runs only the start-up
+    // checks.  The window's timer has had it long before a job starts; here
+    // it comes now, not when the first part has ended (which would leave
+    // that end unseen until the next tick, a second later).
+    m_session.tick();
     if (!m_session.startJob(batchRequest(*job, rec.NumYears))) {
         std::string why = m_session.engine().failureMessage();
         if (why.empty() && !m_dialogs.messages().empty()) why = m_dialogs.messages().back();
@@ -302,8 +310,9 @@ int BatchRun::runJob() {
 
 }  // namespace
 
-int runBatch(const std::vector<std::string>& params, const BatchArchiveCommands& archives) {
-    BatchRun b(params);
+int runBatch(const std::vector<std::string>& params, const BatchArchiveCommands& archives,
+             ProcessLauncher* launcher) {
+    BatchRun b(params, launcher);
     return b.run(archives);
 }
 

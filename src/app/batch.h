@@ -20,6 +20,8 @@
 
 namespace vdln {
 
+class ProcessLauncher;
+
 /// Exit statuses of batch mode.
 inline constexpr int kBatchOk = 0;
 inline constexpr int kBatchFailed = 1;
@@ -68,7 +70,10 @@ struct BatchArchiveCommands {
 
 /// Runs batch mode with the command-line parameters (without the program
 /// name).  Returns the exit status; the reason of a failure is also written
-/// to stderr.
-int runBatch(const std::vector<std::string>& params, const BatchArchiveCommands& archives = {});
+/// to stderr.  The job's programs are started by `launcher` when one is
+/// given (a benchmark watching what a job starts), else by the POSIX
+/// launcher.
+int runBatch(const std::vector<std::string>& params, const BatchArchiveCommands& archives = {},
+             ProcessLauncher* launcher = nullptr);
 
 }  // namespace vdln

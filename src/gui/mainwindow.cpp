@@ -315,7 +315,7 @@ QWidget* MainWindow::buildModelData() {
     lay->addWidget(m_dataList, 1);
 
     m_dataMenu = new QMenu(this);
-    auto lineAction = [this](const QString& caption, std::function<void(int)> run) {
+    auto lineAction = [this](const QString& caption, const std::function<void(int)>& run) {
         QAction* a = m_dataMenu->addAction(caption);
         connect(a, &QAction::triggered, this, [this, run] {
             const int line = m_dataList->currentRow();
@@ -441,7 +441,7 @@ QWidget* MainWindow::buildSimOverview() {
     auto* files = new QGroupBox("Folders and files");
     auto* fl = new QGridLayout(files);
     auto fileRow = [&](int row, const QString& label, QLabel*& value, const char* obj,
-                       std::vector<std::pair<QString, std::function<void()>>> buttons) {
+                       const std::vector<std::pair<QString, std::function<void()>>>& buttons) {
         fl->addWidget(new QLabel(label), row, 0);
         value = new QLabel;
         value->setObjectName(obj);
@@ -450,7 +450,7 @@ QWidget* MainWindow::buildSimOverview() {
         value->setMinimumWidth(260);
         fl->addWidget(value, row, 1);
         int col = 2;
-        for (auto& [caption, run] : buttons) {
+        for (const auto& [caption, run] : buttons) {
             auto* b = new QPushButton(caption);
             b->setObjectName(QString(obj) + plain(caption));
             connect(b, &QPushButton::clicked, this, run);
@@ -528,7 +528,7 @@ QWidget* MainWindow::buildSimOverview() {
     auto button = [&](const QString& caption, const char* obj, int r, int c, std::function<void()> run) {
         auto* b = new QPushButton(caption);
         b->setObjectName(obj);
-        connect(b, &QPushButton::clicked, this, run);
+        connect(b, &QPushButton::clicked, this, std::move(run));
         buttons->addWidget(b, r, c);
     };
     button("Edit Sim Desc", "editSimDesc", 0, 0, [this] {
@@ -671,7 +671,7 @@ QWidget* MainWindow::buildClosureShock() {
     // The cell pop-up menu.
     m_cellMenu = new QMenu(this);
     m_cellMenu->setObjectName("gridCellMenu");
-    auto cell = [this](const QString& caption, std::function<void(int row, int col)> run) {
+    auto cell = [this](const QString& caption, const std::function<void(int row, int col)>& run) {
         QAction* a = m_cellMenu->addAction(caption);
         connect(a, &QAction::triggered, this, [this, run] {
             run(m_menuRow, m_menuCol);
@@ -748,7 +748,7 @@ QWidget* MainWindow::buildClosureShock() {
     // The year column's solution-method pop-up.
     m_yearMenu = new QMenu(this);
     m_yearMenu->setObjectName("yearMenu");
-    auto year = [this](const QString& caption, std::function<void(int row)> run) {
+    auto year = [this](const QString& caption, const std::function<void(int row)>& run) {
         QAction* a = m_yearMenu->addAction(caption);
         connect(a, &QAction::triggered, this, [this, run] {
             run(m_menuRow);
@@ -1211,7 +1211,8 @@ void MainWindow::onTick() {
 
 // ---------------------------------------------------------------- menus
 
-QAction* MainWindow::addCommand(QMenu* menu, const QString& caption, std::function<void()> run, int flags) {
+QAction* MainWindow::addCommand(QMenu* menu, const QString& caption, const std::function<void()>& run,
+                                int flags) {
     QAction* a = menu->addAction(caption);
     connect(a, &QAction::triggered, this, [this, run] {
         run();
@@ -1331,7 +1332,7 @@ void MainWindow::buildMenus() {
         if (auto f = m_s.dialogs().chooseFile(req)) done(succeeded(m_s.editFile(*f)));
     });
     file->addSeparator();
-    auto shell = [this](std::string folder) {
+    auto shell = [this](const std::string& folder) {
         ShellCommands sh;
         done(succeeded(sh.openShell(folder, m_s.dirs().tempDir, m_s.env(), m_s.dialogs(), m_s.launcher())));
     };
@@ -1347,8 +1348,7 @@ void MainWindow::buildMenus() {
         for (const std::string& f : m_s.recentFiles()) {
             QAction* a = m_recentMenu->addAction(QString("&%1 %2").arg(++n).arg(q(f)));
             a->setEnabled(!m_s.jobRunning());
-            const std::string file = f;
-            connect(a, &QAction::triggered, this, [this, file] {
+            connect(a, &QAction::triggered, this, [this, file = f] {
                 if (m_s.loadDetails(file)) recordChanged();
             });
         }

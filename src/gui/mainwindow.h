@@ -135,7 +135,7 @@ private:
     /// A simulation name edit ended: the record's name changes, and with
     /// "Use Patterns when Change Sim Names" the grid cells that followed it.
     void simNameFinished(int run);
-    QAction* addCommand(QMenu* menu, const QString& caption, std::function<void()> run, int flags = 0);
+    QAction* addCommand(QMenu* menu, const QString& caption, const std::function<void()>& run, int flags = 0);
     /// Tells in the status line whether a command did what was asked.
     void done(bool ok);
     void jobStarted(bool started);

@@ -332,9 +332,11 @@ Result<SolveOutcome> solveWithMethod(const ModelDescription& desc, const Flags& 
             subResult = solutions[0];
         } else {
             std::vector<double> h;
+            h.reserve(steps.size());
             for (int n : steps) h.push_back(order == 2 ? 1.0 / (double(n) * n) : 1.0 / n);
             for (int c = 0; c < kNumComponents; ++c) {
                 std::vector<double> s;
+                s.reserve(solutions.size());
                 for (const auto& sol : solutions) s.push_back(sol[c]);
                 subResult[c] = extrapolate(h, s);
             }

@@ -97,6 +97,7 @@ Status writeSolutionFile(const std::string& path, const SolutionData& sol) {
     hs.push_back(varsHeader(desc));
     for (int v = 0; v < desc.numVars(); ++v) {
         std::vector<float> vals;
+        vals.reserve(kNumInd);
         for (int i = 0; i < kNumInd; ++i) vals.push_back(static_cast<float>(sol.values[componentOf(v, i)]));
         hs.push_back(
             HeaderDef::reals(variableHeaderName(v), variableHeaderDescription(desc, v), {indSet()}, vals));
@@ -160,6 +161,7 @@ Status writePerYearResults(const std::string& path, const std::string& programNa
     hs.push_back(varsHeader(desc));
     for (int v = 0; v < desc.numVars(); ++v) {
         std::vector<float> vals;
+        vals.reserve(kNumInd);
         for (int i = 0; i < kNumInd; ++i) vals.push_back(static_cast<float>(sol.values[componentOf(v, i)]));
         hs.push_back(
             HeaderDef::reals(variableHeaderName(v), variableHeaderDescription(desc, v), {indSet()}, vals));

@@ -249,6 +249,84 @@ TEST(JobPlan, LoopGuardStopsARepeatedBotStep) {
     EXPECT_EQ(d.error, "Have got into infinite loop running BOT job for year 2024 [TrySimType=2]");
 }
 
+TEST(JobPlan, FillingFreeSlotsFollowsOnFirstThenSelectsByOrder) {
+    Driver d(3, false, 1, 3);
+    JobRequest req = allRuns(3);
+    normaliseRequest(req, d.ctx, nullptr, d.job);
+    // At the start only the Base can run: its first year fills slot 1 and
+    // nothing else is ready (policy and rerun wait for the Base year).
+    FillPlan start = fillFreeSlots(d.job, d.ctx, d.opt, JobOrder::PolicyAsap, std::nullopt, true);
+    ASSERT_TRUE(start.ok) << start.error;
+    ASSERT_EQ(start.fills.size(), 1u);
+    EXPECT_EQ(start.fills[0].slot, 1);
+    EXPECT_EQ(str(start.fills[0].part), "sim/sim r1 y1");
+    EXPECT_FALSE(d.job.Jobs[1].InUse) << "the plan leaves the job record alone";
+
+    // Slot 2 busy with a policy part; slot 1 just finished the Base sim:
+    // its follow-on part takes the lowest free slot, the next selection the
+    // one after it.
+    occupySlot(d.job, 2, step("sim", "sim", 3, 1));
+    const StepChoice finished = step("sim", "sim", 1, 1);
+    FillPlan next = fillFreeSlots(d.job, d.ctx, d.opt, JobOrder::PolicyAsap, finished, false);
+    ASSERT_TRUE(next.ok) << next.error;
+    ASSERT_GE(next.fills.size(), 1u);
+    EXPECT_EQ(next.fills[0].slot, 1);
+    EXPECT_EQ(str(next.fills[0].part), "sim/sol r1 y1");
+    for (size_t k = 1; k < next.fills.size(); ++k) {
+        EXPECT_EQ(next.fills[k].slot, 3);
+        EXPECT_NE(str(next.fills[k].part), "sim/sol r1 y1");
+    }
+    // Every slot taken: nothing to fill.
+    occupySlot(d.job, 1, step("sim", "sol", 1, 1));
+    occupySlot(d.job, 3, step("sim", "sim", 1, 2));
+    EXPECT_TRUE(fillFreeSlots(d.job, d.ctx, d.opt, JobOrder::PolicyAsap, finished, false).fills.empty());
+}
+
+TEST(JobPlan, ARestartEndsThePlanAndAFailedSelectionKeepsTheEarlierFills) {
+    // One iterating run whose first pass is over: the restart is the plan's
+    // last fill even with a second slot free.
+    Driver d(2, false, 1, 2);
+    JobRequest req = emptyRequest(2);
+    req.FirstSimYear[1] = 1;
+    req.LastSimYear[1] = 2;
+    normaliseRequest(req, d.ctx, nullptr, d.job);
+    d.job.LastDoneYear[1] = 2;
+    d.job.SSStageDone[1] = JobKind::Cumsol;
+    d.ctx.doingRE = true;
+    d.ctx.reIterationsDone = [](int) { return 1; };
+    d.ctx.reMaxIterations = [](int) { return 3; };
+    FillPlan plan = fillFreeSlots(d.job, d.ctx, d.opt, JobOrder::BaseAsap, std::nullopt, false);
+    ASSERT_TRUE(plan.ok) << plan.error;
+    ASSERT_EQ(plan.fills.size(), 1u);
+    EXPECT_TRUE(plan.restarted);
+    EXPECT_TRUE(plan.fills[0].reRestart);
+    EXPECT_EQ(str(plan.fills[0].part), "sim/sim r1 y1");
+    restartRun(d.job, 1);
+    EXPECT_EQ(d.job.LastDoneYear[1], 0);
+    EXPECT_EQ(d.job.SSStageDone[1], JobKind::None);
+    EXPECT_EQ(d.job.SSPartDone[1], PartKind::Csv);
+    d.ctx.reIterationsDone = [](int) { return 3; };
+    EXPECT_TRUE(fillFreeSlots(d.job, d.ctx, d.opt, JobOrder::BaseAsap, std::nullopt, false).fills.size() ==
+                1u)
+        << "after the restart the run's first year is selected normally";
+
+    // A BOT step that never becomes valid: the Base fills the first slot,
+    // then the selection for the second slot fails.
+    Driver g(2, false, 1, 2);
+    g.ctx.botNeeded = [](int) { return true; };
+    g.botDone = {1};
+    JobRequest both = emptyRequest(2);
+    both.FirstSimYear[1] = both.LastSimYear[1] = 2;
+    both.FirstSimYear[2] = both.LastSimYear[2] = 1;
+    normaliseRequest(both, g.ctx, nullptr, g.job);
+    FillPlan failed = fillFreeSlots(g.job, g.ctx, g.opt, JobOrder::BaseAsap, std::nullopt, false);
+    EXPECT_FALSE(failed.ok);
+    ASSERT_EQ(failed.fills.size(), 1u);
+    EXPECT_EQ(failed.fills[0].slot, 1);
+    EXPECT_EQ(str(failed.fills[0].part), "sim/sim r1 y2");
+    EXPECT_EQ(failed.error, "Have got into infinite loop running BOT job for year 2024 [TrySimType=2]");
+}
+
 TEST(JobPlan, FollowOnPartsOfEachStep) {
     TBigJobDetails job;
     PlanOptions opt;

@@ -110,6 +110,28 @@ TEST_F(RunRecordTest, ASimulationStepWritesItsSectionsInOrder) {
     EXPECT_TRUE(ini.hasKey("2024es", "NSOL"));
 }
 
+TEST_F(RunRecordTest, PeriodLengthsFollowTheApplicationAtEveryCompletion) {
+    ASSERT_TRUE(app->runStep(1, 1, StepKind::Sim));
+    EXPECT_EQ(record(1).entries("Length Periods"),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"Number periods", "3"}, {"1", "1"}, {"2", "1"}, {"3", "1"}}));
+    // A period length changed between two completions is written by the next.
+    app->sim.PeriodLength[2] = 4;
+    ComputeYears(app->sim);
+    ASSERT_TRUE(app->runStep(1, 1, StepKind::Sim));
+    EXPECT_EQ(record(1).getString("Length Periods", "2"), "4");
+    // A key of the section the program does not write stays where it was.
+    IniFile ini = record(1);
+    ini.set("Length Periods", "Note", "kept");
+    ASSERT_TRUE(ini.save(RunRecordFileName(app->env->keep, 1)).isOk());
+    app->sim.PeriodLength[3] = 2;
+    ComputeYears(app->sim);
+    ASSERT_TRUE(app->runStep(1, 2, StepKind::Sim));
+    EXPECT_EQ(record(1).entries("Length Periods"),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"Number periods", "3"}, {"1", "1"}, {"2", "4"}, {"3", "2"}, {"Note", "kept"}}));
+}
+
 TEST_F(RunRecordTest, RerunBotAndSpreadsheetStepsWriteTheirKeys) {
     app->runRun(1);
     ASSERT_TRUE(app->runStep(2, 1, StepKind::Sim));  // before the policy start: not recorded

@@ -738,7 +738,8 @@ struct InnerPlan {
 }  // namespace
 
 std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::optional<std::string> zipFile,
-                                                        std::optional<std::string> folder, bool closShOnly) {
+                                                        const std::optional<std::string>& folder,
+                                                        bool closShOnly) {
     Dialogs& dlg = env.dialogs;
     auto unsuccessful = [&](const std::string& text) -> std::optional<RestoreOutcome> {
         if (!text.empty()) dlg.error(text);

@@ -166,7 +166,8 @@ struct RestoreOutcome {
 /// nothing).  nullopt when cancelled or failed (the failure is reported,
 /// ending with "Restoring unsuccessful.").
 std::optional<RestoreOutcome> RestoreIngredientsFromZip(ArchiveEnv& env, std::optional<std::string> zipFile,
-                                                        std::optional<std::string> folder, bool closShOnly);
+                                                        const std::optional<std::string>& folder,
+                                                        bool closShOnly);
 
 /// The parts the listing commands show.
 enum class ArchivePart { ClosSh, FirstYearData, Model, TabEtc, Extra, Description, History };

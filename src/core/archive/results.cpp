@@ -311,7 +311,7 @@ Status rewriteRecordOfRuns(const std::string& file, const ArchiveEnv& env) {
 }
 
 bool RestoreResultsFromZip(ArchiveEnv& env, const RunRecordEnv& rr, std::optional<std::string> zipFile,
-                           std::optional<std::string> folder, std::optional<RecordsChoice> choice) {
+                           const std::optional<std::string>& folder, std::optional<RecordsChoice> choice) {
     Dialogs& dlg = env.dialogs;
     if (env.tempDir.empty() || !directoryExists(env.tempDir)) {
         dlg.error(kNoTempDirText);

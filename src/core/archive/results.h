@@ -84,7 +84,7 @@ Status rewriteRecordOfRuns(const std::string& file, const ArchiveEnv& env);
 /// asked for when not given.  True when the unzipping was done.
 bool RestoreResultsFromZip(ArchiveEnv& env, const RunRecordEnv& rr,
                            std::optional<std::string> zipFile = std::nullopt,
-                           std::optional<std::string> folder = std::nullopt,
+                           const std::optional<std::string>& folder = std::nullopt,
                            std::optional<RecordsChoice> choice = std::nullopt);
 
 /// "View History of Results Zip file": extracts "aahist" into the Temporary

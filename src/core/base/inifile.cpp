@@ -1,5 +1,6 @@
 #include "base/inifile.h"
 
+#include <cstddef>
 #include <iterator>
 
 #include "base/fileutil.h"
@@ -18,6 +19,7 @@ IniFile IniFile::parse(std::string_view text) {
             s.name = trim(std::string_view(t).substr(1, t.size() - 2));
             s.hasHeader = true;
             ini.m_sections.push_back(std::move(s));
+            ini.indexLastSection();
             continue;
         }
         Line line;
@@ -47,16 +49,33 @@ Result<IniFile> IniFile::loadOrEmpty(const std::string& path) {
 }
 
 std::string IniFile::text() const {
-    std::string out;
+    size_t size = 0;
     for (const Section& s : m_sections) {
-        if (s.hasHeader) out += "[" + s.name + "]\r\n";
-        for (const Line& l : s.lines) {
-            if (l.isKey)
-                out += l.key + "=" + l.value + "\r\n";
-            else
-                out += l.raw + "\r\n";
+        if (!s.writtenValid) {
+            std::string& w = s.written;
+            w.clear();
+            if (s.hasHeader) {
+                w += '[';
+                w += s.name;
+                w += "]\r\n";
+            }
+            for (const Line& l : s.lines) {
+                if (l.isKey) {
+                    w += l.key;
+                    w += '=';
+                    w += l.value;
+                } else {
+                    w += l.raw;
+                }
+                w += "\r\n";
+            }
+            s.writtenValid = true;
         }
+        size += s.written.size();
     }
+    std::string out;
+    out.reserve(size);
+    for (const Section& s : m_sections) out += s.written;
     return out;
 }
 
@@ -64,16 +83,25 @@ Status IniFile::save(const std::string& path) const {
     return writeFileAtomic(path, text());
 }
 
+void IniFile::indexLastSection() {
+    const Section& s = m_sections.back();
+    if (s.hasHeader) m_index.emplace(toLower(s.name), m_sections.size() - 1);
+}
+
+void IniFile::rebuildIndex() {
+    m_index.clear();
+    for (size_t k = 0; k < m_sections.size(); ++k)
+        if (m_sections[k].hasHeader) m_index.emplace(toLower(m_sections[k].name), k);
+}
+
 const IniFile::Section* IniFile::findSection(std::string_view name) const {
-    for (const Section& s : m_sections)
-        if (s.hasHeader && iequals(s.name, name)) return &s;
-    return nullptr;
+    auto it = m_index.find(toLower(name));
+    return it == m_index.end() ? nullptr : &m_sections[it->second];
 }
 
 IniFile::Section* IniFile::findSection(std::string_view name) {
-    for (Section& s : m_sections)
-        if (s.hasHeader && iequals(s.name, name)) return &s;
-    return nullptr;
+    auto it = m_index.find(toLower(name));
+    return it == m_index.end() ? nullptr : &m_sections[it->second];
 }
 
 bool IniFile::hasSection(std::string_view section) const {
@@ -123,11 +151,13 @@ IniFile::Section* IniFile::sectionForWriting(std::string_view section) {
     ns.name = std::string(section);
     ns.hasHeader = true;
     m_sections.push_back(std::move(ns));
+    indexLastSection();
     return &m_sections.back();
 }
 
 void IniFile::set(std::string_view section, std::string_view key, std::string_view value) {
     Section* s = sectionForWriting(section);
+    s->changed();
     for (Line& l : s->lines) {
         if (l.isKey && iequals(l.key, key)) {
             l.value = std::string(value);
@@ -158,6 +188,7 @@ bool IniFile::eraseKey(std::string_view section, std::string_view key) {
     for (auto it = s->lines.begin(); it != s->lines.end(); ++it) {
         if (it->isKey && iequals(it->key, key)) {
             s->lines.erase(it);
+            s->changed();
             return true;
         }
     }
@@ -165,23 +196,27 @@ bool IniFile::eraseKey(std::string_view section, std::string_view key) {
 }
 
 bool IniFile::eraseSection(std::string_view section) {
-    for (auto it = m_sections.begin(); it != m_sections.end(); ++it) {
-        if (it->hasHeader && iequals(it->name, section)) {
-            m_sections.erase(it);
-            return true;
-        }
-    }
-    return false;
+    auto it = m_index.find(toLower(section));
+    if (it == m_index.end()) return false;
+    // The sections after it move up one place, and a later section of the
+    // same name becomes the first: the index is built again.
+    m_sections.erase(m_sections.begin() + static_cast<std::ptrdiff_t>(it->second));
+    rebuildIndex();
+    return true;
 }
 
 void IniFile::clearSection(std::string_view section) {
-    if (Section* s = findSection(section)) s->lines.clear();
+    if (Section* s = findSection(section)) {
+        s->lines.clear();
+        s->changed();
+    }
 }
 
 void IniFile::appendKeys(std::string_view section,
                          const std::vector<std::pair<std::string, std::string>>& keys) {
     if (keys.empty()) return;
     Section* s = sectionForWriting(section);
+    s->changed();
     // Keep trailing blank lines of the section after the new keys.
     auto pos = s->lines.end();
     while (pos != s->lines.begin() && !(pos - 1)->isKey && trim((pos - 1)->raw).empty()) --pos;

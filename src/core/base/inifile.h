@@ -3,11 +3,19 @@
 /// and keys are matched without regard to letter case; sections, keys,
 /// comments and blank lines that the program does not know are kept in their
 /// order and written back as they were read.  A file is parsed once; every
-/// query works on the parsed form.
+/// query works on the parsed form.  Sections are found through an index of
+/// their names (folded to lower case), so a query costs the same in a file
+/// of a thousand sections as in a file of one; the index follows every
+/// edit.  When a name appears twice, the first section of that name is the
+/// one every query and edit uses.  The text of each section is kept once
+/// written and written again only after the section changes, so saving a
+/// large file after a small edit costs little more than copying it (`text`
+/// is const but fills that store: one object is not for two threads).
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/result.h"
@@ -80,11 +88,25 @@ private:
         std::string name;  // empty for the lines before the first section
         bool hasHeader = false;
         std::vector<Line> lines;
+        /// The section as written by `text`, kept until its lines change, so
+        /// that a file saved after every small edit is not written out line
+        /// by line again each time.
+        mutable std::string written;
+        mutable bool writtenValid = false;
+        void changed() { writtenValid = false; }
     };
     const Section* findSection(std::string_view name) const;
     Section* findSection(std::string_view name);
     Section* sectionForWriting(std::string_view name);
+    /// Adds the last section to the index unless a section of its name is
+    /// already there.
+    void indexLastSection();
+    /// Builds the index again from the sections (after a removal).
+    void rebuildIndex();
     std::vector<Section> m_sections;
+    /// Lower-cased section name -> position in `m_sections` of the first
+    /// section with a header of that name.
+    std::unordered_map<std::string, size_t> m_index;
 };
 
 }  // namespace vdln

@@ -79,9 +79,11 @@ std::string matchInDir(const std::string& dir, const std::string& name) {
     ::closedir(d);
     return count == 1 ? found : "";
 }
-}  // namespace
 
-std::string findFileIgnoringCase(const std::string& path) {
+// The rule of `findFileIgnoringCase` with `match(dir, part)` giving the
+// single entry of a folder that matches a missing part ("" when none).
+template <class Match>
+std::string findWith(const std::string& path, Match match) {
     if (path.empty() || exists(path)) return path;
     std::vector<std::string> parts = split(path, kPathSep);
     std::string cur;
@@ -91,13 +93,47 @@ std::string findFileIgnoringCase(const std::string& path) {
         if (part.empty()) continue;
         std::string candidate = cur.empty() ? (absolute ? "/" + part : part) : JoinPath(cur, part);
         if (!exists(candidate)) {
-            std::string m = matchInDir(cur.empty() ? (absolute ? "/" : "") : cur, part);
+            std::string m = match(cur.empty() ? (absolute ? "/" : "") : cur, part);
             if (m.empty()) return path;
             candidate = cur.empty() ? (absolute ? "/" + m : m) : JoinPath(cur, m);
         }
         cur = candidate;
     }
     return cur.empty() ? path : cur;
+}
+}  // namespace
+
+std::string findFileIgnoringCase(const std::string& path) {
+    return findWith(path, matchInDir);
+}
+
+const FolderListings::Listing& FolderListings::listing(const std::string& dir) {
+    auto [it, added] = m_folders.try_emplace(dir);
+    if (!added) return it->second;
+    ++m_reads;
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return it->second;  // an unreadable folder lists nothing, as for a single look-up
+    while (dirent* e = ::readdir(d)) {
+        auto& entry = it->second.names[toLower(e->d_name)];
+        if (entry.second++ == 0) entry.first = e->d_name;
+    }
+    ::closedir(d);
+    return it->second;
+}
+
+std::string FolderListings::findIgnoringCase(const std::string& path) {
+    return findWith(path, [this](const std::string& dir, const std::string& name) -> std::string {
+        const Listing& l = listing(dir);
+        auto it = l.names.find(toLower(name));
+        return it != l.names.end() && it->second.second == 1 ? it->second.first : std::string();
+    });
+}
+
+bool FolderListings::listed(const std::string& path) {
+    const std::string name = nameOf(path);
+    if (name.empty()) return false;
+    const Listing& l = listing(dirOf(path));
+    return l.names.count(toLower(name)) != 0;
 }
 
 }  // namespace vdln

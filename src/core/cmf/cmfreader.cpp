@@ -323,7 +323,7 @@ std::string NormaliseKeyword(std::string_view word) {
         {"cha", "change"},
         {"pe", "percent_change"},
     };
-    const std::string lower = toLower(word);
+    std::string lower = toLower(word);
     for (const auto& [prefix, keyword] : kTable)
         if (std::string_view(lower).starts_with(prefix)) return keyword;
     return lower;

@@ -23,8 +23,6 @@
 #include "base/strutil.h"
 #include "env/suite.h"
 
-extern char** environ;
-
 namespace vdln {
 
 namespace {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "base/strutil.h"
@@ -379,7 +380,7 @@ Status GetRLData(LaheyFile& file, HarHeader& h) {
     // Blocks normally arrive in storage order: memory is backed a few
     // megabytes ahead of them, in one request each time.
     std::int64_t backed = 0;
-    const std::int64_t kAhead = 2 * 1024 * 1024;
+    const std::int64_t kAhead = std::int64_t{2} * 1024 * 1024;
     return ReadRealBlocks(
         file, h.dims, [&](const std::int64_t lo[7], const std::int64_t hi[7], const std::uint8_t* reals) {
             // Only the stretch the block falls in (and a little beyond) is
@@ -403,7 +404,7 @@ Status GetRLSparseData(LaheyFile& file, HarHeader& h) {
     float* root = h.HeadMat.Root();
     return ReadSparseEntries(
         file, h.dims, [&](const std::uint8_t* pos, const std::uint8_t* val, std::int32_t n) {
-            for (std::int32_t i = 0; i < n; ++i)
+            for (std::ptrdiff_t i = 0; i < n; ++i)
                 h.replacedCount += copyReals(root + (readI32(pos + 4 * i) - 1), val + 4 * i, 1);
         });
 }
@@ -532,7 +533,7 @@ Status writeRangeRecord(LaheyFile& file, std::int32_t krec, const std::int64_t l
                         const std::int64_t hi[7]) {
     std::uint8_t struc[60];
     putI32(struc, krec);
-    for (int k = 0; k < 7; ++k) {
+    for (std::ptrdiff_t k = 0; k < 7; ++k) {
         putI32(struc + 4 + 8 * k, static_cast<std::int32_t>(lo[k]));
         putI32(struc + 8 + 8 * k, static_cast<std::int32_t>(hi[k]));
     }
@@ -543,7 +544,7 @@ Status writeDimRecord(LaheyFile& file, std::int64_t nrec, const Dims7& d) {
     std::uint8_t struc[36];
     putI32(struc, static_cast<std::int32_t>(nrec));
     putI32(struc + 4, 7);
-    for (int k = 0; k < 7; ++k) putI32(struc + 8 + 4 * k, static_cast<std::int32_t>(d[k]));
+    for (std::ptrdiff_t k = 0; k < 7; ++k) putI32(struc + 8 + 4 * k, static_cast<std::int32_t>(d[k]));
     return WriteRecBuf(file, struc, 36, 4, 0, nullptr);
 }
 
@@ -730,7 +731,7 @@ Status Write2IData(LaheyFile& file, const HarHeader& h) {
                         const std::vector<std::uint8_t>& el) {
         std::uint8_t struc[28];
         const std::int32_t v[7] = {krec, rows, cols, 1, rows, c1, c2};
-        for (int k = 0; k < 7; ++k) putI32(struc + 4 * k, v[k]);
+        for (std::ptrdiff_t k = 0; k < 7; ++k) putI32(struc + 4 * k, v[k]);
         return WriteRecBuf(file, struc, 28, 4, static_cast<std::int64_t>(el.size() / 4), el.data());
     };
     if (rows < 1 || cols < 1) {
@@ -965,7 +966,7 @@ Status ReadRealBlocks(LaheyFile& file, const Dims7& dims, const RealBlockSink& b
         // The product of seven ranges read from the file can exceed 64 bits.
         unsigned __int128 expected = 1;
         bool inside = true;
-        for (int k = 0; k < 7; ++k) {
+        for (std::ptrdiff_t k = 0; k < 7; ++k) {
             lo[k] = readI32(range->struc + 4 + 8 * k);
             hi[k] = readI32(range->struc + 8 + 8 * k);
             if (lo[k] < 1 || hi[k] > dims[k] || hi[k] < lo[k] - 1) inside = false;
@@ -1009,7 +1010,7 @@ Status ReadSparseEntries(LaheyFile& file, const Dims7& dims, const SparseEntrySi
         if (recNnz != nnz) return Status::fail("TOTAL <> NNZ" + std::string(tag));
         const std::uint8_t* pos = rec->elems;
         const std::uint8_t* val = rec->elems + 4 * static_cast<std::int64_t>(n);
-        for (std::int32_t i = 0; i < n; ++i) {
+        for (std::ptrdiff_t i = 0; i < n; ++i) {
             const std::int64_t p = readI32(pos + 4 * i);
             if (p < 1 || p > total)
                 return Status::fail("Sparse position " + str(p) + " outside 1.." + str(total) + tag);

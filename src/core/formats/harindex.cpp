@@ -166,7 +166,7 @@ Result<HarSlice> HarReader::readSlice(const HarIndexEntry& entry, const HarSlice
     } else if (h.storage == "SPSE") {
         s = ReadSparseEntries(
             m_file, dims, [&](const std::uint8_t* pos, const std::uint8_t* reals, std::int32_t n) {
-                for (std::int32_t i = 0; i < n; ++i) {
+                for (std::ptrdiff_t i = 0; i < n; ++i) {
                     std::int64_t o = readI32(pos + 4 * i) - 1;
                     std::int64_t idx[7];
                     bool in = true;

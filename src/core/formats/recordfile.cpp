@@ -14,8 +14,8 @@ namespace vdln {
 
 namespace {
 
-constexpr std::size_t kReadChunk = 256 * 1024;
-constexpr std::size_t kWriteChunk = 1024 * 1024;
+constexpr std::size_t kReadChunk = std::size_t{256} * 1024;
+constexpr std::size_t kWriteChunk = std::size_t{1024} * 1024;
 constexpr const char* kNoSpace = "cannot write to disk (probably no space)";
 
 int openReadOnly(const std::string& name) {

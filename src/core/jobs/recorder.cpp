@@ -33,12 +33,14 @@ void RunRecordRecorder::selectionBegin() {
     m_selecting = true;
     m_cache.begin();
     m_finishedSince.clear();
+    m_listings.clear();
 }
 
 void RunRecordRecorder::selectionEnd() {
     m_selecting = false;
     m_cache.end();
     m_finishedSince.clear();
+    m_listings.clear();
 }
 
 void RunRecordRecorder::backupAtJobStart() {
@@ -52,7 +54,7 @@ void RunRecordRecorder::jobEnded(const std::array<bool, 4>& progress) {
 }
 
 bool RunRecordRecorder::botNeeded(int year) {
-    return BotNeeded(m_env, m_cache, m_store, year);
+    return BotNeeded(m_env, m_cache, m_store, year, m_selecting ? &m_listings : nullptr);
 }
 
 bool RunRecordRecorder::botFinishedSince(int year, std::int64_t since) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <map>
 
+#include "base/paths.h"
 #include "jobs/engine.h"
 #include "runrecord/prereqcheck.h"
 #include "runrecord/recordstore.h"
@@ -59,6 +60,9 @@ private:
     PrereqOptions m_options;
     BotCache m_cache;
     RunRecordStore m_store;
+    /// The folders read in this round of step selection: a round starts no
+    /// program and records nothing, so what they list holds for all of it.
+    FolderListings m_listings;
     std::string m_problem;
     bool m_selecting = false;
     std::map<int, bool> m_finishedSince;  ///< `botFinishedSince` answers of this round

@@ -16,7 +16,8 @@ struct OptionDef {
     const char* offText;    ///< confirmation when it is off
 };
 
-#define FIELD(name) [](ProgramSettings& s) -> bool* { return &s.name; }
+// The member name cannot be put in parentheses.
+#define FIELD(name) [](ProgramSettings& s) -> bool* { return &s.name; }  // NOLINT(bugprone-macro-parentheses)
 
 const OptionDef kDefs[] = {
     {OptionCommand::DoRerunBase, "Do Rerun Base Case with &Policy Closures", FIELD(NoRerun), false, 1,

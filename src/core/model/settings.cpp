@@ -275,7 +275,7 @@ bool ReadIniOptionsText(std::string_view text, SettingsParts parts, ProgramSetti
         st.FewerMessages = flag(ini, kEnv, "Fewer Messages", false);
         st.CheckPrerequisites = flag(ini, kEnv, "Check Prerequisites", true);
         st.PartTimeLimit =
-            static_cast<int>(std::clamp<long long>(ini.getInt(kEnv, "Part Time Limit", 0), 0, 86400 * 30));
+            static_cast<int>(std::clamp<long long>(ini.getInt(kEnv, "Part Time Limit", 0), 0, 86400LL * 30));
         st.re.HideRE = flag(ini, kEnv, "Hide Rational Expectations", false) && !st.re.DoingRE;
     }
 

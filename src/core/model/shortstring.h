@@ -120,7 +120,7 @@ private:
         if (!inRange(row, col))
             throw std::out_of_range("grid cell (" + std::to_string(row) + "," + std::to_string(col) +
                                     ") outside the grid");
-        return static_cast<std::size_t>((row - kFirstRow) * 4 + (col - kFirstCol));
+        return static_cast<std::size_t>(row - kFirstRow) * 4 + static_cast<std::size_t>(col - kFirstCol);
     }
     std::vector<T> m_items;
 };

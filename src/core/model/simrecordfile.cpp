@@ -151,7 +151,7 @@ Status readOldStyleGrid(TSimRecord& rec, LineReader& in, const std::string& firs
     for (int y = 1; y <= rec.NumYears; ++y) {
         if (y > 1)
             if (Status s = in.next(line); !s) return s;
-        for (int c = 1; c <= 4; ++c) rec.GridStem(y, c) = oldStem(line, static_cast<size_t>((c - 1) * 9));
+        for (int c = 1; c <= 4; ++c) rec.GridStem(y, c) = oldStem(line, static_cast<size_t>(c - 1) * 9);
     }
     for (int c = 1; c <= 4; ++c) rec.GridStem(kGridCommonRow, c) = "";
     rec.GridStem(kGridCMFStartRow, 2) = "N/A";

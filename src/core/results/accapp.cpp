@@ -34,16 +34,17 @@ AccApplication accApplicationFor(const TSimRecord& rec, bool noRerun, int firstP
             app.altNoSummary[static_cast<size_t>(i)] = rec.AltMethodYears[i] != 0;
     // logs[(run - 1) * (numYears + 1) + i]
     auto logs = std::make_shared<std::vector<std::string>>();
-    const int stride = app.numYears + 1;
-    logs->resize(static_cast<size_t>(3 * stride));
+    const size_t stride = static_cast<size_t>(app.numYears) + 1;
+    logs->resize(3 * stride);
     for (int r = 1; r <= 3; ++r) {
         if (r == 2 && noRerun) continue;
         for (int i = 1; i <= app.numYears; ++i)
-            (*logs)[static_cast<size_t>((r - 1) * stride + i)] = SimLogFile(rec, i, r, noRerun);
+            (*logs)[static_cast<size_t>(r - 1) * stride + static_cast<size_t>(i)] =
+                SimLogFile(rec, i, r, noRerun);
     }
     app.logFile = [logs, stride](int i, int run) -> std::string {
-        if (run < 1 || run > 3 || i < 1 || i >= stride) return {};
-        return (*logs)[static_cast<size_t>((run - 1) * stride + i)];
+        if (run < 1 || run > 3 || i < 1 || static_cast<size_t>(i) >= stride) return {};
+        return (*logs)[static_cast<size_t>(run - 1) * stride + static_cast<size_t>(i)];
     };
     app.helpContext = helpContext;
     return app;

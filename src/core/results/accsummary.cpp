@@ -171,7 +171,7 @@ Status GetPlacesSumry(const std::vector<std::string>& strings, AccPlaces& places
             line = strings[i++];
             return true;
         },
-        [&](std::string) {}, false, places);
+        [&](const std::string&) {}, false, places);
 }
 
 Status GetPlacesSumry(const HarHeader& header, AccPlaces& places) {

@@ -86,7 +86,7 @@ std::string scientificText(double value) {
     std::string mantissa = s.substr(0, e);
     const char sign = s[e + 1];
     std::string digits = s.substr(e + 2);
-    while (digits.size() < 4) digits = "0" + digits;
+    if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
     return std::string(value < 0 ? "-" : " ") + mantissa + "E" + sign + digits;
 }
 

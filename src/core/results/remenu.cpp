@@ -246,7 +246,7 @@ std::string viewResultsInputFile(REMenuContext& c, int run, const std::string& l
                                  const std::string& offered) {
     if (!c.settings.re.DoingRE || !isIterationInput(logical) || run < 1 || run > 3) return offered;
     if (!c.re.setUpNames()) return offered;
-    const std::string generated = c.re.generatedLastYearFile(run, logical);
+    std::string generated = c.re.generatedLastYearFile(run, logical);
     const std::string copy = c.re.startCopyName(run, logical, 1);
     if (copy.empty() || !fileExists(copy)) return generated;
     const std::string name = runName(run);

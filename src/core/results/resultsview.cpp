@@ -204,12 +204,14 @@ int keptSelection(const std::vector<std::string>& oldKeys, int oldIndex,
 
 std::vector<std::string> selectionKeys(const std::vector<YearItem>& items) {
     std::vector<std::string> keys;
+    keys.reserve(items.size());
     for (const auto& it : items) keys.push_back(it.label);
     return keys;
 }
 
 std::vector<std::string> selectionKeys(const std::vector<YearEntry>& years) {
     std::vector<std::string> keys;
+    keys.reserve(years.size());
     for (const auto& y : years) keys.push_back(std::to_string(y.sim));
     return keys;
 }
@@ -255,8 +257,7 @@ ViewAction viewYearFile(const ResultsContext& ctx, const YearItem& item, int run
         case YearItemKind::Accuracy: {
             AccApplication app =
                 accApplicationFor(ctx.rec, ctx.settings, ctx.firstPolicyYear, ctx.helpContext);
-            const std::string log = f->file;
-            app.logFile = [log](int, int) { return log; };
+            app.logFile = [log = f->file](int, int) { return log; };
             out.accuracy = openYearAccuracySummary(app, sim, run, dialogs);
             if (!out.accuracy) return none;
             out.target = ViewTarget::AccuracyDialog;

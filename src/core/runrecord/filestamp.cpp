@@ -41,10 +41,10 @@ bool listedInFolder(const std::string& path) {
     return found;
 }
 
-FileFacts examine(const std::string& file) {
+FileFacts examine(const std::string& file, FolderListings* listings) {
     FileFacts f;
     if (file.empty()) return f;
-    std::string actual = findFileIgnoringCase(file);
+    std::string actual = listings ? listings->findIgnoringCase(file) : findFileIgnoringCase(file);
     struct stat st {};
     if (::stat(actual.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return f;  // a folder is not the file asked for
@@ -53,7 +53,7 @@ FileFacts examine(const std::string& file) {
         f.size = static_cast<std::int64_t>(st.st_size);
         return f;
     }
-    f.exists = listedInFolder(actual);
+    f.exists = listings ? listings->listed(actual) : listedInFolder(actual);
     return f;
 }
 
@@ -116,8 +116,8 @@ std::string formatFileStamp(std::int64_t fileTime, std::int64_t size, std::strin
     return out;
 }
 
-std::string FileStamp(const std::string& file) {
-    FileFacts f = examine(file);
+std::string FileStamp(const std::string& file, FolderListings* listings) {
+    FileFacts f = examine(file, listings);
     if (f.exists && f.time && f.size) return formatFileStamp(*f.time, *f.size, file);
     return formatFileStamp(0, -1, file);
 }
@@ -207,7 +207,7 @@ StampCompareResult CompareFileStamp(std::string_view label, std::string_view con
     }
     if (!check.timeAndSize) return r;
 
-    FileFacts now = examine(currentFile);
+    FileFacts now = examine(currentFile, check.listings);
     const std::string head = lab + ": " + currentFile;
 
     // The stored time as text, and whether the current time agrees with it.

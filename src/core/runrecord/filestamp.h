@@ -18,14 +18,17 @@
 
 namespace vdln {
 
+class FolderListings;
+
 /// The name `StampName` gives a stamp that cannot be taken apart.
 inline constexpr const char* kNoStampName = "xx.xx";
 
 /// The stamp of a file as it is now.  The file is looked up as written and,
 /// when missing, without regard to letter case in its folder; the name in the
 /// stamp is always `file` as given.  Never fails: a file that cannot be
-/// examined is stamped as missing.
-std::string FileStamp(const std::string& file);
+/// examined is stamped as missing.  With `listings`, a name missing as
+/// written is looked up in the folder listings it holds.
+std::string FileStamp(const std::string& file, FolderListings* listings = nullptr);
 
 /// The stamp text for the given time, size and name (no file access).
 std::string formatFileStamp(std::int64_t fileTime, std::int64_t size, std::string_view name);
@@ -72,6 +75,9 @@ std::string formatStampTime(std::int64_t fileTime);
 struct StampCheck {
     bool name = false;        ///< the name must be the same (ignoring case)
     bool timeAndSize = true;  ///< the time (2-second resolution) and size must agree
+    /// Where a name missing as written is looked up (none: its folder is
+    /// read for the one look-up).
+    FolderListings* listings = nullptr;
 };
 
 /// The outcome of a comparison: ok, or the lines of the message (joined with

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/besteffort.h"
+#include "base/paths.h"
 #include "base/result.h"
 #include "base/strutil.h"
 #include "runrecord/prereqinputs.h"
@@ -212,7 +213,9 @@ PrereqOutcome runCheck(const RunRecordEnv& env, const TBigJobDetails& job, const
             BackupRunRecords(env.keep),
             "the backups only tell invalidated runs apart; a missing one is refreshed at the next job start");
         const RunRecords records(env.keep);
-        const StillOkChecker checker(env, records);
+        // The check reads many names in few folders and writes nothing.
+        FolderListings listings;
+        const StillOkChecker checker(env, records, &listings);
         const auto problems = previousResultProblems(plan, checker, [&](int i) {
             wait.stage("Checking if previous sims are still ok. [YearNo = " + std::to_string(i) + "]");
         });

@@ -168,7 +168,7 @@ private:
     std::string sec(const std::string& suffix) const { return stepSection(m_env, m_i, m_bot, suffix); }
     std::string year() const { return std::to_string(m_sim.Years[m_i]); }
     void stamp(const std::string& section, const std::string& key, const std::string& file) {
-        m_ini.set(section, key, FileStamp(file));
+        m_ini.set(section, key, FileStamp(file, &m_listings));
     }
 
     void lastRan() {
@@ -228,10 +228,27 @@ private:
     void runSections(bool ss) {
         runSection("Run", ss);
         runSection(ss ? std::string("sser") : sec("er"), ss);
-        m_ini.setInt("Length Periods", "Number periods", m_sim.NumYears);
-        for (int k = 1; k <= m_sim.NumYears; ++k)
-            m_ini.setInt("Length Periods", std::to_string(k), m_sim.PeriodLength[k]);
+        lengthPeriods();
         if (!ss) m_ini.setInt(sec("er"), "Length this period", m_sim.PeriodLength[m_i]);
+    }
+
+    // The length of every period.  The section is written again only when
+    // it is not already what it would become: setting its keys one by one
+    // costs the square of the number of years at every completion.
+    void lengthPeriods() {
+        const char* const section = "Length Periods";
+        std::vector<std::pair<std::string, std::string>> want;
+        want.emplace_back("Number periods", std::to_string(m_sim.NumYears));
+        for (int k = 1; k <= m_sim.NumYears; ++k)
+            want.emplace_back(std::to_string(k), std::to_string(m_sim.PeriodLength[k]));
+        const auto have = m_ini.entries(section);
+        const bool same =
+            have.size() == want.size() &&
+            std::equal(have.begin(), have.end(), want.begin(), [](const auto& h, const auto& w) {
+                return iequals(h.first, w.first) && h.second == w.second;
+            });
+        if (same) return;
+        for (const auto& [key, value] : want) m_ini.set(section, key, value);
     }
 
     void spreadsheetOutputs(bool) {
@@ -318,7 +335,8 @@ private:
     void fileWithConstituents(const std::string& section, const std::string& prefix, const std::string& ext,
                               const std::string& relName) {
         const std::string file = relName.empty() ? std::string() : m_env.inWorkDir(relName);
-        m_ini.set(section, prefix + ext + " file", file.empty() ? std::string() : FileStamp(file));
+        m_ini.set(section, prefix + ext + " file",
+                  file.empty() ? std::string() : FileStamp(file, &m_listings));
         for (int n = 0;; ++n)  // drop constituents recorded by an earlier run of this step
             if (!m_ini.eraseKey(section, prefix + "Constituent " + std::to_string(n))) break;
         const auto list = sortedConstituents(m_env, file);
@@ -345,7 +363,7 @@ private:
             m_ini.setBool(section, "UseCMFStart", m_env.useCMFStart);
             m_ini.setBool(section, "UseRunSpecificCMFStart", m_env.useRunSpecificCMFStart);
             m_ini.setBool(section, "Exists", exists);
-            m_ini.set(section, "CMFStart file", exists ? FileStamp(file) : std::string());
+            m_ini.set(section, "CMFStart file", exists ? FileStamp(file, &m_listings) : std::string());
             for (int n = 0;; ++n)
                 if (!m_ini.eraseKey(section, "Constituent " + std::to_string(n))) break;
             if (!exists) continue;
@@ -372,6 +390,9 @@ private:
     int m_i;
     bool m_bot;
     std::string& m_stage;
+    /// The folders of the stamped files, each read at most once for the
+    /// names missing as written: recording a step creates no file there.
+    FolderListings m_listings;
 };
 
 void invalidateLaterRuns(const RunRecordEnv& env, int run, RunRecordStore& store) {

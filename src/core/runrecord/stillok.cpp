@@ -21,8 +21,6 @@ constexpr const char* kCalvexAuxLabel =
 constexpr const char* kMinLabel = "The Model Information (.MIN) file";
 constexpr const char* kDinLabel = "The Dynamic Information (.DIN) file";
 
-const StampCheck kNameAndTime{true, true};
-
 std::string yesNo(bool b) {
     return b ? "yes" : "no";
 }
@@ -53,7 +51,7 @@ void StillOkChecker::compareConstituents(CheckOutcome& out, const RunRecordView&
         return;
     }
     for (size_t n = 0; n < now.size(); ++n) {
-        auto r = CompareFileStamp("The constituent file", context, stored[n], now[n], "used", kNameAndTime);
+        auto r = CompareFileStamp("The constituent file", context, stored[n], now[n], "used", nameAndTime());
         if (!r.ok) {
             out.fail(header + "\r\nHowever one constituent has changed:\r\n" + r.message);
             return;
@@ -82,7 +80,7 @@ CheckOutcome StillOkChecker::ModelFilesStillOk(int run, int i, bool bot) const {
         out.fail("The model used when you last ran the " + ctx + " has not been recorded.");
     } else {
         auto cmp = [&](const char* label, const char* key, const std::string& file) {
-            auto r = CompareFileStamp(label, ctx, v.get(s, key), file, "used", kNameAndTime);
+            auto r = CompareFileStamp(label, ctx, v.get(s, key), file, "used", nameAndTime());
             if (!r.ok) out.fail(r.message);
         };
         if (!nowCalvex) {
@@ -96,7 +94,7 @@ CheckOutcome StillOkChecker::ModelFilesStillOk(int run, int i, bool bot) const {
     }
     {
         auto r = CompareFileStamp(kMinLabel, ctx, v.get(s, "Model Info File"), m_env.modelInfoFile, "used",
-                                  kNameAndTime);
+                                  nameAndTime());
         if (!r.ok) out.fail(r.message);
     }
     const bool dinNow = !m_env.dynamicInfoFile.empty() && fileExists(m_env.dynamicInfoFile);
@@ -110,7 +108,7 @@ CheckOutcome StillOkChecker::ModelFilesStillOk(int run, int i, bool bot) const {
                  " you were using a Dynamic Information file.");
     } else if (dinNow) {
         auto r = CompareFileStamp(kDinLabel, ctx, v.get(s, "Dynamic Info File"), m_env.dynamicInfoFile,
-                                  "used", kNameAndTime);
+                                  "used", nameAndTime());
         if (!r.ok) out.fail(r.message);
     }
     const std::string thenRerun = toLower(trim(v.get(s, "Rerun FC with Dev", "yes")));
@@ -141,7 +139,7 @@ CheckOutcome StillOkChecker::CMFStartStillOk(int run, int i, bool bot) const {
     }
     if (!now) return out;
     auto r =
-        CompareFileStamp("The CMFStart file", ctx, v.get(s, "CMFStart file"), file, "used", kNameAndTime);
+        CompareFileStamp("The CMFStart file", ctx, v.get(s, "CMFStart file"), file, "used", nameAndTime());
     if (!r.ok) {
         out.fail("The CMFStart file to be used in the " + ctx +
                  " should be the same as when a simulation from the " + runTitle(run) + " was last run.\r\n" +
@@ -166,7 +164,7 @@ CheckOutcome StillOkChecker::BaseSolutionFileOutputStillAsWhenLastUsedOrCreated(
         bot ? v.get(y + "boti", "Base Solution file used") : v.get(y + "i", "Base Solution file");
     const std::string ctx = stepContext(m_env, run, i, bot);
     const std::string current = SolutionFile(m_env.sim, i, 1, m_env.noRerun);
-    auto r = CompareFileStamp("The Solution file", ctx, stored, current, "used", kNameAndTime);
+    auto r = CompareFileStamp("The Solution file", ctx, stored, current, "used", nameAndTime());
     if (!r.ok)
         out.fail("  The Solution file used in the " + ctx +
                  "\r\n    should be the same as the file used when you last ran the " + ctx +
@@ -177,15 +175,15 @@ CheckOutcome StillOkChecker::BaseSolutionFileOutputStillAsWhenLastUsedOrCreated(
 
 namespace {
 
-CheckOutcome botLikeCheck(const RunRecordEnv& env, const RunRecordView& v, int run, int i, bool bot,
-                          const char* key, const std::string& current, const std::string& lead,
-                          const std::string& however) {
+CheckOutcome botLikeCheck(const RunRecordEnv& env, const RunRecordView& v, const StampCheck& check, int run,
+                          int i, bool bot, const char* key, const std::string& current,
+                          const std::string& lead, const std::string& however) {
     CheckOutcome out;
     const std::string y = std::to_string(env.sim.Years[i]);
     const std::string stored = v.get(bot ? y : y + "i", key);
     const std::string ctx = stepContext(env, run, i, bot);
     auto r = CompareFileStamp(bot ? "The BOT file" : "The file", ctx, stored, current,
-                              bot ? "created" : "used", kNameAndTime);
+                              bot ? "created" : "used", check);
     if (!r.ok)
         out.fail(lead + simulationPhrase(env, 1, i) + "\r\n    should be the same\r\n" +
                  (bot ? std::string("    as the file created during the BOT job for that year.")
@@ -200,14 +198,14 @@ CheckOutcome botLikeCheck(const RunRecordEnv& env, const RunRecordView& v, int r
 
 CheckOutcome StillOkChecker::BotFileStillAsWhenLastUsedOrCreated(int run, int i, bool bot) const {
     if (i > m_env.sim.NumYears || (!bot && run == 1)) return {};
-    return botLikeCheck(m_env, view(run), run, i, bot, "Bot file", BotFile(m_env.sim, i, m_env.noRerun),
-                        "  The BOT file to be used to read results from the\r\n    ",
-                        "    However that BOT file");
+    return botLikeCheck(
+        m_env, view(run), nameAndTime(), run, i, bot, "Bot file", BotFile(m_env.sim, i, m_env.noRerun),
+        "  The BOT file to be used to read results from the\r\n    ", "    However that BOT file");
 }
 
 CheckOutcome StillOkChecker::SolFileForShocksStillAsWhenLastUsedOrCreated(int run, int i, bool bot) const {
     if (i > m_env.sim.NumYears || (!bot && run == 1) || !m_env.solFileShocks) return {};
-    return botLikeCheck(m_env, view(run), run, i, bot, "SOL file for Policy shocks",
+    return botLikeCheck(m_env, view(run), nameAndTime(), run, i, bot, "SOL file for Policy shocks",
                         BotResultsFile(m_env.sim, i, m_env.noRerun),
                         "  The SOL file for Shocks to be used to read results from the\r\n    ",
                         "    However that SOL file for Shocks");
@@ -267,7 +265,7 @@ CheckOutcome StillOkChecker::SimOverviewStillOk(int run, int i, bool bot) const 
         // No map file then and none now is no change.
         if (!(m_env.resultsMapFile.empty() && StampName(stored).empty())) {
             auto r = CompareFileStamp("The Spreadsheet Mapping file", ctx, stored, m_env.resultsMapFile,
-                                      "used", kNameAndTime);
+                                      "used", nameAndTime());
             if (!r.ok) out.fail(r.message);
         }
     }
@@ -315,7 +313,7 @@ CheckOutcome StillOkChecker::ClosureShocksPageStillOkOneJob(int run, int i, bool
                      " but when you last ran that simulation you specified " + StampName(stored));
             return;
         }
-        auto r = CompareFileStamp("The " + kind + " file", ctx, stored, current, "used", kNameAndTime);
+        auto r = CompareFileStamp("The " + kind + " file", ctx, stored, current, "used", nameAndTime());
         if (!r.ok) {
             out.fail("The " + kind + " file used when you last ran the " + ctx + " has changed.\r\n" +
                      r.message);
@@ -365,7 +363,7 @@ CheckOutcome StillOkChecker::IsThisSimSolutionLogSLCFileStillAsWhenLastCreated(
         if (!it.wanted) continue;
         const std::string kind = it.kind;
         auto r = CompareFileStamp("The " + kind + " file", ctx, v.get(y, it.key), it.file, "created",
-                                  kNameAndTime);
+                                  nameAndTime());
         if (!r.ok)
             out.fail(
                 "  The " + kind + " file from " + ctx +
@@ -398,7 +396,7 @@ CheckOutcome StillOkChecker::AreDataFileOutputsThisSimStillAsWhenLastRan(int run
             continue;
         }
         auto r = CompareFileStamp("The " + kind + " file", ctx, v.get(y, f.Name.str()), m_env.inWorkDir(file),
-                                  "created", kNameAndTime);
+                                  "created", nameAndTime());
         if (!r.ok)
             out.fail(
                 "  The " + kind + " file with logical name " + f.Name.str() + "\r\n    from " + ctx +
@@ -432,7 +430,7 @@ CheckOutcome StillOkChecker::AreSpreadsheetAndCumDevSolFileOutputsThisSimTypeSti
             kind = "cumulative differences RSL", wanted = sel.ssDeviations;
         if (!wanted) continue;
         auto r =
-            CompareFileStamp("The " + kind + " file", ctx, v.get("Run", key), file, "created", kNameAndTime);
+            CompareFileStamp("The " + kind + " file", ctx, v.get("Run", key), file, "created", nameAndTime());
         if (!r.ok)
             out.fail("The " + kind + " file from the " + rn +
                      " should be the same as the file created in the spreadsheet job for the " + rn +
@@ -459,7 +457,7 @@ CheckOutcome StillOkChecker::StartingDataInputsForSimOrBotJobStillAsWhenLastRan(
             ResolveLogicalFile(sim, i, run, m_env.firstYearOf(run), m_env.noRerun, k, m_env.firstYearList);
         const std::string current = resolved ? m_env.inWorkDir(resolved->name) : std::string();
         auto r =
-            CompareFileStamp("The input file", ctx, v.get(s, f.Name.str()), current, "used", kNameAndTime);
+            CompareFileStamp("The input file", ctx, v.get(s, f.Name.str()), current, "used", nameAndTime());
         if (!r.ok)
             out.fail("The input file to be used in the " + ctx +
                      " should be the same as the file with logical name " + f.Name.str() +

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "runrecord/filestamp.h"
 #include "runrecord/recordfiles.h"
 #include "runrecord/runrecord.h"
 
@@ -52,7 +53,10 @@ struct CheckOutcome {
 /// job.  The checks never change a file.
 class StillOkChecker {
 public:
-    StillOkChecker(const RunRecordEnv& env, const RunRecords& records) : m_env(env), m_records(records) {}
+    /// With `listings`, files missing as written are looked up in the
+    /// folder listings it holds rather than by reading their folder each time.
+    StillOkChecker(const RunRecordEnv& env, const RunRecords& records, FolderListings* listings = nullptr)
+        : m_env(env), m_records(records), m_listings(listings) {}
 
     CheckOutcome ModelFilesStillOk(int run, int i, bool bot) const;
     CheckOutcome CMFStartStillOk(int run, int i, bool bot) const;
@@ -92,6 +96,8 @@ private:
         return stepSection(m_env, i, bot, suffix);
     }
     const std::vector<std::string>& constituents(const std::string& file) const;
+    /// Stamps compared by name, time and size.
+    StampCheck nameAndTime() const { return StampCheck{true, true, m_listings}; }
     /// Compares the stored "<prefix>Constituent n" stamps of a section with
     /// the current list; adds `header` and the first difference to `out`.
     void compareConstituents(CheckOutcome& out, const RunRecordView& v, const std::string& section,
@@ -100,6 +106,7 @@ private:
 
     const RunRecordEnv& m_env;
     const RunRecords& m_records;
+    FolderListings* m_listings;
     mutable std::map<std::string, std::vector<std::string>> m_constituents;
 };
 

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "base/besteffort.h"
+#include "base/paths.h"
 #include "base/result.h"
 #include "base/strutil.h"
 
@@ -338,7 +339,9 @@ CheckReport areResultsOk(const RunRecordEnv& env, Dialogs& dialogs, bool prerequ
     }
     const int n = env.sim.NumYears;
     RunRecords records(env.keep);
-    StillOkChecker ck(env, records);
+    // The check reads many names in few folders and writes nothing.
+    FolderListings listings;
+    StillOkChecker ck(env, records, &listings);
     RunStarts starts{};
     if (prerequisites) {
         starts = WhereRunInSequence(ck);
@@ -412,7 +415,9 @@ CheckReport whereToStart(const RunRecordEnv& env, Dialogs& dialogs, bool justSeq
         return rep;
     const int n = env.sim.NumYears;
     RunRecords records(env.keep);
-    StillOkChecker ck(env, records);
+    // The check reads many names in few folders and writes nothing.
+    FolderListings listings;
+    StillOkChecker ck(env, records, &listings);
     const RunStarts seq = WhereRunInSequence(ck);
     RunStarts starts = seq;
     bool moved = false;
@@ -503,7 +508,8 @@ bool BotNeeded(const RunRecordEnv& env, BotCache& cache, int year) {
     return BotNeeded(env, cache, store, year);
 }
 
-bool BotNeeded(const RunRecordEnv& env, BotCache& cache, RunRecordStore& store, int year) {
+bool BotNeeded(const RunRecordEnv& env, BotCache& cache, RunRecordStore& store, int year,
+               FolderListings* listings) {
     if (cache.inUse()) {
         char c = cache.entry(year);
         if (c == 'y') return true;
@@ -516,7 +522,7 @@ bool BotNeeded(const RunRecordEnv& env, BotCache& cache, RunRecordStore& store, 
             RunRecords records;
             records.refer(1, store.view(RunRecordFileName(env.keep, 1)));
             records.refer(b, store.view(RunRecordFileName(env.keep, b)));
-            StillOkChecker ck(env, records);
+            StillOkChecker ck(env, records, listings);
             auto tBase = ck.completionTime(1, year, false);
             auto tBot = ck.completionTime(b, year, true);
             if (tBase && tBot && *tBot >= *tBase)

@@ -125,7 +125,9 @@ private:
 /// still-ok check passes (prerequisite mode, every selection on).  With the
 /// cache in use a known answer is returned without reading any file.
 bool BotNeeded(const RunRecordEnv& env, BotCache& cache, int year);
-/// The same, on the files held by `store`.
-bool BotNeeded(const RunRecordEnv& env, BotCache& cache, RunRecordStore& store, int year);
+/// The same, on the files held by `store`; with `listings`, files missing
+/// as written are looked up in the folder listings it holds.
+bool BotNeeded(const RunRecordEnv& env, BotCache& cache, RunRecordStore& store, int year,
+               FolderListings* listings = nullptr);
 
 }  // namespace vdln
