@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "resultscontroller.h"
+#include "textviewer.h"
 #ifdef VARDELON_GUI_WITH_VIEWER
 #include "viewer/harviewer.h"
 #endif
@@ -66,6 +67,7 @@
 #include "model/solutionmethod.h"
 #include "qtdialogs.h"
 #include "reports/appreports.h"
+#include "results/resultsview.h"
 #include "runrecord/wheretostart.h"
 #include "windowdialogs.h"
 
@@ -159,6 +161,12 @@ MainWindow::MainWindow(WindowSession& session, QWidget* parent) : QMainWindow(pa
     });
     buildMenus();
     buildRationalExpectationsMenu();
+    m_s.setTextViewer([this](const std::string& file) {
+        QString why;
+        if (openTextViewer(q(file), this, &why)) return true;
+        m_s.dialogs().error("Cannot open file:\r\n" + file + "\r\n[" + s(why) + "]");
+        return false;
+    });
     m_resultsCtl = new ResultsController(m_results, m_s, this);
 #ifdef VARDELON_GUI_WITH_VIEWER
     m_resultsCtl->setBuiltInViewer([this](const std::string& file) {
@@ -181,7 +189,10 @@ MainWindow::MainWindow(WindowSession& session, QWidget* parent) : QMainWindow(pa
     resize(1000, 700);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The session may outlive the window.
+    m_s.setTextViewer(nullptr);
+}
 
 HelpBrowser* MainWindow::helpBrowser() {
     if (!m_help) m_help = new HelpBrowser(this);
@@ -390,6 +401,7 @@ QWidget* MainWindow::buildSimOverview() {
             }
             m_grid->reload();
         });
+        connect(m_names[r], &QLineEdit::editingFinished, this, [this, r] { simNameFinished(r); });
     }
     left->addWidget(names);
 
@@ -920,9 +932,14 @@ QWidget* MainWindow::buildResults() {
     groups->addWidget(c.individualGroup);
     groups->addWidget(c.allYearsGroup);
     col->addLayout(groups, 1);
-    c.warning = new QLabel("Warning: At present is no check that files shown are uptodate.");
+    // Every file shown is compared with the record of the last successful
+    // run that made it; the page says so instead of warning that it does not.
+    c.warning = new QLabel(
+        "Files are checked before they are shown: you are told when a file is not the one created during "
+        "the last successful run, or when no successful run is recorded.");
+    c.warning->setWordWrap(true);
     c.warning->setObjectName("resultsWarning");
-    c.warning->setStyleSheet("color: #a00000;");
+    c.warning->setStyleSheet("color: #555555;");
     col->addWidget(c.warning);
     lay->addLayout(col);
     return w;
@@ -1032,8 +1049,11 @@ void MainWindow::refreshPages() {
     m_dataList->clear();
     for (const std::string& line : md.firstYearList) m_dataList->addItem(q(line));
     m_notWinconsole->setChecked(st.model.NotWinconsoleExe);
-    for (int r = 1; r <= 3; ++r)
+    for (int r = 1; r <= 3; ++r) {
         if (m_names[r]->text() != q(rec.SimNames[r].str())) m_names[r]->setText(q(rec.SimNames[r].str()));
+        // A name being typed is renamed from where its edit began.
+        if (!m_names[r]->hasFocus()) m_committedNames[r] = rec.SimNames[r].str();
+    }
     m_names[kRunRerun]->setEnabled(!st.NoRerun);
     m_firstYear->setText(QString::number(rec.StartYear));
     m_numYears->setText(QString::number(rec.NumYears));
@@ -1399,6 +1419,18 @@ void MainWindow::buildMenus() {
             done(succeeded(ListIngredientsPart(env, std::nullopt, p)));
         });
     }
+    addCommand(zip, "List Files in ZIP", [this] {
+        ArchiveEnv env = m_s.archiveEnv();
+        done(succeeded(ListZipFiles(env)));
+    });
+    addCommand(zip, "Add First Year Input files to ZIP", [this] {
+        ArchiveEnv env = m_s.archiveEnv();
+        done(succeeded(ZipUpFirstYearOrModelFiles(env, false)));
+    });
+    addCommand(zip, "Add Model files to ZIP", [this] {
+        ArchiveEnv env = m_s.archiveEnv();
+        done(succeeded(ZipUpFirstYearOrModelFiles(env, true)));
+    });
     zip->addSeparator();
     addCommand(
         zip, "Zip up All Results",
@@ -1407,6 +1439,8 @@ void MainWindow::buildMenus() {
             done(succeeded(ZipUpResults(env, m_s.runRecordEnv(), nullptr)));
         },
         StartsJob);
+    addCommand(
+        zip, "Zip up Selected Results", [this] { zipUpSelectedResults(); }, StartsJob);
     addCommand(zip, "View History of Results Zip file", [this] {
         ArchiveEnv env = m_s.archiveEnv();
         done(succeeded(ViewResultsHistory(env)));
@@ -1443,6 +1477,10 @@ void MainWindow::buildMenus() {
             afterJobChange();
         };
     };
+    for (TaskCommand c : {TaskCommand::PartBase, TaskCommand::PartRerun, TaskCommand::PartPolicy})
+        addCommand(tasks, q(taskCaption(c, m_s.settings().NoRerun)), startTask(c),
+                   StartsJob | (c == TaskCommand::PartRerun ? NeedsRerun : 0));
+    tasks->addSeparator();
     addCommand(tasks, "&Where to start?", whereTo(false), StartsJob);
     addCommand(tasks, "Where to start? - Results Same if Run Again", whereTo(false), StartsJob);
     addCommand(tasks, "Where to start? - Just Check Run in Sequence", whereTo(true), StartsJob);
@@ -1455,6 +1493,7 @@ void MainWindow::buildMenus() {
     };
     addCommand(tasks, "Are Results Still Ok? - Same if Run Again", areOk(true));
     addCommand(tasks, "Are Results Still Ok? - Still as when Created", areOk(false));
+    addCommand(tasks, "When Were Sims Last Run ?", [this] { whenWereSimsLastRun(); });
     addCommand(tasks, "Summary of Current Job", [this] {
         PlanContext ctx;
         ctx.numYears = m_s.rec().NumYears;
@@ -1514,31 +1553,11 @@ void MainWindow::buildMenus() {
     });
 
     // View
-    QMenu* view = addMenu("&View");
-    addCommand(view, "&Text file...", [this] {
-        FileRequest req;
-        req.title = "Text file";
-        req.initialDir = m_s.rec().WorkDir;
-        req.filter = "All Files (*.*)|*.*";
-        if (auto f = m_s.dialogs().chooseFile(req)) done(succeeded(m_s.editFile(*f)));
-    });
-#ifdef VARDELON_GUI_WITH_VIEWER
-    // Without a configured header array program, files open in the viewer
-    // that comes with Vardelon.
-    addCommand(view, "&Header Array file...", [this] {
-        FileRequest req;
-        req.title = "Header Array file";
-        req.initialDir = m_s.rec().WorkDir;
-        req.filter =
-            "Header Array Files (*.har;*.sl4;*.sol;*.rsl)|*.har;*.sl4;*.sol;*.rsl|All Files (*.*)|*.*";
-        if (auto f = m_s.dialogs().chooseFile(req)) openHarViewer(QString::fromStdString(*f), this);
-    });
-#endif
+    buildViewMenu(addMenu("&View"));
     auto logs = [this] {
         return JobsLogCommands(m_s.dirs().keepDir, m_s.dialogs(),
                                [this](const std::string& f) { return m_s.editFile(f); });
     };
-    addCommand(view, "&Jobs Log File", [this, logs] { done(succeeded(logs().viewJobsLog())); });
 
     // Options
     QMenu* options = addMenu("&Options");
@@ -1569,6 +1588,10 @@ void MainWindow::buildMenus() {
         if (chooseViewerProgram(Viewer::Gridlens, m_s.env(), t, m_s.dialogs()))
             m_s.settings().tools.Gridlens = t.gridlens;
     });
+    addCommand(options, "Which Probex to use", [this] {
+        ResultsContext ctx(m_s.rec(), m_s.settings(), m_s.env());
+        done(chooseProbexProgram(ctx, m_s.dialogs()));
+    });
     options->addSeparator();
     addCommand(
         options, "Usual Method for finding Solvane programs",
@@ -1592,6 +1615,8 @@ void MainWindow::buildMenus() {
         m_s.settings().RequestedTempDir = *d;
         m_s.dialogs().info("The Temporary Directory will be " + *d + " from the next start of Vardelon.");
     });
+    addCommand(
+        options, "Check Temporary Directory", [this] { checkTemporaryDirectory(); }, StartsJob);
     auto optionItem = [this](QMenu* menu, OptionCommand c, int flags) {
         QAction* a = addCommand(
             menu, q(optionCaption(c)),
@@ -1608,10 +1633,13 @@ void MainWindow::buildMenus() {
     optionItem(delTemp, OptionCommand::KeepTempFilesAtExit, 0);
     options->addSeparator();
     optionItem(options, OptionCommand::DontUpdateIniAtExit, 0);
+    optionItem(options, OptionCommand::UsePIF, 0);
     optionItem(options, OptionCommand::SplitBatchJobs, ChangesApp);
     optionItem(options, OptionCommand::DoNotSplitBatchJobs, ChangesApp);
     optionItem(options, OptionCommand::FewerMessages, 0);
     optionItem(options, OptionCommand::HideRationalExpectations, 0);
+    optionItem(options, OptionCommand::UsePatternsOnRename, 0);
+    optionItem(options, OptionCommand::IgnorePatternsOnRename, 0);
 
     // Run Preferences
     QMenu* prefs = addMenu("Run Preferences");
@@ -1682,6 +1710,7 @@ void MainWindow::buildMenus() {
     }
     prefs->addSeparator();
     optionItem(prefs, OptionCommand::NeverBatJob, ChangesApp);
+    optionItem(prefs, OptionCommand::BatJobsForConcurrent, ChangesApp);
     optionItem(prefs, OptionCommand::BeLikeOld, ChangesApp);
     optionItem(prefs, OptionCommand::VisibleLogFiles, 0);
     optionItem(prefs, OptionCommand::SuppressScreenSaver, 0);

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 
+#include "archive/results.h"
 #include "model/simgrid.h"
 #include "windowsession.h"
 
@@ -106,6 +107,11 @@ public:
     }
     /// Opens the help on a topic (a page, a menu, or a message's context).
     void showHelp(const QString& topic);
+    /// What "Zip up Selected Results" asks (the selection window by default;
+    /// tests put an answer in its place).
+    void setResultsSelectionDialog(std::function<std::optional<ResultsSelection>()> ask) {
+        m_askResultsSelection = std::move(ask);
+    }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -126,6 +132,16 @@ private:
     void addPartTimeLimitCommand();
     void showIterationsDone();
     void openConvergenceFile(const REViewChoice& choice);
+    // The commands of mainwindow_commands.cpp.
+    void buildViewMenu(QMenu* view);
+    void viewModelText(bool storedInput);
+    void openHeaderArrayFile(const std::string& file);
+    void checkTemporaryDirectory();
+    void zipUpSelectedResults();
+    void whenWereSimsLastRun();
+    /// A simulation name edit ended: the record's name changes, and with
+    /// "Use Patterns when Change Sim Names" the grid cells that followed it.
+    void simNameFinished(int run);
     QAction* addCommand(QMenu* menu, const QString& caption, const std::function<void()>& run, int flags = 0);
     /// Tells in the status line whether a command did what was asked.
     void done(bool ok);
@@ -151,6 +167,7 @@ private:
     QMenu* m_dataMenu = nullptr;
     // Sim Overview
     QLineEdit* m_names[4] = {};
+    std::string m_committedNames[4];  ///< the names before the edit in progress
     QLineEdit* m_firstYear = nullptr;
     QLabel* m_firstYearNote = nullptr;
     QLineEdit* m_numYears = nullptr;
@@ -192,6 +209,7 @@ private:
     bool m_inTick = false;
     bool m_refreshing = false;
     QPointer<HelpBrowser> m_help;
+    std::function<std::optional<ResultsSelection>()> m_askResultsSelection;
 };
 
 /// The program without parameters: the window on the current application.

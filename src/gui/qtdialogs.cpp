@@ -105,9 +105,18 @@ Button QtDialogs::message(MsgKind kind, const std::string& text, Buttons buttons
     }
 }
 
+QString programFilter(const std::string& filter, bool save) {
+    QString f = convertFilter(filter);
+    // Programs of this system seldom end in ".exe": a chooser of programs
+    // also offers every file, or a spreadsheet program could not be picked.
+    const QString raw = QString::fromStdString(filter);
+    if (!save && raw.contains("*.exe", Qt::CaseInsensitive) && !raw.contains("*.*")) f += ";;All Files (*)";
+    return f;
+}
+
 std::optional<std::string> QtDialogs::chooseFile(const FileRequest& r) {
     QFileDialog dlg(m_parent, QString::fromStdString(r.title), QString::fromStdString(r.initialDir),
-                    convertFilter(r.filter));
+                    programFilter(r.filter, r.save));
     dlg.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dlg.setFileMode(r.save ? QFileDialog::AnyFile
                            : (r.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile));

@@ -27,6 +27,10 @@ namespace vdln::gui {
 /// (*.a *.A *.b *.B)": the file system tells letter cases apart, the suite's
 /// files come in either.
 QString convertFilter(const std::string& filter);
+/// The filter a file dialog shows: `convertFilter`, and for opening with a
+/// filter of "*.exe" files without "*.*", also "All Files (*)" (programs
+/// here have no ".exe").
+QString programFilter(const std::string& filter, bool save);
 /// CR LF line breaks as the widgets want them.
 QString displayText(const std::string& text);
 

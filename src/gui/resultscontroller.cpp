@@ -218,7 +218,19 @@ void ResultsController::viewYear() {
         m_builtInViewer(a.file);
         return;
     }
-    openViewAction(a, ctx, m_s.dialogs(), m_s.launcher());
+    // A solution file is a header array file too: without a solution viewer
+    // it opens in the built-in viewer rather than in nothing.
+    if (a.target == ViewTarget::SolutionViewer && m_builtInViewer && !outlensAvailable(ctx)) {
+        m_builtInViewer(a.file);
+        return;
+    }
+    // Text files go where every other text file of the window goes: the
+    // editor, or the window's own viewer when there is none.
+    // A failure to open has been shown either way.
+    if (a.target == ViewTarget::TextEditor)
+        m_s.editFile(a.file);
+    else
+        openViewAction(a, ctx, m_s.dialogs(), m_s.launcher());
 }
 
 void ResultsController::probexYear() {

@@ -10,6 +10,8 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -177,6 +179,62 @@ void showAbout(QWidget* parent, WindowSession& s) {
     lay->addWidget(bb);
     dlg.resize(640, 480);
     dlg.exec();
+}
+
+std::optional<ResultsSelection> askResultsSelection(QWidget* parent, const TSimRecord& rec, bool noRerun) {
+    QDialog dlg(parent);
+    dlg.setObjectName("resultsSelection");
+    dlg.setWindowTitle("Zip up Selected Results");
+    auto* lay = new QVBoxLayout(&dlg);
+    auto* which = new QGroupBox(" Which Years and Runs to Save ");
+    auto* wl = new QVBoxLayout(which);
+    auto* runs = new QHBoxLayout;
+    QCheckBox* run[4] = {};
+    for (int r = 1; r <= 3; ++r) {
+        run[r] = new QCheckBox(QString::fromStdString(runName(r)));
+        run[r]->setObjectName(QString("saveRun%1").arg(r));
+        run[r]->setChecked(!(r == kRunRerun && noRerun));
+        run[r]->setEnabled(!(r == kRunRerun && noRerun));
+        runs->addWidget(run[r]);
+    }
+    wl->addLayout(runs);
+    auto* years = new QFormLayout;
+    auto* first = new QComboBox;
+    first->setObjectName("saveFirstYear");
+    auto* last = new QComboBox;
+    last->setObjectName("saveLastYear");
+    for (int i = 1; i <= rec.NumYears; ++i) {
+        first->addItem(QString::number(rec.Years[i]), i);
+        last->addItem(QString::number(rec.Years[i]), i);
+    }
+    last->setCurrentIndex(last->count() - 1);
+    years->addRow("From year", first);
+    years->addRow("To year", last);
+    wl->addLayout(years);
+    lay->addWidget(which);
+    auto* kinds = new QGroupBox("Which Results to Save");
+    auto* kl = new QVBoxLayout(kinds);
+    QCheckBox* kind[kResultKinds] = {};
+    for (int k = 0; k < kResultKinds; ++k) {
+        kind[k] = new QCheckBox(QString::fromStdString(resultKindLabel(k)));
+        kind[k]->setObjectName(QString("saveKind%1").arg(k));
+        kind[k]->setChecked(true);
+        kl->addWidget(kind[k]);
+    }
+    lay->addWidget(kinds);
+    auto* bb = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QObject::connect(bb, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(bb, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    lay->addWidget(bb);
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    ResultsSelection sel;
+    for (int r = 1; r <= 3; ++r)
+        sel.runs[static_cast<size_t>(r)] = run[r]->isChecked() && run[r]->isEnabled();
+    sel.firstYear = first->currentData().toInt();
+    sel.lastYear = last->currentData().toInt();
+    if (sel.lastYear < sel.firstYear) std::swap(sel.firstYear, sel.lastYear);
+    for (int k = 0; k < kResultKinds; ++k) sel.kinds[static_cast<size_t>(k)] = kind[k]->isChecked();
+    return sel;
 }
 
 }  // namespace vdln::gui

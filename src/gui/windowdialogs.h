@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "archive/results.h"
+#include "model/simrecord.h"
 #include "model/solutionmethod.h"
 
 class QWidget;
@@ -26,6 +28,12 @@ std::optional<std::pair<TSolutionMethod, TAutoAccuracy>> editSolutionMethod(QWid
                                                                             const TSolutionMethod& method,
                                                                             const TAutoAccuracy& accuracy,
                                                                             Dialogs& dialogs);
+
+/// "Zip up Selected Results": the window " Which Years and Runs to Save "
+/// (the runs, the first and the last year) and "Which Results to Save" (the
+/// kinds); nullopt when cancelled.  The Base rerun is offered only when it
+/// is done.
+std::optional<ResultsSelection> askResultsSelection(QWidget* parent, const TSimRecord& rec, bool noRerun);
 
 /// The diagnostics of the About box: computer, operating system, the
 /// environment variables the program reads, where the suite's programs were

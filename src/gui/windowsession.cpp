@@ -157,6 +157,9 @@ void WindowSession::openInEditor(const std::string& file) {
 }
 
 bool WindowSession::editFile(const std::string& file) {
+    // Without an editor anywhere a new user could read no log or report:
+    // the window shows the file itself.
+    if (m_textViewer && locateProgram(m_setup.env, tools(), "editor").empty()) return m_textViewer(file);
     return OpenInEditor(file, m_setup.env, tools(), m_setup.dialogs, m_setup.launcher);
 }
 

@@ -130,8 +130,11 @@ public:
     /// part of later jobs, and the new state is confirmed in a message.
     void setPartTimeLimit(int seconds);
 
-    /// Opens a file in the user's editor (messages on failure).
+    /// Opens a file in the user's editor (messages on failure).  When no
+    /// editor can be found and a text viewer is set, the file is shown there.
     bool editFile(const std::string& file);
+    /// The window's read-only text viewer for when no editor is found.
+    void setTextViewer(std::function<bool(const std::string&)> show) { m_textViewer = std::move(show); }
 
 private:
     explicit WindowSession(SessionSetup setup) : m_setup(std::move(setup)) {}
@@ -152,6 +155,7 @@ private:
     std::function<void(const std::string&, const std::string&)> m_overview;
     JobDirectoryLocks m_jobLocks;
     WindowPresence m_presence;
+    std::function<bool(const std::string&)> m_textViewer;
 };
 
 }  // namespace vdln::gui

@@ -112,6 +112,66 @@ TEST_F(IngredientsTest, TheExtractedTabAndStiFilesGoInTabEtc) {
     EXPECT_EQ(readFile(path("r/tabetc/growth.tab")), "equations");
 }
 
+TEST_F(IngredientsTest, FirstYearAndModelFilesZipUpOnTheirOwn) {
+    // A name without ".zip" is asked for again; the archive holds the files
+    // and their stamps.
+    dlg.queueText(path("data.txt"));
+    dlg.queueButton(BtnOk);
+    dlg.queueText(path("mydata.zip"));
+    auto data = ZipUpFirstYearOrModelFiles(*env, false);
+    ASSERT_TRUE(data) << dlg.lastMessage();
+    EXPECT_EQ(*data, path("mydata.zip"));
+    EXPECT_EQ(memberNames(*data),
+              (std::set<std::string>{"basedata2023.har", "params2023.har", "xxfltime.xxx"}));
+    EXPECT_EQ(dlg.records()[0].file.title, "Zip up First Year Input files");
+    EXPECT_EQ(dlg.records()[0].file.defaultName, "growth-data.zip");
+    EXPECT_EQ(dlg.records()[1].text,
+              "Sorry. The Zip Archive name must end with the suffix \".ZIP\".\r\nPlease specify the file "
+              "again.");
+    EXPECT_EQ(dlg.lastMessage(), "Created ZIP file\r\n  " + path("mydata.zip"));
+
+    dlg.queueText(path("mymodel.zip"));
+    auto model = ZipUpFirstYearOrModelFiles(*env, true);
+    ASSERT_TRUE(model) << dlg.lastMessage();
+    EXPECT_EQ(memberNames(*model), (std::set<std::string>{"growth.exe", "growth.axs", "growth.axt",
+                                                          "growth.min", "xxfltime.xxx"}));
+    // Cancelled: nothing made.
+    EXPECT_FALSE(ZipUpFirstYearOrModelFiles(*env, true));
+    // A missing model file is reported and no archive is claimed.
+    ASSERT_TRUE(deleteFile(env->modelFile));
+    dlg.queueText(path("broken.zip"));
+    EXPECT_FALSE(ZipUpFirstYearOrModelFiles(*env, true));
+    EXPECT_NE(dlg.lastMessage().find("[AddModelFilesToZip]"), std::string::npos) << dlg.lastMessage();
+}
+
+TEST_F(IngredientsTest, ListFilesInZipShowsEveryMember) {
+    std::string zip = saveFull();
+    std::vector<std::string> shown;
+    env->showFile = [&](const std::string& f) { shown.push_back(f); };
+    ASSERT_TRUE(ListZipFiles(*env, zip)) << dlg.lastMessage();
+    ASSERT_EQ(shown, std::vector<std::string>{JoinPath(temp, "ziplist.txt")});
+    auto lines = splitLines(readFile(shown[0]));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "Files in " + zip);
+    std::set<std::string> names;
+    auto r = ZipReader::open(zip);
+    ASSERT_TRUE(r);
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const size_t gap = lines[i].find("  ");
+        ASSERT_NE(gap, std::string::npos) << lines[i];
+        const std::string name = lines[i].substr(gap + 2);
+        names.insert(name);
+        ASSERT_NE(r->find(name), nullptr) << name;
+        EXPECT_EQ(lines[i].substr(0, gap), std::to_string(r->find(name)->size));
+    }
+    EXPECT_EQ(names, memberNames(zip));
+    // Not an archive: the reader's message, nothing shown.
+    writeFile(path("not.zip"), "text");
+    EXPECT_FALSE(ListZipFiles(*env, path("not.zip")));
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_FALSE(dlg.lastMessage().empty());
+}
+
 TEST_F(IngredientsTest, DefaultNamesFollowTheRunsAndFilesSelected) {
     struct Case {
         IngredientsKind kind;

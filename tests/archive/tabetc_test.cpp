@@ -32,7 +32,9 @@ protected:
             const bool tab = (*lines)[4] == "t";
             const std::string out = path(std::string("temp/growth.") + (tab ? "tab" : "sti"));
             std::string rpt = "[Result]\r\nStatus=ok\r\n";
-            if (tab || stiStored) {
+            if (tab && !tabUsed) {
+                rpt += "Output file used=no\r\nOutput file stored=no\r\n";
+            } else if (tab || stiStored) {
                 writeFile(out, tab ? "equations" : "condensation");
                 rpt += "Output file used=yes\r\nOutput file stored=yes\r\nOutput file=" + out + "\r\n";
             } else {
@@ -46,6 +48,7 @@ protected:
     FakeLauncher launcher;
     ScriptedDialogs dlg;
     bool stiStored = true;
+    bool tabUsed = true;
     std::string auxSeen;
 };
 
@@ -67,6 +70,56 @@ TEST_F(TabEtcTest, TheReportedFilesAreReturnedOnlyWhenStored) {
         extractTabEtcFiles(launcher, dlg, path("prog/none.exe"), path("temp"), path("model/growth.exe"))
             .empty());
     EXPECT_EQ(launcher.started().size(), starts);
+}
+
+TEST_F(TabEtcTest, ViewingTheModelSourceGivesTheExtractedFileOrSaysWhyNot) {
+    const std::string prog = path("prog/pryxoa.exe");
+    const std::string model = path("model/growth.exe");
+    auto tab = extractModelTextForViewing(ModelTextKind::Tab, launcher, dlg, prog, path("temp"), model);
+    ASSERT_TRUE(tab);
+    EXPECT_EQ(*tab, path("temp/growth.tab"));
+    // The program ran in the Temporary Directory on "exttab.sti" with its log.
+    ASSERT_FALSE(launcher.started().empty());
+    const LaunchRequest& req = launcher.started().back().request;
+    EXPECT_EQ(req.args,
+              (std::vector<std::string>{"-sti", path("temp/exttab.sti"), "-los", path("temp/exttab.log")}));
+    EXPECT_EQ(req.dir, path("temp"));
+    EXPECT_TRUE(dlg.messages().empty());
+    // A program that cannot be started says so.
+    launcher.failNextStart("no such program");
+    ScriptedDialogs failing;
+    EXPECT_FALSE(
+        extractModelTextForViewing(ModelTextKind::Tab, launcher, failing, prog, path("temp"), model));
+    EXPECT_EQ(failing.lastMessage(), "Could not launch windows Pryxo job !");
+
+    struct Case {
+        const char* what;
+        ModelTextKind kind;
+        bool tabUsed, stiStored;
+        std::string program;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"not used", ModelTextKind::Tab, false, true, prog,
+         "Sorry. It seems that a TAB file was not used when Lexor was run."},
+        {"not stored", ModelTextKind::Sti, true, false, prog,
+         "Sorry. It seems that the Lexor STI file is not stored on the AXT/GST file."},
+        {"no program", ModelTextKind::Sti, true, true, path("prog/none.exe"),
+         "The program PRYXO is not available."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        tabUsed = c.tabUsed;
+        stiStored = c.stiStored;
+        ScriptedDialogs d;
+        EXPECT_FALSE(extractModelTextForViewing(c.kind, launcher, d, c.program, path("temp"), model));
+        EXPECT_EQ(d.lastMessage(), c.message);
+    }
+    // A model without its auxiliary table file cannot be extracted from.
+    ASSERT_TRUE(deleteFile(path("model/growth.axt")));
+    ScriptedDialogs d;
+    EXPECT_FALSE(extractModelTextForViewing(ModelTextKind::Sti, launcher, d, prog, path("temp"), model));
+    EXPECT_EQ(d.lastMessage(), "Sorry. Extracting Lexor STI file failed.");
 }
 
 }  // namespace

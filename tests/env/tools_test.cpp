@@ -157,9 +157,9 @@ TEST_F(ToolsTest, ViewerFileMarkersAndFailures) {
     RecordingStarter s;
     s.fail = true;
     EXPECT_FALSE(LaunchViewer(Viewer::Gridlens, file, path("model"), m_env, m_settings, d, s));
-    EXPECT_EQ(d.lastMessage(), "Could not launch Gridlens !");
+    EXPECT_EQ(d.lastMessage(), "Could not launch Gridlens !\r\n[No such file or directory]");
     EXPECT_FALSE(LaunchViewer(Viewer::Outlens, file, path("model"), m_env, m_settings, d, s));
-    EXPECT_EQ(d.lastMessage(), "Could not launch Outlens !");
+    EXPECT_EQ(d.lastMessage(), "Could not launch Outlens !\r\n[No such file or directory]");
 }
 
 TEST_F(ToolsTest, Editor) {
@@ -174,6 +174,9 @@ TEST_F(ToolsTest, Editor) {
     ASSERT_EQ(s.calls.size(), 1u);
     EXPECT_EQ(s.calls[0].program, scriba);
     EXPECT_EQ(s.calls[0].dir, path("work"));
+    s.fail = true;
+    EXPECT_FALSE(OpenInEditor(file, m_env, m_settings, d, s));
+    EXPECT_EQ(d.lastMessage(), "Unable to run " + scriba + "\r\n[No such file or directory]");
 }
 
 TEST(ShellQuote, QuotesOnlyWhatNeedsIt) {

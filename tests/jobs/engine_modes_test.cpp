@@ -170,6 +170,32 @@ TEST_F(ModesTest, WhenToRunTheModelThroughABatchFile) {
         EXPECT_EQ(UseBatJobForSims(s), c.want);
         EXPECT_EQ(s.model.NotWinconsoleExe, c.boxAfter);
     }
+    // "Use Bat Jobs for Concurrent Solves" asks for a batch file only while
+    // more than one solve may run, and never against "Never Use Bat Job".
+    struct Concurrent {
+        bool option;
+        int solves;
+        bool never;
+        bool want;
+    };
+    const Concurrent concurrent[] = {
+        {true, 2, false, true},   {true, 3, false, true}, {true, 1, false, false},
+        {false, 3, false, false}, {true, 3, true, false},
+    };
+    for (const auto& c : concurrent) {
+        SCOPED_TRACE(std::to_string(c.solves) + (c.option ? " with the option" : " without") +
+                     (c.never ? ", never" : ""));
+        ProgramSettings s;
+        s.BatJobsForConcurrent = c.option;
+        s.ConcurrentSolves = c.solves;
+        s.NeverBatJob = c.never;
+        s.model.Version.CompilerKnown = true;
+        s.model.Version.Compiler = "gfortran";
+        s.model.Version.ReleaseKnown = true;
+        s.model.Version.Release = 80000;
+        EXPECT_EQ(UseBatJobForSims(s), c.want);
+        EXPECT_FALSE(s.model.NotWinconsoleExe) << "the compiler still sets the box";
+    }
 }
 
 TEST_F(ModesTest, AModelProgramRunThroughABatchFileChangesToTheSlotFolderFirst) {

@@ -96,6 +96,7 @@ TEST_F(JobsLogCommandsTest, TogglingRestartingAndViewingTheLogs) {
     const std::string log = path("keep/bigjobs.log"), batch = path("keep/BatchJobs.log");
     EXPECT_FALSE(c.viewJobsLog());
     EXPECT_FALSE(c.viewBatchJobsLog());
+    EXPECT_FALSE(c.viewLastErrorLog());
     EXPECT_TRUE(c.toggleAddToJobsLog(settings));
     EXPECT_EQ(readFile(log), "");
     writeFile(log, "old job\r\n");
@@ -112,13 +113,16 @@ TEST_F(JobsLogCommandsTest, TogglingRestartingAndViewingTheLogs) {
     EXPECT_EQ(readFile(batch), "");
     EXPECT_TRUE(c.viewJobsLog());
     EXPECT_TRUE(c.viewBatchJobsLog());
-    EXPECT_EQ(opened, (std::vector<std::string>{log, batch}));
-    EXPECT_EQ(
-        dialogs.messages(),
-        (std::vector<std::string>{"There is no Jobs Log File.", "There is no Batch Jobs Log File.",
-                                  "Will add to Jobs Log File:\r\n" + log, "Will not add to the Jobs Log File",
-                                  "Have restarted Jobs Log File:\r\n" + log,
-                                  "Have restarted Batch Jobs Log File:\r\n" + batch}));
+    // The copy a failed part leaves is the last error log.
+    writeFile(path("keep/lasterr.log"), "error in the model\r\n");
+    EXPECT_TRUE(c.viewLastErrorLog());
+    EXPECT_EQ(opened, (std::vector<std::string>{log, batch, path("keep/lasterr.log")}));
+    EXPECT_EQ(dialogs.messages(),
+              (std::vector<std::string>{
+                  "There is no Jobs Log File.", "There is no Batch Jobs Log File.",
+                  "There is no Last Error Log File.", "Will add to Jobs Log File:\r\n" + log,
+                  "Will not add to the Jobs Log File", "Have restarted Jobs Log File:\r\n" + log,
+                  "Have restarted Batch Jobs Log File:\r\n" + batch}));
     for (const auto& r : dialogs.records()) EXPECT_EQ(r.buttons, static_cast<Buttons>(BtnOk | BtnHelp));
 }
 

@@ -58,6 +58,14 @@ TEST_F(TasksTest, RequestsOfTheCommands) {
         {T::PartRerunSamePartPolicy, YearsAnswer::chosen(1, 9, false), "Which of the Rerun to do ?", 3,
          "7..0/7..0 3..5/7..0 3..5/7..0 dev"},
         {T::PartBaseSamePartsOthers, YearsAnswer::cancel(), "Which of the Base to do ?", 1, "cancelled"},
+        // Part of one run: that run only; the Policy's computes deviations.
+        {T::PartBase, YearsAnswer::chosen(2, 3, true), "Which of the Base to do ?", 1,
+         "2..3/2..3 7..0/7..0 7..0/7..0 nodev"},
+        {T::PartRerun, YearsAnswer::chosen(3, 5, false), "Which of the Rerun to do ?", 3,
+         "7..0/7..0 3..5/7..0 7..0/7..0 nodev"},
+        {T::PartPolicy, YearsAnswer::chosen(1, 4, true), "Which of the Policy to do ?", 3,
+         "7..0/7..0 7..0/7..0 3..4/3..4 dev"},
+        {T::PartPolicy, YearsAnswer::cancel(), "Which of the Policy to do ?", 3, "cancelled"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(taskName(c.cmd) + " " + c.expected);

@@ -46,6 +46,8 @@ TEST(OptionToggles, PairsCheckOneItemAndRefuseTheCheckedOne) {
         {OptionCommand::SplitBatchJobs, OptionCommand::DoNotSplitBatchJobs, "Do not split batch jobs"},
         {OptionCommand::DeleteTempFilesAtExit, OptionCommand::KeepTempFilesAtExit,
          "Do not Delete Temp Dir Files when Exit"},
+        {OptionCommand::UsePatternsOnRename, OptionCommand::IgnorePatternsOnRename,
+         "Ignore Patterns when Change Sim Names"},
     };
     for (const Pair& p : pairs) {
         SCOPED_TRACE(p.bName);

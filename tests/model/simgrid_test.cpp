@@ -117,6 +117,38 @@ TEST_F(SimGrid, Edits) {
     EXPECT_EQ(GridCellText(rec, 3, 1), "common");
 }
 
+TEST_F(SimGrid, AChangedSimNameRenamesOnlyTheCellsThatFollowedItsPattern) {
+    ASSERT_EQ(rec.SimNames[1].str(), "BS1");
+    FollowPattern(rec, GridSelection{1, 1, 3, 2});  // BS1B2024 .. BS1B2026 in both Base columns
+    SetCell(rec, 2, 2, "B2025");                    // a file of the user's own
+    SetCommon(rec, 3, 1);
+    FollowPattern(rec, 1, 3);  // PL1P2024: another run's pattern
+    EXPECT_EQ(ChangeSimName(rec, 1, "bs2", true), 4);
+    EXPECT_EQ(rec.SimNames[1].str(), "BS2");
+    const struct {
+        int row, col;
+        const char* stem;
+    } want[] = {
+        {1, 1, "BS2B2024"}, {2, 1, "BS2B2025"}, {3, 1, "?"},        {1, 2, "BS2B2024"},
+        {2, 2, "B2025"},    {3, 2, "BS2B2026"}, {1, 3, "PL1P2024"},
+    };
+    for (const auto& w : want) {
+        SCOPED_TRACE(std::to_string(w.row) + "," + std::to_string(w.col));
+        EXPECT_EQ(rec.GridStem(w.row, w.col).str(), w.stem);
+    }
+    // Ignoring patterns changes the name only.
+    EXPECT_EQ(ChangeSimName(rec, 1, "BS3", false), 0);
+    EXPECT_EQ(rec.GridStem(1, 1).str(), "BS2B2024");
+    // An empty name had no pattern: "B2025" is not taken for its file.
+    EXPECT_EQ(ChangeSimName(rec, 1, "", true), 0);
+    EXPECT_EQ(ChangeSimName(rec, 1, "NEW", true), 0);
+    EXPECT_EQ(rec.GridStem(2, 2).str(), "B2025");
+    // The rerun has no columns of its own; a run outside 1..3 is refused.
+    EXPECT_EQ(ChangeSimName(rec, 2, "BR2", true), 0);
+    EXPECT_EQ(rec.SimNames[2].str(), "BR2");
+    EXPECT_EQ(ChangeSimName(rec, 4, "XXX", true), 0);
+}
+
 TEST_F(SimGrid, SelectOneRefusals) {
     struct Case {
         int row, col;

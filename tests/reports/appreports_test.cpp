@@ -264,6 +264,17 @@ TEST_F(ReportTest, WhenRunCommandRestoresTheApplicationsRecords) {
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[1], " 2024 (year number 1): Completed on 09-Dec-2026 at 08:03:00");
     EXPECT_EQ(lines[2], " spreadsheet job: Not run");
+
+    // "When Were Sims Last Run ?" shows the same lines, restored the same way,
+    // without asking for a file.
+    writeFile(keep.BaseFile, "[2025]\r\nYear finished ok=" + completion(9) + "\r\n");
+    ScriptedDialogs shown;
+    const std::string text = whenSimsLastRunCommand(rec, settings, keep, 2, shown);
+    ASSERT_EQ(shown.records().size(), 1u);
+    EXPECT_EQ(shown.lastMessage(), text);
+    std::string want;
+    for (const std::string& l : lines) want += l + "\r\n";
+    EXPECT_EQ(text, want);
 }
 
 TEST_F(ReportTest, WhenRunInNoRerunModeWithPeriods) {

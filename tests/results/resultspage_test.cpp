@@ -83,6 +83,23 @@ TEST_F(ResultsPageTest, ChoicesAfterAJob) {
         EXPECT_EQ(page.style.cumulativeChecked, c.cumulative);
         EXPECT_EQ(page.style.yearOnYearChecked, !c.cumulative);
         EXPECT_EQ(page.yearRun, c.yearRun);
+        // The year shown is one the run simulated: the last, as the page
+        // started on the base year.
+        ASSERT_FALSE(page.years.empty());
+        EXPECT_EQ(page.year, static_cast<int>(page.years.size()) - 1);
+        EXPECT_GE(page.selectedSim(), context().firstSimOf(c.yearRun));
+    }
+    {
+        // A simulated year chosen before stays chosen.
+        ResultsPageState page;
+        refreshResultsPage(page, context());
+        ASSERT_GE(page.years.size(), 3u);
+        page.year = 2;
+        const int sim = page.selectedSim();
+        ASSERT_GE(sim, 1);
+        applyResultsChoice(page, cases[0].choice, context());
+        EXPECT_EQ(page.yearRun, kRunPolicy);
+        EXPECT_EQ(page.selectedSim(), sim);
     }
     // No valid choice: nothing changes.
     ResultsPageState page;

@@ -412,6 +412,21 @@ TEST_F(ResultsViewTest, ProbexLocationOrder) {
     // Working directory "/" when none is given.
     EXPECT_TRUE(startProbex(ctx, {"a"}, "", dialogs, starter));
     EXPECT_EQ(starter.calls.back().dir, "/");
+
+    // "Which Probex to use": the pick is kept and found first from then on.
+    dialogs.clear();
+    EXPECT_FALSE(chooseProbexProgram(ctx, dialogs));  // cancelled
+    EXPECT_EQ(settings.tools.Probex, "");
+    dialogs.queueText(configured);
+    EXPECT_TRUE(chooseProbexProgram(ctx, dialogs));
+    EXPECT_EQ(settings.tools.Probex, configured);
+    EXPECT_EQ(locateProbex(ctx).program, configured);
+    ASSERT_EQ(dialogs.records().size(), 3u);
+    const FileRequest& req = dialogs.records()[1].file;
+    EXPECT_EQ(req.title, "Select Probex to use");
+    EXPECT_EQ(req.filter, "Probex Files (Probex.EXE)|Probex.exe");
+    EXPECT_EQ(req.initialDir, onPath);
+    EXPECT_EQ(dialogs.lastMessage(), "Will use\r\n  " + configured + "\r\nas Probex.");
 }
 
 TEST_F(ResultsViewTest, GraphCodesAndOutlensArgument) {

@@ -264,6 +264,19 @@ std::vector<std::string> firstYearFiles(const ArchiveEnv& env) {
     return files;
 }
 
+std::optional<std::string> ZipUpFirstYearOrModelFiles(ArchiveEnv& env, bool model) {
+    const std::string base = env.modelName.empty() ? "vardelon" : env.modelName;
+    auto name = askArchiveName(env, model ? "Zip up Model files" : "Zip up First Year Input files",
+                               env.rec.WorkDir, base + (model ? "-model.zip" : "-data.zip"));
+    if (!name) return std::nullopt;
+    if (Status st = model ? AddModelFilesToZip(env, *name) : AddFirstYearDataToZip(env, *name); !st) {
+        env.dialogs.error(st.message());
+        return std::nullopt;
+    }
+    env.dialogs.info("Created ZIP file\r\n  " + *name);
+    return name;
+}
+
 Status AddFirstYearDataToZip(ArchiveEnv& env, const std::string& zipFile) {
     const auto files = firstYearFiles(env);
     for (const auto& f : files)
@@ -1025,6 +1038,32 @@ bool ListIngredientsPart(ArchiveEnv& env, std::optional<std::string> zipFile, Ar
             dlg.error(s.message());
             return false;
         }
+    }
+    showTextFile(env, shown);
+    return true;
+}
+
+bool ListZipFiles(ArchiveEnv& env, std::optional<std::string> zipFile) {
+    Dialogs& dlg = env.dialogs;
+    if (!zipFile) {
+        zipFile = askArchiveToOpen(env, "ZIP File to List ", ingredientsFolder(env, IngredientsKind::Full));
+        if (!zipFile) return false;
+    }
+    auto reader = ZipReader::open(*zipFile);
+    if (!reader) {
+        dlg.error(unableToExtractText(*zipFile, reader.message()));
+        return false;
+    }
+    if (env.tempDir.empty() || !directoryExists(env.tempDir)) {
+        dlg.error(kNoTempDirText);
+        return false;
+    }
+    std::string text = "Files in " + *zipFile + "\r\n";
+    for (const auto& m : reader->members()) text += std::to_string(m.size) + "  " + m.name + "\r\n";
+    const std::string shown = JoinPath(env.tempDir, "ziplist.txt");
+    if (Status s = writeFileAtomic(shown, text); !s) {
+        dlg.error(s.message());
+        return false;
     }
     showTextFile(env, shown);
     return true;

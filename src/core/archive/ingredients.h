@@ -129,6 +129,16 @@ std::vector<std::string> firstYearFiles(const ArchiveEnv& env);
 /// without folders.  Fails ("[AddFirstYearDataToZip]") when one is missing.
 Status AddFirstYearDataToZip(ArchiveEnv& env, const std::string& zipFile);
 
+/// The Zip menu's "Add First Year Input files to ZIP" (`model` false) and
+/// "Add Model files to ZIP" (true): asks for the archive's name (titles
+/// "Zip up First Year Input files" / "Zip up Model files", proposing
+/// "<model name>-data.zip" / "<model name>-model.zip" in the Working
+/// Directory; a name must end with ".zip"), makes it with
+/// `AddFirstYearDataToZip` / `AddModelFilesToZip` and says "Created ZIP
+/// file\r\n  <name>", or shows the failure.  The name
+/// of the archive, or nullopt when cancelled or failed.
+std::optional<std::string> ZipUpFirstYearOrModelFiles(ArchiveEnv& env, bool model);
+
 /// Makes an inner archive of the given files (stored without folders) with
 /// their stamps as "xxfltime.xxx".  Failures are the ZIP writer's texts.
 Status writeInnerZip(const std::string& zipFile, const std::vector<std::string>& files);
@@ -167,6 +177,12 @@ enum class ArchivePart { ClosSh, FirstYearData, Model, TabEtc, Extra, Descriptio
 /// Temporary Directory and shown.  False when cancelled or missing (with a
 /// message).
 bool ListIngredientsPart(ArchiveEnv& env, std::optional<std::string> zipFile, ArchivePart part);
+
+/// "List Files in ZIP": every member of a ZIP archive (size and name, one a
+/// line, under "Files in <archive>") written to "ziplist.txt" in the
+/// Temporary Directory and shown.  False when cancelled or the archive
+/// cannot be read (with the reader's message).
+bool ListZipFiles(ArchiveEnv& env, std::optional<std::string> zipFile = std::nullopt);
 
 /// "Zip all files in Temp Directory" / "... in Keep Directory": the regular
 /// files of `folder` (not its sub-folders) into an archive whose name is

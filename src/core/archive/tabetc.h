@@ -5,6 +5,7 @@
 /// "tabetc.zip" part of an ingredients archive.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,24 @@ std::vector<std::string> extractionStoredInput(const std::string& reportFile, co
 std::vector<std::string> extractTabEtcFiles(ProcessLauncher& launcher, Dialogs& dialogs,
                                             const std::string& pryxoProgram, const std::string& tempDir,
                                             const std::string& modelFile);
+
+/// What "&Main Lexor file" and "Lexor STI (&Condensation) file" show.
+enum class ModelTextKind { Tab, Sti };
+
+/// Extracts the model's TAB file (`Tab`) or the stored input of its compiler
+/// (`Sti`) from the auxiliary table file, for viewing: writes "exttab.sti" or
+/// "extsti.sti" in `tempDir`, runs `pryxoProgram` to its end ("Extracting
+/// TAB file" / "Extracting Lexor STI file" in the wait window) and reads its
+/// report.  Returns the file the report names; otherwise nullopt after one
+/// of the messages: "The program PRYXO is not available." (no program),
+/// "Could not launch windows Pryxo job !", "Sorry. It seems that a TAB file
+/// was not used when Lexor was run.", "Sorry. It seems that the TAB file is
+/// not stored on the AXT/GST file." (and the same for the "Lexor STI file"),
+/// or "Sorry. Extracting TAB file failed." for anything else.
+std::optional<std::string> extractModelTextForViewing(ModelTextKind kind, ProcessLauncher& launcher,
+                                                      Dialogs& dialogs, const std::string& pryxoProgram,
+                                                      const std::string& tempDir,
+                                                      const std::string& modelFile);
 
 /// The extractor an archive save uses: the suite's extraction program of
 /// `programDir`, run with the real launcher in `tempDir`.

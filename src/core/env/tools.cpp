@@ -130,8 +130,9 @@ bool LaunchViewer(Viewer viewer, const std::string& fileArg, const std::string& 
         dialogs.error("Cannot find file:\r\n" + testName);
         return false;
     }
-    if (!starter.startProgram(program, {fileArg}, modelDir)) {
-        dialogs.error("Could not launch " + vname + " !");
+    if (Status st = starter.startProgram(program, {fileArg}, modelDir); !st) {
+        // The system's reason tells a missing program from one that may not run.
+        dialogs.error("Could not launch " + vname + " !\r\n[" + st.message() + "]");
         return false;
     }
     return true;
@@ -146,8 +147,8 @@ bool OpenInEditor(const std::string& file, const Environment& env, const ToolLoc
     }
     std::string dir = dirOf(file);
     if (dir.empty()) dir = env.currentDirectory();
-    if (!starter.startProgram(program, {file}, dir)) {
-        dialogs.error("Unable to run " + program);
+    if (Status st = starter.startProgram(program, {file}, dir); !st) {
+        dialogs.error("Unable to run " + program + "\r\n[" + st.message() + "]");
         return false;
     }
     return true;

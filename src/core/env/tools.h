@@ -65,7 +65,8 @@ enum class Viewer { Gridlens, Outlens };
 /// again.  `fileArg` may begin with a "%" marker (no existence test) or, for
 /// Outlens, a two-character "#" marker (removed for the test only).  Shows
 /// "Cannot find file:\r\n<file>", the not-available message, or "Could not
-/// launch Gridlens !" / "Could not launch Outlens !".  The viewer runs in
+/// launch Gridlens !" / "Could not launch Outlens !" followed on the next
+/// line by the system's reason in brackets.  The viewer runs in
 /// `modelDir`.  Returns true when it was started.
 [[nodiscard]] bool LaunchViewer(Viewer viewer, const std::string& fileArg, const std::string& modelDir,
                                 const Environment& env, ToolLocations& settings, Dialogs& dialogs,
@@ -73,7 +74,8 @@ enum class Viewer { Gridlens, Outlens };
 
 /// Opens a file in the text editor, in the file's folder.  Shows the
 /// not-available message when there is no editor and "Unable to run <editor>"
-/// when it cannot be started.  Returns true when it was started.
+/// with the system's reason in brackets on the next line when it cannot be started.  Returns true when it was
+/// started.
 [[nodiscard]] bool OpenInEditor(const std::string& file, const Environment& env,
                                 const ToolLocations& settings, Dialogs& dialogs, ProgramStarter& starter);
 

@@ -13,6 +13,7 @@
 #include "env/suite.h"
 #include "env/tools.h"
 #include "jobs/interrupts.h"
+#include "jobs/jobslog.h"
 #include "jobs/previousoutputs.h"
 #include "model/filenames.h"
 #include "model/modelsel.h"
@@ -27,6 +28,7 @@ constexpr int kHelp = 1;
 
 bool UseBatJobForSims(ProgramSettings& settings) {
     if (settings.NeverBatJob) return false;
+    const bool concurrent = settings.BatJobsForConcurrent && settings.ConcurrentSolves > 1;
     const TSVVersionInfo& v = settings.model.Version;
     if (v.CompilerKnown && toLower(v.Compiler) == "f77l3") {
         settings.model.NotWinconsoleExe = true;
@@ -34,9 +36,9 @@ bool UseBatJobForSims(ProgramSettings& settings) {
     }
     if (v.CompilerKnown && v.ReleaseKnown && v.Release >= 70000) {
         settings.model.NotWinconsoleExe = false;
-        return false;
+        return concurrent;
     }
-    return settings.model.NotWinconsoleExe;
+    return settings.model.NotWinconsoleExe || concurrent;
 }
 
 JobEngine::JobEngine(TSimRecord& rec, ProgramSettings& settings, const EngineEnvironment& env,
@@ -791,7 +793,7 @@ void JobEngine::partFailed(int slotNo, const PartVerdict& verdict, const std::op
                                    : "Error running job - see log file\r\n" + errorLog;
         message += partText + cause;
     } else if (!errorLog.empty()) {
-        const std::string last = JoinPath(m_env.keepDir, "lasterr.log");
+        const std::string last = JoinPath(m_env.keepDir, kLastErrorLogName);
         bestEffort(copyFile(errorLog, last, false),
                    "a convenience copy for \"Last Error Log\"; the log itself is named in the message");
         message = "Look at LOG file\r\n" + errorLog + "\r\nto find details of the error." + cause;

@@ -118,7 +118,8 @@ struct ResultsPageChoice {
 /// Use Bat Job for Simulations"; otherwise on for a program built with the
 /// "f77l3" compiler and off for any other compiler from release 70000 on;
 /// for an older program the "not a winconsole EXE" box decides.  When the
-/// compiler decides, the box is set to match.
+/// compiler decides, the box is set to match.  "Use Bat Jobs for Concurrent
+/// Solves" turns it on whenever more than one solve may run at once.
 bool UseBatJobForSims(ProgramSettings& settings);
 
 class JobEngine {

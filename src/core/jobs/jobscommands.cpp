@@ -156,6 +156,10 @@ bool JobsLogCommands::restartBatchJobsLog() {
     return true;
 }
 
+bool JobsLogCommands::viewLastErrorLog() {
+    return view(JoinPath(m_keepDir, kLastErrorLogName), "There is no Last Error Log File.");
+}
+
 bool JobsLogCommands::viewBatchJobsLog() {
     return view(batchJobsLog(), "There is no Batch Jobs Log File.");
 }

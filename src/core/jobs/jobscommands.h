@@ -93,6 +93,9 @@ public:
     /// "View Batch Jobs Log File": opens the batch log, or says "There is no
     /// Batch Jobs Log File.".
     bool viewBatchJobsLog();
+    /// "Last &Error Log": opens the copy of the log of the last part that
+    /// failed, or says "There is no Last Error Log File.".
+    bool viewLastErrorLog();
 
 private:
     Status recreate(const std::string& file);

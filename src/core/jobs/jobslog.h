@@ -14,6 +14,9 @@
 namespace vdln {
 
 inline constexpr const char* kJobsLogName = "bigjobs.log";
+/// The copy of the log of the last part that failed, in the Keep Directory
+/// ("Last &Error Log").
+inline constexpr const char* kLastErrorLogName = "lasterr.log";
 inline constexpr const char* kBatchJobsLogName = "BatchJobs.log";
 
 /// Appends lines (CR LF) to a log that exists, in one write in append mode

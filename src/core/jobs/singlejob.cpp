@@ -8,6 +8,7 @@
 #include "base/strutil.h"
 #include "env/suite.h"
 #include "jobs/jobscommands.h"
+#include "jobs/jobslog.h"
 
 namespace vdln {
 
@@ -289,7 +290,7 @@ void ConsoleJobTimer::showErrorLog(const std::string& log) {
         m_dialogs.info("(Unfortunately cannot find an Error Log file for you to look at.)");
         return;
     }
-    bestEffort(copyFile(log, JoinPath(m_env.keepDir, "lasterr.log"), false),
+    bestEffort(copyFile(log, JoinPath(m_env.keepDir, kLastErrorLogName), false),
                "a convenience copy for \"Last Error Log\"; the log itself is shown");
     if (m_dialogs.message(MsgKind::Information,
                           "Look at LOG file\r\n" + log +

@@ -34,6 +34,12 @@ std::string taskName(TaskCommand command) {
             return "Run Part BaseRerun, All Parts Policy";
         case TaskCommand::SimsForSelectedYears:
             return "Run Simulations for Selected Years";
+        case TaskCommand::PartBase:
+            return "Run part of Base Case";
+        case TaskCommand::PartRerun:
+            return "Do part of Re-run of base case with policy closures";
+        case TaskCommand::PartPolicy:
+            return "Do just part of the Policy Sims run";
     }
     return "";
 }
@@ -52,6 +58,12 @@ std::string taskCaption(TaskCommand command, bool noRerun) {
             return noRerun ? taskName(command) : "Complete Base, Do All Parts BaseRerun";
         case TaskCommand::PartRerunAllPartsPolicy:
             return noRerun ? taskName(command) : "Complete BaseRerun, Do All Parts Policy";
+        case TaskCommand::PartBase:
+            return "Run part of &Base Case";
+        case TaskCommand::PartRerun:
+            return "Do part of R&e-run of base case with policy closures";
+        case TaskCommand::PartPolicy:
+            return "Do just part of the &Policy Sims run";
         default:
             return taskName(command);
     }
@@ -90,6 +102,12 @@ CommandShape shapeOf(TaskCommand command) {
             return {2, 3, Y::FromYearThenAll, false};
         case TaskCommand::SimsForSelectedYears:
             return {1, 3, Y::All, true};
+        case TaskCommand::PartBase:
+            return {1, 1, Y::SameParts, false};
+        case TaskCommand::PartRerun:
+            return {2, 2, Y::SameParts, false};
+        case TaskCommand::PartPolicy:
+            return {3, 3, Y::SameParts, true};
     }
     return {};
 }

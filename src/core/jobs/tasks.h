@@ -98,9 +98,15 @@ enum class TaskCommand {
     PartBaseAllPartsRerun,    ///< "Run Part Base, All Parts BaseRerun"
     PartRerunAllPartsPolicy,  ///< "Run Part BaseRerun, All Parts Policy"
     SimsForSelectedYears,     ///< "Run Simulations for Selected Years"
+    PartBase,                 ///< "Run part of &Base Case"
+    PartRerun,                ///< "Do part of R&e-run of base case with policy closures"
+    PartPolicy,               ///< "Do just part of the &Policy Sims run"
 };
 
-/// The command's name as the menu lists it ("Run Base to Policy", ...).
+/// The command's name as the menu lists it ("Run Base to Policy", ...;
+/// without the accelerator "&").  The three commands that run part of one
+/// run ask the years dialog for that run (from `FirstPolicyYear` for the
+/// rerun and the Policy); the Policy's computes deviations.
 std::string taskName(TaskCommand command);
 /// The caption the Tasks menu shows for the command: a few commands are
 /// renamed after the rerun option ("Run Base and Policy" in no-rerun mode,

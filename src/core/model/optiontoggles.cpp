@@ -72,6 +72,24 @@ const OptionDef kDefs[] = {
      [](ProgramSettings& s) -> bool* { return &s.re.HideRE; }, true, -1,
      "The Rational Expectations controls are now hidden.",
      "The Rational Expectations controls are now shown."},
+    {OptionCommand::UsePIF, "Use &PIF under Windows NT", FIELD(UsePIF), true, -1,
+     "Will use PIF files under Windows NT.\r\n[On this system batch files are always run by /bin/sh, so "
+     "this changes nothing here.]",
+     "Will not use PIF files under Windows NT.\r\n[On this system batch files are always run by /bin/sh, "
+     "so this changes nothing here.]"},
+    {OptionCommand::UsePatternsOnRename, "Use Patterns when Change Sim Names", FIELD(PatternsOnRename), true,
+     22,
+     "When a Sim name changes, closure and shock files that follow the pattern of the old name will follow "
+     "the new one.",
+     ""},
+    {OptionCommand::IgnorePatternsOnRename, "Ignore Patterns when Change Sim Names", FIELD(PatternsOnRename),
+     false, 21,
+     "When a Sim name changes, the closure and shock files named on the Closure/Shock page stay "
+     "as they are.",
+     ""},
+    {OptionCommand::BatJobsForConcurrent, "Use Bat Jobs for Concurrent Solves", FIELD(BatJobsForConcurrent),
+     true, -1, "Concurrent solves will run the model through a BAT job.",
+     "Concurrent solves will run the model as any other solve."},
 };
 
 #undef FIELD

@@ -38,6 +38,10 @@ enum class OptionCommand {
     DoNotSplitBatchJobs,       ///< "Do not split batch jobs"
     FewerMessages,             ///< "Fewer Messages and Questions"
     HideRationalExpectations,  ///< "Hide Rational Expectations"
+    UsePIF,                    ///< "Use &PIF under Windows NT"
+    UsePatternsOnRename,       ///< "Use Patterns when Change Sim Names"
+    IgnorePatternsOnRename,    ///< "Ignore Patterns when Change Sim Names"
+    BatJobsForConcurrent,      ///< "Use Bat Jobs for Concurrent Solves"
 };
 
 /// Every option command, in menu order.

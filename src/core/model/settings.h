@@ -145,6 +145,16 @@ struct ProgramSettings {
     OutputsBeforeRun Outputs = OutputsBeforeRun::Delete;
     bool BeLikeOldVardelon = false;    ///< menu option; "Use RunSpecific CMFStart" is off while on
     bool DontUpdateIniAtExit = false;  ///< menu "Don't update INI file when exit"
+    /// "Use &PIF under Windows NT": kept for the menu's check mark; batch
+    /// files are run by /bin/sh whatever its state.  Not stored.
+    bool UsePIF = false;
+    /// "Use Patterns when Change Sim Names" (on) / "Ignore Patterns when
+    /// Change Sim Names": a changed simulation name renames the grid cells
+    /// that followed the old name's pattern.  Not stored.
+    bool PatternsOnRename = true;
+    /// "Use Bat Jobs for Concurrent Solves": with more than one concurrent
+    /// solve the model program runs through a batch file.  Not stored.
+    bool BatJobsForConcurrent = false;
 
     bool operator==(const ProgramSettings&) const = default;
 };

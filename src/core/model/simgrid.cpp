@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "base/dialogs.h"
 #include "base/fileutil.h"
@@ -143,6 +144,29 @@ void FollowPattern(TSimRecord& rec, int row, int col) {
 void FollowPattern(TSimRecord& rec, const GridSelection& sel) {
     for (int row = sel.top; row <= sel.bottom; ++row)
         for (int col = sel.left; col <= sel.right; ++col) FollowPattern(rec, row, col);
+}
+
+int ChangeSimName(TSimRecord& rec, int run, const std::string& newName, bool followPatterns) {
+    if (run < 1 || run > 3) return 0;
+    const std::string oldName = rec.SimNames[run].str();
+    const std::string name = toUpper(newName).substr(0, 3);
+    const int years = std::clamp(rec.NumYears, 0, kMaxYears);
+    std::vector<std::string> oldStems(static_cast<size_t>(years) + 1);
+    for (int row = 1; row <= years; ++row) oldStems[static_cast<size_t>(row)] = RunStem(rec, row, run);
+    rec.SimNames[run] = name;
+    int renamed = 0;
+    if (followPatterns && !oldName.empty() && oldName != name) {
+        for (int col = 1; col <= 4; ++col) {
+            if (gridColumnRun(col) != run) continue;
+            for (int row = 1; row <= years; ++row) {
+                if (!iequals(rec.GridStem(row, col).str(), oldStems[static_cast<size_t>(row)])) continue;
+                rec.GridStem(row, col) = RunStem(rec, row, run);
+                ++renamed;
+            }
+        }
+    }
+    RefreshGrid(rec);
+    return renamed;
 }
 
 void AsPrevious(TSimRecord& rec, int row, int col) {

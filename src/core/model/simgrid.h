@@ -65,6 +65,13 @@ struct GridSelection {
 void FollowPattern(TSimRecord& rec, int row, int col);
 /// `FollowPattern` on every cell of a block of year rows.
 void FollowPattern(TSimRecord& rec, const GridSelection& sel);
+/// Changes the simulation name of `run` to `newName` (upper-cased, cut to 3
+/// characters).  With `followPatterns` ("Use Patterns when Change Sim
+/// Names") every year cell of the run's columns whose stem was the old name's
+/// pattern for that year becomes the new name's; an old name that was empty
+/// had no pattern, so nothing else changes then.  Returns the number of cells
+/// renamed.
+int ChangeSimName(TSimRecord& rec, int run, const std::string& newName, bool followPatterns);
 /// The cell takes the stem of the row above; only rows 2..999 (the first
 /// year row is left unchanged).
 void AsPrevious(TSimRecord& rec, int row, int col);

@@ -525,6 +525,22 @@ std::optional<std::string> reportWhenSimsRunCommand(const TSimRecord& rec, const
                                     dialogs);
 }
 
+std::string whenSimsLastRunCommand(const TSimRecord& rec, const ProgramSettings& settings,
+                                   const TKeepRunInfo& keep, int firstPolicyYear, Dialogs& dialogs) {
+    DurableCopyNames copies;
+    for (int r = 1; r <= 3; ++r)
+        copies[static_cast<size_t>(r)] =
+            RunRecordCopyPath(rec, settings.model.ModelName, r, settings.NoRerun);
+    bestEffort(RestoreRunRecordCopies(keep, copies, settings.NoRerun),
+               "a run whose copy cannot be restored reads as never run, which the text then says");
+    std::string text;
+    for (const std::string& line :
+         whenSimsRunReportLines(rec, settings.NoRerun, whenRunInfoFor(keep, firstPolicyYear)))
+        text += line + "\r\n";
+    dialogs.info(text);
+    return text;
+}
+
 namespace {
 /// The period lengths of section "Length Periods" of a ".ds1" file
 /// ("Number periods", then "1".."n"); a missing or unusable length is 1.

@@ -168,6 +168,13 @@ std::optional<std::string> reportWhenSimsRunCommand(const TSimRecord& rec, const
                                                     const TKeepRunInfo& keep, int firstPolicyYear,
                                                     const ReportCommandEnv& env, Dialogs& dialogs);
 
+/// "When Were Sims Last Run ?" (Tasks menu): the when-run report of the
+/// current application (its record-of-runs files restored first, as for the
+/// written report), shown in an information message instead of a file.
+/// Returns the text shown.
+std::string whenSimsLastRunCommand(const TSimRecord& rec, const ProgramSettings& settings,
+                                   const TKeepRunInfo& keep, int firstPolicyYear, Dialogs& dialogs);
+
 /// Reads a simulation-details (".ds2") file into a record.
 using SimRecordLoader = std::function<Status(const std::string& ds2File, TSimRecord& rec)>;
 /// The loader of saved applications: `ReadSimRecordFile` in the given mode.

@@ -171,6 +171,11 @@ bool viewSpreadsheet(ResultsContext& ctx, const AllYearsRequest& req, Dialogs& d
         !acceptAgainstRecord(ctx, requestRun(req.run), spreadsheetRecordKey(req), file, dialogs))
         return false;
 
+    return openInSpreadsheetProgram(ctx, file, dialogs, starter);
+}
+
+bool openInSpreadsheetProgram(ResultsContext& ctx, const std::string& file, Dialogs& dialogs,
+                              ProgramStarter& starter) {
     std::string program = trim(ctx.settings.tools.Spreadsheet);
     if (program.empty()) {
         FileRequest fr;
@@ -365,6 +370,19 @@ bool analyseCumulative(ResultsContext& ctx, const AllYearsRequest& req, Dialogs&
         return false;
     return startProbex(ctx, {a.solutionFile, a.coefficientsFile, a.rslFile}, ctx.rec.WorkDir, dialogs,
                        starter);
+}
+
+bool chooseProbexProgram(ResultsContext& ctx, Dialogs& dialogs) {
+    const ProbexLocation now = locateProbex(ctx);
+    FileRequest req;
+    req.title = "Select Probex to use";
+    req.initialDir = now.program.empty() ? ctx.env.programDirectory() : dirOf(now.program);
+    req.filter = "Probex Files (Probex.EXE)|Probex.exe";
+    const std::optional<std::string> pick = dialogs.chooseFile(req);
+    if (!pick || trim(*pick).empty()) return false;
+    ctx.settings.tools.Probex = trim(*pick);
+    dialogs.info("Will use\r\n  " + ctx.settings.tools.Probex + "\r\nas Probex.");
+    return true;
 }
 
 ProbexLocation locateProbex(const ResultsContext& ctx) {

@@ -60,9 +60,13 @@ void applyResultsChoice(ResultsPageState& page, const ResultsPageChoice& choice,
         page.allYears.someYears = !choice.allYears;
         page.allYears.cumulative = choice.cumulative || !choice.yearOnYear;
     }
-    if (choice.individualYearsRun >= kRunBase && choice.individualYearsRun <= kRunPolicy)
-        page.yearRun = choice.individualYearsRun;
+    const bool individual = choice.individualYearsRun >= kRunBase && choice.individualYearsRun <= kRunPolicy;
+    if (individual) page.yearRun = choice.individualYearsRun;
     refreshResultsPage(page, ctx);
+    // A year the run did not simulate (the base year, before the first
+    // policy year) has nothing to show: the last year is chosen instead.
+    if (individual && !page.years.empty() && page.selectedSim() < ctx.firstSimOf(page.yearRun))
+        page.year = static_cast<int>(page.years.size()) - 1;
 }
 
 }  // namespace vdln

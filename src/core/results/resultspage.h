@@ -40,8 +40,9 @@ void refreshResultsPage(ResultsPageState& page, const ResultsContext& ctx);
 
 /// Chooses what a finished job produced: the all-years run (Differences
 /// when the Policy's deviations were made), All or Some years, the style,
-/// and the individual-years run; then `refreshResultsPage`.  A choice that
-/// is not valid leaves the page as it is.
+/// and the individual-years run; then `refreshResultsPage`.  When the year
+/// selected is one the individual-years run did not simulate, the last year
+/// is selected.  A choice that is not valid leaves the page as it is.
 void applyResultsChoice(ResultsPageState& page, const ResultsPageChoice& choice, const ResultsContext& ctx);
 
 /// Chooses the all-years run: the style follows the rules

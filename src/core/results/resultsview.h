@@ -250,6 +250,18 @@ struct ProbexLocation {
 ProbexLocation locateProbex(const ResultsContext& ctx);
 /// "Cannot find Probex.\r\n[In <dir>,\r\non PATH or in <folder>]".
 std::string probexNotFoundText(const ProbexLocation& where);
+/// Opens a file with the spreadsheet program of the settings, asking for one
+/// first when none is set ("Select Spreadsheet Program", kept in the
+/// settings); a failed start shows "Failed to execute <PROGRAM>" with the
+/// reason.  Used by the all-years "&View" and "S&preadsheet file...".
+bool openInSpreadsheetProgram(ResultsContext& ctx, const std::string& file, Dialogs& dialogs,
+                              ProgramStarter& starter);
+
+/// "Which Probex to use": a file dialog titled "Select Probex to use" with
+/// the filter "Probex Files (Probex.EXE)|Probex.exe", starting in the folder
+/// of the program found now (or the program directory); the pick is stored
+/// in the settings ("Probex") and confirmed.  False when cancelled.
+[[nodiscard]] bool chooseProbexProgram(ResultsContext& ctx, Dialogs& dialogs);
 /// Starts `Probex` with `args` in `workDir` ("/" when empty); shows the
 /// not-found text or "Could not run \r\n<program>".
 bool startProbex(const ResultsContext& ctx, const std::vector<std::string>& args, const std::string& workDir,
