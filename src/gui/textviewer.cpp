@@ -40,7 +40,9 @@ QWidget* openTextViewer(const QString& file, QWidget* parent, QString* why) {
     text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     QString content = QString::fromLocal8Bit(bytes);
     content.remove('\r');
-    if (cut) content += QString("\n[Only the first %1 MB are shown.]").arg(kTextViewerLimit / (1024 * 1024));
+    if (cut)
+        content +=
+            QString("\n[Only the first %1 MB are shown.]").arg(kTextViewerLimit / (qint64{1024} * 1024));
     text->setPlainText(content);
     lay->addWidget(text, 1);
     auto* bb = new QDialogButtonBox(QDialogButtonBox::Close);

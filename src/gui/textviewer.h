@@ -10,7 +10,7 @@ class QWidget;
 namespace vdln::gui {
 
 /// The largest file shown whole; a longer one shows its beginning and says so.
-inline constexpr qint64 kTextViewerLimit = 16 * 1024 * 1024;
+inline constexpr qint64 kTextViewerLimit = qint64{16} * 1024 * 1024;
 
 /// Opens `file` in a window of its own (deleted when closed); nullptr when
 /// the file cannot be read (`why` then holds the reason).

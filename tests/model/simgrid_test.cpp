@@ -120,7 +120,7 @@ TEST_F(SimGrid, Edits) {
 TEST_F(SimGrid, AChangedSimNameRenamesOnlyTheCellsThatFollowedItsPattern) {
     ASSERT_EQ(rec.SimNames[1].str(), "BS1");
     FollowPattern(rec, GridSelection{1, 1, 3, 2});  // BS1B2024 .. BS1B2026 in both Base columns
-    SetCell(rec, 2, 2, "B2025");                    // a file of the user's own
+    ASSERT_TRUE(SetCell(rec, 2, 2, "B2025"));       // a file of the user's own
     SetCommon(rec, 3, 1);
     FollowPattern(rec, 1, 3);  // PL1P2024: another run's pattern
     EXPECT_EQ(ChangeSimName(rec, 1, "bs2", true), 4);
