@@ -78,8 +78,22 @@ bool ConsoleJobTimer::launchSingle(int mode, const LaunchRequest& request, const
     return true;
 }
 
+bool ConsoleJobTimer::takeLocks() {
+    if (m_holdsLocks || !m_takeLocks) return true;
+    m_holdsLocks = m_takeLocks();
+    return m_holdsLocks;
+}
+
+void ConsoleJobTimer::releaseLocksWhenIdle() {
+    if (!m_holdsLocks || watching()) return;
+    m_holdsLocks = false;
+    if (m_releaseLocks) m_releaseLocks();
+}
+
 bool ConsoleJobTimer::startReleaseCheck(const std::string& program) {
     if (program.empty() || watching()) return false;
+    if (!takeLocks()) return false;
+    IdleRelease release{*this};
     auto files = WriteReleaseJobFiles(m_env.tempDir, program);
     if (!files) {
         m_dialogs.message(MsgKind::Error, files.message(), BtnOk | BtnHelp, kHelp);
@@ -103,6 +117,8 @@ bool ConsoleJobTimer::startReleaseCheck(const std::string& program) {
 
 bool ConsoleJobTimer::startTempDirCheck(const std::string& sectraProgram) {
     if (watching()) return false;
+    if (!takeLocks()) return false;
+    IdleRelease release{*this};
     auto job = prepareTempDirCheck(m_env.tempDir, sectraProgram);
     if (!job) {
         m_dialogs.message(MsgKind::Error, job.message(), BtnOk | BtnHelp, kHelp);
@@ -120,6 +136,8 @@ bool ConsoleJobTimer::startTempDirCheck(const std::string& sectraProgram) {
 bool ConsoleJobTimer::startClosureChecks(int mode, std::vector<ClosureCheckRequest> requests,
                                          PrepareClosureCheckFn prepare) {
     if (!isClosureMode(mode) || requests.empty() || !prepare || watching()) return false;
+    if (!takeLocks()) return false;
+    IdleRelease release{*this};
     m_closureRequests = std::move(requests);
     m_closureIndex = 0;
     m_prepareClosure = std::move(prepare);
@@ -189,6 +207,9 @@ void ConsoleJobTimer::tick() {
         bool& b;
         ~Clear() { b = false; }
     } clear{m_busy};
+    // A single job that has ended (with every year of a closure check) gives
+    // its locks up, however this tick leaves.
+    IdleRelease release{*this};
 
     if (m_mode == kJobModeIdle) {
         m_enabled = false;
