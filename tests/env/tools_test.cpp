@@ -237,7 +237,7 @@ TEST_F(ToolsTest, ShellCommandsNumberTheirBatchFiles) {
 
     s.fail = true;
     EXPECT_FALSE(shell.openShell(folder, temp, m_env, d, s));
-    EXPECT_EQ(d.lastMessage(), "Unable to run " + term);
+    EXPECT_EQ(d.lastMessage(), "Unable to run " + term + "\r\n[No such file or directory]");
 }
 
 TEST_F(ToolsTest, TempDirCheckFiles) {
