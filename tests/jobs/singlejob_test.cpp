@@ -167,18 +167,22 @@ TEST_F(TimerTest, ReleaseCheckLaunchAndItsOwnerFinishingIt) {
     EXPECT_FALSE(t.enabled());
 }
 
-TEST_F(TimerTest, CancelFromTheWaitWindowEndsTheSingleJobButNotItsProgram) {
+// Left running, a cancelled check's program would go on writing into the
+// Temporary Directory after its locks are given up: it is stopped.
+TEST_F(TimerTest, CancelFromTheWaitWindowEndsTheSingleJobAndStopsItsProgram) {
     ConsoleJobTimer& t = timer(launcher);
     ASSERT_TRUE(t.startReleaseCheck(path("growth.exe")));
     dialogs.queueButton(BtnNo);
     EXPECT_FALSE(t.askCancelSingleJob());
     t.tick();
     EXPECT_TRUE(events.empty());
+    EXPECT_FALSE(launcher.started()[0].ended) << "No leaves the check running";
     dialogs.queueButton(BtnYes);
     EXPECT_TRUE(t.askCancelSingleJob());
     t.tick();
     EXPECT_EQ(events, (std::vector<std::string>{"caption", "release chkmodel.rpt cancelled"}));
-    EXPECT_FALSE(launcher.started()[0].ended);
+    EXPECT_TRUE(launcher.started()[0].ended);
+    EXPECT_EQ(launcher.started()[0].terminatedCode, std::optional<int>(kSignalExitBase + 15));
 }
 
 TEST_F(TimerTest, TempDirCheckReportsOrGivesUpAfterTwentySeconds) {
@@ -382,12 +386,9 @@ TEST_F(TimerTest, ClosureChecksCancelledOrUnableToStart) {
         << "one watched job at a time";
     t.cancelSingleJob();
     t.tick();
-    EXPECT_EQ(dialogs.messages(),
-              (std::vector<std::string>{
-                  "Solve job aborted via Cancel button",
-                  "However the DOS job may still be running.\r\nYou may be able to kill it by "
-                  "clicking on this job in the TaskBar and then hitting Control-C."}));
+    EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"Solve job aborted via Cancel button"});
     EXPECT_EQ(launcher.started().size(), 1u);
+    EXPECT_TRUE(launcher.started()[0].ended) << "the cancelled check's program was stopped";
 
     // A writer's file error is shown here; a missing CMFSTART constituent was shown by the writer.
     dialogs = ScriptedDialogs();
@@ -404,6 +405,26 @@ TEST_F(TimerTest, ClosureChecksCancelledOrUnableToStart) {
         EXPECT_FALSE(t.startClosureChecks(mode, years(1, 1), prepare())) << mode;
     EXPECT_EQ(t.JobMode(), kJobModeIdle);
     EXPECT_FALSE(t.enabled());
+
+    // A program that cannot be stopped is said to be still running, with why.
+    class Unstoppable : public FakeLauncher {
+    public:
+        Status stop(const std::vector<ProcessHandle>&, int, int) override {
+            return Status::fail("Cannot stop process 42: Operation not permitted");
+        }
+    } unstoppable;
+    dialogs = ScriptedDialogs();
+    ConsoleJobTimer& u = timer(unstoppable);
+    ASSERT_TRUE(u.startClosureChecks(kJobModeClosure, years(1, 1), prepare()));
+    u.cancelSingleJob();
+    u.tick();
+    EXPECT_EQ(
+        dialogs.messages(),
+        (std::vector<std::string>{
+            "Solve job aborted via Cancel button",
+            "However the DOS job may still be running.\r\nYou may be able to kill it by "
+            "clicking on this job in the TaskBar and then hitting Control-C.\r\nCannot stop process 42: "
+            "Operation not permitted"}));
 }
 
 }  // namespace

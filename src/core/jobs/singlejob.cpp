@@ -246,6 +246,14 @@ void ConsoleJobTimer::tick() {
 
     const bool cancelled = m_cancelled;
     if (!cancelled && !SingleJobEnded()) return;
+    // A cancelled check's program is stopped as a cancelled job's are: left
+    // running, it would go on writing into the Temporary Directory after the
+    // locks have been given up.
+    m_stopProblem.clear();
+    if (cancelled && m_single && !m_launcher.ended(m_single)) {
+        if (Status st = m_launcher.stop({m_single}, kSignalExitBase + 15, kSingleJobStopGraceMs); !st)
+            m_stopProblem = st.message();
+    }
 
     const int mode = m_mode;
     stopWatching();
@@ -276,10 +284,11 @@ void ConsoleJobTimer::tick() {
 void ConsoleJobTimer::finishClosureCheck(bool cancelled) {
     if (cancelled) {
         m_dialogs.info("Solve job aborted via Cancel button");
-        m_dialogs.info(
-            "However the DOS job may still be running.\r\nYou may be able to kill it by clicking on this job "
-            "in the "
-            "TaskBar and then hitting Control-C.");
+        if (!m_stopProblem.empty())
+            m_dialogs.info(
+                "However the DOS job may still be running.\r\nYou may be able to kill it by clicking on this "
+                "job in the TaskBar and then hitting Control-C.\r\n" +
+                m_stopProblem);
         return;
     }
     const ClosureCheckFiles files = m_closureFiles;

@@ -47,6 +47,9 @@ enum : int {
 
 /// The Temporary Directory check gives up after this many seconds.
 inline constexpr double kTempDirCheckLimitSeconds = 20;
+/// A cancelled check's program gets SIGTERM, and SIGKILL when it is still
+/// there after this long.
+inline constexpr int kSingleJobStopGraceMs = 2000;
 
 /// What the timer needs of the program.
 struct TimerEnvironment {
@@ -148,7 +151,8 @@ public:
                             PrepareClosureCheckFn prepare);
 
     /// The wait window's Cancel: asks "Do you really want to kill this
-    /// job?"; Yes marks the single job cancelled (the next tick ends it).
+    /// job?"; Yes marks the single job cancelled (the next tick stops its
+    /// program and ends it).
     bool askCancelSingleJob();
     /// Marks the single job cancelled without asking.
     void cancelSingleJob() { m_cancelled = true; }
@@ -214,6 +218,7 @@ private:
     std::function<bool()> m_takeLocks;
     std::function<void()> m_releaseLocks;
     bool m_holdsLocks = false;  ///< taken for the single job being watched
+    std::string m_stopProblem;  ///< why a cancelled check's program could not be stopped
 };
 
 }  // namespace vdln
