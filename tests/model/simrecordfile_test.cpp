@@ -1,4 +1,5 @@
 // The ".ds2" form of the simulation record.
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -178,6 +179,43 @@ TEST_F(SimRecordFile, NoRerunMarksRerunStartCell) {
     EXPECT_EQ(back.GridFile(-1, 3), "N/A");
     ASSERT_TRUE(ReadSimRecordFile(back, path("a.ds2"), false).isOk());
     EXPECT_EQ(back.GridStem(-1, 3), "RSTART");
+}
+
+// "N/A" in a start-file cell names no file.  A cell set to it keeps the
+// extension of the file it named before, and a damaged file can put one
+// after it: neither may turn the marker into a name with a separator that
+// the reader then refuses (found by fuzzing the reader).
+TEST_F(SimRecordFile, TheNotApplicableMarkerOfAStartFileKeepsNoExtension) {
+    rec.GridStem(-1, 1) = "BSTART";
+    rec.CMFStartExt[1] = ".CMF";
+    ASSERT_TRUE(SetCell(rec, -1, 1, "N/A").isOk());
+    TSimRecord back = roundTrip();
+    EXPECT_EQ(back.GridStem(-1, 1), "N/A");
+    EXPECT_EQ(back.CMFStartExt[1], "");
+    EXPECT_EQ(GridCellText(back, -1, 1), "N/A");
+
+    // Written with a narrow stem column, the marker and an extension.
+    std::vector<std::string> l = lines();
+    auto files = std::find(l.begin(), l.end(), "#FILES");
+    ASSERT_NE(files, l.end());
+    *(files + 1) = "3";
+    *(files + 2) = "4";
+    *(files + 5) = "N/ASUMM";  // the Policy closure's start file
+    std::string text;
+    for (const std::string& line : l) text += line + "\r\n";
+    TSimRecord read = CreateSimRecord();
+    read.WorkDir = dir();
+    ASSERT_TRUE(ReadSimRecordText(read, text, false, "narrow.ds2").isOk());
+    EXPECT_EQ(read.GridStem(-1, 3), "N/A");
+    Result<std::vector<std::string>> again = SimRecordLines(read);
+    ASSERT_TRUE(again.isOk()) << again.message();
+    text.clear();
+    for (const std::string& line : *again) text += line + "\r\n";
+    TSimRecord reread = CreateSimRecord();
+    reread.WorkDir = dir();
+    Status s = ReadSimRecordText(reread, text, false, "again.ds2");
+    EXPECT_TRUE(s.isOk()) << s.message();
+    EXPECT_EQ(reread.GridStem(-1, 3), "N/A");
 }
 
 TEST_F(SimRecordFile, OldStyleFileTakesStartFilesFromWorkDir) {

@@ -212,7 +212,8 @@ Status readFilesBlock(TSimRecord& rec, LineReader& in, bool noRerun) {
                     std::string stem, ext;
                     splitStartLine(line, w1, w2, stem, ext);
                     rec.GridStem(row, c) = stem;
-                    rec.CMFStartExt[c] = ext;
+                    // The marker names no file, whatever follows it.
+                    rec.CMFStartExt[c] = stem == "N/A" ? std::string() : ext;
                 }
             } else {
                 rec.GridStem(row, c) = line;
@@ -357,7 +358,12 @@ Result<std::vector<std::string>> SimRecordLines(const TSimRecord& rec) {
     for (int row = kGridCMFStartRow; row <= rec.NumYears; ++row) {
         for (int c = 1; c <= 4; ++c) {
             if (row == kGridCMFStartRow)
-                out.push_back(toUpper(rec.GridStem(row, c) + rec.CMFStartExt[c]));
+                // The "N/A" marker names no file: an extension left from the
+                // file the cell named before would make it a name with a
+                // separator in it, which the reader refuses.
+                out.push_back(rec.GridStem(row, c).str() == "N/A"
+                                  ? std::string("N/A")
+                                  : toUpper(rec.GridStem(row, c) + rec.CMFStartExt[c]));
             else
                 out.push_back(rec.GridStem(row, c));
         }
