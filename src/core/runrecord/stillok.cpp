@@ -80,7 +80,7 @@ CheckOutcome StillOkChecker::ModelFilesStillOk(int run, int i, bool bot) const {
         out.fail("The model used when you last ran the " + ctx + " has not been recorded.");
     } else {
         auto cmp = [&](const char* label, const char* key, const std::string& file) {
-            auto r = CompareFileStamp(label, ctx, v.get(s, key), file, "used", nameAndTime());
+            auto r = CompareFileStamp(label, ctx, v.value(s, key), file, "used", nameAndTime());
             if (!r.ok) out.fail(r.message);
         };
         if (!nowCalvex) {
@@ -93,7 +93,7 @@ CheckOutcome StillOkChecker::ModelFilesStillOk(int run, int i, bool bot) const {
         }
     }
     {
-        auto r = CompareFileStamp(kMinLabel, ctx, v.get(s, "Model Info File"), m_env.modelInfoFile, "used",
+        auto r = CompareFileStamp(kMinLabel, ctx, v.value(s, "Model Info File"), m_env.modelInfoFile, "used",
                                   nameAndTime());
         if (!r.ok) out.fail(r.message);
     }
@@ -107,7 +107,7 @@ CheckOutcome StillOkChecker::ModelFilesStillOk(int run, int i, bool bot) const {
         out.fail("You are not using a Dynamic Information file.\r\nHowever, when you last ran the " + ctx +
                  " you were using a Dynamic Information file.");
     } else if (dinNow) {
-        auto r = CompareFileStamp(kDinLabel, ctx, v.get(s, "Dynamic Info File"), m_env.dynamicInfoFile,
+        auto r = CompareFileStamp(kDinLabel, ctx, v.value(s, "Dynamic Info File"), m_env.dynamicInfoFile,
                                   "used", nameAndTime());
         if (!r.ok) out.fail(r.message);
     }
@@ -139,7 +139,7 @@ CheckOutcome StillOkChecker::CMFStartStillOk(int run, int i, bool bot) const {
     }
     if (!now) return out;
     auto r =
-        CompareFileStamp("The CMFStart file", ctx, v.get(s, "CMFStart file"), file, "used", nameAndTime());
+        CompareFileStamp("The CMFStart file", ctx, v.value(s, "CMFStart file"), file, "used", nameAndTime());
     if (!r.ok) {
         out.fail("The CMFStart file to be used in the " + ctx +
                  " should be the same as when a simulation from the " + runTitle(run) + " was last run.\r\n" +
@@ -160,8 +160,8 @@ CheckOutcome StillOkChecker::BaseSolutionFileOutputStillAsWhenLastUsedOrCreated(
     if (i > m_env.sim.NumYears || (!bot && run == 1)) return out;
     const RunRecordView& v = view(run);
     const std::string y = std::to_string(m_env.sim.Years[i]);
-    const std::string stored =
-        bot ? v.get(y + "boti", "Base Solution file used") : v.get(y + "i", "Base Solution file");
+    const std::string_view stored =
+        bot ? v.value(y + "boti", "Base Solution file used") : v.value(y + "i", "Base Solution file");
     const std::string ctx = stepContext(m_env, run, i, bot);
     const std::string current = SolutionFile(m_env.sim, i, 1, m_env.noRerun);
     auto r = CompareFileStamp("The Solution file", ctx, stored, current, "used", nameAndTime());
@@ -180,7 +180,7 @@ CheckOutcome botLikeCheck(const RunRecordEnv& env, const RunRecordView& v, const
                           const std::string& lead, const std::string& however) {
     CheckOutcome out;
     const std::string y = std::to_string(env.sim.Years[i]);
-    const std::string stored = v.get(bot ? y : y + "i", key);
+    const std::string_view stored = v.value(bot ? y : y + "i", key);
     const std::string ctx = stepContext(env, run, i, bot);
     auto r = CompareFileStamp(bot ? "The BOT file" : "The file", ctx, stored, current,
                               bot ? "created" : "used", check);
@@ -250,18 +250,18 @@ CheckOutcome StillOkChecker::SimOverviewStillOk(int run, int i, bool bot) const 
         WriteMethodSection(now, "m", m_env.methodForYear(i));
         bool methodSame = true;
         for (const auto& [key, value] : now.entries("m"))
-            if (!iequals(trim(v.get(es, key, "?")), trim(value))) methodSame = false;
+            if (!iequals(trimmedView(v.value(es, key, "?")), trimmedView(value))) methodSame = false;
         if (!methodSame) out.fail("Solution method has changed since you last ran the " + ctx + ".");
         if (m_env.method.AutoAccuracy) {
             IniFile acc;
             WriteAccuracySection(acc, "a", m_env.accuracyForYear(i));
             bool accSame = true;
             for (const auto& [key, value] : acc.entries("a"))
-                if (!iequals(trim(v.get(es, key, "?")), trim(value))) accSame = false;
+                if (!iequals(trimmedView(v.value(es, key, "?")), trimmedView(value))) accSame = false;
             if (!accSame) out.fail("Auto Accuracy details have changed since you last ran the " + ctx + ".");
         }
     } else {
-        const std::string stored = v.get(s, "Map file");
+        const std::string_view stored = v.value(s, "Map file");
         // No map file then and none now is no change.
         if (!(m_env.resultsMapFile.empty() && StampName(stored).empty())) {
             auto r = CompareFileStamp("The Spreadsheet Mapping file", ctx, stored, m_env.resultsMapFile,
@@ -362,7 +362,7 @@ CheckOutcome StillOkChecker::IsThisSimSolutionLogSLCFileStillAsWhenLastCreated(
     for (const Item& it : items) {
         if (!it.wanted) continue;
         const std::string kind = it.kind;
-        auto r = CompareFileStamp("The " + kind + " file", ctx, v.get(y, it.key), it.file, "created",
+        auto r = CompareFileStamp("The " + kind + " file", ctx, v.value(y, it.key), it.file, "created",
                                   nameAndTime());
         if (!r.ok)
             out.fail(
@@ -395,8 +395,8 @@ CheckOutcome StillOkChecker::AreDataFileOutputsThisSimStillAsWhenLastRan(int run
         } else {
             continue;
         }
-        auto r = CompareFileStamp("The " + kind + " file", ctx, v.get(y, f.Name.str()), m_env.inWorkDir(file),
-                                  "created", nameAndTime());
+        auto r = CompareFileStamp("The " + kind + " file", ctx, v.value(y, f.Name.str()),
+                                  m_env.inWorkDir(file), "created", nameAndTime());
         if (!r.ok)
             out.fail(
                 "  The " + kind + " file with logical name " + f.Name.str() + "\r\n    from " + ctx +
@@ -429,8 +429,8 @@ CheckOutcome StillOkChecker::AreSpreadsheetAndCumDevSolFileOutputsThisSimTypeSti
         else if (iequals(key, "Output RSL dev"))
             kind = "cumulative differences RSL", wanted = sel.ssDeviations;
         if (!wanted) continue;
-        auto r =
-            CompareFileStamp("The " + kind + " file", ctx, v.get("Run", key), file, "created", nameAndTime());
+        auto r = CompareFileStamp("The " + kind + " file", ctx, v.value("Run", key), file, "created",
+                                  nameAndTime());
         if (!r.ok)
             out.fail("The " + kind + " file from the " + rn +
                      " should be the same as the file created in the spreadsheet job for the " + rn +
@@ -457,7 +457,7 @@ CheckOutcome StillOkChecker::StartingDataInputsForSimOrBotJobStillAsWhenLastRan(
             ResolveLogicalFile(sim, i, run, m_env.firstYearOf(run), m_env.noRerun, k, m_env.firstYearList);
         const std::string current = resolved ? m_env.inWorkDir(resolved->name) : std::string();
         auto r =
-            CompareFileStamp("The input file", ctx, v.get(s, f.Name.str()), current, "used", nameAndTime());
+            CompareFileStamp("The input file", ctx, v.value(s, f.Name.str()), current, "used", nameAndTime());
         if (!r.ok)
             out.fail("The input file to be used in the " + ctx +
                      " should be the same as the file with logical name " + f.Name.str() +
