@@ -83,9 +83,21 @@ RunRecordView RunRecordView::fromIni(const IniFile& ini) {
 RunRecordView RunRecordView::fromText(std::string_view text) {
     RunRecordView v;
     v.m_present = true;
+    // A first pass counts the keys of each section, so that each section's
+    // keys are stored once, without the moves of a growing vector.
+    std::vector<size_t> counts(1, 0);
+    IniFile::scanText(text, [&](const IniFile::TextLine& l) {
+        if (l.kind == IniFile::TextLine::Kind::Header)
+            counts.push_back(0);
+        else if (l.kind == IniFile::TextLine::Kind::Key)
+            ++counts.back();
+    });
+    v.m_sections.reserve(counts.size() - 1);
+    v.m_index.reserve(counts.size() - 1);
     // The keys before the first header belong to no section; those of a
     // section whose name came before are not read (the first one wins).
     Section* current = nullptr;
+    size_t header = 0;
     auto finish = [&] {
         if (current) current->finish();
     };
@@ -94,6 +106,10 @@ RunRecordView RunRecordView::fromText(std::string_view text) {
             finish();
             const bool seen = v.m_index.find(l.name) != v.m_index.end();
             current = seen ? nullptr : &v.slot(l.name);
+            if (current)
+                current->entries.reserve(counts[++header]);
+            else
+                ++header;
         } else if (l.kind == IniFile::TextLine::Kind::Key && current) {
             current->entries.emplace_back(std::string(l.name), std::string(l.value));
         }
