@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 
 namespace vdln {
 
@@ -29,8 +30,9 @@ std::string toLower(std::string_view s) {
 
 bool iequals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    // Names compared are mostly spelled alike: letters are folded only
-    // where the bytes differ.
+    // Names compared are mostly spelled alike: the bytes are compared at
+    // once, and letters are folded only where they differ.
+    if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
     for (size_t i = 0; i < a.size(); ++i)
         if (a[i] != b[i] && lowerAscii(a[i]) != lowerAscii(b[i])) return false;
     return true;
