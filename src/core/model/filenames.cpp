@@ -323,6 +323,14 @@ std::optional<std::string> firstYearFileFor(const std::vector<std::string>& firs
 
 Result<TResolvedFile> ResolveLogicalFile(const TSimRecord& rec, int i, int run, int firstRun, bool noRerun,
                                          int fileIndex, const std::vector<std::string>& firstYearList) {
+    return ResolveLogicalFileWith(
+        rec, i, run, firstRun, noRerun, fileIndex,
+        [&firstYearList](const std::string& name) { return firstYearFileFor(firstYearList, name); });
+}
+
+Result<TResolvedFile> ResolveLogicalFileWith(const TSimRecord& rec, int i, int run, int firstRun,
+                                             bool noRerun, int fileIndex,
+                                             const FirstYearLookup& firstYearFile) {
     const char* tag = " [ResolveLogicalFile]";
     const TSimFileEntry* F = fileEntry(rec, fileIndex);
     if (!F) return Result<TResolvedFile>::fail("No user file " + std::to_string(fileIndex) + tag);
@@ -363,7 +371,7 @@ Result<TResolvedFile> ResolveLogicalFile(const TSimRecord& rec, int i, int run, 
     if (k == 1 && (S->Usage == kUsageUpdatedInput || S->Usage == kUsageConstantInput)) {
         // Starting data: the user's own name from the first-year list, as written.
         std::string logical = i == 1 ? F->Name.str() : S->Name.str();
-        out.name = firstYearFileFor(firstYearList, logical).value_or("");
+        out.name = firstYearFile(logical).value_or("");
         return out;
     }
     std::string name;

@@ -33,9 +33,23 @@ const std::vector<std::string>& StillOkChecker::constituents(const std::string& 
     return m_constituents.emplace(file, sortedConstituents(m_env, file)).first->second;
 }
 
+std::optional<std::string> StillOkChecker::firstYearFile(const std::string& name) const {
+    // The application may change between two checks of one checker: the
+    // answers are kept only for the list they were found in.
+    if (m_firstYearList != m_env.firstYearList) {
+        m_firstYear.clear();
+        m_firstYearList = m_env.firstYearList;
+    }
+    auto it = m_firstYear.find(name);
+    if (it == m_firstYear.end())
+        it = m_firstYear.emplace(name, firstYearFileFor(m_env.firstYearList, name)).first;
+    return it->second;
+}
+
 void StillOkChecker::compareConstituents(CheckOutcome& out, const RunRecordView& v,
                                          const std::string& section, const std::string& prefix,
-                                         const std::string& currentFile, const std::string& header,
+                                         const std::string& currentFile,
+                                         const std::function<std::string()>& header,
                                          const std::string& context) const {
     std::vector<std::string> stored;
     for (int n = 0;; ++n) {
@@ -46,14 +60,14 @@ void StillOkChecker::compareConstituents(CheckOutcome& out, const RunRecordView&
     static const std::vector<std::string> kNone;
     const std::vector<std::string>& now = currentFile.empty() ? kNone : constituents(currentFile);
     if (stored.size() != now.size()) {
-        out.fail(header + "\r\nHowever one constituent has been added or removed: now there are " +
+        out.fail(header() + "\r\nHowever one constituent has been added or removed: now there are " +
                  std::to_string(now.size()) + " but then there were " + std::to_string(stored.size()) + ".");
         return;
     }
     for (size_t n = 0; n < now.size(); ++n) {
         auto r = CompareFileStamp("The constituent file", context, stored[n], now[n], "used", nameAndTime());
         if (!r.ok) {
-            out.fail(header + "\r\nHowever one constituent has changed:\r\n" + r.message);
+            out.fail(header() + "\r\nHowever one constituent has changed:\r\n" + r.message);
             return;
         }
     }
@@ -146,11 +160,13 @@ CheckOutcome StillOkChecker::CMFStartStillOk(int run, int i, bool bot) const {
                  r.message);
         return out;
     }
-    compareConstituents(out, v, s, "", file,
-                        "All constituents of the CMFStart file: " + file + " to be used in the " + ctx +
-                            " should be the same as when a simulation from the " + runTitle(run) +
-                            " was last run.",
-                        ctx);
+    compareConstituents(
+        out, v, s, "", file,
+        [&] {
+            return "All constituents of the CMFStart file: " + file + " to be used in the " + ctx +
+                   " should be the same as when a simulation from the " + runTitle(run) + " was last run.";
+        },
+        ctx);
     return out;
 }
 
@@ -219,43 +235,45 @@ CheckOutcome StillOkChecker::SimOverviewStillOk(int run, int i, bool bot) const 
     const std::string s = ss ? std::string("sser") : sec(i, bot, "er");
     const std::string ctx = stepContext(m_env, run, i, bot);
     const std::string rn = runTitle(run);
-    const std::string when = " but when you last ran the " + ctx;
+    // The texts of the messages are made only for the checks that fail.
+    auto when = [&] { return " but when you last ran the " + ctx; };
 
     const long long version = v.getInt("Options", "VardelVersion", 0);
     if (version < kMinRestorableVersion)
         out.fail("The record of the " + ctx + " was written by an older version of this program (" +
                  std::to_string(version) + ").");
-    auto intKey = [&](const char* key, long long now, const std::string& what) {
+    auto intKey = [&](const char* key, long long now, const char* whatLead) {
         long long then = v.getInt(s, key, -1);
         if (then != now)
-            out.fail(what + " has changed. Now it is " + std::to_string(now) + when + " it was " +
+            out.fail(whatLead + rn + " has changed. Now it is " + std::to_string(now) + when() + " it was " +
                      (then < 0 ? std::string("not recorded") : std::to_string(then)) + ".");
     };
     intKey("Start year this run", sim.Years[m_env.firstYearOf(run)],
-           "The year for which data is produced in the first simulation of the " + rn);
-    auto textKey = [&](const char* key, const std::string& now, const std::string& what, const char* colon) {
-        std::string then = trim(v.get(s, key));
+           "The year for which data is produced in the first simulation of the ");
+    auto textKey = [&](const char* key, const std::string& now, const char* whatLead, bool withRun,
+                       const char* colon) {
+        const std::string_view then = trimmedView(v.value(s, key));
         if (!iequals(then, now))
-            out.fail(what + "has changed. Now it is" + colon + " " + now + when + " it was" + colon + " " +
-                     then);
+            out.fail(whatLead + (withRun ? rn + " " : std::string()) + "has changed. Now it is" + colon +
+                     " " + now + when() + " it was" + colon + " " + std::string(then));
     };
-    textKey("Sim name", sim.SimNames[run].str(), "Sim Name for " + rn + " ", "");
-    textKey("Sim char", std::string(1, runLetter(run)), "Sim Type Character for " + rn + " ", "");
-    textKey("Sim Directory", sim.WorkDir, "Working directory ", ":");
+    textKey("Sim name", sim.SimNames[run].str(), "Sim Name for ", true, "");
+    textKey("Sim char", std::string(1, runLetter(run)), "Sim Type Character for ", true, "");
+    textKey("Sim Directory", sim.WorkDir, "Working directory ", false, ":");
 
     if (!ss) {
         // The method of the year as the record writer writes it.
         const std::string es = sec(i, bot, "es");
+        bool methodSame = true;
         IniFile now;
         WriteMethodSection(now, "m", m_env.methodForYear(i));
-        bool methodSame = true;
         for (const auto& [key, value] : now.entries("m"))
             if (!iequals(trimmedView(v.value(es, key, "?")), trimmedView(value))) methodSame = false;
         if (!methodSame) out.fail("Solution method has changed since you last ran the " + ctx + ".");
         if (m_env.method.AutoAccuracy) {
+            bool accSame = true;
             IniFile acc;
             WriteAccuracySection(acc, "a", m_env.accuracyForYear(i));
-            bool accSame = true;
             for (const auto& [key, value] : acc.entries("a"))
                 if (!iequals(trimmedView(v.value(es, key, "?")), trimmedView(value))) accSame = false;
             if (!accSame) out.fail("Auto Accuracy details have changed since you last ran the " + ctx + ".");
@@ -270,18 +288,19 @@ CheckOutcome StillOkChecker::SimOverviewStillOk(int run, int i, bool bot) const 
         }
     }
     intKey("End year", sim.Years[sim.NumYears],
-           "The year for which data is produced in the last simulation of the " + rn);
-    const std::string unit = m_env.usesPeriods() ? "period" : "year";
+           "The year for which data is produced in the last simulation of the ");
     {
         long long then = v.getInt(s, "Number of periods", -1);
-        if (then != sim.NumYears)
+        if (then != sim.NumYears) {
+            const std::string unit = m_env.usesPeriods() ? "period" : "year";
             out.fail("Number of " + unit + "s has changed. Now there are " + std::to_string(sim.NumYears) +
-                     when + " there were " + std::to_string(then) + ".");
+                     when() + " there were " + std::to_string(then) + ".");
+        }
     }
     auto lengthCheck = [&](int k, long long then) {
         if (then != sim.PeriodLength[k])
             out.fail("Now have " + std::to_string(sim.PeriodLength[k]) + " years in period number " +
-                     std::to_string(k) + when + " there were " + std::to_string(then) +
+                     std::to_string(k) + when() + " there were " + std::to_string(then) +
                      " years in this period.");
     };
     if (!ss) {
@@ -300,7 +319,7 @@ CheckOutcome StillOkChecker::ClosureShocksPageStillOkOneJob(int run, int i, bool
     const std::string ctx = stepContext(m_env, run, i, bot);
     auto one = [&](const std::string& section, const std::string& prefix, const std::string& ext,
                    const std::string& kind, const std::string& rel) {
-        const std::string stored = trim(v.get(section, prefix + ext + " file"));
+        const std::string_view stored = trimmedView(v.value(section, prefix + ext + " file"));
         const std::string current = m_env.inWorkDir(rel);
         if (stored.empty() && current.empty()) return;
         if (stored.empty()) {
@@ -319,11 +338,14 @@ CheckOutcome StillOkChecker::ClosureShocksPageStillOkOneJob(int run, int i, bool
                      r.message);
             return;
         }
-        compareConstituents(out, v, section, prefix, current,
-                            "All constituents of the " + kind + " file: " + current + " to be used in the " +
-                                ctx + " should be the same as when a simulation from the " + runTitle(run) +
-                                " was last run.",
-                            ctx);
+        compareConstituents(
+            out, v, section, prefix, current,
+            [&] {
+                return "All constituents of the " + kind + " file: " + current + " to be used in the " + ctx +
+                       " should be the same as when a simulation from the " + runTitle(run) +
+                       " was last run.";
+            },
+            ctx);
     };
     const TSimRecord& sim = m_env.sim;
     const std::string c = sec(i, bot, "c");
@@ -454,7 +476,8 @@ CheckOutcome StillOkChecker::StartingDataInputsForSimOrBotJobStillAsWhenLastRan(
         if (f.Usage != kUsageUpdatedInput && f.Usage != kUsageLaggedInput && f.Usage != kUsageConstantInput)
             continue;
         auto resolved =
-            ResolveLogicalFile(sim, i, run, m_env.firstYearOf(run), m_env.noRerun, k, m_env.firstYearList);
+            ResolveLogicalFileWith(sim, i, run, m_env.firstYearOf(run), m_env.noRerun, k,
+                                   [this](const std::string& name) { return firstYearFile(name); });
         const std::string current = resolved ? m_env.inWorkDir(resolved->name) : std::string();
         auto r =
             CompareFileStamp("The input file", ctx, v.value(s, f.Name.str()), current, "used", nameAndTime());
