@@ -214,6 +214,34 @@ Status copyModelProgram(const std::string& programDir, const std::string& dir, c
     return Status::ok();
 }
 
+/// The model's auxiliary files as its compiler leaves them beside the
+/// program: "<model>.axs" (compilation stamp and equations), "<model>.axt"
+/// (the source and the compiler's stored input) and the source "<model>.tab".
+Status writeModelAuxiliaries(const std::string& dir, const std::string& model, const std::string& stamp,
+                             const std::vector<std::string>& equations,
+                             const std::vector<std::string>& source,
+                             const std::vector<std::string>& compilerInput) {
+    auto at = [&](const std::string& ext) { return JoinPath(dir, model + ext); };
+    const HeaderDef compiled = HeaderDef::text("DTXT", "Time and date of the model's compilation", {stamp});
+    Status s = writeHar(at(".axs"), {compiled, HeaderDef::text("EQNS", "Equations of the model", equations)});
+    if (!s) return s;
+    s = writeHar(at(".axt"), {compiled, HeaderDef::text("TABN", "Model source file", {model + ".tab"}),
+                              HeaderDef::text("TABF", "Model source", source),
+                              HeaderDef::text("STIN", "Stored input of the model compiler", {model + ".sti"}),
+                              HeaderDef::text("STIF", "Stored input of the model compiler", compilerInput)});
+    if (!s) return s;
+    return writeText(at(".tab"), source);
+}
+
+/// The base-year data both models start from ("BASE2023.HAR").
+Status writeBaseData(const std::string& dir, const DemoData& d) {
+    const SetDef ind{"IND", {"AGR", "MAN", "SER"}};
+    return writeHar(JoinPath(dir, "BASE2023.HAR"), {HeaderDef::reals("CAPS", "Capital stock", {ind}, d.CAPS),
+                                                    HeaderDef::reals("INVS", "Investment", {ind}, d.INVS),
+                                                    HeaderDef::reals("OUTP", "Output", {ind}, d.OUTP),
+                                                    HeaderDef::reals("LABR", "Employment", {ind}, d.LABR)});
+}
+
 /// The Base shocks of every year and the Policy shocks of 2025 and 2026.
 Status writeShockFiles(const std::string& dir) {
     auto at = [&](const std::string& name) { return JoinPath(dir, name); };
@@ -247,21 +275,11 @@ Status writeDemoApplication(const std::string& folderIn, const std::string& prog
     Status s = copyModelProgram(programDir, dir, "growth.exe");
     if (!s) return s;
 
-    const std::string stamp(suite::kGrowthModelStamp);
-    if (!(s = writeHar(at("growth.axs"),
-                       {HeaderDef::text("DTXT", "Time and date of the model's compilation", {stamp}),
-                        HeaderDef::text("EQNS", "Equations of the model",
-                                        {"E1: x = a + ALPH*k + (1 - ALPH)*l - 0.5*t",
-                                         "E2: k = 100*(INVS/CAPS - DEPR)"})})))
+    if (!(s = writeModelAuxiliaries(
+              dir, "growth", std::string(suite::kGrowthModelStamp),
+              {"E1: x = a + ALPH*k + (1 - ALPH)*l - 0.5*t", "E2: k = 100*(INVS/CAPS - DEPR)"}, kTabSource,
+              kCompilerInput)))
         return s;
-    if (!(s = writeHar(at("growth.axt"),
-                       {HeaderDef::text("DTXT", "Time and date of the model's compilation", {stamp}),
-                        HeaderDef::text("TABN", "Model source file", {"growth.tab"}),
-                        HeaderDef::text("TABF", "Model source", kTabSource),
-                        HeaderDef::text("STIN", "Stored input of the model compiler", {"growth.sti"}),
-                        HeaderDef::text("STIF", "Stored input of the model compiler", kCompilerInput)})))
-        return s;
-    if (!(s = writeText(at("growth.tab"), kTabSource))) return s;
     suite::Flags baseClosure{};
     for (int i = 0; i < suite::kNumInd; ++i)
         for (int v : {0, 3, 4}) baseClosure[suite::componentOf(v, i)] = true;
@@ -275,12 +293,7 @@ Status writeDemoApplication(const std::string& folderIn, const std::string& prog
     if (!(s = writeText(at("growth.map"), {"x", "k", "a"}))) return s;
 
     const DemoData d;
-    const SetDef ind{"IND", {"AGR", "MAN", "SER"}};
-    if (!(s = writeHar(at("BASE2023.HAR"), {HeaderDef::reals("CAPS", "Capital stock", {ind}, d.CAPS),
-                                            HeaderDef::reals("INVS", "Investment", {ind}, d.INVS),
-                                            HeaderDef::reals("OUTP", "Output", {ind}, d.OUTP),
-                                            HeaderDef::reals("LABR", "Employment", {ind}, d.LABR)})))
-        return s;
+    if (!(s = writeBaseData(dir, d))) return s;
     if (!(s = writeHar(at("PARAMS.HAR"), {HeaderDef::reals("ALPH", "Capital share", {}, {d.ALPH}),
                                           HeaderDef::reals("DEPR", "Depreciation rate", {}, {d.DEPR})})))
         return s;
@@ -416,25 +429,15 @@ Status writeDemoReApplication(const std::string& folderIn, const std::string& pr
     if (!s) return s;
     const suite::ModelDescription& desc = suite::growthReModel();
     const std::string stamp(desc.stamp);
-    if (!(s = writeHar(
-              at("growthre.axs"),
-              {HeaderDef::text("DTXT", "Time and date of the model's compilation", {stamp}),
-               HeaderDef::text("EQNS", "Equations of the model",
-                               {"E1: x = a + ALPH*k + (1 - ALPH)*l - 0.5*t", "E2: k = 100*(INVS/CAPS - DEPR)",
-                                "E3: inv = x + d_ff", "E4: d_ff = d_f_diseq + d_f",
-                                "E5: d_f_diseq = 100*BETA*(EXPR/RNRM - 1)",
-                                "E6: d_eror_o = 100*(EXPR - RNRM) + d_f_eror_o",
-                                "E7: del_ror_se_o = 100*(RNOW - RNRM) + d_f_ror_se_o",
-                                "E8: d_diseq = 100*(EXPR - RNOW) + d_f_diseqre"})})))
+    if (!(s = writeModelAuxiliaries(
+              dir, "growthre", stamp,
+              {"E1: x = a + ALPH*k + (1 - ALPH)*l - 0.5*t", "E2: k = 100*(INVS/CAPS - DEPR)",
+               "E3: inv = x + d_ff", "E4: d_ff = d_f_diseq + d_f", "E5: d_f_diseq = 100*BETA*(EXPR/RNRM - 1)",
+               "E6: d_eror_o = 100*(EXPR - RNRM) + d_f_eror_o",
+               "E7: del_ror_se_o = 100*(RNOW - RNRM) + d_f_ror_se_o",
+               "E8: d_diseq = 100*(EXPR - RNOW) + d_f_diseqre"},
+              kReTabSource, kReCompilerInput)))
         return s;
-    if (!(s = writeHar(at("growthre.axt"),
-                       {HeaderDef::text("DTXT", "Time and date of the model's compilation", {stamp}),
-                        HeaderDef::text("TABN", "Model source file", {"growthre.tab"}),
-                        HeaderDef::text("TABF", "Model source", kReTabSource),
-                        HeaderDef::text("STIN", "Stored input of the model compiler", {"growthre.sti"}),
-                        HeaderDef::text("STIF", "Stored input of the model compiler", kReCompilerInput)})))
-        return s;
-    if (!(s = writeText(at("growthre.tab"), kReTabSource))) return s;
     // The Model Information file shows the Base closure's statuses.
     suite::Flags baseClosure{};
     for (int i = 0; i < suite::kNumInd; ++i)
@@ -461,11 +464,7 @@ Status writeDemoReApplication(const std::string& folderIn, const std::string& pr
     auto one = [](const std::string& name, const std::string& description, float v) {
         return HeaderDef::reals(name, description, {}, {v});
     };
-    if (!(s = writeHar(at("BASE2023.HAR"), {HeaderDef::reals("CAPS", "Capital stock", {ind}, d.CAPS),
-                                            HeaderDef::reals("INVS", "Investment", {ind}, d.INVS),
-                                            HeaderDef::reals("OUTP", "Output", {ind}, d.OUTP),
-                                            HeaderDef::reals("LABR", "Employment", {ind}, d.LABR)})))
-        return s;
+    if (!(s = writeBaseData(dir, d))) return s;
     if (!(s = writeHar(at("PARAMS.HAR"),
                        {one("ALPH", "Capital share", d.ALPH), one("DEPR", "Depreciation rate", d.DEPR),
                         one("BETA", "Response of investment to the expected return", 1.0f),

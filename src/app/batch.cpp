@@ -117,6 +117,10 @@ private:
 int BatchRun::finish(bool failed, const std::string& message, int failureStatus) {
     m_progress.end();
     m_session.settings().FewerMessages = m_fewerMessages;
+    // The job is over: the exit sequence clears the Temporary Directory
+    // under a hold of its own on that folder's lock, which a job of another
+    // process may have taken by then (its files are then left to it).
+    if (!m_locks.locks.empty()) m_locks.locks.erase(m_locks.locks.begin());
     // A failure of the exit sequence is also one of the session's problems.
     const bool closed = m_session.close().isOk();
     std::vector<std::string> unwritten;

@@ -59,8 +59,11 @@ bool WindowSession::start() {
                   [this](const std::string& title, const std::string& text) { showOverview(title, text); }});
     jobs().engine().setRationalExpectations(*m_re);
     // A job holds the Temporary and Keep Directories from its start to its
-    // end, as batch mode does.
+    // end, as batch mode does; so do the checking jobs (closures, the model
+    // program's release, the Temporary Directory), which run the suite's
+    // programs in the same folder.
     jobs().engine().setJobLocks([this] { return takeJobLocks(); }, [this] { m_jobLocks.locks.clear(); });
+    jobs().timer().setJobLocks([this] { return takeJobLocks(); }, [this] { m_jobLocks.locks.clear(); });
 
     ModelSelectEnv menv = m_app->modelSelectEnv();
     menv.startReleaseCheck = [this] {

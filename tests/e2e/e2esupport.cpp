@@ -13,6 +13,7 @@
 #include "base/fileutil.h"
 #include "base/strutil.h"
 #include "base/textfile.h"
+#include "support/processes.h"
 
 namespace vdln::e2e {
 
@@ -31,20 +32,7 @@ void Growth::update(int i, double x, double k) {
 }
 
 namespace {
-// Reads a file that may be missing (a process's /proc entry); "" then.
-std::string quietRead(const std::string& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    if (f) ss << f.rdbuf();
-    return ss.str();
-}
-
-bool gone(long pid) {
-    std::string stat = quietRead("/proc/" + std::to_string(pid) + "/stat");
-    if (stat.empty()) return true;
-    size_t close = stat.rfind(')');
-    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z';
-}
+using testing::quietRead;
 
 std::string link(const std::string& p) {
     std::error_code ec;
@@ -54,11 +42,7 @@ std::string link(const std::string& p) {
 }  // namespace
 
 bool goneWithin(long pid, int ms) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (gone(pid)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return gone(pid);
+    return testing::processGoneWithin(pid, ms);
 }
 
 std::vector<long> runningPrograms(const std::string& name, const std::string& underDir) {
@@ -70,7 +54,7 @@ std::vector<long> runningPrograms(const std::string& name, const std::string& un
         const std::string exe = link(e.path().string() + "/exe");
         const std::string cwd = link(e.path().string() + "/cwd");
         if (std::filesystem::path(exe).filename() != name || cwd.rfind(underDir, 0) != 0) continue;
-        if (!gone(std::stol(id))) found.push_back(std::stol(id));
+        if (!testing::processGone(std::stol(id))) found.push_back(std::stol(id));
     }
     return found;
 }

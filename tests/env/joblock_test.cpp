@@ -124,5 +124,43 @@ TEST_F(JobLockTest, ASecondWindowOnTheKeepDirectoryLearnsWhoHoldsIt) {
     EXPECT_NE(nowhere.problem.find("Cannot create the lock file"), std::string::npos) << nowhere.problem;
 }
 
+// At exit the Temporary Directory is cleared only when no other process's
+// job uses it: another window's or a batch job's files there are its
+// inputs and results.
+TEST_F(JobLockTest, ExitClearsTheTemporaryDirectoryOnlyWhenNoOtherJobUsesIt) {
+    const std::vector<std::string> files = {"temp/B2025.sl4", "temp/simdir2/P2026.har", "temp/simdir3/x.log"};
+    auto writeAll = [&] {
+        for (const auto& f : files) writeFile(path(f), "data");
+    };
+    auto present = [&] {
+        int n = 0;
+        for (const auto& f : files) n += fileExists(path(f)) ? 1 : 0;
+        return n;
+    };
+    writeAll();
+    // Held by a job of another process: the lock is ours through another
+    // open file, but the file names a different holder, as it would.
+    auto other = DirectoryLock::acquire(path("temp"), "Temporary Directory", now());
+    ASSERT_TRUE(other) << other.message();
+    writeFile(path("temp/VdlnJob.lock"), "pid=1\r\nhost=otherhost\r\nstarted=09/12/2026 15:00:00\r\n");
+    auto refused = clearTemporaryDirectoryUnlessInUse(path("temp"), path("work"), now());
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.message().rfind("Another Vardelon job is using the Temporary Directory", 0), 0u)
+        << refused.message();
+    EXPECT_NE(refused.message().find("process 1 on host otherhost"), std::string::npos) << refused.message();
+    EXPECT_EQ(present(), 3) << "another job's files were removed";
+    other->release();
+
+    // Free: cleared under the lock, which is given back (no file left).
+    writeAll();
+    auto cleared = clearTemporaryDirectoryUnlessInUse(path("temp"), path("work"), now());
+    ASSERT_TRUE(cleared) << cleared.message();
+    EXPECT_EQ(*cleared, 3);
+    EXPECT_EQ(present(), 0);
+    EXPECT_FALSE(fileExists(path("temp/VdlnJob.lock")));
+    auto next = DirectoryLock::acquire(path("temp"), "Temporary Directory", now());
+    EXPECT_TRUE(next) << next.message();
+}
+
 }  // namespace
 }  // namespace vdln

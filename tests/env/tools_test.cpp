@@ -7,6 +7,7 @@
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "doubles/mapenvironment.h"
+#include "doubles/recordingstarter.h"
 #include "doubles/scripteddialogs.h"
 #include "support/tempdir.h"
 
@@ -15,23 +16,6 @@ namespace {
 
 using testing::readFile;
 using testing::writeFile;
-
-// Records what would have been started; can be told to fail.
-class RecordingStarter : public ProgramStarter {
-public:
-    struct Call {
-        std::string program;
-        std::vector<std::string> args;
-        std::string dir;
-    };
-    Status startProgram(const std::string& program, const std::vector<std::string>& args,
-                        const std::string& dir) override {
-        calls.push_back({program, args, dir});
-        return fail ? Status::fail("No such file or directory") : Status::ok();
-    }
-    std::vector<Call> calls;
-    bool fail = false;
-};
 
 class ToolsTest : public testing::TempDirTest {
 protected:
@@ -237,7 +221,7 @@ TEST_F(ToolsTest, ShellCommandsNumberTheirBatchFiles) {
 
     s.fail = true;
     EXPECT_FALSE(shell.openShell(folder, temp, m_env, d, s));
-    EXPECT_EQ(d.lastMessage(), "Unable to run " + term);
+    EXPECT_EQ(d.lastMessage(), "Unable to run " + term + "\r\n[No such file or directory]");
 }
 
 TEST_F(ToolsTest, TempDirCheckFiles) {

@@ -172,6 +172,40 @@ TEST_F(WindowSafety, ASecondWindowIsWarnedAndItsJobRefusedWhileTheFirstOnesRuns)
     ASSERT_TRUE(third->close(false));
 }
 
+// While another window's job runs on the same folders, this window's
+// checking jobs are refused as its jobs are, and closing this window leaves
+// the shared Temporary Directory's files to that job; the window closed
+// last clears them.
+TEST_F(WindowSafety, AnotherWindowsJobKeepsItsTemporaryFilesAndItsFolders) {
+    openDemo(fake);
+    second = openSecond(dialogs2, fake2);
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(second->loadDetails(app + "/growth.ds1")) << dialogs2.lastMessage();
+    ASSERT_TRUE(second->startRun(RunButton::Base)) << dialogs2.lastMessage();
+    ASSERT_TRUE(second->holdsJobLocks());
+    const std::string tempDir = session->dirs().tempDir;
+    ASSERT_EQ(tempDir, second->dirs().tempDir);
+    const std::string inUse = JoinPath(tempDir, "B2025.sl4");
+    std::ofstream(inUse) << "the second window's solution";
+    ASSERT_TRUE(fileExists(inUse));
+
+    dialogs.clear();
+    EXPECT_FALSE(session->jobs().timer().startReleaseCheck(app + "/growth.exe"));
+    EXPECT_TRUE(contains(dialogs.lastMessage(), "Another Vardelon job is using the Temporary Directory"))
+        << dialogs.lastMessage();
+    EXPECT_TRUE(fake.started().empty());
+    EXPECT_FALSE(session->holdsJobLocks());
+
+    ASSERT_TRUE(session->settings().ClearTempDirAtExit);
+    ASSERT_TRUE(window->close());
+    EXPECT_TRUE(fileExists(inUse)) << "closing this window removed the other job's files";
+    EXPECT_TRUE(second->holdsJobLocks());
+
+    second->jobs().engine().cancelJob("test");
+    ASSERT_TRUE(second->close(false));
+    EXPECT_FALSE(fileExists(inUse)) << "the window closed last clears the folder";
+}
+
 TEST_F(WindowSafety, ClosingWhileAJobRunsAsksThenStopsItsProgramsAndLogsTheEnd) {
     openDemo(real);
     // The jobs log on, as its menu item makes it (the log file is created).

@@ -35,46 +35,15 @@ public:
     int attempts = 0;
 };
 
-class EngineFaultsTest : public testing::TempDirTest {
+class EngineFaultsTest : public testing::JobAppTest {
 protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        testing::setUpTwoYearApplication(dir(), env, rec, settings);
-        work = rec.WorkDir;
-    }
-
     void finishSlot(JobEngine& e, int slot, const std::string& extraReport = "") {
-        const TOneDosJob& j = e.job().Jobs[slot];
-        ASSERT_TRUE(j.InUse);
-        launched.push_back(stepText(j.JobName, j.JobPart) + " r" + std::to_string(j.Run) + " y" +
-                           std::to_string(j.Year));
-        writeFile(j.ReportFile, "[Result]\r\nStatus=ok\r\nLog file=" + j.LogFile + "\r\n" + extraReport);
-        writeFile(j.LogFile, "log\r\n");
-        writeFile(j.OutputFile, "out");
-        ASSERT_TRUE(launcher.endProcess(ProcessHandle{static_cast<std::uint64_t>(j.Process)}, 0));
+        endSlot(e, slot, "Status=ok\r\nLog file=" + e.job().Jobs[slot].LogFile + "\r\n" + extraReport, "out");
     }
-
-    // Ends the busy slots one by one until the job is over (at most `limit`
-    // parts, so a job that runs parts again cannot loop for ever).
     void runToEnd(JobEngine& e, int limit = 200) {
-        for (int guard = 0; guard < limit && e.running(); ++guard) {
-            int s = 0;
-            for (int k = 1; k <= 3 && !s; ++k)
-                if (e.job().Jobs[k].InUse) s = k;
-            ASSERT_GT(s, 0);
-            finishSlot(e, s);
-            e.tick();
-        }
+        JobAppTest::runToEnd(
+            e, [&](int s) { finishSlot(e, s); }, limit);
     }
-
-    std::string work;
-    EngineEnvironment env;
-    TSimRecord rec;
-    ProgramSettings settings;
-    ScriptedDialogs dialogs;
-    FixedClock clock{fileTimeFromLocal(2026, 12, 9, 10, 0, 0)};
-    FakeLauncher launcher;
-    std::vector<std::string> launched;
 };
 
 TEST_F(EngineFaultsTest, AnUnwritableRecordOfRunsNeverMakesAPartRunTwice) {

@@ -22,12 +22,10 @@ namespace {
 using testing::readFile;
 using testing::writeFile;
 
-class ModesTest : public testing::TempDirTest {
+class ModesTest : public testing::JobAppTest {
 protected:
     void SetUp() override {
-        TempDirTest::SetUp();
-        testing::setUpTwoYearApplication(dir(), env, rec, settings);
-        work = rec.WorkDir;
+        JobAppTest::SetUp();
         settings.NeverBatJob = true;
     }
 
@@ -37,40 +35,17 @@ protected:
     // SOL file names it the way the suite's program does: quoted, as given.
     void finishSlot(JobEngine& e, int slot) {
         const TOneDosJob& j = e.job().Jobs[slot];
-        ASSERT_TRUE(j.InUse);
         slotsUsed.insert(slot);
-        launched.push_back(stepText(j.JobName, j.JobPart) + " r" + std::to_string(j.Run) + " y" +
-                           std::to_string(j.Year));
-        writeFile(j.ReportFile, "[Result]\r\nStatus=ok\r\n");
-        writeFile(j.LogFile, "log\r\n");
-        if (j.JobPart == PartKind::Tellur2)
-            writeFile(j.OutputFile,
-                      "shock a = file \"" + BotResultsFile(rec, j.Year, false) + "\" header \"A\" ;\n");
-        else
-            writeFile(j.OutputFile, "out");
-        ASSERT_TRUE(launcher.endProcess(ProcessHandle{static_cast<std::uint64_t>(j.Process)}, 0));
+        const std::string botShock =
+            "shock a = file \"" + BotResultsFile(rec, j.Year, false) + "\" header \"A\" ;\n";
+        endSlot(e, slot, "Status=ok\r\n", j.JobPart == PartKind::Tellur2 ? botShock.c_str() : "out");
     }
 
     void runToEnd(JobEngine& e) {
-        for (int guard = 0; guard < 400 && e.running(); ++guard) {
-            int s = 0;
-            for (int k = 1; k <= 3 && !s; ++k)
-                if (e.job().Jobs[k].InUse) s = k;
-            ASSERT_GT(s, 0);
-            finishSlot(e, s);
-            e.tick();
-        }
+        JobAppTest::runToEnd(e, [&](int s) { finishSlot(e, s); });
     }
 
-    std::string work;
-    EngineEnvironment env;
-    TSimRecord rec;
-    ProgramSettings settings;
-    ScriptedDialogs dialogs;
-    FixedClock clock{fileTimeFromLocal(2026, 12, 9, 10, 0, 0)};
-    FakeLauncher launcher;
     testing::BotRecorder recorder;
-    std::vector<std::string> launched;
     std::set<int> slotsUsed;
 };
 

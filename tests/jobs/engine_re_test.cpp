@@ -59,11 +59,10 @@ public:
     std::vector<std::string> calls;
 };
 
-class EngineRE : public testing::TempDirTest {
+class EngineRE : public testing::JobAppTest {
 protected:
     void SetUp() override {
-        TempDirTest::SetUp();
-        testing::setUpTwoYearApplication(dir(), env, rec, settings);
+        JobAppTest::SetUp();
         settings.NeverBatJob = true;
         // The three iteration files beside the data.
         const char* names[] = {"ROREXT", "ITER", "EXTRA"};
@@ -77,29 +76,17 @@ protected:
         rec.NumModelFiles = rec.NumFiles = 4;
     }
 
+    // Plays every part; the first year's Base command file is kept as each
+    // iteration wrote it.
     void runToEnd(JobEngine& e) {
-        for (int guard = 0; guard < 400 && e.running(); ++guard) {
-            int s = 0;
-            for (int k = 1; k <= 3 && !s; ++k)
-                if (e.job().Jobs[k].InUse) s = k;
-            ASSERT_GT(s, 0);
+        JobAppTest::runToEnd(e, [&](int s) {
             const TOneDosJob& j = e.job().Jobs[s];
             if (j.JobName == JobKind::Sim && j.JobPart == PartKind::Sim && j.Year == 1 && j.Run == 1)
                 firstYearCmfs.push_back(readFile(CmfFile(rec, 1, 1, false)));
-            writeFile(j.ReportFile, "[Result]\r\nStatus=ok\r\n");
-            writeFile(j.LogFile, "log\r\n");
-            writeFile(j.OutputFile, "out");
-            ASSERT_TRUE(launcher.endProcess(ProcessHandle{static_cast<std::uint64_t>(j.Process)}, 0));
-            e.tick();
-        }
+            endSlot(e, s, "Status=ok\r\n", "out");
+        });
     }
 
-    EngineEnvironment env;
-    TSimRecord rec;
-    ProgramSettings settings;
-    ScriptedDialogs dialogs;
-    FixedClock clock{fileTimeFromLocal(2026, 12, 9, 10, 0, 0)};
-    FakeLauncher launcher;
     testing::BotRecorder recorder;
     std::vector<std::string> firstYearCmfs;
 };

@@ -36,57 +36,26 @@ public:
 // closure, a common policy closure and policy shocks in year 2.  The console
 // programs are played by the fake launcher: the test writes each part's
 // report and output file and ends it.
-class EngineTest : public testing::TempDirTest {
+class EngineTest : public testing::JobAppTest {
 protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        testing::setUpTwoYearApplication(dir(), env, rec, settings);
-        work = rec.WorkDir;
-    }
-
     JobRequest everything() { return testing::everythingRequest(2); }
 
     // Plays the program of a slot: writes its report and output, then ends it.
     void finishSlot(JobEngine& e, int slot, bool ok = true, bool writeOutput = true) {
-        const TOneDosJob& j = e.job().Jobs[slot];
-        ASSERT_TRUE(j.InUse);
-        launched.push_back(stepText(j.JobName, j.JobPart) + " r" + std::to_string(j.Run) + " y" +
-                           std::to_string(j.Year));
-        writeFile(j.ReportFile, std::string("[Result]\r\nStatus=") + (ok ? "ok" : "error") +
-                                    "\r\nLog file=" + j.LogFile + "\r\n");
-        writeFile(j.LogFile, "log of " + std::string(text(j.JobPart)) + "\r\n");
-        if (writeOutput) writeFile(j.OutputFile, "out");
-        // Runs 2 and 3 read the year's top part; the fake model program
-        // must also leave the BOT file behind.
-        ASSERT_TRUE(launcher.endProcess(ProcessHandle{static_cast<std::uint64_t>(j.Process)}, 0));
+        endSlot(e, slot,
+                std::string("Status=") + (ok ? "ok" : "error") +
+                    "\r\nLog file=" + e.job().Jobs[slot].LogFile + "\r\n",
+                writeOutput ? "out" : nullptr);
     }
 
-    int busySlot(const JobEngine& e) {
-        for (int s = 1; s <= 3; ++s)
-            if (e.job().Jobs[s].InUse) return s;
-        return 0;
-    }
-
-    std::string work;
-    EngineEnvironment env;
-    TSimRecord rec;
-    ProgramSettings settings;
-    ScriptedDialogs dialogs;
-    FixedClock clock{fileTimeFromLocal(2026, 12, 9, 10, 0, 0)};
-    FakeLauncher launcher;
     MemoryRecorder recorder;
-    std::vector<std::string> launched;
 };
 
 TEST_F(EngineTest, RunsEveryStepOfAllThreeRunsInOrderWithOneSlot) {
     JobEngine e(rec, settings, env, dialogs, clock, launcher, recorder);
     ASSERT_TRUE(e.StartBigJob(everything())) << e.failureMessage() << " / " << dialogs.lastMessage();
-    for (int guard = 0; guard < 200 && e.running(); ++guard) {
-        int s = busySlot(e);
-        ASSERT_GT(s, 0);
-        finishSlot(e, s);
-        e.tick();
-    }
+    runToEnd(
+        e, [&](int s) { finishSlot(e, s); }, 200);
     EXPECT_EQ(e.outcome(), JobOutcome::Finished)
         << e.failureMessage()
         << ::testing::PrintToString(std::vector<std::string>(

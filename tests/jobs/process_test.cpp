@@ -18,6 +18,7 @@
 #include "doubles/fakelauncher.h"
 #include "doubles/scripteddialogs.h"
 #include "env/tools.h"
+#include "support/processes.h"
 #include "support/tempdir.h"
 #include "support/testpaths.h"
 
@@ -196,30 +197,9 @@ TEST_F(PosixLauncherTest, TerminateKillsAndReportsTheGivenCode) {
     EXPECT_EQ(m_launcher.ended(h), 3);
 }
 
-// Reads a file that may be missing (a process's /proc entry); "" then.
-std::string quietRead(const std::string& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::stringstream ss;
-    if (f) ss << f.rdbuf();
-    return ss.str();
-}
-
-// Whether a process is gone (a zombie waiting for its parent counts as
-// gone: it runs no code).
-bool gone(long pid) {
-    std::string stat = quietRead("/proc/" + std::to_string(pid) + "/stat");
-    if (stat.empty()) return true;
-    size_t close = stat.rfind(')');
-    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z';
-}
-
-bool goneWithin(long pid, int ms) {
-    for (int waited = 0; waited < ms; waited += 10) {
-        if (gone(pid)) return true;
-        ::usleep(10000);
-    }
-    return gone(pid);
-}
+using testing::processGone;
+using testing::processGoneWithin;
+using testing::quietRead;
 
 TEST_F(PosixLauncherTest, StopEndsTheWholeProcessGroupAfterTheGrace) {
     struct Case {
@@ -243,8 +223,9 @@ TEST_F(PosixLauncherTest, StopEndsTheWholeProcessGroupAfterTheGrace) {
         ASSERT_GT(shell, 0);
         ASSERT_TRUE(m_launcher.stop({h}, 143, 300).isOk());
         EXPECT_EQ(m_launcher.ended(h), 143);
-        EXPECT_TRUE(goneWithin(shell, kHangGuardMs));
-        EXPECT_TRUE(goneWithin(grandchild, kHangGuardMs)) << "what the program started is stopped with it";
+        EXPECT_TRUE(processGoneWithin(shell, kHangGuardMs));
+        EXPECT_TRUE(processGoneWithin(grandchild, kHangGuardMs))
+            << "what the program started is stopped with it";
     }
 }
 
@@ -278,11 +259,11 @@ TEST_F(PosixLauncherTest, ProgramsDieWithTheLaunchingProcess) {
             if (!child) ::usleep(10000);
         }
         ASSERT_GT(child, 0);
-        EXPECT_FALSE(gone(child));
+        EXPECT_FALSE(processGone(child));
         ::kill(launcher, SIGKILL);
         int status = 0;
         ::waitpid(launcher, &status, 0);
-        EXPECT_TRUE(goneWithin(child, kHangGuardMs)) << child << " outlived the launching process";
+        EXPECT_TRUE(processGoneWithin(child, kHangGuardMs)) << child << " outlived the launching process";
     }
 }
 

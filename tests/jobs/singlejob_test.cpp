@@ -1,11 +1,13 @@
 #include "jobs/singlejob.h"
 
+#include <filesystem>
 #include <map>
 
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "doubles/fakelauncher.h"
 #include "doubles/scripteddialogs.h"
+#include "env/joblock.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -165,18 +167,22 @@ TEST_F(TimerTest, ReleaseCheckLaunchAndItsOwnerFinishingIt) {
     EXPECT_FALSE(t.enabled());
 }
 
-TEST_F(TimerTest, CancelFromTheWaitWindowEndsTheSingleJobButNotItsProgram) {
+// Left running, a cancelled check's program would go on writing into the
+// Temporary Directory after its locks are given up: it is stopped.
+TEST_F(TimerTest, CancelFromTheWaitWindowEndsTheSingleJobAndStopsItsProgram) {
     ConsoleJobTimer& t = timer(launcher);
     ASSERT_TRUE(t.startReleaseCheck(path("growth.exe")));
     dialogs.queueButton(BtnNo);
     EXPECT_FALSE(t.askCancelSingleJob());
     t.tick();
     EXPECT_TRUE(events.empty());
+    EXPECT_FALSE(launcher.started()[0].ended) << "No leaves the check running";
     dialogs.queueButton(BtnYes);
     EXPECT_TRUE(t.askCancelSingleJob());
     t.tick();
     EXPECT_EQ(events, (std::vector<std::string>{"caption", "release chkmodel.rpt cancelled"}));
-    EXPECT_FALSE(launcher.started()[0].ended);
+    EXPECT_TRUE(launcher.started()[0].ended);
+    EXPECT_EQ(launcher.started()[0].terminatedCode, std::optional<int>(kSignalExitBase + 15));
 }
 
 TEST_F(TimerTest, TempDirCheckReportsOrGivesUpAfterTwentySeconds) {
@@ -205,6 +211,83 @@ TEST_F(TimerTest, TempDirCheckReportsOrGivesUpAfterTwentySeconds) {
     ASSERT_TRUE(launcher.endStarted(1));
     t2.tick();
     EXPECT_EQ(dialogs.lastMessage(), "Temporary Directory\r\n  " + env.tempDir + "\r\nseems ok.");
+}
+
+// The checking jobs write in the Temporary Directory and run the model
+// program there, so they hold the job locks as a job does: from their start
+// (every year of a closure check) to their end, and not at all when another
+// job holds the folders.
+TEST_F(TimerTest, CheckingJobsHoldTheJobLocksFromStartToEnd) {
+    std::tm now{};
+    now.tm_year = 126, now.tm_mday = 1;
+    JobDirectoryLocks held;
+    int takes = 0, releases = 0;
+    std::string refusal;
+    auto wire = [&](ConsoleJobTimer& t) {
+        t.setJobLocks(
+            [&] {
+                ++takes;
+                if (!held.locks.empty()) return true;
+                auto l = acquireJobLocks(env.tempDir, env.keepDir, now);
+                if (!l) return refusal = l.message(), false;
+                held = std::move(*l);
+                return true;
+            },
+            [&] {
+                ++releases;
+                held.locks.clear();
+            });
+    };
+    auto freeNow = [&] { return static_cast<bool>(acquireJobLocks(env.tempDir, env.keepDir, now)); };
+
+    ConsoleJobTimer& t = timer(launcher);
+    wire(t);
+    const ClosureCheckPlan plan = allYearsClosureChecks(ClosureCheckScope::BaseClosures, 3, 2, {});
+    ASSERT_TRUE(t.startClosureChecks(plan.mode, plan.requests, prepare()));
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_FALSE(held.locks.empty()) << "year " << k;
+        EXPECT_FALSE(freeNow()) << "another job could start during year " << k;
+        ASSERT_TRUE(launcher.endStarted(k));
+        t.tick();
+    }
+    EXPECT_EQ(t.JobMode(), kJobModeIdle);
+    EXPECT_EQ(takes, 1);
+    EXPECT_EQ(releases, 1);
+    EXPECT_TRUE(freeNow()) << "the locks outlived the check";
+
+    // The release check, ended and cancelled, gives them back as well.
+    ASSERT_TRUE(t.startReleaseCheck(path("growth.exe")));
+    EXPECT_FALSE(freeNow());
+    t.cancelSingleJob();
+    t.tick();
+    EXPECT_EQ(releases, 2);
+    EXPECT_TRUE(freeNow());
+
+    // A check that cannot start does not keep them.
+    RefusingLauncher refusing;
+    ConsoleJobTimer& r = timer(refusing);
+    wire(r);
+    EXPECT_FALSE(r.startReleaseCheck(path("growth.exe")));
+    EXPECT_EQ(releases, 3);
+    EXPECT_TRUE(freeNow());
+
+    // Another job holds the folders: nothing is written or started.
+    std::filesystem::remove(JoinPath(env.tempDir, "chkmodel.bat"));
+    auto other = acquireJobLocks(env.tempDir, env.keepDir, now);
+    ASSERT_TRUE(other) << other.message();
+    FakeLauncher idle;
+    ConsoleJobTimer& u = timer(idle);
+    wire(u);
+    const std::string sectra = path("bin/sectraa.exe");
+    writeFile(sectra, "");
+    EXPECT_FALSE(u.startReleaseCheck(path("growth.exe")));
+    EXPECT_EQ(refusal.rfind("Another Vardelon job is using the Temporary Directory", 0), 0u) << refusal;
+    EXPECT_FALSE(u.startClosureChecks(plan.mode, plan.requests, prepare()));
+    EXPECT_FALSE(u.startTempDirCheck(sectra));
+    EXPECT_TRUE(idle.started().empty());
+    EXPECT_FALSE(fileExists(JoinPath(env.tempDir, "chkmodel.bat")));
+    EXPECT_EQ(u.JobMode(), kJobModeIdle);
+    EXPECT_EQ(releases, 3) << "what was not taken is not given back";
 }
 
 TEST(ClosureCheckPlans, YearsAndColumnsOfEachCommand) {
@@ -303,12 +386,9 @@ TEST_F(TimerTest, ClosureChecksCancelledOrUnableToStart) {
         << "one watched job at a time";
     t.cancelSingleJob();
     t.tick();
-    EXPECT_EQ(dialogs.messages(),
-              (std::vector<std::string>{
-                  "Solve job aborted via Cancel button",
-                  "However the DOS job may still be running.\r\nYou may be able to kill it by "
-                  "clicking on this job in the TaskBar and then hitting Control-C."}));
+    EXPECT_EQ(dialogs.messages(), std::vector<std::string>{"Solve job aborted via Cancel button"});
     EXPECT_EQ(launcher.started().size(), 1u);
+    EXPECT_TRUE(launcher.started()[0].ended) << "the cancelled check's program was stopped";
 
     // A writer's file error is shown here; a missing CMFSTART constituent was shown by the writer.
     dialogs = ScriptedDialogs();
@@ -325,6 +405,26 @@ TEST_F(TimerTest, ClosureChecksCancelledOrUnableToStart) {
         EXPECT_FALSE(t.startClosureChecks(mode, years(1, 1), prepare())) << mode;
     EXPECT_EQ(t.JobMode(), kJobModeIdle);
     EXPECT_FALSE(t.enabled());
+
+    // A program that cannot be stopped is said to be still running, with why.
+    class Unstoppable : public FakeLauncher {
+    public:
+        Status stop(const std::vector<ProcessHandle>&, int, int) override {
+            return Status::fail("Cannot stop process 42: Operation not permitted");
+        }
+    } unstoppable;
+    dialogs = ScriptedDialogs();
+    ConsoleJobTimer& u = timer(unstoppable);
+    ASSERT_TRUE(u.startClosureChecks(kJobModeClosure, years(1, 1), prepare()));
+    u.cancelSingleJob();
+    u.tick();
+    EXPECT_EQ(
+        dialogs.messages(),
+        (std::vector<std::string>{
+            "Solve job aborted via Cancel button",
+            "However the DOS job may still be running.\r\nYou may be able to kill it by "
+            "clicking on this job in the TaskBar and then hitting Control-C.\r\nCannot stop process 42: "
+            "Operation not permitted"}));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "doubles/mapenvironment.h"
+#include "doubles/recordingstarter.h"
 #include "doubles/scripteddialogs.h"
 #include "results/acclog.h"
 #include "results/resultsshared.h"
@@ -19,22 +20,6 @@
 
 namespace vdln {
 namespace {
-
-class RecordingStarter : public ProgramStarter {
-public:
-    struct Call {
-        std::string program;
-        std::vector<std::string> args;
-        std::string dir;
-    };
-    Status startProgram(const std::string& program, const std::vector<std::string>& args,
-                        const std::string& dir) override {
-        calls.push_back({program, args, dir});
-        return fail ? Status::fail("Permission denied") : Status::ok();
-    }
-    std::vector<Call> calls;
-    bool fail = false;
-};
 
 // Four years from 2024 (base year 2023), long names, the policy from year
 // number 3 (2026).  Logical files: BASEDATA (updated input), PARAMS
@@ -108,7 +93,7 @@ protected:
     ProgramSettings settings;
     MapEnvironment env;
     ScriptedDialogs dialogs;
-    RecordingStarter starter;
+    RecordingStarter starter{"Permission denied"};
 };
 
 TEST_F(ResultsViewTest, ItemsListSolutionLogAccuracyAndWrittenFiles) {

@@ -60,4 +60,36 @@ JobRequest everythingRequest(int numYears) {
     return r;
 }
 
+void JobAppTest::SetUp() {
+    TempDirTest::SetUp();
+    setUpTwoYearApplication(dir(), env, rec, settings);
+    work = rec.WorkDir;
+}
+
+int JobAppTest::busySlot(const JobEngine& e) {
+    for (int s = 1; s <= 3; ++s)
+        if (e.job().Jobs[s].InUse) return s;
+    return 0;
+}
+
+void JobAppTest::endSlot(JobEngine& e, int slot, const std::string& reportLines, const char* output) {
+    const TOneDosJob& j = e.job().Jobs[slot];
+    ASSERT_TRUE(j.InUse) << "slot " << slot;
+    launched.push_back(stepText(j.JobName, j.JobPart) + " r" + std::to_string(j.Run) + " y" +
+                       std::to_string(j.Year));
+    writeFile(j.ReportFile, "[Result]\r\n" + reportLines);
+    writeFile(j.LogFile, "log of " + std::string(text(j.JobPart)) + "\r\n");
+    if (output) writeFile(j.OutputFile, output);
+    ASSERT_TRUE(launcher.endProcess(ProcessHandle{static_cast<std::uint64_t>(j.Process)}, 0));
+}
+
+void JobAppTest::runToEnd(JobEngine& e, const std::function<void(int slot)>& play, int limit) {
+    for (int guard = 0; guard < limit && e.running(); ++guard) {
+        const int s = busySlot(e);
+        ASSERT_GT(s, 0) << "a running job with no busy slot";
+        play(s);
+        e.tick();
+    }
+}
+
 }  // namespace vdln::testing

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
+#include "env/joblock.h"
 #include "model/simgrid.h"
 
 namespace vdln {
@@ -149,9 +151,13 @@ Status AppSession::close() {
     if (jobRunning()) m_jobs->engine().requestCancel();
     refreshContexts();
     // The Temporary Directory: its files (and those of the slot folders)
-    // unless the option is off or developer mode keeps them.
+    // unless the option is off or developer mode keeps them, or another
+    // process's job is using the folder.
     if (m_settings.ClearTempDirAtExit && !m_settings.DeveloperMode)
-        clearTemporaryDirectory(m_dirs.tempDir, m_rec.WorkDir);
+        bestEffort(
+            clearTemporaryDirectoryUnlessInUse(m_dirs.tempDir, m_rec.WorkDir, m_parts.clock.nowLocal()),
+            "the Temporary Directory is left to the job that uses it; its files are cleared at the "
+            "next exit");
     // The settings file and "VdlnSim.txt" in the Keep Directory.
     if (!ExitWriteSettings(m_dirs.keepDir, isWriteableDirectory(m_dirs.keepDir), m_settings, m_rec, m_sctx,
                            m_parts.dialogs)) {

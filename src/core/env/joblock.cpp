@@ -10,8 +10,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/fileutil.h"
 #include "base/paths.h"
 #include "base/strutil.h"
+#include "env/directories.h"
 
 namespace vdln {
 
@@ -219,6 +221,14 @@ Result<JobDirectoryLocks> acquireJobLocks(const std::string& tempDir, const std:
         all.locks.push_back(std::move(*keep));
     }
     return all;
+}
+
+Result<int> clearTemporaryDirectoryUnlessInUse(const std::string& tempDir, const std::string& workDir,
+                                               const std::tm& now) {
+    if (!directoryExists(tempDir)) return 0;
+    auto lock = DirectoryLock::acquire(tempDir, "Temporary Directory", now);
+    if (!lock) return Result<int>::fail(lock.message());
+    return clearTemporaryDirectory(tempDir, workDir);
 }
 
 }  // namespace vdln

@@ -106,4 +106,15 @@ struct JobDirectoryLocks {
 Result<JobDirectoryLocks> acquireJobLocks(const std::string& tempDir, const std::string& keepDir,
                                           const std::tm& now);
 
+/// Clears the Temporary Directory at exit (`clearTemporaryDirectory`: its
+/// files and those of the slot folders) unless a job of another process is
+/// using it: two windows, or a window and a batch job, may share the folder,
+/// and the other job's files are its inputs and results.  The job lock is
+/// held while the files are removed, so no job starts in between; a caller
+/// that holds it for its own job gives it up first.  Gives
+/// the number of files removed, or fails with the reason the folder was
+/// left as it is.
+Result<int> clearTemporaryDirectoryUnlessInUse(const std::string& tempDir, const std::string& workDir,
+                                               const std::tm& now);
+
 }  // namespace vdln

@@ -216,8 +216,8 @@ bool ShellCommands::openShell(const std::string& folder, const std::string& temp
             }
         }
     }
-    if (!starter.startProgram(program, args, folder)) {
-        dialogs.error("Unable to run " + program);
+    if (Status st = starter.startProgram(program, args, folder); !st) {
+        dialogs.error("Unable to run " + program + "\r\n[" + st.message() + "]");
         return false;
     }
     return true;

@@ -78,8 +78,22 @@ bool ConsoleJobTimer::launchSingle(int mode, const LaunchRequest& request, const
     return true;
 }
 
+bool ConsoleJobTimer::takeLocks() {
+    if (m_holdsLocks || !m_takeLocks) return true;
+    m_holdsLocks = m_takeLocks();
+    return m_holdsLocks;
+}
+
+void ConsoleJobTimer::releaseLocksWhenIdle() {
+    if (!m_holdsLocks || watching()) return;
+    m_holdsLocks = false;
+    if (m_releaseLocks) m_releaseLocks();
+}
+
 bool ConsoleJobTimer::startReleaseCheck(const std::string& program) {
     if (program.empty() || watching()) return false;
+    if (!takeLocks()) return false;
+    IdleRelease release{*this};
     auto files = WriteReleaseJobFiles(m_env.tempDir, program);
     if (!files) {
         m_dialogs.message(MsgKind::Error, files.message(), BtnOk | BtnHelp, kHelp);
@@ -103,6 +117,8 @@ bool ConsoleJobTimer::startReleaseCheck(const std::string& program) {
 
 bool ConsoleJobTimer::startTempDirCheck(const std::string& sectraProgram) {
     if (watching()) return false;
+    if (!takeLocks()) return false;
+    IdleRelease release{*this};
     auto job = prepareTempDirCheck(m_env.tempDir, sectraProgram);
     if (!job) {
         m_dialogs.message(MsgKind::Error, job.message(), BtnOk | BtnHelp, kHelp);
@@ -120,6 +136,8 @@ bool ConsoleJobTimer::startTempDirCheck(const std::string& sectraProgram) {
 bool ConsoleJobTimer::startClosureChecks(int mode, std::vector<ClosureCheckRequest> requests,
                                          PrepareClosureCheckFn prepare) {
     if (!isClosureMode(mode) || requests.empty() || !prepare || watching()) return false;
+    if (!takeLocks()) return false;
+    IdleRelease release{*this};
     m_closureRequests = std::move(requests);
     m_closureIndex = 0;
     m_prepareClosure = std::move(prepare);
@@ -189,6 +207,9 @@ void ConsoleJobTimer::tick() {
         bool& b;
         ~Clear() { b = false; }
     } clear{m_busy};
+    // A single job that has ended (with every year of a closure check) gives
+    // its locks up, however this tick leaves.
+    IdleRelease release{*this};
 
     if (m_mode == kJobModeIdle) {
         m_enabled = false;
@@ -225,6 +246,14 @@ void ConsoleJobTimer::tick() {
 
     const bool cancelled = m_cancelled;
     if (!cancelled && !SingleJobEnded()) return;
+    // A cancelled check's program is stopped as a cancelled job's are: left
+    // running, it would go on writing into the Temporary Directory after the
+    // locks have been given up.
+    m_stopProblem.clear();
+    if (cancelled && m_single && !m_launcher.ended(m_single)) {
+        if (Status st = m_launcher.stop({m_single}, kSignalExitBase + 15, kSingleJobStopGraceMs); !st)
+            m_stopProblem = st.message();
+    }
 
     const int mode = m_mode;
     stopWatching();
@@ -255,10 +284,11 @@ void ConsoleJobTimer::tick() {
 void ConsoleJobTimer::finishClosureCheck(bool cancelled) {
     if (cancelled) {
         m_dialogs.info("Solve job aborted via Cancel button");
-        m_dialogs.info(
-            "However the DOS job may still be running.\r\nYou may be able to kill it by clicking on this job "
-            "in the "
-            "TaskBar and then hitting Control-C.");
+        if (!m_stopProblem.empty())
+            m_dialogs.info(
+                "However the DOS job may still be running.\r\nYou may be able to kill it by clicking on this "
+                "job in the TaskBar and then hitting Control-C.\r\n" +
+                m_stopProblem);
         return;
     }
     const ClosureCheckFiles files = m_closureFiles;

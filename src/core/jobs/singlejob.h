@@ -47,6 +47,9 @@ enum : int {
 
 /// The Temporary Directory check gives up after this many seconds.
 inline constexpr double kTempDirCheckLimitSeconds = 20;
+/// A cancelled check's program gets SIGTERM, and SIGKILL when it is still
+/// there after this long.
+inline constexpr int kSingleJobStopGraceMs = 2000;
 
 /// What the timer needs of the program.
 struct TimerEnvironment {
@@ -148,10 +151,24 @@ public:
                             PrepareClosureCheckFn prepare);
 
     /// The wait window's Cancel: asks "Do you really want to kill this
-    /// job?"; Yes marks the single job cancelled (the next tick ends it).
+    /// job?"; Yes marks the single job cancelled (the next tick stops its
+    /// program and ends it).
     bool askCancelSingleJob();
     /// Marks the single job cancelled without asking.
     void cancelSingleJob() { m_cancelled = true; }
+
+    /// The locks of the Temporary and Keep Directories, as the job engine
+    /// takes them: a single checking job writes its files in the Temporary
+    /// Directory and runs the model program there, so it must not run
+    /// beside another process's job on the same folders.  `take` is asked
+    /// before a check writes anything and refuses it by answering false
+    /// (after telling the user); `release` is called once the check (all
+    /// years of a closure check) has ended or did not start.  Without them
+    /// (batch mode holds its locks for the whole run) nothing is taken.
+    void setJobLocks(std::function<bool()> take, std::function<void()> release) {
+        m_takeLocks = std::move(take);
+        m_releaseLocks = std::move(release);
+    }
 
     /// Whether the single job's program has ended; once it has, its handle
     /// is released.
@@ -162,6 +179,17 @@ public:
 
 private:
     bool launchSingle(int mode, const LaunchRequest& request, const std::string& waitText);
+    bool takeLocks();
+    /// Gives the locks up unless a single job is still watched.
+    void releaseLocksWhenIdle();
+    /// Calls `releaseLocksWhenIdle` however a start or a tick leaves.
+    struct IdleRelease {
+        explicit IdleRelease(ConsoleJobTimer& t) : timer(t) {}
+        IdleRelease(const IdleRelease&) = delete;
+        IdleRelease& operator=(const IdleRelease&) = delete;
+        ~IdleRelease() { timer.releaseLocksWhenIdle(); }
+        ConsoleJobTimer& timer;
+    };
     bool launchNextClosureCheck();
     void stopWatching();
     void finishClosureCheck(bool cancelled);
@@ -187,6 +215,10 @@ private:
     ClosureCheckFiles m_closureFiles;
     std::string m_firstClosureCmf;
     PrepareClosureCheckFn m_prepareClosure;
+    std::function<bool()> m_takeLocks;
+    std::function<void()> m_releaseLocks;
+    bool m_holdsLocks = false;  ///< taken for the single job being watched
+    std::string m_stopProblem;  ///< why a cancelled check's program could not be stopped
 };
 
 }  // namespace vdln

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/fileutil.h"
+#include "model/simrecord.h"
 
 namespace vdln {
 
@@ -173,16 +174,8 @@ SimAccuracyDialog showSimulationSummary(const AccSummary& summary, const std::st
 // The application
 
 std::string accRunName(int run) {
-    switch (run) {
-        case 1:
-            return "Base";
-        case 2:
-            return "Rerun";
-        case 3:
-            return "Policy";
-        default:
-            return "Run " + std::to_string(run);
-    }
+    const std::string name = runName(run);
+    return name.empty() ? "Run " + std::to_string(run) : name;
 }
 
 int accFirstYearOfRun(const AccApplication& app, int run) {

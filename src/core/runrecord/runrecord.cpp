@@ -10,6 +10,7 @@
 #include "cmf/cmfreader.h"
 #include "model/filenames.h"
 #include "model/simgrid.h"
+#include "model/simrecord.h"
 #include "runrecord/filestamp.h"
 #include "runrecord/recordstore.h"
 
@@ -41,16 +42,8 @@ std::string stepSection(const RunRecordEnv& env, int i, bool bot, const std::str
 }
 
 std::string runTitle(int run) {
-    switch (run) {
-        case 1:
-            return "Base";
-        case 2:
-            return "Rerun";
-        case 3:
-            return "Policy";
-        default:
-            return "?";
-    }
+    const std::string name = runName(run);
+    return name.empty() ? "?" : name;
 }
 
 std::string simulationPhrase(const RunRecordEnv& env, int run, int i, bool capital) {

@@ -80,7 +80,7 @@ enum class StepKind { Sim, Bot };
 /// for a BOT job, followed by `suffix` (for example "2005em", "2005botem").
 std::string stepSection(const RunRecordEnv& env, int i, bool bot, const std::string& suffix);
 
-/// The run names "Base", "Rerun", "Policy".
+/// The run names "Base", "Rerun", "Policy" (`runName`), "?" outside 1..3.
 std::string runTitle(int run);
 
 /// "simulation for year 2005 (year number 3) of the Base" ("period number"
