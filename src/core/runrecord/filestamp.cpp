@@ -73,6 +73,22 @@ bool takeField(std::string_view& rest, std::string_view& field) {
 }
 
 std::optional<std::int32_t> parseInt32(std::string_view s) {
+    // The fields of a stamp are plain decimal numbers: those are read here
+    // digit by digit; anything else takes the general parse.
+    const bool negative = !s.empty() && s.front() == '-';
+    const std::string_view digits = negative ? s.substr(1) : s;
+    if (!digits.empty() && digits.size() <= 9) {
+        std::int32_t v = 0;
+        bool plain = true;
+        for (char c : digits) {
+            if (c < '0' || c > '9') {
+                plain = false;
+                break;
+            }
+            v = v * 10 + (c - '0');
+        }
+        if (plain) return negative ? -v : v;
+    }
     auto v = parseInt(s);
     if (!v || *v < INT32_MIN || *v > INT32_MAX) return std::nullopt;
     return static_cast<std::int32_t>(*v);
