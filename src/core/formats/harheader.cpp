@@ -421,21 +421,24 @@ Status GetRLData(LaheyFile& file, HarHeader& h) {
     const char* tag = " [GetRLData]";
     Status s = AllocMat7(h.HeadMat, h.dims);
     if (!s) return std::move(s).tag(tag);
-    // Blocks normally arrive in storage order: memory is backed well ahead of
-    // them (128 MB), in one request each time, so that the requests are few;
-    // the reals are then stored past the caches (see `copyReals`), so pages
-    // backed long before they are written cost no more than fresh ones.
+    // Blocks normally arrive in storage order: memory is backed ahead of
+    // them in one request each time, a stretch as long as what is already
+    // backed (8 MB at first), so that the requests are few and the memory
+    // committed ahead of the data read is at most as much again.  The reals
+    // are stored past the caches (see `copyReals`), so pages backed long
+    // before they are written cost no more than fresh ones.
     std::int64_t backed = 0;
-    const std::int64_t kAhead = std::int64_t{32} * 1024 * 1024;
+    const std::int64_t kAhead = std::int64_t{2} * 1024 * 1024;
     return ReadRealBlocks(
         file, h.dims, [&](const std::int64_t lo[7], const std::int64_t hi[7], const std::uint8_t* reals) {
-            // Only the stretch the block falls in (and a little beyond) is
+            // Only the stretch the block falls in (and the stretch ahead) is
             // backed: a block far ahead does not commit the memory before it.
             const std::int64_t start = h.HeadMat.offset({lo[0], lo[1], lo[2], lo[3], lo[4], lo[5], lo[6]});
             const std::int64_t end = h.HeadMat.offset({hi[0], hi[1], hi[2], hi[3], hi[4], hi[5], hi[6]}) + 1;
             if (end > backed && end - start <= 2 * kAhead) {
                 const std::int64_t from = std::max(backed, start);
-                const std::int64_t upTo = std::min(h.HeadMat.size(), std::max(end, from + kAhead));
+                const std::int64_t upTo =
+                    std::min(h.HeadMat.size(), std::max(end, from + std::max(kAhead, backed)));
                 h.HeadMat.prefault(from, upTo);
                 backed = upTo;
             }
