@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <vector>
+
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -25,6 +30,43 @@ protected:
         return out;
     }
 };
+
+TEST_F(HarFileTest, LongBlocksOfRealsAreReadWithTheirNonFiniteValuesReplaced) {
+    // 3001 x 3 reals are written as a block of two whole columns and a block
+    // of the third, which starts at an element that is not on a 16-byte
+    // boundary: long runs, their starts and their ends are all read.
+    const std::int64_t rows = 3001, cols = 3;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::vector<std::int64_t> bad = {0, 1, 7, 3000, 3001, 4500, 6001, 6002, 6003, 7777, 9002};
+    for (RecordFlavour fl : {RecordFlavour::Lahey, RecordFlavour::Fujitsu}) {
+        HarFile f = newFile();
+        std::vector<std::string> rowNames, colNames;
+        for (std::int64_t r = 1; r <= rows; ++r) rowNames.push_back("r" + std::to_string(r));
+        for (std::int64_t c = 1; c <= cols; ++c) colNames.push_back("c" + std::to_string(c));
+        auto big = makeREHeader("BIG", "long blocks", {{"ROW", rowNames}, {"COL", colNames}});
+        ASSERT_TRUE(big) << big.message();
+        float* v = (*big)->HeadMat.Root();
+        for (std::int64_t i = 0; i < rows * cols; ++i) v[i] = 0.5f * static_cast<float>(i) + 1.0f;
+        for (size_t k = 0; k < bad.size(); ++k) v[bad[k]] = k % 3 == 0 ? nan : (k % 3 == 1 ? inf : -inf);
+        add(f, std::move(big));
+        f.flavour = fl;
+        const std::string file = path("long.har");
+        ASSERT_TRUE(WriteHarFile(file, "prog", "now", f));
+        auto back = ReadHarFile(file);
+        ASSERT_TRUE(back) << back.message();
+        const HarHeader* h = back->find("BIG");
+        ASSERT_NE(h, nullptr);
+        ASSERT_EQ(h->HeadMat.size(), rows * cols);
+        EXPECT_EQ(h->replacedCount, static_cast<std::int64_t>(bad.size()));
+        const float* got = h->HeadMat.Root();
+        for (std::int64_t i = 0; i < rows * cols; ++i) {
+            const bool replaced = std::find(bad.begin(), bad.end(), i) != bad.end();
+            const float expected = replaced ? 424242.0f : 0.5f * static_cast<float>(i) + 1.0f;
+            ASSERT_EQ(got[i], expected) << "element " << i;
+        }
+    }
+}
 
 TEST_F(HarFileTest, RoundTripKeepsEveryHeaderInBothFlavours) {
     for (RecordFlavour fl : {RecordFlavour::Lahey, RecordFlavour::Fujitsu}) {

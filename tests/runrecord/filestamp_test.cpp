@@ -1,7 +1,10 @@
 #include "runrecord/filestamp.h"
 
+#include <unistd.h>
+
 #include "base/clock.h"
 #include "base/fileutil.h"
+#include "base/paths.h"
 #include "support/tempdir.h"
 
 namespace vdln {
@@ -163,6 +166,37 @@ TEST_F(CompareStampTest, SizeAndMissingFileMessages) {
     EXPECT_TRUE(compare(FileStamp(gone), gone).ok);
     // Missing when stamped but there now: changed.
     EXPECT_FALSE(compare(FileStamp(gone), f).ok);
+}
+
+TEST_F(CompareStampTest, TheCurrentFileIsFoundAsWrittenElseWithoutRegardToCase) {
+    const std::int64_t stored = fileTimeFromLocal(2020, 1, 2, 3, 4, 6);
+    writeFile(path("SOL.SL4"), "solution");  // 8 bytes
+    ASSERT_TRUE(setFileWriteTime(path("SOL.SL4"), kT).isOk());
+    FolderListings listings;
+    for (FolderListings* l : {static_cast<FolderListings*>(nullptr), &listings}) {
+        StampCheck check;
+        check.listings = l;
+        // Found as written, then under another letter case: the same file.
+        EXPECT_TRUE(compare(formatFileStamp(kT, 8, path("SOL.SL4")), path("SOL.SL4"), check).ok);
+        EXPECT_TRUE(compare(formatFileStamp(kT, 8, path("sol.sl4")), path("sol.sl4"), check).ok);
+        auto r = compare(formatFileStamp(kT, 7, path("sol.sl4")), path("sol.sl4"), check);
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.message.find("the current version has size 8 bytes"), std::string::npos) << r.message;
+    }
+    // A link to nothing is listed in its folder but cannot be examined.
+    ASSERT_EQ(::symlink(path("nowhere.sl4").c_str(), path("link.sl4").c_str()), 0);
+    FolderListings fresh;  // lists the folder as it is now
+    for (FolderListings* l : {static_cast<FolderListings*>(nullptr), &fresh}) {
+        StampCheck check;
+        check.listings = l;
+        auto r = compare(formatFileStamp(stored, 8, path("link.sl4")), path("link.sl4"), check);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.message, "The Solution file: " + path("link.sl4") +
+                                 " exists yet\r\n"
+                                 "   this program cannot identify when it was created. The\r\n"
+                                 "    file created when you last ran the Base\r\n"
+                                 "    was created on 02-Jan-2020 at 03:04:06.");
+    }
 }
 
 TEST_F(CompareStampTest, NameCheck) {

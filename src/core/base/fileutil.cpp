@@ -18,6 +18,14 @@ Result<std::string> readWholeFile(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return Result<std::string>::fail("Cannot open file " + path);
     std::string data;
+    // The size the file has now is read in one piece into the string;
+    // whatever follows (a file that grew, or one of no known size) is
+    // appended as it comes.
+    struct stat st {};
+    if (::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        data.resize(static_cast<size_t>(st.st_size));
+        data.resize(std::fread(data.data(), 1, data.size(), f));
+    }
     char buf[65536];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);

@@ -11,30 +11,59 @@ namespace vdln {
 
 IniFile IniFile::parse(std::string_view text) {
     IniFile ini;
+    // A first pass counts the lines of each section, so that each section's
+    // lines are stored once, without the moves of a growing vector.
+    std::vector<size_t> counts(1, 0);
+    scanText(text, [&](const TextLine& l) {
+        if (l.kind == TextLine::Kind::Header)
+            counts.push_back(0);
+        else
+            ++counts.back();
+    });
+    ini.m_sections.reserve(counts.size());
     ini.m_sections.push_back(Section{});
-    for (const std::string& raw : splitLines(text)) {
-        std::string t = trim(raw);
-        if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
+    ini.m_sections.back().lines.reserve(counts[0]);
+    scanText(text, [&](const TextLine& l) {
+        if (l.kind == TextLine::Kind::Header) {
             Section s;
-            s.name = trim(std::string_view(t).substr(1, t.size() - 2));
+            s.name = std::string(l.name);
             s.hasHeader = true;
+            s.lines.reserve(counts[ini.m_sections.size()]);
             ini.m_sections.push_back(std::move(s));
             ini.indexLastSection();
-            continue;
+            return;
         }
         Line line;
-        size_t eq = raw.find('=');
-        if (!t.empty() && t.front() != ';' && t.front() != '#' && eq != std::string::npos) {
+        if (l.kind == TextLine::Kind::Key) {
             line.isKey = true;
-            line.key = trim(std::string_view(raw).substr(0, eq));
-            line.value = std::string(std::string_view(raw).substr(eq + 1));
+            line.key = std::string(l.name);
             // Values are kept as written apart from the line ending.
+            line.value = std::string(l.value);
         } else {
-            line.raw = raw;
+            line.raw = std::string(l.raw);
         }
         ini.m_sections.back().lines.push_back(std::move(line));
-    }
+    });
     return ini;
+}
+
+std::optional<std::string> IniFile::findInText(std::string_view text, std::string_view section,
+                                               std::string_view key) {
+    // The first section of the name is the one `get` reads; a later section
+    // of the same name is never looked at.
+    enum class State { Before, In } state = State::Before;
+    std::optional<std::string> found;
+    scanText(text, [&](const TextLine& l) {
+        if (l.kind == TextLine::Kind::Header) {
+            if (state == State::In) return false;
+            if (iequals(l.name, section)) state = State::In;
+        } else if (state == State::In && l.kind == TextLine::Kind::Key && iequals(l.name, key)) {
+            found = std::string(l.value);
+            return false;
+        }
+        return true;
+    });
+    return found;
 }
 
 Result<IniFile> IniFile::load(const std::string& path) {
@@ -85,22 +114,22 @@ Status IniFile::save(const std::string& path) const {
 
 void IniFile::indexLastSection() {
     const Section& s = m_sections.back();
-    if (s.hasHeader) m_index.emplace(toLower(s.name), m_sections.size() - 1);
+    if (s.hasHeader) m_index.emplace(s.name, m_sections.size() - 1);
 }
 
 void IniFile::rebuildIndex() {
     m_index.clear();
     for (size_t k = 0; k < m_sections.size(); ++k)
-        if (m_sections[k].hasHeader) m_index.emplace(toLower(m_sections[k].name), k);
+        if (m_sections[k].hasHeader) m_index.emplace(m_sections[k].name, k);
 }
 
 const IniFile::Section* IniFile::findSection(std::string_view name) const {
-    auto it = m_index.find(toLower(name));
+    auto it = m_index.find(name);
     return it == m_index.end() ? nullptr : &m_sections[it->second];
 }
 
 IniFile::Section* IniFile::findSection(std::string_view name) {
-    auto it = m_index.find(toLower(name));
+    auto it = m_index.find(name);
     return it == m_index.end() ? nullptr : &m_sections[it->second];
 }
 
@@ -196,7 +225,7 @@ bool IniFile::eraseKey(std::string_view section, std::string_view key) {
 }
 
 bool IniFile::eraseSection(std::string_view section) {
-    auto it = m_index.find(toLower(section));
+    auto it = m_index.find(section);
     if (it == m_index.end()) return false;
     // The sections after it move up one place, and a later section of the
     // same name becomes the first: the index is built again.

@@ -4,7 +4,7 @@
 /// comments and blank lines that the program does not know are kept in their
 /// order and written back as they were read.  A file is parsed once; every
 /// query works on the parsed form.  Sections are found through an index of
-/// their names (folded to lower case), so a query costs the same in a file
+/// their names (hashed without regard to case), so a query costs the same in a file
 /// of a thousand sections as in a file of one; the index follows every
 /// edit.  When a name appears twice, the first section of that name is the
 /// one every query and edit uses.  The text of each section is kept once
@@ -15,10 +15,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
 #include "base/result.h"
+#include "base/strutil.h"
 
 namespace vdln {
 
@@ -34,6 +36,28 @@ public:
     static Result<IniFile> load(const std::string& path);
     /// Reads a file when it exists; a missing file gives an empty INI.
     static Result<IniFile> loadOrEmpty(const std::string& path);
+
+    /// One line of INI text as `parse` reads it.  The views point into the
+    /// text scanned.
+    struct TextLine {
+        enum class Kind { Header, Key, Other };
+        Kind kind = Kind::Other;
+        std::string_view name;   ///< Header: the section name; Key: the key (both trimmed)
+        std::string_view value;  ///< Key: the value as written (the line ending removed)
+        std::string_view raw;    ///< the whole line without its line ending
+    };
+    /// Calls `f(const TextLine&)` for every line of `text` in order, by the
+    /// rules of `parse`: lines end at LF (a CR before it is dropped); a line
+    /// whose trimmed text is "[...]" is a section header; a line that is not
+    /// blank, does not start with ';' or '#' and holds '=' is a key.  When
+    /// `f` returns a bool, false stops the scan.
+    template <class F>
+    static void scanText(std::string_view text, F&& f);
+    /// The value of the first key `key` in the first section `section` of
+    /// `text`, found as `parse(text).get(section, key)` would find it but
+    /// without building the parsed form; nullopt when missing.
+    static std::optional<std::string> findInText(std::string_view text, std::string_view section,
+                                                 std::string_view key);
 
     /// The text of the whole file, lines ending with CR LF.
     std::string text() const;
@@ -76,6 +100,10 @@ public:
     std::vector<std::string> keys(std::string_view section) const;
     /// Key/value pairs of a section in file order.
     std::vector<std::pair<std::string, std::string>> entries(std::string_view section) const;
+    /// Calls `f(key, value)` (as string views) for every key of a section in
+    /// file order, without copying them.
+    template <class F>
+    void forEachEntry(std::string_view section, F&& f) const;
 
 private:
     struct Line {
@@ -104,9 +132,58 @@ private:
     /// Builds the index again from the sections (after a removal).
     void rebuildIndex();
     std::vector<Section> m_sections;
-    /// Lower-cased section name -> position in `m_sections` of the first
-    /// section with a header of that name.
-    std::unordered_map<std::string, size_t> m_index;
+    /// Section name (matched without regard to case) -> position in
+    /// `m_sections` of the first section with a header of that name.
+    std::unordered_map<std::string, size_t, CaseInsensitiveHash, CaseInsensitiveEqual> m_index;
 };
+
+template <class F>
+void IniFile::scanText(std::string_view text, F&& f) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t nl = text.find('\n', start);
+        const size_t end = nl == std::string_view::npos ? text.size() : nl;
+        size_t len = end - start;
+        if (len > 0 && text[start + len - 1] == '\r') --len;
+        TextLine line;
+        line.raw = text.substr(start, len);
+        size_t b = 0, e = line.raw.size();
+        while (b < e && blank(line.raw[b])) ++b;
+        while (e > b && blank(line.raw[e - 1])) --e;
+        const std::string_view t = line.raw.substr(b, e - b);
+        if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
+            std::string_view n = t.substr(1, t.size() - 2);
+            while (!n.empty() && blank(n.front())) n.remove_prefix(1);
+            while (!n.empty() && blank(n.back())) n.remove_suffix(1);
+            line.kind = TextLine::Kind::Header;
+            line.name = n;
+        } else if (!t.empty() && t.front() != ';' && t.front() != '#') {
+            const size_t eq = line.raw.find('=');
+            if (eq != std::string_view::npos) {
+                std::string_view k = line.raw.substr(0, eq);
+                while (!k.empty() && blank(k.front())) k.remove_prefix(1);
+                while (!k.empty() && blank(k.back())) k.remove_suffix(1);
+                line.kind = TextLine::Kind::Key;
+                line.name = k;
+                line.value = line.raw.substr(eq + 1);
+            }
+        }
+        if constexpr (std::is_same_v<decltype(f(static_cast<const TextLine&>(line))), bool>) {
+            if (!f(static_cast<const TextLine&>(line))) break;
+        } else {
+            f(static_cast<const TextLine&>(line));
+        }
+        if (nl == std::string_view::npos) break;
+        start = nl + 1;
+    }
+}
+
+template <class F>
+void IniFile::forEachEntry(std::string_view section, F&& f) const {
+    if (const Section* s = findSection(section))
+        for (const Line& l : s->lines)
+            if (l.isKey) f(std::string_view(l.key), std::string_view(l.value));
+}
 
 }  // namespace vdln

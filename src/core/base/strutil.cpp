@@ -3,15 +3,13 @@
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 
 namespace vdln {
 
 namespace {
 char up(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-char low(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -26,14 +24,17 @@ std::string toUpper(std::string_view s) {
 
 std::string toLower(std::string_view s) {
     std::string r(s);
-    for (char& c : r) c = low(c);
+    for (char& c : r) c = lowerAscii(c);
     return r;
 }
 
 bool iequals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
+    // Names compared are mostly spelled alike: the bytes are compared at
+    // once, and letters are folded only where they differ.
+    if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
     for (size_t i = 0; i < a.size(); ++i)
-        if (low(a[i]) != low(b[i])) return false;
+        if (a[i] != b[i] && lowerAscii(a[i]) != lowerAscii(b[i])) return false;
     return true;
 }
 
@@ -57,8 +58,15 @@ std::string trimRight(std::string_view s) {
     return std::string(s.substr(0, n));
 }
 
+std::string_view trimmedView(std::string_view s) {
+    size_t i = 0, n = s.size();
+    while (i < n && isBlank(s[i])) ++i;
+    while (n > i && isBlank(s[n - 1])) --n;
+    return s.substr(i, n - i);
+}
+
 std::string trim(std::string_view s) {
-    return trimLeft(trimRight(s));
+    return std::string(trimmedView(s));
 }
 
 std::vector<std::string> split(std::string_view s, char sep) {
@@ -77,7 +85,7 @@ std::vector<std::string> split(std::string_view s, char sep) {
 }
 
 std::optional<std::int64_t> parseInt(std::string_view s) {
-    std::string t = trim(s);
+    const std::string_view t = trimmedView(s);
     if (t.empty()) return std::nullopt;
     const char* b = t.data();
     const char* e = t.data() + t.size();

@@ -4,7 +4,12 @@
 #include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "base/strutil.h"
 #include "formats/harfile.h"
@@ -47,30 +52,10 @@ void putInt(std::vector<std::uint8_t>& out, std::int32_t v) {
     out.insert(out.end(), b, b + 4);
 }
 
-// Copies `n` reals from a record into `dest`, replacing infinities and NaNs
-// by 424242.0; returns the number replaced.  A real is non-finite when its
-// exponent bits are all ones, which is when (bits & 0x7F800000) + 0x00800000
-// reaches bit 31: the common all-finite case is one copy and one branch-free
-// scan, four words at a time.
-std::int64_t copyReals(float* dest, const std::uint8_t* src, std::int64_t n) {
-    constexpr std::uint32_t kExp = 0x7F800000u, kCarry = 0x00800000u;
-    if (n <= 0) return 0;
-    std::memcpy(dest, src, static_cast<std::size_t>(n) * 4);
-    auto* w = reinterpret_cast<std::uint32_t*>(dest);
-    using V4 = std::uint32_t __attribute__((vector_size(16)));
-    V4 acc0 = {0, 0, 0, 0}, acc1 = {0, 0, 0, 0};
-    std::int64_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        V4 a, b;
-        std::memcpy(&a, w + i, 16);
-        std::memcpy(&b, w + i + 4, 16);
-        acc0 |= (a & kExp) + kCarry;
-        acc1 |= (b & kExp) + kCarry;
-    }
-    acc0 |= acc1;
-    std::uint32_t any = acc0[0] | acc0[1] | acc0[2] | acc0[3];
-    for (; i < n; ++i) any |= (w[i] & kExp) + kCarry;
-    if (!(any & 0x80000000u)) return 0;
+// Replaces the infinities and NaNs among `n` reals by 424242.0; returns the
+// number replaced.
+std::int64_t replaceNonFinite(std::uint32_t* w, std::int64_t n) {
+    constexpr std::uint32_t kExp = 0x7F800000u;
     const std::uint32_t replacement = std::bit_cast<std::uint32_t>(kReplacedReal);
     std::int64_t bad = 0;
     for (std::int64_t k = 0; k < n; ++k)
@@ -79,6 +64,65 @@ std::int64_t copyReals(float* dest, const std::uint8_t* src, std::int64_t n) {
             ++bad;
         }
     return bad;
+}
+
+// Copies `n` reals from a record into `dest`, replacing infinities and NaNs
+// by 424242.0; returns the number replaced.  A real is non-finite when its
+// exponent bits are all ones, which is when (bits & 0x7F800000) + 0x00800000
+// reaches bit 31.  The common all-finite case is one pass: each group of
+// four words is checked as it is copied, and stored past the caches (the
+// array is far larger than they are and is not read again here), so the
+// copy costs no read of the destination's memory.
+std::int64_t copyReals(float* dest, const std::uint8_t* src, std::int64_t n) {
+    constexpr std::uint32_t kExp = 0x7F800000u, kCarry = 0x00800000u;
+    if (n <= 0) return 0;
+    auto* w = reinterpret_cast<std::uint32_t*>(dest);
+    std::uint32_t any = 0;
+    std::int64_t i = 0;
+#if defined(__SSE2__)
+    constexpr std::int64_t kStreamed = 1024;  // shorter runs are copied through the caches
+    if (n >= kStreamed) {
+        for (; i < n && (reinterpret_cast<std::uintptr_t>(w + i) & 15) != 0; ++i) {
+            std::memcpy(w + i, src + 4 * i, 4);
+            any |= (w[i] & kExp) + kCarry;
+        }
+        const __m128i exp = _mm_set1_epi32(static_cast<int>(kExp));
+        const __m128i carry = _mm_set1_epi32(static_cast<int>(kCarry));
+        __m128i acc0 = _mm_setzero_si128(), acc1 = _mm_setzero_si128();
+        for (; i + 8 <= n; i += 8) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i + 16));
+            acc0 = _mm_or_si128(acc0, _mm_add_epi32(_mm_and_si128(a, exp), carry));
+            acc1 = _mm_or_si128(acc1, _mm_add_epi32(_mm_and_si128(b, exp), carry));
+            _mm_stream_si128(reinterpret_cast<__m128i*>(w + i), a);
+            _mm_stream_si128(reinterpret_cast<__m128i*>(w + i + 4), b);
+        }
+        _mm_sfence();
+        acc0 = _mm_or_si128(acc0, acc1);
+        std::uint32_t lanes[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), acc0);
+        any |= lanes[0] | lanes[1] | lanes[2] | lanes[3];
+        for (; i < n; ++i) {
+            std::memcpy(w + i, src + 4 * i, 4);
+            any |= (w[i] & kExp) + kCarry;
+        }
+        return (any & 0x80000000u) ? replaceNonFinite(w, n) : 0;
+    }
+#endif
+    std::memcpy(dest, src, static_cast<std::size_t>(n) * 4);
+    using V4 = std::uint32_t __attribute__((vector_size(16)));
+    V4 acc0 = {0, 0, 0, 0}, acc1 = {0, 0, 0, 0};
+    for (; i + 8 <= n; i += 8) {
+        V4 a, b;
+        std::memcpy(&a, w + i, 16);
+        std::memcpy(&b, w + i + 4, 16);
+        acc0 |= (a & kExp) + kCarry;
+        acc1 |= (b & kExp) + kCarry;
+    }
+    acc0 |= acc1;
+    any |= acc0[0] | acc0[1] | acc0[2] | acc0[3];
+    for (; i < n; ++i) any |= (w[i] & kExp) + kCarry;
+    return (any & 0x80000000u) ? replaceNonFinite(w, n) : 0;
 }
 
 std::int64_t product7(const Dims7& d) {
@@ -377,19 +421,24 @@ Status GetRLData(LaheyFile& file, HarHeader& h) {
     const char* tag = " [GetRLData]";
     Status s = AllocMat7(h.HeadMat, h.dims);
     if (!s) return std::move(s).tag(tag);
-    // Blocks normally arrive in storage order: memory is backed a few
-    // megabytes ahead of them, in one request each time.
+    // Blocks normally arrive in storage order: memory is backed ahead of
+    // them in one request each time, a stretch as long as what is already
+    // backed (8 MB at first), so that the requests are few and the memory
+    // committed ahead of the data read is at most as much again.  The reals
+    // are stored past the caches (see `copyReals`), so pages backed long
+    // before they are written cost no more than fresh ones.
     std::int64_t backed = 0;
     const std::int64_t kAhead = std::int64_t{2} * 1024 * 1024;
     return ReadRealBlocks(
         file, h.dims, [&](const std::int64_t lo[7], const std::int64_t hi[7], const std::uint8_t* reals) {
-            // Only the stretch the block falls in (and a little beyond) is
+            // Only the stretch the block falls in (and the stretch ahead) is
             // backed: a block far ahead does not commit the memory before it.
             const std::int64_t start = h.HeadMat.offset({lo[0], lo[1], lo[2], lo[3], lo[4], lo[5], lo[6]});
             const std::int64_t end = h.HeadMat.offset({hi[0], hi[1], hi[2], hi[3], hi[4], hi[5], hi[6]}) + 1;
             if (end > backed && end - start <= 2 * kAhead) {
                 const std::int64_t from = std::max(backed, start);
-                const std::int64_t upTo = std::min(h.HeadMat.size(), std::max(end, from + kAhead));
+                const std::int64_t upTo =
+                    std::min(h.HeadMat.size(), std::max(end, from + std::max(kAhead, backed)));
                 h.HeadMat.prefault(from, upTo);
                 backed = upTo;
             }

@@ -299,12 +299,17 @@ std::optional<int> FindUserFileByName(const TSimRecord& rec, const std::string& 
 
 std::optional<std::string> firstYearFileFor(const std::vector<std::string>& firstYearList,
                                             const std::string& name) {
-    std::string left = "file " + name + " = ";
+    // Lines start "file <name> = " (any case); the three parts are compared
+    // in place, as this runs for every input of every step checked.
+    const size_t leftSize = 5 + name.size() + 3;
     for (const std::string& line : firstYearList) {
-        if (!istartsWith(line, left)) continue;
+        const std::string_view l(line);
+        if (l.size() < leftSize || !istartsWith(l, "file ") || !iequals(l.substr(5, name.size()), name) ||
+            l.substr(5 + name.size(), 3) != " = ")
+            continue;
         // The name ends at the closing quote of a quoted name, else at the
         // ";" that ends the statement; a comment may follow.
-        std::string rest = trim(std::string_view(line).substr(left.size()));
+        std::string rest = trim(l.substr(leftSize));
         if (!rest.empty() && rest.front() == '"') {
             size_t close = rest.find('"', 1);
             if (close != std::string::npos) return rest.substr(1, close - 1);
@@ -318,6 +323,14 @@ std::optional<std::string> firstYearFileFor(const std::vector<std::string>& firs
 
 Result<TResolvedFile> ResolveLogicalFile(const TSimRecord& rec, int i, int run, int firstRun, bool noRerun,
                                          int fileIndex, const std::vector<std::string>& firstYearList) {
+    return ResolveLogicalFileWith(
+        rec, i, run, firstRun, noRerun, fileIndex,
+        [&firstYearList](const std::string& name) { return firstYearFileFor(firstYearList, name); });
+}
+
+Result<TResolvedFile> ResolveLogicalFileWith(const TSimRecord& rec, int i, int run, int firstRun,
+                                             bool noRerun, int fileIndex,
+                                             const FirstYearLookup& firstYearFile) {
     const char* tag = " [ResolveLogicalFile]";
     const TSimFileEntry* F = fileEntry(rec, fileIndex);
     if (!F) return Result<TResolvedFile>::fail("No user file " + std::to_string(fileIndex) + tag);
@@ -358,7 +371,7 @@ Result<TResolvedFile> ResolveLogicalFile(const TSimRecord& rec, int i, int run, 
     if (k == 1 && (S->Usage == kUsageUpdatedInput || S->Usage == kUsageConstantInput)) {
         // Starting data: the user's own name from the first-year list, as written.
         std::string logical = i == 1 ? F->Name.str() : S->Name.str();
-        out.name = firstYearFileFor(firstYearList, logical).value_or("");
+        out.name = firstYearFile(logical).value_or("");
         return out;
     }
     std::string name;

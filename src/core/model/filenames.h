@@ -9,6 +9,7 @@
 /// are lower-cased (the name part only; the directory is kept as given, see
 /// model/simrecord.h for the letter-case rules).
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -187,6 +188,13 @@ struct TResolvedFile {
 /// to is not in the table, or the index is out of range.
 Result<TResolvedFile> ResolveLogicalFile(const TSimRecord& rec, int i, int run, int firstRun, bool noRerun,
                                          int fileIndex, const std::vector<std::string>& firstYearList);
+/// The first-year file of a logical name, as `firstYearFileFor` gives it.
+using FirstYearLookup = std::function<std::optional<std::string>(const std::string& name)>;
+/// `ResolveLogicalFile`, the first-year files given by `firstYearFile` (a caller that
+/// resolves many steps keeps the answers of `firstYearFileFor`).
+Result<TResolvedFile> ResolveLogicalFileWith(const TSimRecord& rec, int i, int run, int firstRun,
+                                             bool noRerun, int fileIndex,
+                                             const FirstYearLookup& firstYearFile);
 
 /// The <actual> part of the first-year line for logical name `name` (letter
 /// case of "file <name> = " ignored; enclosing quotes removed); nullopt when

@@ -41,18 +41,24 @@ bool listedInFolder(const std::string& path) {
     return found;
 }
 
+FileFacts factsOf(const struct stat& st) {
+    FileFacts f;
+    if (S_ISDIR(st.st_mode)) return f;  // a folder is not the file asked for
+    f.exists = true;
+    f.time = fileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    f.size = static_cast<std::int64_t>(st.st_size);
+    return f;
+}
+
 FileFacts examine(const std::string& file, FolderListings* listings) {
     FileFacts f;
     if (file.empty()) return f;
-    std::string actual = listings ? listings->findIgnoringCase(file) : findFileIgnoringCase(file);
     struct stat st {};
-    if (::stat(actual.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return f;  // a folder is not the file asked for
-        f.exists = true;
-        f.time = fileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-        f.size = static_cast<std::int64_t>(st.st_size);
-        return f;
-    }
+    // A file found as written is the file the look-up without regard to case
+    // would give (it keeps a name that exists): one stat() tells all.
+    if (::stat(file.c_str(), &st) == 0) return factsOf(st);
+    std::string actual = listings ? listings->findIgnoringCase(file) : findFileIgnoringCase(file);
+    if (::stat(actual.c_str(), &st) == 0) return factsOf(st);
     f.exists = listings ? listings->listed(actual) : listedInFolder(actual);
     return f;
 }
@@ -67,6 +73,22 @@ bool takeField(std::string_view& rest, std::string_view& field) {
 }
 
 std::optional<std::int32_t> parseInt32(std::string_view s) {
+    // The fields of a stamp are plain decimal numbers: those are read here
+    // digit by digit; anything else takes the general parse.
+    const bool negative = !s.empty() && s.front() == '-';
+    const std::string_view digits = negative ? s.substr(1) : s;
+    if (!digits.empty() && digits.size() <= 9) {
+        std::int32_t v = 0;
+        bool plain = true;
+        for (char c : digits) {
+            if (c < '0' || c > '9') {
+                plain = false;
+                break;
+            }
+            v = v * 10 + (c - '0');
+        }
+        if (plain) return negative ? -v : v;
+    }
     auto v = parseInt(s);
     if (!v || *v < INT32_MIN || *v > INT32_MAX) return std::nullopt;
     return static_cast<std::int32_t>(*v);
@@ -122,8 +144,28 @@ std::string FileStamp(const std::string& file, FolderListings* listings) {
     return formatFileStamp(0, -1, file);
 }
 
-ParsedStamp parseStamp(std::string_view stamp) {
-    ParsedStamp p;
+namespace {
+
+// A stamp taken apart, its name a view into the stamp's text.
+struct StampParts {
+    ParsedStamp::Form form = ParsedStamp::Form::Invalid;
+    std::int64_t fileTime = 0;
+    std::int32_t sizeLow = -1, sizeHigh = -1;
+    std::uint32_t dosTime = 0;
+    std::string_view name;
+
+    std::int64_t size() const {
+        return static_cast<std::int64_t>(
+            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(sizeHigh)) << 32) |
+            static_cast<std::uint32_t>(sizeLow));
+    }
+    bool isMissingFile() const {
+        return form == ParsedStamp::Form::Current && fileTime == 0 && sizeLow == -1 && sizeHigh == -1;
+    }
+};
+
+StampParts stampParts(std::string_view stamp) {
+    StampParts p;
     std::string_view rest = stamp;
     std::string_view f[4];
     int n = 0;
@@ -137,7 +179,7 @@ ParsedStamp parseStamp(std::string_view stamp) {
                                           static_cast<std::uint32_t>(*a));
             p.sizeLow = *c;
             p.sizeHigh = *d;
-            p.name = std::string(rest);
+            p.name = rest;
             return p;
         }
     }
@@ -148,10 +190,24 @@ ParsedStamp parseStamp(std::string_view stamp) {
         if (v && *v >= 0 && *v <= 0xFFFFFFFFLL) {
             p.form = ParsedStamp::Form::OldDos;
             p.dosTime = static_cast<std::uint32_t>(*v);
-            p.name = std::string(rest);
+            p.name = rest;
             return p;
         }
     }
+    return p;
+}
+
+}  // namespace
+
+ParsedStamp parseStamp(std::string_view stamp) {
+    const StampParts v = stampParts(stamp);
+    ParsedStamp p;
+    p.form = v.form;
+    p.fileTime = v.fileTime;
+    p.sizeLow = v.sizeLow;
+    p.sizeHigh = v.sizeHigh;
+    p.dosTime = v.dosTime;
+    p.name = std::string(v.name);
     return p;
 }
 
@@ -192,23 +248,24 @@ StampCompareResult CompareFileStamp(std::string_view label, std::string_view con
                                     std::string_view storedStamp, const std::string& currentFile,
                                     std::string_view verb, const StampCheck& check) {
     StampCompareResult r;
-    ParsedStamp stored = parseStamp(storedStamp);
-    const std::string lab(label), ctx(context), vb(verb);
+    const StampParts stored = stampParts(storedStamp);
+    // The texts of the messages are made only when the stamps differ.
+    auto str = [](std::string_view v) { return std::string(v); };
 
     if (check.name) {
-        std::string storedName = stored.form == ParsedStamp::Form::Invalid ? std::string() : stored.name;
+        const std::string_view storedName =
+            stored.form == ParsedStamp::Form::Invalid ? std::string_view() : stored.name;
         if (storedName.empty() || !iequals(storedName, currentFile)) {
             r.ok = false;
             r.message =
-                joinLines({"The name of " + lowerFirst(lab), "    has changed. Now it is: " + currentFile,
-                           "    but when you last ran the " + ctx + " it was: " + storedName});
+                joinLines({"The name of " + lowerFirst(label), "    has changed. Now it is: " + currentFile,
+                           "    but when you last ran the " + str(context) + " it was: " + str(storedName)});
             return r;
         }
     }
     if (!check.timeAndSize) return r;
 
     FileFacts now = examine(currentFile, check.listings);
-    const std::string head = lab + ": " + currentFile;
 
     // Whether the current time agrees with the stored one.
     bool timesAgree = false;
@@ -224,6 +281,8 @@ StampCompareResult CompareFileStamp(std::string_view label, std::string_view con
     }
 
     if (!timesAgree) {
+        const std::string head = str(label) + ": " + currentFile;
+        const std::string ctx(context), vb(verb);
         // The stored time as text, made only for the message.
         const std::string storedTimeText =
             stored.form == ParsedStamp::Form::Current
@@ -251,6 +310,8 @@ StampCompareResult CompareFileStamp(std::string_view label, std::string_view con
     if (stored.form != ParsedStamp::Form::Current) return r;  // older stamps: the time alone
 
     if (!now.size || *now.size != stored.size()) {
+        const std::string head = str(label) + ": " + currentFile;
+        const std::string ctx(context), vb(verb);
         r.ok = false;
         const std::string storedSize = sizeText(stored.size());
         if (now.size) {

@@ -1,5 +1,7 @@
 #include "runrecord/recordfiles.h"
 
+#include <algorithm>
+
 #include "base/besteffort.h"
 #include "base/fileutil.h"
 #include "base/paths.h"
@@ -36,11 +38,11 @@ std::string formatCompletionTime(std::int64_t fileTime) {
 }
 
 std::optional<std::int64_t> parseCompletionTime(std::string_view text) {
-    std::string t = trim(text);
+    const std::string_view t = trimmedView(text);
     size_t sp = t.find(' ');
-    if (sp == std::string::npos) return std::nullopt;
-    auto lo = parseInt(std::string_view(t).substr(0, sp));
-    auto hi = parseInt(std::string_view(t).substr(sp + 1));
+    if (sp == std::string_view::npos) return std::nullopt;
+    auto lo = parseInt(t.substr(0, sp));
+    auto hi = parseInt(t.substr(sp + 1));
     if (!lo || !hi || *lo < INT32_MIN || *lo > INT32_MAX || *hi < INT32_MIN || *hi > INT32_MAX)
         return std::nullopt;
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(static_cast<std::uint32_t>(*hi)) << 32) |
@@ -51,31 +53,142 @@ std::optional<std::int64_t> parseCompletionTime(std::string_view text) {
 
 RunRecordView RunRecordView::load(const std::string& path) {
     if (!fileExists(path)) return RunRecordView();
-    auto ini = IniFile::load(path);
-    if (!ini) return RunRecordView();
-    return fromIni(*ini);
+    auto data = readWholeFile(path);
+    if (!data) return RunRecordView();
+    return fromText(*data);
+}
+
+RunRecordView::Section& RunRecordView::slot(std::string_view name) {
+    auto it = m_index.find(name);
+    if (it != m_index.end()) return m_sections[it->second];
+    m_index.emplace(std::string(name), m_sections.size());
+    return m_sections.emplace_back();
 }
 
 RunRecordView RunRecordView::fromIni(const IniFile& ini) {
     RunRecordView v;
     v.m_present = true;
     for (const std::string& name : ini.sections()) {
-        Section& s = v.m_sections[toLower(trim(name))];
+        Section& s = v.slot(trimmedView(name));
         // A section that appears twice: the first one wins, as for IniFile.
         if (!s.entries.empty()) continue;
-        for (auto& kv : ini.entries(name)) {
-            std::string key = toLower(kv.first);
-            if (s.index.count(key)) continue;
-            s.index.emplace(std::move(key), s.entries.size());
-            s.entries.push_back(std::move(kv));
-        }
+        ini.forEachEntry(name, [&](std::string_view key, std::string_view value) {
+            s.entries.emplace_back(std::string(key), std::string(value));
+        });
+        s.finish();
     }
     return v;
 }
 
+RunRecordView RunRecordView::fromText(std::string_view text) {
+    RunRecordView v;
+    v.m_present = true;
+    // A first pass counts the keys of each section, so that each section's
+    // keys are stored once, without the moves of a growing vector.
+    std::vector<size_t> counts(1, 0);
+    IniFile::scanText(text, [&](const IniFile::TextLine& l) {
+        if (l.kind == IniFile::TextLine::Kind::Header)
+            counts.push_back(0);
+        else if (l.kind == IniFile::TextLine::Kind::Key)
+            ++counts.back();
+    });
+    v.m_sections.reserve(counts.size() - 1);
+    v.m_index.reserve(counts.size() - 1);
+    // The keys before the first header belong to no section; those of a
+    // section whose name came before are not read (the first one wins).
+    Section* current = nullptr;
+    size_t header = 0;
+    auto finish = [&] {
+        if (current) current->finish();
+    };
+    IniFile::scanText(text, [&](const IniFile::TextLine& l) {
+        if (l.kind == IniFile::TextLine::Kind::Header) {
+            finish();
+            const bool seen = v.m_index.find(l.name) != v.m_index.end();
+            current = seen ? nullptr : &v.slot(l.name);
+            if (current)
+                current->entries.reserve(counts[++header]);
+            else
+                ++header;
+        } else if (l.kind == IniFile::TextLine::Kind::Key && current) {
+            current->entries.emplace_back(std::string(l.name), std::string(l.value));
+        }
+    });
+    finish();
+    return v;
+}
+
+namespace {
+
+// Sections up to this many keys are searched in order rather than hashed.
+constexpr size_t kLinearKeys = 8;
+
+}  // namespace
+
+void RunRecordView::Section::finish() {
+    const size_t n = entries.size();
+    index.clear();
+    std::vector<bool> dropped;
+    if (n <= kLinearKeys) {
+        for (size_t j = 1; j < n; ++j)
+            for (size_t i = 0; i < j; ++i)
+                if (iequals(entries[i].first, entries[j].first)) {
+                    dropped.resize(n, false);
+                    dropped[j] = true;
+                    break;
+                }
+    } else {
+        const CaseInsensitiveHash hash;
+        index.reserve(n);
+        for (size_t k = 0; k < n; ++k)
+            index.push_back({hash(entries[k].first), static_cast<std::uint32_t>(k)});
+        auto byHash = [](const Slot& a, const Slot& b) {
+            return a.hash != b.hash ? a.hash < b.hash : a.pos < b.pos;
+        };
+        std::sort(index.begin(), index.end(), byHash);
+        // Names of one hash lie together, the first key of a name first.
+        for (size_t a = 0; a < n;) {
+            size_t b = a + 1;
+            while (b < n && index[b].hash == index[a].hash) ++b;
+            for (size_t j = a + 1; j < b; ++j)
+                for (size_t i = a; i < j; ++i)
+                    if (iequals(entries[index[i].pos].first, entries[index[j].pos].first)) {
+                        dropped.resize(n, false);
+                        dropped[index[j].pos] = true;
+                        break;
+                    }
+            a = b;
+        }
+    }
+    if (dropped.empty()) return;
+    // A key written twice: only the first is kept, as `IniFile::get` reads it.
+    size_t out = 0;
+    for (size_t k = 0; k < n; ++k)
+        if (!dropped[k]) {
+            if (out != k) entries[out] = std::move(entries[k]);
+            ++out;
+        }
+    entries.resize(out);
+    finish();
+}
+
+const std::string* RunRecordView::Section::find(std::string_view key) const {
+    if (index.empty()) {
+        for (const auto& kv : entries)
+            if (iequals(kv.first, key)) return &kv.second;
+        return nullptr;
+    }
+    const std::uint64_t h = CaseInsensitiveHash()(key);
+    auto it = std::lower_bound(index.begin(), index.end(), h,
+                               [](const Slot& s, std::uint64_t v) { return s.hash < v; });
+    for (; it != index.end() && it->hash == h; ++it)
+        if (iequals(entries[it->pos].first, key)) return &entries[it->pos].second;
+    return nullptr;
+}
+
 const RunRecordView::Section* RunRecordView::section(std::string_view name) const {
-    auto it = m_sections.find(toLower(name));
-    return it == m_sections.end() ? nullptr : &it->second;
+    auto it = m_index.find(name);
+    return it == m_index.end() ? nullptr : &m_sections[it->second];
 }
 
 bool RunRecordView::hasSection(std::string_view name) const {
@@ -84,9 +197,7 @@ bool RunRecordView::hasSection(std::string_view name) const {
 
 const std::string* RunRecordView::find(std::string_view sec, std::string_view key) const {
     const Section* s = section(sec);
-    if (!s) return nullptr;
-    auto it = s->index.find(toLower(key));
-    return it == s->index.end() ? nullptr : &s->entries[it->second].second;
+    return s ? s->find(key) : nullptr;
 }
 
 std::string RunRecordView::get(std::string_view sec, std::string_view key, std::string_view def) const {
@@ -182,10 +293,12 @@ Status RestoreRunRecordCopies(const TKeepRunInfo& keep, const DurableCopyNames& 
     for (int r = 1; r <= 3; ++r) {
         if (r == 2 && noRerun) continue;
         if (copies[r].empty() || !fileExists(copies[r])) continue;
-        // One fact of the copy: its parse is enough, without the view of
-        // every section (both read the first section and key of a name).
-        auto copy = IniFile::load(copies[r]);
-        if ((copy ? copy->getInt("Options", "VardelVersion", 0) : 0) < kMinRestorableVersion) continue;
+        // One fact of the copy: it is looked up in the text, without parsing
+        // the whole file (the first section and key of a name, as `get`).
+        auto copy = readWholeFile(copies[r]);
+        const auto version = copy ? IniFile::findInText(*copy, "Options", "VardelVersion") : std::nullopt;
+        const auto number = version ? parseInt(*version) : std::nullopt;
+        if (number.value_or(0) < kMinRestorableVersion) continue;
         note(copyFile(copies[r], RunRecordFileName(keep, r), true));
     }
     return first;

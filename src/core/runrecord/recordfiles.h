@@ -15,6 +15,7 @@
 
 #include "base/inifile.h"
 #include "base/result.h"
+#include "base/strutil.h"
 
 namespace vdln {
 
@@ -52,6 +53,8 @@ public:
     /// Parses `path`; a missing or unreadable file gives an empty view.
     static RunRecordView load(const std::string& path);
     static RunRecordView fromIni(const IniFile& ini);
+    /// The view of INI text, read as `IniFile::parse` reads it.
+    static RunRecordView fromText(std::string_view text);
 
     /// True when the file was read.
     bool present() const { return m_present; }
@@ -60,6 +63,12 @@ public:
     const std::string* find(std::string_view section, std::string_view key) const;
     bool has(std::string_view section, std::string_view key) const { return find(section, key) != nullptr; }
     std::string get(std::string_view section, std::string_view key, std::string_view def = "") const;
+    /// As `get`, without copying: the view lives as long as this object
+    /// (or as `def`).
+    std::string_view value(std::string_view section, std::string_view key, std::string_view def = "") const {
+        const std::string* v = find(section, key);
+        return v ? std::string_view(*v) : def;
+    }
     long long getInt(std::string_view section, std::string_view key, long long def) const;
     /// A flag ("1"/"0", "yes"/"no").
     bool getBool(std::string_view section, std::string_view key, bool def) const;
@@ -69,13 +78,26 @@ public:
     const std::vector<std::pair<std::string, std::string>>& entries(std::string_view section) const;
 
 private:
+    /// A key's place in its section, ordered by the hash of its name.
+    struct Slot {
+        std::uint64_t hash;
+        std::uint32_t pos;
+    };
     struct Section {
         std::vector<std::pair<std::string, std::string>> entries;
-        std::unordered_map<std::string, size_t> index;  // lower-cased key -> entry
+        /// Empty for a short section, which is searched in order.
+        std::vector<Slot> index;
+        /// Drops every key but the first of a name and builds the index.
+        void finish();
+        const std::string* find(std::string_view key) const;
     };
+    /// The section of a name, added when missing.
+    Section& slot(std::string_view name);
     const Section* section(std::string_view name) const;
     bool m_present = false;
-    std::unordered_map<std::string, Section> m_sections;  // lower-cased name
+    std::vector<Section> m_sections;
+    /// Section name (without regard to case) -> position in `m_sections`.
+    std::unordered_map<std::string, size_t, CaseInsensitiveHash, CaseInsensitiveEqual> m_index;
 };
 
 /// The three record-of-runs files, each parsed once for one operation.

@@ -47,9 +47,19 @@ std::string runTitle(int run) {
 }
 
 std::string simulationPhrase(const RunRecordEnv& env, int run, int i, bool capital) {
-    return std::string(capital ? "S" : "s") + "imulation for year " + std::to_string(env.sim.Years[i]) +
-           " (" + (env.usesPeriods() ? "period" : "year") + " number " + std::to_string(i) + ") of the " +
-           runTitle(run);
+    // Made for every check of every step: built in one string.
+    std::string out;
+    out.reserve(64);
+    out += capital ? "S" : "s";
+    out += "imulation for year ";
+    out += std::to_string(env.sim.Years[i]);
+    out += " (";
+    out += env.usesPeriods() ? "period" : "year";
+    out += " number ";
+    out += std::to_string(i);
+    out += ") of the ";
+    out += runTitle(run);
+    return out;
 }
 
 std::string stepContext(const RunRecordEnv& env, int run, int i, bool bot) {

@@ -33,9 +33,23 @@ const std::vector<std::string>& StillOkChecker::constituents(const std::string& 
     return m_constituents.emplace(file, sortedConstituents(m_env, file)).first->second;
 }
 
+std::optional<std::string> StillOkChecker::firstYearFile(const std::string& name) const {
+    // The application may change between two checks of one checker: the
+    // answers are kept only for the list they were found in.
+    if (m_firstYearList != m_env.firstYearList) {
+        m_firstYear.clear();
+        m_firstYearList = m_env.firstYearList;
+    }
+    auto it = m_firstYear.find(name);
+    if (it == m_firstYear.end())
+        it = m_firstYear.emplace(name, firstYearFileFor(m_env.firstYearList, name)).first;
+    return it->second;
+}
+
 void StillOkChecker::compareConstituents(CheckOutcome& out, const RunRecordView& v,
                                          const std::string& section, const std::string& prefix,
-                                         const std::string& currentFile, const std::string& header,
+                                         const std::string& currentFile,
+                                         const std::function<std::string()>& header,
                                          const std::string& context) const {
     std::vector<std::string> stored;
     for (int n = 0;; ++n) {
@@ -46,14 +60,14 @@ void StillOkChecker::compareConstituents(CheckOutcome& out, const RunRecordView&
     static const std::vector<std::string> kNone;
     const std::vector<std::string>& now = currentFile.empty() ? kNone : constituents(currentFile);
     if (stored.size() != now.size()) {
-        out.fail(header + "\r\nHowever one constituent has been added or removed: now there are " +
+        out.fail(header() + "\r\nHowever one constituent has been added or removed: now there are " +
                  std::to_string(now.size()) + " but then there were " + std::to_string(stored.size()) + ".");
         return;
     }
     for (size_t n = 0; n < now.size(); ++n) {
         auto r = CompareFileStamp("The constituent file", context, stored[n], now[n], "used", nameAndTime());
         if (!r.ok) {
-            out.fail(header + "\r\nHowever one constituent has changed:\r\n" + r.message);
+            out.fail(header() + "\r\nHowever one constituent has changed:\r\n" + r.message);
             return;
         }
     }
@@ -80,7 +94,7 @@ CheckOutcome StillOkChecker::ModelFilesStillOk(int run, int i, bool bot) const {
         out.fail("The model used when you last ran the " + ctx + " has not been recorded.");
     } else {
         auto cmp = [&](const char* label, const char* key, const std::string& file) {
-            auto r = CompareFileStamp(label, ctx, v.get(s, key), file, "used", nameAndTime());
+            auto r = CompareFileStamp(label, ctx, v.value(s, key), file, "used", nameAndTime());
             if (!r.ok) out.fail(r.message);
         };
         if (!nowCalvex) {
@@ -93,7 +107,7 @@ CheckOutcome StillOkChecker::ModelFilesStillOk(int run, int i, bool bot) const {
         }
     }
     {
-        auto r = CompareFileStamp(kMinLabel, ctx, v.get(s, "Model Info File"), m_env.modelInfoFile, "used",
+        auto r = CompareFileStamp(kMinLabel, ctx, v.value(s, "Model Info File"), m_env.modelInfoFile, "used",
                                   nameAndTime());
         if (!r.ok) out.fail(r.message);
     }
@@ -107,7 +121,7 @@ CheckOutcome StillOkChecker::ModelFilesStillOk(int run, int i, bool bot) const {
         out.fail("You are not using a Dynamic Information file.\r\nHowever, when you last ran the " + ctx +
                  " you were using a Dynamic Information file.");
     } else if (dinNow) {
-        auto r = CompareFileStamp(kDinLabel, ctx, v.get(s, "Dynamic Info File"), m_env.dynamicInfoFile,
+        auto r = CompareFileStamp(kDinLabel, ctx, v.value(s, "Dynamic Info File"), m_env.dynamicInfoFile,
                                   "used", nameAndTime());
         if (!r.ok) out.fail(r.message);
     }
@@ -139,18 +153,20 @@ CheckOutcome StillOkChecker::CMFStartStillOk(int run, int i, bool bot) const {
     }
     if (!now) return out;
     auto r =
-        CompareFileStamp("The CMFStart file", ctx, v.get(s, "CMFStart file"), file, "used", nameAndTime());
+        CompareFileStamp("The CMFStart file", ctx, v.value(s, "CMFStart file"), file, "used", nameAndTime());
     if (!r.ok) {
         out.fail("The CMFStart file to be used in the " + ctx +
                  " should be the same as when a simulation from the " + runTitle(run) + " was last run.\r\n" +
                  r.message);
         return out;
     }
-    compareConstituents(out, v, s, "", file,
-                        "All constituents of the CMFStart file: " + file + " to be used in the " + ctx +
-                            " should be the same as when a simulation from the " + runTitle(run) +
-                            " was last run.",
-                        ctx);
+    compareConstituents(
+        out, v, s, "", file,
+        [&] {
+            return "All constituents of the CMFStart file: " + file + " to be used in the " + ctx +
+                   " should be the same as when a simulation from the " + runTitle(run) + " was last run.";
+        },
+        ctx);
     return out;
 }
 
@@ -160,8 +176,8 @@ CheckOutcome StillOkChecker::BaseSolutionFileOutputStillAsWhenLastUsedOrCreated(
     if (i > m_env.sim.NumYears || (!bot && run == 1)) return out;
     const RunRecordView& v = view(run);
     const std::string y = std::to_string(m_env.sim.Years[i]);
-    const std::string stored =
-        bot ? v.get(y + "boti", "Base Solution file used") : v.get(y + "i", "Base Solution file");
+    const std::string_view stored =
+        bot ? v.value(y + "boti", "Base Solution file used") : v.value(y + "i", "Base Solution file");
     const std::string ctx = stepContext(m_env, run, i, bot);
     const std::string current = SolutionFile(m_env.sim, i, 1, m_env.noRerun);
     auto r = CompareFileStamp("The Solution file", ctx, stored, current, "used", nameAndTime());
@@ -180,7 +196,7 @@ CheckOutcome botLikeCheck(const RunRecordEnv& env, const RunRecordView& v, const
                           const std::string& lead, const std::string& however) {
     CheckOutcome out;
     const std::string y = std::to_string(env.sim.Years[i]);
-    const std::string stored = v.get(bot ? y : y + "i", key);
+    const std::string_view stored = v.value(bot ? y : y + "i", key);
     const std::string ctx = stepContext(env, run, i, bot);
     auto r = CompareFileStamp(bot ? "The BOT file" : "The file", ctx, stored, current,
                               bot ? "created" : "used", check);
@@ -219,49 +235,51 @@ CheckOutcome StillOkChecker::SimOverviewStillOk(int run, int i, bool bot) const 
     const std::string s = ss ? std::string("sser") : sec(i, bot, "er");
     const std::string ctx = stepContext(m_env, run, i, bot);
     const std::string rn = runTitle(run);
-    const std::string when = " but when you last ran the " + ctx;
+    // The texts of the messages are made only for the checks that fail.
+    auto when = [&] { return " but when you last ran the " + ctx; };
 
     const long long version = v.getInt("Options", "VardelVersion", 0);
     if (version < kMinRestorableVersion)
         out.fail("The record of the " + ctx + " was written by an older version of this program (" +
                  std::to_string(version) + ").");
-    auto intKey = [&](const char* key, long long now, const std::string& what) {
+    auto intKey = [&](const char* key, long long now, const char* whatLead) {
         long long then = v.getInt(s, key, -1);
         if (then != now)
-            out.fail(what + " has changed. Now it is " + std::to_string(now) + when + " it was " +
+            out.fail(whatLead + rn + " has changed. Now it is " + std::to_string(now) + when() + " it was " +
                      (then < 0 ? std::string("not recorded") : std::to_string(then)) + ".");
     };
     intKey("Start year this run", sim.Years[m_env.firstYearOf(run)],
-           "The year for which data is produced in the first simulation of the " + rn);
-    auto textKey = [&](const char* key, const std::string& now, const std::string& what, const char* colon) {
-        std::string then = trim(v.get(s, key));
+           "The year for which data is produced in the first simulation of the ");
+    auto textKey = [&](const char* key, const std::string& now, const char* whatLead, bool withRun,
+                       const char* colon) {
+        const std::string_view then = trimmedView(v.value(s, key));
         if (!iequals(then, now))
-            out.fail(what + "has changed. Now it is" + colon + " " + now + when + " it was" + colon + " " +
-                     then);
+            out.fail(whatLead + (withRun ? rn + " " : std::string()) + "has changed. Now it is" + colon +
+                     " " + now + when() + " it was" + colon + " " + std::string(then));
     };
-    textKey("Sim name", sim.SimNames[run].str(), "Sim Name for " + rn + " ", "");
-    textKey("Sim char", std::string(1, runLetter(run)), "Sim Type Character for " + rn + " ", "");
-    textKey("Sim Directory", sim.WorkDir, "Working directory ", ":");
+    textKey("Sim name", sim.SimNames[run].str(), "Sim Name for ", true, "");
+    textKey("Sim char", std::string(1, runLetter(run)), "Sim Type Character for ", true, "");
+    textKey("Sim Directory", sim.WorkDir, "Working directory ", false, ":");
 
     if (!ss) {
         // The method of the year as the record writer writes it.
         const std::string es = sec(i, bot, "es");
+        bool methodSame = true;
         IniFile now;
         WriteMethodSection(now, "m", m_env.methodForYear(i));
-        bool methodSame = true;
         for (const auto& [key, value] : now.entries("m"))
-            if (!iequals(trim(v.get(es, key, "?")), trim(value))) methodSame = false;
+            if (!iequals(trimmedView(v.value(es, key, "?")), trimmedView(value))) methodSame = false;
         if (!methodSame) out.fail("Solution method has changed since you last ran the " + ctx + ".");
         if (m_env.method.AutoAccuracy) {
+            bool accSame = true;
             IniFile acc;
             WriteAccuracySection(acc, "a", m_env.accuracyForYear(i));
-            bool accSame = true;
             for (const auto& [key, value] : acc.entries("a"))
-                if (!iequals(trim(v.get(es, key, "?")), trim(value))) accSame = false;
+                if (!iequals(trimmedView(v.value(es, key, "?")), trimmedView(value))) accSame = false;
             if (!accSame) out.fail("Auto Accuracy details have changed since you last ran the " + ctx + ".");
         }
     } else {
-        const std::string stored = v.get(s, "Map file");
+        const std::string_view stored = v.value(s, "Map file");
         // No map file then and none now is no change.
         if (!(m_env.resultsMapFile.empty() && StampName(stored).empty())) {
             auto r = CompareFileStamp("The Spreadsheet Mapping file", ctx, stored, m_env.resultsMapFile,
@@ -270,18 +288,19 @@ CheckOutcome StillOkChecker::SimOverviewStillOk(int run, int i, bool bot) const 
         }
     }
     intKey("End year", sim.Years[sim.NumYears],
-           "The year for which data is produced in the last simulation of the " + rn);
-    const std::string unit = m_env.usesPeriods() ? "period" : "year";
+           "The year for which data is produced in the last simulation of the ");
     {
         long long then = v.getInt(s, "Number of periods", -1);
-        if (then != sim.NumYears)
+        if (then != sim.NumYears) {
+            const std::string unit = m_env.usesPeriods() ? "period" : "year";
             out.fail("Number of " + unit + "s has changed. Now there are " + std::to_string(sim.NumYears) +
-                     when + " there were " + std::to_string(then) + ".");
+                     when() + " there were " + std::to_string(then) + ".");
+        }
     }
     auto lengthCheck = [&](int k, long long then) {
         if (then != sim.PeriodLength[k])
             out.fail("Now have " + std::to_string(sim.PeriodLength[k]) + " years in period number " +
-                     std::to_string(k) + when + " there were " + std::to_string(then) +
+                     std::to_string(k) + when() + " there were " + std::to_string(then) +
                      " years in this period.");
     };
     if (!ss) {
@@ -300,7 +319,7 @@ CheckOutcome StillOkChecker::ClosureShocksPageStillOkOneJob(int run, int i, bool
     const std::string ctx = stepContext(m_env, run, i, bot);
     auto one = [&](const std::string& section, const std::string& prefix, const std::string& ext,
                    const std::string& kind, const std::string& rel) {
-        const std::string stored = trim(v.get(section, prefix + ext + " file"));
+        const std::string_view stored = trimmedView(v.value(section, prefix + ext + " file"));
         const std::string current = m_env.inWorkDir(rel);
         if (stored.empty() && current.empty()) return;
         if (stored.empty()) {
@@ -319,11 +338,14 @@ CheckOutcome StillOkChecker::ClosureShocksPageStillOkOneJob(int run, int i, bool
                      r.message);
             return;
         }
-        compareConstituents(out, v, section, prefix, current,
-                            "All constituents of the " + kind + " file: " + current + " to be used in the " +
-                                ctx + " should be the same as when a simulation from the " + runTitle(run) +
-                                " was last run.",
-                            ctx);
+        compareConstituents(
+            out, v, section, prefix, current,
+            [&] {
+                return "All constituents of the " + kind + " file: " + current + " to be used in the " + ctx +
+                       " should be the same as when a simulation from the " + runTitle(run) +
+                       " was last run.";
+            },
+            ctx);
     };
     const TSimRecord& sim = m_env.sim;
     const std::string c = sec(i, bot, "c");
@@ -362,7 +384,7 @@ CheckOutcome StillOkChecker::IsThisSimSolutionLogSLCFileStillAsWhenLastCreated(
     for (const Item& it : items) {
         if (!it.wanted) continue;
         const std::string kind = it.kind;
-        auto r = CompareFileStamp("The " + kind + " file", ctx, v.get(y, it.key), it.file, "created",
+        auto r = CompareFileStamp("The " + kind + " file", ctx, v.value(y, it.key), it.file, "created",
                                   nameAndTime());
         if (!r.ok)
             out.fail(
@@ -395,8 +417,8 @@ CheckOutcome StillOkChecker::AreDataFileOutputsThisSimStillAsWhenLastRan(int run
         } else {
             continue;
         }
-        auto r = CompareFileStamp("The " + kind + " file", ctx, v.get(y, f.Name.str()), m_env.inWorkDir(file),
-                                  "created", nameAndTime());
+        auto r = CompareFileStamp("The " + kind + " file", ctx, v.value(y, f.Name.str()),
+                                  m_env.inWorkDir(file), "created", nameAndTime());
         if (!r.ok)
             out.fail(
                 "  The " + kind + " file with logical name " + f.Name.str() + "\r\n    from " + ctx +
@@ -429,8 +451,8 @@ CheckOutcome StillOkChecker::AreSpreadsheetAndCumDevSolFileOutputsThisSimTypeSti
         else if (iequals(key, "Output RSL dev"))
             kind = "cumulative differences RSL", wanted = sel.ssDeviations;
         if (!wanted) continue;
-        auto r =
-            CompareFileStamp("The " + kind + " file", ctx, v.get("Run", key), file, "created", nameAndTime());
+        auto r = CompareFileStamp("The " + kind + " file", ctx, v.value("Run", key), file, "created",
+                                  nameAndTime());
         if (!r.ok)
             out.fail("The " + kind + " file from the " + rn +
                      " should be the same as the file created in the spreadsheet job for the " + rn +
@@ -454,10 +476,11 @@ CheckOutcome StillOkChecker::StartingDataInputsForSimOrBotJobStillAsWhenLastRan(
         if (f.Usage != kUsageUpdatedInput && f.Usage != kUsageLaggedInput && f.Usage != kUsageConstantInput)
             continue;
         auto resolved =
-            ResolveLogicalFile(sim, i, run, m_env.firstYearOf(run), m_env.noRerun, k, m_env.firstYearList);
+            ResolveLogicalFileWith(sim, i, run, m_env.firstYearOf(run), m_env.noRerun, k,
+                                   [this](const std::string& name) { return firstYearFile(name); });
         const std::string current = resolved ? m_env.inWorkDir(resolved->name) : std::string();
         auto r =
-            CompareFileStamp("The input file", ctx, v.get(s, f.Name.str()), current, "used", nameAndTime());
+            CompareFileStamp("The input file", ctx, v.value(s, f.Name.str()), current, "used", nameAndTime());
         if (!r.ok)
             out.fail("The input file to be used in the " + ctx +
                      " should be the same as the file with logical name " + f.Name.str() +

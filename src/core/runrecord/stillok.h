@@ -5,9 +5,11 @@
 /// parsed view per file (`RunRecords`), so a whole operation reads each file
 /// once.
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "runrecord/filestamp.h"
@@ -99,15 +101,20 @@ private:
     /// Stamps compared by name, time and size.
     StampCheck nameAndTime() const { return StampCheck{true, true, m_listings}; }
     /// Compares the stored "<prefix>Constituent n" stamps of a section with
-    /// the current list; adds `header` and the first difference to `out`.
+    /// the current list; adds `header()` and the first difference to `out`.
     void compareConstituents(CheckOutcome& out, const RunRecordView& v, const std::string& section,
                              const std::string& prefix, const std::string& currentFile,
-                             const std::string& header, const std::string& context) const;
+                             const std::function<std::string()>& header, const std::string& context) const;
+    /// `firstYearFileFor` over the application's first-year list, each name
+    /// looked up once while the list stays the same.
+    std::optional<std::string> firstYearFile(const std::string& name) const;
 
     const RunRecordEnv& m_env;
     const RunRecords& m_records;
     FolderListings* m_listings;
     mutable std::map<std::string, std::vector<std::string>> m_constituents;
+    mutable std::unordered_map<std::string, std::optional<std::string>> m_firstYear;
+    mutable std::vector<std::string> m_firstYearList;  ///< the list `m_firstYear` was found in
 };
 
 }  // namespace vdln
