@@ -33,6 +33,32 @@ TEST_F(TextFileTest, WritesCrLfAndReadsBothEndings) {
     EXPECT_TRUE(TxtClose(in));
 }
 
+// Lines are read in pieces: lines of every length around the piece size,
+// a CR that ends a piece, and NUL bytes come through whole.
+TEST_F(TextFileTest, LongLinesAndNulBytesAreReadWhole) {
+    std::vector<std::string> want;
+    std::string text;
+    for (size_t len : {255u, 256u, 257u, 511u, 512u, 513u, 5000u}) {
+        std::string line;
+        for (size_t k = 0; k < len; ++k) line.push_back(static_cast<char>('a' + k % 26));
+        line[len / 2] = '\0';
+        want.push_back(line);
+        text += line + (len % 2 ? "\r\n" : "\n");
+    }
+    // A line of 256 characters whose CR is the 257th.
+    want.emplace_back(256, 'x');
+    text += std::string(256, 'x') + "\r\n";
+    writeFile(path("long.txt"), text);
+    TxtFile in;
+    ASSERT_TRUE(TxtOpen(in, path("long.txt")));
+    std::string line;
+    std::vector<std::string> got;
+    while (in.readLine(line)) got.push_back(line);
+    EXPECT_EQ(got, want);
+    EXPECT_FALSE(in.failed());
+    EXPECT_TRUE(TxtClose(in));
+}
+
 TEST_F(TextFileTest, OpenCreateAndCloseMessages) {
     TxtFile f;
     EXPECT_EQ(TxtOpen(f, "").message(), "Blank File Name[TxtOpen]");
