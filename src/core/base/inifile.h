@@ -139,7 +139,6 @@ private:
 
 template <class F>
 void IniFile::scanText(std::string_view text, F&& f) {
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     size_t start = 0;
     while (start < text.size()) {
         const size_t nl = text.find('\n', start);
@@ -148,24 +147,15 @@ void IniFile::scanText(std::string_view text, F&& f) {
         if (len > 0 && text[start + len - 1] == '\r') --len;
         TextLine line;
         line.raw = text.substr(start, len);
-        size_t b = 0, e = line.raw.size();
-        while (b < e && blank(line.raw[b])) ++b;
-        while (e > b && blank(line.raw[e - 1])) --e;
-        const std::string_view t = line.raw.substr(b, e - b);
+        const std::string_view t = trimmedView(line.raw);
         if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
-            std::string_view n = t.substr(1, t.size() - 2);
-            while (!n.empty() && blank(n.front())) n.remove_prefix(1);
-            while (!n.empty() && blank(n.back())) n.remove_suffix(1);
             line.kind = TextLine::Kind::Header;
-            line.name = n;
+            line.name = trimmedView(t.substr(1, t.size() - 2));
         } else if (!t.empty() && t.front() != ';' && t.front() != '#') {
             const size_t eq = line.raw.find('=');
             if (eq != std::string_view::npos) {
-                std::string_view k = line.raw.substr(0, eq);
-                while (!k.empty() && blank(k.front())) k.remove_prefix(1);
-                while (!k.empty() && blank(k.back())) k.remove_suffix(1);
                 line.kind = TextLine::Kind::Key;
-                line.name = k;
+                line.name = trimmedView(line.raw.substr(0, eq));
                 line.value = line.raw.substr(eq + 1);
             }
         }
