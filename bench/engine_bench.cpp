@@ -323,6 +323,10 @@ void printLength(const LengthResult& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && argv[1][0] == '-') {
+        std::printf("usage: engine_bench [folder [years [--engine-only]]]\n");
+        return argv[1] == std::string("--help") ? 0 : 2;
+    }
     const std::string root = argc > 1 ? argv[1] : "/dev/shm/vardelon-engine-bench";
     if (argc > 2) {
         const bool peers = !(argc > 3 && std::strcmp(argv[3], "--engine-only") == 0);

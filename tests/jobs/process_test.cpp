@@ -267,27 +267,76 @@ TEST_F(PosixLauncherTest, ProgramsDieWithTheLaunchingProcess) {
     }
 }
 
-TEST_F(PosixLauncherTest, AProgramThatEndsNormallyLeavesNoGuardBehind) {
-    // The guard of a program's group ends with the program; nothing of it
-    // is left as a child of this process.
-    // The children of this process, from every thread's list.
-    auto children = [] {
-        std::set<std::string> out;
-        std::error_code ec;
-        for (auto& t : std::filesystem::directory_iterator("/proc/self/task", ec)) {
-            std::istringstream in(quietRead(t.path().string() + "/children"));
-            for (std::string id; in >> id;) out.insert(id);
-        }
-        return out;
-    };
-    const std::set<std::string> before = children();
-    for (int k = 0; k < 3; ++k) {
-        ProcessHandle h = startOk({"/bin/sh", {"-c", "exit 3"}, dir(), "", ""});
-        ASSERT_TRUE(m_launcher.waitForEnd(h, kHangGuardMs));
-        EXPECT_EQ(m_launcher.ended(h), 3);
-        m_launcher.release(h);
+// The children of this process, from every thread's list.
+std::set<long> childrenOfThisProcess() {
+    std::set<long> out;
+    std::error_code ec;
+    for (auto& t : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+        std::istringstream in(quietRead(t.path().string() + "/children"));
+        for (long id; in >> id;) out.insert(id);
     }
-    EXPECT_EQ(children(), before) << "a guard or a program is left";
+    return out;
+}
+
+TEST_F(PosixLauncherTest, OneGuardPerLauncherAndNothingLeftBehind) {
+    const std::set<long> before = childrenOfThisProcess();
+    {
+        PosixProcessLauncher l;
+        for (int k = 0; k < 5; ++k) {
+            auto h = l.start({"/bin/sh", {"-c", "exit " + std::to_string(k)}, dir(), "", ""});
+            ASSERT_TRUE(h) << h.message();
+            ASSERT_TRUE(l.waitForEnd(*h, kHangGuardMs));
+            EXPECT_EQ(l.ended(*h), k);
+            l.release(*h);
+        }
+        // Programs that ended leave no zombie and no guard of their own:
+        // one guard watches the launcher's groups.
+        std::set<long> now = childrenOfThisProcess();
+        for (long id : before) now.erase(id);
+        EXPECT_EQ(now.size(), 1u) << "a guard per program, or a program not reaped";
+    }
+    EXPECT_EQ(childrenOfThisProcess(), before) << "a guard or a program is left";
+}
+
+TEST_F(PosixLauncherTest, AGuardThatIsGoneIsReplacedAndWatchesTheRunningGroups) {
+    // A program's child outlives a SIGKILL of the launching process only if
+    // no guard kills its group.  Here the guard is killed while the program
+    // runs; the next start replaces it, and the new guard must know the
+    // group that was already running.
+    const std::string pidFile = path("grandchild.pid");
+    pid_t launcher = ::fork();
+    if (launcher == 0) {
+        PosixProcessLauncher l;
+        auto held = l.start({"/bin/sh",
+                             {"-c", "/bin/sh -c 'echo $$ > \"$1\"; exec sleep 300' x \"$0\"; :", pidFile},
+                             dir(),
+                             "",
+                             ""});
+        if (!held) ::_exit(1);
+        // This process's children are the program and the guard.
+        for (long id : childrenOfThisProcess())
+            if (id != l.pidOf(*held)) {
+                ::kill(static_cast<pid_t>(id), SIGKILL);
+                ::waitpid(static_cast<pid_t>(id), nullptr, 0);
+            }
+        auto next = l.start({"/bin/sh", {"-c", "exit 0"}, dir(), "", ""});
+        if (!next || !l.waitForEnd(*next, kHangGuardMs)) ::_exit(1);
+        l.release(*next);
+        while (true) ::pause();
+    }
+    long grandchild = 0;
+    for (int i = 0; i < 500 && grandchild == 0; ++i) {
+        grandchild = std::atol(quietRead(pidFile).c_str());
+        if (!grandchild) ::usleep(10000);
+    }
+    ASSERT_GT(grandchild, 0);
+    ::usleep(100000);  // time for the replacement start
+    ::kill(launcher, SIGKILL);
+    int status = 0;
+    ::waitpid(launcher, &status, 0);
+    EXPECT_FALSE(WIFEXITED(status)) << "the launching process failed: exit " << WEXITSTATUS(status);
+    EXPECT_TRUE(processGoneWithin(grandchild, kHangGuardMs))
+        << grandchild << " outlived the launching process";
 }
 
 TEST_F(PosixLauncherTest, DetachedStart) {

@@ -10,7 +10,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 
 #include "base/besteffort.h"
 #include "base/fileutil.h"
@@ -183,9 +182,8 @@ bool insideFolder(const std::string& root, const std::string& path) {
 }
 
 std::string tempNameBeside(const std::string& path) {
-    std::random_device rd;
     return JoinPath(dirOf(path).empty() ? "." : dirOf(path),
-                    "." + nameOf(path) + ".part" + std::to_string(rd() % 1000000));
+                    "." + nameOf(path) + ".part" + uniqueTempSuffix());
 }
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -35,13 +36,18 @@ Result<std::string> readWholeFile(const std::string& path) {
     return data;
 }
 
+std::string uniqueTempSuffix() {
+    // Drawn once: a random device can cost more than the write it names.
+    static const unsigned drawn = std::random_device{}() % 1000000;
+    static std::atomic<std::uint64_t> count{0};
+    return std::to_string(::getpid()) + "-" + std::to_string(drawn) + "-" + std::to_string(count++);
+}
+
 Status writeFileAtomic(const std::string& path, std::string_view content, bool durable) {
     fs::path target(path);
     std::string dir = target.has_parent_path() ? target.parent_path().string() : ".";
-    std::random_device rd;
     std::string tmp =
-        (fs::path(dir) / ("." + target.filename().string() + ".tmp" + std::to_string(rd() % 1000000)))
-            .string();
+        (fs::path(dir) / ("." + target.filename().string() + ".tmp" + uniqueTempSuffix())).string();
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         // A full or read-only disk is named; a missing folder keeps the

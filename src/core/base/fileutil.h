@@ -25,6 +25,11 @@ Result<std::string> readWholeFile(const std::string& path);
 /// where a power cut does not matter but speed does.
 Status writeFileAtomic(const std::string& path, std::string_view content, bool durable = true);
 
+/// A suffix for a temporary file's name that no other writer uses at the
+/// same time: this process's id, a number drawn once per process (for
+/// folders shared between machines) and a count of the names handed out.
+std::string uniqueTempSuffix();
+
 /// Writes lines each followed by CR LF, atomically (see `writeFileAtomic`).
 Status writeLinesAtomic(const std::string& path, const std::vector<std::string>& lines, bool durable = true);
 

@@ -2,9 +2,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/epoll.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -51,8 +54,14 @@ std::string resolveProgram(const std::string& program) {
     return "";
 }
 
-// Everything the child needs, prepared before the fork so that the child
-// only makes async-signal-safe calls.
+// Failure record of a child that could not exec: a stage letter and errno.
+struct ChildFailure {
+    char stage;  // 'D' directory, 'E' exec
+    int err;
+};
+
+// Everything the child needs, prepared before it is started so that the
+// child only makes async-signal-safe calls.
 struct ChildPlan {
     std::string path;               // what to execute
     std::vector<std::string> argv;  // argument strings
@@ -61,23 +70,44 @@ struct ChildPlan {
     pid_t parent = 0;  // the launching process
     int stdinFd = -1;
     int stdoutFd = -1;
-    int errWrite = -1;  // reports a failure before exec
+    // Reports a failure before the exec.  A pipe rather than the memory a
+    // starting child shares with the parent: under a tool that turns such
+    // a child into a copy the report must still arrive.
+    int errWrite = -1;
 };
 
-// Failure record sent through the error pipe: a stage letter and errno.
-struct ChildFailure {
-    char stage;  // 'D' directory, 'E' exec
-    int err;
-};
-
-[[noreturn]] void childFail(int fd, char stage) {
-    ChildFailure f{stage, errno};
-    ssize_t ignored = ::write(fd, &f, sizeof f);
+[[noreturn]] void childFail(const ChildPlan& plan, char stage) {
+    const int err = errno;
+    ChildFailure f;
+    std::memset(&f, 0, sizeof f);  // no padding byte left undefined in the report
+    f.stage = stage;
+    f.err = err;
+    ssize_t ignored = ::write(plan.errWrite, &f, sizeof f);
     (void)ignored;
     ::_exit(127);
 }
 
-// Runs in the child after fork: async-signal-safe calls only.
+// Blocks every signal of the calling thread while a child is started: no
+// handler of this process may run in the child before it has set them all
+// back to their defaults.
+class SignalsBlocked {
+public:
+    SignalsBlocked() {
+        sigset_t all;
+        ::sigfillset(&all);
+        ::pthread_sigmask(SIG_SETMASK, &all, &m_old);
+    }
+    ~SignalsBlocked() { ::pthread_sigmask(SIG_SETMASK, &m_old, nullptr); }
+    SignalsBlocked(const SignalsBlocked&) = delete;
+    SignalsBlocked& operator=(const SignalsBlocked&) = delete;
+
+private:
+    sigset_t m_old{};
+};
+
+// Runs in the child before its exec: async-signal-safe calls only, and
+// nothing written but its own stack (a child that shares this process's
+// memory runs it while this process waits).
 [[noreturn]] void execChild(const ChildPlan& plan) {
     ::setpgid(0, 0);
     // Killed with the launching process, however that ends (kept across the
@@ -87,16 +117,18 @@ struct ChildFailure {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != plan.parent) ::_exit(127);
     }
-    sigset_t all;
-    ::sigemptyset(&all);
-    ::sigprocmask(SIG_SETMASK, &all, nullptr);
+    // Default handling first, then nothing blocked: the signals were blocked
+    // by the parent while the child started.
     struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
     for (int s = 1; s < NSIG; ++s)
         if (s != SIGKILL && s != SIGSTOP) ::sigaction(s, &dfl, nullptr);
-    if (plan.stdinFd >= 0 && ::dup2(plan.stdinFd, 0) < 0) childFail(plan.errWrite, 'E');
-    if (plan.stdoutFd >= 0 && ::dup2(plan.stdoutFd, 1) < 0) childFail(plan.errWrite, 'E');
-    if (!plan.dir.empty() && ::chdir(plan.dir.c_str()) != 0) childFail(plan.errWrite, 'D');
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (plan.stdinFd >= 0 && ::dup2(plan.stdinFd, 0) < 0) childFail(plan, 'E');
+    if (plan.stdoutFd >= 0 && ::dup2(plan.stdoutFd, 1) < 0) childFail(plan, 'E');
+    if (!plan.dir.empty() && ::chdir(plan.dir.c_str()) != 0) childFail(plan, 'D');
     // No descriptor beyond stdio survives the exec (the error pipe closes on
     // exec as well, which tells the parent the exec worked).
     if (::syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */) != 0) {
@@ -105,34 +137,75 @@ struct ChildFailure {
         for (int fd = 3; fd < maxFd; ++fd) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
     ::execve(plan.path.c_str(), plan.argvPtrs.data(), environ);
-    childFail(plan.errWrite, 'E');
+    childFail(plan, 'E');
 }
 
-// The guard of a program's process group, after fork: async-signal-safe
-// calls only.  It ignores the signals a terminal or a cancel sends to this
-// process's group (it must outlive this process to do its work), keeps no
-// descriptor but the pipe, and waits: a byte means "the program ended, go",
-// the end of the pipe means this process is gone and the group is killed.
-[[noreturn]] void guardGroup(int readFd, pid_t group) {
+// The entry of a child that shares this process's memory.
+int sharedChildEntry(void* plan) {
+    execChild(*static_cast<const ChildPlan*>(plan));
+}
+
+// The stack such a child runs on: the little execChild needs, with room.
+constexpr size_t kChildStackBytes = size_t{256} * 1024;
+
+// What the launcher tells its guard: a program's group started or ended.
+struct GuardNote {
+    std::int32_t what;  // 'S' started, 'E' ended (a whole word: no padding sent)
+    std::int32_t group;
+};
+
+// The guard of the programs' process groups, after fork: async-signal-safe
+// calls only (the groups are kept in memory mapped here, not allocated).
+// It ignores the signals a terminal or a cancel sends to this process's
+// group (it must outlive this process to do its work), keeps no descriptor
+// but the socket, and follows the notes; the end of the socket means this
+// process is gone (or done with it) and every group still running is
+// killed.
+[[noreturn]] void guardGroups(int fd) {
     struct sigaction ign {};
     ign.sa_handler = SIG_IGN;
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGTSTP, SIGTTIN, SIGTTOU})
         ::sigaction(s, &ign, nullptr);
-    sigset_t all;
-    ::sigemptyset(&all);
-    ::sigprocmask(SIG_SETMASK, &all, nullptr);
-    for (int fd = 0; fd < readFd; ++fd) ::close(fd);
-    if (::syscall(SYS_close_range, static_cast<unsigned>(readFd) + 1, ~0u, 0u) != 0) {
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int other = 0; other < fd; ++other) ::close(other);
+    if (::syscall(SYS_close_range, static_cast<unsigned>(fd) + 1, ~0u, 0u) != 0) {
         long maxFd = ::sysconf(_SC_OPEN_MAX);
         if (maxFd < 0 || maxFd > 65536) maxFd = 65536;
-        for (int fd = readFd + 1; fd < maxFd; ++fd) ::close(fd);
+        for (int other = fd + 1; other < maxFd; ++other) ::close(other);
     }
-    char c = 0;
-    ssize_t n;
-    do {
-        n = ::read(readFd, &c, 1);
-    } while (n < 0 && errno == EINTR);
-    if (n == 0) ::kill(-group, SIGKILL);
+    size_t capacity = 1024, count = 0;
+    void* mem = ::mmap(nullptr, capacity * sizeof(std::int32_t), PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mem == MAP_FAILED) ::_exit(1);  // the launcher sees the socket close and starts another
+    auto* live = static_cast<std::int32_t*>(mem);
+    while (true) {
+        GuardNote note{};
+        const ssize_t n = ::recv(fd, &note, sizeof note, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        if (n != static_cast<ssize_t>(sizeof note) || note.group <= 0) continue;
+        if (note.what == 'S') {
+            if (count == capacity) {
+                void* grown = ::mremap(live, capacity * sizeof(std::int32_t),
+                                       2 * capacity * sizeof(std::int32_t), MREMAP_MAYMOVE);
+                // Out of memory: the group goes unwatched, and only its
+                // program's own parent-death signal still stops it.
+                if (grown == MAP_FAILED) continue;
+                live = static_cast<std::int32_t*>(grown);
+                capacity *= 2;
+            }
+            live[count++] = note.group;
+        } else {
+            for (size_t k = 0; k < count; ++k)
+                if (live[k] == note.group) {
+                    live[k] = live[--count];
+                    break;
+                }
+        }
+    }
+    for (size_t k = 0; k < count; ++k) ::kill(-live[k], SIGKILL);
     ::_exit(0);
 }
 
@@ -245,15 +318,12 @@ PosixProcessLauncher::~PosixProcessLauncher() {
         Status s = stop(running, kSignalExitBase + SIGTERM, 2000);
         if (!s) std::fprintf(stderr, "vardelon: %s\n", s.message().c_str());
     }
-    for (auto& [id, p] : m_procs) {
-        closePidfd(p);
-        if (p.ended) continue;
-        // Still running after the stop: the guard's pipe closes and it
-        // kills the group.
-        closeFd(p.guardFd);
-        if (p.guardPid > 0) waitChild(p.guardPid);
-    }
+    for (auto& [id, p] : m_procs) closePidfd(p);
+    // What is still running after the stop is killed by the guard when its
+    // socket closes.
+    endGuard();
     closeFd(m_epoll);
+    if (m_stack) ::munmap(m_stack, kChildStackBytes);
 }
 
 std::optional<int> PosixProcessLauncher::endSignal(ProcessHandle handle) {
@@ -308,22 +378,49 @@ Status PosixProcessLauncher::stop(const std::vector<ProcessHandle>& handles, int
     return Status::ok();
 }
 
-void PosixProcessLauncher::dismissGuard(Proc& p) {
-    if (p.guardFd >= 0) {
-        const char go = 'q';
+bool PosixProcessLauncher::startGuard() {
+    int fds[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) return false;
+    pid_t pid;
+    {
+        SignalsBlocked blocked;
+        pid = ::fork();
+        if (pid == 0) guardGroups(fds[1]);
+    }
+    ::close(fds[1]);
+    if (pid < 0) {
+        ::close(fds[0]);
+        return false;
+    }
+    m_guardPid = pid;
+    m_guardFd = fds[0];
+    return true;
+}
+
+void PosixProcessLauncher::endGuard() {
+    closeFd(m_guardFd);
+    if (m_guardPid > 0) waitChild(m_guardPid);
+    m_guardPid = 0;
+}
+
+void PosixProcessLauncher::tellGuard(char what, int group) {
+    auto send = [this](char w, int g) {
+        const GuardNote note{w, g};
         ssize_t n;
         do {
-            n = ::write(p.guardFd, &go, 1);
+            n = ::send(m_guardFd, &note, sizeof note, MSG_NOSIGNAL);
         } while (n < 0 && errno == EINTR);
-        // A write that failed leaves the pipe to close: the guard then kills
-        // the group, which has no program left of this job's but what the
-        // program itself left behind.
-        closeFd(p.guardFd);
-    }
-    if (p.guardPid > 0) {
-        waitChild(p.guardPid);
-        p.guardPid = 0;
-    }
+        return n == static_cast<ssize_t>(sizeof note);
+    };
+    if (m_guardFd >= 0 && send(what, group)) return;
+    // No guard yet, or it is gone: a new one is told every running group
+    // (an ended one is no longer among them).  Without a guard at all each
+    // program's own parent-death signal still stops it; only what it
+    // starts could outlive a killed vardelon.
+    endGuard();
+    if (!startGuard()) return;
+    for (const auto& [id, p] : m_procs)
+        if (!p.ended && !send('S', p.pid)) return;
 }
 
 void PosixProcessLauncher::closePidfd(Proc& p) {
@@ -337,6 +434,14 @@ void PosixProcessLauncher::closePidfd(Proc& p) {
 Result<ProcessHandle> PosixProcessLauncher::start(const LaunchRequest& request) {
     ChildPlan plan;
     Status prepared = preparePlan(request, plan);
+    if (prepared && !m_stack) {
+        void* stack = ::mmap(nullptr, kChildStackBytes, PROT_READ | PROT_WRITE,
+                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+        if (stack == MAP_FAILED)
+            prepared = Status::fail("Cannot run " + request.program + ": " + errnoText(errno));
+        else
+            m_stack = stack;
+    }
     int errPipe[2] = {-1, -1};
     if (prepared && ::pipe2(errPipe, O_CLOEXEC) != 0)
         prepared = Status::fail("Cannot run " + request.program + ": " + errnoText(errno));
@@ -345,17 +450,25 @@ Result<ProcessHandle> PosixProcessLauncher::start(const LaunchRequest& request) 
         closeFd(plan.stdoutFd);
         return Result<ProcessHandle>(prepared);
     }
+    // The child shares this process's memory and runs on its own stack
+    // until its exec, while this thread waits: no copy of this process is
+    // made, so a start costs the same however large this process is.
     plan.errWrite = errPipe[1];
     plan.parent = ::getpid();
-    pid_t pid = ::fork();
-    if (pid == 0) execChild(plan);
-    int forkErr = errno;
+    pid_t pid;
+    int cloneErr;
+    {
+        SignalsBlocked blocked;
+        pid = ::clone(sharedChildEntry, static_cast<char*>(m_stack) + kChildStackBytes,
+                      CLONE_VM | CLONE_VFORK | SIGCHLD, &plan);
+        cloneErr = errno;
+    }
     closeFd(errPipe[1]);
     closeFd(plan.stdinFd);
     closeFd(plan.stdoutFd);
     if (pid < 0) {
         closeFd(errPipe[0]);
-        return Result<ProcessHandle>::fail("Cannot run " + request.program + ": " + errnoText(forkErr));
+        return Result<ProcessHandle>::fail("Cannot run " + request.program + ": " + errnoText(cloneErr));
     }
     std::optional<ChildFailure> failure = readFailure(errPipe[0]);
     closeFd(errPipe[0]);
@@ -366,23 +479,6 @@ Result<ProcessHandle> PosixProcessLauncher::start(const LaunchRequest& request) 
 
     Proc p;
     p.pid = pid;
-    // The child makes itself a group leader; doing it here too closes the
-    // window in which the guard could find no group yet.
-    ::setpgid(pid, pid);
-    int guardPipe[2] = {-1, -1};
-    if (::pipe2(guardPipe, O_CLOEXEC) == 0) {
-        pid_t guard = ::fork();
-        if (guard == 0) guardGroup(guardPipe[0], pid);
-        closeFd(guardPipe[0]);
-        if (guard > 0) {
-            p.guardPid = guard;
-            p.guardFd = guardPipe[1];
-        } else {
-            // Without a guard the program's own parent-death signal still
-            // stops it; only what it starts could outlive a killed vardelon.
-            closeFd(guardPipe[1]);
-        }
-    }
     p.pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     const std::uint64_t id = m_next++;
     if (p.pidfd >= 0) {
@@ -395,6 +491,8 @@ Result<ProcessHandle> PosixProcessLauncher::start(const LaunchRequest& request) 
         }
     }
     m_procs.emplace(id, p);
+    // The program made itself the leader of its group before its exec.
+    tellGuard('S', pid);
     return ProcessHandle{id};
 }
 
@@ -410,7 +508,7 @@ std::optional<int> PosixProcessLauncher::ended(ProcessHandle handle) {
     } while (r < 0 && errno == EINTR);
     if (r == 0) return std::nullopt;
     p.ended = true;
-    dismissGuard(p);
+    tellGuard('E', p.pid);
     p.code = r < 0 ? -1 : exitCodeOf(status);
     if (r > 0 && WIFSIGNALED(status) && !p.terminatedCode) p.signal = WTERMSIG(status);
     if (p.terminatedCode) p.code = *p.terminatedCode;
@@ -478,16 +576,21 @@ Status PosixProcessLauncher::startProgram(const std::string& program, const std:
         prepared = Status::fail("Cannot run " + program + ": " + errnoText(errno));
     if (!prepared) return prepared;
     plan.errWrite = errPipe[1];
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        // The intermediate child starts the program and leaves at once, so
-        // the program is adopted by init and never waits on us.
-        pid_t grandchild = ::fork();
-        if (grandchild == 0) execChild(plan);
-        if (grandchild < 0) childFail(plan.errWrite, 'E');
-        ::_exit(0);
+    pid_t pid;
+    int forkErr;
+    {
+        SignalsBlocked blocked;
+        pid = ::fork();
+        if (pid == 0) {
+            // The intermediate child starts the program and leaves at once,
+            // so the program is adopted by init and never waits on us.
+            pid_t grandchild = ::fork();
+            if (grandchild == 0) execChild(plan);
+            if (grandchild < 0) childFail(plan, 'E');
+            ::_exit(0);
+        }
+        forkErr = errno;
     }
-    int forkErr = errno;
     closeFd(errPipe[1]);
     if (pid < 0) {
         closeFd(errPipe[0]);

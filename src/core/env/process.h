@@ -96,15 +96,19 @@ bool waitForWakeup(ProcessLauncher& launcher, int timeoutMs, int extraFd = -1);
 
 /// The POSIX launcher.  Each program runs in its own process group with
 /// default signal handling; its end is watched through a pidfd.  A program
-/// never outlives this process: it is started with a request to be killed
-/// when its parent dies (so even a SIGKILL of this process takes it along),
-/// and the launcher stops what still runs when it is destroyed.  That
-/// request reaches only the program itself, not what it starts (a shell
-/// running a batch file and the model it runs): each program's group is
-/// therefore watched by a small guard process, which holds the reading end
-/// of a pipe only this process writes to.  When this process ends in any
-/// way the pipe closes and the guard kills the whole group; when the
-/// program ends normally the launcher dismisses its guard.
+/// is started without copying this process (the child shares its memory
+/// until the exec, as a vfork does), so a start costs the same however large
+/// this process is.  A program never outlives this process: it is started
+/// with a request to be killed when its parent dies (so even a SIGKILL of
+/// this process takes it along), and the launcher stops what still runs
+/// when it is destroyed.  That request reaches only the program itself, not
+/// what it starts (a shell running a batch file and the model it runs): the
+/// groups of the running programs are therefore watched by one small guard
+/// process per launcher, which holds the other end of a socket only this
+/// process writes to and is told each group that starts and ends.  When
+/// this process ends in any way the socket closes and the guard kills every
+/// group still running; a guard that is gone is replaced at the next start
+/// or end, and told every running group again.
 class PosixProcessLauncher : public ProcessLauncher {
 public:
     PosixProcessLauncher();
@@ -136,15 +140,19 @@ private:
         int code = 0;
         int signal = 0;  // the signal that ended it, 0 when none
         std::optional<int> terminatedCode;
-        int guardPid = 0;  // the guard of the program's group (0: none)
-        int guardFd = -1;  // the pipe whose end makes the guard kill the group
     };
     void closePidfd(Proc& p);
-    // Lets the guard go without killing anything (the program has ended).
-    static void dismissGuard(Proc& p);
+    // Tells the guard that a program's group started ('S') or ended ('E'),
+    // starting a new guard when there is none or it is gone.
+    void tellGuard(char what, int group);
+    bool startGuard();
+    void endGuard();
     std::map<std::uint64_t, Proc> m_procs;
     std::uint64_t m_next = 1;
     int m_epoll = -1;
+    int m_guardPid = 0;       // the guard of the programs' groups (0: none)
+    int m_guardFd = -1;       // the socket whose end makes the guard kill them
+    void* m_stack = nullptr;  // the stack a starting child runs on until its exec
 };
 
 /// Starts a part of a job: `executable` with `parameters` in `directory`
