@@ -51,7 +51,7 @@ TEST(RunRecordView, TextAndParsedFileGiveTheAnswersOfTheParsedFile) {
     for (const auto& [section, key] : queries) {
         const auto expected = ini.get(section, key);
         for (const RunRecordView* v : {&fromText, &fromIni}) {
-            const std::string* got = v->find(section, key);
+            const std::string_view* got = v->find(section, key);
             ASSERT_EQ(got != nullptr, expected.has_value()) << section << "/" << key;
             if (got) {
                 EXPECT_EQ(*got, *expected) << section << "/" << key;
@@ -74,9 +74,36 @@ TEST(RunRecordView, TextAndParsedFileGiveTheAnswersOfTheParsedFile) {
             EXPECT_EQ(year[k - 1].first, "File" + std::to_string(k));
             EXPECT_EQ(year[k - 1].second, "stamp " + std::to_string(k));
         }
-        EXPECT_EQ(v->entries("run"), (std::vector<std::pair<std::string, std::string>>{{"Sim name", "BS1"}}));
+        EXPECT_EQ(v->entries("run"), (std::vector<RunRecordView::Entry>{{"Sim name", "BS1"}}));
         EXPECT_TRUE(v->entries("Empty").empty());
         EXPECT_TRUE(v->present());
+    }
+}
+
+TEST(RunRecordView, CopiesAndMovesOutliveTheViewTheyCameFrom) {
+    // Names and values are views into text the view holds: a copy or a
+    // moved-to view must still read them when the first one is gone, for a
+    // short text kept inside its string as for a long one.
+    for (const std::string& text : {std::string("[a]\nb=c"), awkwardRecord()}) {
+        RunRecordView copy, moved;
+        {
+            IniFile ini = IniFile::parse(text);
+            RunRecordView first = RunRecordView::fromText(text);
+            RunRecordView second = RunRecordView::fromIni(ini);
+            copy = first;
+            moved = std::move(second);
+        }
+        for (const RunRecordView* v : {&copy, &moved}) {
+            if (text.size() < 10) {
+                EXPECT_EQ(v->get("A", "B"), "c");
+                ASSERT_EQ(v->entries("a").size(), 1u);
+                EXPECT_EQ(v->entries("a")[0].first, "b");
+            } else {
+                EXPECT_EQ(v->get("2001i", "File7"), "stamp 7");
+                EXPECT_EQ(v->get("Run", "Sim name"), "BS1");
+                EXPECT_TRUE(v->hasSection("Options"));
+            }
+        }
     }
 }
 

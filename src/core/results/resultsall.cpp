@@ -59,8 +59,8 @@ int lastSim(const ResultsContext& ctx) {
 RecordCheck checkAgainstRecord(const RunRecordView& view, const std::string& section, const std::string& key,
                                const std::string& file, const std::string& verb, bool checkName) {
     if (!view.present()) return RecordCheck::NoRecord;
-    const std::string* stored = view.find(section, key);
-    if (!stored || trim(*stored).empty()) return RecordCheck::Differs;
+    const std::string_view* stored = view.find(section, key);
+    if (!stored || trimmedView(*stored).empty()) return RecordCheck::Differs;
     StampCompareResult r =
         CompareFileStamp("The file", "run", *stored, file, verb, StampCheck{checkName, true});
     return r.ok ? RecordCheck::Same : RecordCheck::Differs;

@@ -55,63 +55,78 @@ RunRecordView RunRecordView::load(const std::string& path) {
     if (!fileExists(path)) return RunRecordView();
     auto data = readWholeFile(path);
     if (!data) return RunRecordView();
-    return fromText(*data);
+    return fromOwnedText(std::make_shared<const std::string>(std::move(*data)));
 }
 
 RunRecordView::Section& RunRecordView::slot(std::string_view name) {
     auto it = m_index.find(name);
     if (it != m_index.end()) return m_sections[it->second];
-    m_index.emplace(std::string(name), m_sections.size());
+    m_index.emplace(name, m_sections.size());
     return m_sections.emplace_back();
 }
 
 RunRecordView RunRecordView::fromIni(const IniFile& ini) {
+    // The names and values are copied into one text, sized first so that
+    // the views taken while it is filled stay valid.
+    size_t size = 0;
+    for (const std::string& name : ini.sections()) {
+        size += name.size();
+        ini.forEachEntry(
+            name, [&](std::string_view key, std::string_view value) { size += key.size() + value.size(); });
+    }
+    auto text = std::make_shared<std::string>();
+    text->reserve(size);
+    auto keep = [&text](std::string_view part) {
+        const size_t at = text->size();
+        text->append(part);
+        return std::string_view(text->data() + at, part.size());
+    };
     RunRecordView v;
     v.m_present = true;
     for (const std::string& name : ini.sections()) {
-        Section& s = v.slot(trimmedView(name));
+        const std::string_view trimmed = trimmedView(name);
         // A section that appears twice: the first one wins, as for IniFile.
-        if (!s.entries.empty()) continue;
+        if (auto it = v.m_index.find(trimmed); it != v.m_index.end()) {
+            if (!v.m_sections[it->second].entries.empty()) continue;
+        }
+        Section& s = v.slot(keep(trimmed));
         ini.forEachEntry(name, [&](std::string_view key, std::string_view value) {
-            s.entries.emplace_back(std::string(key), std::string(value));
+            s.entries.emplace_back(keep(key), keep(value));
         });
         s.finish();
     }
+    v.m_text = std::move(text);
     return v;
 }
 
 RunRecordView RunRecordView::fromText(std::string_view text) {
+    return fromOwnedText(std::make_shared<const std::string>(text));
+}
+
+RunRecordView RunRecordView::fromOwnedText(std::shared_ptr<const std::string> owned) {
+    const std::string_view text = *owned;
     RunRecordView v;
     v.m_present = true;
-    // A first pass counts the keys of each section, so that each section's
-    // keys are stored once, without the moves of a growing vector.
-    std::vector<size_t> counts(1, 0);
-    IniFile::scanText(text, [&](const IniFile::TextLine& l) {
-        if (l.kind == IniFile::TextLine::Kind::Header)
-            counts.push_back(0);
-        else if (l.kind == IniFile::TextLine::Kind::Key)
-            ++counts.back();
-    });
-    v.m_sections.reserve(counts.size() - 1);
-    v.m_index.reserve(counts.size() - 1);
+    v.m_text = std::move(owned);
     // The keys before the first header belong to no section; those of a
     // section whose name came before are not read (the first one wins).
-    Section* current = nullptr;
-    size_t header = 0;
+    // Entries are views, so a growing vector moves little.
+    constexpr size_t kNone = static_cast<size_t>(-1);
+    size_t current = kNone;
     auto finish = [&] {
-        if (current) current->finish();
+        if (current != kNone) v.m_sections[current].finish();
     };
     IniFile::scanText(text, [&](const IniFile::TextLine& l) {
         if (l.kind == IniFile::TextLine::Kind::Header) {
             finish();
             const bool seen = v.m_index.find(l.name) != v.m_index.end();
-            current = seen ? nullptr : &v.slot(l.name);
-            if (current)
-                current->entries.reserve(counts[++header]);
-            else
-                ++header;
-        } else if (l.kind == IniFile::TextLine::Kind::Key && current) {
-            current->entries.emplace_back(std::string(l.name), std::string(l.value));
+            current = kNone;
+            if (!seen) {
+                v.slot(l.name);
+                current = v.m_sections.size() - 1;
+            }
+        } else if (l.kind == IniFile::TextLine::Kind::Key && current != kNone) {
+            v.m_sections[current].entries.emplace_back(l.name, l.value);
         }
     });
     finish();
@@ -172,7 +187,7 @@ void RunRecordView::Section::finish() {
     finish();
 }
 
-const std::string* RunRecordView::Section::find(std::string_view key) const {
+const std::string_view* RunRecordView::Section::find(std::string_view key) const {
     if (index.empty()) {
         for (const auto& kv : entries)
             if (iequals(kv.first, key)) return &kv.second;
@@ -195,25 +210,25 @@ bool RunRecordView::hasSection(std::string_view name) const {
     return section(name) != nullptr;
 }
 
-const std::string* RunRecordView::find(std::string_view sec, std::string_view key) const {
+const std::string_view* RunRecordView::find(std::string_view sec, std::string_view key) const {
     const Section* s = section(sec);
     return s ? s->find(key) : nullptr;
 }
 
 std::string RunRecordView::get(std::string_view sec, std::string_view key, std::string_view def) const {
-    const std::string* v = find(sec, key);
-    return v ? *v : std::string(def);
+    const std::string_view* v = find(sec, key);
+    return std::string(v ? *v : def);
 }
 
 long long RunRecordView::getInt(std::string_view sec, std::string_view key, long long def) const {
-    const std::string* v = find(sec, key);
+    const std::string_view* v = find(sec, key);
     if (!v) return def;
     auto n = parseInt(*v);
     return n ? *n : def;
 }
 
 bool RunRecordView::getBool(std::string_view sec, std::string_view key, bool def) const {
-    const std::string* v = find(sec, key);
+    const std::string_view* v = find(sec, key);
     if (!v) return def;
     std::string t = toLower(trim(*v));
     if (t == "yes" || t == "true") return true;
@@ -223,13 +238,13 @@ bool RunRecordView::getBool(std::string_view sec, std::string_view key, bool def
 }
 
 std::optional<std::int64_t> RunRecordView::getTime(std::string_view sec, std::string_view key) const {
-    const std::string* v = find(sec, key);
+    const std::string_view* v = find(sec, key);
     if (!v) return std::nullopt;
     return parseCompletionTime(*v);
 }
 
-const std::vector<std::pair<std::string, std::string>>& RunRecordView::entries(std::string_view sec) const {
-    static const std::vector<std::pair<std::string, std::string>> kNone;
+const std::vector<RunRecordView::Entry>& RunRecordView::entries(std::string_view sec) const {
+    static const std::vector<Entry> kNone;
     const Section* s = section(sec);
     return s ? s->entries : kNone;
 }

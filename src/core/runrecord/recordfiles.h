@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,7 +47,9 @@ std::string formatCompletionTime(std::int64_t fileTime);
 std::optional<std::int64_t> parseCompletionTime(std::string_view text);
 
 /// One record-of-runs file, parsed once and indexed for lookups without
-/// regard to case.  A missing or unreadable file reads as empty.
+/// regard to case.  A missing or unreadable file reads as empty.  Names and
+/// values are views into one text the view holds (shared by its copies), so
+/// building it allocates per section, not per key.
 class RunRecordView {
 public:
     RunRecordView() = default;
@@ -59,23 +62,25 @@ public:
     /// True when the file was read.
     bool present() const { return m_present; }
     bool hasSection(std::string_view section) const;
-    /// The value of a key, or nullptr when missing.
-    const std::string* find(std::string_view section, std::string_view key) const;
+    /// The value of a key, or nullptr when missing; it lives as long as this
+    /// view or a copy of it.
+    const std::string_view* find(std::string_view section, std::string_view key) const;
     bool has(std::string_view section, std::string_view key) const { return find(section, key) != nullptr; }
     std::string get(std::string_view section, std::string_view key, std::string_view def = "") const;
     /// As `get`, without copying: the view lives as long as this object
     /// (or as `def`).
     std::string_view value(std::string_view section, std::string_view key, std::string_view def = "") const {
-        const std::string* v = find(section, key);
-        return v ? std::string_view(*v) : def;
+        const std::string_view* v = find(section, key);
+        return v ? *v : def;
     }
     long long getInt(std::string_view section, std::string_view key, long long def) const;
     /// A flag ("1"/"0", "yes"/"no").
     bool getBool(std::string_view section, std::string_view key, bool def) const;
     /// A completion time key; nullopt when missing or malformed.
     std::optional<std::int64_t> getTime(std::string_view section, std::string_view key) const;
+    using Entry = std::pair<std::string_view, std::string_view>;
     /// Key/value pairs of a section in file order.
-    const std::vector<std::pair<std::string, std::string>>& entries(std::string_view section) const;
+    const std::vector<Entry>& entries(std::string_view section) const;
 
 private:
     /// A key's place in its section, ordered by the hash of its name.
@@ -84,20 +89,24 @@ private:
         std::uint32_t pos;
     };
     struct Section {
-        std::vector<std::pair<std::string, std::string>> entries;
+        std::vector<Entry> entries;
         /// Empty for a short section, which is searched in order.
         std::vector<Slot> index;
         /// Drops every key but the first of a name and builds the index.
         void finish();
-        const std::string* find(std::string_view key) const;
+        const std::string_view* find(std::string_view key) const;
     };
+    /// The view of a text it keeps.
+    static RunRecordView fromOwnedText(std::shared_ptr<const std::string> text);
     /// The section of a name, added when missing.
     Section& slot(std::string_view name);
     const Section* section(std::string_view name) const;
     bool m_present = false;
+    /// The text every name and value lies in.
+    std::shared_ptr<const std::string> m_text;
     std::vector<Section> m_sections;
     /// Section name (without regard to case) -> position in `m_sections`.
-    std::unordered_map<std::string, size_t, CaseInsensitiveHash, CaseInsensitiveEqual> m_index;
+    std::unordered_map<std::string_view, size_t, CaseInsensitiveHash, CaseInsensitiveEqual> m_index;
 };
 
 /// The three record-of-runs files, each parsed once for one operation.

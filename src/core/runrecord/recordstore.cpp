@@ -46,7 +46,7 @@ std::optional<std::string> RunRecordStore::value(const std::string& path, std::s
     Entry& e = current(path);
     if (!e.id.exists || !e.readable) return std::nullopt;
     if (e.view) {
-        const std::string* v = e.view->find(section, key);
+        const std::string_view* v = e.view->find(section, key);
         return v ? std::optional<std::string>(*v) : std::nullopt;
     }
     return e.ini.get(section, key);

@@ -53,9 +53,9 @@ void StillOkChecker::compareConstituents(CheckOutcome& out, const RunRecordView&
                                          const std::string& context) const {
     std::vector<std::string> stored;
     for (int n = 0;; ++n) {
-        const std::string* s = v.find(section, prefix + "Constituent " + std::to_string(n));
+        const std::string_view* s = v.find(section, prefix + "Constituent " + std::to_string(n));
         if (!s) break;
-        stored.push_back(*s);
+        stored.emplace_back(*s);
     }
     static const std::vector<std::string> kNone;
     const std::vector<std::string>& now = currentFile.empty() ? kNone : constituents(currentFile);
