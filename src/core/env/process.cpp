@@ -7,7 +7,6 @@
 #include <sys/epoll.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -150,17 +149,22 @@ constexpr size_t kChildStackBytes = size_t{256} * 1024;
 
 // What the launcher tells its guard: a program's group started or ended.
 struct GuardNote {
-    std::int32_t what;  // 'S' started, 'E' ended (a whole word: no padding sent)
+    std::int32_t what;  // 'S' started, 'E' ended
     std::int32_t group;
 };
+
+// How often the guard reads the notes that have come: it is not woken by
+// each one (a note costs the launcher a write and no wake-up), and its pipe
+// holds thousands of notes, far more than can come in that time.
+constexpr int kGuardDrainMs = 1000;
 
 // The guard of the programs' process groups, after fork: async-signal-safe
 // calls only (the groups are kept in memory mapped here, not allocated).
 // It ignores the signals a terminal or a cancel sends to this process's
 // group (it must outlive this process to do its work), keeps no descriptor
-// but the socket, and follows the notes; the end of the socket means this
-// process is gone (or done with it) and every group still running is
-// killed.
+// but the pipe, and follows the notes.  The end of the pipe means this
+// process is gone (or done with it): the notes still in it are read, and
+// every group still running is killed.
 [[noreturn]] void guardGroups(int fd) {
     struct sigaction ign {};
     ign.sa_handler = SIG_IGN;
@@ -175,24 +179,21 @@ struct GuardNote {
         if (maxFd < 0 || maxFd > 65536) maxFd = 65536;
         for (int other = fd + 1; other < maxFd; ++other) ::close(other);
     }
+    ::fcntl(fd, F_SETFL, O_NONBLOCK);
     size_t capacity = 1024, count = 0;
     void* mem = ::mmap(nullptr, capacity * sizeof(std::int32_t), PROT_READ | PROT_WRITE,
                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mem == MAP_FAILED) ::_exit(1);  // the launcher sees the socket close and starts another
+    if (mem == MAP_FAILED) ::_exit(1);  // the launcher finds the pipe closed and starts another
     auto* live = static_cast<std::int32_t*>(mem);
-    while (true) {
-        GuardNote note{};
-        const ssize_t n = ::recv(fd, &note, sizeof note, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        if (n != static_cast<ssize_t>(sizeof note) || note.group <= 0) continue;
+    auto follow = [&](const GuardNote& note) {
+        if (note.group <= 0) return;
         if (note.what == 'S') {
             if (count == capacity) {
                 void* grown = ::mremap(live, capacity * sizeof(std::int32_t),
                                        2 * capacity * sizeof(std::int32_t), MREMAP_MAYMOVE);
                 // Out of memory: the group goes unwatched, and only its
                 // program's own parent-death signal still stops it.
-                if (grown == MAP_FAILED) continue;
+                if (grown == MAP_FAILED) return;
                 live = static_cast<std::int32_t*>(grown);
                 capacity *= 2;
             }
@@ -204,9 +205,63 @@ struct GuardNote {
                     break;
                 }
         }
+    };
+    GuardNote notes[256];
+    size_t have = 0;  // bytes of a note not read whole yet stay at the front
+    bool ended = false;
+    while (!ended) {
+        // Asking for no event: only the end of the pipe (or the timeout)
+        // wakes the guard, not each note written.
+        pollfd p{fd, 0, 0};
+        if (::poll(&p, 1, kGuardDrainMs) < 0 && errno != EINTR) ::usleep(kGuardDrainMs * 1000);
+        while (true) {
+            auto* bytes = reinterpret_cast<char*>(notes);
+            const ssize_t n = ::read(fd, bytes + have, sizeof notes - have);
+            if (n == 0) {
+                ended = true;
+                break;
+            }
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                break;  // nothing more for now
+            }
+            have += static_cast<size_t>(n);
+            const size_t whole = have / sizeof(GuardNote);
+            for (size_t k = 0; k < whole; ++k) follow(notes[k]);
+            const size_t rest = have - whole * sizeof(GuardNote);
+            for (size_t k = 0; k < rest; ++k) bytes[k] = bytes[whole * sizeof(GuardNote) + k];
+            have = rest;
+        }
     }
     for (size_t k = 0; k < count; ++k) ::kill(-live[k], SIGKILL);
     ::_exit(0);
+}
+
+// Writes to a pipe whose reader may be gone without the SIGPIPE that would
+// end this process: the signal is blocked in this thread for the write and
+// taken back if the write raised it (unless it was pending before).
+ssize_t writeWithoutSigpipe(int fd, const void* data, size_t size) {
+    sigset_t pipeOnly, pending, old;
+    ::sigemptyset(&pipeOnly);
+    ::sigaddset(&pipeOnly, SIGPIPE);
+    ::sigpending(&pending);
+    const bool wasPending = ::sigismember(&pending, SIGPIPE) == 1;
+    if (!wasPending) ::pthread_sigmask(SIG_BLOCK, &pipeOnly, &old);
+    ssize_t n;
+    do {
+        n = ::write(fd, data, size);
+    } while (n < 0 && errno == EINTR);
+    const int err = errno;
+    if (!wasPending) {
+        if (n < 0 && err == EPIPE) {
+            const timespec now{0, 0};
+            while (::sigtimedwait(&pipeOnly, nullptr, &now) < 0 && errno == EINTR) {
+            }
+        }
+        ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    }
+    errno = err;
+    return n;
 }
 
 // Prepares the plan and opens the redirections.  The caller closes the
@@ -320,7 +375,7 @@ PosixProcessLauncher::~PosixProcessLauncher() {
     }
     for (auto& [id, p] : m_procs) closePidfd(p);
     // What is still running after the stop is killed by the guard when its
-    // socket closes.
+    // pipe closes.
     endGuard();
     closeFd(m_epoll);
     if (m_stack) ::munmap(m_stack, kChildStackBytes);
@@ -380,20 +435,25 @@ Status PosixProcessLauncher::stop(const std::vector<ProcessHandle>& handles, int
 
 bool PosixProcessLauncher::startGuard() {
     int fds[2] = {-1, -1};
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) return false;
+    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
     pid_t pid;
     {
         SignalsBlocked blocked;
         pid = ::fork();
-        if (pid == 0) guardGroups(fds[1]);
+        if (pid == 0) {
+            ::close(fds[1]);
+            guardGroups(fds[0]);
+        }
     }
-    ::close(fds[1]);
+    ::close(fds[0]);
     if (pid < 0) {
-        ::close(fds[0]);
+        ::close(fds[1]);
         return false;
     }
+    // A full pipe (a guard that has stopped reading) must not stop a job.
+    ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
     m_guardPid = pid;
-    m_guardFd = fds[0];
+    m_guardFd = fds[1];
     return true;
 }
 
@@ -406,10 +466,13 @@ void PosixProcessLauncher::endGuard() {
 void PosixProcessLauncher::tellGuard(char what, int group) {
     auto send = [this](char w, int g) {
         const GuardNote note{w, g};
-        ssize_t n;
-        do {
-            n = ::send(m_guardFd, &note, sizeof note, MSG_NOSIGNAL);
-        } while (n < 0 && errno == EINTR);
+        ssize_t n = writeWithoutSigpipe(m_guardFd, &note, sizeof note);
+        // Full: the guard reads its notes within a second.
+        for (int tries = 0; n < 0 && errno == EAGAIN && tries < 3; ++tries) {
+            pollfd p{m_guardFd, POLLOUT, 0};
+            ::poll(&p, 1, kGuardDrainMs);
+            n = writeWithoutSigpipe(m_guardFd, &note, sizeof note);
+        }
         return n == static_cast<ssize_t>(sizeof note);
     };
     if (m_guardFd >= 0 && send(what, group)) return;

@@ -104,11 +104,12 @@ bool waitForWakeup(ProcessLauncher& launcher, int timeoutMs, int extraFd = -1);
 /// when it is destroyed.  That request reaches only the program itself, not
 /// what it starts (a shell running a batch file and the model it runs): the
 /// groups of the running programs are therefore watched by one small guard
-/// process per launcher, which holds the other end of a socket only this
-/// process writes to and is told each group that starts and ends.  When
-/// this process ends in any way the socket closes and the guard kills every
-/// group still running; a guard that is gone is replaced at the next start
-/// or end, and told every running group again.
+/// process per launcher, which holds the reading end of a pipe only this
+/// process writes to and is told each group that starts and ends (a note
+/// is a write that wakes nobody: the guard reads its notes every second).
+/// When this process ends in any way the pipe closes and the guard kills
+/// every group still running; a guard that is gone is replaced at the next
+/// start or end, and told every running group again.
 class PosixProcessLauncher : public ProcessLauncher {
 public:
     PosixProcessLauncher();
@@ -151,7 +152,7 @@ private:
     std::uint64_t m_next = 1;
     int m_epoll = -1;
     int m_guardPid = 0;       // the guard of the programs' groups (0: none)
-    int m_guardFd = -1;       // the socket whose end makes the guard kill them
+    int m_guardFd = -1;       // the pipe whose end makes the guard kill them
     void* m_stack = nullptr;  // the stack a starting child runs on until its exec
 };
 
