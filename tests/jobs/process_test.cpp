@@ -37,6 +37,17 @@ bool readable(int fd, int timeoutMs) {
     return ::poll(&p, 1, timeoutMs) == 1;
 }
 
+// The process id a program writes to `file`, once it is there (0 when it
+// never comes).
+long pidWrittenTo(const std::string& file) {
+    long pid = 0;
+    for (int i = 0; i < 500 && pid == 0; ++i) {
+        pid = std::atol(testing::quietRead(file).c_str());
+        if (!pid) ::usleep(10000);
+    }
+    return pid;
+}
+
 class PosixLauncherTest : public testing::TempDirTest {
 protected:
     // Writes a /bin/sh script and returns its path.
@@ -213,11 +224,7 @@ TEST_F(PosixLauncherTest, StopEndsTheWholeProcessGroupAfterTheGrace) {
         SCOPED_TRACE(c.what);
         const std::string pidFile = path(std::string("pid-") + c.what[0]);
         ProcessHandle h = startOk({"/bin/sh", {"-c", c.body, pidFile}, dir(), "", ""});
-        long grandchild = 0;
-        for (int i = 0; i < 500 && grandchild == 0; ++i) {
-            grandchild = std::atol(quietRead(pidFile).c_str());
-            if (!grandchild) ::usleep(10000);
-        }
+        const long grandchild = pidWrittenTo(pidFile);
         ASSERT_GT(grandchild, 0);
         const int shell = m_launcher.pidOf(h);
         ASSERT_GT(shell, 0);
@@ -253,11 +260,7 @@ TEST_F(PosixLauncherTest, ProgramsDieWithTheLaunchingProcess) {
             if (!h) ::_exit(1);
             while (true) ::pause();
         }
-        long child = 0;
-        for (int i = 0; i < 500 && child == 0; ++i) {
-            child = std::atol(quietRead(pidFile).c_str());
-            if (!child) ::usleep(10000);
-        }
+        const long child = pidWrittenTo(pidFile);
         ASSERT_GT(child, 0);
         EXPECT_FALSE(processGone(child));
         ::kill(launcher, SIGKILL);
@@ -303,7 +306,7 @@ TEST_F(PosixLauncherTest, AGuardThatIsGoneIsReplacedAndWatchesTheRunningGroups) 
     // no guard kills its group.  Here the guard is killed while the program
     // runs; the next start replaces it, and the new guard must know the
     // group that was already running.
-    const std::string pidFile = path("grandchild.pid");
+    const std::string pidFile = path("grandchild.pid"), readyFile = path("second.pid");
     pid_t launcher = ::fork();
     if (launcher == 0) {
         PosixProcessLauncher l;
@@ -319,18 +322,17 @@ TEST_F(PosixLauncherTest, AGuardThatIsGoneIsReplacedAndWatchesTheRunningGroups) 
                 ::kill(static_cast<pid_t>(id), SIGKILL);
                 ::waitpid(static_cast<pid_t>(id), nullptr, 0);
             }
+        // The next start finds the guard gone and replaces it; then this
+        // process says it is ready to be killed.
         auto next = l.start({"/bin/sh", {"-c", "exit 0"}, dir(), "", ""});
         if (!next || !l.waitForEnd(*next, kHangGuardMs)) ::_exit(1);
         l.release(*next);
+        std::ofstream(readyFile) << ::getpid() << "\n";
         while (true) ::pause();
     }
-    long grandchild = 0;
-    for (int i = 0; i < 500 && grandchild == 0; ++i) {
-        grandchild = std::atol(quietRead(pidFile).c_str());
-        if (!grandchild) ::usleep(10000);
-    }
+    const long grandchild = pidWrittenTo(pidFile);
     ASSERT_GT(grandchild, 0);
-    ::usleep(100000);  // time for the replacement start
+    ASSERT_GT(pidWrittenTo(readyFile), 0) << "the second program never ran";
     ::kill(launcher, SIGKILL);
     int status = 0;
     ::waitpid(launcher, &status, 0);
