@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <random>
 
+#include "base/besteffort.h"
+
 namespace vdln {
 
 namespace fs = std::filesystem;
@@ -71,7 +73,11 @@ Status writeFileAtomic(const std::string& path, std::string_view content, bool d
     }
     // Keep the permissions of the file being replaced.
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+    if (::stat(path.c_str(), &st) == 0 && ::fchmod(fd, st.st_mode & 07777) != 0) {
+        const int err = errno;
+        bestEffort(Status::fail("Cannot give " + path + " the permissions it had: " + std::strerror(err)),
+                   "the file is written with the default permissions");
+    }
     if ((durable && ::fsync(fd) != 0) || ::close(fd) != 0) {
         const int err = errno;
         ::unlink(tmp.c_str());

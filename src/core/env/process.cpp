@@ -168,9 +168,9 @@ constexpr int kGuardDrainMs = 1000;
 // calls only (the groups are kept in memory mapped here, not allocated).
 // It ignores the signals a terminal or a cancel sends to this process's
 // group (it must outlive this process to do its work), keeps no descriptor
-// but the pipe, and follows the notes.  The end of the pipe means this
-// process is gone (or done with it): the notes still in it are read, and
-// every group still running is killed.
+// but the pipe (which never blocks it), and follows the notes.  The end of
+// the pipe means this process is gone (or done with it): the notes still in
+// it are read, and every group still running is killed.
 [[noreturn]] void guardGroups(int fd) {
     struct sigaction ign {};
     ign.sa_handler = SIG_IGN;
@@ -185,7 +185,6 @@ constexpr int kGuardDrainMs = 1000;
         if (maxFd < 0 || maxFd > 65536) maxFd = 65536;
         for (int other = fd + 1; other < maxFd; ++other) ::close(other);
     }
-    ::fcntl(fd, F_SETFL, O_NONBLOCK);
     size_t capacity = 1024, count = 0;
     void* mem = ::mmap(nullptr, capacity * sizeof(std::int32_t), PROT_READ | PROT_WRITE,
                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -441,7 +440,9 @@ Status PosixProcessLauncher::stop(const std::vector<ProcessHandle>& handles, int
 
 bool PosixProcessLauncher::startGuard() {
     int fds[2] = {-1, -1};
-    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    // Both ends never block: the guard drains what has come, and a full pipe
+    // (a guard that has stopped reading) must not stop a job.
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
     pid_t pid;
     {
         SignalsBlocked blocked;
@@ -456,8 +457,6 @@ bool PosixProcessLauncher::startGuard() {
         ::close(fds[1]);
         return false;
     }
-    // A full pipe (a guard that has stopped reading) must not stop a job.
-    ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
     m_guardPid = pid;
     m_guardFd = fds[1];
     return true;
@@ -551,7 +550,7 @@ Result<ProcessHandle> PosixProcessLauncher::start(const LaunchRequest& request) 
     p.pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
     const std::uint64_t id = m_next++;
     if (p.pidfd >= 0) {
-        ::fcntl(p.pidfd, F_SETFD, FD_CLOEXEC);
+        // A process descriptor is opened close-on-exec.
         epoll_event ev{};
         ev.events = EPOLLIN | EPOLLET;
         ev.data.u64 = id;
