@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <functional>
+#include <iomanip>
 #include <limits>
+#include <sstream>
 
 #include "formats/harfile.h"
 #include "formats/recbytes.h"
@@ -152,7 +154,7 @@ TEST_F(HarHeaderTest, SparseChoiceAndLayout) {
         {"5000 entries in 3 records", 100000, {}, true, "SPSE", 3},
         {"exactly 2333 entries", 10000, {}, true, "SPSE", 1},
     };
-    for (auto c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         auto h = unlabelled({c.size, 1, 1, 1, 1, 1, 1}, 1);
         std::int64_t want = std::string(c.what).find("39%") != std::string::npos    ? 61
@@ -650,6 +652,190 @@ TEST_F(HarHeaderTest, WriteRefusesInconsistentHeaders) {
     s = WriteHead(f, bad, false);
     EXPECT_EQ(s.message(), "unknown header type: \"2R\" [WriteHead:Z   ]");
     ASSERT_TRUE(f.close());
+}
+
+// Large full arrays are read straight into place when their blocks lie as
+// the writer lays them out; these cases check that every layout, the
+// writer's or not, gives the array the record-by-record reading gives.
+namespace inplace {
+
+constexpr std::int32_t kRows = 700, kCols = 400;  // the writer cuts 40 blocks of 10 columns
+
+// A distinct value per cell, exact as a float.
+float cell(std::int64_t r, std::int64_t c) {
+    return static_cast<float>(static_cast<double>(r) * 0.5 + static_cast<double>(c) * 1000.0 + 1.0);
+}
+
+struct Columns {
+    std::int32_t from, to;
+};
+
+std::vector<Columns> writersBlocks() {
+    std::vector<Columns> b;
+    for (std::int32_t c = 1; c <= kCols; c += 10) b.push_back({c, c + 9});
+    return b;
+}
+
+// Writes an "RL" header of kRows x kCols whose blocks are the given column
+// stretches (all rows each), with its own record numbers counting down.
+void writeColumnBlocks(const std::string& file, RecordFlavour fl, const std::vector<Columns>& blocks,
+                       const std::function<float(std::int64_t, std::int64_t)>& value = cell) {
+    RawHar w(file, fl);
+    w.name("BIGA");
+    w.desc("RL", "FULL", "large array", {7, kRows, kCols, 1, 1, 1, 1, 1});
+    const auto n = static_cast<std::int32_t>(blocks.size());
+    w.srec(ints({2 * n + 1, 7, kRows, kCols, 1, 1, 1, 1, 1}));
+    std::int32_t krec = 2 * n;
+    for (const Columns& b : blocks) {
+        w.range(krec--, {1, kRows, b.from, b.to});
+        std::vector<float> v;
+        for (std::int64_t c = b.from; c <= b.to; ++c)
+            for (std::int64_t r = 1; r <= kRows; ++r) v.push_back(value(r, c));
+        w.values(krec--, v);
+    }
+    w.close();
+}
+
+// The first cell that differs from `expected`, or "" when all agree.
+std::string firstDifference(const HarHeader& h,
+                            const std::function<float(std::int64_t, std::int64_t)>& expected) {
+    if (h.HeadMat.dims()[0] != kRows || h.HeadMat.dims()[1] != kCols) return "wrong dimensions";
+    const float* v = h.HeadMat.Root();
+    for (std::int64_t c = 1; c <= kCols; ++c)
+        for (std::int64_t r = 1; r <= kRows; ++r) {
+            const float got = v[(c - 1) * kRows + (r - 1)];
+            const float want = expected(r, c);
+            if (!(got == want)) {
+                std::ostringstream out;
+                out << std::setprecision(9) << "(" << r << "," << c << "): " << got << " instead of " << want;
+                return out.str();
+            }
+        }
+    return "";
+}
+
+}  // namespace inplace
+
+TEST_F(HarHeaderTest, LargeArraysReadTheSameWhateverTheirBlocks) {
+    using namespace inplace;
+    // The layouts that leave the writer's part way keep its 40 blocks, so
+    // that the blocks before agree with it to the byte, record numbers
+    // included, and are read into place first.
+    std::vector<Columns> split = writersBlocks();  // block 25 (columns 251-260) in two, 38 and 39 in one
+    split[25] = {251, 255};
+    split.insert(split.begin() + 26, Columns{256, 260});
+    split.pop_back();
+    split.back() = {381, 400};
+    std::vector<Columns> swapped = writersBlocks();  // blocks 20 and 21 in the other order
+    std::swap(swapped[20], swapped[21]);
+    std::vector<Columns> halfLeftOut = writersBlocks();  // columns 256-260 never written
+    halfLeftOut[25] = {251, 255};
+    auto halfLeftOutValue = [](std::int64_t r, std::int64_t c) {
+        return c >= 256 && c <= 260 ? 0.0f : cell(r, c);
+    };
+    std::vector<Columns> narrow;  // another writer's blocks of 7 columns
+    for (std::int32_t c = 1; c <= kCols; c += 7) narrow.push_back({c, std::min(c + 6, kCols)});
+    std::vector<Columns> leftOut = writersBlocks();  // columns 251-260 never written
+    leftOut.erase(leftOut.begin() + 25);
+    auto leftOutValue = [](std::int64_t r, std::int64_t c) {
+        return c >= 251 && c <= 260 ? 0.0f : cell(r, c);
+    };
+
+    struct Case {
+        const char* what;
+        std::vector<Columns> blocks;
+        std::function<float(std::int64_t, std::int64_t)> expected;
+    } cases[] = {
+        {"the writer's blocks", writersBlocks(), cell},
+        {"a block split in two", split, cell},
+        {"two blocks swapped", swapped, cell},
+        // What was read ahead into the place of columns never written is
+        // cleared again.
+        {"half a block left out", halfLeftOut, halfLeftOutValue},
+        {"narrower blocks", narrow, cell},
+        {"a block left out", leftOut, leftOutValue},
+    };
+    for (RecordFlavour fl : {RecordFlavour::Fujitsu, RecordFlavour::Lahey}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (fl == RecordFlavour::Lahey ? " (Lahey)" : " (Fujitsu)"));
+            const std::string file = path("big.har");
+            writeColumnBlocks(file, fl, c.blocks);
+            auto back = readFirst(file);
+            ASSERT_TRUE(back) << back.message();
+            EXPECT_EQ(firstDifference(**back, c.expected), "");
+            EXPECT_EQ((*back)->replacedCount, 0);
+        }
+    }
+}
+
+TEST_F(HarHeaderTest, LargeArraysReplaceNonFiniteRealsAndRefuseDamage) {
+    using namespace inplace;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    // Non-finite reals in the first block, in a later batch and in the last cell.
+    auto withBad = [&](std::int64_t r, std::int64_t c) {
+        if (r == 5 && c == 3) return nan;
+        if (r == 1 && c == 255) return -inf;
+        if (r == kRows && c == kCols) return inf;
+        return cell(r, c);
+    };
+    auto replaced = [&](std::int64_t r, std::int64_t c) {
+        const float v = withBad(r, c);
+        return std::isfinite(v) ? v : kReplacedReal;
+    };
+    const std::string file = path("big.har");
+    writeColumnBlocks(file, RecordFlavour::Fujitsu, writersBlocks(), withBad);
+    {
+        auto back = readFirst(file);
+        ASSERT_TRUE(back) << back.message();
+        EXPECT_EQ(firstDifference(**back, replaced), "");
+        EXPECT_EQ((*back)->replacedCount, 3);
+    }
+
+    std::string bytes = vdln::testing::readFile(file);
+    // The range record of block 31 (columns 311-320) is found by its numbers;
+    // the value record of block 30 ends just before its framing.
+    const std::string range31 = le32(2 * 40 - 2 * 31) + ints({1, kRows, 311, 320});
+    const std::size_t at = bytes.find(range31);
+    ASSERT_NE(at, std::string::npos);
+    {
+        std::string damaged = bytes;
+        damaged[at - 4 - 4 - 4] ^= 1;  // the trailing marker of block 30's values
+        vdln::testing::writeFile(file, damaged);
+        auto back = readFirst(file);
+        ASSERT_FALSE(back);
+        EXPECT_NE(back.message().find("Bad RecLenCheck value"), std::string::npos) << back.message();
+        EXPECT_NE(back.message().find("[GetRLData]"), std::string::npos) << back.message();
+    }
+    {
+        vdln::testing::writeFile(file, bytes.substr(0, at - 1000));  // cut inside block 30
+        auto back = readFirst(file);
+        ASSERT_FALSE(back);
+        EXPECT_NE(back.message().find("end-of-file"), std::string::npos) << back.message();
+    }
+}
+
+TEST_F(HarHeaderTest, LargeArraysOfSeveralDimensionsRoundTrip) {
+    // 300 x 40 x 30: 23 columns of 300 per block, two blocks per index of
+    // the third dimension.
+    const Dims7 dims{300, 40, 30, 1, 1, 1, 1};
+    for (RecordFlavour fl : {RecordFlavour::Fujitsu, RecordFlavour::Lahey}) {
+        SCOPED_TRACE(fl == RecordFlavour::Lahey ? "Lahey" : "Fujitsu");
+        auto h = unlabelled(dims, 3);
+        float* v = h->HeadMat.Root();
+        for (std::int64_t i = 0; i < h->HeadMat.size(); ++i) v[i] = static_cast<float>(i % 9973) - 17.25f;
+        const std::string file = path("big3.har");
+        writeOne(file, *h, false, fl);
+        auto back = readFirst(file);
+        ASSERT_TRUE(back) << back.message();
+        constexpr std::int64_t kSize = std::int64_t{300} * 40 * 30;
+        ASSERT_EQ((*back)->HeadMat.size(), kSize);
+        const float* w = (*back)->HeadMat.Root();
+        std::int64_t wrong = 0;
+        for (std::int64_t i = 0; i < kSize; ++i)
+            if (w[i] != static_cast<float>(i % 9973) - 17.25f) ++wrong;
+        EXPECT_EQ(wrong, 0);
+    }
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -417,19 +419,234 @@ std::int64_t storeBlock(HeadMat& mat, const std::int64_t lo[7], const std::int64
     return replaced;
 }
 
+// Reads range and value records up to KREC 1, handing each block, checked
+// to lie inside the array, to `block`.
+Status readRealPairs(LaheyFile& file, const Dims7& dims, const RealBlockSink& block) {
+    const char* tag = " [GetRLData]";
+    for (;;) {
+        auto range = GetRecBuf(file, 60, 4);
+        if (!range) return std::move(range).tag(tag).status();
+        std::int64_t lo[7], hi[7];
+        // The product of seven ranges read from the file can exceed 64 bits.
+        unsigned __int128 expected = 1;
+        bool inside = true;
+        for (std::ptrdiff_t k = 0; k < 7; ++k) {
+            lo[k] = readI32(range->struc + 4 + 8 * k);
+            hi[k] = readI32(range->struc + 8 + 8 * k);
+            if (lo[k] < 1 || hi[k] > dims[k] || hi[k] < lo[k] - 1) inside = false;
+            const std::int64_t len = std::max<std::int64_t>(0, hi[k] - lo[k] + 1);
+            if (expected != 0)
+                expected = len == 0 ? 0
+                                    : std::min<unsigned __int128>(expected * static_cast<unsigned>(len),
+                                                                  static_cast<unsigned __int128>(1) << 80);
+        }
+        auto values = GetRecBuf(file, 4, 4);
+        if (!values) return std::move(values).tag(tag).status();
+        if (!inside) return Status::fail("Range record outside the array's dimensions" + std::string(tag));
+        if (static_cast<unsigned __int128>(values->count) != expected)
+            return Status::fail("RL record wrong length" + std::string(tag));
+        if (expected > 0) block(lo, hi, values->elems);
+        if (readI32(values->struc) == 1) break;
+    }
+    return Status::ok();
+}
+
+// True when one of `n` reals is an infinity or a NaN (see `copyReals`).
+bool anyNonFiniteGeneric(const std::uint32_t* w, std::int64_t n) {
+    constexpr std::uint32_t kExp = 0x7F800000u, kCarry = 0x00800000u;
+    using V4 = std::uint32_t __attribute__((vector_size(16)));
+    V4 acc0 = {0, 0, 0, 0}, acc1 = {0, 0, 0, 0};
+    std::int64_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        V4 a, b;
+        std::memcpy(&a, w + i, 16);
+        std::memcpy(&b, w + i + 4, 16);
+        acc0 |= (a & kExp) + kCarry;
+        acc1 |= (b & kExp) + kCarry;
+    }
+    acc0 |= acc1;
+    std::uint32_t any = acc0[0] | acc0[1] | acc0[2] | acc0[3];
+    for (; i < n; ++i) any |= (w[i] & kExp) + kCarry;
+    return (any & 0x80000000u) != 0;
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) bool anyNonFiniteAvx2(const std::uint32_t* w, std::int64_t n) {
+    constexpr std::uint32_t kExp = 0x7F800000u, kCarry = 0x00800000u;
+    const __m256i exp = _mm256_set1_epi32(static_cast<int>(kExp));
+    const __m256i carry = _mm256_set1_epi32(static_cast<int>(kCarry));
+    __m256i acc0 = _mm256_setzero_si256(), acc1 = _mm256_setzero_si256();
+    std::int64_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + i + 8));
+        acc0 = _mm256_or_si256(acc0, _mm256_add_epi32(_mm256_and_si256(a, exp), carry));
+        acc1 = _mm256_or_si256(acc1, _mm256_add_epi32(_mm256_and_si256(b, exp), carry));
+    }
+    // Bit 31 of a lane is the top bit of its fourth byte.
+    bool any = (static_cast<unsigned>(_mm256_movemask_epi8(_mm256_or_si256(acc0, acc1))) & 0x88888888u) != 0;
+    for (; i < n; ++i) any = any || (((w[i] & kExp) + kCarry) & 0x80000000u) != 0;
+    return any;
+}
+#endif
+
+// Replaces the infinities and NaNs among `n` reals in place by 424242.0;
+// returns the number replaced.  Reals read straight into place are checked
+// right after the read, while they are still in the cache.
+std::int64_t checkRealsInPlace(float* p, std::int64_t n) {
+    auto* w = reinterpret_cast<std::uint32_t*>(p);
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    const bool any = avx2 ? anyNonFiniteAvx2(w, n) : anyNonFiniteGeneric(w, n);
+#else
+    const bool any = anyNonFiniteGeneric(w, n);
+#endif
+    return any ? replaceNonFinite(w, n) : 0;
+}
+
+// Full arrays of at least this many reals are read straight into place.
+constexpr std::int64_t kInPlaceFrom = std::int64_t{256} * 1024;
+// Data bytes per read into place: the reals just read are checked while
+// they are still in the cache.
+constexpr std::int64_t kInPlaceBatchBytes = std::int64_t{256} * 1024;
+// Pieces per read: three per block, well inside the system's limit (1024).
+constexpr std::size_t kInPlaceMaxPieces = std::size_t{3} * 300;
+// Room for one block's framing, range record and record number.
+constexpr std::size_t kInPlaceSlot = 128;
+
+// Reads the blocks of a full real array straight into the array, when the
+// file lays them out as this program's writer does.  A batch of blocks is
+// read with one system call: each block's data into its place in the
+// array, its framing, range record and record number beside it.  These are
+// then compared, byte for byte, with what the layout predicts; a block
+// that matches is exactly the block the record-by-record reader would have
+// read and stored.  At the first block that does not match or was not read
+// whole, whatever the batch wrote into the array from there on is cleared
+// again (the layout's blocks do not overlap, so nothing stored before is
+// touched) and the file is left at the start of that block, for the
+// record-by-record reader to go on from.  Returns the number of blocks read.
+Result<std::int64_t> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
+    const FullBlockLayout layout = fullBlockLayout(h.dims);
+    const std::int64_t blocks = layout.blocks();
+    std::int64_t pos = file.tell();
+    if (pos < 0 || 2 * blocks > INT32_MAX) return std::int64_t{0};
+    const RecordFlavour flavour = file.flavour();
+    const RecordFraming rangeFraming = recordFraming(flavour, 4 + 60);
+    struct Planned {
+        float* dest;
+        std::int64_t bytes;   // of data
+        std::int64_t prefix;  // bytes before the data: range record, value record's start
+        std::int64_t suffix;  // bytes after it: the value record's trailing marker
+    };
+    std::vector<Planned> plan;
+    std::vector<iovec> pieces;
+    std::vector<std::uint8_t> want, got;
+    float* root = h.HeadMat.Root();
+    std::int64_t done = 0;
+    // The first batch is one block: a file laid out otherwise costs one
+    // small read.
+    std::int64_t batchBlocks = 1;
+    while (done < blocks) {
+        plan.clear();
+        pieces.clear();
+        const std::int64_t most =
+            std::min({blocks - done, batchBlocks, static_cast<std::int64_t>(kInPlaceMaxPieces / 3)});
+        if (want.size() < static_cast<std::size_t>(most) * kInPlaceSlot) {
+            want.resize(static_cast<std::size_t>(most) * kInPlaceSlot);
+            got.resize(want.size());
+        }
+        std::int64_t data = 0;
+        for (std::int64_t b = done; b < done + most; ++b) {
+            if (data >= kInPlaceBatchBytes) break;
+            std::int64_t lo[7], hi[7];
+            layout.range(b, lo, hi);
+            const std::int64_t count = layout.before * (hi[layout.split - 1] - lo[layout.split - 1] + 1);
+            const RecordFraming valueFraming = recordFraming(flavour, 8 + 4 * count);
+            std::uint8_t* w = want.data() + plan.size() * kInPlaceSlot;
+            std::uint8_t* const slot = w;
+            auto put = [&w](const void* bytes, std::size_t n) {
+                std::memcpy(w, bytes, n);
+                w += n;
+            };
+            put(rangeFraming.lead, static_cast<std::size_t>(rangeFraming.leadSize));
+            put(kRecordFiller, 4);
+            std::uint8_t struc[60];
+            putI32(struc, static_cast<std::int32_t>(2 * (blocks - b)));
+            for (std::ptrdiff_t k = 0; k < 7; ++k) {
+                putI32(struc + 4 + 8 * k, static_cast<std::int32_t>(lo[k]));
+                putI32(struc + 8 + 8 * k, static_cast<std::int32_t>(hi[k]));
+            }
+            put(struc, sizeof struc);
+            put(rangeFraming.trail, static_cast<std::size_t>(rangeFraming.trailSize));
+            put(valueFraming.lead, static_cast<std::size_t>(valueFraming.leadSize));
+            put(kRecordFiller, 4);
+            std::uint8_t krec[4];
+            putI32(krec, static_cast<std::int32_t>(2 * (blocks - b) - 1));
+            put(krec, 4);
+            const auto prefix = static_cast<std::int64_t>(w - slot);
+            put(valueFraming.trail, static_cast<std::size_t>(valueFraming.trailSize));
+            Planned p{root + h.HeadMat.offset({lo[0], lo[1], lo[2], lo[3], lo[4], lo[5], lo[6]}), 4 * count,
+                      prefix, valueFraming.trailSize};
+            std::uint8_t* g = got.data() + plan.size() * kInPlaceSlot;
+            pieces.push_back({g, static_cast<std::size_t>(p.prefix)});
+            pieces.push_back({p.dest, static_cast<std::size_t>(p.bytes)});
+            pieces.push_back({g + p.prefix, static_cast<std::size_t>(p.suffix)});
+            plan.push_back(p);
+            data += p.bytes;
+        }
+        const std::int64_t n = file.readScatteredAt(pos, pieces.data(), static_cast<int>(pieces.size()));
+        // The blocks read whole and as predicted, in order.
+        std::size_t matched = 0;
+        std::int64_t off = 0;
+        for (; matched < plan.size(); ++matched) {
+            const Planned& p = plan[matched];
+            const std::uint8_t* g = got.data() + matched * kInPlaceSlot;
+            const std::uint8_t* e = want.data() + matched * kInPlaceSlot;
+            if (n < off + p.prefix + p.bytes + p.suffix) break;
+            if (std::memcmp(g, e, static_cast<std::size_t>(p.prefix + p.suffix)) != 0) break;
+            off += p.prefix + p.bytes + p.suffix;
+        }
+        for (std::size_t i = 0; i < matched; ++i)
+            h.replacedCount += checkRealsInPlace(plan[i].dest, plan[i].bytes / 4);
+        // What the read put into the places of the other blocks goes.
+        std::int64_t start = off;
+        for (std::size_t i = matched; i < plan.size(); ++i) {
+            const Planned& p = plan[i];
+            const std::int64_t written =
+                n < 0 ? p.bytes : std::clamp<std::int64_t>(n - (start + p.prefix), 0, p.bytes);
+            if (written > 0) std::memset(p.dest, 0, static_cast<std::size_t>(written));
+            start += p.prefix + p.bytes + p.suffix;
+        }
+        pos += off;
+        done += static_cast<std::int64_t>(matched);
+        if (matched < plan.size()) break;
+        batchBlocks = blocks;
+    }
+    if (!file.seekTo(pos)) return Result<std::int64_t>::fail("Unexpected end-of-file [FileRead]");
+    return done;
+}
+
 Status GetRLData(LaheyFile& file, HarHeader& h) {
     const char* tag = " [GetRLData]";
     Status s = AllocMat7(h.HeadMat, h.dims);
     if (!s) return std::move(s).tag(tag);
-    // Blocks normally arrive in storage order: memory is backed ahead of
-    // them in one request each time, a stretch as long as what is already
-    // backed (8 MB at first), so that the requests are few and the memory
-    // committed ahead of the data read is at most as much again.  The reals
-    // are stored past the caches (see `copyReals`), so pages backed long
-    // before they are written cost no more than fresh ones.
+    auto dimRec = GetLaheyRec(file);
+    if (!dimRec) return std::move(dimRec).tag(tag).status();
+    if (product7(h.dims) >= kInPlaceFrom) {
+        auto inPlace = readBlocksInPlace(file, h);
+        if (!inPlace) return std::move(inPlace).tag(tag).status();
+        if (*inPlace == fullBlockLayout(h.dims).blocks()) return Status::ok();
+    }
+    // Block by block from here.  Blocks normally arrive in storage order:
+    // memory is backed ahead of them in one request each time, a stretch as
+    // long as what is already backed (8 MB at first), so that the requests
+    // are few and the memory committed ahead of the data read is at most as
+    // much again.  The reals are stored past the caches (see `copyReals`),
+    // so pages backed long before they are written cost no more than fresh
+    // ones.
     std::int64_t backed = 0;
     const std::int64_t kAhead = std::int64_t{2} * 1024 * 1024;
-    return ReadRealBlocks(
+    return readRealPairs(
         file, h.dims, [&](const std::int64_t lo[7], const std::int64_t hi[7], const std::uint8_t* reals) {
             // Only the stretch the block falls in (and the stretch ahead) is
             // backed: a block far ahead does not commit the memory before it.
@@ -597,6 +814,47 @@ Status writeDimRecord(LaheyFile& file, std::int64_t nrec, const Dims7& d) {
     return WriteRecBuf(file, struc, 36, 4, 0, nullptr);
 }
 
+}  // namespace
+
+FullBlockLayout fullBlockLayout(const Dims7& dims) {
+    FullBlockLayout l;
+    l.dims = dims;
+    // The split dimension: the last one whose predecessors fit whole in a
+    // block.
+    std::int64_t p = 1;
+    for (int k = 1; k <= 7; ++k) {
+        if (p <= kRealsPerRecord) {
+            l.split = k;
+            l.before = p;
+        }
+        p *= dims[k - 1];
+    }
+    const std::int64_t ds = dims[l.split - 1];
+    l.width = std::max<std::int64_t>(1, std::min(ds, kRealsPerRecord / l.before));
+    l.chunks = (ds + l.width - 1) / l.width;
+    for (int k = l.split + 1; k <= 7; ++k) l.after *= dims[k - 1];
+    return l;
+}
+
+void FullBlockLayout::range(std::int64_t b, std::int64_t lo[7], std::int64_t hi[7]) const {
+    std::int64_t outer = b / chunks;
+    const std::int64_t c = b % chunks;
+    for (int k = 0; k < 7; ++k) {
+        if (k < split - 1) {
+            lo[k] = 1;
+            hi[k] = dims[k];
+        } else if (k == split - 1) {
+            lo[k] = 1 + c * width;
+            hi[k] = std::min(dims[k], (c + 1) * width);
+        } else {
+            lo[k] = hi[k] = outer % dims[k] + 1;
+            outer /= dims[k];
+        }
+    }
+}
+
+namespace {
+
 Status WriteRealFull(LaheyFile& file, const HarHeader& h) {
     const char* tag = " [WriteRealFull]";
     if (h.storage != "FULL") return Status::fail("Unexpected Storage Method: " + quoted(h.storage) + tag);
@@ -613,57 +871,26 @@ Status WriteRealFull(LaheyFile& file, const HarHeader& h) {
         if (!s) return std::move(s).tag(tag);
         return Status::ok();
     }
-    // The split dimension s: dimensions before it fit whole in one block.
-    int s = 1;
-    std::int64_t before = 1;  // d1 x ... x d(s-1)
-    {
-        std::int64_t p = 1;
-        for (int k = 1; k <= 7; ++k) {
-            if (p <= kRealsPerRecord) {
-                s = k;
-                before = p;
-            }
-            p *= d[k - 1];
-        }
-    }
-    const std::int64_t ds = d[s - 1];
-    const std::int64_t w = std::min(ds, kRealsPerRecord / before);
-    const std::int64_t chunks = (ds + w - 1) / w;
-    std::int64_t after = 1;
-    for (int k = s + 1; k <= 7; ++k) after *= d[k - 1];
-    const std::int64_t blocks = chunks * after;
+    const FullBlockLayout layout = fullBlockLayout(d);
+    const std::int64_t blocks = layout.blocks();
     Status st = writeDimRecord(file, 2 * blocks + 1, d);
     if (!st) return std::move(st).tag(tag);
     std::int64_t krec = 2 * blocks;
     std::int64_t written = 0;
     const float* root = h.HeadMat.Root();
-    std::int64_t idx[7] = {1, 1, 1, 1, 1, 1, 1};  // indices of dimensions s+1..7
-    for (std::int64_t outer = 0; outer < after; ++outer) {
-        for (std::int64_t c = 0; c < chunks; ++c) {
-            std::int64_t lo[7], hi[7];
-            for (int k = 0; k < 7; ++k) {
-                if (k < s - 1)
-                    lo[k] = 1, hi[k] = d[k];
-                else if (k == s - 1)
-                    lo[k] = 1 + c * w, hi[k] = std::min(ds, (c + 1) * w);
-                else
-                    lo[k] = hi[k] = idx[k];
-            }
-            st = writeRangeRecord(file, static_cast<std::int32_t>(krec--), lo, hi);
-            if (!st) return std::move(st).tag(tag);
-            // The block is one contiguous run of the column-major array.
-            const std::int64_t start = h.HeadMat.offset({lo[0], lo[1], lo[2], lo[3], lo[4], lo[5], lo[6]});
-            const std::int64_t count = before * (hi[s - 1] - lo[s - 1] + 1);
-            std::uint8_t kr[4];
-            putI32(kr, static_cast<std::int32_t>(krec--));
-            st = WriteRecBuf(file, kr, 4, 4, count, root + start);
-            if (!st) return std::move(st).tag(tag);
-            written += count;
-        }
-        for (int k = s; k < 7; ++k) {
-            if (++idx[k] <= d[k]) break;
-            idx[k] = 1;
-        }
+    for (std::int64_t b = 0; b < blocks; ++b) {
+        std::int64_t lo[7], hi[7];
+        layout.range(b, lo, hi);
+        st = writeRangeRecord(file, static_cast<std::int32_t>(krec--), lo, hi);
+        if (!st) return std::move(st).tag(tag);
+        // The block is one contiguous run of the column-major array.
+        const std::int64_t start = h.HeadMat.offset({lo[0], lo[1], lo[2], lo[3], lo[4], lo[5], lo[6]});
+        const std::int64_t count = layout.before * (hi[layout.split - 1] - lo[layout.split - 1] + 1);
+        std::uint8_t kr[4];
+        putI32(kr, static_cast<std::int32_t>(krec--));
+        st = WriteRecBuf(file, kr, 4, 4, count, root + start);
+        if (!st) return std::move(st).tag(tag);
+        written += count;
     }
     if (krec != 0) return Status::fail("KREC <> 0" + std::string(tag));
     if (written != total) return Status::fail("NIter*NLoop<>NReal" + std::string(tag));
@@ -1005,35 +1232,9 @@ Status WriteHead(LaheyFile& file, HarHeader& h, bool useSparse) {
 }
 
 Status ReadRealBlocks(LaheyFile& file, const Dims7& dims, const RealBlockSink& block) {
-    const char* tag = " [GetRLData]";
     auto dimRec = GetLaheyRec(file);
-    if (!dimRec) return std::move(dimRec).tag(tag).status();
-    for (;;) {
-        auto range = GetRecBuf(file, 60, 4);
-        if (!range) return std::move(range).tag(tag).status();
-        std::int64_t lo[7], hi[7];
-        // The product of seven ranges read from the file can exceed 64 bits.
-        unsigned __int128 expected = 1;
-        bool inside = true;
-        for (std::ptrdiff_t k = 0; k < 7; ++k) {
-            lo[k] = readI32(range->struc + 4 + 8 * k);
-            hi[k] = readI32(range->struc + 8 + 8 * k);
-            if (lo[k] < 1 || hi[k] > dims[k] || hi[k] < lo[k] - 1) inside = false;
-            const std::int64_t len = std::max<std::int64_t>(0, hi[k] - lo[k] + 1);
-            if (expected != 0)
-                expected = len == 0 ? 0
-                                    : std::min<unsigned __int128>(expected * static_cast<unsigned>(len),
-                                                                  static_cast<unsigned __int128>(1) << 80);
-        }
-        auto values = GetRecBuf(file, 4, 4);
-        if (!values) return std::move(values).tag(tag).status();
-        if (!inside) return Status::fail("Range record outside the array's dimensions" + std::string(tag));
-        if (static_cast<unsigned __int128>(values->count) != expected)
-            return Status::fail("RL record wrong length" + std::string(tag));
-        if (expected > 0) block(lo, hi, values->elems);
-        if (readI32(values->struc) == 1) break;
-    }
-    return Status::ok();
+    if (!dimRec) return std::move(dimRec).tag(" [GetRLData]").status();
+    return readRealPairs(file, dims, block);
 }
 
 Status ReadSparseEntries(LaheyFile& file, const Dims7& dims, const SparseEntrySink& entries) {

@@ -122,6 +122,24 @@ using RealBlockSink =
 /// "Range record outside the array's dimensions", "RL record wrong length"
 /// and the record layer's; tag " [GetRLData]".
 Status ReadRealBlocks(LaheyFile& file, const Dims7& dims, const RealBlockSink& block);
+/// How the writer cuts a full real array of sizes `dims` (none zero) into
+/// blocks of at most `kRealsPerRecord` reals, each one contiguous run of
+/// the array: the dimensions before `split` whole, the split dimension in
+/// stretches of `width` indices, and every index of the dimensions after
+/// it on its own, the first of them fastest.  The reader checks the blocks
+/// of a file against it before it reads them straight into place.
+struct FullBlockLayout {
+    Dims7 dims{};
+    int split = 1;            ///< 1-based number of the split dimension
+    std::int64_t before = 1;  ///< product of the dimensions before it
+    std::int64_t width = 1;   ///< its indices per block
+    std::int64_t chunks = 1;  ///< blocks per index of the dimensions after it
+    std::int64_t after = 1;   ///< product of the dimensions after it
+    std::int64_t blocks() const { return chunks * after; }
+    /// The index ranges of block `b` (0-based, in the order written).
+    void range(std::int64_t b, std::int64_t lo[7], std::int64_t hi[7]) const;
+};
+FullBlockLayout fullBlockLayout(const Dims7& dims);
 /// Receives the entries of one sparse record: `n` 1-based positions (each
 /// checked to lie in the array) and then `n` reals, as stored in the file.
 using SparseEntrySink =

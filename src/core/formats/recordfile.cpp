@@ -216,6 +216,15 @@ std::int64_t LaheyFile::readAt(std::int64_t pos, void* dest, std::int64_t n) {
     return total;
 }
 
+std::int64_t LaheyFile::readScatteredAt(std::int64_t pos, const iovec* pieces, int count) {
+    if (m_fd < 0 || m_writing || pos < 0 || count < 0) return -1;
+    for (;;) {
+        const ssize_t got = ::preadv(m_fd, pieces, count, static_cast<off_t>(pos));
+        if (got < 0 && errno == EINTR) continue;
+        return got;
+    }
+}
+
 bool LaheyFile::flush() {
     std::size_t done = 0;
     while (done < m_ioEnd) {
@@ -507,39 +516,28 @@ Result<RecordView> GetLaheyRec(LaheyFile& file) {
     return RecordView{buf, length};
 }
 
-namespace {
-
-bool writeLeading(LaheyFile& file, std::int64_t length, std::int64_t& trailing) {
-    if (file.flavour() == RecordFlavour::Fujitsu) {
-        std::uint8_t b[4];
-        putI32(b, static_cast<std::int32_t>(length));
-        trailing = length;
-        return file.writeBytes(b, 4);
+RecordFraming recordFraming(RecordFlavour flavour, std::int64_t length) {
+    RecordFraming f;
+    if (flavour == RecordFlavour::Fujitsu) {
+        putI32(f.lead, static_cast<std::int32_t>(length));
+        putI32(f.trail, static_cast<std::int32_t>(length));
+        f.leadSize = f.trailSize = 4;
+        return f;
     }
+    // The trailing marker carries the length plus the leading marker's
+    // size, its bytes in reverse order.
+    f.leadSize = encodeLaheyMarker(length, f.lead);
     std::uint8_t m[4];
-    const int n = encodeLaheyMarker(length, m);
-    trailing = length + n;
-    return file.writeBytes(m, n);
+    f.trailSize = encodeLaheyMarker(length + f.leadSize, m);
+    for (int k = 0; k < f.trailSize; ++k) f.trail[k] = m[f.trailSize - 1 - k];
+    return f;
 }
-
-bool writeTrailing(LaheyFile& file, std::int64_t trailing) {
-    if (file.flavour() == RecordFlavour::Fujitsu) {
-        std::uint8_t b[4];
-        putI32(b, static_cast<std::int32_t>(trailing));
-        return file.writeBytes(b, 4);
-    }
-    std::uint8_t m[4], r[4];
-    const int n = encodeLaheyMarker(trailing, m);
-    for (int k = 0; k < n; ++k) r[k] = m[n - 1 - k];
-    return file.writeBytes(r, n);
-}
-
-}  // namespace
 
 Status WriteLaheyRec(LaheyFile& file, const void* bytes, std::int64_t length) {
-    std::int64_t trailing = 0;
-    if (length < 0 || length > INT32_MAX || !writeLeading(file, length, trailing) ||
-        !file.writeBytes(bytes, length) || !writeTrailing(file, trailing))
+    if (length < 0 || length > INT32_MAX) return Status::fail(std::string(kNoSpace) + " [WriteLaheyRec]");
+    const RecordFraming f = recordFraming(file.flavour(), length);
+    if (!file.writeBytes(f.lead, f.leadSize) || !file.writeBytes(bytes, length) ||
+        !file.writeBytes(f.trail, f.trailSize))
         return Status::fail(std::string(kNoSpace) + " [WriteLaheyRec]");
     return Status::ok();
 }
@@ -548,15 +546,15 @@ Status WriteRecBuf(LaheyFile& file, const void* struc, std::int64_t strucSize, s
                    std::int64_t count, const void* elems) {
     const char* tag = " [WriteRecBuf]";
     const std::int64_t total = 4 + strucSize + count * elemSize;
-    std::int64_t trailing = 0;
     if (strucSize < 0 || elemSize < 0 || count < 0 || total > INT32_MAX)
         return Status::fail(std::string(kNoSpace) + tag);
-    if (!writeLeading(file, total, trailing)) return Status::fail(std::string(kNoSpace) + tag);
+    const RecordFraming f = recordFraming(file.flavour(), total);
+    if (!file.writeBytes(f.lead, f.leadSize)) return Status::fail(std::string(kNoSpace) + tag);
     if (!file.writeBytes(kRecordFiller, 4)) return Status::fail(std::string(kNoSpace) + tag);
     if (strucSize > 0 && !file.writeBytes(struc, strucSize)) return Status::fail(std::string(kNoSpace) + tag);
     if (count > 0 && elemSize > 0 && !file.writeBytes(elems, count * elemSize))
         return Status::fail(std::string(kNoSpace) + tag);
-    if (!writeTrailing(file, trailing)) return Status::fail(std::string(kNoSpace) + tag);
+    if (!file.writeBytes(f.trail, f.trailSize)) return Status::fail(std::string(kNoSpace) + tag);
     return Status::ok();
 }
 

@@ -9,6 +9,8 @@
 /// routine's tag (" [GetLaheyRec]", " [GetRecBuf]", ...), so the message a
 /// user reads is the chain of routines that failed.
 
+#include <sys/uio.h>
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -70,6 +72,12 @@ public:
     /// Reads up to `n` bytes at byte `pos` without moving the read position;
     /// returns how many were read (-1 on an I/O error).
     std::int64_t readAt(std::int64_t pos, void* dest, std::int64_t n);
+    /// Reads the bytes from `pos` on into the `count` pieces of `pieces`,
+    /// in order, in one system call, without moving the read position;
+    /// returns how many bytes were read (fewer at the end of the file or
+    /// when interrupted; -1 on an I/O error).  The read-ahead bytes are not
+    /// used: this is for reading large stretches straight into place.
+    std::int64_t readScatteredAt(std::int64_t pos, const iovec* pieces, int count);
     /// The file's size in bytes (-1 when unknown).
     std::int64_t size();
     /// Makes the next `n` bytes available in one piece without consuming
@@ -145,6 +153,16 @@ Result<std::int64_t> FujiGetRecLen(LaheyFile& file);
 /// Reads a 4-byte trailing length and compares it with L.  Message "Bad
 /// RecLenCheck value"; tag " [FujiChkRecLen]".
 Status FujiChkRecLen(LaheyFile& file, std::int64_t length);
+
+/// The markers that frame a record of `length` data bytes, as the writer
+/// puts them: `lead` before the data, `trail` after it.
+struct RecordFraming {
+    std::uint8_t lead[4] = {0, 0, 0, 0};
+    std::uint8_t trail[4] = {0, 0, 0, 0};
+    int leadSize = 0;
+    int trailSize = 0;
+};
+RecordFraming recordFraming(RecordFlavour flavour, std::int64_t length);
 
 /// The bytes of a Lahey marker for value V (leading order; the trailing
 /// marker is the same bytes reversed).
