@@ -509,7 +509,7 @@ constexpr std::int64_t kInPlaceFrom = std::int64_t{256} * 1024;
 // Data bytes per read into place: the reals just read are checked while
 // they are still in the cache.
 constexpr std::int64_t kInPlaceBatchBytes = std::int64_t{256} * 1024;
-// Pieces per read: three per block, well inside the system's limit (1024).
+// Pieces per read: two per block, well inside the system's limit (1024).
 constexpr std::size_t kInPlaceMaxPieces = std::size_t{3} * 300;
 // Room for one block's framing, range record and record number.
 constexpr std::size_t kInPlaceSlot = 128;
@@ -537,9 +537,13 @@ Result<std::int64_t> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
         std::int64_t bytes;   // of data
         std::int64_t prefix;  // bytes before the data: range record, value record's start
         std::int64_t suffix;  // bytes after it: the value record's trailing marker
+        std::size_t framing;  // where its prefix and suffix are in the framing bytes
     };
     std::vector<Planned> plan;
     std::vector<iovec> pieces;
+    // The framing bytes of a batch in file order (each block's prefix and
+    // suffix), as predicted and as read: a block's suffix and the next
+    // block's prefix are one piece of the read.
     std::vector<std::uint8_t> want, got;
     float* root = h.HeadMat.Root();
     std::int64_t done = 0;
@@ -550,11 +554,12 @@ Result<std::int64_t> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
         plan.clear();
         pieces.clear();
         const std::int64_t most =
-            std::min({blocks - done, batchBlocks, static_cast<std::int64_t>(kInPlaceMaxPieces / 3)});
+            std::min({blocks - done, batchBlocks, static_cast<std::int64_t>(kInPlaceMaxPieces / 2)});
         if (want.size() < static_cast<std::size_t>(most) * kInPlaceSlot) {
             want.resize(static_cast<std::size_t>(most) * kInPlaceSlot);
             got.resize(want.size());
         }
+        std::size_t used = 0;
         std::int64_t data = 0;
         for (std::int64_t b = done; b < done + most; ++b) {
             if (data >= kInPlaceBatchBytes) break;
@@ -562,11 +567,10 @@ Result<std::int64_t> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
             layout.range(b, lo, hi);
             const std::int64_t count = layout.before * (hi[layout.split - 1] - lo[layout.split - 1] + 1);
             const RecordFraming valueFraming = recordFraming(flavour, 8 + 4 * count);
-            std::uint8_t* w = want.data() + plan.size() * kInPlaceSlot;
-            std::uint8_t* const slot = w;
-            auto put = [&w](const void* bytes, std::size_t n) {
-                std::memcpy(w, bytes, n);
-                w += n;
+            const std::size_t at = used;
+            auto put = [&](const void* bytes, std::size_t n) {
+                std::memcpy(want.data() + used, bytes, n);
+                used += n;
             };
             put(rangeFraming.lead, static_cast<std::size_t>(rangeFraming.leadSize));
             put(kRecordFiller, 4);
@@ -583,14 +587,16 @@ Result<std::int64_t> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
             std::uint8_t krec[4];
             putI32(krec, static_cast<std::int32_t>(2 * (blocks - b) - 1));
             put(krec, 4);
-            const auto prefix = static_cast<std::int64_t>(w - slot);
+            const auto prefix = static_cast<std::int64_t>(used - at);
             put(valueFraming.trail, static_cast<std::size_t>(valueFraming.trailSize));
             Planned p{root + h.HeadMat.offset({lo[0], lo[1], lo[2], lo[3], lo[4], lo[5], lo[6]}), 4 * count,
-                      prefix, valueFraming.trailSize};
-            std::uint8_t* g = got.data() + plan.size() * kInPlaceSlot;
-            pieces.push_back({g, static_cast<std::size_t>(p.prefix)});
+                      prefix, valueFraming.trailSize, at};
+            if (plan.empty())
+                pieces.push_back({got.data() + at, static_cast<std::size_t>(p.prefix)});
+            else
+                pieces.back().iov_len += static_cast<std::size_t>(p.prefix);  // after the last suffix
             pieces.push_back({p.dest, static_cast<std::size_t>(p.bytes)});
-            pieces.push_back({g + p.prefix, static_cast<std::size_t>(p.suffix)});
+            pieces.push_back({got.data() + at + p.prefix, static_cast<std::size_t>(p.suffix)});
             plan.push_back(p);
             data += p.bytes;
         }
@@ -600,10 +606,10 @@ Result<std::int64_t> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
         std::int64_t off = 0;
         for (; matched < plan.size(); ++matched) {
             const Planned& p = plan[matched];
-            const std::uint8_t* g = got.data() + matched * kInPlaceSlot;
-            const std::uint8_t* e = want.data() + matched * kInPlaceSlot;
             if (n < off + p.prefix + p.bytes + p.suffix) break;
-            if (std::memcmp(g, e, static_cast<std::size_t>(p.prefix + p.suffix)) != 0) break;
+            if (std::memcmp(got.data() + p.framing, want.data() + p.framing,
+                            static_cast<std::size_t>(p.prefix + p.suffix)) != 0)
+                break;
             off += p.prefix + p.bytes + p.suffix;
         }
         for (std::size_t i = 0; i < matched; ++i)
