@@ -852,6 +852,8 @@ void FullBlockLayout::range(std::int64_t b, std::int64_t lo[7], std::int64_t hi[
         } else if (k == split - 1) {
             lo[k] = 1 + c * width;
             hi[k] = std::min(dims[k], (c + 1) * width);
+        } else if (dims[k] == 1) {
+            lo[k] = hi[k] = 1;  // no division for the dimensions not used
         } else {
             lo[k] = hi[k] = outer % dims[k] + 1;
             outer /= dims[k];
