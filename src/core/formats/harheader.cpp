@@ -68,6 +68,25 @@ std::int64_t replaceNonFinite(std::uint32_t* w, std::int64_t n) {
     return bad;
 }
 
+// True when one of `n` reals is an infinity or a NaN (see `copyReals`), checked four at a time.
+bool anyNonFiniteGeneric(const std::uint32_t* w, std::int64_t n) {
+    constexpr std::uint32_t kExp = 0x7F800000u, kCarry = 0x00800000u;
+    using V4 = std::uint32_t __attribute__((vector_size(16)));
+    V4 acc0 = {0, 0, 0, 0}, acc1 = {0, 0, 0, 0};
+    std::int64_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        V4 a, b;
+        std::memcpy(&a, w + i, 16);
+        std::memcpy(&b, w + i + 4, 16);
+        acc0 |= (a & kExp) + kCarry;
+        acc1 |= (b & kExp) + kCarry;
+    }
+    acc0 |= acc1;
+    std::uint32_t any = acc0[0] | acc0[1] | acc0[2] | acc0[3];
+    for (; i < n; ++i) any |= (w[i] & kExp) + kCarry;
+    return (any & 0x80000000u) != 0;
+}
+
 // Copies `n` reals from a record into `dest`, replacing infinities and NaNs
 // by 424242.0; returns the number replaced.  A real is non-finite when its
 // exponent bits are all ones, which is when (bits & 0x7F800000) + 0x00800000
@@ -76,14 +95,14 @@ std::int64_t replaceNonFinite(std::uint32_t* w, std::int64_t n) {
 // array is far larger than they are and is not read again here), so the
 // copy costs no read of the destination's memory.
 std::int64_t copyReals(float* dest, const std::uint8_t* src, std::int64_t n) {
-    constexpr std::uint32_t kExp = 0x7F800000u, kCarry = 0x00800000u;
     if (n <= 0) return 0;
     auto* w = reinterpret_cast<std::uint32_t*>(dest);
-    std::uint32_t any = 0;
-    std::int64_t i = 0;
 #if defined(__SSE2__)
     constexpr std::int64_t kStreamed = 1024;  // shorter runs are copied through the caches
     if (n >= kStreamed) {
+        constexpr std::uint32_t kExp = 0x7F800000u, kCarry = 0x00800000u;
+        std::uint32_t any = 0;
+        std::int64_t i = 0;
         for (; i < n && (reinterpret_cast<std::uintptr_t>(w + i) & 15) != 0; ++i) {
             std::memcpy(w + i, src + 4 * i, 4);
             any |= (w[i] & kExp) + kCarry;
@@ -112,19 +131,7 @@ std::int64_t copyReals(float* dest, const std::uint8_t* src, std::int64_t n) {
     }
 #endif
     std::memcpy(dest, src, static_cast<std::size_t>(n) * 4);
-    using V4 = std::uint32_t __attribute__((vector_size(16)));
-    V4 acc0 = {0, 0, 0, 0}, acc1 = {0, 0, 0, 0};
-    for (; i + 8 <= n; i += 8) {
-        V4 a, b;
-        std::memcpy(&a, w + i, 16);
-        std::memcpy(&b, w + i + 4, 16);
-        acc0 |= (a & kExp) + kCarry;
-        acc1 |= (b & kExp) + kCarry;
-    }
-    acc0 |= acc1;
-    any |= acc0[0] | acc0[1] | acc0[2] | acc0[3];
-    for (; i < n; ++i) any |= (w[i] & kExp) + kCarry;
-    return (any & 0x80000000u) ? replaceNonFinite(w, n) : 0;
+    return anyNonFiniteGeneric(w, n) ? replaceNonFinite(w, n) : 0;
 }
 
 std::int64_t product7(const Dims7& d) {
@@ -449,25 +456,6 @@ Status readRealPairs(LaheyFile& file, const Dims7& dims, const RealBlockSink& bl
         if (readI32(values->struc) == 1) break;
     }
     return Status::ok();
-}
-
-// True when one of `n` reals is an infinity or a NaN (see `copyReals`).
-bool anyNonFiniteGeneric(const std::uint32_t* w, std::int64_t n) {
-    constexpr std::uint32_t kExp = 0x7F800000u, kCarry = 0x00800000u;
-    using V4 = std::uint32_t __attribute__((vector_size(16)));
-    V4 acc0 = {0, 0, 0, 0}, acc1 = {0, 0, 0, 0};
-    std::int64_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        V4 a, b;
-        std::memcpy(&a, w + i, 16);
-        std::memcpy(&b, w + i + 4, 16);
-        acc0 |= (a & kExp) + kCarry;
-        acc1 |= (b & kExp) + kCarry;
-    }
-    acc0 |= acc1;
-    std::uint32_t any = acc0[0] | acc0[1] | acc0[2] | acc0[3];
-    for (; i < n; ++i) any |= (w[i] & kExp) + kCarry;
-    return (any & 0x80000000u) != 0;
 }
 
 #if defined(__x86_64__)
