@@ -426,12 +426,24 @@ std::int64_t storeBlock(HeadMat& mat, const std::int64_t lo[7], const std::int64
     return replaced;
 }
 
+// The structure of a range record: its record number, then the first and
+// last index of each of the seven dimensions.
+constexpr std::int64_t kRangeStrucSize = 60;
+void putRangeStruc(std::uint8_t* struc, std::int32_t krec, const std::int64_t lo[7],
+                   const std::int64_t hi[7]) {
+    putI32(struc, krec);
+    for (std::ptrdiff_t k = 0; k < 7; ++k) {
+        putI32(struc + 4 + 8 * k, static_cast<std::int32_t>(lo[k]));
+        putI32(struc + 8 + 8 * k, static_cast<std::int32_t>(hi[k]));
+    }
+}
+
 // Reads range and value records up to KREC 1, handing each block, checked
 // to lie inside the array, to `block`.
 Status readRealPairs(LaheyFile& file, const Dims7& dims, const RealBlockSink& block) {
     const char* tag = " [GetRLData]";
     for (;;) {
-        auto range = GetRecBuf(file, 60, 4);
+        auto range = GetRecBuf(file, kRangeStrucSize, 4);
         if (!range) return std::move(range).tag(tag).status();
         std::int64_t lo[7], hi[7];
         // The product of seven ranges read from the file can exceed 64 bits.
@@ -512,14 +524,15 @@ constexpr std::size_t kInPlaceSlot = 128;
 // whole, whatever the batch wrote into the array from there on is cleared
 // again (the layout's blocks do not overlap, so nothing stored before is
 // touched) and the file is left at the start of that block, for the
-// record-by-record reader to go on from.  Returns the number of blocks read.
-Result<std::int64_t> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
+// record-by-record reader to go on from.  Returns whether every block was
+// read.
+Result<bool> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
     const FullBlockLayout layout = fullBlockLayout(h.dims);
     const std::int64_t blocks = layout.blocks();
     std::int64_t pos = file.tell();
-    if (pos < 0 || 2 * blocks > INT32_MAX) return std::int64_t{0};
+    if (pos < 0 || 2 * blocks > INT32_MAX) return false;
     const RecordFlavour flavour = file.flavour();
-    const RecordFraming rangeFraming = recordFraming(flavour, 4 + 60);
+    const RecordFraming rangeFraming = recordFraming(flavour, 4 + kRangeStrucSize);
     struct Planned {
         float* dest;
         std::int64_t bytes;   // of data
@@ -553,7 +566,7 @@ Result<std::int64_t> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
             if (data >= kInPlaceBatchBytes) break;
             std::int64_t lo[7], hi[7];
             layout.range(b, lo, hi);
-            const std::int64_t count = layout.before * (hi[layout.split - 1] - lo[layout.split - 1] + 1);
+            const std::int64_t count = layout.reals(lo, hi);
             const RecordFraming valueFraming = recordFraming(flavour, 8 + 4 * count);
             const std::size_t at = used;
             auto put = [&](const void* bytes, std::size_t n) {
@@ -562,12 +575,8 @@ Result<std::int64_t> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
             };
             put(rangeFraming.lead, static_cast<std::size_t>(rangeFraming.leadSize));
             put(kRecordFiller, 4);
-            std::uint8_t struc[60];
-            putI32(struc, static_cast<std::int32_t>(2 * (blocks - b)));
-            for (std::ptrdiff_t k = 0; k < 7; ++k) {
-                putI32(struc + 4 + 8 * k, static_cast<std::int32_t>(lo[k]));
-                putI32(struc + 8 + 8 * k, static_cast<std::int32_t>(hi[k]));
-            }
+            std::uint8_t struc[kRangeStrucSize];
+            putRangeStruc(struc, static_cast<std::int32_t>(2 * (blocks - b)), lo, hi);
             put(struc, sizeof struc);
             put(rangeFraming.trail, static_cast<std::size_t>(rangeFraming.trailSize));
             put(valueFraming.lead, static_cast<std::size_t>(valueFraming.leadSize));
@@ -616,8 +625,8 @@ Result<std::int64_t> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
         if (matched < plan.size()) break;
         batchBlocks = blocks;
     }
-    if (!file.seekTo(pos)) return Result<std::int64_t>::fail("Unexpected end-of-file [FileRead]");
-    return done;
+    if (!file.seekTo(pos)) return Result<bool>::fail("Unexpected end-of-file [FileRead]");
+    return done == blocks;
 }
 
 Status GetRLData(LaheyFile& file, HarHeader& h) {
@@ -629,7 +638,7 @@ Status GetRLData(LaheyFile& file, HarHeader& h) {
     if (product7(h.dims) >= kInPlaceFrom) {
         auto inPlace = readBlocksInPlace(file, h);
         if (!inPlace) return std::move(inPlace).tag(tag).status();
-        if (*inPlace == fullBlockLayout(h.dims).blocks()) return Status::ok();
+        if (*inPlace) return Status::ok();
     }
     // Block by block from here.  Blocks normally arrive in storage order:
     // memory is backed ahead of them in one request each time, a stretch as
@@ -791,13 +800,9 @@ Status WriteRealStart(LaheyFile& file, HarHeader& h) {
 
 Status writeRangeRecord(LaheyFile& file, std::int32_t krec, const std::int64_t lo[7],
                         const std::int64_t hi[7]) {
-    std::uint8_t struc[60];
-    putI32(struc, krec);
-    for (std::ptrdiff_t k = 0; k < 7; ++k) {
-        putI32(struc + 4 + 8 * k, static_cast<std::int32_t>(lo[k]));
-        putI32(struc + 8 + 8 * k, static_cast<std::int32_t>(hi[k]));
-    }
-    return WriteRecBuf(file, struc, 60, 4, 0, nullptr);
+    std::uint8_t struc[kRangeStrucSize];
+    putRangeStruc(struc, krec, lo, hi);
+    return WriteRecBuf(file, struc, kRangeStrucSize, 4, 0, nullptr);
 }
 
 Status writeDimRecord(LaheyFile& file, std::int64_t nrec, const Dims7& d) {
@@ -881,7 +886,7 @@ Status WriteRealFull(LaheyFile& file, const HarHeader& h) {
         if (!st) return std::move(st).tag(tag);
         // The block is one contiguous run of the column-major array.
         const std::int64_t start = h.HeadMat.offset({lo[0], lo[1], lo[2], lo[3], lo[4], lo[5], lo[6]});
-        const std::int64_t count = layout.before * (hi[layout.split - 1] - lo[layout.split - 1] + 1);
+        const std::int64_t count = layout.reals(lo, hi);
         std::uint8_t kr[4];
         putI32(kr, static_cast<std::int32_t>(krec--));
         st = WriteRecBuf(file, kr, 4, 4, count, root + start);

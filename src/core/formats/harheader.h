@@ -136,6 +136,10 @@ struct FullBlockLayout {
     std::int64_t chunks = 1;  ///< blocks per index of the dimensions after it
     std::int64_t after = 1;   ///< product of the dimensions after it
     std::int64_t blocks() const { return chunks * after; }
+    /// The reals of a block of these ranges.
+    std::int64_t reals(const std::int64_t lo[7], const std::int64_t hi[7]) const {
+        return before * (hi[split - 1] - lo[split - 1] + 1);
+    }
     /// The index ranges of block `b` (0-based, in the order written).
     void range(std::int64_t b, std::int64_t lo[7], std::int64_t hi[7]) const;
 };
