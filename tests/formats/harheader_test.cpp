@@ -659,9 +659,21 @@ TEST_F(HarHeaderTest, WriteRefusesInconsistentHeaders) {
 // writer's or not, gives the array the record-by-record reading gives.
 namespace inplace {
 
-constexpr std::int32_t kRows = 700, kCols = 400;  // the writer cuts 40 blocks of 10 columns
+// The writer cuts blocks of 10 columns of 700 rows (7,000 reals).  An
+// array of 400 columns (40 blocks, 1.1 MB) is checked for non-finite reals
+// on the reader's thread; one of 6,000 columns (600 blocks, 16.8 MB) on a
+// thread of its own, while the reader reads on in batches of about 150
+// blocks that shrink towards the end.
+constexpr std::int32_t kRows = 700;
 
-// A distinct value per cell, exact as a float.
+struct Size {
+    const char* what;
+    std::int32_t cols;
+    std::int32_t late;  // a block (0-based) of a later batch
+};
+constexpr Size kSmall{"1.1 MB", 400, 25}, kLarge{"16.8 MB", 6000, 400};
+
+// A distinct value per cell, exact as a float (below 2^23, in halves).
 float cell(std::int64_t r, std::int64_t c) {
     return static_cast<float>(static_cast<double>(r) * 0.5 + static_cast<double>(c) * 1000.0 + 1.0);
 }
@@ -670,25 +682,27 @@ struct Columns {
     std::int32_t from, to;
 };
 
-std::vector<Columns> writersBlocks() {
+std::vector<Columns> writersBlocks(std::int32_t cols) {
     std::vector<Columns> b;
-    for (std::int32_t c = 1; c <= kCols; c += 10) b.push_back({c, c + 9});
+    for (std::int32_t c = 1; c <= cols; c += 10) b.push_back({c, c + 9});
     return b;
 }
 
-// Writes an "RL" header of kRows x kCols whose blocks are the given column
+// Writes an "RL" header of kRows x cols whose blocks are the given column
 // stretches (all rows each), with its own record numbers counting down.
-void writeColumnBlocks(const std::string& file, RecordFlavour fl, const std::vector<Columns>& blocks,
+void writeColumnBlocks(const std::string& file, RecordFlavour fl, std::int32_t cols,
+                       const std::vector<Columns>& blocks,
                        const std::function<float(std::int64_t, std::int64_t)>& value = cell) {
     RawHar w(file, fl);
     w.name("BIGA");
-    w.desc("RL", "FULL", "large array", {7, kRows, kCols, 1, 1, 1, 1, 1});
+    w.desc("RL", "FULL", "large array", {7, kRows, cols, 1, 1, 1, 1, 1});
     const auto n = static_cast<std::int32_t>(blocks.size());
-    w.srec(ints({2 * n + 1, 7, kRows, kCols, 1, 1, 1, 1, 1}));
+    w.srec(ints({2 * n + 1, 7, kRows, cols, 1, 1, 1, 1, 1}));
     std::int32_t krec = 2 * n;
+    std::vector<float> v;
     for (const Columns& b : blocks) {
         w.range(krec--, {1, kRows, b.from, b.to});
-        std::vector<float> v;
+        v.clear();
         for (std::int64_t c = b.from; c <= b.to; ++c)
             for (std::int64_t r = 1; r <= kRows; ++r) v.push_back(value(r, c));
         w.values(krec--, v);
@@ -697,11 +711,11 @@ void writeColumnBlocks(const std::string& file, RecordFlavour fl, const std::vec
 }
 
 // The first cell that differs from `expected`, or "" when all agree.
-std::string firstDifference(const HarHeader& h,
+std::string firstDifference(const HarHeader& h, std::int32_t cols,
                             const std::function<float(std::int64_t, std::int64_t)>& expected) {
-    if (h.HeadMat.dims()[0] != kRows || h.HeadMat.dims()[1] != kCols) return "wrong dimensions";
+    if (h.HeadMat.dims()[0] != kRows || h.HeadMat.dims()[1] != cols) return "wrong dimensions";
     const float* v = h.HeadMat.Root();
-    for (std::int64_t c = 1; c <= kCols; ++c)
+    for (std::int64_t c = 1; c <= cols; ++c)
         for (std::int64_t r = 1; r <= kRows; ++r) {
             const float got = v[(c - 1) * kRows + (r - 1)];
             const float want = expected(r, c);
@@ -718,52 +732,65 @@ std::string firstDifference(const HarHeader& h,
 
 TEST_F(HarHeaderTest, LargeArraysReadTheSameWhateverTheirBlocks) {
     using namespace inplace;
-    // The layouts that leave the writer's part way keep its 40 blocks, so
-    // that the blocks before agree with it to the byte, record numbers
-    // included, and are read into place first.
-    std::vector<Columns> split = writersBlocks();  // block 25 (columns 251-260) in two, 38 and 39 in one
-    split[25] = {251, 255};
-    split.insert(split.begin() + 26, Columns{256, 260});
-    split.pop_back();
-    split.back() = {381, 400};
-    std::vector<Columns> swapped = writersBlocks();  // blocks 20 and 21 in the other order
-    std::swap(swapped[20], swapped[21]);
-    std::vector<Columns> halfLeftOut = writersBlocks();  // columns 256-260 never written
-    halfLeftOut[25] = {251, 255};
-    auto halfLeftOutValue = [](std::int64_t r, std::int64_t c) {
-        return c >= 256 && c <= 260 ? 0.0f : cell(r, c);
-    };
-    std::vector<Columns> narrow;  // another writer's blocks of 7 columns
-    for (std::int32_t c = 1; c <= kCols; c += 7) narrow.push_back({c, std::min(c + 6, kCols)});
-    std::vector<Columns> leftOut = writersBlocks();  // columns 251-260 never written
-    leftOut.erase(leftOut.begin() + 25);
-    auto leftOutValue = [](std::int64_t r, std::int64_t c) {
-        return c >= 251 && c <= 260 ? 0.0f : cell(r, c);
-    };
+    for (const Size& size : {kSmall, kLarge}) {
+        const std::int32_t n = size.cols / 10, late = size.late;
+        const std::int32_t lateCol = 10 * late + 1;  // the first column of block `late`
+        // The layouts that leave the writer's part way keep its blocks, so
+        // that the blocks before agree with it to the byte, record numbers
+        // included, and are read into place first.
+        std::vector<Columns> split = writersBlocks(size.cols);  // block `late` in two, the last two in one
+        split[late] = {lateCol, lateCol + 4};
+        split.insert(split.begin() + late + 1, Columns{lateCol + 5, lateCol + 9});
+        split.pop_back();
+        split.back() = {size.cols - 19, size.cols};
+        std::vector<Columns> swapped = writersBlocks(size.cols);  // two blocks in the other order
+        std::swap(swapped[late - 5], swapped[late - 4]);
+        std::vector<Columns> halfLeftOut = writersBlocks(size.cols);  // 5 columns never written
+        halfLeftOut[late] = {lateCol, lateCol + 4};
+        auto halfLeftOutValue = [=](std::int64_t r, std::int64_t c) {
+            return c >= lateCol + 5 && c <= lateCol + 9 ? 0.0f : cell(r, c);
+        };
+        std::vector<Columns> narrow;  // another writer's blocks of 7 columns
+        for (std::int32_t c = 1; c <= size.cols; c += 7) narrow.push_back({c, std::min(c + 6, size.cols)});
+        std::vector<Columns> leftOut = writersBlocks(size.cols);  // block `late` never written
+        leftOut.erase(leftOut.begin() + late);
+        auto leftOutValue = [=](std::int64_t r, std::int64_t c) {
+            return c >= lateCol && c <= lateCol + 9 ? 0.0f : cell(r, c);
+        };
+        std::vector<Columns> tailLeftOut =
+            writersBlocks(size.cols);  // the one before last, among short batches
+        tailLeftOut.erase(tailLeftOut.end() - 2);
+        auto tailLeftOutValue = [=](std::int64_t r, std::int64_t c) {
+            return c > size.cols - 20 && c <= size.cols - 10 ? 0.0f : cell(r, c);
+        };
 
-    struct Case {
-        const char* what;
-        std::vector<Columns> blocks;
-        std::function<float(std::int64_t, std::int64_t)> expected;
-    } cases[] = {
-        {"the writer's blocks", writersBlocks(), cell},
-        {"a block split in two", split, cell},
-        {"two blocks swapped", swapped, cell},
-        // What was read ahead into the place of columns never written is
-        // cleared again.
-        {"half a block left out", halfLeftOut, halfLeftOutValue},
-        {"narrower blocks", narrow, cell},
-        {"a block left out", leftOut, leftOutValue},
-    };
-    for (RecordFlavour fl : {RecordFlavour::Fujitsu, RecordFlavour::Lahey}) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.what) + (fl == RecordFlavour::Lahey ? " (Lahey)" : " (Fujitsu)"));
-            const std::string file = path("big.har");
-            writeColumnBlocks(file, fl, c.blocks);
-            auto back = readFirst(file);
-            ASSERT_TRUE(back) << back.message();
-            EXPECT_EQ(firstDifference(**back, c.expected), "");
-            EXPECT_EQ((*back)->replacedCount, 0);
+        struct Case {
+            const char* what;
+            std::vector<Columns> blocks;
+            std::function<float(std::int64_t, std::int64_t)> expected;
+        } cases[] = {
+            {"the writer's blocks", writersBlocks(size.cols), cell},
+            {"a block split in two", split, cell},
+            {"two blocks swapped", swapped, cell},
+            // What was read ahead into the place of columns never written is
+            // cleared again.
+            {"half a block left out", halfLeftOut, halfLeftOutValue},
+            {"narrower blocks", narrow, cell},
+            {"a block left out", leftOut, leftOutValue},
+            {"a block near the end left out", tailLeftOut, tailLeftOutValue},
+        };
+        ASSERT_EQ(static_cast<std::int32_t>(writersBlocks(size.cols).size()), n);
+        for (RecordFlavour fl : {RecordFlavour::Fujitsu, RecordFlavour::Lahey}) {
+            for (const Case& c : cases) {
+                SCOPED_TRACE(std::string(size.what) + ", " + c.what +
+                             (fl == RecordFlavour::Lahey ? " (Lahey)" : " (Fujitsu)"));
+                const std::string file = path("big.har");
+                writeColumnBlocks(file, fl, size.cols, c.blocks);
+                auto back = readFirst(file);
+                ASSERT_TRUE(back) << back.message();
+                EXPECT_EQ(firstDifference(**back, size.cols, c.expected), "");
+                EXPECT_EQ((*back)->replacedCount, 0);
+            }
         }
     }
 }
@@ -772,46 +799,55 @@ TEST_F(HarHeaderTest, LargeArraysReplaceNonFiniteRealsAndRefuseDamage) {
     using namespace inplace;
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    // Non-finite reals in the first block, in a later batch and in the last cell.
-    auto withBad = [&](std::int64_t r, std::int64_t c) {
-        if (r == 5 && c == 3) return nan;
-        if (r == 1 && c == 255) return -inf;
-        if (r == kRows && c == kCols) return inf;
-        return cell(r, c);
-    };
-    auto replaced = [&](std::int64_t r, std::int64_t c) {
-        const float v = withBad(r, c);
-        return std::isfinite(v) ? v : kReplacedReal;
-    };
-    const std::string file = path("big.har");
-    writeColumnBlocks(file, RecordFlavour::Fujitsu, writersBlocks(), withBad);
-    {
-        auto back = readFirst(file);
-        ASSERT_TRUE(back) << back.message();
-        EXPECT_EQ(firstDifference(**back, replaced), "");
-        EXPECT_EQ((*back)->replacedCount, 3);
-    }
+    for (const Size& size : {kSmall, kLarge}) {
+        SCOPED_TRACE(size.what);
+        const std::int32_t lateCol = 10 * size.late + 1;
+        // Non-finite reals in the first block, in a later batch, in the
+        // block before last and in the last cell.
+        auto withBad = [&](std::int64_t r, std::int64_t c) {
+            if (r == 5 && c == 3) return nan;
+            if (r == 1 && c == lateCol + 4) return -inf;
+            if (r == 350 && c == size.cols - 15) return -nan;
+            if (r == kRows && c == size.cols) return inf;
+            return cell(r, c);
+        };
+        auto replaced = [&](std::int64_t r, std::int64_t c) {
+            const float v = withBad(r, c);
+            return std::isfinite(v) ? v : kReplacedReal;
+        };
+        const std::string file = path("big.har");
+        writeColumnBlocks(file, RecordFlavour::Fujitsu, size.cols, writersBlocks(size.cols), withBad);
+        {
+            auto back = readFirst(file);
+            ASSERT_TRUE(back) << back.message();
+            EXPECT_EQ(firstDifference(**back, size.cols, replaced), "");
+            EXPECT_EQ((*back)->replacedCount, 4);
+        }
 
-    std::string bytes = vdln::testing::readFile(file);
-    // The range record of block 31 (columns 311-320) is found by its numbers;
-    // the value record of block 30 ends just before its framing.
-    const std::string range31 = le32(2 * 40 - 2 * 31) + ints({1, kRows, 311, 320});
-    const std::size_t at = bytes.find(range31);
-    ASSERT_NE(at, std::string::npos);
-    {
-        std::string damaged = bytes;
-        damaged[at - 4 - 4 - 4] ^= 1;  // the trailing marker of block 30's values
-        vdln::testing::writeFile(file, damaged);
-        auto back = readFirst(file);
-        ASSERT_FALSE(back);
-        EXPECT_NE(back.message().find("Bad RecLenCheck value"), std::string::npos) << back.message();
-        EXPECT_NE(back.message().find("[GetRLData]"), std::string::npos) << back.message();
-    }
-    {
-        vdln::testing::writeFile(file, bytes.substr(0, at - 1000));  // cut inside block 30
-        auto back = readFirst(file);
-        ASSERT_FALSE(back);
-        EXPECT_NE(back.message().find("end-of-file"), std::string::npos) << back.message();
+        std::string bytes = vdln::testing::readFile(file);
+        // The range record of the block after the late one is found by its
+        // numbers; the value record of the late block ends just before its
+        // framing.
+        const std::int32_t n = size.cols / 10;
+        const std::string rangeNext =
+            le32(2 * n - 2 * (size.late + 1)) + ints({1, kRows, lateCol + 10, lateCol + 19});
+        const std::size_t at = bytes.find(rangeNext);
+        ASSERT_NE(at, std::string::npos);
+        {
+            std::string damaged = bytes;
+            damaged[at - 4 - 4 - 4] ^= 1;  // the trailing marker of the late block's values
+            vdln::testing::writeFile(file, damaged);
+            auto back = readFirst(file);
+            ASSERT_FALSE(back);
+            EXPECT_NE(back.message().find("Bad RecLenCheck value"), std::string::npos) << back.message();
+            EXPECT_NE(back.message().find("[GetRLData]"), std::string::npos) << back.message();
+        }
+        {
+            vdln::testing::writeFile(file, bytes.substr(0, at - 1000));  // cut inside the late block
+            auto back = readFirst(file);
+            ASSERT_FALSE(back);
+            EXPECT_NE(back.message().find("end-of-file"), std::string::npos) << back.message();
+        }
     }
 }
 

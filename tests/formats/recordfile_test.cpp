@@ -116,6 +116,45 @@ TEST_F(RecordFileTest, LeadByteFDWhoseLaheyFramingFailsFallsBackToFourByteFramin
     EXPECT_EQ(r.message(), "File record too long [IsWhichLaheyFile]");
 }
 
+TEST_F(RecordFileTest, OpenedFilesAreReadFromTheirStartWhereverTheProbeStopped) {
+    // The framing is probed on the file as it is opened, over its first
+    // five records.  Records longer than the read-ahead take the probe past
+    // it, and the records must still come from the first.
+    const std::string a(300000, 'a'), b(400000, 'b');
+    struct Case {
+        const char* what;
+        std::string bytes;
+        RecordFlavour flavour;
+        std::vector<std::string> records;
+    } cases[] = {
+        {"lahey, long records",
+         laheyBytes({"HEAD", a, b, "X", "YZ", "tail"}),
+         RecordFlavour::Lahey,
+         {"HEAD", a, b, "X", "YZ", "tail"}},
+        {"4-byte, long records",
+         fujiBytes({"HEAD", a, b, "X", "YZ", "tail"}),
+         RecordFlavour::Fujitsu,
+         {"HEAD", a, b, "X", "YZ", "tail"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name = path("p.bin");
+        vdln::testing::writeFile(name, c.bytes);
+        LaheyFile f;
+        Status s = OpenLaheyFile(f, name);
+        ASSERT_TRUE(s) << s.message();
+        EXPECT_EQ(f.flavour(), c.flavour);
+        for (const std::string& want : c.records) {
+            auto rec = GetLaheyRec(f);
+            ASSERT_TRUE(rec) << rec.message();
+            EXPECT_EQ(
+                std::string(reinterpret_cast<const char*>(rec->data), static_cast<std::size_t>(rec->length)),
+                want);
+        }
+        EXPECT_TRUE(f.atEnd());
+    }
+}
+
 TEST_F(RecordFileTest, RecordLengthLimit) {
     for (std::int64_t len : {MaxHarBuf, MaxHarBuf + 1}) {
         SCOPED_TRACE(len);

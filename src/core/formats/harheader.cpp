@@ -1,11 +1,18 @@
 #include "formats/harheader.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <condition_variable>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -166,11 +173,15 @@ Status GetHarStrings(LaheyFile& file, std::int64_t count, std::int64_t length,
         if (rec->count != here) return Status::fail("1C record wrong length" + std::string(tag));
         if (static_cast<std::int64_t>(out.size()) + here > count)
             return Status::fail("Too many strings in 1C record" + std::string(tag));
+        // Room for the strings this record holds, at once: a long set is
+        // not moved again and again as it grows.
+        const std::size_t needed = out.size() + static_cast<std::size_t>(here);
+        if (out.capacity() < needed) out.reserve(std::max(needed, 2 * out.capacity()));
         for (std::int64_t i = 0; i < here; ++i) {
-            std::string s = trimRightBlanks(std::string_view(
-                reinterpret_cast<const char*>(rec->elems) + i * length, static_cast<std::size_t>(length)));
-            if (s.size() > 255) s.resize(255);
-            out.push_back(std::move(s));
+            std::string_view s = std::string_view(reinterpret_cast<const char*>(rec->elems) + i * length,
+                                                  static_cast<std::size_t>(length));
+            while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+            out.emplace_back(s.substr(0, 255));
         }
         if (krec == 1) break;
     }
@@ -506,9 +517,99 @@ std::int64_t checkRealsInPlace(float* p, std::int64_t n) {
 
 // Full arrays of at least this many reals are read straight into place.
 constexpr std::int64_t kInPlaceFrom = std::int64_t{256} * 1024;
-// Data bytes per read into place: the reals just read are checked while
-// they are still in the cache.
+// Data bytes per read into place when the reals are checked on the
+// reader's thread: the reals just read are checked while they are still
+// in the cache.
 constexpr std::int64_t kInPlaceBatchBytes = std::int64_t{256} * 1024;
+// From this many reals (16 MB) the check runs on a thread of its own, and
+// each read brings this many bytes: fewer, longer reads, each checked
+// while the next one is read.  Below it, starting a thread costs about as
+// much as the check it would hide.
+constexpr std::int64_t kCheckOnThreadFrom = std::int64_t{4} * 1024 * 1024;
+constexpr std::int64_t kInPlaceThreadBatchBytes = std::int64_t{4} * 1024 * 1024;
+
+// The check for infinities and NaNs of the reals read into place, which
+// grow as a prefix of the array: `readUpTo(n)` says the first `n` reals are
+// read, `finish()` gives the number replaced once all of those are checked.
+// On a thread of its own the check of one stretch runs while the next is
+// read.  That thread touches only the reals handed to it, which the reader
+// never touches again, and it is joined before the reader goes on in any
+// other way (and by the destructor), so nothing else is shared.  It starts
+// with every signal blocked: signals stay with the threads that handle
+// them.  When it cannot be started, the check runs on the reader's thread.
+class InPlaceCheck {
+public:
+    InPlaceCheck(float* root, bool onThread) : m_root(root) {
+        if (!onThread) return;
+        sigset_t all, old;
+        ::sigfillset(&all);
+        if (::pthread_sigmask(SIG_SETMASK, &all, &old) != 0) return;
+        try {
+            m_thread = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            // No thread to be had (the process is at its limit): the
+            // reader's thread checks.
+        }
+        ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    }
+    ~InPlaceCheck() { finish(); }
+    InPlaceCheck(const InPlaceCheck&) = delete;
+    InPlaceCheck& operator=(const InPlaceCheck&) = delete;
+
+    void readUpTo(std::int64_t n) {
+        if (!m_thread.joinable()) {
+            checkUpTo(n);
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_readUpTo = n;
+        }
+        m_wake.notify_one();
+    }
+
+    std::int64_t finish() {
+        if (m_thread.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_done = true;
+            }
+            m_wake.notify_one();
+            m_thread.join();
+        }
+        return m_replaced;
+    }
+
+private:
+    void checkUpTo(std::int64_t n) {
+        if (n > m_checked) m_replaced += checkRealsInPlace(m_root + m_checked, n - m_checked);
+        m_checked = std::max(m_checked, n);
+    }
+
+    void run() {
+        for (;;) {
+            std::int64_t upTo = 0;
+            bool done = false;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_wake.wait(lock, [&] { return m_done || m_readUpTo > m_checked; });
+                upTo = m_readUpTo;
+                done = m_done;
+            }
+            checkUpTo(upTo);
+            if (done) return;
+        }
+    }
+
+    float* m_root;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::int64_t m_readUpTo = 0;  // guarded by m_mutex
+    bool m_done = false;          // guarded by m_mutex
+    // The thread's own while it runs, the reader's once it is joined.
+    std::int64_t m_checked = 0, m_replaced = 0;
+    std::thread m_thread;
+};
 // Pieces per read: two per block, well inside the system's limit (1024).
 constexpr std::size_t kInPlaceMaxPieces = std::size_t{3} * 300;
 // Room for one block's framing, range record and record number.
@@ -547,7 +648,10 @@ Result<bool> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
     // block's prefix are one piece of the read.
     std::vector<std::uint8_t> want, got;
     float* root = h.HeadMat.Root();
+    const bool onThread = h.HeadMat.size() >= kCheckOnThreadFrom;
+    InPlaceCheck check(root, onThread);
     std::int64_t done = 0;
+    std::int64_t readReals = 0;  // the first reals of the array, read into place
     // The first batch is one block: a file laid out otherwise costs one
     // small read.
     std::int64_t batchBlocks = 1;
@@ -560,10 +664,16 @@ Result<bool> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
             want.resize(static_cast<std::size_t>(most) * kInPlaceSlot);
             got.resize(want.size());
         }
+        // With the check on its own thread, the check of the last batch
+        // is waited for: towards the end a batch is a quarter of the bytes
+        // left (as many bytes as reals left), so that last check is short.
+        const std::int64_t batchBytes =
+            onThread ? std::clamp(h.HeadMat.size() - readReals, kInPlaceBatchBytes, kInPlaceThreadBatchBytes)
+                     : kInPlaceBatchBytes;
         std::size_t used = 0;
         std::int64_t data = 0;
         for (std::int64_t b = done; b < done + most; ++b) {
-            if (data >= kInPlaceBatchBytes) break;
+            if (data >= batchBytes) break;
             std::int64_t lo[7], hi[7];
             layout.range(b, lo, hi);
             const std::int64_t count = layout.reals(lo, hi);
@@ -609,8 +719,12 @@ Result<bool> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
                 break;
             off += p.prefix + p.bytes + p.suffix;
         }
-        for (std::size_t i = 0; i < matched; ++i)
-            h.replacedCount += checkRealsInPlace(plan[i].dest, plan[i].bytes / 4);
+        // The layout's blocks follow each other in the array, so the
+        // blocks read so far are its first reals.
+        if (matched > 0) {
+            readReals = plan[matched - 1].dest - root + plan[matched - 1].bytes / 4;
+            check.readUpTo(readReals);
+        }
         // What the read put into the places of the other blocks goes.
         std::int64_t start = off;
         for (std::size_t i = matched; i < plan.size(); ++i) {
@@ -625,6 +739,7 @@ Result<bool> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
         if (matched < plan.size()) break;
         batchBlocks = blocks;
     }
+    h.replacedCount += check.finish();
     if (!file.seekTo(pos)) return Result<bool>::fail("Unexpected end-of-file [FileRead]");
     return done == blocks;
 }

@@ -424,36 +424,61 @@ Status tryFlavour(LaheyFile& file) {
 
 }  // namespace
 
+namespace {
+
+// Back to the start of an open file for reading it again: within the
+// read-ahead bytes, or by seeking, or (a file that cannot seek) by opening
+// it again.
+bool rewind(LaheyFile& file, const std::string& fileName) {
+    if (file.seekTo(0)) return true;
+    file.closeQuietly();
+    return openForReading(file, fileName).isOk();
+}
+
+// The record framing of a file open for reading, found from its start:
+// the Lahey framing when the file starts as one, else the 4-byte framing
+// when its first records check out.  Leaves the file anywhere.  Messages
+// without a tag.
+Result<RecordFlavour> probeFlavour(LaheyFile& file, const std::string& fileName) {
+    if (file.atEnd()) return Result<RecordFlavour>::fail("Empty file:" + fileName);
+    std::uint8_t lead = 0;
+    if (file.readSome(&lead, 1) == 1 && lead == 0xFD) {
+        file.setFlavour(RecordFlavour::Lahey);
+        if (tryFlavour(file)) return RecordFlavour::Lahey;
+    }
+    // Not Lahey (or its records did not check out): try the 4-byte framing.
+    if (!rewind(file, fileName)) return Result<RecordFlavour>::fail("Strange? No such file:" + fileName);
+    if (file.atEnd()) return Result<RecordFlavour>::fail("Strange? Empty file:" + fileName);
+    file.setFlavour(RecordFlavour::Fujitsu);
+    Status s = tryFlavour(file);
+    if (!s) return s;
+    return RecordFlavour::Fujitsu;
+}
+
+}  // namespace
+
 Result<RecordFlavour> IsWhichLaheyFile(const std::string& fileName) {
     const char* tag = " [IsWhichLaheyFile]";
     LaheyFile file;
     if (!openForReading(file, fileName)) return Result<RecordFlavour>::fail("No such file:" + fileName + tag);
-    if (file.atEnd()) return Result<RecordFlavour>::fail("Empty file:" + fileName + tag);
-    std::uint8_t lead = 0;
-    if (file.readSome(&lead, 1) == 1 && lead == 0xFD) {
-        file.setFlavour(RecordFlavour::Lahey);
-        if (tryFlavour(file)) {
-            bestEffort(file.close(), "the file was only probed for its record framing");
-            return RecordFlavour::Lahey;
-        }
-    }
-    // Not Lahey (or its records did not check out): try the 4-byte framing.
-    bestEffort(file.close(), "the file was only probed for its record framing");
-    if (!openForReading(file, fileName))
-        return Result<RecordFlavour>::fail("Strange? No such file:" + fileName + tag);
-    if (file.atEnd()) return Result<RecordFlavour>::fail("Strange? Empty file:" + fileName + tag);
-    file.setFlavour(RecordFlavour::Fujitsu);
-    Status s = tryFlavour(file);
-    bestEffort(file.close(), "the file was only probed for its record framing");
-    if (!s) return std::move(s).tag(tag);
-    return RecordFlavour::Fujitsu;
+    auto flavour = probeFlavour(file, fileName);
+    if (file.isOpen()) bestEffort(file.close(), "the file was only probed for its record framing");
+    if (!flavour) return std::move(flavour).tag(tag);
+    return flavour;
 }
 
+// The file is opened once: its framing is probed from the read-ahead
+// bytes, and it is then read from its start again.
 Status OpenLaheyFile(LaheyFile& file, const std::string& fileName) {
     const char* tag = " [OpenLaheyFile]";
-    auto flavour = IsWhichLaheyFile(fileName);
-    if (!flavour) return flavour.status().isOk() ? Status::fail(tag) : Status(flavour.status()).tag(tag);
-    if (!openForReading(file, fileName)) return Status::fail("No such file:" + fileName + tag);
+    if (!openForReading(file, fileName))
+        return Status::fail("No such file:" + fileName + " [IsWhichLaheyFile]" + tag);
+    auto flavour = probeFlavour(file, fileName);
+    if (!flavour) {
+        file.closeQuietly();
+        return Status(flavour.status()).tag(" [IsWhichLaheyFile]").tag(tag);
+    }
+    if (!rewind(file, fileName)) return Status::fail("No such file:" + fileName + tag);
     if (file.atEnd()) {
         file.closeQuietly();
         return Status::fail(std::string("Empty file") + tag);
