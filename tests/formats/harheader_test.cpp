@@ -1,6 +1,7 @@
 #include "formats/harheader.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <cmath>
 #include <functional>
@@ -819,6 +820,19 @@ TEST_F(HarHeaderTest, LargeArraysReplaceNonFiniteRealsAndRefuseDamage) {
         writeColumnBlocks(file, RecordFlavour::Fujitsu, size.cols, writersBlocks(size.cols), withBad);
         {
             auto back = readFirst(file);
+            ASSERT_TRUE(back) << back.message();
+            EXPECT_EQ(firstDifference(**back, size.cols, replaced), "");
+            EXPECT_EQ((*back)->replacedCount, 4);
+        }
+        {
+            // Held to one processor, the reader checks on its own thread.
+            cpu_set_t all, one;
+            ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
+            CPU_ZERO(&one);
+            CPU_SET(::sched_getcpu(), &one);
+            ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+            auto back = readFirst(file);
+            ASSERT_EQ(::sched_setaffinity(0, sizeof all, &all), 0);
             ASSERT_TRUE(back) << back.message();
             EXPECT_EQ(firstDifference(**back, size.cols, replaced), "");
             EXPECT_EQ((*back)->replacedCount, 4);

@@ -1,6 +1,7 @@
 #include "formats/harheader.h"
 
 #include <pthread.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <bit>
@@ -20,6 +21,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/besteffort.h"
 #include "base/strutil.h"
 #include "formats/harfile.h"
 
@@ -540,7 +542,7 @@ constexpr std::int64_t kInPlaceThreadBatchBytes = std::int64_t{4} * 1024 * 1024;
 class InPlaceCheck {
 public:
     InPlaceCheck(float* root, bool onThread) : m_root(root) {
-        if (!onThread) return;
+        if (!onThread || !otherProcessors(m_processors)) return;
         sigset_t all, old;
         ::sigfillset(&all);
         if (::pthread_sigmask(SIG_SETMASK, &all, &old) != 0) return;
@@ -551,8 +553,19 @@ public:
             // reader's thread checks.
         }
         ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+        // Kept off the reader's processor.  Should the system refuse, the
+        // check still runs, only perhaps by turns with the reader.
+        if (!m_thread.joinable()) return;
+        if (const int e =
+                ::pthread_setaffinity_np(m_thread.native_handle(), sizeof m_processors, &m_processors);
+            e != 0)
+            bestEffort(
+                Status::fail(std::string("cannot keep the check of an array off the reader's processor: ") +
+                             std::strerror(e)),
+                "the check runs all the same");
     }
     ~InPlaceCheck() { finish(); }
+    bool onThread() const { return m_thread.joinable(); }
     InPlaceCheck(const InPlaceCheck&) = delete;
     InPlaceCheck& operator=(const InPlaceCheck&) = delete;
 
@@ -586,6 +599,18 @@ private:
         m_checked = std::max(m_checked, n);
     }
 
+    // The processors this process may run on other than the reader's
+    // own.  Left to itself the system tends to wake the checking thread on
+    // the processor of the reader that wakes it, where the two take turns
+    // instead of running side by side.  None: nothing to gain from a thread.
+    static bool otherProcessors(cpu_set_t& set) {
+        CPU_ZERO(&set);
+        const int here = ::sched_getcpu();
+        if (here < 0 || ::sched_getaffinity(0, sizeof set, &set) != 0) return false;
+        CPU_CLR(here, &set);
+        return CPU_COUNT(&set) > 0;
+    }
+
     void run() {
         for (;;) {
             std::int64_t upTo = 0;
@@ -602,6 +627,7 @@ private:
     }
 
     float* m_root;
+    cpu_set_t m_processors{};
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::int64_t m_readUpTo = 0;  // guarded by m_mutex
@@ -648,8 +674,8 @@ Result<bool> readBlocksInPlace(LaheyFile& file, HarHeader& h) {
     // block's prefix are one piece of the read.
     std::vector<std::uint8_t> want, got;
     float* root = h.HeadMat.Root();
-    const bool onThread = h.HeadMat.size() >= kCheckOnThreadFrom;
-    InPlaceCheck check(root, onThread);
+    InPlaceCheck check(root, h.HeadMat.size() >= kCheckOnThreadFrom);
+    const bool onThread = check.onThread();
     std::int64_t done = 0;
     std::int64_t readReals = 0;  // the first reals of the array, read into place
     // The first batch is one block: a file laid out otherwise costs one
