@@ -538,7 +538,8 @@ constexpr std::int64_t kInPlaceThreadBatchBytes = std::int64_t{4} * 1024 * 1024;
 // never touches again, and it is joined before the reader goes on in any
 // other way (and by the destructor), so nothing else is shared.  It starts
 // with every signal blocked: signals stay with the threads that handle
-// them.  When it cannot be started, the check runs on the reader's thread.
+// them.  When the process has no processor besides the reader's, or no
+// thread can be started, the check runs on the reader's thread.
 class InPlaceCheck {
 public:
     InPlaceCheck(float* root, bool onThread) : m_root(root) {
