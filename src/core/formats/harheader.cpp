@@ -40,10 +40,13 @@ std::string quoted(const std::string& s) {
     return "\"" + s + "\"";
 }
 
+std::string_view rightBlanksTrimmed(std::string_view s) {
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
 std::string trimRightBlanks(std::string_view s) {
-    std::size_t n = s.size();
-    while (n > 0 && s[n - 1] == ' ') --n;
-    return std::string(s.substr(0, n));
+    return std::string(rightBlanksTrimmed(s));
 }
 
 std::string padOrCut(const std::string& s, std::size_t n) {
@@ -180,9 +183,8 @@ Status GetHarStrings(LaheyFile& file, std::int64_t count, std::int64_t length,
         const std::size_t needed = out.size() + static_cast<std::size_t>(here);
         if (out.capacity() < needed) out.reserve(std::max(needed, 2 * out.capacity()));
         for (std::int64_t i = 0; i < here; ++i) {
-            std::string_view s = std::string_view(reinterpret_cast<const char*>(rec->elems) + i * length,
-                                                  static_cast<std::size_t>(length));
-            while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+            const std::string_view s = rightBlanksTrimmed(std::string_view(
+                reinterpret_cast<const char*>(rec->elems) + i * length, static_cast<std::size_t>(length)));
             out.emplace_back(s.substr(0, 255));
         }
         if (krec == 1) break;

@@ -455,15 +455,22 @@ Result<RecordFlavour> probeFlavour(LaheyFile& file, const std::string& fileName)
     return RecordFlavour::Fujitsu;
 }
 
+// Opens a file for reading and finds its record framing (the file is left
+// open, anywhere, unless that fails).  Messages as `IsWhichLaheyFile`'s.
+Result<RecordFlavour> openAndProbe(LaheyFile& file, const std::string& fileName) {
+    const char* tag = " [IsWhichLaheyFile]";
+    if (!openForReading(file, fileName)) return Result<RecordFlavour>::fail("No such file:" + fileName + tag);
+    auto flavour = probeFlavour(file, fileName);
+    if (!flavour) return std::move(flavour).tag(tag);
+    return flavour;
+}
+
 }  // namespace
 
 Result<RecordFlavour> IsWhichLaheyFile(const std::string& fileName) {
-    const char* tag = " [IsWhichLaheyFile]";
     LaheyFile file;
-    if (!openForReading(file, fileName)) return Result<RecordFlavour>::fail("No such file:" + fileName + tag);
-    auto flavour = probeFlavour(file, fileName);
+    auto flavour = openAndProbe(file, fileName);
     if (file.isOpen()) bestEffort(file.close(), "the file was only probed for its record framing");
-    if (!flavour) return std::move(flavour).tag(tag);
     return flavour;
 }
 
@@ -471,12 +478,10 @@ Result<RecordFlavour> IsWhichLaheyFile(const std::string& fileName) {
 // bytes, and it is then read from its start again.
 Status OpenLaheyFile(LaheyFile& file, const std::string& fileName) {
     const char* tag = " [OpenLaheyFile]";
-    if (!openForReading(file, fileName))
-        return Status::fail("No such file:" + fileName + " [IsWhichLaheyFile]" + tag);
-    auto flavour = probeFlavour(file, fileName);
+    auto flavour = openAndProbe(file, fileName);
     if (!flavour) {
         file.closeQuietly();
-        return Status(flavour.status()).tag(" [IsWhichLaheyFile]").tag(tag);
+        return Status(flavour.status()).tag(tag);
     }
     if (!rewind(file, fileName)) return Status::fail("No such file:" + fileName + tag);
     if (file.atEnd()) {
